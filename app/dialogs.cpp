@@ -1,0 +1,84 @@
+#include "app/dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+
+namespace keldarn::app {
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Warning:
+        return QMessageBox::Warning;
+    case MessageIcon::Error:
+        return QMessageBox::Critical;
+    case MessageIcon::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+QString RunFileDialog(QWidget* owner, const FileDialogOptions& options, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(owner, options.title);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The overwrite question belongs to the command, which asks it in its own words.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!options.filter.isEmpty())
+        dialog.setNameFilter(QtFilterFromPairs(options.filter));
+    dialog.setDefaultSuffix(options.defaultSuffix);
+    if (!options.fileName.isEmpty())
+        dialog.selectFile(options.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+QString QtFilterFromPairs(const QString& pairs)
+{
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString shown = parts[i];
+        const QString pattern = parts[i + 1];
+        if (pattern == QLatin1String("*.*"))
+            shown.replace(QLatin1String("(*.*)"), QLatin1String("(*)"));
+        else if (!shown.contains(QLatin1Char('(')))
+            shown += QStringLiteral(" (%1)").arg(pattern);
+        filters << shown;
+    }
+    return filters.join(QLatin1String(";;"));
+}
+
+void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon)
+{
+    QMessageBox box(ToQtIcon(icon), title, text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+bool QtDialogs::AskYesNo(QWidget* owner, const QString& text, const QString& title)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString QtDialogs::GetSaveFileName(QWidget* owner, const FileDialogOptions& options)
+{
+    return RunFileDialog(owner, options, QFileDialog::AcceptSave);
+}
+
+QString QtDialogs::GetOpenFileName(QWidget* owner, const FileDialogOptions& options)
+{
+    return RunFileDialog(owner, options, QFileDialog::AcceptOpen);
+}
+
+}  // namespace keldarn::app

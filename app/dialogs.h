@@ -1,0 +1,50 @@
+#pragma once
+
+// Every modal interaction of the main window (message boxes, questions, open and save
+// dialogs) goes through Dialogs, so that tests can answer dialogs and read the
+// messages shown. QtDialogs is the interactive implementation.
+
+#include <QString>
+
+class QWidget;
+
+namespace keldarn::app {
+
+enum class MessageIcon { Information, Warning, Error };
+
+// Settings of one file dialog, kept by its owner between uses. The filter is written
+// as pairs "shown text|pattern|shown text|pattern".
+struct FileDialogOptions {
+    QString title;
+    QString filter;
+    QString defaultSuffix;  // without the dot; added when the typed name has none
+    QString fileName;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    virtual void ShowMessage(QWidget* owner, const QString& text, const QString& title,
+                             MessageIcon icon) = 0;
+    // True for Yes.
+    virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& title) = 0;
+    // The chosen path, or an empty text when the user cancelled.
+    virtual QString GetSaveFileName(QWidget* owner, const FileDialogOptions& options) = 0;
+    virtual QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) = 0;
+};
+
+class QtDialogs : public Dialogs {
+public:
+    void ShowMessage(QWidget* owner, const QString& text, const QString& title,
+                     MessageIcon icon) override;
+    bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
+    QString GetSaveFileName(QWidget* owner, const FileDialogOptions& options) override;
+    QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) override;
+};
+
+// "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat);;All (*)". A pattern of
+// "*.*" means every file, also those without an extension.
+QString QtFilterFromPairs(const QString& pairs);
+
+}  // namespace keldarn::app

@@ -1,0 +1,353 @@
+#include "app/main_window.h"
+
+#include "app/settings.h"
+#include "app/ui_scale.h"
+#include "points/point_table_model.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace keldarn::app {
+
+namespace {
+
+constexpr const char* kWindowTitle = "Keldarn";
+
+// Column widths of the point table in screen pixels: set after the layout has been
+// scaled, so they are not scaled themselves.
+constexpr int kColumnWidths[points::kColumnCount] = {40, 50, 76, 76, 58};
+
+QFrame* MakePanel(QFrame::Shape shape, QFrame::Shadow shadow)
+{
+    auto* frame = new QFrame;
+    frame->setFrameStyle(shape | shadow);
+    return frame;
+}
+
+}  // namespace
+
+MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs)
+{
+    const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+    MainWindowEnvironment env;
+    env.settingsPath = DefaultSettingsPath(exeDir);
+    env.dialogs = &dialogs;
+    env.createViewer = [] { return earth::CoApplicationGE(); };
+    env.versionInfo = CompiledVersionInfo;
+    env.helpPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help.html"));
+    env.openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    return env;
+}
+
+TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
+    : QWidget(parent), env_(std::move(environment))
+{
+    setWindowTitle(QString::fromUtf8(kWindowTitle));
+    SaveDialog1.title = QStringLiteral("坐标数据另存为...");
+    SaveDialog1.defaultSuffix = QStringLiteral("dat");
+    SaveDialog1.filter = QStringLiteral("Text files (*.dat)|*.dat|Text files (*.txt)|*.txt|Text files (*.*)|*.*");
+    BuildLayout();
+    ConnectCommands();
+
+    // Creation sequence: settings into the fields, the point table's titles and widths,
+    // then the viewer. The camera is not moved until the user asks for it.
+    LoadSettingsIntoFields();
+    for (int column = 0; column < points::kColumnCount; ++column)
+        StringGrid1->setColumnWidth(column, kColumnWidths[column]);
+    StartViewer();
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::BuildLayout()
+{
+    PanelOption = MakePanel(QFrame::Box, QFrame::Plain);
+    PanelOption->setObjectName(QStringLiteral("PanelOption"));
+    PanelOption->setMinimumWidth(Scaled(333));
+    BuildToolBar();
+    BuildPages();
+    BuildPointTable();
+    auto* optionLayout = new QVBoxLayout(PanelOption);
+    optionLayout->setContentsMargins(1, 1, 1, 1);
+    optionLayout->setSpacing(0);
+    optionLayout->addWidget(ToolBar1);
+    optionLayout->addWidget(Notebook1);
+    optionLayout->addWidget(StringGrid1, 1);
+
+    PanelGE = MakePanel(QFrame::Box, QFrame::Plain);
+    PanelGE->setObjectName(QStringLiteral("PanelGE"));
+    PanelGE->setCursor(Qt::CrossCursor);
+    PanelGECaption = new QLabel(QStringLiteral("GoogleEarth地图窗"), PanelGE);
+    PanelGECaption->setAlignment(Qt::AlignCenter);
+    auto* panelLayout = new QVBoxLayout(PanelGE);
+    panelLayout->addWidget(PanelGECaption);
+    PanelGE->installEventFilter(this);
+
+    Splitter1 = new QSplitter(Qt::Horizontal);
+    Splitter1->setHandleWidth(Scaled(4));
+    Splitter1->addWidget(PanelOption);
+    Splitter1->addWidget(PanelGE);
+    Splitter1->setCollapsible(0, false);
+    Splitter1->setCollapsible(1, false);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({Scaled(410), Scaled(480)});
+
+    BuildStatusPanel();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Splitter1, 1);
+    layout->addWidget(PanelStatus);
+
+    // Restored size 890 by 557, centred; the program opens maximised.
+    resize(Scaled(890), Scaled(557));
+}
+
+void TFormMain::BuildToolBar()
+{
+    ToolBar1 = new QToolBar;
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setStyleSheet(QStringLiteral(
+        "QToolBar { border-top: 1px solid gray; border-bottom: 1px solid gray; }"
+        "QToolButton::menu-indicator { image: none; width: 0px; }"));
+
+    auto addMenuButton = [this](const QString& caption, QMenu*& menu) {
+        menu = new QMenu(caption, this);
+        auto* button = new QToolButton;
+        button->setText(caption);
+        button->setMenu(menu);
+        button->setPopupMode(QToolButton::InstantPopup);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setMinimumSize(Scaled(55), Scaled(24));
+        ToolBar1->addWidget(button);
+        return button;
+    };
+    FileButton = addMenuButton(QStringLiteral("文件"), MFile);
+    DataButton = addMenuButton(QStringLiteral("数据采集"), MData);
+    SetButton = addMenuButton(QStringLiteral("设置"), MSet);
+    ConvertButton = addMenuButton(QStringLiteral("数据转换"), MConvert);
+    HelpButton = addMenuButton(QStringLiteral("帮助"), MHelp);
+}
+
+void TFormMain::BuildPointTable()
+{
+    pointTable_ = new points::PointTableModel(this);
+    StringGrid1 = new QTableView;
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->setModel(pointTable_);
+    StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    // The cell editor opens as soon as a cell becomes current.
+    StringGrid1->setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::AnyKeyPressed |
+                                 QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked);
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(Scaled(18));
+    StringGrid1->horizontalHeader()->setDefaultSectionSize(Scaled(60));
+    StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    StringGrid1->horizontalHeader()->setHighlightSections(false);
+    StringGrid1->horizontalHeader()->setStretchLastSection(false);
+}
+
+void TFormMain::BuildStatusPanel()
+{
+    PanelStatus = MakePanel(QFrame::NoFrame, QFrame::Plain);
+    PanelStatus->setObjectName(QStringLiteral("PanelStatus"));
+    PanelStatus->setFixedHeight(Scaled(26));
+    PanelSta = MakePanel(QFrame::Panel, QFrame::Sunken);
+    PanelSta->setObjectName(QStringLiteral("PanelSta"));
+    PanelSta->setMinimumWidth(Scaled(333));
+    PanelSta->setFixedWidth(Scaled(410));
+    StatusBar1 = new QLabel(PanelSta);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    auto* staLayout = new QHBoxLayout(PanelSta);
+    staLayout->setContentsMargins(Scaled(4), 0, Scaled(4), 0);
+    staLayout->addWidget(StatusBar1);
+
+    ProgressBar1 = new QProgressBar;
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    auto* layout = new QHBoxLayout(PanelStatus);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(PanelSta);
+    layout->addWidget(ProgressBar1, 1);
+}
+
+void TFormMain::ConnectCommands()
+{
+    MFile->addAction(QStringLiteral("导出数据"), this, &TFormMain::MOutClick);
+    MData->addAction(QStringLiteral("自动采集"), this, [this] { RunCommand([this] { Mdata1Click(); }); });
+    MData->addAction(QStringLiteral("手工采集"), this, &TFormMain::MHgetClick);
+    MData->addAction(QStringLiteral("手工录入"), this, &TFormMain::MAddClick);
+    MData->addSeparator();
+    MData->addAction(QStringLiteral("删除当前行"));
+    MData->addAction(QStringLiteral("清空全部数据"));
+    MSet->addAction(QStringLiteral("地图窗范围"), this, &TFormMain::MMapClick);
+    MSet->addAction(QStringLiteral("投影设置"), this, [this] { RunCommand([this] { Mset1Click(); }); });
+    MSet->addAction(QStringLiteral("坐标转换"), this, &TFormMain::Mset3Click);
+    MConvert->addAction(QStringLiteral("KML文件转为CAD图形"), this, &TFormMain::MKMLtoCADClick);
+    MConvert->addAction(QStringLiteral("CAD图形转为KML文件"), this, &TFormMain::MCADtoKMLClick);
+    MHelp->addAction(QStringLiteral("帮助文档"), this, &TFormMain::MHelpClick);
+    MHelp->addAction(QStringLiteral("关于..."), this, &TFormMain::MAboutClick);
+
+    auto command = [this](QPushButton* button, void (TFormMain::*handler)()) {
+        connect(button, &QPushButton::clicked, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+    };
+    command(Button10, &TFormMain::Mset1Click);
+    command(Button7, &TFormMain::Mset1Click);
+    command(Button4, &TFormMain::Button4Click);
+    command(Button12, &TFormMain::Button12Click);
+    command(Button11, &TFormMain::Button11Click);
+    command(Button8, &TFormMain::Mdata1Click);
+}
+
+void TFormMain::LoadSettingsIntoFields()
+{
+    const StoredSettings stored = LoadSettings(env_.settingsPath);
+    const auto put = [](QLineEdit* field, const std::string& text) { field->setText(QString::fromStdString(text)); };
+    put(EditFLat, stored.view.latitude);
+    put(EditFLng, stored.view.longitude);
+    put(EditFAlt, stored.view.altitude);
+    put(EditRange, stored.view.range);
+    put(EditTilt, stored.view.tilt);
+    put(EditAzi, stored.view.azimuth);
+    put(EditXdis, stored.params.xdis);
+    put(EditYdis, stored.params.ydis);
+    put(EditRot, stored.params.rot);
+    put(EditSca, stored.params.sca);
+    put(EditHdis, stored.params.hdis);
+}
+
+void TFormMain::StartViewer()
+{
+    if (viewerWindow_ != nullptr)
+        return;
+    try {
+        if (!env_.createViewer)
+            throw earth::EarthError("no viewer");
+        viewer_ = env_.createViewer();
+    } catch (const std::exception&) {
+        viewer_.reset();
+        ShowError(QStringLiteral("启动Google Earth失败"));
+        return;
+    }
+    RunCommand([this] {
+        QWidget* window = viewer_->GetMainHwnd();
+        if (window == nullptr)
+            throw earth::EarthError("the terrain viewer has no window");
+        // Taken into the map panel without its title bar and frame.
+        window->setParent(PanelGE, Qt::Widget);
+        viewerWindow_ = window;
+        PanelGEResize();
+        window->show();
+    });
+}
+
+void TFormMain::PanelGEResize()
+{
+    if (viewerWindow_ == nullptr)
+        return;
+    viewerWindow_->setGeometry(PanelGE->contentsRect());
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == PanelGE && event->type() == QEvent::Resize)
+        PanelGEResize();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    SaveStateAtClose();
+    event->accept();
+}
+
+void TFormMain::SaveStateAtClose()
+{
+    if (stateSaved_)
+        return;
+    stateSaved_ = true;
+
+    // The parameter texts are saved in every case: typed parameters are never lost. The
+    // view is saved only from a viewer's camera.
+    std::optional<CameraValues> camera;
+    bool viewerCallFailed = false;
+    if (ViewerPresent()) {
+        try {
+            if (const auto info = viewer_->GetCamera(true))
+                camera = CameraValues{info->FocusPointLatitude, info->FocusPointLongitude, info->FocusPointAltitude,
+                                      info->Range, info->Tilt, info->Azimuth};
+        } catch (const std::exception& error) {
+            ShowError(QString::fromUtf8(error.what()));
+            viewerCallFailed = true;
+        }
+    }
+    const FourParamTexts params{EditXdis->text().toStdString(), EditYdis->text().toStdString(),
+                                EditRot->text().toStdString(), EditSca->text().toStdString(),
+                                EditHdis->text().toStdString()};
+    // Without a camera there is nothing to write when the file already holds these
+    // texts, so a run without a map leaves the file exactly as it was.
+    const bool unchanged = !camera && LoadSettings(env_.settingsPath).params == params;
+    if (!unchanged) {
+        try {
+            SaveSettings(env_.settingsPath, camera, params);
+        } catch (const std::exception& error) {
+            ShowError(QString::fromUtf8(error.what()));
+            return;
+        }
+    }
+    if (ViewerPresent() && !viewerCallFailed)
+        viewerWindow_->close();
+}
+
+void TFormMain::ShowPage(QWidget* page)
+{
+    Notebook1->setCurrentWidget(page);
+}
+
+void TFormMain::RunCommand(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const std::exception& error) {
+        ShowError(QString::fromUtf8(error.what()));
+    }
+}
+
+void TFormMain::ShowInfo(const QString& text)
+{
+    env_.dialogs->ShowMessage(this, text, QString::fromUtf8(kWindowTitle), MessageIcon::Information);
+}
+
+void TFormMain::ShowError(const QString& text)
+{
+    env_.dialogs->ShowMessage(this, text, QString::fromUtf8(kWindowTitle), MessageIcon::Error);
+}
+
+}  // namespace keldarn::app

@@ -1,0 +1,222 @@
+#pragma once
+
+// TFormMain, the program's working window. All working data lives in its controls:
+// the view to go to, the central meridian and the four parameters are field texts, the
+// points are rows of the point table, and the export layout is two lists and a
+// separator. Every command is one handler that reads the field texts when it runs,
+// calls the module logic, and writes the results back.
+
+#include "app/dialogs.h"
+#include "app/version_info.h"
+#include "earth/application_ge.h"
+
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QStackedWidget;
+class QTableView;
+class QToolBar;
+class QToolButton;
+
+namespace keldarn::points {
+class PointTableModel;
+}
+
+namespace keldarn::app {
+
+// What the main window needs from its surroundings; tests hand in their own.
+struct MainWindowEnvironment {
+    std::filesystem::path settingsPath;
+    Dialogs* dialogs = nullptr;                 // not owned; must outlive the window
+    earth::ApplicationFactory createViewer;     // starts the terrain viewer, or throws
+    VersionInfoSource versionInfo;
+    QString helpPath;                           // the user's guide beside the executable
+    std::function<void(const QString& path)> openDocument;  // the desktop's default handler
+};
+
+// The environment of the real program: settings and help beside the executable,
+// Qt dialogs, the terrain viewer and the compiled version values.
+MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs);
+
+class TFormMain : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TFormMain(MainWindowEnvironment environment, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // Page area and option panel.
+    QFrame* PanelOption = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QStackedWidget* Notebook1 = nullptr;
+    QTableView* StringGrid1 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QFrame* PanelGE = nullptr;
+    QLabel* PanelGECaption = nullptr;
+    QFrame* PanelStatus = nullptr;
+    QFrame* PanelSta = nullptr;
+    QLabel* StatusBar1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+
+    // Menus, one toolbar button each.
+    QToolButton* FileButton = nullptr;
+    QToolButton* DataButton = nullptr;
+    QToolButton* SetButton = nullptr;
+    QToolButton* ConvertButton = nullptr;
+    QToolButton* HelpButton = nullptr;
+    QMenu* MFile = nullptr;
+    QMenu* MData = nullptr;
+    QMenu* MSet = nullptr;
+    QMenu* MConvert = nullptr;
+    QMenu* MHelp = nullptr;
+
+    QWidget* PageMap = nullptr;
+    QWidget* PageSet = nullptr;
+    QWidget* PageZbzh = nullptr;
+    QWidget* PageAuto = nullptr;
+    QWidget* PageHget = nullptr;
+    QWidget* PageAdd = nullptr;
+    QWidget* PageOut = nullptr;
+
+    // PageMap
+    QLineEdit* EditFLat = nullptr;
+    QLineEdit* EditFLng = nullptr;
+    QLineEdit* EditRange = nullptr;
+    QLineEdit* EditFAlt = nullptr;
+    QLineEdit* EditTilt = nullptr;
+    QLineEdit* EditAzi = nullptr;
+    QPushButton* Button9 = nullptr;
+    QPushButton* Button10 = nullptr;
+    QLabel* StaticText5 = nullptr;
+    // PageSet
+    QLabel* StaticText4 = nullptr;
+    QLineEdit* EditLo = nullptr;
+    QLineEdit* EditLL = nullptr;
+    QPushButton* Button7 = nullptr;
+    QPushButton* Button4 = nullptr;
+    // PageZbzh
+    QLineEdit* EditXdis = nullptr;
+    QLineEdit* EditYdis = nullptr;
+    QLineEdit* EditRot = nullptr;
+    QLineEdit* EditSca = nullptr;
+    QLineEdit* EditHdis = nullptr;
+    QPushButton* Button12 = nullptr;
+    QPushButton* Button11 = nullptr;
+    QLabel* StaticText2 = nullptr;
+    // PageAuto
+    QLineEdit* EditDx = nullptr;
+    QLineEdit* EditHpi = nullptr;
+    QLineEdit* EditDy = nullptr;
+    QLineEdit* EditWpi = nullptr;
+    QLineEdit* EditPd = nullptr;
+    QLineEdit* EditPn = nullptr;
+    QPushButton* Button8 = nullptr;
+    QPushButton* Button5 = nullptr;
+    // PageHget
+    QLineEdit* EditNam = nullptr;
+    QLineEdit* EditDec = nullptr;
+    QLineEdit* EditX = nullptr;
+    QLineEdit* EditY = nullptr;
+    QLineEdit* EditH = nullptr;
+    QLabel* StaticText1 = nullptr;
+    QPushButton* Button6 = nullptr;
+    QPushButton* Button3 = nullptr;
+    // PageAdd
+    QLineEdit* EditNam1 = nullptr;
+    QLineEdit* EditDec1 = nullptr;
+    QLineEdit* EditLat = nullptr;
+    QLineEdit* EditLon = nullptr;
+    QLineEdit* EditH1 = nullptr;
+    QLabel* StaticText3 = nullptr;
+    QPushButton* Button1 = nullptr;
+    // PageOut
+    QListWidget* ListBox1 = nullptr;
+    QListWidget* ListBox2 = nullptr;
+    QPushButton* SpeedButton1 = nullptr;
+    QPushButton* SpeedButton2 = nullptr;
+    QPushButton* SpeedButton5 = nullptr;
+    QPushButton* SpeedButton6 = nullptr;
+    QPushButton* SpeedButton3 = nullptr;
+    QPushButton* SpeedButton4 = nullptr;
+    QLineEdit* MaskEditFgf = nullptr;
+    QPushButton* Button2 = nullptr;
+
+    // The shared file dialogs; a command may change their settings, which then stay.
+    FileDialogOptions SaveDialog1;
+    FileDialogOptions OpenDialog1;
+
+    points::PointTableModel* PointTable() const { return pointTable_; }
+    // The viewer window, or nullptr while no viewer is embedded.
+    QWidget* ViewerWindow() const { return viewerWindow_; }
+    bool ViewerPresent() const { return viewerWindow_ != nullptr; }
+
+    // Menu commands and page buttons, one handler each.
+    void MMapClick();    // 地图窗范围
+    void MHgetClick();   // 手工采集
+    void MAddClick();    // 手工录入
+    void MOutClick();    // 导出数据
+    void Mset1Click();   // 投影设置, 刷新 and 下一步
+    void Mset3Click();   // 坐标转换
+    void Mdata1Click();  // 自动采集, 刷新 on PageAuto and 确定 on PageZbzh
+    void Button4Click();
+    void Button12Click();
+    void Button11Click();
+    void MKMLtoCADClick();
+    void MCADtoKMLClick();
+    void MHelpClick();
+    void MAboutClick();
+
+    // The destruction sequence: saves the view and the parameters, then closes the
+    // viewer. Runs once; called when the window closes.
+    void SaveStateAtClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();
+    void BuildToolBar();
+    void BuildPages();
+    QWidget* BuildPageMap();
+    QWidget* BuildPageSet();
+    QWidget* BuildPageZbzh();
+    QWidget* BuildPageAuto();
+    QWidget* BuildPageHget();
+    QWidget* BuildPageAdd();
+    QWidget* BuildPageOut();
+    void BuildPointTable();
+    void BuildStatusPanel();
+    void ConnectCommands();
+
+    void LoadSettingsIntoFields();
+    void StartViewer();
+    void PanelGEResize();
+    void ShowPage(QWidget* page);
+
+    // Runs a command: an error it raises is shown in a message box with its text, and
+    // the program goes on.
+    void RunCommand(const std::function<void()>& command);
+    void ShowInfo(const QString& text);
+    void ShowError(const QString& text);
+
+    MainWindowEnvironment env_;
+    points::PointTableModel* pointTable_ = nullptr;
+    std::unique_ptr<earth::IApplicationGE> viewer_;
+    QWidget* viewerWindow_ = nullptr;
+    bool stateSaved_ = false;
+};
+
+}  // namespace keldarn::app

@@ -1,0 +1,233 @@
+// The seven pages of the page area. Controls are placed at fixed positions designed in
+// pixels at 120 dpi (the page area is 410 by 172), scaled to the screen.
+
+#include "app/main_window.h"
+#include "app/ui_scale.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+
+namespace keldarn::app {
+
+namespace {
+
+constexpr int kFieldHeight = 21;
+constexpr int kButtonHeight = 27;
+
+QRect ScaledRect(int x, int y, int w, int h)
+{
+    return QRect(Scaled(x), Scaled(y), Scaled(w), Scaled(h));
+}
+
+QGroupBox* AddGroup(QWidget* page, const QString& title)
+{
+    auto* group = new QGroupBox(title, page);
+    group->setStyleSheet(QStringLiteral("QGroupBox::title { color: blue; }"));
+    group->setGeometry(ScaledRect(4, 2, 400, 166));
+    return group;
+}
+
+QLabel* AddLabel(QWidget* parent, const QString& text, int x, int y, int w)
+{
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(ScaledRect(x, y, w, kFieldHeight));
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+// A labelled field; the label stands to the left of it, right-aligned against it.
+QLineEdit* AddField(QWidget* parent, const QString& label, int labelX, int fieldX, int y, int fieldW,
+                    const QString& text, bool readOnly = false)
+{
+    AddLabel(parent, label, labelX, y, fieldX - labelX - 4);
+    auto* field = new QLineEdit(text, parent);
+    field->setGeometry(ScaledRect(fieldX, y, fieldW, kFieldHeight));
+    field->setReadOnly(readOnly);
+    if (readOnly)
+        field->setStyleSheet(QStringLiteral("QLineEdit { background: palette(window); }"));
+    return field;
+}
+
+QPushButton* AddButton(QWidget* parent, const QString& caption, int x, int y, int w,
+                       const QString& hint = {})
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(ScaledRect(x, y, w, kButtonHeight));
+    button->setToolTip(hint);
+    return button;
+}
+
+// Advice texts are navy blue inside a flat frame.
+QLabel* AddAdvice(QWidget* parent, const QString& text, const QRect& rect120)
+{
+    auto* advice = new QLabel(text, parent);
+    advice->setGeometry(ScaledRect(rect120.x(), rect120.y(), rect120.width(), rect120.height()));
+    advice->setWordWrap(true);
+    advice->setFrameStyle(QFrame::Box | QFrame::Plain);
+    advice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    advice->setMargin(Scaled(3));
+    advice->setStyleSheet(QStringLiteral("QLabel { color: navy; border: 1px solid gray; }"));
+    return advice;
+}
+
+}  // namespace
+
+void TFormMain::BuildPages()
+{
+    Notebook1 = new QStackedWidget;
+    Notebook1->setFixedHeight(Scaled(172));
+    for (QWidget* page : {BuildPageMap(), BuildPageSet(), BuildPageZbzh(), BuildPageAuto(), BuildPageHget(),
+                          BuildPageAdd(), BuildPageOut()})
+        Notebook1->addWidget(page);
+    Notebook1->setCurrentWidget(PageMap);
+}
+
+QWidget* TFormMain::BuildPageMap()
+{
+    PageMap = new QWidget;
+    PageMap->setObjectName(QStringLiteral("PageMap"));
+    QGroupBox* group = AddGroup(PageMap, QStringLiteral("地图窗位置与范围"));
+    EditFLat = AddField(group, QStringLiteral("纬度(度)"), 8, 78, 24, 112, QString());
+    EditFLng = AddField(group, QStringLiteral("经度(度)"), 8, 78, 52, 112, QString());
+    EditRange = AddField(group, QStringLiteral("范围(米)"), 8, 78, 80, 112, QStringLiteral("1000"));
+    EditRange->setToolTip(QStringLiteral("每单位大约为横向距离的1米左右。"));
+    EditFAlt = AddField(group, QStringLiteral("高度(米)"), 200, 270, 24, 112, QStringLiteral("0"));
+    EditTilt = AddField(group, QStringLiteral("倾角(度)"), 200, 270, 52, 112, QStringLiteral("0"));
+    EditAzi = AddField(group, QStringLiteral("方位(度)"), 200, 270, 80, 112, QStringLiteral("0"));
+    StaticText5 = AddAdvice(group, QStringLiteral("输入测区中心经纬度可直接到达测区。"), QRect(12, 116, 196, 40));
+    Button9 = AddButton(group, QStringLiteral("前往"), 222, 122, 80, QStringLiteral("到达到采集数据的测区"));
+    Button10 = AddButton(group, QStringLiteral("下一步"), 306, 122, 80);
+    return PageMap;
+}
+
+QWidget* TFormMain::BuildPageSet()
+{
+    PageSet = new QWidget;
+    PageSet->setObjectName(QStringLiteral("PageSet"));
+    QGroupBox* group = AddGroup(PageSet, QStringLiteral("投影设置"));
+    StaticText4 = AddAdvice(group,
+                            QStringLiteral("坐标系为W84，投影方式为高斯克吕格。当地图中心偏离中央子午线超过1.5度时，建议重新设置。"),
+                            QRect(10, 22, 380, 48));
+    EditLo = AddField(group, QStringLiteral("GE地图窗中心子午线(度)"), 8, 180, 82, 112, QString(), true);
+    EditLL = AddField(group, QStringLiteral("投影带中央子午线(度)"), 8, 180, 114, 112, QString());
+    Button7 = AddButton(group, QStringLiteral("刷新"), 306, 79, 80);
+    Button4 = AddButton(group, QStringLiteral("确定"), 306, 111, 80);
+    return PageSet;
+}
+
+QWidget* TFormMain::BuildPageZbzh()
+{
+    PageZbzh = new QWidget;
+    PageZbzh->setObjectName(QStringLiteral("PageZbzh"));
+    QGroupBox* group = AddGroup(PageZbzh, QStringLiteral("转换为用户坐标的参数(二维四参数模型)"));
+    EditXdis = AddField(group, QStringLiteral("X平移dx="), 8, 96, 22, 110, QStringLiteral("0"));
+    EditYdis = AddField(group, QStringLiteral("Y平移dy="), 8, 96, 49, 110, QStringLiteral("0"));
+    EditRot = AddField(group, QStringLiteral("旋转R(\")="), 8, 96, 76, 110, QStringLiteral("0"));
+    EditSca = AddField(group, QStringLiteral("尺度变化m="), 8, 96, 103, 110, QStringLiteral("0"));
+    EditHdis = AddField(group, QStringLiteral("高程改正dH="), 8, 96, 130, 110, QStringLiteral("0"));
+    StaticText2 = AddAdvice(group,
+                            QStringLiteral("若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。"
+                                           "所有参数置0将不转换。"),
+                            QRect(216, 20, 176, 98));
+    Button12 = AddButton(group, QStringLiteral("导入"), 216, 127, 84);
+    Button11 = AddButton(group, QStringLiteral("确定"), 306, 127, 84);
+    return PageZbzh;
+}
+
+QWidget* TFormMain::BuildPageAuto()
+{
+    PageAuto = new QWidget;
+    PageAuto->setObjectName(QStringLiteral("PageAuto"));
+    QGroupBox* group = AddGroup(PageAuto, QStringLiteral("自动采点密度设置"));
+    EditDx = AddField(group, QStringLiteral("GE地图窗纵向距离(米)"), 8, 168, 22, 78, QString(), true);
+    EditHpi = AddField(group, QString(), 250, 250, 22, 56, QString(), true);
+    AddLabel(group, QStringLiteral("米/像素"), 308, 22, 60)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    EditDy = AddField(group, QStringLiteral("GE地图窗横向距离(米)"), 8, 168, 49, 78, QString(), true);
+    EditWpi = AddField(group, QString(), 250, 250, 49, 56, QString(), true);
+    AddLabel(group, QStringLiteral("米/像素"), 308, 49, 60)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    EditPd = AddField(group, QStringLiteral("自动采点间距(米)"), 8, 168, 76, 78, QStringLiteral("50"));
+    EditPd->setToolTip(QStringLiteral("每像素距离和采点间距越小地形精度就越高。但点太密采点速度就会慢。"));
+    EditPn = AddField(group, QStringLiteral("预计采点数量"), 8, 168, 103, 78, QString(), true);
+    Button8 = AddButton(group, QStringLiteral("刷新"), 216, 130, 84);
+    Button5 = AddButton(group, QStringLiteral("自动采点"), 306, 130, 84,
+                        QStringLiteral("采集完一屏后，可以将地图移动一屏后继续采集。"));
+    return PageAuto;
+}
+
+QWidget* TFormMain::BuildPageHget()
+{
+    PageHget = new QWidget;
+    PageHget->setObjectName(QStringLiteral("PageHget"));
+    EditNam = AddField(PageHget, QStringLiteral("点名"), 4, 72, 8, 118, QStringLiteral("K1"));
+    EditDec = AddField(PageHget, QStringLiteral("点位描述"), 4, 72, 39, 118, QStringLiteral("校正点"));
+    EditX = AddField(PageHget, QStringLiteral("X坐标"), 4, 72, 70, 118, QStringLiteral("0"), true);
+    EditY = AddField(PageHget, QStringLiteral("Y坐标"), 4, 72, 101, 118, QStringLiteral("0"), true);
+    EditH = AddField(PageHget, QStringLiteral("高程H"), 4, 72, 132, 118, QStringLiteral("0"), true);
+    StaticText1 = AddAdvice(PageHget,
+                            QStringLiteral("为便于后期的地形图配准，可选一些地形地物的特征点作为校正点。"),
+                            QRect(204, 8, 198, 62));
+    Button6 = AddButton(PageHget, QStringLiteral("地图窗取点"), 204, 96, 106);
+    Button3 = AddButton(PageHget, QStringLiteral("采用"), 316, 96, 86);
+    return PageHget;
+}
+
+QWidget* TFormMain::BuildPageAdd()
+{
+    PageAdd = new QWidget;
+    PageAdd->setObjectName(QStringLiteral("PageAdd"));
+    EditNam1 = AddField(PageAdd, QStringLiteral("点名"), 4, 72, 8, 118, QStringLiteral("K1"));
+    EditDec1 = AddField(PageAdd, QStringLiteral("点位描述"), 4, 72, 39, 118, QStringLiteral("校正点"));
+    EditLat = AddField(PageAdd, QStringLiteral("纬度(度)"), 4, 72, 70, 118, QStringLiteral("0"));
+    EditLon = AddField(PageAdd, QStringLiteral("经度(度)"), 4, 72, 101, 118, QStringLiteral("0"));
+    EditH1 = AddField(PageAdd, QStringLiteral("高程(m)"), 4, 72, 132, 118, QStringLiteral("0"));
+    StaticText3 = AddAdvice(PageAdd,
+                            QStringLiteral("可将GE的地标作为校正点，查地标属性可知经纬度。 采用后经纬度将转换为平面坐标。"),
+                            QRect(204, 8, 198, 80));
+    Button1 = AddButton(PageAdd, QStringLiteral("采用"), 316, 126, 86);
+    return PageAdd;
+}
+
+QWidget* TFormMain::BuildPageOut()
+{
+    PageOut = new QWidget;
+    PageOut->setObjectName(QStringLiteral("PageOut"));
+    QGroupBox* group = AddGroup(PageOut, QStringLiteral("数据格式编辑"));
+
+    AddLabel(group, QStringLiteral("备选框"), 10, 16, 110)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ListBox1 = new QListWidget(group);
+    ListBox1->setGeometry(ScaledRect(10, 38, 118, 120));
+    QFont bold = ListBox1->font();
+    bold.setBold(true);
+    ListBox1->setFont(bold);
+
+    // The four moving buttons stand in a column between the lists.
+    SpeedButton1 = AddButton(group, QStringLiteral(">>"), 134, 38, 40, QStringLiteral("添加全部字段"));
+    SpeedButton2 = AddButton(group, QStringLiteral(">"), 134, 68, 40, QStringLiteral("添加选择字段"));
+    SpeedButton5 = AddButton(group, QStringLiteral("<<"), 134, 98, 40, QStringLiteral("移除全部字段"));
+    SpeedButton6 = AddButton(group, QStringLiteral("<"), 134, 128, 40, QStringLiteral("移除选择字段"));
+
+    AddLabel(group, QStringLiteral("选择框"), 180, 16, 110)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ListBox2 = new QListWidget(group);
+    ListBox2->setGeometry(ScaledRect(180, 38, 118, 120));
+    ListBox2->addItems({QStringLiteral("0点名"), QStringLiteral("1描述"), QStringLiteral("3Y坐标"),
+                        QStringLiteral("2X坐标"), QStringLiteral("4高程H")});
+
+    SpeedButton3 = AddButton(group, QStringLiteral("↑"), 304, 38, 34, QStringLiteral("上移"));
+    SpeedButton4 = AddButton(group, QStringLiteral("↓"), 304, 68, 34, QStringLiteral("下移"));
+
+    AddLabel(group, QStringLiteral("分隔符"), 340, 38, 52)->setAlignment(Qt::AlignCenter);
+    MaskEditFgf = new QLineEdit(QStringLiteral(","), group);
+    MaskEditFgf->setGeometry(ScaledRect(350, 62, 34, kFieldHeight));
+    MaskEditFgf->setMaxLength(1);
+    MaskEditFgf->setAlignment(Qt::AlignCenter);
+
+    Button2 = AddButton(group, QStringLiteral("确定"), 304, 128, 86);
+    return PageOut;
+}
+
+}  // namespace keldarn::app

@@ -1,0 +1,385 @@
+#include "app/profile_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+namespace keldarn::app {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Windows skips blanks and tabs around names and values.
+std::string_view TrimBlanksAndTabs(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Only ASCII letters fold, so UTF-8 names compare byte for byte beyond that.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "[name]" with blanks allowed around the name and the brackets; text after the first
+// ']' is ignored. A '[' line without ']' is no header.
+std::optional<std::string_view> ParseSectionName(std::string_view line) {
+    const std::string_view text = TrimBlanksAndTabs(line);
+    if (!text.starts_with('[')) {
+        return std::nullopt;
+    }
+    const auto close = text.find(']');
+    if (close == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return TrimBlanksAndTabs(text.substr(1, close - 1));
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;  // trimmed, quotes still on
+};
+
+// "key=value"; the value may itself hold '='. Comments and lines without a key are
+// no key lines.
+std::optional<KeyLine> ParseKeyLine(std::string_view line) {
+    const std::string_view text = TrimBlanksAndTabs(line);
+    if (text.empty() || text.front() == ';' || text.front() == '#' || text.front() == '[') {
+        return std::nullopt;
+    }
+    const auto equals = text.find('=');
+    if (equals == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view key = TrimBlanksAndTabs(text.substr(0, equals));
+    if (key.empty()) {
+        return std::nullopt;
+    }
+    return KeyLine{key, TrimBlanksAndTabs(text.substr(equals + 1))};
+}
+
+// Windows drops one pair of double quotes around a value, so that a value can keep
+// blanks at its ends when it is written quoted by hand.
+std::string_view Unquote(std::string_view value) {
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != text.npos; }
+
+// Names that could not be found again after writing them are refused, as are texts
+// that would split into further lines.
+void CheckWritable(std::string_view section, std::string_view key, std::string_view value) {
+    const bool sectionOk = TrimBlanksAndTabs(section) == section &&
+                           section.find(']') == section.npos && !HasLineBreak(section);
+    const bool keyOk = !key.empty() && TrimBlanksAndTabs(key) == key &&
+                       key.find('=') == key.npos && !HasLineBreak(key) &&
+                       ParseKeyLine(std::string(key) + "=").has_value();
+    if (!sectionOk || !keyOk || HasLineBreak(value)) {
+        throw std::invalid_argument("profile entry [" + std::string(section) + "] " +
+                                    std::string(key) + " cannot be written");
+    }
+}
+
+std::string KeyLineText(std::string_view key, std::string_view value) {
+    return std::string(key) + '=' + std::string(value);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(FileDescriptor&&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+    // close() can report a failed delayed write, so its result matters to Save.
+    bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+private:
+    int fd_;
+};
+
+bool ReadAll(int fd, std::string& text) {
+    char buffer[8192];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count == 0) {
+            return true;
+        }
+        if (count < 0 && errno != EINTR) {
+            return false;
+        }
+        if (count > 0) {
+            text.append(buffer, static_cast<std::size_t>(count));
+        }
+    }
+}
+
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t count = ::write(fd, text.data(), text.size());
+        if (count < 0 && errno != EINTR) {
+            return false;
+        }
+        if (count > 0) {
+            text.remove_prefix(static_cast<std::size_t>(count));
+        }
+    }
+    return true;
+}
+
+// A new file beside the target, removed again unless it was renamed over the target.
+class TempFile {
+public:
+    // The name "<target name>.<pid>-<n>.tmp" is created exclusively, so neither another
+    // process nor a left-over of a crashed run is ever overwritten.
+    static std::optional<TempFile> CreateBeside(const std::filesystem::path& target) {
+        static std::atomic<unsigned> counter{0};
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::filesystem::path path = target;
+            path += "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+            FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            if (fd.valid()) {
+                return TempFile(std::move(path), std::move(fd));
+            }
+            if (errno != EEXIST) {
+                return std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }
+
+    TempFile(TempFile&& other) noexcept
+        : path_(std::move(other.path_)), fd_(std::move(other.fd_)),
+          renamed_(std::exchange(other.renamed_, true)) {}
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    TempFile& operator=(TempFile&&) = delete;
+    ~TempFile() {
+        if (!renamed_) {
+            ::unlink(path_.c_str());
+        }
+    }
+
+    // Best effort: without it the file has the default bits of the umask, which is
+    // only a nuisance, not a reason to keep the old content.
+    void CopyPermissionsFrom(const std::filesystem::path& target) {
+        struct stat status {};
+        if (::stat(target.c_str(), &status) == 0) {
+            (void)::fchmod(fd_.get(), status.st_mode & 07777);
+        }
+    }
+
+    // The data must be on disk before the rename, or a crash could leave an empty file
+    // under the target's name.
+    bool WriteAndClose(std::string_view text) {
+        return WriteAll(fd_.get(), text) && ::fsync(fd_.get()) == 0 && fd_.Close();
+    }
+
+    bool RenameOver(const std::filesystem::path& target) {
+        renamed_ = ::rename(path_.c_str(), target.c_str()) == 0;
+        return renamed_;
+    }
+
+private:
+    TempFile(std::filesystem::path path, FileDescriptor fd)
+        : path_(std::move(path)), fd_(std::move(fd)) {}
+
+    std::filesystem::path path_;
+    FileDescriptor fd_;
+    bool renamed_ = false;
+};
+
+// Makes the rename itself durable. The new content is already in place when this
+// runs, so a failure here is not reported as a failed save.
+void SyncFolderOf(const std::filesystem::path& target) {
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid()) {
+        (void)::fsync(fd.get());
+    }
+}
+
+[[noreturn]] void ThrowReadError(const std::filesystem::path& path, int error) {
+    throw ProfileReadError("Cannot read " + path.string() + ": " +
+                           std::system_category().message(error));
+}
+
+}  // namespace
+
+ProfileFile ProfileFile::FromText(std::string_view text) {
+    ProfileFile profile;
+    if (text.starts_with(kByteOrderMark)) {
+        profile.hasByteOrderMark_ = true;
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    bool styleKnown = false;
+    while (!text.empty()) {
+        const auto lf = text.find('\n');
+        if (lf == std::string_view::npos) {
+            profile.lines_.push_back({std::string(text), ""});
+            break;
+        }
+        const bool crlf = lf > 0 && text[lf - 1] == '\r';
+        Line line{std::string(text.substr(0, crlf ? lf - 1 : lf)), crlf ? "\r\n" : "\n"};
+        if (!styleKnown) {
+            profile.newline_ = line.ending;
+            styleKnown = true;
+        }
+        profile.lines_.push_back(std::move(line));
+        text.remove_prefix(lf + 1);
+    }
+    return profile;
+}
+
+ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (errno == ENOENT) {
+            return {};
+        }
+        ThrowReadError(path, errno);
+    }
+    std::string text;
+    if (!ReadAll(fd.get(), text)) {
+        ThrowReadError(path, errno);
+    }
+    return FromText(text);
+}
+
+std::optional<std::string> ProfileFile::Get(std::string_view section,
+                                             std::string_view key) const {
+    const auto header = FindSection(section);
+    if (!header) {
+        return std::nullopt;
+    }
+    const auto index = FindKey(*header, key);
+    if (!index) {
+        return std::nullopt;
+    }
+    return std::string(Unquote(ParseKeyLine(lines_[*index].text)->value));
+}
+
+void ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+    CheckWritable(section, key, value);
+    const auto header = FindSection(section);
+    if (!header) {
+        if (!lines_.empty() && !TrimBlanksAndTabs(lines_.back().text).empty()) {
+            InsertLine(lines_.size(), "");
+        }
+        InsertLine(lines_.size(), "[" + std::string(section) + "]");
+        InsertLine(lines_.size(), KeyLineText(key, value));
+        return;
+    }
+    if (const auto index = FindKey(*header, key)) {
+        Line& line = lines_[*index];
+        line.text = KeyLineText(ParseKeyLine(line.text)->key, value);
+        return;
+    }
+    InsertLine(AfterLastKey(*header), KeyLineText(key, value));
+}
+
+std::string ProfileFile::Text() const {
+    std::string text = hasByteOrderMark_ ? std::string(kByteOrderMark) : std::string();
+    for (const Line& line : lines_) {
+        text += line.text;
+        text += line.ending;
+    }
+    return text;
+}
+
+bool ProfileFile::Save(const std::filesystem::path& path) const {
+    auto temp = TempFile::CreateBeside(path);
+    if (!temp) {
+        return false;
+    }
+    temp->CopyPermissionsFrom(path);
+    if (!temp->WriteAndClose(Text()) || !temp->RenameOver(path)) {
+        return false;
+    }
+    SyncFolderOf(path);
+    return true;
+}
+
+std::optional<std::size_t> ProfileFile::FindSection(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = ParseSectionName(lines_[i].text);
+        if (name && EqualsIgnoringCase(*name, section)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::size_t ProfileFile::SectionEnd(std::size_t header) const {
+    for (std::size_t i = header + 1; i < lines_.size(); ++i) {
+        if (ParseSectionName(lines_[i].text)) {
+            return i;
+        }
+    }
+    return lines_.size();
+}
+
+std::optional<std::size_t> ProfileFile::FindKey(std::size_t header, std::string_view key) const {
+    const std::size_t end = SectionEnd(header);
+    for (std::size_t i = header + 1; i < end; ++i) {
+        const auto line = ParseKeyLine(lines_[i].text);
+        if (line && EqualsIgnoringCase(line->key, key)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+// Where a new key of the section goes: after its last key line, so that blank lines
+// and comments that close the section stay between it and the next one.
+std::size_t ProfileFile::AfterLastKey(std::size_t header) const {
+    const std::size_t end = SectionEnd(header);
+    std::size_t position = header + 1;
+    for (std::size_t i = header + 1; i < end; ++i) {
+        if (ParseKeyLine(lines_[i].text)) {
+            position = i + 1;
+        }
+    }
+    return position;
+}
+
+void ProfileFile::InsertLine(std::size_t index, std::string text) {
+    Line line{std::move(text), newline_};
+    if (index == lines_.size() && !lines_.empty() && lines_.back().ending.empty()) {
+        // The file had no final line end; it still has none, the new line being last.
+        std::swap(line.ending, lines_.back().ending);
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), std::move(line));
+}
+
+}  // namespace keldarn::app

@@ -1,0 +1,133 @@
+#include "app/settings.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
+#include <system_error>
+
+#include "app/profile_file.h"
+#include "geodesy/number_text.h"
+
+namespace keldarn::app {
+namespace {
+
+constexpr const char* kViewSection = "GEwin";
+constexpr const char* kFourParamSection = "GEzbzh";
+
+// Keys in the order in which they are read and written.
+struct ViewKey {
+    const char* name;
+    std::string ViewSettingsText::*text;
+};
+constexpr ViewKey kViewKeys[] = {
+    {"Latitude", &ViewSettingsText::latitude}, {"Longitude", &ViewSettingsText::longitude},
+    {"Altitude", &ViewSettingsText::altitude}, {"Range", &ViewSettingsText::range},
+    {"Tilt", &ViewSettingsText::tilt},         {"Azimuth", &ViewSettingsText::azimuth},
+};
+
+struct FourParamKey {
+    const char* name;
+    std::string FourParamTexts::*text;
+};
+constexpr FourParamKey kFourParamKeys[] = {
+    {"Xdis", &FourParamTexts::xdis}, {"Ydis", &FourParamTexts::ydis},
+    {"Rot", &FourParamTexts::rot},   {"Sca", &FourParamTexts::sca},
+    {"Hdis", &FourParamTexts::hdis},
+};
+
+// The camera as the file stores it: angles to 4 decimals (about 1 cm of latitude),
+// altitude and range in whole metres. Same order as kViewKeys.
+ViewSettingsText FormatCamera(const CameraValues& camera) {
+    using geodesy::FormatFixed;
+    return {FormatFixed(camera.latitudeDeg, 4), FormatFixed(camera.longitudeDeg, 4),
+            FormatFixed(camera.altitudeM, 0),   FormatFixed(camera.rangeM, 0),
+            FormatFixed(camera.tiltDeg, 4),     FormatFixed(camera.azimuthDeg, 4)};
+}
+
+void ReadInto(const ProfileFile& profile, StoredSettings& settings) {
+    for (const ViewKey& key : kViewKeys) {
+        if (auto value = profile.Get(kViewSection, key.name)) {
+            settings.view.*key.text = std::move(*value);
+        }
+    }
+    for (const FourParamKey& key : kFourParamKeys) {
+        if (auto value = profile.Get(kFourParamSection, key.name)) {
+            settings.params.*key.text = std::move(*value);
+        }
+    }
+}
+
+void WriteInto(ProfileFile& profile, const std::optional<CameraValues>& camera,
+               const FourParamTexts& params) {
+    if (camera) {
+        const ViewSettingsText view = FormatCamera(*camera);
+        for (const ViewKey& key : kViewKeys) {
+            profile.Set(kViewSection, key.name, view.*key.text);
+        }
+    }
+    for (const FourParamKey& key : kFourParamKeys) {
+        profile.Set(kFourParamSection, key.name, params.*key.text);
+    }
+}
+
+// $XDG_CONFIG_HOME counts only when it is an absolute path (relative ones are to be
+// ignored, as the XDG base directory rules say); else $HOME/.config, else the
+// account's home folder from the password database.
+std::filesystem::path ConfigHome() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg != nullptr && std::filesystem::path(xdg).is_absolute()) {
+        return xdg;
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+        const passwd* account = ::getpwuid(::getuid());
+        home = account != nullptr ? account->pw_dir : "";
+    }
+    return std::filesystem::path(home) / ".config";
+}
+
+}  // namespace
+
+SettingsWriteError::SettingsWriteError(const std::filesystem::path& path)
+    : std::runtime_error("Unable to write to " + path.string()) {}
+
+std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executableDir) {
+    if (::access(executableDir.c_str(), W_OK) == 0) {
+        return executableDir / kSettingsFileName;
+    }
+    return ConfigHome() / "keldarn" / kSettingsFileName;
+}
+
+StoredSettings LoadSettings(const std::filesystem::path& path) {
+    StoredSettings settings;
+    try {
+        ReadInto(ProfileFile::Load(path), settings);
+    } catch (const std::exception&) {
+        return StoredSettings{};
+    }
+    return settings;
+}
+
+void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
+                  const FourParamTexts& params) {
+    // The old content is read first: every line that is not one of our keys is kept.
+    // A file that exists but cannot be read is not replaced.
+    ProfileFile profile;
+    try {
+        profile = ProfileFile::Load(path);
+        WriteInto(profile, camera, params);
+    } catch (const std::exception&) {
+        throw SettingsWriteError(path);
+    }
+    std::error_code error;
+    if (path.has_parent_path()) {
+        std::filesystem::create_directories(path.parent_path(), error);
+    }
+    if (error || !profile.Save(path)) {
+        throw SettingsWriteError(path);
+    }
+}
+
+}  // namespace keldarn::app

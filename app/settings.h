@@ -1,0 +1,76 @@
+#pragma once
+
+// The settings file "Keldarn.ini": the view of the map window (section GEwin) and the
+// four-parameter texts (section GEzbzh) carried from one run to the next. Values are
+// kept as the texts the fields show; only the camera is formatted when written.
+
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace keldarn::app {
+
+inline constexpr const char* kSettingsFileName = "Keldarn.ini";
+
+// The six GEwin texts, as read from the file or typed into the map page.
+struct ViewSettingsText {
+    std::string latitude = "33.2677";
+    std::string longitude = "113.5538";
+    std::string altitude = "0";
+    std::string range = "3000";
+    std::string tilt = "0";
+    std::string azimuth = "0";
+};
+
+// The five GEzbzh texts, exactly as their fields hold them (never trimmed or checked).
+struct FourParamTexts {
+    std::string xdis = "0";
+    std::string ydis = "0";
+    std::string rot = "0";
+    std::string sca = "0";
+    std::string hdis = "0";
+
+    bool operator==(const FourParamTexts&) const = default;
+};
+
+struct StoredSettings {
+    ViewSettingsText view;
+    FourParamTexts params;
+};
+
+// The viewer's camera at close: focus point latitude and longitude (degrees), focus
+// altitude (metres), range from focus point to camera (metres), tilt and azimuth
+// (degrees).
+struct CameraValues {
+    double latitudeDeg = 0.0;
+    double longitudeDeg = 0.0;
+    double altitudeM = 0.0;
+    double rangeM = 0.0;
+    double tiltDeg = 0.0;
+    double azimuthDeg = 0.0;
+};
+
+// The file could not be written; what() is "Unable to write to <path>".
+class SettingsWriteError : public std::runtime_error {
+public:
+    explicit SettingsWriteError(const std::filesystem::path& path);
+};
+
+// Where the settings file lives: beside the executable, or, when that folder cannot be
+// written (an installed copy), in $XDG_CONFIG_HOME/keldarn (~/.config/keldarn).
+std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executableDir);
+
+// Reads the eleven keys. A missing file, section or key gives the key's default; a key
+// present with an empty value gives the empty text. Never throws and never creates the
+// file; unreadable or malformed content counts as missing.
+StoredSettings LoadSettings(const std::filesystem::path& path);
+
+// Writes GEwin from the camera (when there is one) and then GEzbzh from the texts, with
+// profile semantics: only these keys change, every other line stays as it was. The
+// whole file is replaced atomically, so a failure leaves the old file untouched and
+// throws SettingsWriteError.
+void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
+                  const FourParamTexts& params);
+
+}  // namespace keldarn::app

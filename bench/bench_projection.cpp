@@ -1,0 +1,74 @@
+// Throughput of the per-point conversions as the grid sampling uses them: geographic to
+// Gauss–Krüger plane, then into the user's grid with parameters prepared once.
+
+#include <benchmark/benchmark.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "geodesy/four_param.h"
+#include "geodesy/gauss_kruger.h"
+
+namespace {
+
+using namespace keldarn::geodesy;
+
+constexpr std::size_t kPointCount = 1 << 20;
+constexpr double kCentralMeridianDeg = 114.0;
+
+// Points scattered over about 1° around the default map place (33.27 N, 113.55 E).
+std::vector<GeoPoint> MakeGeoPoints() {
+    std::mt19937_64 random(20240611);
+    std::uniform_real_distribution<double> offsetDeg(-0.5, 0.5);
+    std::vector<GeoPoint> points(kPointCount);
+    for (GeoPoint& p : points) {
+        p = {33.27 + offsetDeg(random), 113.55 + offsetDeg(random)};
+    }
+    return points;
+}
+
+std::vector<PlanePoint> MakePlanePoints(const std::vector<GeoPoint>& geo) {
+    std::vector<PlanePoint> plane;
+    plane.reserve(geo.size());
+    for (const GeoPoint& g : geo) {
+        plane.push_back(GeographicToPlane(g.latDeg, g.lonDeg, kCentralMeridianDeg));
+    }
+    return plane;
+}
+
+void BM_GeographicToGrid(benchmark::State& state) {
+    const std::vector<GeoPoint> geo = MakeGeoPoints();
+    std::vector<GridPoint> grid(geo.size());
+    const FourParamCoefficients k =
+        MakeFourParamCoefficients(FourParameterSet{100, -200, 10, 0.00001, 5});
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < geo.size(); ++i) {
+            const PlanePoint p = GeographicToPlane(geo[i].latDeg, geo[i].lonDeg, kCentralMeridianDeg);
+            grid[i] = FourParamForward(k, GridPoint{p.x, p.y, 100.0});
+        }
+        benchmark::DoNotOptimize(grid.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * geo.size()));
+}
+BENCHMARK(BM_GeographicToGrid)->Unit(benchmark::kMillisecond);
+
+void BM_PlaneToGeographic(benchmark::State& state) {
+    const std::vector<PlanePoint> plane = MakePlanePoints(MakeGeoPoints());
+    std::vector<GeoPoint> geo(plane.size());
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < plane.size(); ++i) {
+            geo[i] = PlaneToGeographic(plane[i].x, plane[i].y, kCentralMeridianDeg);
+        }
+        benchmark::DoNotOptimize(geo.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * plane.size()));
+}
+BENCHMARK(BM_PlaneToGeographic)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,33 @@
+#pragma once
+
+// Conversions between UTF-8, the program's inner encoding, and the 8-bit encodings of
+// files exchanged with Chinese desktop software. GB18030 is the superset of GBK: every
+// GBK character keeps its GBK bytes, and characters outside GBK are still encoded, so
+// nothing typed is ever lost.
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace keldarn::encoding {
+
+class EncodingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+bool IsValidUtf8(std::string_view bytes);
+
+// Converts between two encodings known to iconv ("UTF-8", "GB18030", "GBK", ...).
+// Throws EncodingError for an unknown encoding or bytes that are not valid in `from`.
+std::string Convert(std::string_view bytes, const char* from, const char* to);
+
+inline std::string Utf8ToGb18030(std::string_view utf8) { return Convert(utf8, "UTF-8", "GB18030"); }
+inline std::string Gb18030ToUtf8(std::string_view gb) { return Convert(gb, "GB18030", "UTF-8"); }
+
+// Text of a file written by another program: valid UTF-8 is taken as it is (a UTF-8
+// byte-order mark is dropped); anything else is read as GB18030, the encoding of older
+// Chinese tools.
+std::string FileTextToUtf8(std::string_view bytes);
+
+}  // namespace keldarn::encoding

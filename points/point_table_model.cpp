@@ -1,0 +1,181 @@
+#include "points/point_table_model.h"
+
+#include <stdexcept>
+
+namespace keldarn::points {
+
+namespace {
+
+void AppendLength(std::string& out, std::size_t length)
+{
+    while (length >= 0x80) {
+        out.push_back(static_cast<char>((length & 0x7F) | 0x80));
+        length >>= 7;
+    }
+    out.push_back(static_cast<char>(length));
+}
+
+std::size_t ReadLength(const std::string& packed, std::size_t& pos)
+{
+    std::size_t length = 0;
+    int shift = 0;
+    while (pos < packed.size()) {
+        const auto byte = static_cast<unsigned char>(packed[pos++]);
+        length |= static_cast<std::size_t>(byte & 0x7F) << shift;
+        if ((byte & 0x80) == 0)
+            break;
+        shift += 7;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string PackRow(const RowCells& cells)
+{
+    std::string packed;
+    for (const QString& cell : cells) {
+        const QByteArray utf8 = cell.toUtf8();
+        AppendLength(packed, static_cast<std::size_t>(utf8.size()));
+        packed.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    }
+    packed.shrink_to_fit();
+    return packed;
+}
+
+std::string UnpackCell(const std::string& packed, int column)
+{
+    std::size_t pos = 0;
+    for (int c = 0; c < column; ++c)
+        pos += ReadLength(packed, pos);
+    const std::size_t length = ReadLength(packed, pos);
+    if (pos >= packed.size())
+        return {};
+    return packed.substr(pos, length);
+}
+
+PointTableModel::PointTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+QString PointTableModel::Title(int column)
+{
+    static const std::array<QString, kColumnCount> titles = {
+        QStringLiteral("点号"), QStringLiteral("描述"), QStringLiteral("纵坐标X"),
+        QStringLiteral("横坐标Y"), QStringLiteral("高程H"),
+    };
+    return column >= 0 && column < kColumnCount ? titles[column] : QString();
+}
+
+std::string PointTableModel::CellUtf8(int column, int gridRow) const
+{
+    if (column < 0 || column >= kColumnCount)
+        return {};
+    if (gridRow == 0)
+        return Title(column).toStdString();
+    if (gridRow < 1 || gridRow > DataRowCount())
+        return {};
+    return UnpackCell(rows_[static_cast<std::size_t>(gridRow - 1)], column);
+}
+
+QString PointTableModel::Cell(int column, int gridRow) const
+{
+    return QString::fromStdString(CellUtf8(column, gridRow));
+}
+
+int PointTableModel::AppendRow(const RowCells& cells)
+{
+    const int modelRow = DataRowCount();
+    beginInsertRows({}, modelRow, modelRow);
+    rows_.push_back(PackRow(cells));
+    endInsertRows();
+    return modelRow + 1;
+}
+
+void PointTableModel::AppendRows(const std::vector<RowCells>& rows)
+{
+    if (rows.empty())
+        return;
+    const int first = DataRowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    rows_.reserve(rows_.size() + rows.size());
+    for (const RowCells& cells : rows)
+        rows_.push_back(PackRow(cells));
+    endInsertRows();
+}
+
+void PointTableModel::RemoveGridRow(int gridRow)
+{
+    if (gridRow < 1 || gridRow > DataRowCount())
+        return;
+    beginRemoveRows({}, gridRow - 1, gridRow - 1);
+    rows_.erase(rows_.begin() + (gridRow - 1));
+    endRemoveRows();
+    if (rows_.empty())
+        SetHeaderFixed(false);
+}
+
+void PointTableModel::Clear()
+{
+    if (!rows_.empty()) {
+        beginResetModel();
+        std::vector<std::string>().swap(rows_);
+        endResetModel();
+    }
+    SetHeaderFixed(false);
+}
+
+void PointTableModel::SetHeaderFixed(bool fixed)
+{
+    // A fixed title row needs a row below it.
+    const bool effective = fixed && !rows_.empty();
+    if (effective == headerFixed_)
+        return;
+    headerFixed_ = effective;
+    emit headerFixedChanged(headerFixed_);
+}
+
+int PointTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : DataRowCount();
+}
+
+int PointTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant PointTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    return Cell(index.column(), index.row() + 1);
+}
+
+bool PointTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole || index.row() >= DataRowCount())
+        return false;
+    std::string& packed = rows_[static_cast<std::size_t>(index.row())];
+    RowCells cells;
+    for (int c = 0; c < kColumnCount; ++c)
+        cells[c] = QString::fromStdString(UnpackCell(packed, c));
+    cells[index.column()] = value.toString();
+    packed = PackRow(cells);
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
+QVariant PointTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return Title(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags PointTableModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+}
+
+}  // namespace keldarn::points

@@ -1,0 +1,113 @@
+#pragma once
+
+// Stand-ins for the user and the terrain viewer in window tests: scripted answers to
+// dialogs, a record of every message shown, and a viewer with a fixed camera and a
+// terrain function.
+
+#include "app/dialogs.h"
+#include "earth/application_ge.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <deque>
+#include <functional>
+#include <optional>
+
+namespace keldarn::testing {
+
+struct ShownMessage {
+    QString text;
+    QString title;
+    app::MessageIcon icon;
+};
+
+class FakeDialogs : public app::Dialogs {
+public:
+    void ShowMessage(QWidget*, const QString& text, const QString& title, app::MessageIcon icon) override
+    {
+        messages.push_back({text, title, icon});
+    }
+    bool AskYesNo(QWidget*, const QString& text, const QString&) override
+    {
+        questions << text;
+        return answerYes;
+    }
+    QString GetSaveFileName(QWidget*, const app::FileDialogOptions& options) override
+    {
+        lastSaveOptions = options;
+        return NextPath();
+    }
+    QString GetOpenFileName(QWidget*, const app::FileDialogOptions& options) override
+    {
+        lastOpenOptions = options;
+        return NextPath();
+    }
+
+    QStringList MessageTexts() const
+    {
+        QStringList texts;
+        for (const ShownMessage& message : messages)
+            texts << message.text;
+        return texts;
+    }
+
+    std::vector<ShownMessage> messages;
+    QStringList questions;
+    bool answerYes = true;
+    std::deque<QString> filePaths;  // answers of the file dialogs in turn; empty = cancel
+    app::FileDialogOptions lastSaveOptions;
+    app::FileDialogOptions lastOpenOptions;
+
+private:
+    QString NextPath()
+    {
+        if (filePaths.empty())
+            return {};
+        QString path = filePaths.front();
+        filePaths.pop_front();
+        return path;
+    }
+};
+
+class FakeViewer : public earth::IApplicationGE {
+public:
+    FakeViewer()
+    {
+        mainWindow = new QWidget;
+        mainWindow->setWindowTitle(QStringLiteral("viewer"));
+        renderWindow = new QWidget(mainWindow);
+    }
+    ~FakeViewer() override = default;  // the main window owns the embedded widget
+
+    QWidget* GetMainHwnd() override { return mainWindow; }
+    QWidget* GetRenderHwnd() override { return renderWindow; }
+    std::optional<earth::ICameraInfoGE> GetCamera(bool) override
+    {
+        if (cameraFails)
+            throw earth::EarthError("camera query failed");
+        return camera;
+    }
+    void SetCameraParams(double latDeg, double lonDeg, double altitudeM, earth::AltitudeModeGE mode, double rangeM,
+                         double tiltDeg, double azimuthDeg, double speed) override
+    {
+        lastCameraParams = {latDeg, lonDeg, altitudeM, static_cast<double>(mode), rangeM, tiltDeg, azimuthDeg, speed};
+    }
+    earth::IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) override
+    {
+        queries.push_back({sx, sy});
+        return terrain(sx, sy);
+    }
+
+    QWidget* mainWindow = nullptr;
+    QWidget* renderWindow = nullptr;
+    std::optional<earth::ICameraInfoGE> camera;
+    bool cameraFails = false;
+    std::vector<double> lastCameraParams;
+    std::vector<std::pair<double, double>> queries;
+    std::function<earth::IPointOnTerrainGE(double, double)> terrain = [](double, double) {
+        return earth::IPointOnTerrainGE{33.2677, 113.5538, 100.0};
+    };
+};
+
+}  // namespace keldarn::testing

@@ -1,0 +1,381 @@
+// The main window as the user first meets it: start, layout, menus, pages, the
+// settings file at start and at close, help and About.
+
+#include "app/about_box.h"
+#include "app/ui_scale.h"
+#include "points/point_table_model.h"
+#include "window_fixture.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+using keldarn::testing::WindowFixture;
+
+namespace {
+
+QStringList ActionTexts(const QMenu* menu)
+{
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts;
+}
+
+QAction* FindAction(const QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+// Closes the modal dialog that the next exec() opens.
+void CloseNextModal()
+{
+    QTimer::singleShot(0, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startsOnMapPageWithDefaults();
+    void reportsFailedViewerStart();
+    void toolbarHoldsTheMenusInOrder();
+    void pointTableHasTitlesAndWidths();
+    void pageControlsCarryTheirTexts();
+    void commandsSwitchPagesAndKeepTypedText();
+    void loadsSettings_data();
+    void loadsSettings();
+    void savesCameraAndParametersAtClose();
+    void savesParametersWithoutViewer();
+    void keepsFileUntouchedWhenNothingChanged();
+    void reportsUnwritableSettings();
+    void savesParametersWhenCameraFails();
+    void aboutShowsVersionValues();
+    void aboutWithoutVersionInfoIsFatal();
+    void helpOpensTheGuide();
+    void splitterKeepsOptionPanelWidth();
+    void viewerFollowsPanelSize();
+};
+
+void MainWindowTest::startsOnMapPageWithDefaults()
+{
+    WindowFixture f;
+    QCOMPARE(f.window->windowTitle(), QStringLiteral("Keldarn"));
+    QCOMPARE(f.window->Notebook1->currentWidget(), f.window->PageMap);
+    QCOMPARE(f.window->StatusBar1->text(), QString());
+    QCOMPARE(f.window->ProgressBar1->value(), 0);
+    QCOMPARE(f.window->PointTable()->RowCount(), 1);
+    QVERIFY(!f.window->PointTable()->HeaderFixed());
+    QCOMPARE(f.window->EditLL->text(), QString());
+    QCOMPARE(f.window->EditLo->text(), QString());
+}
+
+void MainWindowTest::reportsFailedViewerStart()
+{
+    WindowFixture f;
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("启动Google Earth失败")});
+    QVERIFY(!f.window->ViewerPresent());
+    QVERIFY(f.window->PanelGECaption->isVisibleTo(f.window.get()));
+    QCOMPARE(f.window->PanelGECaption->text(), QStringLiteral("GoogleEarth地图窗"));
+    QCOMPARE(f.window->PanelGE->cursor().shape(), Qt::CrossCursor);
+}
+
+void MainWindowTest::toolbarHoldsTheMenusInOrder()
+{
+    WindowFixture f;
+    QStringList captions;
+    for (QToolButton* button : f.window->ToolBar1->findChildren<QToolButton*>()) {
+        if (button->menu() != nullptr && button->objectName() != QLatin1String("qt_toolbar_ext_button")) {
+            captions << button->text();
+            QCOMPARE(button->popupMode(), QToolButton::InstantPopup);
+        }
+    }
+    QCOMPARE(captions, (QStringList{"文件", "数据采集", "设置", "数据转换", "帮助"}));
+    QCOMPARE(ActionTexts(f.window->MFile), QStringList{"导出数据"});
+    QCOMPARE(ActionTexts(f.window->MData),
+             (QStringList{"自动采集", "手工采集", "手工录入", "-", "删除当前行", "清空全部数据"}));
+    QCOMPARE(ActionTexts(f.window->MSet), (QStringList{"地图窗范围", "投影设置", "坐标转换"}));
+    QCOMPARE(ActionTexts(f.window->MConvert), (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件"}));
+    QCOMPARE(ActionTexts(f.window->MHelp), (QStringList{"帮助文档", "关于..."}));
+}
+
+void MainWindowTest::pointTableHasTitlesAndWidths()
+{
+    WindowFixture f;
+    const QHeaderView* header = f.window->StringGrid1->horizontalHeader();
+    const QStringList titles{"点号", "描述", "纵坐标X", "横坐标Y", "高程H"};
+    const int widths[] = {40, 50, 76, 76, 58};
+    QCOMPARE(f.window->PointTable()->columnCount(), 5);
+    for (int column = 0; column < 5; ++column) {
+        QCOMPARE(f.window->PointTable()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 titles[column]);
+        QCOMPARE(f.window->PointTable()->Cell(column, 0), titles[column]);
+        QCOMPARE(header->sectionSize(column), widths[column]);
+    }
+    QCOMPARE(header->sectionResizeMode(0), QHeaderView::Interactive);
+}
+
+void MainWindowTest::pageControlsCarryTheirTexts()
+{
+    WindowFixture f;
+    auto* w = f.window.get();
+    QCOMPARE(w->Notebook1->count(), 7);
+    QCOMPARE(w->EditRange->toolTip(), QStringLiteral("每单位大约为横向距离的1米左右。"));
+    QCOMPARE(w->Button9->text(), QStringLiteral("前往"));
+    QCOMPARE(w->Button9->toolTip(), QStringLiteral("到达到采集数据的测区"));
+    QCOMPARE(w->Button10->text(), QStringLiteral("下一步"));
+    QVERIFY(w->EditLo->isReadOnly());
+    QVERIFY(!w->EditLL->isReadOnly());
+    QCOMPARE(w->EditPd->text(), QStringLiteral("50"));
+    QCOMPARE(w->Button5->toolTip(), QStringLiteral("采集完一屏后，可以将地图移动一屏后继续采集。"));
+    for (QLineEdit* readOnly : {w->EditDx, w->EditHpi, w->EditDy, w->EditWpi, w->EditPn, w->EditX, w->EditY, w->EditH})
+        QVERIFY(readOnly->isReadOnly());
+    QCOMPARE(w->EditNam->text(), QStringLiteral("K1"));
+    QCOMPARE(w->EditDec->text(), QStringLiteral("校正点"));
+    QCOMPARE(w->EditNam1->text(), QStringLiteral("K1"));
+    QCOMPARE(w->EditDec1->text(), QStringLiteral("校正点"));
+    for (QLineEdit* zero : {w->EditX, w->EditY, w->EditH, w->EditLat, w->EditLon, w->EditH1})
+        QCOMPARE(zero->text(), QStringLiteral("0"));
+    QCOMPARE(w->ListBox1->count(), 0);
+    QStringList chosen;
+    for (int i = 0; i < w->ListBox2->count(); ++i)
+        chosen << w->ListBox2->item(i)->text();
+    QCOMPARE(chosen, (QStringList{"0点名", "1描述", "3Y坐标", "2X坐标", "4高程H"}));
+    QCOMPARE(w->MaskEditFgf->text(), QStringLiteral(","));
+    QCOMPARE(w->MaskEditFgf->maxLength(), 1);
+    const QStringList captions{">>", ">", "<<", "<", "↑", "↓"};
+    const QStringList hints{"添加全部字段", "添加选择字段", "移除全部字段", "移除选择字段", "上移", "下移"};
+    const QPushButton* buttons[] = {w->SpeedButton1, w->SpeedButton2, w->SpeedButton5,
+                                    w->SpeedButton6, w->SpeedButton3, w->SpeedButton4};
+    for (int i = 0; i < 6; ++i) {
+        QCOMPARE(buttons[i]->text(), captions[i]);
+        QCOMPARE(buttons[i]->toolTip(), hints[i]);
+    }
+    QCOMPARE(w->SaveDialog1.title, QStringLiteral("坐标数据另存为..."));
+    QCOMPARE(w->SaveDialog1.defaultSuffix, QStringLiteral("dat"));
+    QCOMPARE(w->SaveDialog1.filter,
+             QStringLiteral("Text files (*.dat)|*.dat|Text files (*.txt)|*.txt|Text files (*.*)|*.*"));
+}
+
+void MainWindowTest::commandsSwitchPagesAndKeepTypedText()
+{
+    WindowFixture f;
+    auto* w = f.window.get();
+    const struct {
+        QMenu* menu;
+        const char* item;
+        QWidget* page;
+    } commands[] = {
+        {w->MData, "手工采集", w->PageHget}, {w->MData, "手工录入", w->PageAdd}, {w->MFile, "导出数据", w->PageOut},
+        {w->MSet, "坐标转换", w->PageZbzh},  {w->MSet, "投影设置", w->PageSet},  {w->MData, "自动采集", w->PageAuto},
+        {w->MSet, "地图窗范围", w->PageMap},
+    };
+    w->EditNam->setText(QStringLiteral("P7"));
+    for (const auto& command : commands) {
+        QAction* action = FindAction(command.menu, QString::fromUtf8(command.item));
+        QVERIFY2(action != nullptr, command.item);
+        action->trigger();
+        QCOMPARE(w->Notebook1->currentWidget(), command.page);
+    }
+    QCOMPARE(w->EditNam->text(), QStringLiteral("P7"));
+
+    // "下一步" on the map page runs the projection settings command.
+    QTest::mouseClick(w->Button10, Qt::LeftButton);
+    QCOMPARE(w->Notebook1->currentWidget(), w->PageSet);
+}
+
+void MainWindowTest::loadsSettings_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QStringList>("view");    // lat, lng, alt, range, tilt, azi
+    QTest::addColumn<QStringList>("params");  // xdis, ydis, rot, sca, hdis
+
+    const QStringList defaultView{"33.2677", "113.5538", "0", "3000", "0", "0"};
+    const QStringList zeros{"0", "0", "0", "0", "0"};
+    QTest::newRow("no file") << QByteArray() << false << defaultView << zeros;
+    QTest::newRow("only range") << QByteArray("[GEwin]\nRange=500\n") << true
+                                << QStringList{"33.2677", "113.5538", "0", "500", "0", "0"} << zeros;
+    QTest::newRow("empty value is kept empty") << QByteArray("[GEzbzh]\r\nXdis=\r\n") << true << defaultView
+                                               << QStringList{"", "0", "0", "0", "0"};
+    QTest::newRow("case-insensitive, BOM, garbage")
+        << QByteArray("\xEF\xBB\xBF; notes\n[gewin]\nLATITUDE = 30.5\ngarbage line\n[GEZBZH]\nxdis=1,5\nRot=10\n") << true
+        << QStringList{"30.5", "113.5538", "0", "3000", "0", "0"} << QStringList{"1,5", "0", "10", "0", "0"};
+}
+
+void MainWindowTest::loadsSettings()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(bool, exists);
+    QFETCH(QStringList, view);
+    QFETCH(QStringList, params);
+    WindowFixture f(false, file, exists);
+    auto* w = f.window.get();
+    const QLineEdit* viewFields[] = {w->EditFLat, w->EditFLng, w->EditFAlt, w->EditRange, w->EditTilt, w->EditAzi};
+    const QLineEdit* paramFields[] = {w->EditXdis, w->EditYdis, w->EditRot, w->EditSca, w->EditHdis};
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(viewFields[i]->text(), view[i]);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(paramFields[i]->text(), params[i]);
+    QCOMPARE(QFile::exists(f.SettingsPath()), exists);
+}
+
+void MainWindowTest::savesCameraAndParametersAtClose()
+{
+    WindowFixture f(true);
+    QVERIFY(f.window->ViewerPresent());
+    f.viewer->camera = keldarn::earth::ICameraInfoGE{33.26771, 113.55384, 123.4, 2999.7, 0.0, 359.99999};
+    QPointer<QWidget> viewerWindow = f.viewer->mainWindow;
+    QVERIFY(viewerWindow->isVisible() || !f.window->isVisible());
+    f.window->EditXdis->setText(QStringLiteral("1,5"));
+    f.window->EditFLat->setText(QStringLiteral("10"));  // typed but never sent to the viewer
+    f.window->close();
+    QCOMPARE(f.SettingsText(), QByteArray("[GEwin]\nLatitude=33.2677\nLongitude=113.5538\nAltitude=123\nRange=3000\n"
+                                          "Tilt=0.0000\nAzimuth=360.0000\n\n[GEzbzh]\nXdis=1,5\nYdis=0\nRot=0\nSca=0\n"
+                                          "Hdis=0\n"));
+    QVERIFY(f.dialogs.messages.empty());
+    QVERIFY(!viewerWindow->isVisible());
+}
+
+void MainWindowTest::savesParametersWithoutViewer()
+{
+    const QByteArray before("; keep me\n[GEwin]\nLatitude=40.1\n");
+    WindowFixture f(false, before, true);
+    f.window->EditRot->setText(QStringLiteral("12.5"));
+    f.window->close();
+    const QByteArray after = f.SettingsText();
+    QVERIFY2(after.startsWith(before), after.constData());
+    QVERIFY(after.contains("[GEzbzh]"));
+    QVERIFY(after.contains("Rot=12.5"));
+    QVERIFY(!after.contains("Longitude"));
+}
+
+void MainWindowTest::keepsFileUntouchedWhenNothingChanged()
+{
+    WindowFixture f;
+    f.window->close();
+    QVERIFY(!QFile::exists(f.SettingsPath()));
+}
+
+void MainWindowTest::reportsUnwritableSettings()
+{
+    WindowFixture f;
+    // A settings path below a regular file can never be written, even by root.
+    f.WriteFile(QStringLiteral("blocker"), "x");
+    keldarn::app::MainWindowEnvironment env;
+    const QString path = f.dir.filePath(QStringLiteral("blocker/Keldarn.ini"));
+    env.settingsPath = path.toStdString();
+    env.dialogs = &f.dialogs;
+    keldarn::app::TFormMain window(std::move(env));
+    window.EditXdis->setText(QStringLiteral("5"));
+    f.dialogs.messages.clear();
+    window.close();
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("Unable to write to ") + path});
+}
+
+void MainWindowTest::savesParametersWhenCameraFails()
+{
+    WindowFixture f(true);
+    f.viewer->cameraFails = true;
+    f.window->EditHdis->setText(QStringLiteral("2.5"));
+    f.window->close();
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("camera query failed")});
+    QVERIFY(f.SettingsText().contains("Hdis=2.5"));
+    QVERIFY(!f.SettingsText().contains("[GEwin]"));
+}
+
+void MainWindowTest::aboutShowsVersionValues()
+{
+    WindowFixture f;
+    f.versionInfo->companyName.reset();
+    keldarn::app::TAboutBox about(f.window.get(), f.dialogs, [&f] { return f.versionInfo; });
+    QVERIFY(about.built());
+    QCOMPARE(about.windowTitle(), QStringLiteral("关于..."));
+    QCOMPARE(about.ProductName->text(), QStringLiteral("产品名称:测试产品"));
+    QCOMPARE(about.FileVersion->text(), QStringLiteral("文件版本:1.2.3"));
+    QCOMPARE(about.LegalCopyright->text(), QStringLiteral("版权"));
+    QCOMPARE(about.CompanyName->text(), QStringLiteral("CompanyName"));
+    QCOMPARE(about.Comments->toPlainText(), QStringLiteral("\n欢迎您使用本软件"));
+    QVERIFY(about.Comments->isReadOnly());
+
+    // Every "关于..." builds the window afresh and reads the version values again.
+    QAction* aboutAction = FindAction(f.window->MHelp, QStringLiteral("关于..."));
+    CloseNextModal();
+    aboutAction->trigger();
+    CloseNextModal();
+    aboutAction->trigger();
+    QCOMPARE(f.versionReads, 2);
+}
+
+void MainWindowTest::aboutWithoutVersionInfoIsFatal()
+{
+    WindowFixture f;
+    f.versionInfo.reset();
+    f.dialogs.messages.clear();
+    keldarn::app::TAboutBox about(f.window.get(), f.dialogs, [&f] { return f.versionInfo; });
+    QVERIFY(!about.built());
+    QCOMPARE(f.dialogs.messages.size(), std::size_t{1});
+    QCOMPARE(f.dialogs.messages[0].text, QString::fromUtf8(keldarn::app::kProductInfoFatal));
+    QCOMPARE(f.dialogs.messages[0].title, QStringLiteral("错误"));
+    QCOMPARE(f.dialogs.messages[0].icon, keldarn::app::MessageIcon::Error);
+}
+
+void MainWindowTest::helpOpensTheGuide()
+{
+    WindowFixture f;
+    f.dialogs.messages.clear();
+    FindAction(f.window->MHelp, QStringLiteral("帮助文档"))->trigger();
+    QCOMPARE(f.openedDocuments, QStringList{f.dir.filePath(QStringLiteral("help.html"))});
+    QVERIFY(f.dialogs.messages.empty());
+}
+
+void MainWindowTest::splitterKeepsOptionPanelWidth()
+{
+    WindowFixture f;
+    f.window->resize(1200, 700);
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    f.window->Splitter1->setSizes({10, 1190});
+    QVERIFY(f.window->PanelOption->width() >= keldarn::app::Scaled(333));
+    f.window->Splitter1->setSizes({600, 600});
+    QVERIFY(f.window->PanelOption->width() > keldarn::app::Scaled(410));
+}
+
+void MainWindowTest::viewerFollowsPanelSize()
+{
+    WindowFixture f(true);
+    f.window->resize(1200, 700);
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    QWidget* viewer = f.window->ViewerWindow();
+    QCOMPARE(viewer->parentWidget(), f.window->PanelGE);
+    QCOMPARE(viewer->geometry(), f.window->PanelGE->contentsRect());
+    // Moving the splitter to the left widens the panel; the viewer follows at (0, 0).
+    f.window->Splitter1->setSizes({keldarn::app::Scaled(340), 1200});
+    QCOMPARE(viewer->geometry(), f.window->PanelGE->contentsRect());
+    QVERIFY(!viewer->isWindow());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

@@ -1,0 +1,147 @@
+// The guided setting pages: the central meridian proposal and the four-parameter
+// page with its import.
+
+#include "window_fixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QtTest>
+
+using keldarn::testing::WindowFixture;
+
+class SettingPagesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void proposesZoneMeridian_data();
+    void proposesZoneMeridian();
+    void withoutViewerOnlyShowsPage();
+    void viewerErrorStopsBeforePage();
+    void confirmingProjectionMovesOn();
+    void confirmingTransformationShowsSampling();
+    void importsParameterLines_data();
+    void importsParameterLines();
+    void importCancelledChangesNothing();
+    void importOfUnreadableFileReportsAndChangesNothing();
+};
+
+void SettingPagesTest::proposesZoneMeridian_data()
+{
+    QTest::addColumn<double>("centreLon");
+    QTest::addColumn<QString>("shownCentre");
+    QTest::addColumn<QString>("proposal");
+    QTest::newRow("default place") << 113.5538 << "113.5538" << "114.0000";
+    QTest::newRow("half below goes to even") << 112.5 << "112.5000" << "114.0000";
+    QTest::newRow("half above goes to even") << 115.5 << "115.5000" << "114.0000";
+    QTest::newRow("118.5") << 118.5 << "118.5000" << "120.0000";
+    QTest::newRow("west") << -77.0 << "-77.0000" << "-78.0000";
+    QTest::newRow("no negative zero") << -1.5 << "-1.5000" << "0.0000";
+}
+
+void SettingPagesTest::proposesZoneMeridian()
+{
+    QFETCH(double, centreLon);
+    QFETCH(QString, shownCentre);
+    QFETCH(QString, proposal);
+    WindowFixture f(true);
+    f.viewer->terrain = [centreLon](double, double) { return keldarn::earth::IPointOnTerrainGE{30.0, centreLon, 5.0}; };
+    f.window->EditLL->setText(QStringLiteral("99"));
+    QTest::mouseClick(f.window->Button10, Qt::LeftButton);
+    QCOMPARE(f.viewer->queries, (std::vector<std::pair<double, double>>{{0.0, 0.0}}));
+    QCOMPARE(f.window->EditLo->text(), shownCentre);
+    QCOMPARE(f.window->EditLL->text(), proposal);
+    QCOMPARE(f.window->Notebook1->currentWidget(), f.window->PageSet);
+    QCOMPARE(f.window->StatusBar1->text(), QStringLiteral("中央子午线=") + proposal + QStringLiteral("度"));
+}
+
+void SettingPagesTest::withoutViewerOnlyShowsPage()
+{
+    WindowFixture f;
+    f.window->EditLL->setText(QStringLiteral("117"));
+    f.window->EditLo->setText(QStringLiteral("x"));
+    QTest::mouseClick(f.window->Button7, Qt::LeftButton);
+    QCOMPARE(f.window->Notebook1->currentWidget(), f.window->PageSet);
+    QCOMPARE(f.window->EditLL->text(), QStringLiteral("117"));
+    QCOMPARE(f.window->EditLo->text(), QStringLiteral("x"));
+}
+
+void SettingPagesTest::viewerErrorStopsBeforePage()
+{
+    WindowFixture f(true);
+    f.viewer->terrain = [](double, double) -> keldarn::earth::IPointOnTerrainGE {
+        throw keldarn::earth::EarthError("no terrain under the centre of the view");
+    };
+    QTest::mouseClick(f.window->Button10, Qt::LeftButton);
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("no terrain under the centre of the view")});
+    QCOMPARE(f.window->Notebook1->currentWidget(), f.window->PageMap);
+    QCOMPARE(f.window->EditLL->text(), QString());
+}
+
+void SettingPagesTest::confirmingProjectionMovesOn()
+{
+    WindowFixture f;
+    f.window->EditLL->setText(QStringLiteral(" 114 "));
+    QTest::mouseClick(f.window->Button4, Qt::LeftButton);
+    QCOMPARE(f.window->StatusBar1->text(), QStringLiteral("中央子午线= 114 "));
+    QCOMPARE(f.window->Notebook1->currentWidget(), f.window->PageZbzh);
+}
+
+void SettingPagesTest::confirmingTransformationShowsSampling()
+{
+    WindowFixture f;
+    QTest::mouseClick(f.window->Button11, Qt::LeftButton);
+    QCOMPARE(f.window->Notebook1->currentWidget(), f.window->PageAuto);
+}
+
+void SettingPagesTest::importsParameterLines_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("five lines, CR LF, extra ignored")
+        << QByteArray("100.0\r\n-200.0\r\n10\r\n0.00001\r\n5\r\nextra\r\n")
+        << QStringList{"100.0", "-200.0", "10", "0.00001", "5"};
+    QTest::newRow("three lines leave the rest empty") << QByteArray("1\n2\n3\n") << QStringList{"1", "2", "3", "", ""};
+    QTest::newRow("blanks kept, no final newline") << QByteArray("  100  \n2\n3\n4\n5")
+                                                   << QStringList{"  100  ", "2", "3", "4", "5"};
+    QTest::newRow("not validated") << QByteArray("abc\n\n1,5\n") << QStringList{"abc", "", "1,5", "", ""};
+    QTest::newRow("GB18030 text of an older tool") << QByteArray("\xB6\xFE\n") << QStringList{"二", "", "", "", ""};
+}
+
+void SettingPagesTest::importsParameterLines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, fields);
+    WindowFixture f;
+    f.dialogs.filePaths.push_back(f.WriteFile(QStringLiteral("params.txt"), content));
+    QTest::mouseClick(f.window->Button12, Qt::LeftButton);
+    QCOMPARE(f.dialogs.lastOpenOptions.filter, QStringLiteral("Text files (*.txt)|*.txt"));
+    const QLineEdit* targets[] = {f.window->EditXdis, f.window->EditYdis, f.window->EditRot, f.window->EditSca,
+                                  f.window->EditHdis};
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(targets[i]->text(), fields[i]);
+}
+
+void SettingPagesTest::importCancelledChangesNothing()
+{
+    WindowFixture f;
+    f.window->EditXdis->setText(QStringLiteral("7"));
+    QTest::mouseClick(f.window->Button12, Qt::LeftButton);
+    QCOMPARE(f.window->EditXdis->text(), QStringLiteral("7"));
+}
+
+void SettingPagesTest::importOfUnreadableFileReportsAndChangesNothing()
+{
+    WindowFixture f;
+    f.dialogs.messages.clear();
+    f.window->EditXdis->setText(QStringLiteral("7"));
+    f.dialogs.filePaths.push_back(f.dir.filePath(QStringLiteral("missing.txt")));
+    QTest::mouseClick(f.window->Button12, Qt::LeftButton);
+    QCOMPARE(f.dialogs.messages.size(), std::size_t{1});
+    QVERIFY(f.dialogs.messages[0].text.contains(QStringLiteral("missing.txt")));
+    QCOMPARE(f.window->EditXdis->text(), QStringLiteral("7"));
+}
+
+QTEST_MAIN(SettingPagesTest)
+#include "setting_pages_test.moc"

@@ -1,0 +1,165 @@
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace keldarn::app {
+namespace {
+
+namespace fs = std::filesystem;
+using Texts = std::vector<std::string>;
+
+const Texts kDefaults = {"33.2677", "113.5538", "0", "3000", "0", "0", "0", "0", "0", "0", "0"};
+
+// The eleven texts in the order of the file.
+Texts AllTexts(const StoredSettings& s) {
+    return {s.view.latitude, s.view.longitude, s.view.altitude, s.view.range,
+            s.view.tilt,     s.view.azimuth,   s.params.xdis,   s.params.ydis,
+            s.params.rot,    s.params.sca,     s.params.hdis};
+}
+
+class SettingsTest : public ::testing::Test {
+protected:
+    SettingsTest()
+        : dir_(fs::temp_directory_path() /
+               ("keldarn_settings_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+          path_(dir_ / "Keldarn.ini") {
+        fs::create_directories(dir_);
+    }
+    ~SettingsTest() override {
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(dir_);
+    }
+
+    static void WriteBytes(const fs::path& path, std::string_view text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    static std::string ReadBytes(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    Texts Entries() const {
+        Texts names;
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    fs::path dir_;
+    fs::path path_;
+};
+
+TEST_F(SettingsTest, LoadFallsBackToDefaultsKeyByKey) {
+    EXPECT_EQ(AllTexts(LoadSettings(path_)), kDefaults);
+    EXPECT_FALSE(fs::exists(path_));
+
+    Texts onlyRange = kDefaults;
+    onlyRange[3] = "500";
+    WriteBytes(path_, "[GEwin]\nRange=500\n");
+    EXPECT_EQ(AllTexts(LoadSettings(path_)), onlyRange);
+
+    Texts emptyXdis = kDefaults;
+    emptyXdis[6] = "";
+    WriteBytes(path_, "[gezbzh]\r\nXDIS=\r\n");
+    EXPECT_EQ(AllTexts(LoadSettings(path_)), emptyXdis);
+
+    fs::remove(path_);
+    fs::create_directory(path_);  // unreadable as a file
+    EXPECT_EQ(AllTexts(LoadSettings(path_)), kDefaults);
+}
+
+TEST_F(SettingsTest, SaveFormatsCameraAndKeepsTextsUnchanged) {
+    const fs::path nested = dir_ / "config" / "keldarn" / "Keldarn.ini";
+    const CameraValues camera{33.26771, 113.55384, 123.4, 2999.7, 0.0, 359.99999};
+    SaveSettings(nested, camera, {"1,5", "-2", "abc", "", " 3 "});
+    EXPECT_EQ(ReadBytes(nested),
+              "[GEwin]\nLatitude=33.2677\nLongitude=113.5538\nAltitude=123\nRange=3000\n"
+              "Tilt=0.0000\nAzimuth=360.0000\n\n[GEzbzh]\nXdis=1,5\nYdis=-2\nRot=abc\nSca=\n"
+              "Hdis= 3 \n");
+    // Profile reading trims blanks around a value, as on Windows.
+    const Texts reread = {"33.2677", "113.5538", "123", "3000", "0.0000", "360.0000",
+                          "1,5",     "-2",       "abc", "",     "3"};
+    EXPECT_EQ(AllTexts(LoadSettings(nested)), reread);
+}
+
+TEST_F(SettingsTest, SaveWithoutCameraWritesOnlyTheParameters) {
+    WriteBytes(path_, "\xEF\xBB\xBF; notes\r\n[GEwin]\r\nLatitude=1\r\n\r\n"
+                      "[GEzbzh]\r\nRot=9\r\n[Terrain]\r\nSource=dem.tif\r\n");
+    SaveSettings(path_, std::nullopt, {"1", "2", "3", "4", "5"});
+    EXPECT_EQ(ReadBytes(path_), "\xEF\xBB\xBF; notes\r\n[GEwin]\r\nLatitude=1\r\n\r\n"
+                                "[GEzbzh]\r\nRot=3\r\nXdis=1\r\nYdis=2\r\nSca=4\r\nHdis=5\r\n"
+                                "[Terrain]\r\nSource=dem.tif\r\n");
+}
+
+TEST_F(SettingsTest, WriteFailureNamesThePathAndKeepsTheOldFile) {
+    // root writes into read-only folders, so there the temporary file's name, longer
+    // than a file name may be, makes the write fail instead.
+    const bool root = ::geteuid() == 0;
+    const fs::path path = root ? dir_ / (std::string(250, 'k') + ".ini") : path_;
+    WriteBytes(path, "[GEzbzh]\nXdis=7\n");
+    if (!root) {
+        fs::permissions(dir_, fs::perms(0555));
+    }
+    try {
+        SaveSettings(path, CameraValues{}, {});
+        ADD_FAILURE() << "no SettingsWriteError";
+    } catch (const SettingsWriteError& error) {
+        EXPECT_EQ(error.what(), "Unable to write to " + path.string());
+    }
+    EXPECT_EQ(ReadBytes(path), "[GEzbzh]\nXdis=7\n");
+    EXPECT_EQ(Entries(), Texts{path.filename().string()});
+}
+
+TEST_F(SettingsTest, WriteFailureWhenTheFolderCannotBeMade) {
+    WriteBytes(dir_ / "plain", "x");
+    const fs::path path = dir_ / "plain" / "keldarn" / "Keldarn.ini";
+    EXPECT_THROW(SaveSettings(path, std::nullopt, {}), SettingsWriteError);
+    EXPECT_EQ(ReadBytes(dir_ / "plain"), "x");
+    EXPECT_EQ(Entries(), Texts{"plain"});
+}
+
+// Sets or clears an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(SettingsTest, DefaultPathLeavesAnUnwritableProgramFolder) {
+    EXPECT_EQ(DefaultSettingsPath(dir_), dir_ / "Keldarn.ini");
+
+    // root may write into a 0555 folder; a missing folder is unwritable for everyone.
+    const fs::path programDir = dir_ / "bin";
+    if (::geteuid() != 0) {
+        fs::create_directory(programDir);
+        fs::permissions(programDir, fs::perms(0555));
+    }
+    const ScopedEnv home("HOME", "/home/u");
+    const fs::path fromHome = "/home/u/.config/keldarn/Keldarn.ini";
+    for (const char* xdg : {static_cast<const char*>(nullptr), "", "relative/cfg"}) {
+        const ScopedEnv config("XDG_CONFIG_HOME", xdg);
+        EXPECT_EQ(DefaultSettingsPath(programDir), fromHome) << (xdg ? xdg : "unset");
+    }
+    const ScopedEnv config("XDG_CONFIG_HOME", "/etc/xdg-user");
+    EXPECT_EQ(DefaultSettingsPath(programDir), "/etc/xdg-user/keldarn/Keldarn.ini");
+}
+
+}  // namespace
+}  // namespace keldarn::app
