@@ -27,7 +27,8 @@ QRect ScaledRect(int x, int y, int w, int h)
 QGroupBox* AddGroup(QWidget* page, const QString& title)
 {
     auto* group = new QGroupBox(title, page);
-    group->setStyleSheet(QStringLiteral("QGroupBox::title { color: blue; }"));
+    group->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid #a0a0a0; margin-top: 7px; }"
+                                        "QGroupBox::title { subcontrol-origin: margin; left: 6px; color: blue; }"));
     group->setGeometry(ScaledRect(4, 2, 400, 166));
     return group;
 }
