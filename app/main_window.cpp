@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "app/ui_scale.h"
+#include "geodesy/central_meridian.h"
 #include "points/point_table_model.h"
 
 #include <QAction>
@@ -158,8 +159,10 @@ void TFormMain::BuildPointTable()
     StringGrid1->setModel(pointTable_);
     StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
-    // The cell editor opens as soon as a cell becomes current.
-    StringGrid1->setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::AnyKeyPressed |
+    // Typing into the current cell edits it in place; so do a double click and F2. The
+    // editor does not open on its own when a command makes a row current, so that
+    // adopting a point never takes the focus away from the page.
+    StringGrid1->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
                                  QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked);
     StringGrid1->verticalHeader()->hide();
     StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -205,8 +208,8 @@ void TFormMain::ConnectCommands()
     MData->addAction(QStringLiteral("手工采集"), this, &TFormMain::MHgetClick);
     MData->addAction(QStringLiteral("手工录入"), this, &TFormMain::MAddClick);
     MData->addSeparator();
-    MData->addAction(QStringLiteral("删除当前行"));
-    MData->addAction(QStringLiteral("清空全部数据"));
+    MData->addAction(QStringLiteral("删除当前行"), this, &TFormMain::N1Click);
+    MData->addAction(QStringLiteral("清空全部数据"), this, &TFormMain::N3Click);
     MSet->addAction(QStringLiteral("地图窗范围"), this, &TFormMain::MMapClick);
     MSet->addAction(QStringLiteral("投影设置"), this, [this] { RunCommand([this] { Mset1Click(); }); });
     MSet->addAction(QStringLiteral("坐标转换"), this, &TFormMain::Mset3Click);
@@ -224,6 +227,15 @@ void TFormMain::ConnectCommands()
     command(Button12, &TFormMain::Button12Click);
     command(Button11, &TFormMain::Button11Click);
     command(Button8, &TFormMain::Mdata1Click);
+    command(Button3, &TFormMain::Button3Click);
+    command(Button1, &TFormMain::Button1Click);
+    command(SpeedButton1, &TFormMain::SpeedButton1Click);
+    command(SpeedButton2, &TFormMain::SpeedButton2Click);
+    command(SpeedButton3, &TFormMain::SpeedButton3Click);
+    command(SpeedButton4, &TFormMain::SpeedButton4Click);
+    command(SpeedButton5, &TFormMain::SpeedButton5Click);
+    command(SpeedButton6, &TFormMain::SpeedButton6Click);
+    command(Button2, &TFormMain::Button2Click);
 }
 
 void TFormMain::LoadSettingsIntoFields()
@@ -335,6 +347,9 @@ void TFormMain::RunCommand(const std::function<void()>& command)
 {
     try {
         command();
+    } catch (const geodesy::CentralMeridianNotSetError& check) {
+        env_.dialogs->ShowMessage(this, QString::fromUtf8(check.what()), QString::fromUtf8(kWindowTitle),
+                                  MessageIcon::Warning);
     } catch (const std::exception& error) {
         ShowError(QString::fromUtf8(error.what()));
     }

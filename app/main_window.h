@@ -9,6 +9,7 @@
 #include "app/dialogs.h"
 #include "app/version_info.h"
 #include "earth/application_ge.h"
+#include "geodesy/four_param.h"
 
 #include <QWidget>
 
@@ -173,6 +174,17 @@ public:
     void Button4Click();
     void Button12Click();
     void Button11Click();
+    void Button3Click();  // 采用 on PageHget
+    void Button1Click();  // 采用 on PageAdd
+    void N1Click();       // 删除当前行
+    void N3Click();       // 清空全部数据
+    void SpeedButton1Click();  // >>
+    void SpeedButton2Click();  // >
+    void SpeedButton3Click();  // ↑
+    void SpeedButton4Click();  // ↓
+    void SpeedButton5Click();  // <<
+    void SpeedButton6Click();  // <
+    void Button2Click();       // 确定 on PageOut: the export
     void MKMLtoCADClick();
     void MCADtoKMLClick();
     void MHelpClick();
@@ -205,6 +217,13 @@ private:
     void StartViewer();
     void PanelGEResize();
     void ShowPage(QWidget* page);
+    // Appends a row at the end of the point table, fixes the title row and makes the
+    // new row current, so that the table scrolls to it.
+    void AppendAdoptedRow(const QString& name, const QString& description, const QString& x, const QString& y,
+                          const QString& h);
+    // The four-parameter transformation as the page's fields hold it now.
+    geodesy::FourParamCoefficients CurrentTransform() const;
+    void SetProgress(int percent);
 
     // Runs a command: an error it raises is shown in a message box with its text, and
     // the program goes on.

@@ -7,23 +7,6 @@ namespace keldarn::encoding {
 
 namespace {
 
-// Owns an iconv descriptor.
-class IconvHandle {
-public:
-    IconvHandle(const char* from, const char* to) : cd_(iconv_open(to, from))
-    {
-        if (cd_ == reinterpret_cast<iconv_t>(-1))
-            throw EncodingError(std::string("unknown text encoding conversion ") + from + " to " + to);
-    }
-    ~IconvHandle() { iconv_close(cd_); }
-    IconvHandle(const IconvHandle&) = delete;
-    IconvHandle& operator=(const IconvHandle&) = delete;
-    iconv_t get() const { return cd_; }
-
-private:
-    iconv_t cd_;
-};
-
 int SequenceLength(unsigned char lead)
 {
     if (lead < 0x80)
@@ -38,6 +21,71 @@ int SequenceLength(unsigned char lead)
 }
 
 }  // namespace
+
+class StreamConverter::Descriptor {
+public:
+    Descriptor(const char* from, const char* to) : cd_(iconv_open(to, from))
+    {
+        if (cd_ == reinterpret_cast<iconv_t>(-1))
+            throw EncodingError(std::string("unknown text encoding conversion ") + from + " to " + to);
+    }
+    ~Descriptor() { iconv_close(cd_); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    iconv_t get() const { return cd_; }
+
+private:
+    iconv_t cd_;
+};
+
+StreamConverter::StreamConverter(const char* from, const char* to)
+    : descriptor_(std::make_unique<Descriptor>(from, to)), from_(from)
+{
+}
+
+StreamConverter::~StreamConverter() = default;
+
+std::string StreamConverter::Convert(std::string_view bytes)
+{
+    std::string out;
+    ConvertAppend(bytes, out);
+    return out;
+}
+
+void StreamConverter::ConvertAppend(std::string_view bytes, std::string& out)
+{
+    const iconv_t cd = descriptor_->get();
+    // A piece that failed earlier may have left the descriptor inside a shift sequence.
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    std::size_t written = out.size();
+    // Twice the input holds every UTF-8 to GB18030 conversion; others grow below.
+    out.resize(written + bytes.size() * 2 + 16);
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    for (;;) {
+        char* outPtr = out.data() + written;
+        std::size_t outLeft = out.size() - written;
+        // Once the input is consumed, a null input writes the closing shift sequence, if any.
+        const bool closing = inLeft == 0;
+        const std::size_t result = closing ? iconv(cd, nullptr, nullptr, &outPtr, &outLeft)
+                                           : iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        const int error = errno;
+        written = out.size() - outLeft;
+        if (result != static_cast<std::size_t>(-1)) {
+            if (closing)
+                break;
+            continue;
+        }
+        if (error == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        out.resize(written);
+        throw EncodingError(std::string("text is not valid ") + from_ + " at byte " +
+                            std::to_string(bytes.size() - inLeft));
+    }
+    out.resize(written);
+}
 
 bool IsValidUtf8(std::string_view bytes)
 {
@@ -64,27 +112,7 @@ bool IsValidUtf8(std::string_view bytes)
 
 std::string Convert(std::string_view bytes, const char* from, const char* to)
 {
-    IconvHandle handle(from, to);
-    std::string out(bytes.size() * 2 + 16, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    std::size_t written = 0;
-    while (inLeft > 0) {
-        char* outPtr = out.data() + written;
-        std::size_t outLeft = out.size() - written;
-        const std::size_t result = iconv(handle.get(), &in, &inLeft, &outPtr, &outLeft);
-        written = out.size() - outLeft;
-        if (result != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2);
-            continue;
-        }
-        throw EncodingError(std::string("text is not valid ") + from + " at byte " +
-                            std::to_string(bytes.size() - inLeft));
-    }
-    out.resize(written);
-    return out;
+    return StreamConverter(from, to).Convert(bytes);
 }
 
 std::string FileTextToUtf8(std::string_view bytes)

@@ -5,6 +5,7 @@
 // GBK character keeps its GBK bytes, and characters outside GBK are still encoded, so
 // nothing typed is ever lost.
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,6 +22,28 @@ bool IsValidUtf8(std::string_view bytes);
 // Converts between two encodings known to iconv ("UTF-8", "GB18030", "GBK", ...).
 // Throws EncodingError for an unknown encoding or bytes that are not valid in `from`.
 std::string Convert(std::string_view bytes, const char* from, const char* to);
+
+// One conversion used for many pieces of text, such as the chunks of a large file, so
+// that the converter is opened once. Every piece must end on a character boundary.
+class StreamConverter {
+public:
+    // Throws EncodingError for an encoding iconv does not know.
+    StreamConverter(const char* from, const char* to);
+    ~StreamConverter();
+    StreamConverter(const StreamConverter&) = delete;
+    StreamConverter& operator=(const StreamConverter&) = delete;
+
+    std::string Convert(std::string_view bytes);
+    // Appends the converted bytes to `out`, whose capacity is reused. Throws
+    // EncodingError for bytes that are not valid in `from` or a piece cut inside a
+    // character; `out` then holds an unspecified prefix of the result.
+    void ConvertAppend(std::string_view bytes, std::string& out);
+
+private:
+    class Descriptor;
+    std::unique_ptr<Descriptor> descriptor_;
+    std::string from_;
+};
 
 inline std::string Utf8ToGb18030(std::string_view utf8) { return Convert(utf8, "UTF-8", "GB18030"); }
 inline std::string Gb18030ToUtf8(std::string_view gb) { return Convert(gb, "GB18030", "UTF-8"); }

@@ -15,7 +15,7 @@ void AppendLength(std::string& out, std::size_t length)
     out.push_back(static_cast<char>(length));
 }
 
-std::size_t ReadLength(const std::string& packed, std::size_t& pos)
+std::size_t ReadLength(std::string_view packed, std::size_t& pos)
 {
     std::size_t length = 0;
     int shift = 0;
@@ -28,6 +28,10 @@ std::size_t ReadLength(const std::string& packed, std::size_t& pos)
     }
     return length;
 }
+
+// The titles as UTF-8, for the grid's row 0.
+constexpr std::array<std::string_view, kColumnCount> kTitlesUtf8 = {"点号", "描述", "纵坐标X", "横坐标Y",
+                                                                    "高程H"};
 
 }  // namespace
 
@@ -45,40 +49,63 @@ std::string PackRow(const RowCells& cells)
 
 std::string UnpackCell(const std::string& packed, int column)
 {
-    std::size_t pos = 0;
-    for (int c = 0; c < column; ++c)
-        pos += ReadLength(packed, pos);
-    const std::size_t length = ReadLength(packed, pos);
-    if (pos >= packed.size())
+    if (column < 0 || column >= kColumnCount)
         return {};
-    return packed.substr(pos, length);
+    return std::string(UnpackCellViews(packed)[static_cast<std::size_t>(column)]);
+}
+
+std::array<std::string_view, kColumnCount> UnpackCellViews(std::string_view packed)
+{
+    std::array<std::string_view, kColumnCount> cells;
+    std::size_t pos = 0;
+    for (std::string_view& cell : cells) {
+        const std::size_t length = ReadLength(packed, pos);
+        // substr clamps a length that runs past the end; a position past it gives "".
+        cell = pos < packed.size() ? packed.substr(pos, length) : std::string_view();
+        pos += length;
+    }
+    return cells;
 }
 
 PointTableModel::PointTableModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 QString PointTableModel::Title(int column)
 {
-    static const std::array<QString, kColumnCount> titles = {
-        QStringLiteral("点号"), QStringLiteral("描述"), QStringLiteral("纵坐标X"),
-        QStringLiteral("横坐标Y"), QStringLiteral("高程H"),
-    };
-    return column >= 0 && column < kColumnCount ? titles[column] : QString();
+    static const std::array<QString, kColumnCount> titles = [] {
+        std::array<QString, kColumnCount> texts;
+        for (std::size_t c = 0; c < texts.size(); ++c)
+            texts[c] =
+                QString::fromUtf8(kTitlesUtf8[c].data(), static_cast<qsizetype>(kTitlesUtf8[c].size()));
+        return texts;
+    }();
+    return column >= 0 && column < kColumnCount ? titles[static_cast<std::size_t>(column)] : QString();
+}
+
+std::array<std::string_view, kColumnCount> PointTableModel::CellViews(int gridRow) const
+{
+    if (gridRow == 0)
+        return kTitlesUtf8;
+    if (gridRow < 1 || gridRow > DataRowCount())
+        return {};
+    return UnpackCellViews(rows_[static_cast<std::size_t>(gridRow - 1)]);
+}
+
+std::string_view PointTableModel::CellView(int column, int gridRow) const
+{
+    if (column < 0 || column >= kColumnCount)
+        return {};
+    return CellViews(gridRow)[static_cast<std::size_t>(column)];
 }
 
 std::string PointTableModel::CellUtf8(int column, int gridRow) const
 {
-    if (column < 0 || column >= kColumnCount)
-        return {};
-    if (gridRow == 0)
-        return Title(column).toStdString();
-    if (gridRow < 1 || gridRow > DataRowCount())
-        return {};
-    return UnpackCell(rows_[static_cast<std::size_t>(gridRow - 1)], column);
+    return std::string(CellView(column, gridRow));
 }
 
 QString PointTableModel::Cell(int column, int gridRow) const
 {
-    return QString::fromStdString(CellUtf8(column, gridRow));
+    const std::string_view utf8 = CellView(column, gridRow);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 int PointTableModel::AppendRow(const RowCells& cells)
@@ -155,10 +182,11 @@ bool PointTableModel::setData(const QModelIndex& index, const QVariant& value, i
     if (!index.isValid() || role != Qt::EditRole || index.row() >= DataRowCount())
         return false;
     std::string& packed = rows_[static_cast<std::size_t>(index.row())];
+    const std::array<std::string_view, kColumnCount> views = UnpackCellViews(packed);
     RowCells cells;
-    for (int c = 0; c < kColumnCount; ++c)
-        cells[c] = QString::fromStdString(UnpackCell(packed, c));
-    cells[index.column()] = value.toString();
+    for (std::size_t c = 0; c < cells.size(); ++c)
+        cells[c] = QString::fromUtf8(views[c].data(), static_cast<qsizetype>(views[c].size()));
+    cells[static_cast<std::size_t>(index.column())] = value.toString();
     packed = PackRow(cells);
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return true;

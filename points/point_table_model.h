@@ -15,6 +15,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace keldarn::points {
@@ -35,6 +36,11 @@ public:
     int DataRowCount() const { return static_cast<int>(rows_.size()); }
     QString Cell(int column, int gridRow) const;
     std::string CellUtf8(int column, int gridRow) const;
+    // The UTF-8 cells of one row without copying, for readers of many rows (the export).
+    // The views stay valid until the table changes. Empty views for a row or column
+    // outside the table.
+    std::array<std::string_view, kColumnCount> CellViews(int gridRow) const;
+    std::string_view CellView(int column, int gridRow) const;
     static QString Title(int column);
 
     // Appends one row at the end and returns its grid row.
@@ -70,5 +76,7 @@ private:
 // byte, high bit set on every byte but the last) followed by the cell's UTF-8 bytes.
 std::string PackRow(const RowCells& cells);
 std::string UnpackCell(const std::string& packed, int column);
+// All cells of a packed row in one pass, as views into `packed`.
+std::array<std::string_view, kColumnCount> UnpackCellViews(std::string_view packed);
 
 }  // namespace keldarn::points

@@ -37,5 +37,18 @@ TEST(TextEncoding, ReportsBadInput)
     EXPECT_THROW(Convert("x", "NO-SUCH-ENCODING", "UTF-8"), EncodingError);
 }
 
+TEST(TextEncoding, StreamConverterServesManyPieces)
+{
+    StreamConverter toGb("UTF-8", "GB18030");
+    std::string out = "K1,";
+    toGb.ConvertAppend("校正点", out);
+    toGb.ConvertAppend(",😀", out);
+    EXPECT_EQ(out, "K1,\xD0\xA3\xD5\xFD\xB5\xE3," + Utf8ToGb18030("😀"));
+    // A piece cut inside a character fails; the converter is still usable afterwards.
+    EXPECT_THROW(toGb.Convert(std::string_view("点").substr(0, 2)), EncodingError);
+    EXPECT_EQ(toGb.Convert("点"), "\xB5\xE3");
+    EXPECT_EQ(toGb.Convert(""), "");
+}
+
 }  // namespace
 }  // namespace keldarn::encoding

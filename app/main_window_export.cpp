@@ -1,0 +1,115 @@
+// The export page: the field list editor and the export of the point table.
+
+#include "app/main_window.h"
+#include "points/export_writer.h"
+#include "points/point_table_model.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+
+#include <stdexcept>
+
+namespace keldarn::app {
+
+namespace {
+
+// An action on the selected item with none selected.
+class NoSelectedFieldError : public std::runtime_error {
+public:
+    NoSelectedFieldError() : std::runtime_error("列表位置无效：请先选中一个字段。") {}
+};
+
+int SelectedRow(const QListWidget* list)
+{
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    if (selected.isEmpty())
+        throw NoSelectedFieldError();
+    return list->row(selected.constFirst());
+}
+
+// Items only move: the two lists together always hold each field exactly once.
+void MoveAllItems(QListWidget* from, QListWidget* to)
+{
+    while (from->count() > 0)
+        to->addItem(from->takeItem(0));
+}
+
+void MoveSelectedItem(QListWidget* from, QListWidget* to)
+{
+    const int row = SelectedRow(from);
+    to->addItem(from->takeItem(row));
+    from->clearSelection();
+    to->clearSelection();
+}
+
+// Moves the selected item one place, wrapping from the first place to the last and
+// back, and keeps it selected so that repeated presses move the same item.
+void MoveSelectedWithinList(QListWidget* list, bool up)
+{
+    const int n = list->count();
+    const int i = SelectedRow(list);
+    const int j = up ? (i == 0 ? n - 1 : i - 1) : (i == n - 1 ? 0 : i + 1);
+    list->insertItem(j, list->takeItem(i));
+    list->setCurrentRow(j);
+    list->item(j)->setSelected(true);
+}
+
+}  // namespace
+
+void TFormMain::SpeedButton1Click() { MoveAllItems(ListBox1, ListBox2); }
+void TFormMain::SpeedButton2Click() { MoveSelectedItem(ListBox1, ListBox2); }
+void TFormMain::SpeedButton3Click() { MoveSelectedWithinList(ListBox2, true); }
+void TFormMain::SpeedButton4Click() { MoveSelectedWithinList(ListBox2, false); }
+void TFormMain::SpeedButton5Click() { MoveAllItems(ListBox2, ListBox1); }
+void TFormMain::SpeedButton6Click() { MoveSelectedItem(ListBox2, ListBox1); }
+
+void TFormMain::SetProgress(int percent)
+{
+    ProgressBar1->setValue(percent);
+    // Painted at once: the export takes no input while it runs, but shows it is alive.
+    ProgressBar1->repaint();
+}
+
+void TFormMain::Button2Click()
+{
+    // Nothing to write: said before a file is chosen, and no file is created.
+    if (pointTable_->DataRowCount() == 0) {
+        ShowInfo(QStringLiteral("点表中没有数据，没有导出文件。"));
+        return;
+    }
+    if (ListBox2->count() == 0) {
+        ShowInfo(QStringLiteral("选择框中没有字段，没有导出文件。请先用 >> 或 > 添加要导出的字段。"));
+        return;
+    }
+    points::ExportLayout layout;
+    for (int i = 0; i < ListBox2->count(); ++i)
+        layout.columns.push_back(points::ColumnOfFieldItem(ListBox2->item(i)->text().toStdString()));
+    layout.separator = MaskEditFgf->text().toStdString();
+
+    const QString path = env_.dialogs->GetSaveFileName(this, SaveDialog1);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path) &&
+        !env_.dialogs->AskYesNo(this, QStringLiteral("文件已存在,覆盖吗?"), windowTitle()))
+        return;
+
+    StatusBar1->setText(QStringLiteral("正在导出数据,请等待..."));
+    StatusBar1->repaint();
+    SetProgress(1);
+    try {
+        points::ExportPointsFile(*pointTable_, layout, path.toStdString(), [this](int percent) { SetProgress(percent); });
+    } catch (const std::exception&) {
+        StatusBar1->clear();
+        SetProgress(0);
+        throw;
+    }
+    StatusBar1->setText(QStringLiteral("数据导出完毕！"));
+    SetProgress(100);
+    ShowInfo(QStringLiteral("数据导出完毕！"));
+    SetProgress(0);
+}
+
+}  // namespace keldarn::app

@@ -1,0 +1,33 @@
+#pragma once
+
+// The road every collected point takes: geographic coordinates to the Gauss–Krüger
+// plane of the zone, then by the four-parameter transformation and the height
+// correction into the surveyor's own grid.
+
+#include "geodesy/four_param.h"
+
+#include <string_view>
+
+namespace keldarn::geodesy {
+
+// The five parameter texts as the transformation page holds them, in the order they
+// are read: dx, dy (metres), R (arc-seconds), m (ratio), dH (metres).
+struct FourParamTextsView {
+    std::string_view dx;
+    std::string_view dy;
+    std::string_view rot;
+    std::string_view scale;
+    std::string_view dH;
+};
+
+// Reads the texts with ParseNumberOrZero in the order dx, dy, R, m, dH: an empty or
+// blank text counts as 0; the first text that is not a number throws
+// InvalidNumberError.
+FourParameterSet ReadFourParameters(const FourParamTextsView& texts);
+
+// Latitude and longitude (degrees) with the elevation H (metres) to the user's grid:
+// X northing, Y easting with the false easting, H corrected (metres).
+GridPoint GeographicToGrid(double latDeg, double lonDeg, double elevationM, double centralMeridianDeg,
+                           const FourParamCoefficients& transform);
+
+}  // namespace keldarn::geodesy
