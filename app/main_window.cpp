@@ -62,9 +62,6 @@ TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
     : QWidget(parent), env_(std::move(environment))
 {
     setWindowTitle(QString::fromUtf8(kWindowTitle));
-    SaveDialog1.title = QStringLiteral("坐标数据另存为...");
-    SaveDialog1.defaultSuffix = QStringLiteral("dat");
-    SaveDialog1.filter = QStringLiteral("Text files (*.dat)|*.dat|Text files (*.txt)|*.txt|Text files (*.*)|*.*");
     BuildLayout();
     ConnectCommands();
 

@@ -89,6 +89,12 @@ void TFormMain::Button2Click()
         layout.columns.push_back(points::ColumnOfFieldItem(ListBox2->item(i)->text().toStdString()));
     layout.separator = MaskEditFgf->text().toStdString();
 
+    // The save dialog is shared with the KML output, which sets its own filter,
+    // extension and name: the export sets its own every time.
+    SaveDialog1.title = QStringLiteral("坐标数据另存为...");
+    SaveDialog1.defaultSuffix = QStringLiteral("dat");
+    SaveDialog1.filter = QStringLiteral("Text files (*.dat)|*.dat|Text files (*.txt)|*.txt|Text files (*.*)|*.*");
+    SaveDialog1.fileName.clear();
     const QString path = env_.dialogs->GetSaveFileName(this, SaveDialog1);
     if (path.isEmpty())
         return;

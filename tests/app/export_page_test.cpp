@@ -113,10 +113,16 @@ void ExportPageTest::exportsDefaultLayout()
     const QString path = f.dir.filePath(QStringLiteral("out.dat"));
     f.dialogs.filePaths.push_back(path);
     f.dialogs.messages.clear();
+    // What a KML output left on the shared dialog does not leak into the export.
+    w->SaveDialog1 = {QString(), QStringLiteral("GoogleEarth KML files (*.KML)|*.KML"), QStringLiteral("KML"),
+                      QStringLiteral("CoordInfo")};
     QTest::mouseClick(w->Button2, Qt::LeftButton);
 
     QCOMPARE(f.dialogs.lastSaveOptions.title, QStringLiteral("坐标数据另存为..."));
     QCOMPARE(f.dialogs.lastSaveOptions.defaultSuffix, QStringLiteral("dat"));
+    QCOMPARE(f.dialogs.lastSaveOptions.fileName, QString());
+    QCOMPARE(f.dialogs.lastSaveOptions.filter,
+             QStringLiteral("Text files (*.dat)|*.dat|Text files (*.txt)|*.txt|Text files (*.*)|*.*"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("K1,\xD0\xA3\xD5\xFD\xB5\xE3,502.250,701.500,85.120\r\nK2,,2.000,1.000,3.000\r\n"));
