@@ -233,6 +233,9 @@ void TFormMain::ConnectCommands()
     command(SpeedButton5, &TFormMain::SpeedButton5Click);
     command(SpeedButton6, &TFormMain::SpeedButton6Click);
     command(Button2, &TFormMain::Button2Click);
+    command(Button9, &TFormMain::Button9Click);
+    command(Button6, &TFormMain::Button6Click);
+    command(Button5, &TFormMain::Button5Click);
 }
 
 void TFormMain::LoadSettingsIntoFields()

@@ -13,6 +13,9 @@
 
 #include <QWidget>
 
+#include <array>
+#include <vector>
+
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -185,6 +188,13 @@ public:
     void SpeedButton5Click();  // <<
     void SpeedButton6Click();  // <
     void Button2Click();       // 确定 on PageOut: the export
+    void Button9Click();       // 前往: sends the camera to the view of the map page
+    void Button6Click();       // 地图窗取点: the next mouse press picks a terrain point
+    void Button5Click();       // 自动采点: samples a grid over the whole view
+    // The press that ends pick mode; pos in the main window's client pixels. Any button
+    // picks; the shift state is not used.
+    void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
+    bool PickMode() const { return pickMode_; }
     void MKMLtoCADClick();
     void MCADtoKMLClick();
     void MHelpClick();
@@ -196,6 +206,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -224,6 +235,9 @@ private:
     // The four-parameter transformation as the page's fields hold it now.
     geodesy::FourParamCoefficients CurrentTransform() const;
     void SetProgress(int percent);
+    void PickAt(const QPoint& pos);
+    // Appends sampled rows, shows the run's progress and lets the window repaint.
+    void FlushSampledRows(std::vector<std::array<QString, 5>>& rows, int percent);
 
     // Runs a command: an error it raises is shown in a message box with its text, and
     // the program goes on.
@@ -236,6 +250,7 @@ private:
     std::unique_ptr<earth::IApplicationGE> viewer_;
     QWidget* viewerWindow_ = nullptr;
     bool stateSaved_ = false;
+    bool pickMode_ = false;
 };
 
 }  // namespace keldarn::app

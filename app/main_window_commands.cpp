@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QLabel>
+#include <QLocale>
 
 namespace keldarn::app {
 
@@ -19,6 +20,24 @@ namespace {
 QString Fixed(double value, int decimals)
 {
     return QString::fromStdString(geodesy::FormatFixed(value, decimals));
+}
+
+// The view fields are typed with the decimal mark of the user's locale: an optional
+// sign, digits with at most one decimal mark, an optional exponent, blanks around.
+double ParseLocaleNumber(const QString& text)
+{
+    const QChar mark = QLocale::system().decimalPoint().front();
+    QString plain = text;
+    if (mark != QLatin1Char('.')) {
+        if (plain.contains(QLatin1Char('.')))
+            throw geodesy::InvalidNumberError(text.toStdString());
+        plain.replace(mark, QLatin1Char('.'));
+    }
+    try {
+        return geodesy::ParseNumber(plain.toStdString());
+    } catch (const geodesy::InvalidNumberError&) {
+        throw geodesy::InvalidNumberError(text.toStdString());
+    }
 }
 
 }  // namespace
@@ -52,13 +71,6 @@ void TFormMain::Button4Click()
 
 void TFormMain::Button11Click() { Mdata1Click(); }
 
-void TFormMain::Mdata1Click()
-{
-    // The measurement of the map window and the estimate of the point count belong to
-    // the automatic sampling, which needs the terrain viewer.
-    ShowPage(PageAuto);
-}
-
 void TFormMain::Button12Click()
 {
     OpenDialog1.filter = QStringLiteral("Text files (*.txt)|*.txt");
@@ -70,6 +82,22 @@ void TFormMain::Button12Click()
     QLineEdit* const fields[] = {EditXdis, EditYdis, EditRot, EditSca, EditHdis};
     for (std::size_t i = 0; i < lines.size(); ++i)
         fields[i]->setText(QString::fromStdString(lines[i]));
+}
+
+void TFormMain::Button9Click()
+{
+    if (!ViewerPresent())
+        return;
+    // Converted in this order; the first field that does not convert stops the command
+    // before the camera moves.
+    const double latDeg = ParseLocaleNumber(EditFLat->text());
+    const double lonDeg = ParseLocaleNumber(EditFLng->text());
+    const double altitudeM = ParseLocaleNumber(EditFAlt->text());
+    const double rangeM = ParseLocaleNumber(EditRange->text());
+    const double tiltDeg = ParseLocaleNumber(EditTilt->text());
+    const double azimuthDeg = ParseLocaleNumber(EditAzi->text());
+    viewer_->SetCameraParams(latDeg, lonDeg, altitudeM, earth::AltitudeModeGE::RelativeToGroundAltitudeGE, rangeM,
+                             tiltDeg, azimuthDeg, 1.0);
 }
 
 void TFormMain::MKMLtoCADClick()

@@ -21,6 +21,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A ray through the view meets no terrain (sky, a hole in the elevation model, or
+// beyond its edge). Grid sampling skips such points; other errors end the run.
+class NoTerrainError : public EarthError {
+public:
+    using EarthError::EarthError;
+};
+
 // The camera as a look-at: focus point latitude and longitude (degrees, WGS84), focus
 // point altitude relative to the ground (metres), range from the focus point to the
 // camera (metres), tilt from looking straight down (degrees; 0 = straight down,
@@ -67,7 +74,7 @@ public:
 
     // The terrain under the normalised view point (sx, sy): −1 at the left and bottom
     // edges, +1 at the right and top edges, 0 at the centre. A ray that meets no terrain
-    // throws EarthError; no value is ever made up.
+    // throws NoTerrainError; no value is ever made up.
     virtual IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) = 0;
 };
 

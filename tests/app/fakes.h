@@ -8,6 +8,7 @@
 #include "earth/application_ge.h"
 
 #include <QStringList>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <deque>
@@ -77,6 +78,9 @@ public:
         mainWindow = new QWidget;
         mainWindow->setWindowTitle(QStringLiteral("viewer"));
         renderWindow = new QWidget(mainWindow);
+        auto* layout = new QVBoxLayout(mainWindow);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(renderWindow);
     }
     ~FakeViewer() override = default;  // the main window owns the embedded widget
 

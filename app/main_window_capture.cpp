@@ -1,0 +1,232 @@
+// Point capture from the map window: the single pick, the measure of the view and the
+// automatic grid sampling.
+
+#include "app/main_window.h"
+#include "earth/grid_sampling.h"
+#include "earth/screen_coords.h"
+#include "geodesy/central_meridian.h"
+#include "geodesy/number_text.h"
+#include "geodesy/survey_conversion.h"
+#include "points/point_table_model.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QTableView>
+
+#include <cmath>
+
+namespace keldarn::app {
+
+namespace {
+
+std::string Utf8(const QLineEdit* field) { return field->text().toStdString(); }
+
+QString Fixed(double value, int decimals) { return QString::fromStdString(geodesy::FormatFixed(value, decimals)); }
+
+// While a sampling run lasts the window repaints but takes no input: every key and
+// mouse event is swallowed, and Esc asks the run to stop.
+class SamplingInputGuard : public QObject {
+public:
+    SamplingInputGuard() { qApp->installEventFilter(this); }
+    ~SamplingInputGuard() override { qApp->removeEventFilter(this); }
+    bool cancelled() const { return cancelled_; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+                cancelled_ = true;
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ShortcutOverride:
+        case QEvent::Close:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool cancelled_ = false;
+};
+
+// Rows are handed to the table in batches, so that a run of 100,000 points does not
+// notify the views 100,000 times.
+constexpr std::size_t kSampleBatchRows = 512;
+
+}  // namespace
+
+void TFormMain::Button6Click()
+{
+    if (ViewerPresent() && geodesy::TrimBlanks(Utf8(EditLL)).empty())
+        throw geodesy::CentralMeridianNotSetError();
+    // Pick mode is the mouse grab itself: the next press anywhere comes to this window.
+    pickMode_ = true;
+    grabMouse();
+}
+
+void TFormMain::mousePressEvent(QMouseEvent* event)
+{
+    if (pickMode_) {
+        FormMouseDown(event->button(), event->modifiers(), event->position().toPoint());
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void TFormMain::FormMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint& pos)
+{
+    // The press ends pick mode on every path.
+    pickMode_ = false;
+    releaseMouse();
+    RunCommand([this, pos] { PickAt(pos); });
+}
+
+void TFormMain::PickAt(const QPoint& pos)
+{
+    const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
+    if (!ViewerPresent())
+        return;
+    // Only a press over the viewer's render surface picks.
+    QWidget* render = viewer_->GetRenderHwnd();
+    const QPoint global = mapToGlobal(pos);
+    QWidget* under = QApplication::widgetAt(global);
+    if (render == nullptr || under == nullptr || (under != render && !render->isAncestorOf(under)))
+        return;
+    const QRect frame = render->frameGeometry();
+    const QPoint local = render->mapFromGlobal(global);
+    const earth::ScreenPoint s = earth::NormalizedFromPixel(local.x(), local.y(), frame.width(), frame.height());
+    const earth::IPointOnTerrainGE p = viewer_->GetPointOnTerrainFromScreenCoords(s.sx, s.sy);
+    const geodesy::GridPoint grid = geodesy::GeographicToGrid(p.Latitude, p.Longitude, p.Altitude, L0,
+                                                              CurrentTransform());
+    EditX->setText(Fixed(grid.x, 3));
+    EditY->setText(Fixed(grid.y, 3));
+    EditH->setText(Fixed(grid.h, 3));
+}
+
+void TFormMain::Mdata1Click()
+{
+    if (ViewerPresent()) {
+        const QRect frame = viewer_->GetRenderHwnd()->frameGeometry();
+        const auto ask = [this](double sx, double sy) {
+            const earth::IPointOnTerrainGE p = viewer_->GetPointOnTerrainFromScreenCoords(sx, sy);
+            return earth::GeoSample{p.Latitude, p.Longitude};
+        };
+        const earth::GeoSample left = ask(-1, 0), right = ask(1, 0), bottom = ask(0, -1), top = ask(0, 1),
+                               centre = ask(0, 0);
+        StatusBar1->setText(QStringLiteral("地图窗中心子午线=") + Fixed(centre.lonDeg, 4) +
+                            QStringLiteral("度/中央子午线=") + EditLL->text() + QStringLiteral("度"));
+        const earth::ViewSpans spans = earth::MeasureViewSpans(left, right, bottom, top, centre.lonDeg);
+        EditDx->setText(Fixed(spans.spanVM, 0));
+        EditDy->setText(Fixed(spans.spanWM, 0));
+        EditHpi->setText(Fixed(spans.spanVM / frame.height(), 1));
+        EditWpi->setText(Fixed(spans.spanWM / frame.width(), 1));
+    }
+    ShowPage(PageAuto);
+    // The estimate uses the spans in whole metres, as the fields show them.
+    const double spanWM = geodesy::ParseNumber(Utf8(EditDy));
+    const double spanVM = geodesy::ParseNumber(Utf8(EditDx));
+    const double spacingM = geodesy::ParseNumber(Utf8(EditPd));
+    EditPn->setText(QString::number(earth::EstimatePointCount(spanVM, spanWM, spacingM)));
+}
+
+void TFormMain::FlushSampledRows(std::vector<points::RowCells>& rows, int percent)
+{
+    pointTable_->AppendRows(rows);
+    rows.clear();
+    StringGrid1->scrollToBottom();
+    ProgressBar1->setValue(percent);
+    // Paint what changed and look for Esc; the guard keeps every other input away.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+void TFormMain::Button5Click()
+{
+    if (!ViewerPresent())
+        return;
+    const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
+    const double spanVM = geodesy::ParseNumber(Utf8(EditDx));
+    const double spanWM = geodesy::ParseNumber(Utf8(EditDy));
+    const double spacingM = geodesy::ParseNumber(Utf8(EditPd));
+    const earth::SamplingGrid grid = earth::MakeSamplingGrid(spanVM, spanWM, spacingM);
+    const geodesy::FourParamCoefficients transform = CurrentTransform();
+
+    StatusBar1->setText(QStringLiteral("正在采集数据...请不要对地图窗作任何操作！"));
+    QElapsedTimer clock;
+    clock.start();
+    SetProgress(1);
+    const double step = 100.0 / static_cast<double>(grid.PointCount());
+    std::int64_t taken = 0;
+    std::int64_t skipped = 0;
+    int nextRow = pointTable_->RowCount();
+    std::vector<points::RowCells> batch;
+    batch.reserve(kSampleBatchRows);
+    SamplingInputGuard guard;
+    QElapsedTimer sinceFlush;
+    sinceFlush.start();
+    try {
+        for (std::int64_t i = 0; i <= grid.nV && !guard.cancelled(); ++i) {
+            for (std::int64_t j = 0; j <= grid.nW && !guard.cancelled(); ++j) {
+                const earth::ScreenPoint s = grid.PointAt(i, j);
+                const int percent = static_cast<int>(std::trunc(static_cast<double>(taken + skipped) * step));
+                earth::IPointOnTerrainGE p;
+                try {
+                    p = viewer_->GetPointOnTerrainFromScreenCoords(s.sx, s.sy);
+                } catch (const earth::NoTerrainError&) {
+                    ++skipped;
+                    continue;
+                }
+                const geodesy::GridPoint g =
+                    geodesy::GeographicToGrid(p.Latitude, p.Longitude, p.Altitude, L0, transform);
+                batch.push_back({QString::number(nextRow++), QString(), Fixed(g.x, 3), Fixed(g.y, 3), Fixed(g.h, 3)});
+                ++taken;
+                if (batch.size() >= kSampleBatchRows || sinceFlush.elapsed() >= 100) {
+                    FlushSampledRows(batch, percent);
+                    sinceFlush.restart();
+                }
+            }
+        }
+        FlushSampledRows(batch, 100);
+    } catch (...) {
+        // Rows taken before the failure stay in the table.
+        pointTable_->AppendRows(batch);
+        if (taken > 0)
+            pointTable_->SetHeaderFixed(true);
+        StatusBar1->clear();
+        SetProgress(0);
+        throw;
+    }
+    pointTable_->SetHeaderFixed(true);
+    if (taken > 0)
+        StringGrid1->setCurrentIndex(pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
+    SetProgress(100);
+
+    if (guard.cancelled()) {
+        StatusBar1->setText(QStringLiteral("已取消自动采点，保留已采集的%1个点。").arg(taken));
+        SetProgress(0);
+        return;
+    }
+    QString done = QStringLiteral("数据采集结束，用时") + Fixed(static_cast<double>(clock.elapsed()) / 1000.0, 1) +
+                   QStringLiteral("秒");
+    StatusBar1->setText(done);
+    if (skipped > 0)
+        done += QStringLiteral("\n有%1个点没有地形数据（天空或数据空洞），未采集。").arg(skipped);
+    ShowInfo(done);
+    StatusBar1->clear();
+    SetProgress(0);
+}
+
+}  // namespace keldarn::app
