@@ -15,6 +15,8 @@ namespace {
 
 constexpr const char* kViewSection = "GEwin";
 constexpr const char* kFourParamSection = "GEzbzh";
+constexpr const char* kTerrainSection = "Terrain";
+constexpr const char* kTerrainSourceKey = "Source";
 
 // Keys in the order in which they are read and written.
 struct ViewKey {
@@ -110,14 +112,17 @@ StoredSettings LoadSettings(const std::filesystem::path& path) {
     return settings;
 }
 
-void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
-                  const FourParamTexts& params) {
-    // The old content is read first: every line that is not one of our keys is kept.
-    // A file that exists but cannot be read is not replaced.
+namespace {
+
+// Reads the file, lets `change` set keys, and replaces the file atomically. The old
+// content is read first, so every line that is not one of the keys set is kept; a
+// file that exists but cannot be read is not replaced.
+template <typename Change>
+void UpdateProfile(const std::filesystem::path& path, Change change) {
     ProfileFile profile;
     try {
         profile = ProfileFile::Load(path);
-        WriteInto(profile, camera, params);
+        change(profile);
     } catch (const std::exception&) {
         throw SettingsWriteError(path);
     }
@@ -128,6 +133,25 @@ void SaveSettings(const std::filesystem::path& path, const std::optional<CameraV
     if (error || !profile.Save(path)) {
         throw SettingsWriteError(path);
     }
+}
+
+}  // namespace
+
+void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
+                  const FourParamTexts& params) {
+    UpdateProfile(path, [&](ProfileFile& profile) { WriteInto(profile, camera, params); });
+}
+
+std::string LoadTerrainSource(const std::filesystem::path& path) {
+    try {
+        return ProfileFile::Load(path).Get(kTerrainSection, kTerrainSourceKey).value_or(std::string());
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void SaveTerrainSource(const std::filesystem::path& path, const std::string& source) {
+    UpdateProfile(path, [&](ProfileFile& profile) { profile.Set(kTerrainSection, kTerrainSourceKey, source); });
 }
 
 }  // namespace keldarn::app

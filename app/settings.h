@@ -73,4 +73,11 @@ StoredSettings LoadSettings(const std::filesystem::path& path);
 void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
                   const FourParamTexts& params);
 
+// The terrain the viewer shows: a DEM file or a folder of tiles, remembered in a section
+// of its own ("Terrain", key "Source"). Empty means the built-in demonstration terrain.
+std::string LoadTerrainSource(const std::filesystem::path& path);
+
+// Writes only the terrain source, atomically; throws SettingsWriteError.
+void SaveTerrainSource(const std::filesystem::path& path, const std::string& source);
+
 }  // namespace keldarn::app

@@ -161,5 +161,17 @@ TEST_F(SettingsTest, DefaultPathLeavesAnUnwritableProgramFolder) {
     EXPECT_EQ(DefaultSettingsPath(programDir), "/etc/xdg-user/keldarn/Keldarn.ini");
 }
 
+TEST_F(SettingsTest, TerrainSourceHasASectionOfItsOwn) {
+    EXPECT_EQ(LoadTerrainSource(path_), "");
+    const std::string before = "[GEwin]\nRange=500\n";
+    WriteBytes(path_, before);
+    SaveTerrainSource(path_, "/data/dem/srtm 高程.tif");
+    EXPECT_EQ(LoadTerrainSource(path_), "/data/dem/srtm 高程.tif");
+    EXPECT_EQ(ReadBytes(path_).substr(0, before.size()), before);
+    EXPECT_EQ(LoadSettings(path_).view.range, "500");
+    SaveTerrainSource(path_, "");
+    EXPECT_EQ(LoadTerrainSource(path_), "");
+}
+
 }  // namespace
 }  // namespace keldarn::app
