@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "app/ui_scale.h"
 #include "geodesy/central_meridian.h"
+#include "points/point_journal.h"
 #include "points/point_table_model.h"
 
 #include <QAction>
@@ -71,6 +72,7 @@ TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
     for (int column = 0; column < points::kColumnCount; ++column)
         StringGrid1->setColumnWidth(column, kColumnWidths[column]);
     StartViewer();
+    RecoverAndStartJournal();
 }
 
 TFormMain::~TFormMain() = default;
@@ -255,6 +257,43 @@ void TFormMain::LoadSettingsIntoFields()
     put(EditHdis, stored.params.hdis);
 }
 
+std::filesystem::path TFormMain::JournalPath() const
+{
+    return env_.settingsPath.parent_path() / "Keldarn.journal";
+}
+
+void TFormMain::RecoverAndStartJournal()
+{
+    const std::filesystem::path path = JournalPath();
+    if (points::JournalInUse(path)) {
+        ShowInfo(QStringLiteral("另一个Keldarn正在运行，本次运行的点表不作异常退出恢复备份。"));
+        return;
+    }
+    try {
+        if (auto recovered = points::ReadJournal(path); recovered && !recovered->packedRows.empty()) {
+            const auto count = static_cast<qsizetype>(recovered->packedRows.size());
+            // The previous journal is kept as a backup whatever the answer.
+            std::error_code ignored;
+            std::filesystem::copy_file(path, std::filesystem::path(path).concat(".bak"),
+                                       std::filesystem::copy_options::overwrite_existing, ignored);
+            if (env_.dialogs->AskYesNo(this,
+                                       QStringLiteral("上次程序没有正常退出。恢复上次未正常退出时的点表数据（%1个点）？")
+                                           .arg(count),
+                                       windowTitle())) {
+                pointTable_->AppendPackedRows(std::move(recovered->packedRows));
+                pointTable_->SetHeaderFixed(true);
+            }
+        }
+    } catch (const std::exception& error) {
+        ShowError(QString::fromUtf8(error.what()));
+    }
+    try {
+        journal_ = std::make_unique<points::PointJournal>(path, *pointTable_);
+    } catch (const std::exception& error) {
+        ShowError(QString::fromUtf8(error.what()) + QStringLiteral("\n程序异常退出时，点表数据将无法恢复。"));
+    }
+}
+
 void TFormMain::StartViewer()
 {
     if (viewerWindow_ != nullptr)
@@ -305,6 +344,9 @@ void TFormMain::SaveStateAtClose()
     if (stateSaved_)
         return;
     stateSaved_ = true;
+    // A normal end: the next run starts with an empty table.
+    if (journal_)
+        journal_->Finish();
 
     // The parameter texts are saved in every case: typed parameters are never lost. The
     // view is saved only from a viewer's camera.

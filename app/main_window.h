@@ -35,6 +35,7 @@ class QToolBar;
 class QToolButton;
 
 namespace keldarn::points {
+class PointJournal;
 class PointTableModel;
 }
 
@@ -164,6 +165,8 @@ public:
     points::PointTableModel* PointTable() const { return pointTable_; }
     // The viewer window, or nullptr while no viewer is embedded.
     QWidget* ViewerWindow() const { return viewerWindow_; }
+    // The crash journal of the point table: "Keldarn.journal" beside the settings file.
+    std::filesystem::path JournalPath() const;
     bool ViewerPresent() const { return viewerWindow_ != nullptr; }
 
     // Menu commands and page buttons, one handler each.
@@ -225,6 +228,9 @@ private:
     void ConnectCommands();
 
     void LoadSettingsIntoFields();
+    // Offers the rows of a run that did not end normally, then keeps a journal of the
+    // table beside the settings file for as long as the window lives.
+    void RecoverAndStartJournal();
     void StartViewer();
     void PanelGEResize();
     void ShowPage(QWidget* page);
@@ -247,6 +253,7 @@ private:
 
     MainWindowEnvironment env_;
     points::PointTableModel* pointTable_ = nullptr;
+    std::unique_ptr<points::PointJournal> journal_;
     std::unique_ptr<earth::IApplicationGE> viewer_;
     QWidget* viewerWindow_ = nullptr;
     bool stateSaved_ = false;

@@ -129,6 +129,18 @@ void PointTableModel::AppendRows(const std::vector<RowCells>& rows)
     endInsertRows();
 }
 
+void PointTableModel::AppendPackedRows(std::vector<std::string> rows)
+{
+    if (rows.empty())
+        return;
+    const int first = DataRowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    rows_.reserve(rows_.size() + rows.size());
+    for (std::string& packed : rows)
+        rows_.push_back(std::move(packed));
+    endInsertRows();
+}
+
 void PointTableModel::RemoveGridRow(int gridRow)
 {
     if (gridRow < 1 || gridRow > DataRowCount())

@@ -43,6 +43,11 @@ public:
     std::string_view CellView(int column, int gridRow) const;
     static QString Title(int column);
 
+    // The packed bytes of data row gridRow (1..n), as PackRow makes them.
+    const std::string& PackedRow(int gridRow) const { return rows_[static_cast<std::size_t>(gridRow - 1)]; }
+    // Appends rows already packed (a table read back from its journal).
+    void AppendPackedRows(std::vector<std::string> rows);
+
     // Appends one row at the end and returns its grid row.
     int AppendRow(const RowCells& cells);
     // Appends many rows with one notification to the views.

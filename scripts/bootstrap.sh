@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  g++ cmake ninja-build
+  g++ cmake ninja-build pkg-config
   # libraries
-  qt6-base-dev libgl-dev libgdal-dev libgeographiclib-dev libexpat1-dev libdxflib-dev
+  qt6-base-dev libgl-dev libgdal-dev libgeographiclib-dev libexpat1-dev libzip-dev libdxflib-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   # independent oracles used by the tests

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+namespace keldarn::cad {
+
+// A KML file that cannot be read or written. what() is the user's message, in Chinese,
+// naming the file, the line where there is one, and the reason.
+class KmlError : public std::runtime_error {
+public:
+    explicit KmlError(const std::string& message, std::size_t line = 0)
+        : std::runtime_error(message), line_(line)
+    {
+    }
+    // Line of the file (from 1) where reading failed; 0 when the failure has no line.
+    std::size_t line() const { return line_; }
+
+private:
+    std::size_t line_;
+};
+
+// The message for a failure while reading a KML file, with or without a line:
+// "读取KML文件 a.kml 第12行出错：<reason>" or "读取KML文件 a.kml 出错：<reason>".
+inline KmlError KmlReadError(const std::string& displayName, std::size_t line, const std::string& reason)
+{
+    const std::string where = line > 0 ? " 第" + std::to_string(line) + "行" : std::string(" ");
+    return KmlError("读取KML文件 " + displayName + where + "出错：" + reason, line);
+}
+
+}  // namespace keldarn::cad

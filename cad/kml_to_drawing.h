@@ -1,0 +1,33 @@
+#pragma once
+
+// Drawing a KML file into the model space of the drawing window: every coordinate
+// element with one vertex becomes a point and a text of its placemark's name at the
+// same position; one with more vertices becomes an open lightweight polyline (a
+// polygon ring keeps its repeated first vertex; each ring is a polyline of its own).
+// Vertices are projected on the user's central meridian and carried into the user's
+// grid: drawing x = easting Y′, y = northing X′, metres.
+
+#include "cad/acad_automation.h"
+#include "cad/kml_error.h"
+#include "geodesy/four_param.h"
+
+#include <cstddef>
+#include <filesystem>
+
+namespace keldarn::cad {
+
+struct KmlDrawSummary {
+    std::size_t points = 0;  // each with its text
+    std::size_t polylines = 0;
+};
+
+// Draws the .kml or .kmz file at `path` (see OpenKmlInput and ScanKml for what is read).
+// centralMeridianDeg: L0 of the projection zone, degrees. transform: the four
+// parameters (the height correction is not used). textHeight: height of the name
+// texts, drawing units. Throws KmlError with a message naming the file and line, or the
+// AcadError of a rejected drawing call; what was drawn before stays drawn.
+KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,
+                           const geodesy::FourParamCoefficients& transform, double textHeight,
+                           IAcadModelSpace& modelSpace);
+
+}  // namespace keldarn::cad

@@ -1,0 +1,22 @@
+#pragma once
+
+// Texts for failing file operations, shown to the user in message boxes.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace keldarn::fileio {
+
+// A file could not be written. what() is the user's message, naming the file and the
+// reason: "无法写入文件 <path>：<reason>".
+class FileWriteError : public std::runtime_error {
+public:
+    FileWriteError(const std::filesystem::path& file, const std::string& reason);
+};
+
+// The reason for a failing system call (an errno value) in Chinese for the cases a user
+// meets (no such folder, no permission, disk full, ...); the C library's text otherwise.
+std::string DescribeSystemError(int errorNumber);
+
+}  // namespace keldarn::fileio

@@ -1,0 +1,79 @@
+#pragma once
+
+// A journal of the point table on disk, so that collected points survive a crash, a
+// killed process or a power cut. It follows the table model's changes and appends one
+// record per change (rows appended, rows removed, table cleared, cell edited), each
+// with its length and a CRC-32, so a record torn by a crash is recognised and dropped:
+// replaying the journal always gives the table as it stood before or after a change,
+// never in between. A normal end removes the journal.
+//
+// File layout: the magic "KLDJ1\n", then records of
+//   type (1 byte) | payload length (u32 LE) | payload | CRC-32 of type, length and payload (u32 LE).
+
+#include "points/point_table_model.h"
+
+#include <QObject>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace keldarn::points {
+
+class JournalError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class PointJournal : public QObject {
+    Q_OBJECT
+
+public:
+    // Creates the journal at `path` with a snapshot of the table's rows and follows the
+    // table from then on. Holds an exclusive lock on the file while it lives. Throws
+    // JournalError when the file cannot be created or is locked by another instance.
+    PointJournal(const std::filesystem::path& path, PointTableModel& table);
+    ~PointJournal() override;
+
+    // The normal end: closes and removes the journal.
+    void Finish();
+
+    // False once a write has failed; the table then goes on without a journal.
+    bool healthy() const { return fd_ >= 0; }
+
+private:
+    void OnRowsInserted(int first, int last);
+    void OnRowsRemoved(int first, int last);
+    void OnReset();
+    void OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+    void WriteRecord(char type, const std::string& payload);
+    void WriteSnapshotFile();
+    void Close();
+
+    std::filesystem::path path_;
+    PointTableModel& table_;
+    int fd_ = -1;
+    std::uint64_t bytesSinceSnapshot_ = 0;
+    std::uint64_t snapshotBytes_ = 0;
+    std::chrono::steady_clock::time_point lastSync_;
+};
+
+// The rows a journal holds, replayed record by record up to the first torn or damaged
+// record. Nothing when there is no journal file. Throws JournalError when the file is
+// not a journal.
+struct RecoveredTable {
+    std::vector<std::string> packedRows;  // as PackRow writes them
+    bool damagedTail = false;             // a torn or damaged record was dropped
+};
+std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path);
+
+// True when another running instance holds the journal.
+bool JournalInUse(const std::filesystem::path& path);
+
+// CRC-32 (IEEE 802.3, as zlib computes it).
+std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t crc = 0);
+
+}  // namespace keldarn::points

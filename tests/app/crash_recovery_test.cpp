@@ -1,0 +1,184 @@
+// Collected points survive a program that does not end normally: the next start
+// offers the rows of the point table as they stood.
+
+#include "points/point_journal.h"
+#include "points/point_table_model.h"
+#include "window_fixture.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QtTest>
+
+#include <csignal>
+#include <thread>
+
+using keldarn::testing::WindowFixture;
+
+namespace {
+
+keldarn::earth::IPointOnTerrainGE SlowTerrain(double sx, double sy)
+{
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+    return {33.27 + 0.005 * sy, 113.55 + 0.01 * sx, 100.0 + 10.0 * sx};
+}
+
+void PrepareSampling(keldarn::app::TFormMain* w, const char* spanM)
+{
+    w->EditLL->setText(QStringLiteral("114"));
+    w->EditDx->setText(QString::fromUtf8(spanM));
+    w->EditDy->setText(QString::fromUtf8(spanM));
+    w->EditPd->setText(QStringLiteral("1"));
+}
+
+// The child process: a window with a slow viewer, sampling a grid far larger than it
+// will finish before the parent kills it.
+int RunSamplingChild(const QString& dir)
+{
+    keldarn::testing::FakeDialogs dialogs;
+    keldarn::app::MainWindowEnvironment env;
+    env.settingsPath = (dir + QStringLiteral("/Keldarn.ini")).toStdString();
+    env.dialogs = &dialogs;
+    keldarn::testing::FakeViewer* viewer = nullptr;
+    env.createViewer = [&viewer] {
+        auto fake = std::make_unique<keldarn::testing::FakeViewer>();
+        fake->terrain = SlowTerrain;
+        viewer = fake.get();
+        return std::unique_ptr<keldarn::earth::IApplicationGE>(std::move(fake));
+    };
+    keldarn::app::TFormMain window(std::move(env));
+    PrepareSampling(&window, "2000");
+    window.Button5Click();
+    return 0;
+}
+
+}  // namespace
+
+class CrashRecoveryTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void offersTheRowsOfAnAbnormalEnd();
+    void declinedRowsAreKeptAsBackup();
+    void normalEndLeavesNothingToRecover();
+    void recoversEveryRowAfterAKillDuringSampling();
+};
+
+void CrashRecoveryTest::offersTheRowsOfAnAbnormalEnd()
+{
+    QTemporaryDir dir;
+    {
+        keldarn::points::PointTableModel table;
+        keldarn::points::PointJournal journal((dir.path() + QStringLiteral("/Keldarn.journal")).toStdString(), table);
+        table.AppendRows({{"K1", "校正点", "1.000", "2.000", "3.000"}, {"K2", "", "4.000", "5.000", "6.000"}});
+        // Destroyed without Finish: the program ended abnormally.
+    }
+    WindowFixture f;
+    f.dialogs.answerYes = true;
+    keldarn::app::MainWindowEnvironment env;
+    env.settingsPath = (dir.path() + QStringLiteral("/Keldarn.ini")).toStdString();
+    env.dialogs = &f.dialogs;
+    f.dialogs.questions.clear();
+    keldarn::app::TFormMain window(std::move(env));
+    QCOMPARE(f.dialogs.questions.size(), 1);
+    QVERIFY(f.dialogs.questions[0].contains(QStringLiteral("恢复上次未正常退出时的点表数据")));
+    QCOMPARE(window.PointTable()->DataRowCount(), 2);
+    QCOMPARE(window.PointTable()->Cell(1, 1), QStringLiteral("校正点"));
+    QCOMPARE(window.PointTable()->Cell(4, 2), QStringLiteral("6.000"));
+    QVERIFY(window.PointTable()->HeaderFixed());
+}
+
+void CrashRecoveryTest::declinedRowsAreKeptAsBackup()
+{
+    QTemporaryDir dir;
+    const std::string journalPath = (dir.path() + QStringLiteral("/Keldarn.journal")).toStdString();
+    {
+        keldarn::points::PointTableModel table;
+        keldarn::points::PointJournal journal(journalPath, table);
+        table.AppendRow({"K1", "", "1", "2", "3"});
+    }
+    keldarn::testing::FakeDialogs dialogs;
+    dialogs.answerYes = false;
+    keldarn::app::MainWindowEnvironment env;
+    env.settingsPath = (dir.path() + QStringLiteral("/Keldarn.ini")).toStdString();
+    env.dialogs = &dialogs;
+    keldarn::app::TFormMain window(std::move(env));
+    QCOMPARE(window.PointTable()->DataRowCount(), 0);
+    QCOMPARE(keldarn::points::ReadJournal(journalPath + ".bak")->packedRows.size(), std::size_t{1});
+    QCOMPARE(keldarn::points::ReadJournal(journalPath)->packedRows.size(), std::size_t{0});
+}
+
+void CrashRecoveryTest::normalEndLeavesNothingToRecover()
+{
+    WindowFixture f;
+    QTest::mouseClick(f.window->Button3, Qt::LeftButton);
+    const std::filesystem::path journal = f.window->JournalPath();
+    QCOMPARE(keldarn::points::ReadJournal(journal)->packedRows.size(), std::size_t{1});
+    f.window->close();
+    QVERIFY(!std::filesystem::exists(journal));
+}
+
+void CrashRecoveryTest::recoversEveryRowAfterAKillDuringSampling()
+{
+    QTemporaryDir dir;
+    const std::string journalPath = (dir.path() + QStringLiteral("/Keldarn.journal")).toStdString();
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--sampling-child"), dir.path()});
+    QVERIFY(child.waitForStarted());
+
+    // Kill it without warning once a few thousand rows are in.
+    std::size_t seen = 0;
+    for (int wait = 0; wait < 600 && seen < 3000; ++wait) {
+        QTest::qWait(50);
+        try {
+            if (const auto rows = keldarn::points::ReadJournal(journalPath))
+                seen = rows->packedRows.size();
+        } catch (const keldarn::points::JournalError&) {
+            // Being replaced at this instant; look again.
+        }
+    }
+    QVERIFY2(seen >= 3000, "the child never sampled enough rows");
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    QVERIFY(child.waitForFinished());
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    keldarn::testing::FakeDialogs dialogs;
+    dialogs.answerYes = true;
+    keldarn::app::MainWindowEnvironment env;
+    env.settingsPath = (dir.path() + QStringLiteral("/Keldarn.ini")).toStdString();
+    env.dialogs = &dialogs;
+    keldarn::app::TFormMain window(std::move(env));
+    auto* table = window.PointTable();
+    QVERIFY(table->DataRowCount() >= static_cast<int>(seen));
+
+    // Every recovered row is the sampled point of its place in the grid, in order.
+    WindowFixture reference(true);
+    reference.viewer->terrain = [](double sx, double sy) {
+        return keldarn::earth::IPointOnTerrainGE{33.27 + 0.005 * sy, 113.55 + 0.01 * sx, 100.0 + 10.0 * sx};
+    };
+    PrepareSampling(reference.window.get(), "2000");
+    reference.window->EditDx->setText(QStringLiteral("0"));  // not used: rows computed below
+    const int n = table->DataRowCount();
+    for (int row = 1; row <= n; row += 997) {
+        QCOMPARE(table->Cell(0, row), QString::number(row));
+        const int index = row - 1, i = index / 2001, j = index % 2001;
+        const auto p = reference.viewer->terrain(2.0 * j / 2000 - 1.0, 2.0 * i / 2000 - 1.0);
+        QCOMPARE(table->Cell(4, row), QString::number(p.Altitude, 'f', 3));
+    }
+}
+
+int main(int argc, char* argv[])
+{
+    if (argc == 3 && QByteArray(argv[1]) == "--sampling-child") {
+        QApplication app(argc, argv);
+        return RunSamplingChild(QString::fromLocal8Bit(argv[2]));
+    }
+    QApplication app(argc, argv);
+    CrashRecoveryTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "crash_recovery_test.moc"

@@ -1,0 +1,146 @@
+#include "points/point_journal.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+
+#include <fstream>
+#include <iterator>
+
+namespace keldarn::points {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PointJournalTest : public ::testing::Test {
+protected:
+    PointJournalTest()
+        : dir_(fs::temp_directory_path() / ("keldarn_journal_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+          path_(dir_ / "Keldarn.journal")
+    {
+        fs::create_directories(dir_);
+    }
+    ~PointJournalTest() override { fs::remove_all(dir_); }
+
+    static std::vector<std::string> Rows(const PointTableModel& table)
+    {
+        std::vector<std::string> rows;
+        for (int row = 1; row < table.RowCount(); ++row)
+            rows.push_back(table.PackedRow(row));
+        return rows;
+    }
+    std::vector<std::string> Recovered() const { return ReadJournal(path_).value().packedRows; }
+    std::string Bytes() const
+    {
+        std::ifstream in(path_, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    void WriteBytes(const std::string& bytes) const { std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes; }
+
+    fs::path dir_;
+    fs::path path_;
+};
+
+RowCells Point(int n)
+{
+    return {QStringLiteral("K%1").arg(n), QStringLiteral("校正点"), QStringLiteral("%1.000").arg(3682526 + n),
+            QStringLiteral("458427.379"), QStringLiteral("85.120")};
+}
+
+TEST_F(PointJournalTest, ReplaysEveryKindOfChange)
+{
+    PointTableModel table;
+    table.AppendRow(Point(1));  // before the journal starts: part of its snapshot
+    PointJournal journal(path_, table);
+    table.AppendRows({Point(2), Point(3), Point(4), Point(5)});
+    table.RemoveGridRow(2);
+    table.setData(table.index(1, kDescriptionColumn), QStringLiteral("房角 A&B"), Qt::EditRole);
+    table.AppendRow(Point(6));
+    EXPECT_EQ(Recovered(), Rows(table));
+
+    table.Clear();
+    table.AppendRow(Point(7));
+    EXPECT_EQ(Recovered(), Rows(table));
+    EXPECT_FALSE(ReadJournal(path_)->damagedTail);
+}
+
+TEST_F(PointJournalTest, ATornOrDamagedRecordGivesTheStateBeforeIt)
+{
+    PointTableModel table;
+    PointJournal journal(path_, table);
+    table.AppendRows({Point(1), Point(2)});
+    const std::vector<std::string> before = Rows(table);
+    const std::size_t sizeBefore = Bytes().size();
+    table.AppendRows({Point(3), Point(4)});
+    const std::string full = Bytes();
+
+    // A crash may cut the last record anywhere: every cut replays to the old state.
+    for (std::size_t cut = sizeBefore; cut < full.size(); ++cut) {
+        WriteBytes(full.substr(0, cut));
+        const auto recovered = ReadJournal(path_);
+        ASSERT_TRUE(recovered);
+        EXPECT_EQ(recovered->packedRows, before) << "cut at " << cut;
+        EXPECT_EQ(recovered->damagedTail, cut > sizeBefore);
+    }
+    // A flipped bit in the last record is caught by its checksum.
+    std::string damaged = full;
+    damaged[sizeBefore + 20] ^= 0x04;
+    WriteBytes(damaged);
+    EXPECT_EQ(Recovered(), before);
+}
+
+TEST_F(PointJournalTest, ANormalEndRemovesTheJournal)
+{
+    PointTableModel table;
+    {
+        PointJournal journal(path_, table);
+        table.AppendRow(Point(1));
+        journal.Finish();
+    }
+    EXPECT_FALSE(fs::exists(path_));
+    EXPECT_FALSE(ReadJournal(path_));
+    // Without Finish (a crash) the journal stays.
+    {
+        PointJournal journal(path_, table);
+    }
+    EXPECT_EQ(Recovered(), Rows(table));
+}
+
+TEST_F(PointJournalTest, OneInstanceHoldsTheJournal)
+{
+    PointTableModel table;
+    EXPECT_FALSE(JournalInUse(path_));
+    PointJournal journal(path_, table);
+    EXPECT_TRUE(JournalInUse(path_));
+    PointTableModel other;
+    EXPECT_THROW(PointJournal(path_, other), JournalError);
+}
+
+TEST_F(PointJournalTest, RefusesAFileThatIsNoJournal)
+{
+    WriteBytes("[GEwin]\n");
+    EXPECT_THROW(ReadJournal(path_), JournalError);
+    PointTableModel table;
+    EXPECT_THROW(PointJournal(dir_ / "missing" / "Keldarn.journal", table), JournalError);
+}
+
+TEST_F(PointJournalTest, LongRunsAreCompactedAndStayExact)
+{
+    PointTableModel table;
+    PointJournal journal(path_, table);
+    for (int batch = 0; batch < 300; ++batch) {
+        std::vector<RowCells> rows;
+        for (int i = 0; i < 1000; ++i)
+            rows.push_back(Point(batch * 1000 + i));
+        table.AppendRows(rows);
+        table.RemoveGridRow(1);
+    }
+    const std::uintmax_t tableBytes = 299700u * 45u;
+    EXPECT_LT(fs::file_size(path_), 3 * tableBytes);
+    EXPECT_EQ(Recovered(), Rows(table));
+}
+
+}  // namespace
+}  // namespace keldarn::points
