@@ -46,13 +46,19 @@ QString QtFilterFromPairs(const QString& pairs)
     const QStringList parts = pairs.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString shown = parts[i];
-        const QString pattern = parts[i + 1];
-        if (pattern == QLatin1String("*.*"))
-            shown.replace(QLatin1String("(*.*)"), QLatin1String("(*)"));
-        else if (!shown.contains(QLatin1Char('(')))
-            shown += QStringLiteral(" (%1)").arg(pattern);
-        filters << shown;
+        const QString label = parts[i].section(QLatin1Char('('), 0, 0).trimmed();
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            // "*.*" is every file, and file names on Linux differ in case: *.KML and
+            // *.kml are both offered.
+            const QStringList variants = pattern == QLatin1String("*.*")
+                                             ? QStringList{QStringLiteral("*")}
+                                             : QStringList{pattern, pattern.toLower(), pattern.toUpper()};
+            for (const QString& variant : variants)
+                if (!patterns.contains(variant))
+                    patterns << variant;
+        }
+        filters << QStringLiteral("%1 (%2)").arg(label, patterns.join(QLatin1Char(' ')));
     }
     return filters.join(QLatin1String(";;"));
 }

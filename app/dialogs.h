@@ -43,7 +43,8 @@ public:
     QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) override;
 };
 
-// "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat);;All (*)". A pattern of
+// "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat *.DAT);;All (*)".
+// Patterns of one entry are separated by ';'; each is offered in lower and upper case;
 // "*.*" means every file, also those without an extension.
 QString QtFilterFromPairs(const QString& pairs);
 

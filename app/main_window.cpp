@@ -202,24 +202,31 @@ void TFormMain::BuildStatusPanel()
 
 void TFormMain::ConnectCommands()
 {
-    MFile->addAction(QStringLiteral("导出数据"), this, &TFormMain::MOutClick);
-    MData->addAction(QStringLiteral("自动采集"), this, [this] { RunCommand([this] { Mdata1Click(); }); });
-    MData->addAction(QStringLiteral("手工采集"), this, &TFormMain::MHgetClick);
-    MData->addAction(QStringLiteral("手工录入"), this, &TFormMain::MAddClick);
-    MData->addSeparator();
-    MData->addAction(QStringLiteral("删除当前行"), this, &TFormMain::N1Click);
-    MData->addAction(QStringLiteral("清空全部数据"), this, &TFormMain::N3Click);
-    MSet->addAction(QStringLiteral("地图窗范围"), this, &TFormMain::MMapClick);
-    MSet->addAction(QStringLiteral("投影设置"), this, [this] { RunCommand([this] { Mset1Click(); }); });
-    MSet->addAction(QStringLiteral("坐标转换"), this, &TFormMain::Mset3Click);
-    MConvert->addAction(QStringLiteral("KML文件转为CAD图形"), this, &TFormMain::MKMLtoCADClick);
-    MConvert->addAction(QStringLiteral("CAD图形转为KML文件"), this, &TFormMain::MCADtoKMLClick);
-    MHelp->addAction(QStringLiteral("帮助文档"), this, &TFormMain::MHelpClick);
-    MHelp->addAction(QStringLiteral("关于..."), this, &TFormMain::MAboutClick);
-
-    auto command = [this](QPushButton* button, void (TFormMain::*handler)()) {
-        connect(button, &QPushButton::clicked, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+    // Every command runs through RunCommand: an error it raises is shown, and the
+    // program goes on.
+    using Handler = void (TFormMain::*)();
+    const auto item = [this](QMenu* menu, const QString& text, Handler handler) {
+        menu->addAction(text, this, [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
     };
+    const auto command = [this](QPushButton* button, Handler handler) {
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+    };
+    item(MFile, QStringLiteral("导出数据"), &TFormMain::MOutClick);
+    item(MData, QStringLiteral("自动采集"), &TFormMain::Mdata1Click);
+    item(MData, QStringLiteral("手工采集"), &TFormMain::MHgetClick);
+    item(MData, QStringLiteral("手工录入"), &TFormMain::MAddClick);
+    MData->addSeparator();
+    item(MData, QStringLiteral("删除当前行"), &TFormMain::N1Click);
+    item(MData, QStringLiteral("清空全部数据"), &TFormMain::N3Click);
+    item(MSet, QStringLiteral("地图窗范围"), &TFormMain::MMapClick);
+    item(MSet, QStringLiteral("投影设置"), &TFormMain::Mset1Click);
+    item(MSet, QStringLiteral("坐标转换"), &TFormMain::Mset3Click);
+    item(MConvert, QStringLiteral("KML文件转为CAD图形"), &TFormMain::MKMLtoCADClick);
+    item(MConvert, QStringLiteral("CAD图形转为KML文件"), &TFormMain::MCADtoKMLClick);
+    item(MHelp, QStringLiteral("帮助文档"), &TFormMain::MHelpClick);
+    item(MHelp, QStringLiteral("关于..."), &TFormMain::MAboutClick);
+
     command(Button10, &TFormMain::Mset1Click);
     command(Button7, &TFormMain::Mset1Click);
     command(Button4, &TFormMain::Button4Click);

@@ -8,6 +8,7 @@
 
 #include "app/dialogs.h"
 #include "app/version_info.h"
+#include "cad/acad_automation.h"
 #include "earth/application_ge.h"
 #include "geodesy/four_param.h"
 
@@ -49,6 +50,7 @@ struct MainWindowEnvironment {
     VersionInfoSource versionInfo;
     QString helpPath;                           // the user's guide beside the executable
     std::function<void(const QString& path)> openDocument;  // the desktop's default handler
+    cad::AcadAttach attachCad;                  // the open drawing window, or nullptr
 };
 
 // The environment of the real program: settings and help beside the executable,
@@ -241,6 +243,8 @@ private:
     // The four-parameter transformation as the page's fields hold it now.
     geodesy::FourParamCoefficients CurrentTransform() const;
     void SetProgress(int percent);
+    // The open drawing window, or nullptr after telling the user that none is open.
+    cad::IAcadApplication* AttachCad();
     void PickAt(const QPoint& pos);
     // Appends sampled rows, shows the run's progress and lets the window repaint.
     void FlushSampledRows(std::vector<std::array<QString, 5>>& rows, int percent);

@@ -73,7 +73,10 @@ void TFormMain::Button11Click() { Mdata1Click(); }
 
 void TFormMain::Button12Click()
 {
+    OpenDialog1.title = QStringLiteral("导入四参数");
     OpenDialog1.filter = QStringLiteral("Text files (*.txt)|*.txt");
+    OpenDialog1.defaultSuffix.clear();
+    OpenDialog1.fileName.clear();
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
     if (path.isEmpty())
         return;
@@ -98,17 +101,6 @@ void TFormMain::Button9Click()
     const double azimuthDeg = ParseLocaleNumber(EditAzi->text());
     viewer_->SetCameraParams(latDeg, lonDeg, altitudeM, earth::AltitudeModeGE::RelativeToGroundAltitudeGE, rangeM,
                              tiltDeg, azimuthDeg, 1.0);
-}
-
-void TFormMain::MKMLtoCADClick()
-{
-    // No drawing window can be open in this build.
-    ShowInfo(QStringLiteral("AutoCAD尚未打开！"));
-}
-
-void TFormMain::MCADtoKMLClick()
-{
-    ShowInfo(QStringLiteral("AutoCAD尚未打开！"));
 }
 
 void TFormMain::MHelpClick()

@@ -1,0 +1,108 @@
+// The two drawing conversions: KML file into the drawing window, and the texts and
+// polylines picked in the drawing window out to a KML file.
+
+#include "app/main_window.h"
+#include "cad/kml_to_drawing.h"
+#include "cad/kml_writer.h"
+#include "geodesy/central_meridian.h"
+
+#include <QFileInfo>
+#include <QLineEdit>
+
+namespace keldarn::app {
+
+namespace {
+
+constexpr const char* kCadNotOpen = "AutoCAD尚未打开！";
+
+// The selection set exists only while the command runs: deleted on every path.
+class SelectionSetGuard {
+public:
+    explicit SelectionSetGuard(cad::IAcadSelectionSet& set) : set_(set) {}
+    ~SelectionSetGuard()
+    {
+        try {
+            set_.Delete();
+        } catch (...) {
+            // The drawing window may already be gone; there is nothing left to delete.
+        }
+    }
+    SelectionSetGuard(const SelectionSetGuard&) = delete;
+    SelectionSetGuard& operator=(const SelectionSetGuard&) = delete;
+
+private:
+    cad::IAcadSelectionSet& set_;
+};
+
+// The selection filter "<or <and LWPolyline and> <and Text and> or>": single-line
+// texts and lightweight polylines only (group code -4: a logical operator, 0: a type).
+const std::vector<std::int16_t> kFilterTypes = {-4, -4, 0, -4, -4, 0, -4, -4};
+const std::vector<std::string> kFilterData = {"<or", "<and", "LWPolyline", "and>", "<and", "Text", "and>", "or>"};
+
+}  // namespace
+
+cad::IAcadApplication* TFormMain::AttachCad()
+{
+    cad::IAcadApplication* application = env_.attachCad ? env_.attachCad() : nullptr;
+    if (application == nullptr)
+        ShowInfo(QString::fromUtf8(kCadNotOpen));
+    return application;
+}
+
+void TFormMain::MKMLtoCADClick()
+{
+    const double L0 = geodesy::ReadCentralMeridian(EditLL->text().toStdString());
+    cad::IAcadApplication* application = AttachCad();
+    if (application == nullptr)
+        return;
+    application->SetVisible(true);
+    cad::IAcadDocument& document = application->ActiveDocument();
+    cad::IAcadModelSpace& modelSpace = document.ModelSpace();
+    const double textHeight = 3.0 * document.GetVariable("LtScale");
+
+    OpenDialog1.title = QStringLiteral("打开KML文件");
+    OpenDialog1.filter = QStringLiteral("GoogleEarth KML files (*.KML *.KMZ)|*.KML;*.KMZ|Text files (*.txt)|*.txt|"
+                                        "All files (*.*)|*.*");
+    OpenDialog1.defaultSuffix.clear();
+    OpenDialog1.fileName.clear();
+    const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
+    if (path.isEmpty())
+        return;
+    cad::DrawKmlFile(path.toStdString(), L0, CurrentTransform(), textHeight, modelSpace);
+    env_.dialogs->ShowMessage(this, QStringLiteral("绘图结束，请切换到CAD窗口查看结果。"), windowTitle(),
+                              MessageIcon::Information);
+}
+
+void TFormMain::MCADtoKMLClick()
+{
+    const double L0 = geodesy::ReadCentralMeridian(EditLL->text().toStdString());
+    cad::IAcadApplication* application = AttachCad();
+    if (application == nullptr)
+        return;
+    application->SetVisible(true);
+    application->ActiveDocument();
+
+    // Every command sets the shared save dialog to what it needs.
+    SaveDialog1.title = QStringLiteral("KML文件另存为...");
+    SaveDialog1.defaultSuffix = QStringLiteral("KML");
+    SaveDialog1.filter = QStringLiteral("GoogleEarth KML files (*.KML)|*.KML");
+    SaveDialog1.fileName = QStringLiteral("CoordInfo");
+    const QString path = env_.dialogs->GetSaveFileName(this, SaveDialog1);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path) && !env_.dialogs->AskYesNo(this, QStringLiteral("文件已存在,覆盖吗?"), windowTitle()))
+        return;
+
+    application->SetVisible(true);
+    cad::IAcadDocument& document = application->ActiveDocument();
+    cad::IAcadSelectionSet& selection = document.SelectionSets().Add("ssObj");
+    SelectionSetGuard guard(selection);
+    selection.SelectOnScreen(kFilterTypes, kFilterData);
+    if (selection.Count() == 0)
+        return;
+    cad::WriteKmlFromSelection(selection, L0, CurrentTransform(), path.toStdString());
+    env_.dialogs->ShowMessage(this, QStringLiteral("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。"),
+                              windowTitle(), MessageIcon::Information);
+}
+
+}  // namespace keldarn::app

@@ -1,0 +1,201 @@
+// The two drawing conversions as the main window runs them.
+
+#include "app/dialogs.h"
+#include "fake_acad.h"
+#include "geodesy/four_param.h"
+#include "geodesy/gauss_kruger.h"
+#include "window_fixture.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QtTest>
+
+using keldarn::testing::FakeAcad;
+using keldarn::testing::FakeAcadEntity;
+using keldarn::testing::WindowFixture;
+
+namespace {
+
+void Trigger(QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            action->trigger();
+}
+
+struct CadFixture : WindowFixture {
+    CadFixture()
+    {
+        window->EditLL->setText(QStringLiteral("114"));
+        dialogs.messages.clear();
+    }
+    void Attach(bool open)
+    {
+        // The environment is read when commands run, so the window is rebuilt with it.
+        keldarn::app::MainWindowEnvironment env;
+        env.settingsPath = (dir.path() + QStringLiteral("/Keldarn.ini")).toStdString();
+        env.dialogs = &dialogs;
+        env.attachCad = [this, open]() -> keldarn::cad::IAcadApplication* { return open ? &acad : nullptr; };
+        window = std::make_unique<keldarn::app::TFormMain>(std::move(env));
+        window->EditLL->setText(QStringLiteral("114"));
+        dialogs.messages.clear();
+    }
+    FakeAcad acad;
+};
+
+constexpr const char* kToCad = "KML文件转为CAD图形";
+constexpr const char* kToKml = "CAD图形转为KML文件";
+
+}  // namespace
+
+class CadCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void needCentralMeridianAndDrawingWindow();
+    void drawsKmlIntoTheDrawing();
+    void kmlErrorKeepsWhatWasDrawn();
+    void writesPickedEntitiesAsKml();
+    void overwriteRefusedStartsNoSelection();
+    void nothingPickedWritesNoFile();
+    void filtersOfferBothCases();
+};
+
+void CadCommandsTest::needCentralMeridianAndDrawingWindow()
+{
+    CadFixture f;
+    f.Attach(true);
+    f.window->EditLL->setText(QStringLiteral("  "));
+    Trigger(f.window->MConvert, QString::fromUtf8(kToCad));
+    Trigger(f.window->MConvert, QString::fromUtf8(kToKml));
+    QCOMPARE(f.dialogs.MessageTexts(), (QStringList{"中央子午线没有设置！", "中央子午线没有设置！"}));
+    QVERIFY(!f.acad.visible);
+
+    f.Attach(false);
+    Trigger(f.window->MConvert, QString::fromUtf8(kToCad));
+    Trigger(f.window->MConvert, QString::fromUtf8(kToKml));
+    QCOMPARE(f.dialogs.MessageTexts(), (QStringList{"AutoCAD尚未打开！", "AutoCAD尚未打开！"}));
+    QCOMPARE(f.dialogs.messages[0].icon, keldarn::app::MessageIcon::Information);
+}
+
+void CadCommandsTest::drawsKmlIntoTheDrawing()
+{
+    CadFixture f;
+    f.Attach(true);
+    const QString kml = f.WriteFile(QStringLiteral("a.kml"),
+                                    "<kml><Document><name>doc</name><Placemark><name>A</name><Point><coordinates>"
+                                    "113.5538,33.2677,0</coordinates></Point></Placemark><Placemark><name>L</name>"
+                                    "<LineString><coordinates>113.55,33.26 113.56,33.27</coordinates></LineString>"
+                                    "</Placemark></Document></kml>");
+    Trigger(f.window->MConvert, QString::fromUtf8(kToCad));  // cancelled dialog: nothing drawn, no message
+    QVERIFY(f.acad.visible);
+    QVERIFY(f.dialogs.messages.empty());
+    QVERIFY(f.dialogs.lastOpenOptions.filter.startsWith(QStringLiteral("GoogleEarth KML files")));
+
+    f.dialogs.filePaths.push_back(kml);
+    Trigger(f.window->MConvert, QString::fromUtf8(kToCad));
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("绘图结束，请切换到CAD窗口查看结果。")});
+    QCOMPARE(f.acad.points.size(), std::size_t{1});
+    QCOMPARE(f.acad.texts.size(), std::size_t{1});
+    QCOMPARE(f.acad.texts[0].text, std::string("A"));
+    QCOMPARE(f.acad.texts[0].height, 6.0);  // 3 × LtScale
+    // Drawing x is the easting, y the northing.
+    QVERIFY(std::abs(f.acad.points[0].x - 458427.379) < 0.001);
+    QVERIFY(std::abs(f.acad.points[0].y - 3682526.192) < 0.001);
+    QCOMPARE(f.acad.texts[0].at.x, f.acad.points[0].x);
+    QCOMPARE(f.acad.polylines.size(), std::size_t{1});
+    QCOMPARE(f.acad.polylines[0].size(), std::size_t{4});
+}
+
+void CadCommandsTest::kmlErrorKeepsWhatWasDrawn()
+{
+    CadFixture f;
+    f.Attach(true);
+    f.dialogs.filePaths.push_back(f.WriteFile(
+        QStringLiteral("bad.kml"), "<kml><Placemark><name>A</name><Point><coordinates>113.5,33.2</coordinates></Point>"
+                                   "</Placemark>\n<Placemark><Point><coordinates>abc,33</coordinates></Point>"
+                                   "</Placemark></kml>"));
+    Trigger(f.window->MConvert, QString::fromUtf8(kToCad));
+    QCOMPARE(f.acad.points.size(), std::size_t{1});
+    QCOMPARE(f.dialogs.messages.size(), std::size_t{1});
+    QVERIFY(f.dialogs.messages[0].text.contains(QStringLiteral("bad.kml")));
+    QVERIFY(f.dialogs.messages[0].text.contains(QStringLiteral("2")));  // the line
+}
+
+void CadCommandsTest::writesPickedEntitiesAsKml()
+{
+    CadFixture f;
+    f.Attach(true);
+    f.window->EditXdis->setText(QStringLiteral("100"));
+    f.window->EditRot->setText(QStringLiteral("10"));
+    const keldarn::geodesy::PlanePoint plane = keldarn::geodesy::GeographicToPlane(33.2677, 113.5538, 114);
+    const auto grid = keldarn::geodesy::FourParamForward(keldarn::geodesy::FourParameterSet{100, 0, 10, 0, 0},
+                                                         {plane.x, plane.y, 0});
+    f.acad.toPick.push_back(std::make_unique<FakeAcadEntity>("A&B 校正点", grid.y, grid.x));
+    f.acad.toPick.push_back(
+        std::make_unique<FakeAcadEntity>(std::vector<double>{grid.y, grid.x, grid.y + 50, grid.x, grid.y, grid.x + 50}, true));
+    const QString path = f.dir.filePath(QStringLiteral("out.KML"));
+    f.dialogs.filePaths.push_back(path);
+    Trigger(f.window->MConvert, QString::fromUtf8(kToKml));
+
+    QCOMPARE(f.dialogs.lastSaveOptions.defaultSuffix, QStringLiteral("KML"));
+    QCOMPARE(f.dialogs.lastSaveOptions.filter, QStringLiteral("GoogleEarth KML files (*.KML)|*.KML"));
+    QCOMPARE(f.dialogs.lastSaveOptions.fileName, QStringLiteral("CoordInfo"));
+    QCOMPARE(f.acad.setName, std::string("ssObj"));
+    QCOMPARE(f.acad.filterData.size(), std::size_t{8});
+    QVERIFY(!f.acad.setAlive);
+    QCOMPARE(f.dialogs.MessageTexts(),
+             QStringList{QStringLiteral("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。")});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString kml = QString::fromUtf8(file.readAll());
+    QVERIFY(kml.contains(QStringLiteral("<name>A&amp;B 校正点</name>")));
+    QVERIFY(kml.contains(QStringLiteral("<name>Region1</name>")));
+    // The text goes back to where it came from: the reverse transformation is exact.
+    const QRegularExpression pointLine(QStringLiteral("<Point>\\r\\n<coordinates>\\r\\n([-0-9.]+),([-0-9.]+),0\\r\\n"));
+    const QRegularExpressionMatch match = pointLine.match(kml);
+    QVERIFY(match.hasMatch());
+    QVERIFY(std::abs(match.captured(1).toDouble() - 113.5538) < 1e-9);
+    QVERIFY(std::abs(match.captured(2).toDouble() - 33.2677) < 1e-9);
+}
+
+void CadCommandsTest::overwriteRefusedStartsNoSelection()
+{
+    CadFixture f;
+    f.Attach(true);
+    const QString path = f.WriteFile(QStringLiteral("old.kml"), "old");
+    f.dialogs.filePaths.push_back(path);
+    f.dialogs.answerYes = false;
+    Trigger(f.window->MConvert, QString::fromUtf8(kToKml));
+    QCOMPARE(f.acad.setsMade, 0);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("old"));
+    QVERIFY(f.dialogs.messages.empty());
+}
+
+void CadCommandsTest::nothingPickedWritesNoFile()
+{
+    CadFixture f;
+    f.Attach(true);
+    const QString path = f.dir.filePath(QStringLiteral("none.kml"));
+    f.dialogs.filePaths.push_back(path);
+    Trigger(f.window->MConvert, QString::fromUtf8(kToKml));
+    QCOMPARE(f.acad.setsMade, 1);
+    QVERIFY(!f.acad.setAlive);
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(f.dialogs.messages.empty());
+}
+
+void CadCommandsTest::filtersOfferBothCases()
+{
+    QCOMPARE(keldarn::app::QtFilterFromPairs(
+                 QStringLiteral("GoogleEarth KML files (*.KML *.KMZ)|*.KML;*.KMZ|All files (*.*)|*.*")),
+             QStringLiteral("GoogleEarth KML files (*.KML *.kml *.KMZ *.kmz);;All files (*)"));
+    QCOMPARE(keldarn::app::QtFilterFromPairs(QStringLiteral("Text files (*.dat)|*.dat")),
+             QStringLiteral("Text files (*.dat *.DAT)"));
+}
+
+QTEST_MAIN(CadCommandsTest)
+#include "cad_commands_test.moc"
