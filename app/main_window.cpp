@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "app/ui_scale.h"
+#include "cad/drawing_host.h"
 #include "geodesy/central_meridian.h"
 #include "points/point_journal.h"
 #include "points/point_table_model.h"
@@ -63,6 +64,9 @@ TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
     : QWidget(parent), env_(std::move(environment))
 {
     setWindowTitle(QString::fromUtf8(kWindowTitle));
+    drawingHost_ = new cad::DrawingHost(this);
+    if (!env_.attachCad)
+        env_.attachCad = drawingHost_->AttachFunction();
     BuildLayout();
     ConnectCommands();
 
@@ -224,6 +228,9 @@ void TFormMain::ConnectCommands()
     item(MSet, QStringLiteral("坐标转换"), &TFormMain::Mset3Click);
     item(MConvert, QStringLiteral("KML文件转为CAD图形"), &TFormMain::MKMLtoCADClick);
     item(MConvert, QStringLiteral("CAD图形转为KML文件"), &TFormMain::MCADtoKMLClick);
+    MConvert->addSeparator();
+    item(MConvert, QStringLiteral("新建CAD图形"), &TFormMain::MNewDrawingClick);
+    item(MConvert, QStringLiteral("打开DXF图形..."), &TFormMain::MOpenDxfClick);
     item(MHelp, QStringLiteral("帮助文档"), &TFormMain::MHelpClick);
     item(MHelp, QStringLiteral("关于..."), &TFormMain::MAboutClick);
 
@@ -342,6 +349,11 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 
 void TFormMain::closeEvent(QCloseEvent* event)
 {
+    // A drawing with unsaved changes may keep the program open.
+    if (!stateSaved_ && !drawingHost_->CloseDrawing()) {
+        event->ignore();
+        return;
+    }
     SaveStateAtClose();
     event->accept();
 }

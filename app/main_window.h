@@ -35,6 +35,10 @@ class QTableView;
 class QToolBar;
 class QToolButton;
 
+namespace keldarn::cad {
+class DrawingHost;
+}
+
 namespace keldarn::points {
 class PointJournal;
 class PointTableModel;
@@ -50,7 +54,8 @@ struct MainWindowEnvironment {
     VersionInfoSource versionInfo;
     QString helpPath;                           // the user's guide beside the executable
     std::function<void(const QString& path)> openDocument;  // the desktop's default handler
-    cad::AcadAttach attachCad;                  // the open drawing window, or nullptr
+    cad::AcadAttach attachCad;                  // the open drawing window, or nullptr;
+                                                // unset: the window's own drawing host
 };
 
 // The environment of the real program: settings and help beside the executable,
@@ -165,6 +170,7 @@ public:
     FileDialogOptions OpenDialog1;
 
     points::PointTableModel* PointTable() const { return pointTable_; }
+    cad::DrawingHost* DrawingHost() const { return drawingHost_; }
     // The viewer window, or nullptr while no viewer is embedded.
     QWidget* ViewerWindow() const { return viewerWindow_; }
     // The crash journal of the point table: "Keldarn.journal" beside the settings file.
@@ -200,6 +206,8 @@ public:
     // picks; the shift state is not used.
     void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
     bool PickMode() const { return pickMode_; }
+    void MNewDrawingClick();   // 新建CAD图形: opens the drawing window with an empty drawing
+    void MOpenDxfClick();      // 打开DXF图形...
     void MKMLtoCADClick();
     void MCADtoKMLClick();
     void MHelpClick();
@@ -258,6 +266,7 @@ private:
     MainWindowEnvironment env_;
     points::PointTableModel* pointTable_ = nullptr;
     std::unique_ptr<points::PointJournal> journal_;
+    cad::DrawingHost* drawingHost_ = nullptr;
     std::unique_ptr<earth::IApplicationGE> viewer_;
     QWidget* viewerWindow_ = nullptr;
     bool stateSaved_ = false;

@@ -2,6 +2,7 @@
 // polylines picked in the drawing window out to a KML file.
 
 #include "app/main_window.h"
+#include "cad/drawing_host.h"
 #include "cad/kml_to_drawing.h"
 #include "cad/kml_writer.h"
 #include "geodesy/central_meridian.h"
@@ -40,6 +41,22 @@ const std::vector<std::int16_t> kFilterTypes = {-4, -4, 0, -4, -4, 0, -4, -4};
 const std::vector<std::string> kFilterData = {"<or", "<and", "LWPolyline", "and>", "<and", "Text", "and>", "or>"};
 
 }  // namespace
+
+void TFormMain::MNewDrawingClick()
+{
+    drawingHost_->OpenNewDrawing(this);
+}
+
+void TFormMain::MOpenDxfClick()
+{
+    OpenDialog1.title = QStringLiteral("打开DXF图形");
+    OpenDialog1.filter = QStringLiteral("DXF files (*.dxf)|*.dxf|All files (*.*)|*.*");
+    OpenDialog1.defaultSuffix.clear();
+    OpenDialog1.fileName.clear();
+    const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
+    if (!path.isEmpty())
+        drawingHost_->OpenDxf(path, this);
+}
 
 cad::IAcadApplication* TFormMain::AttachCad()
 {

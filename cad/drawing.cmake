@@ -1,1 +1,31 @@
-# filled in as the CAD exchange is built
+# keldarn_drawing: drawing model, DXF reading and writing, the drawing window.
+
+# dxflib (Debian libdxflib-dev) ships no CMake package; its headers are taken as system
+# headers, so that their warnings stay out of our -Wall -Wextra build.
+find_library(KELDARN_DXFLIB_LIBRARY NAMES dxflib REQUIRED)
+find_path(KELDARN_DXFLIB_INCLUDE_DIR dxflib/dl_dxf.h REQUIRED)
+if(NOT TARGET Dxflib::Dxflib)
+  add_library(Dxflib::Dxflib UNKNOWN IMPORTED)
+  set_target_properties(Dxflib::Dxflib PROPERTIES IMPORTED_LOCATION "${KELDARN_DXFLIB_LIBRARY}")
+  target_include_directories(Dxflib::Dxflib SYSTEM INTERFACE "${KELDARN_DXFLIB_INCLUDE_DIR}")
+endif()
+
+add_library(keldarn_drawing STATIC
+  drawing_utf8.cpp
+  drawing_model.cpp
+  drawing_geometry.cpp
+  dxf_text.cpp
+  dxf_reader.cpp
+  dxf_writer.cpp
+  drawing_view.cpp
+  drawing_render.cpp
+  drawing_pick.cpp
+  drawing_canvas.cpp
+  drawing_document.cpp
+  drawing_window.cpp
+  drawing_host.cpp
+)
+target_include_directories(keldarn_drawing PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(keldarn_drawing
+  PUBLIC Qt6::Widgets keldarn_encoding
+  PRIVATE Dxflib::Dxflib keldarn_fileio)

@@ -1,6 +1,8 @@
 // The two drawing conversions as the main window runs them.
 
 #include "app/dialogs.h"
+#include "cad/drawing_host.h"
+#include "cad/drawing_window.h"
 #include "fake_acad.h"
 #include "geodesy/four_param.h"
 #include "geodesy/gauss_kruger.h"
@@ -60,6 +62,7 @@ private slots:
     void overwriteRefusedStartsNoSelection();
     void nothingPickedWritesNoFile();
     void filtersOfferBothCases();
+    void drawsIntoTheRealDrawingWindow();
 };
 
 void CadCommandsTest::needCentralMeridianAndDrawingWindow()
@@ -195,6 +198,25 @@ void CadCommandsTest::filtersOfferBothCases()
              QStringLiteral("GoogleEarth KML files (*.KML *.kml *.KMZ *.kmz);;All files (*)"));
     QCOMPARE(keldarn::app::QtFilterFromPairs(QStringLiteral("Text files (*.dat)|*.dat")),
              QStringLiteral("Text files (*.dat *.DAT)"));
+}
+
+void CadCommandsTest::drawsIntoTheRealDrawingWindow()
+{
+    WindowFixture f;
+    f.window->EditLL->setText(QStringLiteral("114"));
+    f.dialogs.messages.clear();
+    Trigger(f.window->MConvert, QString::fromUtf8(kToCad));
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("AutoCAD尚未打开！")});
+
+    Trigger(f.window->MConvert, QStringLiteral("新建CAD图形"));
+    QVERIFY(f.window->DrawingHost()->Attach() != nullptr);
+    f.dialogs.messages.clear();
+    f.dialogs.filePaths.push_back(f.WriteFile(
+        QStringLiteral("p.kml"),
+        "<kml><Placemark><name>界桩1</name><Point><coordinates>113.5538,33.2677</coordinates></Point></Placemark></kml>"));
+    Trigger(f.window->MConvert, QString::fromUtf8(kToCad));
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("绘图结束，请切换到CAD窗口查看结果。")});
+    QVERIFY(f.window->DrawingHost()->Window()->IsModified());
 }
 
 QTEST_MAIN(CadCommandsTest)

@@ -116,7 +116,8 @@ void MainWindowTest::toolbarHoldsTheMenusInOrder()
     QCOMPARE(ActionTexts(f.window->MData),
              (QStringList{"自动采集", "手工采集", "手工录入", "-", "删除当前行", "清空全部数据"}));
     QCOMPARE(ActionTexts(f.window->MSet), (QStringList{"地图窗范围", "投影设置", "坐标转换"}));
-    QCOMPARE(ActionTexts(f.window->MConvert), (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件"}));
+    QCOMPARE(ActionTexts(f.window->MConvert),
+             (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件", "-", "新建CAD图形", "打开DXF图形..."}));
     QCOMPARE(ActionTexts(f.window->MHelp), (QStringList{"帮助文档", "关于..."}));
 }
 

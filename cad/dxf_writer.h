@@ -1,0 +1,34 @@
+#pragma once
+
+// Writing a drawing as DXF R2000 (AC1015) with dxflib, for any CAD program to open.
+//
+// Entities keep their layer, colour and linetype; the layer, linetype and text style
+// tables of a loaded file are written back. Texts that are not plain ASCII are written
+// with \U+XXXX escapes (see EncodeDxfText), so they read the same whatever code page the
+// reading program assumes; names of layers, linetypes and text styles, where readers do
+// not accept escapes, are GBK bytes under $DWGCODEPAGE ANSI_936 (EncodeDxfName). Numbers are written in their
+// shortest exact form, so every coordinate reads back bit for bit. The view of the file (*Active viewport)
+// shows the drawing's extents. Old-style 2-D polylines of a loaded file are written as
+// lightweight polylines with the same vertices, bulges and closure.
+
+#include "cad/drawing_model.h"
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+namespace keldarn::cad {
+
+// The DXF file of the drawing.
+std::string DxfBytes(const DrawingModel& model);
+
+// Writes the DXF file in one step (a temporary file renamed over `path`), so that a
+// failure leaves any earlier file as it was. Throws DxfError naming the file.
+void SaveDxfFile(const DrawingModel& model, const QString& path);
+
+// What a save leaves out, one line per kind ("多行文字 (MTEXT)：3 个"); empty when the
+// file keeps everything the drawing holds.
+std::vector<std::string> UnsavedContentLines(const DrawingModel& model);
+
+}  // namespace keldarn::cad
