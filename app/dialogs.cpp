@@ -87,4 +87,9 @@ QString QtDialogs::GetOpenFileName(QWidget* owner, const FileDialogOptions& opti
     return RunFileDialog(owner, options, QFileDialog::AcceptOpen);
 }
 
+QString QtDialogs::GetExistingDirectory(QWidget* owner, const QString& title)
+{
+    return QFileDialog::getExistingDirectory(owner, title);
+}
+
 }  // namespace keldarn::app

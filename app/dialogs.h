@@ -32,6 +32,8 @@ public:
     // The chosen path, or an empty text when the user cancelled.
     virtual QString GetSaveFileName(QWidget* owner, const FileDialogOptions& options) = 0;
     virtual QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) = 0;
+    // A folder, or an empty text when the user cancelled.
+    virtual QString GetExistingDirectory(QWidget* owner, const QString& title) = 0;
 };
 
 class QtDialogs : public Dialogs {
@@ -41,6 +43,7 @@ public:
     bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
     QString GetSaveFileName(QWidget* owner, const FileDialogOptions& options) override;
     QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) override;
+    QString GetExistingDirectory(QWidget* owner, const QString& title) override;
 };
 
 // "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat *.DAT);;All (*)".

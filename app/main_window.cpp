@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "app/ui_scale.h"
 #include "cad/drawing_host.h"
+#include "earth/terrain_application.h"
 #include "geodesy/central_meridian.h"
 #include "points/point_journal.h"
 #include "points/point_table_model.h"
@@ -53,7 +54,20 @@ MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs)
     MainWindowEnvironment env;
     env.settingsPath = DefaultSettingsPath(exeDir);
     env.dialogs = &dialogs;
-    env.createViewer = [] { return earth::CoApplicationGE(); };
+    // The terrain chosen in an earlier run; when it cannot be read any more the viewer
+    // starts on the demonstration terrain and says why.
+    env.createViewer = [settingsPath = env.settingsPath, &dialogs]() -> std::unique_ptr<earth::IApplicationGE> {
+        const std::string source = LoadTerrainSource(settingsPath);
+        if (!source.empty()) {
+            try {
+                return earth::CreateTerrainApplication(earth::TerrainSource{source});
+            } catch (const std::exception& error) {
+                dialogs.ShowMessage(nullptr, QString::fromUtf8(error.what()) + QStringLiteral("\n将使用合成演示地形。"),
+                                    QString::fromUtf8(kWindowTitle), MessageIcon::Warning);
+            }
+        }
+        return earth::CreateTerrainApplication(earth::TerrainSource{});
+    };
     env.versionInfo = CompiledVersionInfo;
     env.helpPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help.html"));
     env.openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
@@ -226,6 +240,10 @@ void TFormMain::ConnectCommands()
     item(MSet, QStringLiteral("地图窗范围"), &TFormMain::MMapClick);
     item(MSet, QStringLiteral("投影设置"), &TFormMain::Mset1Click);
     item(MSet, QStringLiteral("坐标转换"), &TFormMain::Mset3Click);
+    MSet->addSeparator();
+    item(MSet, QStringLiteral("地形数据文件..."), &TFormMain::MTerrainFileClick);
+    item(MSet, QStringLiteral("地形数据文件夹..."), &TFormMain::MTerrainFolderClick);
+    item(MSet, QStringLiteral("使用合成演示地形"), &TFormMain::MSyntheticTerrainClick);
     item(MConvert, QStringLiteral("KML文件转为CAD图形"), &TFormMain::MKMLtoCADClick);
     item(MConvert, QStringLiteral("CAD图形转为KML文件"), &TFormMain::MCADtoKMLClick);
     MConvert->addSeparator();

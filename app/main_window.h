@@ -206,6 +206,9 @@ public:
     // picks; the shift state is not used.
     void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
     bool PickMode() const { return pickMode_; }
+    void MTerrainFileClick();      // 地形数据文件...
+    void MTerrainFolderClick();    // 地形数据文件夹...
+    void MSyntheticTerrainClick(); // 使用合成演示地形
     void MNewDrawingClick();   // 新建CAD图形: opens the drawing window with an empty drawing
     void MOpenDxfClick();      // 打开DXF图形...
     void MKMLtoCADClick();
@@ -254,6 +257,9 @@ private:
     // The open drawing window, or nullptr after telling the user that none is open.
     cad::IAcadApplication* AttachCad();
     void PickAt(const QPoint& pos);
+    // Shows the terrain of a DEM file or folder (empty: the demonstration terrain) and
+    // remembers the choice.
+    void SetTerrainSource(const std::string& path);
     // Appends sampled rows, shows the run's progress and lets the window repaint.
     void FlushSampledRows(std::vector<std::array<QString, 5>>& rows, int percent);
 

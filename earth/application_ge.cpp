@@ -1,11 +1,14 @@
 #include "earth/application_ge.h"
 
+#include "earth/terrain_application.h"
+
 namespace keldarn::earth {
 
 std::unique_ptr<IApplicationGE> CoApplicationGE()
 {
-    // This build has no terrain viewer yet; the main window runs without a map.
-    throw EarthError("terrain viewer is not available in this build");
+    // The demonstration terrain; the main window opens the user's chosen source with
+    // CreateTerrainApplication.
+    return CreateTerrainApplication(TerrainSource{});
 }
 
 }  // namespace keldarn::earth

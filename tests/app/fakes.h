@@ -45,6 +45,8 @@ public:
         return NextPath();
     }
 
+    QString GetExistingDirectory(QWidget*, const QString&) override { return NextPath(); }
+
     QStringList MessageTexts() const
     {
         QStringList texts;

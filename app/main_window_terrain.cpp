@@ -1,0 +1,75 @@
+// The terrain the viewer shows: a DEM file, a folder of DEM tiles, or the built-in
+// demonstration terrain. The choice is remembered in the settings file.
+
+#include "app/main_window.h"
+#include "app/settings.h"
+#include "earth/terrain.h"
+#include "earth/terrain_application.h"
+
+#include <QLabel>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace keldarn::app {
+
+namespace {
+
+constexpr double kMetresPerDegree = 111320.0;
+
+// A look straight down at the whole terrain: the 60° wide view spans its larger side.
+void ShowWholeTerrain(earth::IApplicationGE& viewer, const earth::Terrain& terrain)
+{
+    const double centreLatDeg = (terrain.SouthLatDeg() + terrain.NorthLatDeg()) / 2.0;
+    const double centreLonDeg = (terrain.WestLonDeg() + terrain.EastLonDeg()) / 2.0;
+    const double heightM = (terrain.NorthLatDeg() - terrain.SouthLatDeg()) * kMetresPerDegree;
+    const double widthM = (terrain.EastLonDeg() - terrain.WestLonDeg()) * kMetresPerDegree *
+                          std::cos(centreLatDeg * std::numbers::pi / 180.0);
+    const double rangeM = std::max(1000.0, 0.9 * std::max(widthM, heightM * 4.0 / 3.0));
+    viewer.SetCameraParams(centreLatDeg, centreLonDeg, 0.0, earth::AltitudeModeGE::RelativeToGroundAltitudeGE, rangeM,
+                           0.0, 0.0, 1.0);
+}
+
+}  // namespace
+
+void TFormMain::SetTerrainSource(const std::string& path)
+{
+    auto* terrainViewer = dynamic_cast<earth::TerrainApplication*>(viewer_.get());
+    if (terrainViewer == nullptr) {
+        ShowInfo(QStringLiteral("地形视图没有启动，无法更换地形数据。"));
+        return;
+    }
+    // A source that cannot be read leaves the terrain in use as it was.
+    terrainViewer->SetTerrainSource(earth::TerrainSource{path});
+    const earth::Terrain& terrain = terrainViewer->CurrentTerrain();
+    ShowWholeTerrain(*terrainViewer, terrain);
+    StatusBar1->setText(QStringLiteral("地形数据：") + QString::fromStdString(terrain.Name()));
+    SaveTerrainSource(env_.settingsPath, path);
+}
+
+void TFormMain::MTerrainFileClick()
+{
+    OpenDialog1.title = QStringLiteral("打开DEM地形文件");
+    OpenDialog1.filter = QStringLiteral("DEM files (*.tif *.tiff *.hgt *.asc *.vrt *.img *.dem)|"
+                                        "*.tif;*.tiff;*.hgt;*.asc;*.vrt;*.img;*.dem|All files (*.*)|*.*");
+    OpenDialog1.defaultSuffix.clear();
+    OpenDialog1.fileName.clear();
+    const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
+    if (!path.isEmpty())
+        SetTerrainSource(path.toStdString());
+}
+
+void TFormMain::MTerrainFolderClick()
+{
+    const QString folder = env_.dialogs->GetExistingDirectory(this, QStringLiteral("选择DEM地形分幅文件夹"));
+    if (!folder.isEmpty())
+        SetTerrainSource(folder.toStdString());
+}
+
+void TFormMain::MSyntheticTerrainClick()
+{
+    SetTerrainSource(std::string());
+}
+
+}  // namespace keldarn::app

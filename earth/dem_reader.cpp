@@ -1,0 +1,331 @@
+#include "earth/dem_reader.h"
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cpl_string.h>
+#include <gdal.h>
+#include <gdal_alg.h>
+#include <gdal_utils.h>
+#include <ogr_spatialref.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+namespace keldarn::earth {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct DatasetCloser {
+    void operator()(void* dataset) const { GDALClose(dataset); }
+};
+using DatasetPtr = std::unique_ptr<void, DatasetCloser>;
+
+struct WarpOptionsFree {
+    void operator()(GDALWarpAppOptions* options) const { GDALWarpAppOptionsFree(options); }
+};
+struct BuildVrtOptionsFree {
+    void operator()(GDALBuildVRTOptions* options) const { GDALBuildVRTOptionsFree(options); }
+};
+struct TransformerFree {
+    void operator()(void* transformer) const { GDALDestroyGenImgProjTransformer(transformer); }
+};
+struct CplFree {
+    void operator()(char* text) const { CPLFree(text); }
+};
+
+// Elevations beyond this (metres) are no-data markers that the file does not declare,
+// such as -3.4e38.
+constexpr double kImpossibleElevationM = 1.0e5;
+
+void EnsureGdalRegistered()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { GDALAllRegister(); });
+}
+
+// GDAL reports problems on stderr by default; while a terrain is read they are collected
+// instead and the last one goes into the error message.
+class QuietGdalErrors {
+public:
+    QuietGdalErrors()
+    {
+        CPLPushErrorHandler(CPLQuietErrorHandler);
+        CPLErrorReset();
+    }
+    ~QuietGdalErrors() { CPLPopErrorHandler(); }
+    QuietGdalErrors(const QuietGdalErrors&) = delete;
+    QuietGdalErrors& operator=(const QuietGdalErrors&) = delete;
+};
+
+std::string GdalDetail()
+{
+    const char* message = CPLGetLastErrorMsg();
+    return message != nullptr && *message != '\0' ? std::string("（GDAL：") + message + "）" : std::string();
+}
+
+[[noreturn]] void Fail(const std::string& path, const std::string& reason)
+{
+    throw TerrainError("无法读取地形“" + path + "”：" + reason);
+}
+
+OGRSpatialReference Wgs84Geographic()
+{
+    OGRSpatialReference wgs84;
+    wgs84.importFromEPSG(4326);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);  // longitude first, as in geotransforms
+    return wgs84;
+}
+
+bool HasGeoTransform(GDALDatasetH dataset)
+{
+    std::array<double, 6> gt{};
+    return GDALGetGeoTransform(dataset, gt.data()) == CE_None;
+}
+
+DatasetPtr OpenRaster(const std::string& path)
+{
+    if (!fs::exists(fs::path(path)))
+        Fail(path, "文件不存在");
+    DatasetPtr dataset(
+        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    if (!dataset)
+        Fail(path, "GDAL 无法打开该文件，它不是可识别的栅格格式" + GdalDetail());
+    if (GDALGetRasterCount(dataset.get()) < 1)
+        Fail(path, "文件中没有栅格波段");
+    return dataset;
+}
+
+// Side files that GDAL would open as rasters of their own but that belong to another file.
+bool IsSideFile(const fs::path& file)
+{
+    std::string name = file.filename().string();
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    for (const char* suffix : {".ovr", ".aux.xml", ".msk", ".prj", ".tfw", ".hdr"})
+        if (name.ends_with(suffix))
+            return true;
+    return false;
+}
+
+// The files directly in the folder, sorted by name, that GDAL opens as georeferenced rasters.
+std::vector<std::string> RastersInFolder(const std::string& folder)
+{
+    std::vector<std::string> files;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(folder), error))
+        if (entry.is_regular_file(error) && !IsSideFile(entry.path()))
+            files.push_back(entry.path().string());
+    if (error)
+        Fail(folder, "无法列出文件夹内容（" + error.message() + "）");
+    std::sort(files.begin(), files.end());
+    std::erase_if(files, [](const std::string& file) {
+        DatasetPtr probe(
+            GDALOpenEx(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+        return !probe || GDALGetRasterCount(probe.get()) < 1 || !HasGeoTransform(probe.get());
+    });
+    return files;
+}
+
+DatasetPtr BuildMosaic(const std::string& folder)
+{
+    const std::vector<std::string> files = RastersInFolder(folder);
+    if (files.empty())
+        Fail(folder, "文件夹中没有 GDAL 能读取的带地理参考的栅格文件");
+    std::vector<const char*> names;
+    for (const std::string& file : files)
+        names.push_back(file.c_str());
+    // The finest resolution of the tiles; an alpha band marks the gaps between tiles that
+    // have no no-data value of their own.
+    CPLStringList args;
+    args.AddString("-resolution");
+    args.AddString("highest");
+    args.AddString("-addalpha");
+    const std::unique_ptr<GDALBuildVRTOptions, BuildVrtOptionsFree> options(
+        GDALBuildVRTOptionsNew(args.List(), nullptr));
+    int usageError = FALSE;
+    DatasetPtr mosaic(
+        GDALBuildVRT("", static_cast<int>(names.size()), nullptr, names.data(), options.get(), &usageError));
+    if (!mosaic)
+        Fail(folder, "无法拼接文件夹中的栅格" + GdalDetail());
+    return mosaic;
+}
+
+// The coordinate system of the georeferencing, or a TerrainError.
+const OGRSpatialReference* RequireGeoreferencing(GDALDatasetH dataset, const std::string& path)
+{
+    const bool hasGeoTransform = HasGeoTransform(dataset);
+    if (!hasGeoTransform && GDALGetGCPCount(dataset) == 0)
+        Fail(path, "没有地理参考信息（既无地理变换参数，也无控制点）");
+    const OGRSpatialReferenceH srs =
+        hasGeoTransform ? GDALGetSpatialRef(dataset) : GDALGetGCPSpatialRef(dataset);
+    const OGRSpatialReference* crs = OGRSpatialReference::FromHandle(srs);
+    if (crs == nullptr || crs->IsEmpty())
+        Fail(path, "没有坐标系定义（例如缺少 .prj 文件或投影信息）");
+    return crs;
+}
+
+struct GridRead {
+    GridGeometry grid;
+    std::vector<float> elevationsM;
+};
+
+GridGeometry GeometryFromGeoTransform(const std::array<double, 6>& gt, int columns, int rows)
+{
+    GridGeometry grid;
+    grid.columns = columns;
+    grid.rows = rows;
+    grid.stepLonDeg = gt[1];
+    grid.stepLatDeg = -gt[5];
+    grid.westLonDeg = gt[0] + 0.5 * gt[1];
+    grid.northLatDeg = gt[3] + 0.5 * gt[5];
+    return grid;
+}
+
+// Turns no-data values, masked samples and impossible values into NaN.
+void MarkHoles(GDALRasterBandH band, std::vector<float>& values, int columns, int rows,
+               const std::string& path)
+{
+    int hasNoData = FALSE;
+    const double noData = GDALGetRasterNoDataValue(band, &hasNoData);
+    const auto noDataF = static_cast<float>(noData);
+    for (float& v : values)
+        if (!std::isfinite(v) || std::fabs(v) >= kImpossibleElevationM || (hasNoData && v == noDataF))
+            v = NAN;
+    const int maskFlags = GDALGetMaskFlags(band);
+    if ((maskFlags & (GMF_ALL_VALID | GMF_NODATA)) != 0)
+        return;
+    std::vector<unsigned char> mask(values.size());
+    if (GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, 0, columns, rows, mask.data(), columns, rows,
+                     GDT_Byte, 0, 0) != CE_None)
+        Fail(path, "读取栅格掩膜失败" + GdalDetail());
+    for (size_t k = 0; k < values.size(); ++k)
+        if (mask[k] == 0)
+            values[k] = NAN;
+}
+
+GridRead ReadBand1(GDALDatasetH dataset, const std::string& path)
+{
+    std::array<double, 6> gt{};
+    GDALGetGeoTransform(dataset, gt.data());
+    const int columns = GDALGetRasterXSize(dataset);
+    const int rows = GDALGetRasterYSize(dataset);
+    GridRead read{GeometryFromGeoTransform(gt, columns, rows), std::vector<float>()};
+    read.elevationsM.resize(static_cast<size_t>(columns) * rows);
+    GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
+    if (GDALRasterIO(band, GF_Read, 0, 0, columns, rows, read.elevationsM.data(), columns, rows, GDT_Float32,
+                     0, 0) != CE_None)
+        Fail(path, "读取高程数据失败" + GdalDetail());
+    MarkHoles(band, read.elevationsM, columns, rows, path);
+    return read;
+}
+
+// True for a north-up grid in WGS84 longitude and latitude, which needs no resampling.
+bool IsNorthUpWgs84(GDALDatasetH dataset, const OGRSpatialReference& crs)
+{
+    std::array<double, 6> gt{};
+    if (GDALGetGeoTransform(dataset, gt.data()) != CE_None)
+        return false;
+    const char* const sameOptions[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES",
+                                       "CRITERION=EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS", nullptr};
+    const OGRSpatialReference wgs84 = Wgs84Geographic();
+    return gt[2] == 0.0 && gt[4] == 0.0 && gt[1] > 0.0 && gt[5] < 0.0 && crs.IsSame(&wgs84, sameOptions);
+}
+
+// Size and extent of the source warped to EPSG:4326 at its own resolution, reduced to at
+// most maxCells samples.
+struct WarpTarget {
+    std::array<double, 4> extent{};  // west, south, east, north (degrees)
+    int columns = 0;
+    int rows = 0;
+};
+
+WarpTarget PlanWarp(GDALDatasetH dataset, const std::string& wgs84Wkt, std::int64_t maxCells,
+                    const std::string& path)
+{
+    CPLStringList transformerOptions;
+    transformerOptions.SetNameValue("DST_SRS", wgs84Wkt.c_str());
+    const std::unique_ptr<void, TransformerFree> transformer(
+        GDALCreateGenImgProjTransformer2(dataset, nullptr, transformerOptions.List()));
+    if (!transformer)
+        Fail(path, "无法把它的坐标系转换为 WGS84 经纬度" + GdalDetail());
+    std::array<double, 6> gt{};
+    WarpTarget target;
+    if (GDALSuggestedWarpOutput2(dataset, GDALGenImgProjTransform, transformer.get(), gt.data(),
+                                 &target.columns, &target.rows, target.extent.data(), 0) != CE_None)
+        Fail(path, "无法确定它在 WGS84 经纬度下的范围" + GdalDetail());
+    // GDAL suggests cells square in degrees; away from the equator they are taller than
+    // wide on the ground, which would average the source north–south. Make them square
+    // on the ground at the middle latitude instead by shortening the longer side.
+    const double midLatDeg = 0.5 * (target.extent[1] + target.extent[3]);
+    const double lonToLat = MetresPerDegreeLon(midLatDeg) / MetresPerDegreeLat(midLatDeg);
+    const double stepLonDeg = gt[1] * std::min(1.0, 1.0 / lonToLat);
+    const double stepLatDeg = -gt[5] * std::min(1.0, lonToLat);
+    target.columns = static_cast<int>(std::ceil((target.extent[2] - target.extent[0]) / stepLonDeg - 1e-6));
+    target.rows = static_cast<int>(std::ceil((target.extent[3] - target.extent[1]) / stepLatDeg - 1e-6));
+    const double cells = static_cast<double>(target.columns) * target.rows;
+    if (cells > static_cast<double>(maxCells)) {
+        const double shrink = std::sqrt(cells / static_cast<double>(maxCells));
+        target.columns = static_cast<int>(target.columns / shrink);
+        target.rows = static_cast<int>(target.rows / shrink);
+    }
+    target.columns = std::max(target.columns, 2);
+    target.rows = std::max(target.rows, 2);
+    return target;
+}
+
+GridRead ReadWarped(GDALDatasetH dataset, std::int64_t maxCells, const std::string& path)
+{
+    const OGRSpatialReference wgs84 = Wgs84Geographic();
+    char* wktRaw = nullptr;
+    wgs84.exportToWkt(&wktRaw);
+    const std::unique_ptr<char, CplFree> wkt(wktRaw);
+    const WarpTarget target = PlanWarp(dataset, wkt.get(), maxCells, path);
+
+    // A virtual warped raster: samples are warped as they are read, straight into our grid.
+    // The transformation may be approximated by at most 0.01 pixel (gdalwarp's default of
+    // 0.125 pixel would move a 30 m grid by up to 4 m).
+    CPLStringList args;
+    for (const char* arg : {"-of", "VRT", "-t_srs", "EPSG:4326", "-r", "bilinear", "-ot", "Float32",
+                            "-dstnodata", "nan", "-et", "0.01"})
+        args.AddString(arg);
+    args.AddString("-te");
+    for (double bound : target.extent)
+        args.AddString(CPLSPrintf("%.17g", bound));
+    args.AddString("-ts");
+    args.AddString(CPLSPrintf("%d", target.columns));
+    args.AddString(CPLSPrintf("%d", target.rows));
+    const std::unique_ptr<GDALWarpAppOptions, WarpOptionsFree> options(
+        GDALWarpAppOptionsNew(args.List(), nullptr));
+    GDALDatasetH sources[] = {dataset};
+    int usageError = FALSE;
+    const DatasetPtr warped(GDALWarp("", nullptr, 1, sources, options.get(), &usageError));
+    if (!warped)
+        Fail(path, "无法把它重投影到 WGS84 经纬度" + GdalDetail());
+    return ReadBand1(warped.get(), path);
+}
+
+}  // namespace
+
+std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const DemReadOptions& options)
+{
+    EnsureGdalRegistered();
+    const QuietGdalErrors quiet;
+    if (path.empty())
+        Fail(path, "没有给出文件或文件夹");
+    std::error_code error;
+    const DatasetPtr dataset = fs::is_directory(fs::path(path), error) ? BuildMosaic(path) : OpenRaster(path);
+    const OGRSpatialReference* crs = RequireGeoreferencing(dataset.get(), path);
+    const std::int64_t cells =
+        static_cast<std::int64_t>(GDALGetRasterXSize(dataset.get())) * GDALGetRasterYSize(dataset.get());
+    GridRead read = IsNorthUpWgs84(dataset.get(), *crs) && cells <= options.maxCells
+                        ? ReadBand1(dataset.get(), path)
+                        : ReadWarped(dataset.get(), options.maxCells, path);
+    return std::make_shared<const Terrain>(read.grid, std::move(read.elevationsM), path, false);
+}
+
+}  // namespace keldarn::earth

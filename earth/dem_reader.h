@@ -1,0 +1,29 @@
+#pragma once
+
+// Reading an elevation model with GDAL: one raster file in any format and coordinate system
+// GDAL reads (GeoTIFF, SRTM .hgt, ASCII grid, VRT, ...), or a folder of tiles mosaicked
+// into one virtual raster. The result is resampled into a WGS84 geographic grid in memory.
+
+#include "earth/terrain.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace keldarn::earth {
+
+struct DemReadOptions {
+    // The largest grid held in memory (samples; 4 bytes each). A bigger source is read at
+    // a reduced resolution that fits.
+    std::int64_t maxCells = std::int64_t{64} << 20;
+};
+
+// Reads band 1 of the raster at `path` (UTF-8), or mosaics every georeferenced raster
+// directly inside the folder at `path`. A source already in WGS84 geographic coordinates,
+// north up, that fits is copied sample for sample; any other is warped bilinearly to
+// EPSG:4326. No-data values, masks and values beyond ±100 km become holes.
+// Throws TerrainError naming the path and the reason: missing, not readable by GDAL, not
+// georeferenced, no coordinate system, a folder without rasters, or no data at all.
+std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const DemReadOptions& options = {});
+
+}  // namespace keldarn::earth

@@ -1,0 +1,34 @@
+#pragma once
+
+// Splitting a loop over the machine's cores for the terrain's per-sample and per-pixel work.
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace keldarn::earth {
+
+// How many threads the terrain work uses: the cores of the machine, at most 8.
+inline int WorkerCount()
+{
+    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8);
+}
+
+// Calls body(begin, end) on contiguous parts of [0, count) from `threads` threads (the
+// calling thread takes the first part) and returns when all are done. body must not throw.
+template <typename Body> void ParallelFor(int count, Body&& body, int threads = WorkerCount())
+{
+    threads = std::clamp(threads, 1, std::max(count, 1));
+    if (threads == 1) {
+        body(0, count);
+        return;
+    }
+    std::vector<std::jthread> workers;
+    workers.reserve(threads - 1);
+    for (int k = 1; k < threads; ++k)
+        workers.emplace_back(
+            [&body, k, count, threads] { body(count * k / threads, count * (k + 1) / threads); });
+    body(0, count / threads);
+}
+
+}  // namespace keldarn::earth

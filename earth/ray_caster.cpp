@@ -1,0 +1,205 @@
+#include "earth/ray_caster.h"
+
+#include "earth/vector_state.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace keldarn::earth {
+
+namespace {
+
+constexpr double kRefineToleranceM = 1e-4;
+constexpr double kMaxStepM = 100000.0;
+constexpr double kStepSafety = 0.95;
+constexpr int kMaxSteps = 200000;
+
+// The ray at one distance: its geodetic position, and whether it is above the surface
+// there. `valid` is false outside the grid or over a hole.
+struct Sample {
+    double tM = 0.0;
+    Vec3 p;
+    Geodetic g;
+    bool valid = false;
+    double gapM = 0.0;  // ray height minus terrain elevation
+    bool Above() const { return gapM > 0.0; }
+};
+
+// Two samples with the surface crossing between them; fa and fb are the gaps that regula
+// falsi interpolates (the Illinois rule halves the one at an end kept twice in a row).
+struct Bracket {
+    Sample a;  // on the ray's starting side of the surface
+    Sample b;
+    double fa = 0.0;
+    double fb = 0.0;
+    bool aAbove = false;
+    int lastKept = 0;  // -1: the last step replaced b, +1: it replaced a, 0: neither
+
+    double WidthM() const { return b.tM - a.tM; }
+
+    // Replaces the end on the sample's side. A sample without data is taken as lying on
+    // a's side: the crossing is further on.
+    void Keep(const Sample& s, bool illinois)
+    {
+        if (!s.valid || s.Above() == aAbove) {
+            fa = s.valid ? s.gapM : fa;
+            a = s;
+            if (illinois && lastKept == +1)
+                fb *= 0.5;
+            lastKept = illinois ? +1 : 0;
+        } else {
+            fb = s.gapM;
+            b = s;
+            if (illinois && lastKept == -1)
+                fa *= 0.5;
+            lastKept = illinois ? -1 : 0;
+        }
+    }
+};
+
+class Marcher {
+public:
+    Marcher(const Terrain& terrain, const Ray& ray)
+        : terrain_(terrain), ray_(ray), slope_(terrain.MaxSlope() * 1.02),
+          minStepM_(0.25 * terrain.CellSizeM())
+    {
+    }
+
+    Sample At(double tM) const
+    {
+        Sample s;
+        s.tM = tM;
+        s.p = ray_.At(tM);
+        s.g = GeodeticNearSurface(s.p);  // the march stays within the terrain's height range
+        if (const auto elevationM = terrain_.ElevationM(s.g.latDeg, s.g.lonDeg)) {
+            s.valid = true;
+            s.gapM = s.g.heightM - *elevationM;
+        }
+        return s;
+    }
+
+    // A step after which the ray cannot yet have crossed the surface: the gap closes at
+    // most as fast as the ray moves vertically plus the slope bound times its horizontal
+    // motion. The ray's height along a straight line is convex, so the vertical rate at
+    // the sample is an upper bound ahead.
+    double SafeStepM(const Sample& s) const
+    {
+        const Vec3 up = ApproximateUp(s.p, s.g.heightM);
+        const double vertical = std::fabs(ray_.direction.Dot(up));
+        const double horizontal = std::sqrt(std::max(0.0, 1.0 - vertical * vertical));
+        double stepM = minStepM_;
+        if (s.valid) {
+            const double closingRate = vertical + slope_ * horizontal;
+            if (closingRate > 0.0)
+                stepM = std::max(minStepM_, kStepSafety * std::fabs(s.gapM) / closingRate);
+            else
+                stepM = kMaxStepM;
+        } else if (horizontal > 1e-9) {
+            stepM = std::max(minStepM_, kStepSafety * DistanceToGridM(s.g) / horizontal);
+        }
+        return std::min(stepM, kMaxStepM);
+    }
+
+    // Narrows a crossing between two samples on opposite sides of the surface to
+    // kRefineToleranceM along the ray: regula falsi with the Illinois modification, which
+    // converges fast on the smooth surface inside a cell, and a bisection step whenever an
+    // interpolated step fails to halve the bracket.
+    TerrainHit Refine(const Sample& a, const Sample& b) const
+    {
+        Bracket bracket{a, b, a.gapM, b.gapM, a.Above()};
+        while (bracket.WidthM() > kRefineToleranceM) {
+            const double widthM = bracket.WidthM();
+            const double gapPerMetre = std::fabs(bracket.fa - bracket.fb) / widthM;
+            double tM = bracket.a.tM + widthM * bracket.fa / (bracket.fa - bracket.fb);
+            if (!(tM > bracket.a.tM && tM < bracket.b.tM))
+                tM = bracket.a.tM + 0.5 * widthM;
+            const Sample mid = At(tM);
+            bracket.Keep(mid, true);
+            // A gap this small puts the crossing within half the tolerance.
+            if (mid.valid && std::fabs(mid.gapM) <= 0.5 * kRefineToleranceM * gapPerMetre)
+                return HitAt(mid, bracket.b);
+            if (bracket.WidthM() > 0.5 * widthM)
+                bracket.Keep(At(bracket.a.tM + 0.5 * bracket.WidthM()), false);
+        }
+        return HitAt(At(bracket.a.tM + 0.5 * bracket.WidthM()), bracket.b);
+    }
+
+    // The hit at a sample; its elevation is the terrain's there, or the valid end's.
+    static TerrainHit HitAt(const Sample& s, const Sample& validEnd)
+    {
+        const double elevationM = s.valid ? s.g.heightM - s.gapM : validEnd.g.heightM - validEnd.gapM;
+        return {s.g.latDeg, s.g.lonDeg, elevationM, s.tM};
+    }
+
+private:
+    // A lower bound of the ground distance from a point outside the grid to the grid
+    // (metres); 0 inside it.
+    double DistanceToGridM(const Geodetic& g) const
+    {
+        const GridGeometry& grid = terrain_.Grid();
+        const double southDeg = terrain_.SouthLatDeg();
+        const double northDeg = terrain_.NorthLatDeg();
+        const double latOutDeg = std::max({0.0, southDeg - g.latDeg, g.latDeg - northDeg});
+        const double column = terrain_.GridPointOf(g.latDeg, g.lonDeg).column;
+        const double lastColumn = grid.columns - 1.0;
+        double lonOutDeg = 0.0;
+        if (column > lastColumn) {
+            const double eastDeg = (column - lastColumn) * grid.stepLonDeg;
+            const double westDeg = 360.0 - column * grid.stepLonDeg;
+            lonOutDeg = std::min(eastDeg, westDeg);
+        }
+        // Metres per degree of longitude at the latitude nearest a pole that the way
+        // could pass, so the bound stays low.
+        const double polewardDeg = std::max({std::fabs(g.latDeg), std::fabs(southDeg), std::fabs(northDeg)});
+        return std::max(latOutDeg * MetresPerDegreeLat(0.0), lonOutDeg * MetresPerDegreeLon(polewardDeg));
+    }
+
+    const Terrain& terrain_;
+    const Ray& ray_;
+    double slope_;
+    double minStepM_;
+};
+
+// Keeps the ellipsoid raised by heightM on the far side of the true height heightM.
+double ShellPadM(double heightM)
+{
+    return 1.0 + 0.005 * std::fabs(heightM);
+}
+
+}  // namespace
+
+RayCastResult CastRay(const Terrain& terrain, const Ray& ray)
+{
+    ClearUpperVectorState();
+    const double topM = terrain.MaxElevationM() + ShellPadM(terrain.MaxElevationM());
+    const double bottomM = terrain.MinElevationM() - ShellPadM(terrain.MinElevationM());
+    const auto outer = RayInsideRaisedEllipsoid(ray, topM);
+    if (!outer || outer->farM < 0.0)
+        return {std::nullopt, RayMiss::Sky};
+
+    double startM = std::max(0.0, outer->nearM);
+    double endM = outer->farM;
+    RayMiss miss = RayMiss::Sky;
+    if (const auto inner = RayInsideRaisedEllipsoid(ray, bottomM); inner && inner->farM > startM) {
+        if (inner->nearM > startM) {
+            endM = std::min(endM, inner->nearM);
+            miss = RayMiss::NoTerrain;
+        } else {
+            // The camera lies below all terrain; nothing can be met before the ray rises
+            // out of the lowest level.
+            startM = inner->farM;
+        }
+    }
+
+    const Marcher marcher(terrain, ray);
+    Sample previous = marcher.At(startM);
+    for (int step = 0; step < kMaxSteps && previous.tM < endM; ++step) {
+        const Sample current = marcher.At(std::min(endM, previous.tM + marcher.SafeStepM(previous)));
+        if (previous.valid && current.valid && previous.Above() != current.Above())
+            return {marcher.Refine(previous, current), miss};
+        previous = current;
+    }
+    return {std::nullopt, miss};
+}
+
+}  // namespace keldarn::earth

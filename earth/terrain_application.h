@@ -1,0 +1,75 @@
+#pragma once
+
+// The viewer behind the automation interface: owns the terrain, the camera and the viewer
+// windows, and answers the operations of IApplicationGE.
+
+#include "earth/application_ge.h"
+#include "earth/terrain_scene.h"
+#include "earth/terrain_view.h"
+
+#include <QPointer>
+#include <QSize>
+
+#include <memory>
+#include <string>
+
+namespace keldarn::earth {
+
+// Where the terrain comes from: an elevation model file or a folder of tiles (UTF-8 path),
+// or, when empty, the built-in demonstration terrain.
+struct TerrainSource {
+    std::string path;
+};
+
+// Reads the terrain of a source; throws TerrainError naming the file and the reason.
+std::shared_ptr<const Terrain> LoadTerrain(const TerrainSource& source);
+
+class TerrainApplication final : public IApplicationGE {
+public:
+    // Creates the viewer windows (a QApplication must exist). The window is 800 × 600
+    // pixels until it is resized.
+    explicit TerrainApplication(std::shared_ptr<const Terrain> terrain);
+    ~TerrainApplication() override;
+    TerrainApplication(const TerrainApplication&) = delete;
+    TerrainApplication& operator=(const TerrainApplication&) = delete;
+
+    QWidget* GetMainHwnd() override;
+    QWidget* GetRenderHwnd() override;
+
+    // The camera as last set or navigated to. The focus altitude is always relative to the
+    // ground, whatever considerTerrain says.
+    std::optional<ICameraInfoGE> GetCamera(bool considerTerrain) override;
+
+    // Moves the view at once (speed is not used). Values out of range are clamped: latitude
+    // to ±90°, tilt to 0..85°, range to 1 m..20 000 km, azimuth and longitude wrapped; a
+    // value that is not a number keeps the current one. With AbsoluteAltitudeGE the
+    // altitude is taken above the ellipsoid and converted to one above the ground.
+    void SetCameraParams(double latDeg, double lonDeg, double altitudeM, AltitudeModeGE mode, double rangeM,
+                         double tiltDeg, double azimuthDeg, double speed) override;
+
+    // The terrain under (sx, sy) of the render window at its current size; a window never
+    // shown counts with the main window's size (800 × 600 unless resized). Throws
+    // EarthError when the ray meets no terrain.
+    IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) override;
+
+    // Shows another terrain. Throws TerrainError, keeping the current terrain, when the
+    // source cannot be read. Reading a large model blocks for a while.
+    void SetTerrainSource(const TerrainSource& source);
+
+    const Terrain& CurrentTerrain() const { return scene_.terrain(); }
+
+    // The view's size in pixels as the picks use it.
+    QSize ViewSize() const;
+
+private:
+    TerrainScene scene_;
+    // The main window may be taken over (and deleted) by the main program's widget tree.
+    QPointer<TerrainMainWindow> window_;
+    QPointer<TerrainRenderWidget> render_;
+};
+
+// The viewer for a terrain source. Throws EarthError with the reader's message when the
+// source cannot be read.
+std::unique_ptr<TerrainApplication> CreateTerrainApplication(const TerrainSource& source);
+
+}  // namespace keldarn::earth

@@ -1,0 +1,76 @@
+#pragma once
+
+// One terrain view without its widgets: the terrain, its renderer and the camera, with the
+// picks and the navigation moves that the viewer widget and the automation interface use.
+
+#include "earth/camera.h"
+#include "earth/ray_caster.h"
+#include "earth/terrain.h"
+#include "earth/terrain_renderer.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace keldarn::earth {
+
+// The view of the demonstration terrain as Google Earth's defaults give it.
+inline constexpr LookAt kDefaultLookAt{33.2677, 113.5538, 0.0, 3000.0, 0.0, 0.0};
+
+// Where a view of a terrain starts: the default view on the demonstration terrain, else the
+// middle of the grid with the grid's width across the view.
+LookAt StartingLookAt(const Terrain& terrain);
+
+class TerrainScene {
+public:
+    explicit TerrainScene(std::shared_ptr<const Terrain> terrain);
+
+    const Terrain& terrain() const { return *terrain_; }
+
+    // Replaces the terrain. The camera stays where it is when its focus lies on the new
+    // terrain, otherwise it moves to the new terrain's starting view.
+    void SetTerrain(std::shared_ptr<const Terrain> terrain);
+
+    const LookAt& lookAt() const { return lookAt_; }
+    // Takes the look-at clamped (ClampLookAt, with the current one as fallback) and with
+    // the tilt lowered where the camera would otherwise be less than 2 m above the ground.
+    void SetLookAt(const LookAt& wanted);
+
+    // Counts the changes of camera and terrain, so that a widget knows when its frame is stale.
+    std::uint64_t Revision() const { return revision_; }
+
+    // The camera for a view of the given size; the focus sits altitudeM above the terrain.
+    Camera MakeCamera(QSize viewPx) const;
+
+    // The terrain under the normalised view point (sx, sy) of a view of the given size.
+    RayCastResult Pick(double sx, double sy, QSize viewPx) const;
+
+    // A frame of the view; the renderer keeps the surface buffers of the last one.
+    QImage Render(QSize viewPx);
+    const TerrainRenderer& renderer() const { return *renderer_; }
+
+    // Navigation. A ground point for navigation is the terrain under the view point or,
+    // where there is none, the point at the focus's height; nothing above the horizon.
+    std::optional<Geodetic> GroundForNavigation(double sx, double sy, QSize viewPx) const;
+    // Moves the focus so that `grabbed` appears at (sx, sy); returns false when it cannot.
+    bool DragGroundTo(const Geodetic& grabbed, double sx, double sy, QSize viewPx);
+    void ZoomBy(double rangeFactor);
+    // Centres the view on the ground at (sx, sy) and halves the range.
+    void ZoomInAt(double sx, double sy, QSize viewPx);
+    void TurnAndTilt(double azimuthChangeDeg, double tiltChangeDeg);
+
+private:
+    std::shared_ptr<const Terrain> terrain_;
+    std::unique_ptr<TerrainRenderer> renderer_;
+    LookAt lookAt_;
+    std::uint64_t revision_ = 0;
+    // The last camera made, reused while revision and view size stay: picks come in
+    // thousands per second during grid sampling.
+    mutable std::optional<Camera> camera_;
+    mutable std::uint64_t cameraRevision_ = 0;
+};
+
+}  // namespace keldarn::earth
