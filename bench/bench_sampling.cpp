@@ -1,0 +1,72 @@
+// Grid sampling through the same code path as the "自动采点" button: the terrain viewer
+// on the demonstration terrain, the projection, the transformation and the appends to
+// the point table. Target: 100,000 points in at most 1 s.
+
+#include "app/dialogs.h"
+#include "app/main_window.h"
+#include "earth/terrain_application.h"
+#include "points/point_table_model.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+namespace {
+
+class SilentDialogs : public keldarn::app::Dialogs {
+public:
+    void ShowMessage(QWidget*, const QString&, const QString&, keldarn::app::MessageIcon) override {}
+    bool AskYesNo(QWidget*, const QString&, const QString&) override { return true; }
+    QString GetSaveFileName(QWidget*, const keldarn::app::FileDialogOptions&) override { return {}; }
+    QString GetOpenFileName(QWidget*, const keldarn::app::FileDialogOptions&) override { return {}; }
+    QString GetExistingDirectory(QWidget*, const QString&) override { return {}; }
+};
+
+void BM_SampleGrid(benchmark::State& state)
+{
+    const auto tilt = static_cast<int>(state.range(0));
+    SilentDialogs dialogs;
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "keldarn_bench_sampling";
+    std::filesystem::create_directories(dir);
+    keldarn::app::MainWindowEnvironment env;
+    env.settingsPath = dir / "Keldarn.ini";
+    env.dialogs = &dialogs;
+    env.createViewer = [] { return keldarn::earth::CreateTerrainApplication({}); };
+    keldarn::app::TFormMain window(std::move(env));
+    window.resize(1600, 1000);
+    window.show();
+    QApplication::processEvents();
+    window.EditLL->setText(QStringLiteral("114"));
+    window.EditTilt->setText(QString::number(tilt));
+    window.Button9Click();
+    // 316 × 316 points = 99,856.
+    window.EditDx->setText(QStringLiteral("3150"));
+    window.EditDy->setText(QStringLiteral("3150"));
+    window.EditPd->setText(QStringLiteral("10"));
+    std::int64_t points = 0;
+    for (auto _ : state) {
+        window.N3Click();
+        window.Button5Click();
+        points += window.PointTable()->DataRowCount();
+    }
+    state.SetItemsProcessed(points);
+    state.counters["rows"] = window.PointTable()->DataRowCount();
+    window.close();
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_SampleGrid)->Arg(0)->Arg(60)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
