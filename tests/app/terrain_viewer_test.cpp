@@ -6,10 +6,13 @@
 #include "earth/terrain_application.h"
 #include "app/main_window.h"
 #include "fakes.h"
+#include "geodesy/gauss_kruger.h"
+#include "points/point_table_model.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -69,6 +72,7 @@ private slots:
     void goesToTheViewAndSavesItAtClose();
     void changesTheTerrainSource();
     void refusesADemItCannotRead();
+    void sampledAndExportedHeightsMatchGdal();
 };
 
 void TerrainViewerTest::embedsTheViewerAndProposesTheZone()
@@ -157,6 +161,86 @@ void TerrainViewerTest::refusesADemItCannotRead()
     v.dialogs.messages.clear();
     QTest::mouseClick(w->Button7, Qt::LeftButton);
     QVERIFY(v.dialogs.messages.empty());
+}
+
+// Reads the export (name, description, Y, X, H), takes each point back to latitude and
+// longitude with the inverse projection, and compares H with GDAL's own reading of the
+// DEM, interpolated bilinearly between sample centres. Prints the count and the
+// largest difference in metres.
+constexpr const char* kGdalCheck = R"(
+import sys
+from osgeo import gdal
+sys.path.insert(0, sys.argv[3])
+ds = gdal.Open(sys.argv[1])
+gt = ds.GetGeoTransform()
+band = ds.GetRasterBand(1).ReadAsArray().astype(float)
+worst, count = 0.0, 0
+for line in open(sys.argv[2], encoding='gb18030'):
+    name, desc, y, x, h = line.rstrip('\r\n').split(',')
+    lat, lon = [float(v) for v in sys.argv[4 + 2 * count: 6 + 2 * count]]
+    px = (lon - gt[0]) / gt[1] - 0.5
+    py = (lat - gt[3]) / gt[5] - 0.5
+    c, r = int(px), int(py)
+    fx, fy = px - c, py - r
+    z = (band[r][c] * (1 - fx) * (1 - fy) + band[r][c + 1] * fx * (1 - fy)
+         + band[r + 1][c] * (1 - fx) * fy + band[r + 1][c + 1] * fx * fy)
+    worst = max(worst, abs(z - float(h)))
+    count += 1
+print(count, worst)
+)";
+
+void TerrainViewerTest::sampledAndExportedHeightsMatchGdal()
+{
+    if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
+        QSKIP("python3 with GDAL is not installed");
+    ViewerWindow v;
+    auto* w = v.window.get();
+    QTemporaryDir demDir;
+    const QString dem = WriteDem(demDir);
+    v.dialogs.filePaths.push_back(dem);
+    v.Trigger(w->MSet, QStringLiteral("地形数据文件..."));
+    w->EditLL->setText(QStringLiteral("114"));
+    // A view well inside the DEM, so that its edges have ground under them.
+    w->EditFLat->setText(QStringLiteral("33.225"));
+    w->EditFLng->setText(QStringLiteral("113.525"));
+    w->EditRange->setText(QStringLiteral("2000"));
+    QTest::mouseClick(w->Button9, Qt::LeftButton);
+    w->EditPd->setText(QStringLiteral("200"));
+    QTest::mouseClick(w->Button8, Qt::LeftButton);  // measure the view
+    QVERIFY2(v.dialogs.messages.empty(), qPrintable(v.dialogs.MessageTexts().join('\n')));
+    v.dialogs.messages.clear();
+    QTest::mouseClick(w->Button5, Qt::LeftButton);
+    QCOMPARE(v.dialogs.messages.size(), std::size_t{1});
+    const int rows = w->PointTable()->DataRowCount();
+    QVERIFY(rows >= 4);
+
+    const QString exported = demDir.filePath(QStringLiteral("points.dat"));
+    v.dialogs.filePaths.push_back(exported);
+    QTest::mouseClick(w->Button2, Qt::LeftButton);
+    QVERIFY(QFile::exists(exported));
+
+    // The geographic position of each exported point, by the inverse projection.
+    QStringList arguments{QStringLiteral("-c"), QString::fromUtf8(kGdalCheck), dem, exported, demDir.path()};
+    QFile file(exported);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.trimmed().split(',');
+        if (fields.size() != 5)
+            continue;
+        const keldarn::geodesy::GeoPoint geo =
+            keldarn::geodesy::PlaneToGeographic(fields[3].toDouble(), fields[2].toDouble(), 114.0);
+        arguments << QString::number(geo.latDeg, 'f', 12) << QString::number(geo.lonDeg, 'f', 12);
+    }
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), arguments);
+    QVERIFY(python.waitForFinished(60000));
+    const QStringList result = QString::fromUtf8(python.readAllStandardOutput()).split(' ');
+    if (python.exitCode() != 0 && python.readAllStandardError().contains("osgeo"))
+        QSKIP("python3 has no GDAL bindings");
+    QCOMPARE(result.size(), 2);
+    qInfo("%d exported points against GDAL: largest difference %s m", rows, qPrintable(result[1].trimmed()));
+    QCOMPARE(result[0].toInt(), rows);
+    QVERIFY2(result[1].toDouble() < 0.002, qPrintable(result[1]));  // exported to the millimetre
 }
 
 QTEST_MAIN(TerrainViewerTest)
