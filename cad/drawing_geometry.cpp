@@ -3,6 +3,7 @@
 #include "cad/drawing_utf8.h"
 
 #include <algorithm>
+#include <optional>
 #include <cmath>
 #include <numbers>
 
@@ -254,8 +255,8 @@ double DistanceToSegment(DrawingXY p, DrawingXY a, DrawingXY b)
     return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
 }
 
-// Liang–Barsky clipping: the segment a + t (b − a), t in [0, 1], keeps a part inside.
-bool SegmentIntersectsBox(DrawingXY a, DrawingXY b, const DrawingBox& box)
+// Liang–Barsky clipping of the segment a + t (b − a), t in [0, 1], against the box.
+std::optional<SegmentSpan> ClipSegmentToBox(DrawingXY a, DrawingXY b, const DrawingBox& box)
 {
     double t0 = 0.0;
     double t1 = 1.0;
@@ -266,7 +267,7 @@ bool SegmentIntersectsBox(DrawingXY a, DrawingXY b, const DrawingBox& box)
     for (int i = 0; i < 4; ++i) {
         if (p[i] == 0.0) {
             if (q[i] < 0.0)
-                return false;
+                return std::nullopt;
             continue;
         }
         const double t = q[i] / p[i];
@@ -275,9 +276,14 @@ bool SegmentIntersectsBox(DrawingXY a, DrawingXY b, const DrawingBox& box)
         else
             t1 = std::min(t1, t);
         if (t0 > t1)
-            return false;
+            return std::nullopt;
     }
-    return true;
+    return SegmentSpan{t0, t1};
+}
+
+bool SegmentIntersectsBox(DrawingXY a, DrawingXY b, const DrawingBox& box)
+{
+    return ClipSegmentToBox(a, b, box).has_value();
 }
 
 static bool InsideQuad(const std::array<DrawingXY, 4>& quad, DrawingXY p)

@@ -7,6 +7,7 @@
 #include "cad/drawing_model.h"
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,12 @@ void AppendOtherPoints(const DrawingModel& model, const DrawingOther& other, std
 DrawingBox EntityBox(const DrawingModel& model, EntityRef entity);
 
 double DistanceToSegment(DrawingXY p, DrawingXY a, DrawingXY b);
+// The part of the segment a + t (b − a) inside the box, as t from t0 to t1 (0 ≤ t0 ≤ t1 ≤ 1).
+struct SegmentSpan {
+    double t0 = 0.0;
+    double t1 = 1.0;
+};
+std::optional<SegmentSpan> ClipSegmentToBox(DrawingXY a, DrawingXY b, const DrawingBox& box);
 bool SegmentIntersectsBox(DrawingXY a, DrawingXY b, const DrawingBox& box);
 
 // Distance from p to the entity: to a text's box (0 inside it), to a polyline's path.

@@ -23,32 +23,15 @@ constexpr double kMaxGlyphPx = 4000.0;
 
 const QColor kOtherColor(128, 128, 128);
 
-// Liang–Barsky: cuts the segment to the box; false when nothing of it lies inside.
+// Cuts the segment to the box; false when nothing of it lies inside.
 bool ClipToBox(QLineF& segment, const DrawingBox& box)
 {
-    const double dx = segment.dx();
-    const double dy = segment.dy();
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {segment.x1() - box.minX, box.maxX - segment.x1(), segment.y1() - box.minY,
-                         box.maxY - segment.y1()};
-    double t0 = 0.0;
-    double t1 = 1.0;
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0)
-                return false;
-            continue;
-        }
-        const double t = q[i] / p[i];
-        if (p[i] < 0.0)
-            t0 = std::max(t0, t);
-        else
-            t1 = std::min(t1, t);
-        if (t0 > t1)
-            return false;
-    }
+    const auto span = ClipSegmentToBox({segment.x1(), segment.y1()}, {segment.x2(), segment.y2()}, box);
+    if (!span)
+        return false;
     const QPointF start = segment.p1();
-    segment = QLineF(start + QPointF(dx, dy) * t0, start + QPointF(dx, dy) * t1);
+    const QPointF delta(segment.dx(), segment.dy());
+    segment = QLineF(start + delta * span->t0, start + delta * span->t1);
     return true;
 }
 const QColor kHighlightColor(64, 160, 255);
