@@ -1,12 +1,11 @@
 #include "app/profile_file.h"
 
+#include "fileio/atomic_file.h"
+
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <system_error>
 #include <utility>
 
 namespace keldarn::app {
@@ -105,133 +104,32 @@ std::string KeyLineText(std::string_view key, std::string_view value) {
     return std::string(key) + '=' + std::string(value);
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(FileDescriptor&&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-
-    // close() can report a failed delayed write, so its result matters to Save.
-    bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
-
-bool ReadAll(int fd, std::string& text) {
+// Reads the whole file, or stops with false as soon as it holds more than `limit`
+// bytes: a settings file is never that large, and a file that keeps growing (a device,
+// a pipe) must not take the memory with it. Sets `error` (errno) when a read fails.
+bool ReadAtMost(int fd, std::size_t limit, std::string& text, int& error) {
     char buffer[8192];
     for (;;) {
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
         if (count == 0) {
             return true;
         }
-        if (count < 0 && errno != EINTR) {
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = errno;
             return false;
         }
-        if (count > 0) {
-            text.append(buffer, static_cast<std::size_t>(count));
-        }
-    }
-}
-
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t count = ::write(fd, text.data(), text.size());
-        if (count < 0 && errno != EINTR) {
+        text.append(buffer, static_cast<std::size_t>(count));
+        if (text.size() > limit) {
             return false;
         }
-        if (count > 0) {
-            text.remove_prefix(static_cast<std::size_t>(count));
-        }
-    }
-    return true;
-}
-
-// A new file beside the target, removed again unless it was renamed over the target.
-class TempFile {
-public:
-    // The name "<target name>.<pid>-<n>.tmp" is created exclusively, so neither another
-    // process nor a left-over of a crashed run is ever overwritten.
-    static std::optional<TempFile> CreateBeside(const std::filesystem::path& target) {
-        static std::atomic<unsigned> counter{0};
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::filesystem::path path = target;
-            path += "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-            FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (fd.valid()) {
-                return TempFile(std::move(path), std::move(fd));
-            }
-            if (errno != EEXIST) {
-                return std::nullopt;
-            }
-        }
-        return std::nullopt;
-    }
-
-    TempFile(TempFile&& other) noexcept
-        : path_(std::move(other.path_)), fd_(std::move(other.fd_)),
-          renamed_(std::exchange(other.renamed_, true)) {}
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    TempFile& operator=(TempFile&&) = delete;
-    ~TempFile() {
-        if (!renamed_) {
-            ::unlink(path_.c_str());
-        }
-    }
-
-    // Best effort: without it the file has the default bits of the umask, which is
-    // only a nuisance, not a reason to keep the old content.
-    void CopyPermissionsFrom(const std::filesystem::path& target) {
-        struct stat status {};
-        if (::stat(target.c_str(), &status) == 0) {
-            (void)::fchmod(fd_.get(), status.st_mode & 07777);
-        }
-    }
-
-    // The data must be on disk before the rename, or a crash could leave an empty file
-    // under the target's name.
-    bool WriteAndClose(std::string_view text) {
-        return WriteAll(fd_.get(), text) && ::fsync(fd_.get()) == 0 && fd_.Close();
-    }
-
-    bool RenameOver(const std::filesystem::path& target) {
-        renamed_ = ::rename(path_.c_str(), target.c_str()) == 0;
-        return renamed_;
-    }
-
-private:
-    TempFile(std::filesystem::path path, FileDescriptor fd)
-        : path_(std::move(path)), fd_(std::move(fd)) {}
-
-    std::filesystem::path path_;
-    FileDescriptor fd_;
-    bool renamed_ = false;
-};
-
-// Makes the rename itself durable. The new content is already in place when this
-// runs, so a failure here is not reported as a failed save.
-void SyncFolderOf(const std::filesystem::path& target) {
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.valid()) {
-        (void)::fsync(fd.get());
     }
 }
 
-[[noreturn]] void ThrowReadError(const std::filesystem::path& path, int error) {
-    throw ProfileReadError("Cannot read " + path.string() + ": " +
-                           std::system_category().message(error));
+[[noreturn]] void ThrowReadError(const std::filesystem::path& path, const std::string& reason) {
+    throw ProfileReadError("无法读取设置文件 " + path.string() + "：" + reason);
 }
 
 }  // namespace
@@ -262,16 +160,20 @@ ProfileFile ProfileFile::FromText(std::string_view text) {
 }
 
 ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const fileio::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
         if (errno == ENOENT) {
             return {};
         }
-        ThrowReadError(path, errno);
+        ThrowReadError(path, fileio::DescribeSystemError(errno));
     }
     std::string text;
-    if (!ReadAll(fd.get(), text)) {
-        ThrowReadError(path, errno);
+    int error = 0;
+    if (!ReadAtMost(fd.get(), kMaxFileBytes, text, error)) {
+        if (error != 0) {
+            ThrowReadError(path, fileio::DescribeSystemError(error));
+        }
+        throw ProfileTooLargeError("设置文件 " + path.string() + " 大于 1 MB，不是本程序的设置文件");
     }
     return FromText(text);
 }
@@ -318,15 +220,11 @@ std::string ProfileFile::Text() const {
 }
 
 bool ProfileFile::Save(const std::filesystem::path& path) const {
-    auto temp = TempFile::CreateBeside(path);
-    if (!temp) {
+    try {
+        fileio::WriteFileAtomically(path, Text());
+    } catch (const fileio::FileWriteError&) {
         return false;
     }
-    temp->CopyPermissionsFrom(path);
-    if (!temp->WriteAndClose(Text()) || !temp->RenameOver(path)) {
-        return false;
-    }
-    SyncFolderOf(path);
     return true;
 }
 

@@ -22,10 +22,18 @@
 
 namespace keldarn::app {
 
-// An existing file that could not be read (no permission, a folder, an I/O error).
+// An existing file that could not be read (no permission, a folder, an I/O error, more
+// than ProfileFile::kMaxFileBytes). what() is the user's message, naming the file and
+// the reason.
 class ProfileReadError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// A file larger than ProfileFile::kMaxFileBytes: not read, and never to be replaced.
+class ProfileTooLargeError : public ProfileReadError {
+public:
+    using ProfileReadError::ProfileReadError;
 };
 
 class ProfileFile {
@@ -35,9 +43,15 @@ public:
 
     static ProfileFile FromText(std::string_view text);
 
-    // A missing file gives an empty profile; a file that exists but cannot be read
-    // throws ProfileReadError rather than pass for empty, so that a later Save never
-    // replaces content it did not see.
+    // Settings files hold a few hundred bytes (the profile functions of old Windows
+    // stopped at 64 KB). A larger file is someone else's file, or damaged, and is not
+    // taken into memory at all: every line costs the profile some 70 bytes besides its
+    // text, so this also bounds the memory of a file of nothing but line ends.
+    static constexpr std::size_t kMaxFileBytes = 1 << 20;
+
+    // A missing file gives an empty profile; a file that exists but cannot be read, or
+    // is larger than kMaxFileBytes, throws ProfileReadError rather than pass for empty,
+    // so that a later Save never replaces content it did not see.
     static ProfileFile Load(const std::filesystem::path& path);
 
     // nullopt when the section or key is missing; "" when the key has an empty value.

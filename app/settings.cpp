@@ -92,8 +92,8 @@ std::filesystem::path ConfigHome() {
 
 }  // namespace
 
-SettingsWriteError::SettingsWriteError(const std::filesystem::path& path)
-    : std::runtime_error("Unable to write to " + path.string()) {}
+SettingsWriteError::SettingsWriteError(const std::filesystem::path& path, const std::string& reason)
+    : std::runtime_error("Unable to write to " + path.string() + (reason.empty() ? "" : "\n" + reason)) {}
 
 std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executableDir) {
     if (::access(executableDir.c_str(), W_OK) == 0) {
@@ -123,6 +123,8 @@ void UpdateProfile(const std::filesystem::path& path, Change change) {
     try {
         profile = ProfileFile::Load(path);
         change(profile);
+    } catch (const ProfileTooLargeError& error) {
+        throw SettingsWriteError(path, std::string(error.what()) + "。该文件保持原样，本次的设置没有保存。");
     } catch (const std::exception&) {
         throw SettingsWriteError(path);
     }

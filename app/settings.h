@@ -51,10 +51,12 @@ struct CameraValues {
     double azimuthDeg = 0.0;
 };
 
-// The file could not be written; what() is "Unable to write to <path>".
+// The file could not be written; what() is "Unable to write to <path>", followed on a
+// line of its own by the reason when the old file is too large to be a settings file,
+// so that the user knows why it was left alone.
 class SettingsWriteError : public std::runtime_error {
 public:
-    explicit SettingsWriteError(const std::filesystem::path& path);
+    explicit SettingsWriteError(const std::filesystem::path& path, const std::string& reason = {});
 };
 
 // Where the settings file lives: beside the executable, or, when that folder cannot be
@@ -63,13 +65,15 @@ std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executabl
 
 // Reads the eleven keys. A missing file, section or key gives the key's default; a key
 // present with an empty value gives the empty text. Never throws and never creates the
-// file; unreadable or malformed content counts as missing.
+// file; unreadable or malformed content, and a file larger than a settings file can be
+// (ProfileFile::kMaxFileBytes, never read into memory), count as missing.
 StoredSettings LoadSettings(const std::filesystem::path& path);
 
 // Writes GEwin from the camera (when there is one) and then GEzbzh from the texts, with
 // profile semantics: only these keys change, every other line stays as it was. The
 // whole file is replaced atomically, so a failure leaves the old file untouched and
-// throws SettingsWriteError.
+// throws SettingsWriteError. A file that exists but cannot be read (or is too large) is
+// never replaced.
 void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
                   const FourParamTexts& params);
 

@@ -23,9 +23,6 @@ namespace keldarn::cad {
 
 namespace {
 
-// dxflib reads lines into buffers of 1024 characters and misbehaves on a longer one, so
-// longer values are cut (DXF itself allows 2049 characters, single-line texts 256).
-constexpr std::size_t kMaxValueBytes = 1000;
 // A "line" this long without a line break means the file is not DXF text.
 constexpr std::size_t kMaxLineBytes = 1 << 16;
 constexpr std::size_t kReadBlockBytes = 1 << 20;
@@ -371,8 +368,8 @@ private:
         const auto end = std::to_chars(digits, digits + sizeof digits, code).ptr;
         out_.append(digits, end);
         out_.push_back('\n');
-        if (value.size() > kMaxValueBytes) {
-            value = value.substr(0, kMaxValueBytes);
+        if (value.size() > kMaxDxfValueBytes) {
+            value = value.substr(0, kMaxDxfValueBytes);
             model_.NoteUnsaved("超长字符串（读入时已截断）");
         }
         out_.append(value);

@@ -75,14 +75,22 @@ std::string ReplaceInvalidBytes(std::string_view raw)
 
 }  // namespace
 
-std::string EncodeDxfText(std::string_view utf8)
+namespace {
+
+// Appends the encoding of the characters of `utf8` while the result stays within
+// `maxBytes`; false when a character had to be left out.
+bool AppendEncoded(std::string_view utf8, std::size_t maxBytes, std::string& out)
 {
-    std::string out;
-    out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
+        // A backslash that would read back as the start of an escape is escaped itself.
+        const bool escapeLike = UnicodeEscapeAt(utf8, i) || MultiByteEscapeAt(utf8, i);
         const char32_t cp = NextCodePoint(utf8, i);
-        if (cp >= 0x20 && cp <= 0x7E) {
+        const bool printable = cp >= 0x20 && cp <= 0x7E && !escapeLike;
+        const std::size_t bytes = printable ? 1 : cp > 0xFFFF ? 14 : 7;
+        if (out.size() + bytes > maxBytes)
+            return false;
+        if (printable) {
             out.push_back(static_cast<char>(cp));
         } else if (cp > 0xFFFF) {
             const char32_t v = cp - 0x10000;
@@ -92,7 +100,34 @@ std::string EncodeDxfText(std::string_view utf8)
             AppendEscape(out, static_cast<unsigned>(cp));
         }
     }
+    return true;
+}
+
+}  // namespace
+
+std::string EncodeDxfText(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    AppendEncoded(utf8, std::string::npos, out);
     return out;
+}
+
+std::string EncodeDxfTextToFit(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(std::min(utf8.size(), kMaxDxfValueBytes));
+    AppendEncoded(utf8, kMaxDxfValueBytes, out);
+    return out;
+}
+
+bool DxfTextFits(std::string_view utf8)
+{
+    // No byte of UTF-8 (or of a bad sequence) encodes to more than 7 bytes.
+    if (utf8.size() * 7 <= kMaxDxfValueBytes)
+        return true;
+    std::string out;
+    return AppendEncoded(utf8, kMaxDxfValueBytes, out);
 }
 
 std::string EncodeDxfName(std::string_view utf8)

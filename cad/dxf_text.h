@@ -10,18 +10,32 @@
 
 #include "encoding/text_encoding.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace keldarn::cad {
 
+// The longest value (bytes) this program writes into a DXF file or reads from one:
+// dxflib reads lines into buffers of 1024 characters and misbehaves on a longer one, so
+// longer values are cut (DXF itself allows 2049 characters, single-line texts 256).
+inline constexpr std::size_t kMaxDxfValueBytes = 1000;
+
 // A value as this program writes it: printable ASCII stays, every other character
 // becomes \U+XXXX (upper-case hex). Characters beyond the Basic Multilingual Plane are
 // written as their UTF-16 surrogate pair, two escapes, which DecodeDxfEscapes joins
-// again. Control characters are escaped too, so that a value never breaks its line.
-// Invalid UTF-8 bytes become U+FFFD.
+// again. Control characters are escaped too, so that a value never breaks its line, and
+// so is a backslash that would read back as the start of an escape. Invalid UTF-8 bytes
+// become U+FFFD.
 std::string EncodeDxfText(std::string_view utf8);
+
+// As EncodeDxfText, but no longer than kMaxDxfValueBytes: a longer text is cut after its
+// last character that fits whole (never inside an escape or a surrogate pair).
+std::string EncodeDxfTextToFit(std::string_view utf8);
+
+// Whether EncodeDxfTextToFit writes the text whole.
+bool DxfTextFits(std::string_view utf8);
 
 // A name of a table entry (layer, linetype, text style, font file) as this program
 // writes it, in files that declare $DWGCODEPAGE ANSI_936: GBK bytes, or \U+XXXX escapes

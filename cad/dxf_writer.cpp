@@ -350,7 +350,8 @@ void WriteText(DL_Dxf& dxf, DxfTextWriter& dw, const DrawingModel& model, const 
     dxf.writeText(dw,
                   DL_TextData(text.x, text.y, text.z, text.alignX, text.alignY, text.alignZ, text.heightM,
                               text.widthFactor, text.generationFlags, text.hJust, text.vJust,
-                              EncodeDxfText(model.TextOf(text)), EncodeDxfName(styleName), text.rotationRad),
+                              EncodeDxfTextToFit(model.TextOf(text)), EncodeDxfName(styleName),
+                              text.rotationRad),
                   attributes);
 }
 
@@ -555,6 +556,11 @@ std::vector<std::string> UnsavedContentLines(const DrawingModel& model)
     std::vector<std::string> lines;
     for (const auto& [what, count] : model.Unsaved())
         lines.push_back(what + "：" + std::to_string(count) + " 个");
+    const auto tooLong = std::count_if(model.Texts().begin(), model.Texts().end(),
+                                       [&](const DrawingText& text) { return !DxfTextFits(model.TextOf(text)); });
+    if (tooLong > 0)
+        lines.push_back("超长文字（保存时截断为前 " + std::to_string(kMaxDxfValueBytes) + " 字节）：" +
+                        std::to_string(tooLong) + " 个");
     return lines;
 }
 

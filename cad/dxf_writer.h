@@ -27,7 +27,8 @@ std::string DxfBytes(const DrawingModel& model);
 // failure leaves any earlier file as it was. Throws DxfError naming the file.
 void SaveDxfFile(const DrawingModel& model, const QString& path);
 
-// What a save leaves out, one line per kind ("多行文字 (MTEXT)：3 个"); empty when the
+// What a save leaves out, one line per kind ("多行文字 (MTEXT)：3 个"), texts too long
+// for a DXF value included (they are saved cut, see EncodeDxfTextToFit); empty when the
 // file keeps everything the drawing holds.
 std::vector<std::string> UnsavedContentLines(const DrawingModel& model);
 

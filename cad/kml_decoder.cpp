@@ -104,6 +104,18 @@ std::size_t CharacterBoundary(std::string_view bytes)
     return 0;
 }
 
+// An encoding name as a message shows it: a declaration is bytes of an unknown encoding,
+// so only printable ASCII is kept (encoding names are ASCII) and the rest becomes '?'.
+std::string ShownEncodingName(std::string_view name)
+{
+    std::string shown(name.substr(0, 40));
+    for (char& ch : shown) {
+        if (static_cast<unsigned char>(ch) < 0x20 || static_cast<unsigned char>(ch) >= 0x7F)
+            ch = '?';
+    }
+    return name.size() > 40 ? shown + "…" : shown;
+}
+
 }  // namespace
 
 KmlDecoder::KmlDecoder(KmlByteSource& source, std::string displayName)
@@ -137,7 +149,7 @@ void KmlDecoder::ChooseConverter(const char* encodingName)
     try {
         converter_ = std::make_unique<encoding::StreamConverter>(encodingName, "UTF-8");
     } catch (const encoding::EncodingError&) {
-        throw KmlReadError(displayName_, 1, "不支持文件声明的文本编码“" + encodingName_ + "”");
+        throw KmlReadError(displayName_, 1, "不支持文件声明的文本编码“" + ShownEncodingName(encodingName_) + "”");
     }
     mode_ = Mode::Convert;
 }
@@ -249,7 +261,7 @@ void KmlDecoder::ThrowUndecodable(std::string_view piece)
         piece.remove_prefix(end);
         ++line;
     }
-    throw KmlReadError(displayName_, line, "文字不是有效的" + encodingName_ + "编码");
+    throw KmlReadError(displayName_, line, "文字不是有效的" + ShownEncodingName(encodingName_) + "编码");
 }
 
 }  // namespace keldarn::cad

@@ -149,6 +149,9 @@ std::pair<double, double> ParseTuple(std::string_view tuple)
     const double lat = ParseCoordinate(latText);
     if (std::abs(lat) > 90.0)
         throw TupleError{"纬度 " + std::string(latText) + " 超出 -90 到 90 度的范围（经度和纬度是否颠倒？）"};
+    // KML's own range; beyond it the projection's series would give no number at all.
+    if (std::abs(lon) > 180.0)
+        throw TupleError{"经度 " + std::string(lonText) + " 超出 -180 到 180 度的范围"};
     return {lon, lat};
 }
 

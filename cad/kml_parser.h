@@ -33,7 +33,8 @@ public:
 
 // Reads the document from `source` to its end, passing each coordinate element to
 // `sink` as soon as its end tag is read. Throws KmlError naming `displayName` and the
-// line for malformed XML, a coordinate that is not a number, a latitude beyond ±90°,
+// line for malformed XML, a coordinate that is not a number, a latitude beyond ±90° or a
+// longitude beyond ±180°,
 // an encoding error, a name over 4 MB, nesting deeper than 100,000 elements, or a
 // single tag or comment over 16 MB; the elements passed on before stay passed on.
 // What the sink throws goes through unchanged.

@@ -1,92 +1,15 @@
 #include "fileio/atomic_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <random>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace keldarn::fileio {
 namespace {
-
-// Owns a descriptor of the temporary file and removes the file unless it was committed.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::filesystem::path& target) { Create(target); }
-    ~TemporaryFile()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!committed_)
-            ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    // 0 on success, otherwise the errno of the failing call.
-    int Write(std::string_view bytes);
-    int SetMode(mode_t mode) { return ::fchmod(fd_, mode) == 0 ? 0 : errno; }
-    int SyncAndClose();
-    int RenameOver(const std::filesystem::path& target);
-    int createError() const { return createError_; }
-
-private:
-    void Create(const std::filesystem::path& target);
-
-    std::filesystem::path path_;
-    int fd_ = -1;
-    int createError_ = 0;
-    bool committed_ = false;
-};
-
-void TemporaryFile::Create(const std::filesystem::path& target)
-{
-    // O_EXCL on a random name: never reuses or follows a file someone else put there.
-    std::random_device seed;
-    std::mt19937_64 random(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        path_ = target;
-        path_ += ".tmp-" + std::to_string(random() % 1'000'000'000);
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0)
-            return;
-        if (errno != EEXIST)
-            break;
-    }
-    createError_ = errno;
-    committed_ = true;  // nothing of ours to remove
-}
-
-int TemporaryFile::Write(std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
-int TemporaryFile::SyncAndClose()
-{
-    const int syncError = ::fsync(fd_) == 0 ? 0 : errno;
-    // Some file systems report a failed write only at close.
-    const int closeError = ::close(fd_) == 0 ? 0 : errno;
-    fd_ = -1;
-    return syncError != 0 ? syncError : closeError;
-}
-
-int TemporaryFile::RenameOver(const std::filesystem::path& target)
-{
-    if (::rename(path_.c_str(), target.c_str()) != 0)
-        return errno;
-    committed_ = true;
-    return 0;
-}
 
 // The file to replace: the target itself, or the file a symbolic link points to.
 std::filesystem::path ResolveTarget(const std::filesystem::path& target)
@@ -100,40 +23,116 @@ std::filesystem::path ResolveTarget(const std::filesystem::path& target)
     return target;
 }
 
+// O_EXCL on a random name: never reuses or follows a file someone else put there, and a
+// left-over of a crashed run is never in the way. Sets `path`; returns the descriptor,
+// or -1 with errno set.
+int CreateBeside(const std::filesystem::path& file, mode_t mode, std::filesystem::path& path)
+{
+    std::random_device seed;
+    std::mt19937_64 random((static_cast<std::uint64_t>(seed()) << 32) ^ seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = file;
+        path += ".tmp-" + std::to_string(random() % 1'000'000'000);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
 // Durability of the rename itself; a failure here no longer endangers any data.
 void SyncFolder(const std::filesystem::path& file)
 {
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid())
+        ::fsync(fd.get());
 }
 
 }  // namespace
 
+AtomicFile::AtomicFile(const std::filesystem::path& target, mode_t newFileMode)
+    : target_(target), replaced_(ResolveTarget(target))
+{
+    struct stat existing {};
+    const bool exists = ::stat(replaced_.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode))
+        Fail(EISDIR);
+    file_ = FileDescriptor(CreateBeside(replaced_, newFileMode, temporary_));
+    if (!file_.valid()) {
+        temporary_.clear();
+        Fail(errno);
+    }
+    if (exists && ::fchmod(file_.get(), existing.st_mode & 07777) != 0) {
+        const int error = errno;
+        file_.Close();
+        ::unlink(temporary_.c_str());  // no destructor runs for a throwing constructor
+        Fail(error);
+    }
+}
+
+AtomicFile::~AtomicFile()
+{
+    file_.Close();
+    if (!committed_ && !temporary_.empty())
+        ::unlink(temporary_.c_str());
+}
+
+void AtomicFile::Fail(int errorNumber)
+{
+    error_ = errorNumber;
+    file_.Close();
+    throw FileWriteError(target_, DescribeSystemError(errorNumber));
+}
+
+void AtomicFile::Write(std::string_view bytes)
+{
+    if (error_ != 0)
+        Fail(error_);
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(file_.get(), bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+void AtomicFile::Publish(bool keepOpen)
+{
+    if (error_ != 0 || committed_)
+        Fail(error_ != 0 ? error_ : EBADF);
+    if (::fsync(file_.get()) != 0)
+        Fail(errno);
+    // Some file systems report a failed write only at close, so it comes before the rename.
+    if (!keepOpen) {
+        if (const int error = file_.Close(); error != 0)
+            Fail(error);
+    }
+    if (::rename(temporary_.c_str(), replaced_.c_str()) != 0)
+        Fail(errno);
+    committed_ = true;
+    SyncFolder(replaced_);
+}
+
+void AtomicFile::Commit()
+{
+    Publish(false);
+}
+
+FileDescriptor AtomicFile::CommitKeepingOpen()
+{
+    Publish(true);
+    return std::move(file_);
+}
+
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes)
 {
-    const std::filesystem::path file = ResolveTarget(target);
-    struct stat existing {};
-    const bool exists = ::stat(file.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode))
-        throw FileWriteError(target, DescribeSystemError(EISDIR));
-
-    TemporaryFile temporary(file);
-    int error = temporary.createError();
-    if (error == 0)
-        error = temporary.Write(bytes);
-    if (error == 0 && exists)
-        error = temporary.SetMode(existing.st_mode & 07777);
-    if (error == 0)
-        error = temporary.SyncAndClose();
-    if (error == 0)
-        error = temporary.RenameOver(file);
-    if (error != 0)
-        throw FileWriteError(target, DescribeSystemError(error));
-    SyncFolder(file);
+    AtomicFile file(target);
+    file.Write(bytes);
+    file.Commit();
 }
 
 }  // namespace keldarn::fileio

@@ -6,7 +6,7 @@
 namespace keldarn::fileio {
 
 FileWriteError::FileWriteError(const std::filesystem::path& file, const std::string& reason)
-    : std::runtime_error("无法写入文件 " + file.string() + "：" + reason)
+    : std::runtime_error("无法写入文件 " + file.string() + "：" + reason), reason_(reason)
 {
 }
 

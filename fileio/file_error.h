@@ -13,6 +13,11 @@ namespace keldarn::fileio {
 class FileWriteError : public std::runtime_error {
 public:
     FileWriteError(const std::filesystem::path& file, const std::string& reason);
+    // The reason alone, for callers that name the file in their own words.
+    const std::string& reason() const { return reason_; }
+
+private:
+    std::string reason_;
 };
 
 // The reason for a failing system call (an errno value) in Chinese for the cases a user

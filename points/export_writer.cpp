@@ -1,15 +1,11 @@
 #include "points/export_writer.h"
 
 #include "encoding/text_encoding.h"
+#include "fileio/atomic_file.h"
 #include "geodesy/number_text.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <system_error>
-#include <unistd.h>
 
 namespace keldarn::points {
 
@@ -22,97 +18,6 @@ namespace fs = std::filesystem;
 // cost nothing per line, small enough that the export's memory is independent of the
 // table's size.
 constexpr std::size_t kChunkBytes = 1 << 20;
-
-std::string Utf8Path(const fs::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::string ErrorText(int error)
-{
-    return std::error_code(error, std::generic_category()).message();
-}
-
-[[noreturn]] void Fail(const char* what, const fs::path& path, int error)
-{
-    throw ExportError(what + Utf8Path(path) + "：" + ErrorText(error));
-}
-
-// Owns a file descriptor.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now, so that the error of the last deferred write is seen. Returns errno or 0.
-    int Close()
-    {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
-
-// A new file beside the target that is removed again unless Keep() is called. Its name
-// is unique in the folder: created with O_EXCL, so an existing file is never reused.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const fs::path& target) : file_(CreateBeside(target, path_)) {}
-    ~TemporaryFile()
-    {
-        if (!kept_)
-            ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const fs::path& path() const { return path_; }
-    FileDescriptor& file() { return file_; }
-    void Keep() { kept_ = true; }
-
-private:
-    static int CreateBeside(const fs::path& target, fs::path& path)
-    {
-        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-        const std::string stem =
-            "." + target.filename().string() + ".keldarn-" + std::to_string(::getpid()) + "-";
-        for (int attempt = 0;; ++attempt) {
-            path = folder / (stem + std::to_string(attempt));
-            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0)
-                return fd;
-            if (errno != EEXIST || attempt == 1000)
-                Fail("无法创建文件 ", target, errno);
-        }
-    }
-
-    fs::path path_;  // declared before file_, which CreateBeside opens after setting it
-    FileDescriptor file_;
-    bool kept_ = false;
-};
-
-void WriteAll(int fd, std::string_view bytes, const fs::path& target)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            Fail("无法写入文件 ", target, errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
 
 bool IsAscii(std::string_view bytes)
 {
@@ -133,25 +38,28 @@ bool IsAscii(std::string_view bytes)
 // same in both encodings, so a chunk of digits and Latin names skips the converter.
 class ChunkWriter {
 public:
-    ChunkWriter(int fd, const fs::path& target) : fd_(fd), target_(target), converter_("UTF-8", "GB18030") {}
+    ChunkWriter(fileio::AtomicFile& file, const fs::path& target)
+        : file_(file), target_(target), converter_("UTF-8", "GB18030")
+    {
+    }
 
     void Write(std::string_view utf8)
     {
         if (IsAscii(utf8)) {
-            WriteAll(fd_, utf8, target_);
+            file_.Write(utf8);
             return;
         }
         encoded_.clear();
         try {
             converter_.ConvertAppend(utf8, encoded_);
         } catch (const encoding::EncodingError& error) {
-            throw ExportError("无法写入文件 " + Utf8Path(target_) + "：" + error.what());
+            throw ExportError("无法写入文件 " + target_.string() + "：" + error.what());
         }
-        WriteAll(fd_, encoded_, target_);
+        file_.Write(encoded_);
     }
 
 private:
-    int fd_;
+    fileio::AtomicFile& file_;
     const fs::path& target_;
     encoding::StreamConverter converter_;
     std::string encoded_;  // reused between chunks
@@ -198,12 +106,12 @@ private:
     int last_ = 0;
 };
 
-void WriteLines(int fd, const PointTableModel& table, const ExportLayout& layout, const fs::path& target,
-                const ExportProgress& progress)
+void WriteLines(fileio::AtomicFile& file, const PointTableModel& table, const ExportLayout& layout,
+                const fs::path& target, const ExportProgress& progress)
 {
     const int rowCount = table.DataRowCount();
     ProgressSteps steps(progress, rowCount);
-    ChunkWriter writer(fd, target);
+    ChunkWriter writer(file, target);
     std::string chunk;
     chunk.reserve(kChunkBytes + 4096);
     for (int row = 1; row <= rowCount; ++row) {
@@ -216,17 +124,6 @@ void WriteLines(int fd, const PointTableModel& table, const ExportLayout& layout
         steps.RowDone(row);
     }
     writer.Write(chunk);
-}
-
-// A replaced file keeps its permission bits; a new one gets 0666 less the umask, which
-// the open of the temporary file has already applied.
-void CopyPermissions(int fd, const fs::path& target)
-{
-    struct stat existing {};
-    if (::stat(target.c_str(), &existing) != 0)
-        return;
-    if (::fchmod(fd, existing.st_mode & 07777) != 0)
-        Fail("无法设置文件权限 ", target, errno);
 }
 
 }  // namespace
@@ -248,17 +145,13 @@ std::string ExportLine(const PointTableModel& table, int gridRow, const ExportLa
 void ExportPointsFile(const PointTableModel& table, const ExportLayout& layout, const fs::path& target,
                       const ExportProgress& progress)
 {
-    TemporaryFile temp(target);
-    const int fd = temp.file().get();
-    CopyPermissions(fd, target);
-    WriteLines(fd, table, layout, target, progress);
-    if (::fsync(fd) != 0)
-        Fail("无法写入文件 ", target, errno);
-    if (const int error = temp.file().Close(); error != 0)
-        Fail("无法写入文件 ", target, error);
-    if (::rename(temp.path().c_str(), target.c_str()) != 0)
-        Fail("无法替换文件 ", target, errno);
-    temp.Keep();
+    try {
+        fileio::AtomicFile file(target);
+        WriteLines(file, table, layout, target, progress);
+        file.Commit();
+    } catch (const fileio::FileWriteError& error) {
+        throw ExportError(error.what());
+    }
 }
 
 }  // namespace keldarn::points

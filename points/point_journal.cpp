@@ -1,5 +1,7 @@
 #include "points/point_journal.h"
 
+#include "fileio/atomic_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -199,10 +201,9 @@ PointJournal::~PointJournal()
 
 void PointJournal::Close()
 {
-    if (fd_ >= 0) {
-        ::fdatasync(fd_);
-        ::close(fd_);  // releases the lock
-        fd_ = -1;
+    if (file_.valid()) {
+        ::fdatasync(file_.get());
+        file_.Close();  // releases the lock
     }
 }
 
@@ -215,28 +216,24 @@ void PointJournal::Finish()
 }
 
 // Writes the whole table as one snapshot into a new file and puts it in place of the
-// old journal. The lock moves with the new file.
+// old journal. The new file is locked before it takes the journal's name, so the lock
+// never lapses; closing the old one releases its lock.
 void PointJournal::WriteSnapshotFile()
 {
-    std::filesystem::path temp = path_;
-    temp += ".new";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        throw JournalError("无法创建点表恢复文件 " + temp.string() + "：" + Reason());
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        throw JournalError("点表恢复文件 " + temp.string() + " 正被另一个运行中的程序使用");
-    }
     std::string bytes(kMagic, kMagicSize);
     bytes += Record(kSnapshot, RowsPayload(table_, 1, table_.DataRowCount()));
-    if (!WriteAll(fd, bytes) || ::fdatasync(fd) != 0 || ::rename(temp.c_str(), path_.c_str()) != 0) {
-        const std::string reason = Reason();
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw JournalError("无法写入点表恢复文件 " + path_.string() + "：" + reason);
+    fileio::FileDescriptor snapshot;
+    try {
+        fileio::AtomicFile file(path_, 0600);
+        if (::flock(file.descriptor(), LOCK_EX | LOCK_NB) != 0)
+            throw JournalError("无法锁定点表恢复文件 " + path_.string() + "：" + Reason());
+        file.Write(bytes);
+        snapshot = file.CommitKeepingOpen();
+    } catch (const fileio::FileWriteError& error) {
+        throw JournalError("无法写入点表恢复文件 " + path_.string() + "：" + error.reason());
     }
     Close();
-    fd_ = fd;
+    file_ = std::move(snapshot);
     snapshotBytes_ = bytes.size();
     bytesSinceSnapshot_ = 0;
     lastSync_ = std::chrono::steady_clock::now();
@@ -244,10 +241,10 @@ void PointJournal::WriteSnapshotFile()
 
 void PointJournal::WriteRecord(char type, const std::string& payload)
 {
-    if (fd_ < 0)
+    if (!file_.valid())
         return;
     const std::string record = Record(type, payload);
-    if (!WriteAll(fd_, record)) {
+    if (!WriteAll(file_.get(), record)) {
         // A journal that cannot be written is given up; the table itself is untouched.
         Close();
         return;
@@ -255,7 +252,7 @@ void PointJournal::WriteRecord(char type, const std::string& payload)
     bytesSinceSnapshot_ += record.size();
     const auto now = std::chrono::steady_clock::now();
     if (now - lastSync_ >= kSyncInterval) {
-        ::fdatasync(fd_);
+        ::fdatasync(file_.get());
         lastSync_ = now;
     }
     if (bytesSinceSnapshot_ > kCompactionFloorBytes && bytesSinceSnapshot_ > 2 * snapshotBytes_) {

@@ -10,6 +10,7 @@
 // File layout: the magic "KLDJ1\n", then records of
 //   type (1 byte) | payload length (u32 LE) | payload | CRC-32 of type, length and payload (u32 LE).
 
+#include "fileio/file_descriptor.h"
 #include "points/point_table_model.h"
 
 #include <QObject>
@@ -42,7 +43,7 @@ public:
     void Finish();
 
     // False once a write has failed; the table then goes on without a journal.
-    bool healthy() const { return fd_ >= 0; }
+    bool healthy() const { return file_.valid(); }
 
 private:
     void OnRowsInserted(int first, int last);
@@ -55,7 +56,7 @@ private:
 
     std::filesystem::path path_;
     PointTableModel& table_;
-    int fd_ = -1;
+    fileio::FileDescriptor file_;  // the journal, locked (flock) while this instance holds it
     std::uint64_t bytesSinceSnapshot_ = 0;
     std::uint64_t snapshotBytes_ = 0;
     std::chrono::steady_clock::time_point lastSync_;

@@ -135,6 +135,19 @@ TEST_F(ProfileFileOnDiskTest, SaveReplacesFileAndKeepsItsPermissions) {
     EXPECT_EQ(Entries(), std::vector<std::string>{"Keldarn.ini"});
 }
 
+TEST_F(ProfileFileOnDiskTest, FilesBeyondTheSizeLimitAreRefusedUnread) {
+    const fs::path path = dir_ / "Keldarn.ini";
+    std::string text = "[GEwin]\nRange=5\n";
+    text.resize(ProfileFile::kMaxFileBytes, '\n');
+    std::ofstream(path, std::ios::binary) << text;
+    EXPECT_EQ(ProfileFile::Load(path).Get("GEwin", "Range"), "5");
+
+    std::ofstream(path, std::ios::binary | std::ios::app) << ';';
+    EXPECT_THROW(ProfileFile::Load(path), ProfileTooLargeError);
+    // A device that never ends is refused at the same limit instead of filling the memory.
+    EXPECT_THROW(ProfileFile::Load("/dev/zero"), ProfileTooLargeError);
+}
+
 TEST_F(ProfileFileOnDiskTest, FailedRenameLeavesNoTemporaryFile) {
     // A folder in the target's place: the rename fails after the temporary file is written.
     const fs::path path = dir_ / "Keldarn.ini";

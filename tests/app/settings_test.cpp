@@ -118,6 +118,57 @@ TEST_F(SettingsTest, WriteFailureNamesThePathAndKeepsTheOldFile) {
     EXPECT_EQ(Entries(), Texts{path.filename().string()});
 }
 
+double PeakResidentMB() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmHWM:") {
+            double kB = 0;
+            status >> kB;
+            return kB / 1024.0;
+        }
+    }
+    return 0;
+}
+
+// A hundred megabytes under the settings file's name (a log written there by mistake,
+// a damaged disk): it is never read into memory, the program starts with the defaults,
+// and saving tells why and leaves the file as it was.
+TEST_F(SettingsTest, HundredMegabyteFileGivesDefaultsAndIsNeverReplaced) {
+    {
+        std::ofstream out(path_, std::ios::binary);
+        out << "[GEzbzh]\r\nXdis=7\r\n";
+        const std::string comments(1 << 20, ';');
+        for (int i = 0; i < 100; ++i) {
+            out << comments << "\r\n";
+        }
+    }
+    const auto size = fs::file_size(path_);
+    const auto modified = fs::last_write_time(path_);
+    const double peakBeforeMB = PeakResidentMB();
+
+    EXPECT_EQ(AllTexts(LoadSettings(path_)), kDefaults);
+    EXPECT_EQ(LoadTerrainSource(path_), "");
+    try {
+        SaveSettings(path_, CameraValues{}, {"1", "2", "3", "4", "5"});
+        ADD_FAILURE() << "the file was replaced";
+    } catch (const SettingsWriteError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Unable to write to " + path_.string() + "\n设置文件 " + path_.string() +
+                      " 大于 1 MB，不是本程序的设置文件。该文件保持原样，本次的设置没有保存。");
+    }
+    EXPECT_THROW(SaveTerrainSource(path_, "/data/dem.tif"), SettingsWriteError);
+    EXPECT_LT(PeakResidentMB() - peakBeforeMB, 32.0);
+
+    EXPECT_EQ(fs::file_size(path_), size);
+    EXPECT_EQ(fs::last_write_time(path_), modified);
+    std::ifstream in(path_, std::ios::binary);
+    std::string head(18, '\0');
+    in.read(head.data(), 18);
+    EXPECT_EQ(head, "[GEzbzh]\r\nXdis=7\r\n");
+    EXPECT_EQ(Entries(), Texts{"Keldarn.ini"});
+}
+
 TEST_F(SettingsTest, WriteFailureWhenTheFolderCannotBeMade) {
     WriteBytes(dir_ / "plain", "x");
     const fs::path path = dir_ / "plain" / "keldarn" / "Keldarn.ini";

@@ -334,7 +334,7 @@ TEST(DxfReading, RefusesFilesThatAreNotCompleteAsciiDxf)
         {"empty.dxf", QByteArray(), "文件是空的"},
         {"prose.dxf", QByteArray("This is a letter, not a drawing.\nRegards\n"), "不是DXF文件"},
         {"noise.dxf", QByteArray("\x00\x01\x02\xff\xfe\x80\n\x00\x00", 9), "不是DXF文件"},
-        {"binary.dxf", QByteArray("AutoCAD Binary DXF\r\n\x1a\x00\x00\x00SECTION", 33), "二进制DXF"},
+        {"binary.dxf", QByteArrayLiteral("AutoCAD Binary DXF\r\n\x1a\x00\x00\x00SECTION"), "二进制DXF"},
         {"half.dxf", QByteArray::fromStdString(whole.substr(0, whole.size() / 2)), "截断"},
         {"cut_after_code.dxf", QByteArray("  0\nSECTION\n  2\nENTITIES\n  0\nPOINT\n 10\n"), "截断"},
         {"no_end.dxf", QByteArray("  0\nSECTION\n  2\nENTITIES\n  0\nPOINT\n 10\n1.0\n 20\n2.0\n"), "截断"},
@@ -387,6 +387,35 @@ TEST(DxfReading, OldFileWithoutCodePageReadsGbkTextAndMultiByteEscapes)
     ASSERT_EQ(model.Others().size(), 1u);
     EXPECT_EQ(model.Others()[0].kind, OtherKind::Polyline2d);
     EXPECT_TRUE(model.Others()[0].closed);
+}
+
+// Texts read back as they were: a backslash that looks like an escape stays a backslash,
+// and a text longer than a DXF value can be (a KML name of a megabyte) is saved cut after
+// its last whole character, the save says so beforehand, and the file loads again.
+TEST(DxfWriting, TextsReadBackOrAreCutWholeAndListed)
+{
+    DrawingModel model;
+    std::string chinese;
+    for (int i = 0; i < 400; ++i)
+        chinese += "测";  // 7 bytes each as an escape: 142 fit
+    std::string pairAtTheEnd(993, 'a');
+    pairAtTheEnd += "\U0001F600";  // a surrogate pair of 14 bytes from byte 993 on: left out whole
+    model.AddText("\\U+6D4B \\M+5B2E2 \\", 0, 0, 0, 1);  // backslashes that are no escapes
+    model.AddText(chinese, 1, 0, 0, 1);
+    model.AddText(pairAtTheEnd, 2, 0, 0, 1);
+    EXPECT_EQ(UnsavedContentLines(model), std::vector<std::string>{"超长文字（保存时截断为前 1000 字节）：2 个"});
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("long.dxf"));
+    SaveDxfFile(model, path);
+    const DrawingModel loaded = ReadDxfFile(path);
+    ASSERT_EQ(loaded.Texts().size(), 3u);
+    EXPECT_EQ(loaded.TextOf(loaded.Texts()[0]), "\\U+6D4B \\M+5B2E2 \\");
+    EXPECT_EQ(loaded.TextOf(loaded.Texts()[1]), chinese.substr(0, 142 * 3));
+    EXPECT_EQ(loaded.TextOf(loaded.Texts()[2]), std::string(993, 'a'));
+    EXPECT_TRUE(loaded.Unsaved().empty());
+    EXPECT_TRUE(UnsavedContentLines(loaded).empty());
 }
 
 TEST(DxfWriting, HandleSeedCoversEveryHandleOfALargeDrawing)

@@ -86,6 +86,8 @@ TEST(KmlBadNumbers, EveryMalformedTupleNamesItsLine)
         {"116.1", "'116.1' 不是有效的坐标（应为“经度,纬度”或“经度,纬度,高程”）"},
         {"1e999,2", "'1e999' 不是有效的数值"},
         {"116.1,139.9", "纬度 139.9 超出 -90 到 90 度的范围（经度和纬度是否颠倒？）"},
+        {"6.6e55,39.9", "经度 6.6e55 超出 -180 到 180 度的范围"},
+        {"-180.5,39.9", "经度 -180.5 超出 -180 到 180 度的范围"},
         {"0x10,2", "'0x10' 不是有效的数值"},
     };
     for (const auto& [tuple, reason] : cases) {
@@ -182,6 +184,9 @@ TEST(KmlEncodingErrors, NameTheLineOfTheBadBytes)
     EXPECT_EQ(failure.error.line(), 4u) << Message(failure);
     EXPECT_EQ(Message(ScanFailing("<?xml version=\"1.0\" encoding=\"X-NONE\"?><kml/>")),
               "读取KML文件 bad.kml 第1行出错：不支持文件声明的文本编码“X-NONE”");
+    // The name in the declaration is bytes of no known encoding: the message stays UTF-8.
+    EXPECT_EQ(Message(ScanFailing("<?xml version=\"1.0\" encoding=\"U\xB2\xE2\n\"?><kml/>")),
+              "读取KML文件 bad.kml 第1行出错：不支持文件声明的文本编码“U???”");
 }
 
 TEST(KmlHostileFiles, DeepNestingIsReadUpToItsLimit)
@@ -317,7 +322,7 @@ public:
     std::size_t vertices = 0;
 };
 
-// About 15 s on the reference machine: run with --gtest_also_run_disabled_tests.
+// About 15 s: ctest runs it under the label "long" (tests/cad/kml.cmake).
 TEST(KmlHostileFiles, DISABLED_TwoGigabyteFileStreamsInBoundedMemory)
 {
     const std::string placemark =

@@ -2,22 +2,25 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace keldarn::fileio {
 namespace {
 
-class AtomicFile : public ::testing::Test {
+class AtomicFileTest : public ::testing::Test {
 protected:
-    AtomicFile()
+    AtomicFileTest()
     {
         std::string pattern = (std::filesystem::temp_directory_path() / "keldarn-fileio-XXXXXX").string();
         folder_ = ::mkdtemp(pattern.data());
     }
-    ~AtomicFile() override { std::filesystem::remove_all(folder_); }
+    ~AtomicFileTest() override { std::filesystem::remove_all(folder_); }
 
     std::filesystem::path Path(const std::string& name) const { return folder_ / name; }
 
@@ -50,7 +53,7 @@ protected:
     std::filesystem::path folder_;
 };
 
-TEST_F(AtomicFile, NewFileGetsItsBytesAndTheUsualPermissions)
+TEST_F(AtomicFileTest, NewFileGetsItsBytesAndTheUsualPermissions)
 {
     const mode_t umask = ::umask(022);
     WriteFileAtomically(Path("new.kml"), std::string("a\r\nb\0c", 6));
@@ -60,7 +63,7 @@ TEST_F(AtomicFile, NewFileGetsItsBytesAndTheUsualPermissions)
     ExpectOnly({"new.kml"});
 }
 
-TEST_F(AtomicFile, ReplacedFileKeepsItsPermissionsAndLinks)
+TEST_F(AtomicFileTest, ReplacedFileKeepsItsPermissionsAndLinks)
 {
     Put(Path("old.kml"), "old contents that are longer");
     ::chmod(Path("old.kml").c_str(), 0640);
@@ -72,7 +75,7 @@ TEST_F(AtomicFile, ReplacedFileKeepsItsPermissionsAndLinks)
     ExpectOnly({"link.kml", "old.kml"});
 }
 
-TEST_F(AtomicFile, FailuresNameTheFileAndTheReason)
+TEST_F(AtomicFileTest, FailuresNameTheFileAndTheReason)
 {
     Put(Path("plain"), "x");
     const auto messageOf = [](const std::filesystem::path& target) {
@@ -92,28 +95,121 @@ TEST_F(AtomicFile, FailuresNameTheFileAndTheReason)
     ExpectOnly({"folder", "plain"});
 }
 
-TEST_F(AtomicFile, FailureHalfWayLeavesTheOldFileAndNoTemporary)
+// A file size limit for one scope: a write beyond it fails with EFBIG, as a full disk
+// fails with ENOSPC, after the bytes below the limit have been written.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
+};
+
+TEST_F(AtomicFileTest, FailureHalfWayLeavesTheOldFileAndNoTemporary)
 {
     Put(Path("survey.kml"), "the old file");
-    // A file size limit makes the write fail after its first kilobyte, like a full disk.
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    rlimit limited = saved;
-    limited.rlim_cur = 1024;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     std::string error = "no error";
-    try {
-        WriteFileAtomically(Path("survey.kml"), std::string(1 << 20, 'n'));
-    } catch (const FileWriteError& e) {
-        error = e.what();
+    {
+        const FileSizeLimit limit(1024);
+        try {
+            WriteFileAtomically(Path("survey.kml"), std::string(1 << 20, 'n'));
+        } catch (const FileWriteError& e) {
+            error = e.what();
+        }
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-
     EXPECT_EQ(error, "无法写入文件 " + Path("survey.kml").string() + "：文件超出允许的大小");
     EXPECT_EQ(Read(Path("survey.kml")), "the old file");
     ExpectOnly({"survey.kml"});
+}
+
+TEST_F(AtomicFileTest, StreamedWriteFailingAtItsFourthPieceKeepsTheOldFile)
+{
+    Put(Path("points.dat"), "old rows\r\n");
+    const std::string piece(64 * 1024, 'p');
+    int piecesWritten = 0;
+    {
+        const FileSizeLimit limit(3 * piece.size() + 100);
+        AtomicFile file(Path("points.dat"));
+        try {
+            for (; piecesWritten < 10; ++piecesWritten)
+                file.Write(piece);
+        } catch (const FileWriteError&) {
+        }
+        EXPECT_EQ(piecesWritten, 3);
+        // A caller that goes on anyway gets the same error and changes nothing.
+        EXPECT_THROW(file.Write("more"), FileWriteError);
+        try {
+            file.Commit();
+            ADD_FAILURE() << "the commit of a failed write succeeded";
+        } catch (const FileWriteError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "无法写入文件 " + Path("points.dat").string() + "：文件超出允许的大小");
+        }
+    }
+    EXPECT_EQ(Read(Path("points.dat")), "old rows\r\n");
+    ExpectOnly({"points.dat"});
+}
+
+TEST_F(AtomicFileTest, WriteAbandonedByItsCallerLeavesTheOldFile)
+{
+    Put(Path("drawing.dxf"), "old drawing");
+    try {
+        AtomicFile file(Path("drawing.dxf"));
+        file.Write("0\nSECTION\n");
+        throw std::runtime_error("the drawing window was closed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(Read(Path("drawing.dxf")), "old drawing");
+    ExpectOnly({"drawing.dxf"});
+}
+
+TEST_F(AtomicFileTest, StreamedPiecesArriveInOrderOnlyAtTheCommit)
+{
+    Put(Path("points.dat"), "old");
+    AtomicFile file(Path("points.dat"));
+    file.Write("a,");
+    file.Write("");
+    file.Write("b\r\n");
+    EXPECT_EQ(Read(Path("points.dat")), "old");
+    file.Commit();
+    EXPECT_EQ(Read(Path("points.dat")), "a,b\r\n");
+    ExpectOnly({"points.dat"});
+}
+
+TEST_F(AtomicFileTest, FileKeptOpenIsTheNewTargetWithItsLock)
+{
+    const mode_t umask = ::umask(022);
+    FileDescriptor kept;
+    {
+        AtomicFile file(Path("Keldarn.journal"), 0600);
+        ASSERT_EQ(::flock(file.descriptor(), LOCK_EX | LOCK_NB), 0);
+        file.Write("snapshot;");
+        kept = file.CommitKeepingOpen();
+    }
+    ::umask(umask);
+    ASSERT_TRUE(kept.valid());
+    ASSERT_EQ(::write(kept.get(), "record;", 7), 7);
+    EXPECT_EQ(Read(Path("Keldarn.journal")), "snapshot;record;");
+    EXPECT_EQ(Mode(Path("Keldarn.journal")), 0600u);
+
+    const FileDescriptor other(::open(Path("Keldarn.journal").c_str(), O_RDONLY | O_CLOEXEC));
+    EXPECT_NE(::flock(other.get(), LOCK_EX | LOCK_NB), 0) << "the lock did not move with the file";
+    kept.Close();
+    EXPECT_EQ(::flock(other.get(), LOCK_EX | LOCK_NB), 0);
+    ExpectOnly({"Keldarn.journal"});
 }
 
 }  // namespace

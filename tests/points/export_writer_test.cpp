@@ -197,6 +197,58 @@ TEST_F(ExportFileTest, FailedExportLeavesTheOldFileAndNoTemporaryFile)
     EXPECT_EQ(ReadBytes(folder_ / "folder" / "inside"), "x");
 }
 
+double PeakResidentMB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmHWM:") {
+            double kB = 0;
+            status >> kB;
+            return kB / 1024.0;
+        }
+    }
+    return 0;
+}
+
+// A million sampled points exported onto a disk that fills up at 16 MB, about a third
+// of the file: the user is told why, the export before it is still there byte for byte,
+// and the export itself never held more than its chunk.
+TEST_F(ExportFileTest, MillionRowsOntoAFullDiskKeepTheOldExportExactly)
+{
+    PointTableModel table;
+    std::vector<std::string> packed;
+    packed.reserve(1'000'000);
+    for (int i = 1; i <= 1'000'000; ++i) {
+        const QString metres = QString::number(3682000 + i % 5000) + QStringLiteral(".123");
+        packed.push_back(PackRow({QString::number(i), QStringLiteral("山脊"), metres, metres, "85.120"}));
+    }
+    table.AppendPackedRows(std::move(packed));
+    const fs::path target = folder_ / "points.dat";
+    std::string old;
+    for (int i = 1; i <= 1000; ++i)
+        old += "K" + std::to_string(i) + ",,458427.379,3682526.192,85.120\r\n";
+    WriteBytes(target, old);
+
+    int lastPercent = 0;
+    std::string message = "no error";
+    const double peakBeforeMB = PeakResidentMB();
+    {
+        const FileSizeLimit limit(16 << 20);
+        try {
+            ExportPointsFile(table, kDefaultLayout, target, [&](int percent) { lastPercent = percent; });
+        } catch (const ExportError& error) {
+            message = error.what();
+        }
+    }
+    EXPECT_LT(PeakResidentMB() - peakBeforeMB, 24.0);
+    EXPECT_EQ(message, "无法写入文件 " + target.string() + "：文件超出允许的大小");
+    EXPECT_GT(lastPercent, 10);
+    EXPECT_LT(lastPercent, 90);
+    EXPECT_EQ(ReadBytes(target), old);
+    EXPECT_EQ(FolderEntries(), std::set<std::string>{"points.dat"});
+}
+
 std::vector<int> ProgressOf(int rowCount, const fs::path& target)
 {
     PointTableModel table;

@@ -1,10 +1,12 @@
 #include "points/point_journal.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <fstream>
 #include <iterator>
 
@@ -124,6 +126,40 @@ TEST_F(PointJournalTest, RefusesAFileThatIsNoJournal)
     EXPECT_THROW(ReadJournal(path_), JournalError);
     PointTableModel table;
     EXPECT_THROW(PointJournal(dir_ / "missing" / "Keldarn.journal", table), JournalError);
+}
+
+// The journal of an earlier run that ended badly is still there when a new journal
+// cannot be written whole (a full disk, here a file size limit): nothing is lost.
+TEST_F(PointJournalTest, SnapshotThatCannotBeWrittenLeavesTheEarlierJournal)
+{
+    PointTableModel earlier;
+    {
+        PointJournal journal(path_, earlier);
+        earlier.AppendRows({Point(1), Point(2)});
+    }
+    const std::string earlierBytes = Bytes();
+    PointTableModel table;
+    for (int i = 0; i < 2000; ++i)
+        table.AppendRow(Point(i));
+
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved;
+    lowered.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    try {
+        PointJournal journal(path_, table);
+        ADD_FAILURE() << "a snapshot larger than the limit was written";
+    } catch (const JournalError& error) {
+        EXPECT_EQ(std::string(error.what()), "无法写入点表恢复文件 " + path_.string() + "：文件超出允许的大小");
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(Bytes(), earlierBytes);
+    EXPECT_EQ(Recovered(), Rows(earlier));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
 TEST_F(PointJournalTest, LongRunsAreCompactedAndStayExact)
