@@ -1,4 +1,5 @@
 #include "app/settings.h"
+#include "tests/support/resource_limits.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,6 +12,8 @@
 
 namespace keldarn::app {
 namespace {
+
+using keldarn::testing::PeakResidentMB;
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
@@ -116,19 +119,6 @@ TEST_F(SettingsTest, WriteFailureNamesThePathAndKeepsTheOldFile) {
     }
     EXPECT_EQ(ReadBytes(path), "[GEzbzh]\nXdis=7\n");
     EXPECT_EQ(Entries(), Texts{path.filename().string()});
-}
-
-double PeakResidentMB() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmHWM:") {
-            double kB = 0;
-            status >> kB;
-            return kB / 1024.0;
-        }
-    }
-    return 0;
 }
 
 // A hundred megabytes under the settings file's name (a log written there by mistake,

@@ -2,6 +2,7 @@
 // drawing, never a crash or memory without bound.
 
 #include "cad/kml_error.h"
+#include "tests/support/resource_limits.h"
 #include "cad/kml_to_drawing.h"
 #include "encoding/text_encoding.h"
 #include "tests/cad/kml_fakes.h"
@@ -11,6 +12,8 @@
 
 namespace keldarn::cad {
 namespace {
+
+using keldarn::testing::PeakResidentMB;
 
 using testing::DrawnEntity;
 using testing::FakeModelSpace;
@@ -284,20 +287,6 @@ private:
     std::size_t repeated_ = 0;
     std::size_t offset_ = 0;
 };
-
-double PeakResidentMB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmHWM:") {
-            double kB = 0;
-            status >> kB;
-            return kB / 1024.0;
-        }
-    }
-    return 0;
-}
 
 TEST(KmlHostileFiles, OversizedCommentIsRefusedBeforeItIsHeld)
 {

@@ -1,4 +1,5 @@
 #include "fileio/atomic_file.h"
+#include "tests/support/resource_limits.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 
 namespace keldarn::fileio {
 namespace {
+
+using keldarn::testing::FileSizeLimit;
 
 class AtomicFileTest : public ::testing::Test {
 protected:
@@ -94,29 +97,6 @@ TEST_F(AtomicFileTest, FailuresNameTheFileAndTheReason)
     EXPECT_EQ(messageOf(Path("folder")), "无法写入文件 " + Path("folder").string() + "：这是一个文件夹");
     ExpectOnly({"folder", "plain"});
 }
-
-// A file size limit for one scope: a write beyond it fails with EFBIG, as a full disk
-// fails with ENOSPC, after the bytes below the limit have been written.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = bytes;
-        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
 
 TEST_F(AtomicFileTest, FailureHalfWayLeavesTheOldFileAndNoTemporary)
 {

@@ -1,4 +1,5 @@
 #include "points/export_writer.h"
+#include "tests/support/resource_limits.h"
 
 #include "encoding/text_encoding.h"
 
@@ -13,6 +14,9 @@
 
 namespace keldarn::points {
 namespace {
+
+using keldarn::testing::PeakResidentMB;
+using keldarn::testing::FileSizeLimit;
 
 namespace fs = std::filesystem;
 
@@ -142,29 +146,6 @@ TEST_F(ExportFileTest, ReplacesAnExistingFileAndKeepsItsPermissions)
     EXPECT_EQ(FolderEntries(), std::set<std::string>{"points.dat"});
 }
 
-// Lowers the file size limit of this process so that writes fail with EFBIG instead of
-// raising SIGXFSZ; restores both on destruction.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = nullptr;
-};
-
 TEST_F(ExportFileTest, FailedExportLeavesTheOldFileAndNoTemporaryFile)
 {
     PointTableModel table;
@@ -195,20 +176,6 @@ TEST_F(ExportFileTest, FailedExportLeavesTheOldFileAndNoTemporaryFile)
     EXPECT_EQ(ReadBytes(target), old);
     EXPECT_EQ(FolderEntries(), entries);
     EXPECT_EQ(ReadBytes(folder_ / "folder" / "inside"), "x");
-}
-
-double PeakResidentMB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmHWM:") {
-            double kB = 0;
-            status >> kB;
-            return kB / 1024.0;
-        }
-    }
-    return 0;
 }
 
 // A million sampled points exported onto a disk that fills up at 16 MB, about a third
