@@ -13,6 +13,7 @@ constexpr double kRefineToleranceM = 1e-4;
 constexpr double kMaxStepM = 100000.0;
 constexpr double kStepSafety = 0.95;
 constexpr int kMaxSteps = 200000;
+constexpr double kMinDipWidthCells = 1.0 / 256.0;
 
 // The ray at one distance: its geodetic position, and whether it is above the surface
 // there. `valid` is false outside the grid or over a hole.
@@ -37,12 +38,11 @@ struct Bracket {
 
     double WidthM() const { return b.tM - a.tM; }
 
-    // Replaces the end on the sample's side. A sample without data is taken as lying on
-    // a's side: the crossing is further on.
+    // Replaces the end on the sample's side; s must have data.
     void Keep(const Sample& s, bool illinois)
     {
-        if (!s.valid || s.Above() == aAbove) {
-            fa = s.valid ? s.gapM : fa;
+        if (s.Above() == aAbove) {
+            fa = s.gapM;
             a = s;
             if (illinois && lastKept == +1)
                 fb *= 0.5;
@@ -60,8 +60,8 @@ struct Bracket {
 class Marcher {
 public:
     Marcher(const Terrain& terrain, const Ray& ray)
-        : terrain_(terrain), ray_(ray), slope_(terrain.MaxSlope() * 1.02),
-          minStepM_(0.25 * terrain.CellSizeM())
+        : terrain_(terrain), ray_(ray), slope_(terrain.MaxSlope() * 1.02), cellSizeM_(terrain.CellSizeM()),
+          minStepM_(0.25 * cellSizeM_)
     {
     }
 
@@ -84,27 +84,51 @@ public:
     // the sample is an upper bound ahead.
     double SafeStepM(const Sample& s) const
     {
-        const Vec3 up = ApproximateUp(s.p, s.g.heightM);
-        const double vertical = std::fabs(ray_.direction.Dot(up));
-        const double horizontal = std::sqrt(std::max(0.0, 1.0 - vertical * vertical));
         double stepM = minStepM_;
         if (s.valid) {
-            const double closingRate = vertical + slope_ * horizontal;
+            const double closingRate = ClosingRate(s);
             if (closingRate > 0.0)
                 stepM = std::max(minStepM_, kStepSafety * std::fabs(s.gapM) / closingRate);
             else
                 stepM = kMaxStepM;
-        } else if (horizontal > 1e-9) {
+        } else if (const double horizontal = HorizontalRate(VerticalRate(s)); horizontal > 1e-9) {
             stepM = std::max(minStepM_, kStepSafety * DistanceToGridM(s.g) / horizontal);
         }
         return std::min(stepM, kMaxStepM);
     }
 
+    // The first crossing between two successive samples of the march (a before b). Where
+    // data begins or ends between them, only the part with data counts, from the sample
+    // next to its edge.
+    std::optional<TerrainHit> CrossingBetween(const Sample& a, const Sample& b) const
+    {
+        if (a.valid != b.valid) {
+            const Sample edge = EdgeOfData(a, b);
+            return a.valid ? CrossingBetween(a, edge) : CrossingBetween(edge, b);
+        }
+        if (!a.valid)
+            return std::nullopt;
+        if (a.Above() != b.Above())
+            return Refine(a, b);
+        if (!MayDipBetween(a, b))
+            return std::nullopt;
+        return FirstCrossing(a, At(0.5 * (a.tM + b.tM)), b);
+    }
+
+    std::optional<TerrainHit> FirstCrossing(const Sample& a, const Sample& middle, const Sample& b) const
+    {
+        if (auto hit = CrossingBetween(a, middle))
+            return hit;
+        return CrossingBetween(middle, b);
+    }
+
     // Narrows a crossing between two samples on opposite sides of the surface to
     // kRefineToleranceM along the ray: regula falsi with the Illinois modification, which
     // converges fast on the smooth surface inside a cell, and a bisection step whenever an
-    // interpolated step fails to halve the bracket.
-    TerrainHit Refine(const Sample& a, const Sample& b) const
+    // interpolated step fails to halve the bracket. A sample without data on the way
+    // splits the search around it: a change of side across a hole alone is the hole's
+    // wall, not the surface.
+    std::optional<TerrainHit> Refine(const Sample& a, const Sample& b) const
     {
         Bracket bracket{a, b, a.gapM, b.gapM, a.Above()};
         while (bracket.WidthM() > kRefineToleranceM) {
@@ -114,12 +138,18 @@ public:
             if (!(tM > bracket.a.tM && tM < bracket.b.tM))
                 tM = bracket.a.tM + 0.5 * widthM;
             const Sample mid = At(tM);
+            if (!mid.valid)
+                return FirstCrossing(bracket.a, mid, bracket.b);
             bracket.Keep(mid, true);
             // A gap this small puts the crossing within half the tolerance.
-            if (mid.valid && std::fabs(mid.gapM) <= 0.5 * kRefineToleranceM * gapPerMetre)
+            if (std::fabs(mid.gapM) <= 0.5 * kRefineToleranceM * gapPerMetre)
                 return HitAt(mid, bracket.b);
-            if (bracket.WidthM() > 0.5 * widthM)
-                bracket.Keep(At(bracket.a.tM + 0.5 * bracket.WidthM()), false);
+            if (bracket.WidthM() > 0.5 * widthM) {
+                const Sample half = At(bracket.a.tM + 0.5 * bracket.WidthM());
+                if (!half.valid)
+                    return FirstCrossing(bracket.a, half, bracket.b);
+                bracket.Keep(half, false);
+            }
         }
         return HitAt(At(bracket.a.tM + 0.5 * bracket.WidthM()), bracket.b);
     }
@@ -132,6 +162,53 @@ public:
     }
 
 private:
+    // How fast the ray moves vertically and horizontally (metres per metre along the ray).
+    double VerticalRate(const Sample& s) const
+    {
+        return std::fabs(ray_.direction.Dot(ApproximateUp(s.p, s.g.heightM)));
+    }
+    static double HorizontalRate(double verticalRate)
+    {
+        return std::sqrt(std::max(0.0, 1.0 - verticalRate * verticalRate));
+    }
+
+    // How fast the gap between ray and surface can change near a sample (metres per metre).
+    double ClosingRate(const Sample& s) const
+    {
+        const double vertical = VerticalRate(s);
+        return vertical + slope_ * HorizontalRate(vertical);
+    }
+
+    // Whether the ray could pass through the surface and back between two samples on the
+    // same side of it. A step longer than the floor was a safe step, which rules that out;
+    // a floored one may clip a crest (or, seen from below, a hollow) only if the two gaps
+    // together are less than the closing rate allows over its length. Stretches shorter than
+    // kMinDipWidthCells of a cell are not searched: a pass through the surface that short
+    // counts as a touch.
+    bool MayDipBetween(const Sample& a, const Sample& b) const
+    {
+        const double widthM = b.tM - a.tM;
+        // The margin keeps floored steps whose length rounding put a hair over the floor.
+        if (widthM > 1.01 * minStepM_ || widthM < kMinDipWidthCells * cellSizeM_)
+            return false;
+        const double gapsM = std::fabs(a.gapM) + std::fabs(b.gapM);
+        // The closing rate never exceeds 1 + slope; the exact bound costs two normals.
+        return gapsM < (1.0 + slope_) * widthM && gapsM < std::max(ClosingRate(a), ClosingRate(b)) * widthM;
+    }
+
+    // The sample with data nearest the place between a and b (one with data, one without)
+    // where data begins or ends, found by bisection to kRefineToleranceM along the ray.
+    Sample EdgeOfData(const Sample& a, const Sample& b) const
+    {
+        Sample inside = a.valid ? a : b;
+        Sample outside = a.valid ? b : a;
+        while (std::fabs(outside.tM - inside.tM) > kRefineToleranceM) {
+            const Sample middle = At(0.5 * (inside.tM + outside.tM));
+            (middle.valid ? inside : outside) = middle;
+        }
+        return inside;
+    }
+
     // A lower bound of the ground distance from a point outside the grid to the grid
     // (metres); 0 inside it.
     double DistanceToGridM(const Geodetic& g) const
@@ -157,6 +234,7 @@ private:
     const Terrain& terrain_;
     const Ray& ray_;
     double slope_;
+    double cellSizeM_;
     double minStepM_;
 };
 
@@ -195,8 +273,8 @@ RayCastResult CastRay(const Terrain& terrain, const Ray& ray)
     Sample previous = marcher.At(startM);
     for (int step = 0; step < kMaxSteps && previous.tM < endM; ++step) {
         const Sample current = marcher.At(std::min(endM, previous.tM + marcher.SafeStepM(previous)));
-        if (previous.valid && current.valid && previous.Above() != current.Above())
-            return {marcher.Refine(previous, current), miss};
+        if (auto hit = marcher.CrossingBetween(previous, current))
+            return {hit, miss};
         previous = current;
     }
     return {std::nullopt, miss};

@@ -33,7 +33,9 @@ struct RayCastResult {
 // The search is bounded by the terrain's lowest and highest elevation; it marches with
 // steps that the surface's slope bound makes safe (never farther than the surface could
 // come closer), with a floor of a quarter cell, and refines a crossing by bisection to
-// 0.1 mm along the ray.
+// 0.1 mm along the ray. Where data begins or ends within a step (the grid's edge, a hole),
+// the edge is located to 0.1 mm and only the part with data is searched; a floored step
+// that could have passed through the surface and back is halved until it could not.
 RayCastResult CastRay(const Terrain& terrain, const Ray& ray);
 
 }  // namespace keldarn::earth

@@ -122,16 +122,21 @@ std::optional<double> Terrain::ElevationAtGridM(double column, double row) const
     if (std::isfinite(value))
         return value;
     // A sample without data spoils the result only where it carries weight, so points on
-    // the edge of a hole keep the values of their neighbours with data.
+    // the edge of a hole keep the values of their neighbours with data. Rounding of the grid
+    // coordinates leaves weights of about 1e-14 on a neighbour at a sample's own position;
+    // such weights count as none, and the others are renormalised.
+    constexpr double kNegligibleWeight = 1e-9;
     double sum = 0.0;
+    double weightSum = 0.0;
     for (int k = 0; k < 4; ++k) {
-        if (w[k] == 0.0)
+        if (w[k] < kNegligibleWeight)
             continue;
         if (!std::isfinite(h[k]))
             return std::nullopt;
         sum += h[k] * w[k];
+        weightSum += w[k];
     }
-    return sum;
+    return sum / weightSum;
 }
 
 double Terrain::AnchorElevationM(double latDeg, double lonDeg) const

@@ -41,7 +41,8 @@ public:
     Terrain(GridGeometry grid, std::vector<float> elevationsM, std::string name, bool synthetic);
 
     // The bilinear elevation (metres) at a geographic point (degrees, WGS84), or nothing
-    // outside the samples' hull or where a sample with weight in the result has no data.
+    // outside the samples' hull or where a sample with weight in the result (above 1e-9)
+    // has no data.
     std::optional<double> ElevationM(double latDeg, double lonDeg) const;
 
     // The same at grid coordinates.

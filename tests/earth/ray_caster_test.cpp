@@ -6,8 +6,12 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
+#include <random>
+#include <sstream>
 
 namespace keldarn::earth {
 namespace {
@@ -219,6 +223,154 @@ TEST(RayCastMisses, ViewFromSpaceFindsASmallTerrain)
     const RayCastResult beside = CastRay(Synthetic(), camera.RayThrough(0.5, 0.0));
     EXPECT_FALSE(beside.hit);
     EXPECT_EQ(beside.miss, RayMiss::NoTerrain);
+}
+
+// The demonstration terrain resampled at 3″ over centre ± 0.067° with four times its relief
+// (about 200 to 1500 m), optionally with holes: discs of a few cells and scattered samples.
+std::shared_ptr<const Terrain> MountainTerrain(bool withHoles)
+{
+    constexpr double kStepDeg = 1.0 / 1200.0;
+    constexpr int kSize = 161;
+    const double northDeg = kLatDeg + 80 * kStepDeg;
+    const double westDeg = kLonDeg - 80 * kStepDeg;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    std::vector<std::array<double, 3>> discs(12);  // column, row, radius (cells)
+    for (auto& d : discs)
+        d = {kSize * uniform(random), kSize * uniform(random), 1.5 + 5.0 * uniform(random)};
+    return testing::GridTerrain(kSize, kSize, northDeg, westDeg, kStepDeg, [&](int c, int r) {
+        const bool inDisc = std::any_of(discs.begin(), discs.end(),
+                                        [&](const auto& d) { return std::hypot(c - d[0], r - d[1]) < d[2]; });
+        if (withHoles && (inDisc || uniform(random) < 0.02))
+            return NAN;
+        return static_cast<float>(4.0 *
+                                  *Synthetic().ElevationM(northDeg - r * kStepDeg, westDeg + c * kStepDeg));
+    });
+}
+
+struct BruteForceCast {
+    std::optional<double> hitM;    // distance along the ray of the first crossing
+    bool crossesGridEdge = false;  // passes over the grid's outer edge within the height range
+};
+
+// The first crossing by brute force: samples every 1/64 cell where the ray lies within the
+// terrain's height range; where data begins or ends between two samples, the sample with
+// data at its edge (bisection to 1e-5 m) stands in for the one without; bisection to 1e-5 m
+// on the first change of side.
+BruteForceCast BruteForce(const Terrain& terrain, const Ray& ray)
+{
+    const auto top = RayInsideRaisedEllipsoid(ray, terrain.MaxElevationM() + 5.0);
+    const auto bottom = RayInsideRaisedEllipsoid(ray, terrain.MinElevationM() - 5.0);
+    if (!top || top->farM < 0.0)
+        return {};
+    const double startM = std::max(0.0, top->nearM);
+    const double endM = bottom && bottom->nearM > startM ? bottom->nearM : top->farM;
+    // The ray's height above the surface (metres; nothing without data), and whether it is
+    // over the grid.
+    const auto probe = [&](double tM) {
+        const Geodetic g = GeodeticFromEcef(ray.At(tM));
+        const GridPoint p = terrain.GridPointOf(g.latDeg, g.lonDeg);
+        const auto groundM = terrain.ElevationAtGridM(p.column, p.row);
+        return std::pair{groundM ? std::optional(g.heightM - *groundM) : std::nullopt,
+                         p.column <= terrain.Grid().columns - 1 && p.row >= 0 &&
+                             p.row <= terrain.Grid().rows - 1};
+    };
+    const auto gapAt = [&](double tM) { return probe(tM).first; };
+    // Narrows [lowM, highM] to 1e-5 m, keeping lowM where onLowSide holds for the gap.
+    const auto bisect = [&](double lowM, double highM, const auto& onLowSide) {
+        while (highM - lowM > 1e-5) {
+            const double midM = 0.5 * (lowM + highM);
+            (onLowSide(gapAt(midM)) ? lowM : highM) = midM;
+        }
+        return std::pair{lowM, highM};
+    };
+    const double stepM = terrain.CellSizeM() / 64.0;
+    BruteForceCast result;
+    auto [previousGapM, previousInGrid] = probe(startM);
+    for (int k = 1; startM + (k - 1) * stepM < endM; ++k) {
+        double fromM = startM + (k - 1) * stepM, toM = fromM + stepM;
+        const auto [gapM, inGrid] = probe(toM);
+        result.crossesGridEdge |= inGrid != previousInGrid;
+        std::optional<double> fromGapM = previousGapM, toGapM = gapM;
+        if (gapM.has_value() != previousGapM.has_value()) {
+            const bool fromHasData = previousGapM.has_value();
+            const auto [lowM, highM] =
+                bisect(fromM, toM, [&](auto g) { return g.has_value() == fromHasData; });
+            (fromHasData ? toM : fromM) = fromHasData ? lowM : highM;
+            (fromHasData ? toGapM : fromGapM) = gapAt(fromHasData ? lowM : highM);
+        }
+        if (fromGapM && toGapM && (*fromGapM > 0.0) != (*toGapM > 0.0)) {
+            const bool fromAbove = *fromGapM > 0.0;
+            const auto [lowM, highM] =
+                bisect(fromM, toM, [&](auto g) { return !g || (*g > 0.0) == fromAbove; });
+            result.hitM = 0.5 * (lowM + highM);
+            return result;
+        }
+        previousGapM = gapM;
+        previousInGrid = inGrid;
+    }
+    return result;
+}
+
+// A view of any tilt and azimuth whose focus lies within 500 m of a random edge of the grid.
+LookAt ViewNearAnEdge(const Terrain& terrain, std::mt19937& random)
+{
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    const double acrossM = 1000.0 * uniform(random) - 500.0;
+    const double along = uniform(random);
+    const double latDeg = terrain.SouthLatDeg() + along * (terrain.NorthLatDeg() - terrain.SouthLatDeg());
+    const double lonDeg = terrain.WestLonDeg() + along * (terrain.EastLonDeg() - terrain.WestLonDeg());
+    const double acrossLatDeg = acrossM / MetresPerDegreeLat(latDeg);
+    const double acrossLonDeg = acrossM / MetresPerDegreeLon(latDeg);
+    const auto edge = random() % 4;  // north, south, west, east
+    const double edgeLatDeg = edge == 0 ? terrain.NorthLatDeg() : terrain.SouthLatDeg();
+    const double edgeLonDeg = edge == 2 ? terrain.WestLonDeg() : terrain.EastLonDeg();
+    LookAt lookAt =
+        edge < 2 ? LookAt{edgeLatDeg + acrossLatDeg, lonDeg} : LookAt{latDeg, edgeLonDeg + acrossLonDeg};
+    lookAt.rangeM = 200.0 * std::pow(25.0, uniform(random));
+    lookAt.tiltDeg = 80.0 * uniform(random);
+    lookAt.azimuthDeg = 360.0 * uniform(random);
+    return lookAt;
+}
+
+// Same hit or miss as the brute force, and the hit within 1 mm of its crossing.
+bool Agree(const RayCastResult& cast, const BruteForceCast& brute, const Ray& ray)
+{
+    if (!cast.hit || !brute.hitM)
+        return cast.hit.has_value() == brute.hitM.has_value();
+    const Vec3 hit = EcefFromGeodetic({cast.hit->latDeg, cast.hit->lonDeg, cast.hit->elevationM});
+    return (hit - ray.At(*brute.hitM)).Length() <= 1e-3;
+}
+
+TEST(RayCastRandomViews, AgreesWithABruteForceMarch)
+{
+    for (const bool withHoles : {true, false}) {
+        const auto terrain = MountainTerrain(withHoles);
+        std::mt19937 random(42);
+        std::uniform_real_distribution<double> uniform(0.0, 1.0);
+        int rayCount = 0, edgeCount = 0, hitCount = 0, mismatchCount = 0;
+        std::ostringstream mismatches;
+        for (int view = 0; view < 100; ++view) {
+            const LookAt lookAt = ViewNearAnEdge(*terrain, random);
+            const Camera camera = CameraOver(*terrain, lookAt);
+            for (int point = 0; point < 20; ++point, ++rayCount) {
+                const double sx = 2.0 * uniform(random) - 1.0, sy = 2.0 * uniform(random) - 1.0;
+                const Ray ray = camera.RayThrough(sx, sy);
+                const RayCastResult cast = CastRay(*terrain, ray);
+                const BruteForceCast brute = BruteForce(*terrain, ray);
+                edgeCount += brute.crossesGridEdge;
+                hitCount += brute.hitM.has_value();
+                if (!Agree(cast, brute, ray) && ++mismatchCount <= 5)
+                    mismatches << "\n  view " << view << " at " << sx << "," << sy << ": cast "
+                               << (cast.hit ? cast.hit->distanceM : -1.0) << " m, brute force "
+                               << brute.hitM.value_or(-1.0) << " m";
+            }
+        }
+        EXPECT_EQ(mismatchCount, 0) << "holes " << withHoles << ", of " << rayCount << " rays"
+                                    << mismatches.str();
+        EXPECT_GT(edgeCount, rayCount / 4) << withHoles;
+        EXPECT_GT(hitCount, rayCount / 3) << withHoles;
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 namespace keldarn::earth {
 namespace {
@@ -78,6 +79,30 @@ TEST(TerrainLookup, HoleSpoilsOnlyPointsThatWeighIt)
     EXPECT_NEAR(*terrain->ElevationAtGridM(3.5, 3.5), 53.5, 1e-9);
     EXPECT_DOUBLE_EQ(terrain->MinElevationM(), 50.0);
     EXPECT_DOUBLE_EQ(terrain->MaxElevationM(), 54.0);
+}
+
+TEST(TerrainLookup, EverySampleKeepsItsHeightBesideHoles)
+{
+    // A 3″ grid whose edges are not round numbers, so the grid coordinates of a sample's own
+    // latitude and longitude are off by rounding; about a quarter of the samples are holes.
+    std::mt19937 random(20240611);
+    std::bernoulli_distribution isHole(0.25);
+    std::uniform_real_distribution<float> heightM(50.0f, 400.0f);
+    const auto terrain = GridTerrain(97, 83, 33.54321, 113.12345, 1.0 / 1200.0,
+                                     [&](int, int) { return isHole(random) ? NAN : heightM(random); });
+    int validCount = 0, wrongCount = 0;
+    for (int r = 0; r < terrain->Grid().rows; ++r) {
+        for (int c = 0; c < terrain->Grid().columns; ++c) {
+            const float sampleM = terrain->SampleM(c, r);
+            if (std::isnan(sampleM))
+                continue;
+            ++validCount;
+            const auto h =
+                terrain->ElevationM(terrain->LatitudeOfRowDeg(r), terrain->LongitudeOfColumnDeg(c));
+            wrongCount += !h || std::fabs(*h - sampleM) > 1e-6;
+        }
+    }
+    EXPECT_EQ(wrongCount, 0) << "of " << validCount << " samples with data";
 }
 
 TEST(TerrainLookup, LongitudesWrapAcrossTheAntimeridian)
