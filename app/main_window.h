@@ -10,11 +10,13 @@
 #include "app/version_info.h"
 #include "cad/acad_automation.h"
 #include "earth/application_ge.h"
+#include "earth/grid_sampling.h"
 #include "geodesy/four_param.h"
 
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include <filesystem>
@@ -46,6 +48,9 @@ class PointTableModel;
 
 namespace keldarn::app {
 
+class HelpWindow;
+struct ViewSettingsText;
+
 // What the main window needs from its surroundings; tests hand in their own.
 struct MainWindowEnvironment {
     std::filesystem::path settingsPath;
@@ -53,7 +58,6 @@ struct MainWindowEnvironment {
     earth::ApplicationFactory createViewer;     // starts the terrain viewer, or throws
     VersionInfoSource versionInfo;
     QString helpPath;                           // the user's guide beside the executable
-    std::function<void(const QString& path)> openDocument;  // the desktop's default handler
     cad::AcadAttach attachCad;                  // the open drawing window, or nullptr;
                                                 // unset: the window's own drawing host
 };
@@ -171,6 +175,8 @@ public:
 
     points::PointTableModel* PointTable() const { return pointTable_; }
     cad::DrawingHost* DrawingHost() const { return drawingHost_; }
+    // The window of the user's guide, or nullptr until help was first asked for.
+    HelpWindow* Help() const { return helpWindow_; }
     // The viewer window, or nullptr while no viewer is embedded.
     QWidget* ViewerWindow() const { return viewerWindow_; }
     // The crash journal of the point table: "Keldarn.journal" beside the settings file.
@@ -211,6 +217,7 @@ public:
     void MSyntheticTerrainClick(); // 使用合成演示地形
     void MNewDrawingClick();   // 新建CAD图形: opens the drawing window with an empty drawing
     void MOpenDxfClick();      // 打开DXF图形...
+    void MShowDrawingClick();  // 显示CAD图形窗口: the open drawing window, or a new drawing
     void MKMLtoCADClick();
     void MCADtoKMLClick();
     void MHelpClick();
@@ -237,10 +244,14 @@ private:
     QWidget* BuildPageAdd();
     QWidget* BuildPageOut();
     void BuildPointTable();
+    // Every control is named as its member, so that tools and tests find it by name.
+    void NameControls();
     void BuildStatusPanel();
     void ConnectCommands();
 
     void LoadSettingsIntoFields();
+    // Writes a view into the six fields of the map page.
+    void ShowViewInFields(const ViewSettingsText& view);
     // Offers the rows of a run that did not end normally, then keeps a journal of the
     // table beside the settings file for as long as the window lives.
     void RecoverAndStartJournal();
@@ -262,6 +273,15 @@ private:
     void SetTerrainSource(const std::string& path);
     // Appends sampled rows, shows the run's progress and lets the window repaint.
     void FlushSampledRows(std::vector<std::array<QString, 5>>& rows, int percent);
+    struct SamplingOutcome {
+        std::int64_t taken = 0;    // rows appended
+        std::int64_t skipped = 0;  // grid points whose ray met no terrain
+        bool cancelled = false;    // the user pressed Esc
+    };
+    // Samples the grid into the table while the window takes no input but Esc. Rows taken
+    // before an error stay in the table.
+    SamplingOutcome SampleGrid(const earth::SamplingGrid& grid, double L0,
+                               const geodesy::FourParamCoefficients& transform);
 
     // Runs a command: an error it raises is shown in a message box with its text, and
     // the program goes on.
@@ -273,6 +293,7 @@ private:
     points::PointTableModel* pointTable_ = nullptr;
     std::unique_ptr<points::PointJournal> journal_;
     cad::DrawingHost* drawingHost_ = nullptr;
+    HelpWindow* helpWindow_ = nullptr;
     std::unique_ptr<earth::IApplicationGE> viewer_;
     QWidget* viewerWindow_ = nullptr;
     bool stateSaved_ = false;

@@ -68,6 +68,9 @@ private:
 constexpr std::size_t kSampleBatchRows = 8192;
 constexpr qint64 kSampleRepaintMs = 100;
 
+constexpr const char* kViewSeesSky =
+    "地图窗的边缘对着天空，无法测量地图窗范围。请在“地图窗范围”页减小倾角(度)，使整个地图窗都能看到地面，再刷新。";
+
 }  // namespace
 
 void TFormMain::Button6Click()
@@ -123,9 +126,15 @@ void TFormMain::Mdata1Click()
 {
     if (ViewerPresent()) {
         const QRect frame = viewer_->GetRenderHwnd()->frameGeometry();
+        // The view's extent exists wherever the probes see ground, on the terrain or on
+        // the level of its mean height beyond it; only a probe into the sky cannot measure.
         const auto ask = [this](double sx, double sy) {
-            const earth::IPointOnTerrainGE p = viewer_->GetPointOnTerrainFromScreenCoords(sx, sy);
-            return earth::GeoSample{p.Latitude, p.Longitude};
+            try {
+                const earth::IPointOnTerrainGE p = viewer_->GetGroundFromScreenCoords(sx, sy);
+                return earth::GeoSample{p.Latitude, p.Longitude};
+            } catch (const earth::NoTerrainError&) {
+                throw earth::EarthError(kViewSeesSky);
+            }
         };
         const earth::GeoSample left = ask(-1, 0), right = ask(1, 0), bottom = ask(0, -1), top = ask(0, 1),
                                centre = ask(0, 0);
@@ -155,27 +164,16 @@ void TFormMain::FlushSampledRows(std::vector<points::RowCells>& rows, int percen
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-void TFormMain::Button5Click()
+TFormMain::SamplingOutcome TFormMain::SampleGrid(const earth::SamplingGrid& grid, double L0,
+                                                 const geodesy::FourParamCoefficients& transform)
 {
-    if (!ViewerPresent())
-        return;
-    const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
-    const double spanVM = geodesy::ParseNumber(Utf8(EditDx));
-    const double spanWM = geodesy::ParseNumber(Utf8(EditDy));
-    const double spacingM = geodesy::ParseNumber(Utf8(EditPd));
-    const earth::SamplingGrid grid = earth::MakeSamplingGrid(spanVM, spanWM, spacingM);
-    const geodesy::FourParamCoefficients transform = CurrentTransform();
-
-    StatusBar1->setText(QStringLiteral("正在采集数据...请不要对地图窗作任何操作！"));
-    QElapsedTimer clock;
-    clock.start();
-    SetProgress(1);
     const double step = 100.0 / static_cast<double>(grid.PointCount());
-    std::int64_t taken = 0;
-    std::int64_t skipped = 0;
+    SamplingOutcome outcome;
     int nextRow = pointTable_->RowCount();
     std::vector<points::RowCells> batch;
     batch.reserve(kSampleBatchRows);
+    // The guard lives exactly as long as the loop: whatever comes after the run (its
+    // message, an error's message) takes input again.
     SamplingInputGuard guard;
     QElapsedTimer sinceFlush;
     sinceFlush.start();
@@ -183,18 +181,19 @@ void TFormMain::Button5Click()
         for (std::int64_t i = 0; i <= grid.nV && !guard.cancelled(); ++i) {
             for (std::int64_t j = 0; j <= grid.nW && !guard.cancelled(); ++j) {
                 const earth::ScreenPoint s = grid.PointAt(i, j);
-                const int percent = static_cast<int>(std::trunc(static_cast<double>(taken + skipped) * step));
+                const int percent =
+                    static_cast<int>(std::trunc(static_cast<double>(outcome.taken + outcome.skipped) * step));
                 earth::IPointOnTerrainGE p;
                 try {
                     p = viewer_->GetPointOnTerrainFromScreenCoords(s.sx, s.sy);
                 } catch (const earth::NoTerrainError&) {
-                    ++skipped;
+                    ++outcome.skipped;
                     continue;
                 }
                 const geodesy::GridPoint g =
                     geodesy::GeographicToGrid(p.Latitude, p.Longitude, p.Altitude, L0, transform);
                 batch.push_back({QString::number(nextRow++), QString(), Fixed(g.x, 3), Fixed(g.y, 3), Fixed(g.h, 3)});
-                ++taken;
+                ++outcome.taken;
                 if (batch.size() >= kSampleBatchRows || sinceFlush.elapsed() >= kSampleRepaintMs) {
                     FlushSampledRows(batch, percent);
                     sinceFlush.restart();
@@ -205,27 +204,51 @@ void TFormMain::Button5Click()
     } catch (...) {
         // Rows taken before the failure stay in the table.
         pointTable_->AppendRows(batch);
-        if (taken > 0)
+        if (outcome.taken > 0)
             pointTable_->SetHeaderFixed(true);
+        throw;
+    }
+    outcome.cancelled = guard.cancelled();
+    return outcome;
+}
+
+void TFormMain::Button5Click()
+{
+    if (!ViewerPresent())
+        return;
+    const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
+    const double spanVM = geodesy::ParseNumber(Utf8(EditDx));
+    const double spanWM = geodesy::ParseNumber(Utf8(EditDy));
+    const double spacingM = geodesy::ParseNumber(Utf8(EditPd));
+    const earth::SamplingGrid grid = earth::MakeSamplingGrid(spanVM, spanWM, spacingM);
+
+    StatusBar1->setText(QStringLiteral("正在采集数据...请不要对地图窗作任何操作！"));
+    QElapsedTimer clock;
+    clock.start();
+    SetProgress(1);
+    SamplingOutcome outcome;
+    try {
+        outcome = SampleGrid(grid, L0, CurrentTransform());
+    } catch (...) {
         StatusBar1->clear();
         SetProgress(0);
         throw;
     }
     pointTable_->SetHeaderFixed(true);
-    if (taken > 0)
+    if (outcome.taken > 0)
         StringGrid1->setCurrentIndex(pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
     SetProgress(100);
 
-    if (guard.cancelled()) {
-        StatusBar1->setText(QStringLiteral("已取消自动采点，保留已采集的%1个点。").arg(taken));
+    if (outcome.cancelled) {
+        StatusBar1->setText(QStringLiteral("已取消自动采点，保留已采集的%1个点。").arg(outcome.taken));
         SetProgress(0);
         return;
     }
     QString done = QStringLiteral("数据采集结束，用时") + Fixed(static_cast<double>(clock.elapsed()) / 1000.0, 1) +
                    QStringLiteral("秒");
     StatusBar1->setText(done);
-    if (skipped > 0)
-        done += QStringLiteral("\n有%1个点没有地形数据（天空或数据空洞），未采集。").arg(skipped);
+    if (outcome.skipped > 0)
+        done += QStringLiteral("\n有%1个点没有地形数据（天空、数据范围之外或数据空洞），未采集。").arg(outcome.skipped);
     ShowInfo(done);
     StatusBar1->clear();
     SetProgress(0);

@@ -76,6 +76,16 @@ public:
     // edges, +1 at the right and top edges, 0 at the centre. A ray that meets no terrain
     // throws NoTerrainError; no value is ever made up.
     virtual IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) = 0;
+
+    // The ground under (sx, sy) for measuring the view's extent: the terrain where the ray
+    // meets it, else where the ray meets the ellipsoid raised to the terrain's mean height
+    // (beyond the model's edge, over a hole); the altitude is then that mean height.
+    // Throws NoTerrainError only for a ray into the sky. A viewer without a reference
+    // level answers as GetPointOnTerrainFromScreenCoords.
+    virtual IPointOnTerrainGE GetGroundFromScreenCoords(double sx, double sy)
+    {
+        return GetPointOnTerrainFromScreenCoords(sx, sy);
+    }
 };
 
 // Creates the application object and starts the viewer. Throws EarthError when no

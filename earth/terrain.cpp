@@ -48,6 +48,8 @@ void Terrain::ComputeStatistics()
 {
     double lowM = INFINITY;
     double highM = -INFINITY;
+    double sumM = 0.0;
+    size_t withData = 0;
     double slopeEastWest = 0.0;    // |Δh| per metre between horizontal neighbours
     double slopeNorthSouth = 0.0;  // |Δh| per metre between vertical neighbours
     const int cols = grid_.columns;
@@ -66,6 +68,8 @@ void Terrain::ComputeStatistics()
                 continue;
             lowM = std::min<double>(lowM, h);
             highM = std::max<double>(highM, h);
+            sumM += h;
+            ++withData;
             if (c + 1 < cols && std::isfinite(row[c + 1]))
                 steepestEW = std::max(steepestEW, std::fabs(row[c + 1] - h));
             if (below != nullptr && std::isfinite(below[c]))
@@ -78,6 +82,7 @@ void Terrain::ComputeStatistics()
         throw TerrainError("地形文件“" + name_ + "”无法使用：所有采样点都是无数据值");
     minElevationM_ = lowM;
     maxElevationM_ = highM;
+    meanElevationM_ = sumM / static_cast<double>(withData);
     // Within a bilinear cell each partial derivative is a blend of the two edge slopes.
     maxSlope_ = std::hypot(slopeEastWest, slopeNorthSouth);
     const double midLatDeg = LatitudeOfRowDeg(0.5 * (grid_.rows - 1));

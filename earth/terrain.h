@@ -73,6 +73,8 @@ public:
     // Lowest and highest sample with data (metres).
     double MinElevationM() const { return minElevationM_; }
     double MaxElevationM() const { return maxElevationM_; }
+    // Mean of the samples with data (metres).
+    double MeanElevationM() const { return meanElevationM_; }
 
     // An upper bound of the surface's slope (metres of height per metre on the ground),
     // taken over every pair of neighbouring samples with data. The bilinear surface never
@@ -94,6 +96,7 @@ private:
     bool synthetic_ = false;
     double minElevationM_ = 0.0;
     double maxElevationM_ = 0.0;
+    double meanElevationM_ = 0.0;
     double maxSlope_ = 0.0;
     double cellSizeM_ = 0.0;
 };

@@ -80,6 +80,18 @@ IPointOnTerrainGE TerrainApplication::GetPointOnTerrainFromScreenCoords(double s
     return {result.hit->latDeg, result.hit->lonDeg, result.hit->elevationM};
 }
 
+IPointOnTerrainGE TerrainApplication::GetGroundFromScreenCoords(double sx, double sy)
+{
+    try {
+        return GetPointOnTerrainFromScreenCoords(sx, sy);
+    } catch (const NoTerrainError&) {
+        const auto ground = scene_.PickMeanLevel(sx, sy, ViewSize());
+        if (!ground)
+            throw;
+        return {ground->latDeg, ground->lonDeg, ground->heightM};
+    }
+}
+
 void TerrainApplication::SetTerrainSource(const TerrainSource& source)
 {
     scene_.SetTerrain(LoadTerrain(source));

@@ -51,6 +51,7 @@ public:
     // shown counts with the main window's size (800 × 600 unless resized). Throws
     // EarthError when the ray meets no terrain.
     IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) override;
+    IPointOnTerrainGE GetGroundFromScreenCoords(double sx, double sy) override;
 
     // Shows another terrain. Throws TerrainError, keeping the current terrain, when the
     // source cannot be read. Reading a large model blocks for a while.

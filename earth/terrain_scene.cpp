@@ -88,6 +88,19 @@ RayCastResult TerrainScene::Pick(double sx, double sy, QSize viewPx) const
     return CastRay(*terrain_, MakeCamera(viewPx).RayThrough(sx, sy));
 }
 
+std::optional<Geodetic> TerrainScene::PickMeanLevel(double sx, double sy, QSize viewPx) const
+{
+    const Ray ray = MakeCamera(viewPx).RayThrough(sx, sy);
+    const double levelM = terrain_->MeanElevationM();
+    const auto span = RayInsideRaisedEllipsoid(ray, levelM);
+    if (!span || span->farM <= 0.0)
+        return std::nullopt;
+    // A camera below the level (under a deep valley's rim) sees it from inside.
+    Geodetic ground = GeodeticFromEcef(ray.At(span->nearM > 0.0 ? span->nearM : span->farM));
+    ground.heightM = levelM;
+    return ground;
+}
+
 QImage TerrainScene::Render(QSize viewPx)
 {
     return renderer_->Render(MakeCamera(viewPx));

@@ -47,6 +47,9 @@ public:
 
     // The terrain under the normalised view point (sx, sy) of a view of the given size.
     RayCastResult Pick(double sx, double sy, QSize viewPx) const;
+    // Where the ray through (sx, sy) meets the ellipsoid raised to the terrain's mean
+    // elevation, or nothing when it passes above it (sky).
+    std::optional<Geodetic> PickMeanLevel(double sx, double sy, QSize viewPx) const;
 
     // A frame of the view; the renderer keeps the surface buffers of the last one.
     QImage Render(QSize viewPx);

@@ -72,6 +72,7 @@ private slots:
     void goesToTheViewAndSavesItAtClose();
     void changesTheTerrainSource();
     void refusesADemItCannotRead();
+    void samplesTheViewThatFramesANewDem();
     void sampledAndExportedHeightsMatchGdal();
 };
 
@@ -161,6 +162,38 @@ void TerrainViewerTest::refusesADemItCannotRead()
     v.dialogs.messages.clear();
     QTest::mouseClick(w->Button7, Qt::LeftButton);
     QVERIFY(v.dialogs.messages.empty());
+}
+
+// A DEM is shown whole, so the edges of the view lie beyond it, and here the centre
+// of the view lies on a hole: the view is measured all the same, and the grid points
+// without terrain are skipped and counted.
+void TerrainViewerTest::samplesTheViewThatFramesANewDem()
+{
+    ViewerWindow v;
+    auto* w = v.window.get();
+    QTemporaryDir demDir;
+    const QString dem = demDir.filePath(QStringLiteral("holed.asc"));
+    QFile file(dem);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("ncols 5\nnrows 5\nxllcorner 113.5\nyllcorner 33.2\ncellsize 0.01\nNODATA_value -9999\n"
+               "10 20 30 20 10\n20 40 60 40 20\n30 60 -9999 60 30\n20 40 60 40 20\n10 20 30 20 10\n");
+    file.close();
+    QFile::copy(QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.prj"), demDir.filePath(QStringLiteral("holed.prj")));
+    v.dialogs.filePaths.push_back(dem);
+    v.Trigger(w->MSet, QStringLiteral("地形数据文件..."));
+    w->EditLL->setText(QStringLiteral("114"));
+    w->EditPd->setText(QStringLiteral("100"));
+    v.Trigger(w->MData, QStringLiteral("自动采集"));
+    QVERIFY2(v.dialogs.messages.empty(), qPrintable(v.dialogs.MessageTexts().join('\n')));
+    // The view spans the DEM's 0.04° of longitude (3.7 km) and more.
+    QVERIFY2(w->EditDy->text().toDouble() > 3700.0, qPrintable(w->EditDy->text()));
+    QTest::mouseClick(w->Button5, Qt::LeftButton);
+    QCOMPARE(v.dialogs.messages.size(), std::size_t{1});
+    const QString done = v.dialogs.messages[0].text;
+    const int rows = w->PointTable()->DataRowCount();
+    const int skipped = done.section(QStringLiteral("有"), 1).section(QStringLiteral("个点"), 0, 0).toInt();
+    QVERIFY2(rows > 0 && skipped > 0, qPrintable(done));
+    QCOMPARE(rows + skipped, w->EditPn->text().toInt());
 }
 
 // Reads the export (name, description, Y, X, H), takes each point back to latitude and
