@@ -11,7 +11,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -26,7 +25,6 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace keldarn::app {
@@ -70,7 +68,6 @@ MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs)
     };
     env.versionInfo = CompiledVersionInfo;
     env.helpPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help.html"));
-    env.openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     return env;
 }
 
@@ -103,6 +100,7 @@ void TFormMain::BuildLayout()
     BuildToolBar();
     BuildPages();
     BuildPointTable();
+    NameControls();
     auto* optionLayout = new QVBoxLayout(PanelOption);
     optionLayout->setContentsMargins(1, 1, 1, 1);
     optionLayout->setSpacing(0);
@@ -249,6 +247,7 @@ void TFormMain::ConnectCommands()
     MConvert->addSeparator();
     item(MConvert, QStringLiteral("新建CAD图形"), &TFormMain::MNewDrawingClick);
     item(MConvert, QStringLiteral("打开DXF图形..."), &TFormMain::MOpenDxfClick);
+    item(MConvert, QStringLiteral("显示CAD图形窗口"), &TFormMain::MShowDrawingClick);
     item(MHelp, QStringLiteral("帮助文档"), &TFormMain::MHelpClick);
     item(MHelp, QStringLiteral("关于..."), &TFormMain::MAboutClick);
 
@@ -276,17 +275,23 @@ void TFormMain::LoadSettingsIntoFields()
 {
     const StoredSettings stored = LoadSettings(env_.settingsPath);
     const auto put = [](QLineEdit* field, const std::string& text) { field->setText(QString::fromStdString(text)); };
-    put(EditFLat, stored.view.latitude);
-    put(EditFLng, stored.view.longitude);
-    put(EditFAlt, stored.view.altitude);
-    put(EditRange, stored.view.range);
-    put(EditTilt, stored.view.tilt);
-    put(EditAzi, stored.view.azimuth);
+    ShowViewInFields(stored.view);
     put(EditXdis, stored.params.xdis);
     put(EditYdis, stored.params.ydis);
     put(EditRot, stored.params.rot);
     put(EditSca, stored.params.sca);
     put(EditHdis, stored.params.hdis);
+}
+
+void TFormMain::ShowViewInFields(const ViewSettingsText& view)
+{
+    const auto put = [](QLineEdit* field, const std::string& text) { field->setText(QString::fromStdString(text)); };
+    put(EditFLat, view.latitude);
+    put(EditFLng, view.longitude);
+    put(EditFAlt, view.altitude);
+    put(EditRange, view.range);
+    put(EditTilt, view.tilt);
+    put(EditAzi, view.azimuth);
 }
 
 std::filesystem::path TFormMain::JournalPath() const

@@ -50,12 +50,20 @@ void TFormMain::MNewDrawingClick()
 void TFormMain::MOpenDxfClick()
 {
     OpenDialog1.title = QStringLiteral("打开DXF图形");
-    OpenDialog1.filter = QStringLiteral("DXF files (*.dxf)|*.dxf|All files (*.*)|*.*");
+    OpenDialog1.filter = QStringLiteral("DXF图形文件 (*.dxf)|*.dxf|所有文件 (*.*)|*.*");
     OpenDialog1.defaultSuffix.clear();
     OpenDialog1.fileName.clear();
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
     if (!path.isEmpty())
         drawingHost_->OpenDxf(path, this);
+}
+
+void TFormMain::MShowDrawingClick()
+{
+    if (cad::IAcadApplication* drawing = env_.attachCad())
+        drawing->SetVisible(true);
+    else
+        drawingHost_->OpenNewDrawing(this);
 }
 
 cad::IAcadApplication* TFormMain::AttachCad()
@@ -88,6 +96,9 @@ void TFormMain::MKMLtoCADClick()
     cad::DrawKmlFile(path.toStdString(), L0, CurrentTransform(), textHeight, modelSpace);
     env_.dialogs->ShowMessage(this, QStringLiteral("绘图结束，请切换到CAD窗口查看结果。"), windowTitle(),
                               MessageIcon::Information);
+    // The message was shown over the main window; the drawing comes to the front after it.
+    if (cad::IAcadApplication* drawing = env_.attachCad())
+        drawing->SetVisible(true);
 }
 
 void TFormMain::MCADtoKMLClick()

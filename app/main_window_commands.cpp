@@ -2,6 +2,7 @@
 // pages, help and About.
 
 #include "app/about_box.h"
+#include "app/help_window.h"
 #include "app/main_window.h"
 #include "app/parameter_import.h"
 #include "geodesy/gauss_kruger.h"
@@ -105,9 +106,9 @@ void TFormMain::Button9Click()
 
 void TFormMain::MHelpClick()
 {
-    // The desktop handler reports a missing file itself; the program adds no message.
-    if (env_.openDocument)
-        env_.openDocument(env_.helpPath);
+    if (helpWindow_ == nullptr)
+        helpWindow_ = new HelpWindow(this);
+    helpWindow_->ShowGuide(env_.helpPath);
 }
 
 void TFormMain::MAboutClick()

@@ -11,6 +11,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QToolButton>
+
+#include <utility>
 
 namespace keldarn::app {
 
@@ -86,6 +89,37 @@ void TFormMain::BuildPages()
                           BuildPageAdd(), BuildPageOut()})
         Notebook1->addWidget(page);
     Notebook1->setCurrentWidget(PageMap);
+}
+
+void TFormMain::NameControls()
+{
+    const std::pair<QWidget*, const char*> controls[] = {
+#define KELDARN_CONTROL(member) {member, #member}
+        KELDARN_CONTROL(FileButton), KELDARN_CONTROL(DataButton), KELDARN_CONTROL(SetButton),
+        KELDARN_CONTROL(ConvertButton), KELDARN_CONTROL(HelpButton), KELDARN_CONTROL(Notebook1),
+        KELDARN_CONTROL(EditFLat), KELDARN_CONTROL(EditFLng), KELDARN_CONTROL(EditRange),
+        KELDARN_CONTROL(EditFAlt), KELDARN_CONTROL(EditTilt), KELDARN_CONTROL(EditAzi),
+        KELDARN_CONTROL(Button9), KELDARN_CONTROL(Button10), KELDARN_CONTROL(StaticText5),
+        KELDARN_CONTROL(StaticText4), KELDARN_CONTROL(EditLo), KELDARN_CONTROL(EditLL),
+        KELDARN_CONTROL(Button7), KELDARN_CONTROL(Button4), KELDARN_CONTROL(EditXdis),
+        KELDARN_CONTROL(EditYdis), KELDARN_CONTROL(EditRot), KELDARN_CONTROL(EditSca),
+        KELDARN_CONTROL(EditHdis), KELDARN_CONTROL(Button12), KELDARN_CONTROL(Button11),
+        KELDARN_CONTROL(StaticText2), KELDARN_CONTROL(EditDx), KELDARN_CONTROL(EditHpi),
+        KELDARN_CONTROL(EditDy), KELDARN_CONTROL(EditWpi), KELDARN_CONTROL(EditPd),
+        KELDARN_CONTROL(EditPn), KELDARN_CONTROL(Button8), KELDARN_CONTROL(Button5),
+        KELDARN_CONTROL(EditNam), KELDARN_CONTROL(EditDec), KELDARN_CONTROL(EditX),
+        KELDARN_CONTROL(EditY), KELDARN_CONTROL(EditH), KELDARN_CONTROL(StaticText1),
+        KELDARN_CONTROL(Button6), KELDARN_CONTROL(Button3), KELDARN_CONTROL(EditNam1),
+        KELDARN_CONTROL(EditDec1), KELDARN_CONTROL(EditLat), KELDARN_CONTROL(EditLon),
+        KELDARN_CONTROL(EditH1), KELDARN_CONTROL(StaticText3), KELDARN_CONTROL(Button1),
+        KELDARN_CONTROL(ListBox1), KELDARN_CONTROL(ListBox2), KELDARN_CONTROL(SpeedButton1),
+        KELDARN_CONTROL(SpeedButton2), KELDARN_CONTROL(SpeedButton5), KELDARN_CONTROL(SpeedButton6),
+        KELDARN_CONTROL(SpeedButton3), KELDARN_CONTROL(SpeedButton4), KELDARN_CONTROL(MaskEditFgf),
+        KELDARN_CONTROL(Button2),
+#undef KELDARN_CONTROL
+    };
+    for (const auto& [widget, name] : controls)
+        widget->setObjectName(QString::fromLatin1(name));
 }
 
 QWidget* TFormMain::BuildPageMap()

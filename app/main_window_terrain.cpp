@@ -40,10 +40,21 @@ void TFormMain::SetTerrainSource(const std::string& path)
         ShowInfo(QStringLiteral("地形视图没有启动，无法更换地形数据。"));
         return;
     }
-    // A source that cannot be read leaves the terrain in use as it was.
-    terrainViewer->SetTerrainSource(earth::TerrainSource{path});
+    StatusBar1->setText(QStringLiteral("正在读取地形数据，请等待..."));
+    StatusBar1->repaint();
+    try {
+        // A source that cannot be read leaves the terrain in use as it was.
+        terrainViewer->SetTerrainSource(earth::TerrainSource{path});
+    } catch (...) {
+        StatusBar1->clear();
+        throw;
+    }
     const earth::Terrain& terrain = terrainViewer->CurrentTerrain();
     ShowWholeTerrain(*terrainViewer, terrain);
+    // The map page shows the view the terrain is seen in now, so that "前往" stays on it.
+    if (const auto camera = terrainViewer->GetCamera(true))
+        ShowViewInFields(FormatCamera({camera->FocusPointLatitude, camera->FocusPointLongitude,
+                                       camera->FocusPointAltitude, camera->Range, camera->Tilt, camera->Azimuth}));
     StatusBar1->setText(QStringLiteral("地形数据：") + QString::fromStdString(terrain.Name()));
     SaveTerrainSource(env_.settingsPath, path);
 }
@@ -51,8 +62,8 @@ void TFormMain::SetTerrainSource(const std::string& path)
 void TFormMain::MTerrainFileClick()
 {
     OpenDialog1.title = QStringLiteral("打开DEM地形文件");
-    OpenDialog1.filter = QStringLiteral("DEM files (*.tif *.tiff *.hgt *.asc *.vrt *.img *.dem)|"
-                                        "*.tif;*.tiff;*.hgt;*.asc;*.vrt;*.img;*.dem|All files (*.*)|*.*");
+    OpenDialog1.filter = QStringLiteral("DEM地形文件 (*.tif *.tiff *.hgt *.asc *.vrt *.img *.dem)|"
+                                        "*.tif;*.tiff;*.hgt;*.asc;*.vrt;*.img;*.dem|所有文件 (*.*)|*.*");
     OpenDialog1.defaultSuffix.clear();
     OpenDialog1.fileName.clear();
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);

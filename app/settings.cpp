@@ -39,14 +39,6 @@ constexpr FourParamKey kFourParamKeys[] = {
     {"Hdis", &FourParamTexts::hdis},
 };
 
-// The camera as the file stores it: angles to 4 decimals (about 1 cm of latitude),
-// altitude and range in whole metres. Same order as kViewKeys.
-ViewSettingsText FormatCamera(const CameraValues& camera) {
-    using geodesy::FormatFixed;
-    return {FormatFixed(camera.latitudeDeg, 4), FormatFixed(camera.longitudeDeg, 4),
-            FormatFixed(camera.altitudeM, 0),   FormatFixed(camera.rangeM, 0),
-            FormatFixed(camera.tiltDeg, 4),     FormatFixed(camera.azimuthDeg, 4)};
-}
 
 void ReadInto(const ProfileFile& profile, StoredSettings& settings) {
     for (const ViewKey& key : kViewKeys) {
@@ -100,6 +92,14 @@ std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executabl
         return executableDir / kSettingsFileName;
     }
     return ConfigHome() / "keldarn" / kSettingsFileName;
+}
+
+ViewSettingsText FormatCamera(const CameraValues& camera)
+{
+    using geodesy::FormatFixed;
+    return {FormatFixed(camera.latitudeDeg, 4), FormatFixed(camera.longitudeDeg, 4),
+            FormatFixed(camera.altitudeM, 0),   FormatFixed(camera.rangeM, 0),
+            FormatFixed(camera.tiltDeg, 4),     FormatFixed(camera.azimuthDeg, 4)};
 }
 
 StoredSettings LoadSettings(const std::filesystem::path& path) {

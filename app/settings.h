@@ -51,6 +51,10 @@ struct CameraValues {
     double azimuthDeg = 0.0;
 };
 
+// The camera as the file stores it and the map page shows it: angles to 4 decimals,
+// altitude and range in whole metres.
+ViewSettingsText FormatCamera(const CameraValues& camera);
+
 // The file could not be written; what() is "Unable to write to <path>", followed on a
 // line of its own by the reason when the old file is too large to be a settings file,
 // so that the user knows why it was left alone.

@@ -51,11 +51,11 @@ DrawingDialogs DrawingDialogs::Interactive()
     };
     dialogs.chooseOpenPath = [](QWidget* owner) {
         return QFileDialog::getOpenFileName(owner, QStringLiteral("打开DXF图形"), QString(),
-                                            QStringLiteral("DXF files (*.dxf);;All files (*)"));
+                                            QStringLiteral("DXF图形文件 (*.dxf);;所有文件 (*)"));
     };
     dialogs.chooseSavePath = [](QWidget* owner, const QString& suggestedPath) {
         return QFileDialog::getSaveFileName(owner, QStringLiteral("DXF图形另存为"), suggestedPath,
-                                            QStringLiteral("DXF files (*.dxf)"));
+                                            QStringLiteral("DXF图形文件 (*.dxf)"));
     };
     return dialogs;
 }

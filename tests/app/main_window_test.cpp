@@ -2,6 +2,7 @@
 // settings file at start and at close, help and About.
 
 #include "app/about_box.h"
+#include "app/help_window.h"
 #include "app/ui_scale.h"
 #include "points/point_table_model.h"
 #include "window_fixture.h"
@@ -18,6 +19,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -118,7 +120,7 @@ void MainWindowTest::toolbarHoldsTheMenusInOrder()
     QCOMPARE(ActionTexts(f.window->MSet), (QStringList{"地图窗范围", "投影设置", "坐标转换", "-", "地形数据文件...",
                                                        "地形数据文件夹...", "使用合成演示地形"}));
     QCOMPARE(ActionTexts(f.window->MConvert),
-             (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件", "-", "新建CAD图形", "打开DXF图形..."}));
+             (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件", "-", "新建CAD图形", "打开DXF图形...", "显示CAD图形窗口"}));
     QCOMPARE(ActionTexts(f.window->MHelp), (QStringList{"帮助文档", "关于..."}));
 }
 
@@ -344,9 +346,21 @@ void MainWindowTest::helpOpensTheGuide()
 {
     WindowFixture f;
     f.dialogs.messages.clear();
-    FindAction(f.window->MHelp, QStringLiteral("帮助文档"))->trigger();
-    QCOMPARE(f.openedDocuments, QStringList{f.dir.filePath(QStringLiteral("help.html"))});
-    QVERIFY(f.dialogs.messages.empty());
+    QAction* help = FindAction(f.window->MHelp, QStringLiteral("帮助文档"));
+    help->trigger();
+    QCOMPARE(f.dialogs.MessageTexts(),
+             QStringList{QStringLiteral("找不到帮助文件“%1”。").arg(f.dir.filePath(QStringLiteral("help.html")))});
+    QVERIFY(f.window->Help() == nullptr || !f.window->Help()->isVisible());
+
+    // The guide shows in the program's own window, read afresh each time.
+    f.WriteFile(QStringLiteral("help.html"), "<html><body><p>第一版</p></body></html>");
+    help->trigger();
+    QVERIFY(f.window->Help()->isVisible());
+    QCOMPARE(f.window->Help()->Browser()->toPlainText(), QStringLiteral("第一版"));
+    f.WriteFile(QStringLiteral("help.html"), "<html><body><p>第二版</p></body></html>");
+    help->trigger();
+    QCOMPARE(f.window->Help()->Browser()->toPlainText(), QStringLiteral("第二版"));
+    QCOMPARE(f.dialogs.messages.size(), std::size_t{1});
 }
 
 void MainWindowTest::splitterKeepsOptionPanelWidth()

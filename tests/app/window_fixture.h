@@ -40,7 +40,6 @@ struct WindowFixture {
             return versionInfo;
         };
         env.helpPath = dir.filePath(QStringLiteral("help.html"));
-        env.openDocument = [this](const QString& path) { openedDocuments << path; };
         window = std::make_unique<app::TFormMain>(std::move(env));
     }
 
@@ -70,7 +69,6 @@ struct WindowFixture {
     std::optional<app::VersionInfo> versionInfo =
         app::VersionInfo{QStringLiteral("测试产品"), QStringLiteral("版权"), QStringLiteral("1.2.3"),
                          QStringLiteral("公司")};
-    QStringList openedDocuments;
     std::unique_ptr<app::TFormMain> window;
 };
 
