@@ -89,7 +89,12 @@ QString QtDialogs::GetOpenFileName(QWidget* owner, const FileDialogOptions& opti
 
 QString QtDialogs::GetExistingDirectory(QWidget* owner, const QString& title)
 {
-    return QFileDialog::getExistingDirectory(owner, title);
+    QFileDialog dialog(owner, title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 }  // namespace keldarn::app

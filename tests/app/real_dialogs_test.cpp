@@ -1,0 +1,348 @@
+// Every command that shows a message, a question or a file dialog, run with the
+// program's own dialogs and answered as a user would: with real key and mouse events on
+// the real modal window. After each, the main window must take input again.
+
+#include "app/dialogs.h"
+#include "app/help_window.h"
+#include "app/main_window.h"
+#include "cad/drawing_host.h"
+#include "cad/drawing_canvas.h"
+#include "cad/drawing_window.h"
+#include "earth/terrain_application.h"
+#include "points/point_table_model.h"
+#include "real_user.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QtTest>
+
+using keldarn::testing::RealUser;
+
+namespace {
+
+// The main window as the program builds it, with the production dialogs, on the
+// demonstration terrain or without a viewer, in a scratch folder.
+struct RealWindow {
+    // folder: where settings and journal lie; a scratch folder of its own when empty.
+    // user: who answers the windows shown while the window is built; one of its own when
+    // none is given.
+    explicit RealWindow(bool withViewer = true, const QString& folder = {}, RealUser* user = nullptr)
+        : folder_(folder.isEmpty() ? dir.path() : folder)
+    {
+        keldarn::app::MainWindowEnvironment env;
+        env.settingsPath = Path(QStringLiteral("Keldarn.ini")).toStdString();
+        env.dialogs = &dialogs;
+        if (withViewer)
+            env.createViewer = [] { return keldarn::earth::CreateTerrainApplication({}); };
+        env.versionInfo = [] {
+            return keldarn::app::VersionInfo{QStringLiteral("产品"), QStringLiteral("版权"), QStringLiteral("1.0"),
+                                             QStringLiteral("公司")};
+        };
+        env.helpPath = Path(QStringLiteral("help.html"));
+        // Without a viewer the window says so while it is built.
+        RealUser own;
+        RealUser& starting = user ? *user : own;
+        if (!withViewer)
+            starting.First(RealUser::Press(Qt::Key_Return));
+        window = std::make_unique<keldarn::app::TFormMain>(std::move(env));
+        QVERIFY2(starting.stuck.isEmpty(), qPrintable(starting.stuck.join('|')));
+        window->resize(1000, 600);
+        window->show();
+        window->activateWindow();
+    }
+
+    QString Path(const QString& name) const { return QDir(folder_).filePath(name); }
+    QString Write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile file(Path(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return file.fileName();
+    }
+    void Trigger(QMenu* menu, const QString& text) const
+    {
+        for (QAction* action : menu->actions())
+            if (action->text() == text)
+                return action->trigger();
+        QFAIL(qPrintable(QStringLiteral("no menu item ") + text));
+    }
+    int Rows() const { return window->PointTable()->DataRowCount(); }
+
+    QTemporaryDir dir;
+    QString folder_;
+    keldarn::app::QtDialogs dialogs;
+    std::unique_ptr<keldarn::app::TFormMain> window;
+};
+
+// The window takes typed keys and real clicks again: typing changes a field, and real
+// clicks on >> and << move the export fields between the lists.
+void CheckTakesInput(RealWindow& w)
+{
+    QLineEdit* spacing = w.window->EditPd;
+    QTest::mouseClick(spacing, Qt::LeftButton);
+    spacing->selectAll();
+    QTest::keyClicks(spacing, QStringLiteral("777"));
+    QCOMPARE(spacing->text(), QStringLiteral("777"));
+    w.window->MOutClick();
+    QTest::mouseClick(w.window->SpeedButton5, Qt::LeftButton);
+    QCOMPARE(w.window->ListBox2->count(), 0);
+    QTest::mouseClick(w.window->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(w.window->ListBox2->count(), 5);
+}
+
+const QString kOk = QStringLiteral("OK");  // Qt's own buttons speak English without translations
+
+}  // namespace
+
+class RealDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void samplingEndMessageCloses_data();
+    void samplingEndMessageCloses();
+    void checksAndErrorsAreShown();
+    void exportWritesTheChosenFile();
+    void terrainFromFileAndFolder();
+    void drawingConversions();
+    void aboutAndHelp();
+    void recoveryQuestionAtStart();
+};
+
+void RealDialogsTest::samplingEndMessageCloses_data()
+{
+    QTest::addColumn<int>("way");
+    QTest::newRow("Enter") << 0;
+    QTest::newRow("Esc") << 1;
+    QTest::newRow("click OK") << 2;
+    QTest::newRow("close the window") << 3;
+}
+
+void RealDialogsTest::samplingEndMessageCloses()
+{
+    QFETCH(int, way);
+    const RealUser::Answer answers[] = {RealUser::Press(Qt::Key_Return), RealUser::Press(Qt::Key_Escape),
+                                        RealUser::Click(kOk), RealUser::CloseWindow()};
+    RealWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    w.window->EditLL->setText(QStringLiteral("114"));
+    w.window->EditPd->setText(QStringLiteral("400"));
+    QTest::mouseClick(w.window->Button8, Qt::LeftButton);
+    QVERIFY(w.window->EditPn->text().toInt() > 4);
+
+    RealUser user;
+    user.Then(answers[way]);
+    QTest::mouseClick(w.window->Button5, Qt::LeftButton);
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QCOMPARE(user.seen.size(), 1);
+    QVERIFY(user.seen[0].startsWith(QStringLiteral("数据采集结束，用时")));
+    QCOMPARE(w.Rows(), w.window->EditPn->text().toInt());
+    QCOMPARE(w.window->StatusBar1->text(), QString());
+    CheckTakesInput(w);
+}
+
+void RealDialogsTest::checksAndErrorsAreShown()
+{
+    RealWindow w;
+    RealUser user;
+    user.Then(RealUser::Press(Qt::Key_Return))   // no central meridian
+        .Then(RealUser::Press(Qt::Key_Escape))   // a spacing that is no number
+        .Then(RealUser::Click(kOk))              // the view looks into the sky
+        .Then(RealUser::Press(Qt::Key_Return));  // no drawing window
+    QTest::mouseClick(w.window->Button5, Qt::LeftButton);
+    w.window->EditPd->setText(QStringLiteral("x"));
+    QTest::mouseClick(w.window->Button8, Qt::LeftButton);
+    w.window->EditTilt->setText(QStringLiteral("85"));
+    QTest::mouseClick(w.window->Button9, Qt::LeftButton);
+    QTest::mouseClick(w.window->Button8, Qt::LeftButton);
+    w.window->EditLL->setText(QStringLiteral("114"));
+    w.Trigger(w.window->MConvert, QStringLiteral("KML文件转为CAD图形"));
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QCOMPARE(user.seen.size(), 4);
+    QCOMPARE(user.seen[0], QStringLiteral("中央子午线没有设置！"));
+    QCOMPARE(user.seen[1], QStringLiteral("'x' is not a valid floating point value"));
+    QVERIFY2(user.seen[2].contains(QStringLiteral("天空")), qPrintable(user.seen[2]));
+    QCOMPARE(user.seen[3], QStringLiteral("AutoCAD尚未打开！"));
+    w.window->EditPd->setText(QStringLiteral("50"));
+    w.window->EditTilt->setText(QStringLiteral("0"));
+    QTest::mouseClick(w.window->Button9, Qt::LeftButton);
+    CheckTakesInput(w);
+}
+
+void RealDialogsTest::exportWritesTheChosenFile()
+{
+    RealWindow w(false);
+    w.window->EditNam1->setText(QStringLiteral("K1"));
+    w.window->EditLL->setText(QStringLiteral("114"));
+    w.window->EditLat->setText(QStringLiteral("33.27"));
+    w.window->EditLon->setText(QStringLiteral("113.55"));
+    w.window->EditH1->setText(QStringLiteral("85.12"));
+    QTest::mouseClick(w.window->Button1, Qt::LeftButton);
+    QCOMPARE(w.Rows(), 1);
+    QTest::mouseClick(w.window->SpeedButton1, Qt::LeftButton);
+
+    const QString path = w.Path(QStringLiteral("points.dat"));
+    RealUser user;
+    user.Then(RealUser::TypeFileName(path))
+        .Then(RealUser::Press(Qt::Key_Return))  // 数据导出完毕！
+        .Then(RealUser::TypeFileName(path))
+        .Then(RealUser::Click(QStringLiteral("否")))  // keep the file
+        .Then(RealUser::TypeFileName(path))
+        .Then(RealUser::Click(QStringLiteral("是")))
+        .Then(RealUser::CloseWindow());
+    for (int run = 0; run < 3; ++run)
+        QTest::mouseClick(w.window->Button2, Qt::LeftButton);
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY(user.AllAnswered());
+    QCOMPARE(user.seen[1], QStringLiteral("数据导出完毕！"));
+    QCOMPARE(user.seen[3], QStringLiteral("文件已存在,覆盖吗?"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY2(bytes.startsWith("K1,") && bytes.endsWith(",85.120\r\n") && bytes.count("\r\n") == 1,
+             bytes.constData());
+    QCOMPARE(w.window->ProgressBar1->value(), 0);
+}
+
+void RealDialogsTest::terrainFromFileAndFolder()
+{
+    RealWindow w;
+    const QString dem = QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.asc");
+    const QString folder = w.Path(QStringLiteral("tiles"));
+    QDir().mkpath(folder);
+    QFile::copy(dem, folder + QStringLiteral("/a.asc"));
+    QFile::copy(QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.prj"), folder + QStringLiteral("/a.prj"));
+    const QString notADem = w.Write(QStringLiteral("bad.tif"), "no raster");
+
+    RealUser user;
+    user.Then(RealUser::TypeFileName(notADem))
+        .Then(RealUser::Press(Qt::Key_Return))  // the reader's message
+        .Then(RealUser::TypeFileName(dem))
+        .Then(RealUser::TypeFileName(folder));
+    w.Trigger(w.window->MSet, QStringLiteral("地形数据文件..."));
+    w.Trigger(w.window->MSet, QStringLiteral("地形数据文件..."));
+    const QStringList viewAfterFile{w.window->EditFLat->text(), w.window->EditFLng->text()};
+    w.window->EditFLat->setText(QStringLiteral("33.2677"));
+    w.Trigger(w.window->MSet, QStringLiteral("地形数据文件夹..."));
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY(user.AllAnswered());
+    QVERIFY2(user.seen[1].contains(QStringLiteral("bad.tif")), qPrintable(user.seen[1]));
+    // The map page shows the view that frames the DEM, whose samples lie at 33.205–33.225 N
+    // and 113.505–113.535 E.
+    QCOMPARE(viewAfterFile, (QStringList{QStringLiteral("33.2150"), QStringLiteral("113.5200")}));
+    QCOMPARE(w.window->EditFLat->text(), QStringLiteral("33.2150"));
+    QVERIFY(w.window->StatusBar1->text().startsWith(QStringLiteral("地形数据：")));
+    CheckTakesInput(w);
+}
+
+void RealDialogsTest::drawingConversions()
+{
+    RealWindow w(false);
+    w.window->EditLL->setText(QStringLiteral("114"));
+    w.Trigger(w.window->MConvert, QStringLiteral("新建CAD图形"));
+    keldarn::cad::DrawingWindow* drawing = w.window->DrawingHost()->Window();
+    QVERIFY(drawing != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(drawing));
+
+    const QString kmlIn = QStringLiteral(KELDARN_TEST_DATA_DIR "/kml/google_earth_export.kml");
+    const QString kmlOut = w.Path(QStringLiteral("out.kml"));
+    RealUser user;
+    user.Then(RealUser::TypeFileName(kmlIn)).Then(RealUser::Press(Qt::Key_Return));
+    w.window->activateWindow();
+    w.Trigger(w.window->MConvert, QStringLiteral("KML文件转为CAD图形"));
+    QCOMPARE(user.seen.value(1), QStringLiteral("绘图结束，请切换到CAD窗口查看结果。"));
+    QVERIFY(drawing->Document().Model().Texts().size() > 0);
+    // The drawing comes to the front once the message is closed.
+    QTRY_COMPARE(QApplication::activeWindow(), drawing);
+
+    // Drawing to KML: the user drags a window over the whole drawing and presses Enter.
+    user.Then(RealUser::TypeFileName(kmlOut)).Then(RealUser::Click(kOk));
+    QTimer::singleShot(300, drawing, [drawing] {
+        QWidget* canvas = &drawing->Canvas();
+        const QRect area = canvas->rect().adjusted(2, 2, -2, -2);
+        QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, area.topLeft());
+        QTest::mouseMove(canvas, area.center());
+        QTest::mouseMove(canvas, area.bottomRight());
+        QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, area.bottomRight());
+        QTest::keyClick(canvas, Qt::Key_Return);
+    });
+    w.Trigger(w.window->MConvert, QStringLiteral("CAD图形转为KML文件"));
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY(user.AllAnswered());
+    QVERIFY2(user.seen.value(3).startsWith(QStringLiteral("图形转换完毕")), qPrintable(user.seen.join('|')));
+    QFile out(kmlOut);
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QVERIFY(out.readAll().contains("<Placemark>"));
+
+    // 显示CAD图形窗口 brings the open drawing to the front, or opens one.
+    w.window->activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), w.window.get());
+    w.Trigger(w.window->MConvert, QStringLiteral("显示CAD图形窗口"));
+    QTRY_COMPARE(QApplication::activeWindow(), drawing);
+}
+
+void RealDialogsTest::aboutAndHelp()
+{
+    RealWindow w(false);
+    RealUser user;
+    user.Then(RealUser::Press(Qt::Key_Escape)).Then(RealUser::Press(Qt::Key_Return));
+    w.Trigger(w.window->MHelp, QStringLiteral("关于..."));
+    // Without the guide the user is told where it was looked for.
+    w.Trigger(w.window->MHelp, QStringLiteral("帮助文档"));
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QCOMPARE(user.seen.size(), 2);
+    QCOMPARE(user.seen[0], QStringLiteral("关于..."));
+    QVERIFY(user.seen[1].contains(w.Path(QStringLiteral("help.html"))));
+
+    w.Write(QStringLiteral("help.html"),
+            "<html><body><h1>使用说明</h1><p><a href=\"#export\">导出</a></p>"
+            "<p style=\"margin-top:3000px\"><a name=\"export\"></a>导出数据</p></body></html>");
+    w.Trigger(w.window->MHelp, QStringLiteral("帮助文档"));
+    keldarn::app::HelpWindow* help = w.window->Help();
+    QVERIFY(help != nullptr && help->isVisible());
+    QVERIFY(help->Browser()->toPlainText().startsWith(QStringLiteral("使用说明")));
+    // A link inside the guide is followed in the window.
+    help->Browser()->setSource(help->Browser()->source().resolved(QUrl(QStringLiteral("#export"))));
+    QCOMPARE(help->Browser()->source().fragment(), QStringLiteral("export"));
+    QVERIFY(help->Browser()->verticalScrollBar()->value() > 0);
+    help->close();
+    CheckTakesInput(w);
+}
+
+void RealDialogsTest::recoveryQuestionAtStart()
+{
+    QTemporaryDir scratch;
+    const QString journal = scratch.filePath(QStringLiteral("Keldarn.journal"));
+    const QString kept = scratch.filePath(QStringLiteral("kept.journal"));
+    {
+        RealWindow first(false, scratch.path());
+        first.window->EditNam1->setText(QStringLiteral("P1"));
+        first.window->EditLL->setText(QStringLiteral("114"));
+        first.window->EditLat->setText(QStringLiteral("33"));
+        first.window->EditLon->setText(QStringLiteral("114"));
+        first.window->EditH1->setText(QStringLiteral("1"));
+        QTest::mouseClick(first.window->Button1, Qt::LeftButton);
+        // What a run that never ended normally leaves behind.
+        QVERIFY(QFile::copy(journal, kept));
+    }
+    QFile::remove(journal);
+    QVERIFY(QFile::copy(kept, journal));
+    RealUser user;
+    user.Then(RealUser::Click(QStringLiteral("是")));
+    RealWindow second(false, scratch.path(), &user);
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QCOMPARE(user.seen.value(1), QStringLiteral("上次程序没有正常退出。恢复上次未正常退出时的点表数据（1个点）？"));
+    QCOMPARE(second.Rows(), 1);
+    CheckTakesInput(second);
+}
+
+QTEST_MAIN(RealDialogsTest)
+#include "real_dialogs_test.moc"
