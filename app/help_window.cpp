@@ -14,7 +14,7 @@ namespace keldarn::app {
 HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window)
 {
     setObjectName(QStringLiteral("HelpWindow"));
-    setWindowTitle(QStringLiteral("Keldarn 帮助"));
+    setWindowTitle(QStringLiteral("帮助"));  // the program's name follows, as in every window
     browser_ = new QTextBrowser(this);
     browser_->setObjectName(QStringLiteral("HelpBrowser"));
     browser_->setOpenExternalLinks(true);
@@ -35,10 +35,14 @@ void HelpWindow::ShowGuide(const QString& path)
         browser_->reload();
     else
         browser_->setSource(url);
-    if (isMinimized())
+    if (isMinimized()) {
         showNormal();
-    else
+    } else if (!isVisible()) {
+        // Over the middle of the main window, where the user is looking.
+        if (const QWidget* owner = parentWidget())
+            move(owner->frameGeometry().center() - rect().center());
         show();
+    }
     raise();
     activateWindow();
 }

@@ -122,13 +122,17 @@ void TFormMain::MCADtoKMLClick()
         return;
 
     application->SetVisible(true);
-    cad::IAcadDocument& document = application->ActiveDocument();
-    cad::IAcadSelectionSet& selection = document.SelectionSets().Add("ssObj");
-    SelectionSetGuard guard(selection);
-    selection.SelectOnScreen(kFilterTypes, kFilterData);
-    if (selection.Count() == 0)
-        return;
-    cad::WriteKmlFromSelection(selection, L0, CurrentTransform(), path.toStdString());
+    {
+        // The selection set, which keeps the drawing window's own commands locked, is gone
+        // before the message shows.
+        cad::IAcadDocument& document = application->ActiveDocument();
+        cad::IAcadSelectionSet& selection = document.SelectionSets().Add("ssObj");
+        SelectionSetGuard guard(selection);
+        selection.SelectOnScreen(kFilterTypes, kFilterData);
+        if (selection.Count() == 0)
+            return;
+        cad::WriteKmlFromSelection(selection, L0, CurrentTransform(), path.toStdString());
+    }
     env_.dialogs->ShowMessage(this, QStringLiteral("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。"),
                               windowTitle(), MessageIcon::Information);
 }
