@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev libgl-dev libgdal-dev libgeographiclib-dev libexpat1-dev libzip-dev libdxflib-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
+  # the end-to-end test (tests/e2e): a window manager, X input and screenshots
+  openbox xdotool imagemagick
   # fuzzing (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes
   clang libclang-rt-14-dev
   # independent oracles used by the tests
