@@ -50,13 +50,15 @@ struct ViewerWindow {
 
 // A 5 × 5 grid of 0.01° cells with data everywhere, its samples from 113.505 to
 // 113.545 E and 33.205 to 33.245 N; the projection file comes with the test data.
-QString WriteDem(const QTemporaryDir& dir)
+// centreM: the height of the middle sample; NODATA (-9999) makes a hole there.
+QString WriteDem(const QTemporaryDir& dir, const char* centreM = "90")
 {
     const QString path = dir.filePath(QStringLiteral("hill.asc"));
     QFile dem(path);
     dem.open(QIODevice::WriteOnly);
-    dem.write("ncols 5\nnrows 5\nxllcorner 113.5\nyllcorner 33.2\ncellsize 0.01\n"
-              "10 20 30 20 10\n20 40 60 40 20\n30 60 90 60 30\n20 40 60 40 20\n10 20 30 20 10\n");
+    dem.write(QByteArray("ncols 5\nnrows 5\nxllcorner 113.5\nyllcorner 33.2\ncellsize 0.01\nNODATA_value -9999\n"
+                         "10 20 30 20 10\n20 40 60 40 20\n30 60 ") +
+              centreM + " 60 30\n20 40 60 40 20\n10 20 30 20 10\n");
     dem.close();
     QFile::copy(QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.prj"), dir.filePath(QStringLiteral("hill.prj")));
     return path;
@@ -172,13 +174,7 @@ void TerrainViewerTest::samplesTheViewThatFramesANewDem()
     ViewerWindow v;
     auto* w = v.window.get();
     QTemporaryDir demDir;
-    const QString dem = demDir.filePath(QStringLiteral("holed.asc"));
-    QFile file(dem);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("ncols 5\nnrows 5\nxllcorner 113.5\nyllcorner 33.2\ncellsize 0.01\nNODATA_value -9999\n"
-               "10 20 30 20 10\n20 40 60 40 20\n30 60 -9999 60 30\n20 40 60 40 20\n10 20 30 20 10\n");
-    file.close();
-    QFile::copy(QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.prj"), demDir.filePath(QStringLiteral("holed.prj")));
+    const QString dem = WriteDem(demDir, "-9999");
     v.dialogs.filePaths.push_back(dem);
     v.Trigger(w->MSet, QStringLiteral("地形数据文件..."));
     w->EditLL->setText(QStringLiteral("114"));
