@@ -269,6 +269,20 @@ void TFormMain::ConnectCommands()
     command(Button9, &TFormMain::Button9Click);
     command(Button6, &TFormMain::Button6Click);
     command(Button5, &TFormMain::Button5Click);
+
+    // Pasted text can carry line breaks, which a settings value cannot hold: they become
+    // blanks in the field at once, and not only when the file is written at close.
+    for (QLineEdit* field : {EditXdis, EditYdis, EditRot, EditSca, EditHdis}) {
+        connect(field, &QLineEdit::textChanged, this, [this, field](const QString& text) {
+            if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+                return;
+            const int cursor = field->cursorPosition();
+            const QString flat = QString::fromStdString(LineBreaksAsBlanks(text.toStdString()));
+            field->setText(flat);  // signals once more, with nothing left to replace
+            field->setCursorPosition(qMin(cursor, static_cast<int>(flat.size())));
+            StatusBar1->setText(QStringLiteral("参数中的换行已替换为空格。"));
+        });
+    }
 }
 
 void TFormMain::LoadSettingsIntoFields()

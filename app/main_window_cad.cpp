@@ -93,9 +93,33 @@ void TFormMain::MKMLtoCADClick()
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
     if (path.isEmpty())
         return;
-    cad::DrawKmlFile(path.toStdString(), L0, CurrentTransform(), textHeight, modelSpace);
-    env_.dialogs->ShowMessage(this, QStringLiteral("绘图结束，请切换到CAD窗口查看结果。"), windowTitle(),
-                              MessageIcon::Information);
+    const cad::KmlDrawSummary summary =
+        cad::DrawKmlFile(path.toStdString(), L0, CurrentTransform(), textHeight, modelSpace);
+    const bool drawn = summary.points + summary.polylines > 0;
+    QString message = QStringLiteral("绘图结束，请切换到CAD窗口查看结果。");
+    if (!drawn) {
+        // An empty drawing is no success: say what the file held instead.
+        QString found;
+        const auto count = [&found](std::size_t n, const QString& what) {
+            if (n > 0)
+                found += (found.isEmpty() ? QString() : QStringLiteral("、")) + QString::number(n) +
+                         QStringLiteral(" 个") + what;
+        };
+        count(summary.placemarks, QStringLiteral("地标（Placemark）"));
+        count(summary.models, QStringLiteral("三维模型（Model）"));
+        count(summary.overlays, QStringLiteral("图片叠加层（Overlay）"));
+        message = found.isEmpty()
+                      ? QStringLiteral("KML文件中没有可绘制的点或线，也没有地标（Placemark）。")
+                      : QStringLiteral("KML文件中没有可绘制的点或线（文件中有：%1）。").arg(found);
+    }
+    if (summary.outsideLinks > 0)
+        message +=
+            QStringLiteral("\n有 %1 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%2")
+                .arg(QString::number(summary.outsideLinks), QString::fromStdString(summary.firstOutsideLink));
+    env_.dialogs->ShowMessage(this, message, windowTitle(),
+                              drawn ? MessageIcon::Information : MessageIcon::Warning);
+    if (!drawn)
+        return;
     // The message was shown over the main window; the drawing comes to the front after it.
     if (cad::IAcadApplication* drawing = env_.attachCad())
         drawing->SetVisible(true);
@@ -122,6 +146,7 @@ void TFormMain::MCADtoKMLClick()
         return;
 
     application->SetVisible(true);
+    cad::KmlWriteResult result;
     {
         // The selection set, which keeps the drawing window's own commands locked, is gone
         // before the message shows.
@@ -131,10 +156,15 @@ void TFormMain::MCADtoKMLClick()
         selection.SelectOnScreen(kFilterTypes, kFilterData);
         if (selection.Count() == 0)
             return;
-        cad::WriteKmlFromSelection(selection, L0, CurrentTransform(), path.toStdString());
+        // Throws, writing no file, when every entity was left out.
+        result = cad::WriteKmlFromSelection(selection, L0, CurrentTransform(), path.toStdString());
     }
-    env_.dialogs->ShowMessage(this, QStringLiteral("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。"),
-                              windowTitle(), MessageIcon::Information);
+    QString message = QStringLiteral("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。");
+    if (result.leftOut > 0)
+        message += QStringLiteral("\n有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。")
+                       .arg(result.leftOut);
+    env_.dialogs->ShowMessage(this, message, windowTitle(),
+                              result.leftOut > 0 ? MessageIcon::Warning : MessageIcon::Information);
 }
 
 }  // namespace keldarn::app

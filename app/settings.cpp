@@ -62,7 +62,7 @@ void WriteInto(ProfileFile& profile, const std::optional<CameraValues>& camera,
         }
     }
     for (const FourParamKey& key : kFourParamKeys) {
-        profile.Set(kFourParamSection, key.name, params.*key.text);
+        profile.Set(kFourParamSection, key.name, LineBreaksAsBlanks(params.*key.text));
     }
 }
 
@@ -100,6 +100,18 @@ ViewSettingsText FormatCamera(const CameraValues& camera)
     return {FormatFixed(camera.latitudeDeg, 4), FormatFixed(camera.longitudeDeg, 4),
             FormatFixed(camera.altitudeM, 0),   FormatFixed(camera.rangeM, 0),
             FormatFixed(camera.tiltDeg, 4),     FormatFixed(camera.azimuthDeg, 4)};
+}
+
+std::string LineBreaksAsBlanks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+        }
+        out += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+    }
+    return out;
 }
 
 StoredSettings LoadSettings(const std::filesystem::path& path) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace keldarn::app {
 
@@ -73,11 +74,15 @@ std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executabl
 // (ProfileFile::kMaxFileBytes, never read into memory), count as missing.
 StoredSettings LoadSettings(const std::filesystem::path& path);
 
+// `text` with each CR LF, lone CR and lone LF replaced by one blank: a profile value is
+// one line, and text pasted into a field can carry line breaks.
+std::string LineBreaksAsBlanks(std::string_view text);
+
 // Writes GEwin from the camera (when there is one) and then GEzbzh from the texts, with
-// profile semantics: only these keys change, every other line stays as it was. The
-// whole file is replaced atomically, so a failure leaves the old file untouched and
-// throws SettingsWriteError. A file that exists but cannot be read (or is too large) is
-// never replaced.
+// profile semantics: only these keys change, every other line stays as it was. A line
+// break in a text is stored as a blank (LineBreaksAsBlanks). The whole file is replaced
+// atomically, so a failure leaves the old file untouched and throws SettingsWriteError.
+// A file that exists but cannot be read (or is too large) is never replaced.
 void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
                   const FourParamTexts& params);
 

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string_view>
 #include <strings.h>
+#include <unordered_map>
+#include <vector>
 
 namespace keldarn::cad {
 namespace {
@@ -57,7 +59,7 @@ private:
 class ZipEntrySource : public KmlByteSource {
 public:
     // Declared in this order so that the entry is closed before its archive.
-    std::unique_ptr<zip_t, ZipArchiveCloser> archive;
+    std::shared_ptr<KmzArchive> archive;
     std::unique_ptr<zip_file_t, ZipEntryCloser> entry;
     std::string displayName;
 
@@ -71,14 +73,17 @@ public:
     }
 };
 
+std::string Lowercase(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    return lower;
+}
+
 bool EndsWithKmlExtension(std::string_view name)
 {
-    if (name.size() < 4)
-        return false;
-    std::string extension(name.substr(name.size() - 4));
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    return extension == ".kml";
+    return name.size() >= 4 && Lowercase(name.substr(name.size() - 4)) == ".kml";
 }
 
 // Index of the archive's main KML document, or -1 when it holds none.
@@ -115,26 +120,142 @@ std::string ZipOpenReason(int zipErrorCode)
     }
 }
 
+}  // namespace
+
+class KmzArchive {
+public:
+    KmzArchive(zip_t* zip, std::string fileName) : zip_(zip), fileName_(std::move(fileName)) {}
+
+    zip_t* zip() const { return zip_.get(); }
+    const std::string& fileName() const { return fileName_; }
+
+    // Index of the *.kml entry of this name, of the same letter case if there is one,
+    // else of any; -1 when there is none.
+    zip_int64_t FindKml(const std::string& name)
+    {
+        const zip_int64_t exact = zip_name_locate(zip(), name.c_str(), 0);
+        if (exact >= 0)
+            return exact;
+        // libzip looks up a name in any case by going through every entry, so the names
+        // are indexed once for an archive whose documents may hold many links.
+        if (!indexed_) {
+            const zip_int64_t count = zip_get_num_entries(zip(), 0);
+            for (zip_int64_t i = 0; i < count; ++i) {
+                const char* entry = zip_get_name(zip(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
+                if (entry != nullptr && EndsWithKmlExtension(entry))
+                    kmlByLowercaseName_.emplace(Lowercase(entry), i);
+            }
+            indexed_ = true;
+        }
+        const auto found = kmlByLowercaseName_.find(Lowercase(name));
+        return found != kmlByLowercaseName_.end() ? found->second : -1;
+    }
+
+private:
+    std::unique_ptr<zip_t, ZipArchiveCloser> zip_;
+    std::string fileName_;
+    std::unordered_map<std::string, zip_int64_t> kmlByLowercaseName_;
+    bool indexed_ = false;
+};
+
+namespace {
+
+KmlInput OpenEntry(std::shared_ptr<KmzArchive> archive, zip_uint64_t index)
+{
+    const char* name = zip_get_name(archive->zip(), index, ZIP_FL_ENC_GUESS);
+    std::string entryName = name != nullptr ? name : "doc.kml";
+    auto source = std::make_unique<ZipEntrySource>();
+    source->entry.reset(zip_fopen_index(archive->zip(), index, 0));
+    if (!source->entry)
+        throw KmlError("无法读取KMZ文件 " + archive->fileName() + " 中的 " + entryName + "：" +
+                       zip_strerror(archive->zip()));
+    source->displayName = archive->fileName() + "（" + entryName + "）";
+    source->archive = archive;
+    KmlInput input;
+    input.displayName = source->displayName;
+    input.source = std::move(source);
+    input.entryName = std::move(entryName);
+    input.archive = std::move(archive);
+    return input;
+}
+
 KmlInput OpenKmz(const std::filesystem::path& path, const std::string& fileName)
 {
-    auto source = std::make_unique<ZipEntrySource>();
     int errorCode = 0;
-    source->archive.reset(zip_open(path.c_str(), ZIP_RDONLY, &errorCode));
-    if (!source->archive)
+    zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &errorCode);
+    if (zip == nullptr)
         throw KmlError("无法打开KMZ文件 " + fileName + "：" + ZipOpenReason(errorCode));
-    const zip_int64_t index = FindMainDocument(source->archive.get());
+    auto archive = std::make_shared<KmzArchive>(zip, fileName);
+    const zip_int64_t index = FindMainDocument(zip);
     if (index < 0)
         throw KmlError("KMZ文件 " + fileName + " 中没有KML文件");
-    const auto entryIndex = static_cast<zip_uint64_t>(index);
-    source->entry.reset(zip_fopen_index(source->archive.get(), entryIndex, 0));
-    const char* name = zip_get_name(source->archive.get(), entryIndex, ZIP_FL_ENC_GUESS);
-    const std::string entryName = name != nullptr ? name : "doc.kml";
-    if (!source->entry)
-        throw KmlError("无法读取KMZ文件 " + fileName + " 中的 " + entryName + "：" +
-                       zip_strerror(source->archive.get()));
-    source->displayName = fileName + "（" + entryName + "）";
-    std::string displayName = source->displayName;
-    return {std::move(source), std::move(displayName)};
+    return OpenEntry(std::move(archive), static_cast<zip_uint64_t>(index));
+}
+
+bool HasUriScheme(std::string_view path)
+{
+    // "http:", "file:", and a Windows drive "C:" alike.
+    const std::size_t colon = path.find(':');
+    return colon != std::string_view::npos && colon > 0 &&
+           std::isalpha(static_cast<unsigned char>(path[0])) &&
+           path.substr(0, colon).find('/') == std::string_view::npos;
+}
+
+int HexDigitValue(char ch)
+{
+    if (ch >= '0' && ch <= '9')
+        return ch - '0';
+    if (ch >= 'a' && ch <= 'f')
+        return ch - 'a' + 10;
+    if (ch >= 'A' && ch <= 'F')
+        return ch - 'A' + 10;
+    return -1;
+}
+
+// "%20" and the like decoded; a "%" without two hex digits stays as it is.
+std::string PercentDecoded(std::string_view text)
+{
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int high = text[i] == '%' && i + 2 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+        const int low = high >= 0 ? HexDigitValue(text[i + 2]) : -1;
+        if (low >= 0) {
+            decoded += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+// An href as a path from the archive's root, read relative to `folder` ("" or
+// "layers/"); empty when it leads outside the archive. A "#feature" or "?query" part
+// names no entry and is dropped.
+std::string PathInArchive(std::string_view folder, std::string_view href)
+{
+    std::string path = PercentDecoded(href.substr(0, href.find_first_of("#?")));
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (path.empty() || path.front() == '/' || HasUriScheme(path))
+        return {};
+    path.insert(0, folder);
+    std::vector<std::string_view> segments;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view segment = std::string_view(path).substr(start, end - start);
+        if (segment == "..") {
+            if (segments.empty())
+                return {};
+            segments.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    std::string resolved;
+    for (const std::string_view segment : segments)
+        resolved.append(resolved.empty() ? "" : "/").append(segment);
+    return resolved;
 }
 
 bool StartsWithZipSignature(std::FILE* file)
@@ -160,7 +281,33 @@ KmlInput OpenKmlInput(const std::filesystem::path& path)
         throw KmlError("无法打开KML文件 " + fileName + "：" + fileio::DescribeSystemError(errno));
     if (StartsWithZipSignature(file.get()))
         return OpenKmz(path, fileName);
-    return {std::make_unique<FileSource>(std::move(file), fileName), fileName};
+    return {std::make_unique<FileSource>(std::move(file), fileName), fileName, {}, nullptr};
+}
+
+std::string LinkedEntry(const KmlInput& from, std::string_view href)
+{
+    if (!from.archive)
+        return {};
+    const std::size_t slash = from.entryName.rfind('/');
+    const std::string_view folder = slash == std::string::npos
+                                        ? std::string_view()
+                                        : std::string_view(from.entryName).substr(0, slash + 1);
+    const std::string path = PathInArchive(folder, href);
+    if (!EndsWithKmlExtension(path))
+        return {};
+    const zip_int64_t index = from.archive->FindKml(path);
+    const char* name =
+        index < 0 ? nullptr
+                  : zip_get_name(from.archive->zip(), static_cast<zip_uint64_t>(index), ZIP_FL_ENC_GUESS);
+    return name != nullptr ? name : std::string();
+}
+
+KmlInput OpenLinkedEntry(const KmlInput& from, const std::string& entryName)
+{
+    const zip_int64_t index = from.archive ? from.archive->FindKml(entryName) : -1;
+    if (index < 0)
+        throw KmlError("KMZ文件 " + from.displayName + " 中没有 " + entryName);
+    return OpenEntry(from.archive, static_cast<zip_uint64_t>(index));
 }
 
 }  // namespace keldarn::cad

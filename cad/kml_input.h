@@ -1,13 +1,14 @@
 #pragma once
 
-// The bytes of a KML document: a .kml file, or the main document inside a .kmz (a zip
-// archive of KML and its images), read piece by piece so that a file of any size fits in
-// a fixed amount of memory.
+// The bytes of a KML document: a .kml file, or a document inside a .kmz (a zip archive
+// of KML and its images), read piece by piece so that a file of any size fits in a fixed
+// amount of memory.
 
 #include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace keldarn::cad {
 
@@ -19,10 +20,17 @@ public:
     virtual std::size_t Read(char* buffer, std::size_t capacity) = 0;
 };
 
+// A .kmz archive open for reading, shared by the documents read from it.
+class KmzArchive;
+
 struct KmlInput {
     std::unique_ptr<KmlByteSource> source;
     // How messages name the document: "a.kml", or "a.kmz（doc.kml）" for an archive.
     std::string displayName;
+    // Inside a .kmz: the entry read ("doc.kml", "layers/a.kml") and its archive. Empty
+    // and null for a plain .kml file.
+    std::string entryName;
+    std::shared_ptr<KmzArchive> archive;
 };
 
 // Opens `path` for reading. A zip archive is recognised by its signature, whatever the
@@ -30,5 +38,17 @@ struct KmlInput {
 // root, or else the first *.kml entry at the root, as Google Earth takes it. Throws
 // KmlError when the file cannot be opened or the archive holds no KML.
 KmlInput OpenKmlInput(const std::filesystem::path& path);
+
+// The archive entry that the href of a NetworkLink in `from` names: a relative path,
+// resolved against the folder of from's entry, to a *.kml entry of the same archive
+// ("b.kml" in "layers/a.kml" gives "layers/b.kml"; the letter case of the name need not
+// match). Empty for every other link, which is not to be followed: an address
+// ("http://…"), an absolute path, a path above the archive's root, an entry that is
+// missing or not KML, and any link of a plain .kml file, which would lead to other files.
+std::string LinkedEntry(const KmlInput& from, std::string_view href);
+
+// Opens an entry that LinkedEntry gave, from the archive of `from`. Throws KmlError when
+// it cannot be read.
+KmlInput OpenLinkedEntry(const KmlInput& from, const std::string& entryName);
 
 }  // namespace keldarn::cad

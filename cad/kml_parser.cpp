@@ -36,6 +36,9 @@ constexpr long long kMaxPendingBytes = 16LL * 1024 * 1024;
 // one is this long, text is fed in batches as long as the token so far, which keeps the
 // rescanning linear.
 constexpr long long kLongTokenBytes = 1024 * 1024;
+// Values of vertices the reader keeps room for between elements: a huge polyline's room
+// is given back rather than kept for the rest of the file.
+constexpr std::size_t kKeptCapacity = 1 << 20;
 // A tuple is some 60 characters; anything far longer is not a coordinate.
 constexpr std::size_t kMaxTupleBytes = 4096;
 // Entity expansion may make the text at most 100 times the file, once past 8 MB: the
@@ -48,46 +51,82 @@ struct ParserFree {
 };
 using ParserHandle = std::unique_ptr<std::remove_pointer_t<XML_Parser>, ParserFree>;
 
-enum class KmlElement { Other, Placemark, Name, Coordinates };
+enum class KmlElement {
+    Other,
+    Placemark,
+    Name,
+    Coordinates,
+    Track,
+    Coord,
+    NetworkLink,
+    Link,  // <Link>, or <Url> of KML 2.0
+    Href,
+    Model,
+    Overlay,
+};
 
-bool IsKmlNamespace(std::string_view namespaceName)
+enum class Vocabulary { Kml, GoogleExtension, Other };
+
+Vocabulary VocabularyOf(std::string_view namespaceName)
 {
-    // http://www.opengis.net/kml/2.2, http://earth.google.com/kml/2.0 … 2.2
+    // KML: http://www.opengis.net/kml/2.2 (and 2.3), http://earth.google.com/kml/2.0 … 2.2;
+    // Google's extensions (gx:): http://www.google.com/kml/ext/2.2.
     std::string lower(namespaceName);
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    return lower.find("kml") != std::string::npos;
+    if (lower.find("kml/ext") != std::string::npos)
+        return Vocabulary::GoogleExtension;
+    return lower.find("kml") != std::string::npos ? Vocabulary::Kml : Vocabulary::Other;
 }
 
-// Tells the elements the reader looks for. A document uses one or two namespaces, so
+// Tells the elements the reader looks for. A document uses one to three namespaces, so
 // the answer for the last one is kept.
 class ElementClassifier {
 public:
     KmlElement operator()(std::string_view name)
     {
+        Vocabulary vocabulary = Vocabulary::Kml;  // no namespace at all: KML as tools write it
         const std::size_t separator = name.rfind(kNamespaceSeparator);
         if (separator != std::string_view::npos) {
             const std::string_view namespaceName = name.substr(0, separator);
             if (namespaceName != lastNamespace_) {
                 lastNamespace_ = namespaceName;
-                lastIsKml_ = IsKmlNamespace(namespaceName);
+                lastVocabulary_ = VocabularyOf(namespaceName);
             }
-            if (!lastIsKml_)
-                return KmlElement::Other;
+            vocabulary = lastVocabulary_;
             name.remove_prefix(separator + 1);
         }
-        if (name == "coordinates")
-            return KmlElement::Coordinates;
-        if (name == "Placemark")
-            return KmlElement::Placemark;
-        if (name == "name")
-            return KmlElement::Name;
+        if (vocabulary == Vocabulary::Other)
+            return KmlElement::Other;
+        // gx:Track and gx:coord became KML's own Track and coord in KML 2.3.
+        if (name == "Track")
+            return KmlElement::Track;
+        if (name == "coord")
+            return KmlElement::Coord;
+        if (vocabulary == Vocabulary::GoogleExtension)
+            return KmlElement::Other;
+        static constexpr std::pair<std::string_view, KmlElement> kKmlElements[] = {
+            {"coordinates", KmlElement::Coordinates},
+            {"Placemark", KmlElement::Placemark},
+            {"name", KmlElement::Name},
+            {"NetworkLink", KmlElement::NetworkLink},
+            {"Link", KmlElement::Link},
+            {"Url", KmlElement::Link},
+            {"href", KmlElement::Href},
+            {"Model", KmlElement::Model},
+            {"GroundOverlay", KmlElement::Overlay},
+            {"PhotoOverlay", KmlElement::Overlay},
+            {"ScreenOverlay", KmlElement::Overlay},
+        };
+        for (const auto& [localName, element] : kKmlElements)
+            if (name == localName)
+                return element;
         return KmlElement::Other;
     }
 
 private:
     std::string lastNamespace_;
-    bool lastIsKml_ = false;
+    Vocabulary lastVocabulary_ = Vocabulary::Other;
 };
 
 bool IsXmlBlank(char ch)
@@ -133,6 +172,19 @@ double ParseCoordinate(std::string_view field)
     }
 }
 
+// Longitude and latitude, degrees, from their texts.
+std::pair<double, double> ParseLonLat(std::string_view lonText, std::string_view latText)
+{
+    const double lon = ParseCoordinate(lonText);
+    const double lat = ParseCoordinate(latText);
+    if (std::abs(lat) > 90.0)
+        throw TupleError{"纬度 " + std::string(latText) + " 超出 -90 到 90 度的范围（经度和纬度是否颠倒？）"};
+    // KML's own range; beyond it the projection's series would give no number at all.
+    if (std::abs(lon) > 180.0)
+        throw TupleError{"经度 " + std::string(lonText) + " 超出 -180 到 180 度的范围"};
+    return {lon, lat};
+}
+
 // "lon,lat[,alt[,…]]" to longitude and latitude, degrees.
 std::pair<double, double> ParseTuple(std::string_view tuple)
 {
@@ -145,14 +197,18 @@ std::pair<double, double> ParseTuple(std::string_view tuple)
         comma + 1, secondComma == std::string_view::npos ? std::string_view::npos : secondComma - comma - 1);
     if (lonText.empty() || latText.empty())
         throw TupleError{"坐标 " + Quoted(tuple) + " 缺少" + (lonText.empty() ? "经度" : "纬度")};
-    const double lon = ParseCoordinate(lonText);
-    const double lat = ParseCoordinate(latText);
-    if (std::abs(lat) > 90.0)
-        throw TupleError{"纬度 " + std::string(latText) + " 超出 -90 到 90 度的范围（经度和纬度是否颠倒？）"};
-    // KML's own range; beyond it the projection's series would give no number at all.
-    if (std::abs(lon) > 180.0)
-        throw TupleError{"经度 " + std::string(lonText) + " 超出 -180 到 180 度的范围"};
-    return {lon, lat};
+    return ParseLonLat(lonText, latText);
+}
+
+// A track position "lon lat [alt]" (trimmed, not empty) to longitude and latitude, degrees.
+std::pair<double, double> ParseTrackPosition(std::string_view position)
+{
+    const auto lonEnd = std::find_if(position.begin(), position.end(), IsXmlBlank);
+    const auto latStart = std::find_if_not(lonEnd, position.end(), IsXmlBlank);
+    if (latStart == position.end())
+        throw TupleError{"轨迹坐标 " + Quoted(position) + " 缺少纬度（应为“经度 纬度 高程”）"};
+    const auto latEnd = std::find_if(latStart, position.end(), IsXmlBlank);
+    return ParseLonLat(std::string_view(position.begin(), lonEnd), std::string_view(latStart, latEnd));
 }
 
 std::string XmlErrorReason(XML_Error code, bool rootSeen)
@@ -202,6 +258,7 @@ public:
 
     // After XML_Parse failed: what a handler caught, or the XML error as KmlError.
     [[noreturn]] void ThrowFailure() const;
+    const KmlFeatureCounts& counts() const { return counts_; }
     // Bytes fed to the parser and not yet reported by it.
     long long PendingBytes(long long bytesFed) const { return bytesFed - lastEventIndex_; }
     // After XML_Parse returned: refuses a single token growing without bound.
@@ -217,10 +274,13 @@ private:
     void Start(std::string_view name);
     void End();
     void Text(std::string_view text);
+    void AppendLimited(std::string& text, std::string_view piece, const char* what) const;
     void TakeTuples(std::string_view text);
     void KeepPartialTuple(std::string_view part, std::size_t line);
     template <typename LineOf> void AddVertex(std::string_view tuple, LineOf lineOf);
     void FinishCoordinates();
+    void AddTrackPosition();
+    void FinishTrack();
     std::size_t CurrentLine() const;
     KmlError ErrorHere(const std::string& reason) const;
 
@@ -232,14 +292,26 @@ private:
     long long lastEventIndex_ = 0;
     int depth_ = 0;
     bool rootSeen_ = false;
-    bool nameArmed_ = false;
-    int nameDepth_ = 0;  // depth of the <name> being read, 0 outside one
+    KmlFeatureCounts counts_;
+    // Depths of the elements being read; 0 outside one.
+    int placemarkDepth_ = 0;
+    bool placemarkNamed_ = false;
+    int nameDepth_ = 0;
     std::string nameText_;
-    std::string currentName_;
-    int coordinatesDepth_ = 0;  // depth of the <coordinates> being read, 0 outside one
+    std::string currentName_;  // of the placemark being read, empty outside one
+    int coordinatesDepth_ = 0;
     std::vector<double> lonLatDeg_;
     std::string partialTuple_;  // a tuple cut by the end of a piece of text
     std::size_t partialTupleLine_ = 0;
+    int trackDepth_ = 0;
+    std::vector<double> trackLonLatDeg_;
+    int coordDepth_ = 0;
+    std::string coordText_;
+    std::size_t coordLine_ = 0;  // where the position's text starts; 0 before it does
+    int networkLinkDepth_ = 0;
+    int linkDepth_ = 0;
+    int hrefDepth_ = 0;
+    std::string hrefText_;
 };
 
 KmlScanner::KmlScanner(XML_Parser parser, KmlGeometrySink& sink, const std::string& displayName)
@@ -302,10 +374,14 @@ void KmlScanner::Start(std::string_view name)
         throw ErrorHere("元素嵌套超过" + std::to_string(kMaxDepth) + "层");
     switch (classify_(name)) {
     case KmlElement::Placemark:
-        nameArmed_ = true;
+        ++counts_.placemarks;
+        if (placemarkDepth_ == 0) {
+            placemarkDepth_ = depth_;
+            placemarkNamed_ = false;
+        }
         break;
     case KmlElement::Name:
-        if (nameArmed_ && nameDepth_ == 0) {
+        if (placemarkDepth_ != 0 && depth_ == placemarkDepth_ + 1 && !placemarkNamed_) {
             nameDepth_ = depth_;
             nameText_.clear();
         }
@@ -317,6 +393,39 @@ void KmlScanner::Start(std::string_view name)
             partialTuple_.clear();
         }
         break;
+    case KmlElement::Track:
+        if (trackDepth_ == 0) {
+            trackDepth_ = depth_;
+            trackLonLatDeg_.clear();
+        }
+        break;
+    case KmlElement::Coord:
+        if (trackDepth_ != 0 && coordDepth_ == 0) {
+            coordDepth_ = depth_;
+            coordText_.clear();
+            coordLine_ = 0;
+        }
+        break;
+    case KmlElement::NetworkLink:
+        if (networkLinkDepth_ == 0)
+            networkLinkDepth_ = depth_;
+        break;
+    case KmlElement::Link:
+        if (networkLinkDepth_ != 0 && depth_ == networkLinkDepth_ + 1)
+            linkDepth_ = depth_;
+        break;
+    case KmlElement::Href:
+        if (linkDepth_ != 0 && depth_ == linkDepth_ + 1 && hrefDepth_ == 0) {
+            hrefDepth_ = depth_;
+            hrefText_.clear();
+        }
+        break;
+    case KmlElement::Model:
+        ++counts_.models;
+        break;
+    case KmlElement::Overlay:
+        ++counts_.overlays;
+        break;
     case KmlElement::Other:
         break;
     }
@@ -326,25 +435,60 @@ void KmlScanner::End()
 {
     if (depth_ == nameDepth_) {
         currentName_ = TrimXmlBlanks(nameText_);
-        nameArmed_ = false;
+        placemarkNamed_ = true;
         nameDepth_ = 0;
     }
     if (depth_ == coordinatesDepth_) {
         coordinatesDepth_ = 0;
         FinishCoordinates();
     }
+    if (depth_ == coordDepth_) {
+        coordDepth_ = 0;
+        AddTrackPosition();
+    }
+    if (depth_ == trackDepth_) {
+        trackDepth_ = 0;
+        FinishTrack();
+    }
+    if (depth_ == hrefDepth_) {
+        hrefDepth_ = 0;
+        const std::string_view href = TrimXmlBlanks(hrefText_);
+        if (!href.empty())
+            sink_.OnNetworkLink(std::string(href));
+    }
+    if (depth_ == linkDepth_)
+        linkDepth_ = 0;
+    if (depth_ == networkLinkDepth_)
+        networkLinkDepth_ = 0;
+    if (depth_ == placemarkDepth_) {
+        placemarkDepth_ = 0;
+        currentName_.clear();
+    }
     --depth_;
+}
+
+void KmlScanner::AppendLimited(std::string& text, std::string_view piece, const char* what) const
+{
+    if (text.size() + piece.size() > kMaxNameBytes)
+        throw ErrorHere(std::string(what) + "超过4 MB");
+    text.append(piece);
 }
 
 void KmlScanner::Text(std::string_view text)
 {
-    if (nameDepth_ != 0) {
-        if (nameText_.size() + text.size() > kMaxNameBytes)
-            throw ErrorHere("名称超过4 MB");
-        nameText_.append(text);
-    }
+    if (nameDepth_ != 0)
+        AppendLimited(nameText_, text, "名称");
+    if (hrefDepth_ != 0)
+        AppendLimited(hrefText_, text, "链接地址");
     if (coordinatesDepth_ != 0)
         TakeTuples(text);
+    if (coordDepth_ != 0) {
+        if (coordLine_ == 0 && !TrimXmlBlanks(text).empty())
+            coordLine_ = CurrentLine();
+        if (coordText_.size() + text.size() > kMaxTupleBytes)
+            throw ErrorHere("轨迹坐标 " + Quoted(coordText_.append(text)) + " 过长");
+        coordText_.append(text);
+    }
 }
 
 std::size_t KmlScanner::CurrentLine() const
@@ -410,11 +554,32 @@ void KmlScanner::FinishCoordinates()
     }
     if (!lonLatDeg_.empty())
         sink_.OnCoordinates(lonLatDeg_, currentName_);
-    // A huge polyline's room is given back rather than kept for the rest of the file.
-    constexpr std::size_t kKeptCapacity = 1 << 20;
     if (lonLatDeg_.capacity() > kKeptCapacity)
         lonLatDeg_ = {};
     lonLatDeg_.clear();
+}
+
+void KmlScanner::AddTrackPosition()
+{
+    const std::string_view position = TrimXmlBlanks(coordText_);
+    if (position.empty())
+        return;
+    try {
+        const auto [lon, lat] = ParseTrackPosition(position);
+        trackLonLatDeg_.push_back(lon);
+        trackLonLatDeg_.push_back(lat);
+    } catch (const TupleError& error) {
+        throw KmlReadError(displayName_, coordLine_, error.reason);
+    }
+}
+
+void KmlScanner::FinishTrack()
+{
+    if (!trackLonLatDeg_.empty())
+        sink_.OnTrack(trackLonLatDeg_, currentName_);
+    if (trackLonLatDeg_.capacity() > kKeptCapacity)
+        trackLonLatDeg_ = {};
+    trackLonLatDeg_.clear();
 }
 
 void KmlScanner::ThrowFailure() const
@@ -447,7 +612,7 @@ void LimitEntityExpansion(XML_Parser parser)
 
 }  // namespace
 
-void ScanKml(KmlByteSource& source, const std::string& displayName, KmlGeometrySink& sink)
+KmlFeatureCounts ScanKml(KmlByteSource& source, const std::string& displayName, KmlGeometrySink& sink)
 {
     KmlDecoder decoder(source, displayName);
     ParserHandle parser(XML_ParserCreateNS(decoder.ParserEncoding(), kNamespaceSeparator));
@@ -473,7 +638,7 @@ void ScanKml(KmlByteSource& source, const std::string& displayName, KmlGeometryS
         batch.clear();
         scanner.CheckPending(bytesFed);
         if (last)
-            return;
+            return scanner.counts();
     }
 }
 

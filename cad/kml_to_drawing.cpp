@@ -4,6 +4,9 @@
 #include "cad/kml_parser.h"
 #include "geodesy/gauss_kruger.h"
 
+#include <deque>
+#include <set>
+
 namespace keldarn::cad {
 namespace {
 
@@ -22,7 +25,8 @@ public:
         if (lonLatDeg.size() == 2) {
             const Point3 position{lonLatDeg[0], lonLatDeg[1], 0.0};
             modelSpace_.AddPoint(position);
-            modelSpace_.AddText(placemarkName, position, textHeight_);
+            if (!placemarkName.empty())
+                modelSpace_.AddText(placemarkName, position, textHeight_);
             ++summary.points;
         } else {
             modelSpace_.AddLightWeightPolyLine(lonLatDeg);
@@ -30,9 +34,41 @@ public:
         }
     }
 
+    void OnTrack(std::vector<double>& lonLatDeg, const std::string& placemarkName) override
+    {
+        OnCoordinates(lonLatDeg, placemarkName);
+        ++summary.tracks;
+    }
+
+    void OnNetworkLink(const std::string& href) override
+    {
+        const std::string entry = LinkedEntry(*document, href);
+        if (entry.empty()) {
+            if (summary.outsideLinks++ == 0)
+                summary.firstOutsideLink = Shortened(href);
+        } else if (entriesSeen.insert(entry).second) {
+            entriesToRead.push_back(entry);
+        }
+    }
+
     KmlDrawSummary summary;
+    const KmlInput* document = nullptr;  // the one being read
+    // Archive entries read or waiting to be: each is read once, so links in a circle end.
+    std::set<std::string> entriesSeen;
+    std::deque<std::string> entriesToRead;
 
 private:
+    static std::string Shortened(const std::string& text)
+    {
+        constexpr std::size_t kShownBytes = 200;
+        if (text.size() <= kShownBytes)
+            return text;
+        std::size_t end = kShownBytes;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;  // never end inside a UTF-8 sequence
+        return text.substr(0, end) + "…";
+    }
+
     // In place: (lon, lat) pairs become (easting, northing) pairs in the user's grid.
     void ToDrawing(std::vector<double>& coordinates) const
     {
@@ -59,8 +95,18 @@ KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeri
 {
     KmlInput input = OpenKmlInput(path);
     DrawingSink sink(centralMeridianDeg, transform, textHeight, modelSpace);
-    ScanKml(*input.source, input.displayName, sink);
-    return sink.summary;
+    sink.entriesSeen.insert(input.entryName);
+    for (;;) {
+        sink.document = &input;
+        const KmlFeatureCounts counts = ScanKml(*input.source, input.displayName, sink);
+        sink.summary.placemarks += counts.placemarks;
+        sink.summary.models += counts.models;
+        sink.summary.overlays += counts.overlays;
+        if (sink.entriesToRead.empty())
+            return sink.summary;
+        input = OpenLinkedEntry(input, sink.entriesToRead.front());
+        sink.entriesToRead.pop_front();
+    }
 }
 
 }  // namespace keldarn::cad

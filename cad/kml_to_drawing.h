@@ -1,11 +1,15 @@
 #pragma once
 
 // Drawing a KML file into the model space of the drawing window: every coordinate
-// element with one vertex becomes a point and a text of its placemark's name at the
-// same position; one with more vertices becomes an open lightweight polyline (a
-// polygon ring keeps its repeated first vertex; each ring is a polyline of its own).
-// Vertices are projected on the user's central meridian and carried into the user's
-// grid: drawing x = easting Y′, y = northing X′, metres.
+// element or track with one vertex becomes a point, with a text of its placemark's name
+// at the same position when the placemark has a name; one with more vertices becomes an
+// open lightweight polyline (a polygon ring keeps its repeated first vertex; each ring
+// is a polyline of its own). Vertices are projected on the user's central meridian and
+// carried into the user's grid: drawing x = easting Y′, y = northing X′, metres.
+//
+// A .kmz is read from its main document on through its NetworkLinks to other KML
+// entries of the same archive, each entry once (GDAL and other exporters put the layers
+// in such entries); links to anything else are counted, not followed.
 
 #include "cad/acad_automation.h"
 #include "cad/kml_error.h"
@@ -13,12 +17,22 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string>
 
 namespace keldarn::cad {
 
 struct KmlDrawSummary {
-    std::size_t points = 0;  // each with its text
+    std::size_t points = 0;  // each with its text when its placemark has a name
     std::size_t polylines = 0;
+    std::size_t tracks = 0;  // gx:Tracks drawn, among the points and polylines
+    // NetworkLinks not followed (see LinkedEntry), and the address of the first,
+    // shortened to about 200 bytes for a message.
+    std::size_t outsideLinks = 0;
+    std::string firstOutsideLink;
+    // In every document read, drawn or not.
+    std::size_t placemarks = 0;
+    std::size_t models = 0;
+    std::size_t overlays = 0;
 };
 
 // Draws the .kml or .kmz file at `path` (see OpenKmlInput and ScanKml for what is read).

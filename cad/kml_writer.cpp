@@ -7,7 +7,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 
 namespace keldarn::cad {
@@ -35,12 +34,13 @@ void Element(std::string& out, std::string_view tag, std::string_view value)
     out.append("<").append(tag).append(">").append(value).append("</").append(tag).append(">\r\n");
 }
 
-std::string Shown(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
+// A point far outside the zone: its entity is left out of the file. Derived from
+// KmlError so that, should the document's own view ever meet one, the user still reads
+// why.
+class OutsideZoneError : public KmlError {
+public:
+    OutsideZoneError() : KmlError("坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数") {}
+};
 
 class DocumentBuilder {
 public:
@@ -49,7 +49,8 @@ public:
     {
     }
 
-    // Adds entity number `ordinal` (from 1) of the selection.
+    // Adds entity number `ordinal` (from 1) of the selection, or counts it as left out
+    // when it lies far outside the zone.
     void AddEntity(const IAcadEntity& entity, int ordinal);
     KmlDocument Finish(std::string_view documentName) const;
 
@@ -69,7 +70,7 @@ private:
     geodesy::GeoPoint ToGeographic(double x, double y) const;
     void AddLookAt(std::string& out, const Box& box) const;
     void Widen(const Box& box);
-    double Checked(double value) const;
+    static double Checked(double value);
 
     double centralMeridianDeg_;
     geodesy::FourParamCoefficients transform_;
@@ -78,22 +79,22 @@ private:
     Box extents_;
     int regionCount_ = 0;
     int lineCount_ = 0;
-    int ordinal_ = 0;
-    std::string objectName_;
+    std::size_t leftOut_ = 0;
 };
 
 void DocumentBuilder::AddEntity(const IAcadEntity& entity, int ordinal)
 {
-    ordinal_ = ordinal;
     try {
-        objectName_ = entity.ObjectName();
+        const std::string objectName = entity.ObjectName();
         std::optional<Placemark> placemark;
-        if (objectName_ == "AcDbText")
+        if (objectName == "AcDbText")
             placemark = ReadText(entity);
-        else if (objectName_ == "AcDbPolyline")
+        else if (objectName == "AcDbPolyline")
             placemark = ReadPolyline(entity);
         if (placemark)
             AddPlacemark(entity, *placemark);
+    } catch (const OutsideZoneError&) {
+        ++leftOut_;
     } catch (const AcadError& error) {
         throw AcadError("第" + std::to_string(ordinal) + "个选中的图元无法读取：" + error.what());
     }
@@ -134,13 +135,15 @@ void DocumentBuilder::AddPlacemark(const IAcadEntity& entity, const Placemark& p
     entity.GetBoundingBox(lowerLeft, upperRight);
     const Box box{Checked(lowerLeft.x), Checked(lowerLeft.y), Checked(upperRight.x), Checked(upperRight.y)};
 
-    std::string& out = placemarks_;
+    // Built apart, so that a view centre outside the zone leaves no half placemark.
+    std::string out;
     Line(out, "<Placemark>");
     Element(out, "name", EscapeXmlText(placemark.name));
     AddLookAt(out, box);
     Line(out, "<styleUrl>#CoordInfo0</styleUrl>");
     AddGeometry(out, placemark);
     Line(out, "</Placemark>");
+    placemarks_ += out;
     Widen(box);
 }
 
@@ -166,11 +169,10 @@ void DocumentBuilder::AddGeometry(std::string& out, const Placemark& placemark)
     }
 }
 
-double DocumentBuilder::Checked(double value) const
+double DocumentBuilder::Checked(double value)
 {
     if (!std::isfinite(value) || std::abs(value) > kMaxDrawingCoordinate)
-        throw KmlError("第" + std::to_string(ordinal_) + "个选中的图元（" + objectName_ + "）的坐标 " +
-                       Shown(value) + " 超出范围，绝对值应不超过1000000000");
+        throw OutsideZoneError();
     return value;
 }
 
@@ -180,8 +182,7 @@ geodesy::GeoPoint DocumentBuilder::ToGeographic(double x, double y) const
     const geodesy::GridPoint plane = geodesy::FourParamReverse(transform_, {Checked(y), Checked(x), 0.0});
     const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, centralMeridianDeg_);
     if (!std::isfinite(geo.latDeg) || !std::isfinite(geo.lonDeg) || std::abs(geo.latDeg) > 90.0)
-        throw KmlError("第" + std::to_string(ordinal_) + "个选中的图元（" + objectName_ + "）的点 (" +
-                       Shown(x) + ", " + Shown(y) + ") 无法换算为经纬度，请检查中央子午线和四参数");
+        throw OutsideZoneError();
     return geo;
 }
 
@@ -226,6 +227,9 @@ void DocumentBuilder::Widen(const Box& box)
 
 KmlDocument DocumentBuilder::Finish(std::string_view documentName) const
 {
+    if (placemarkCount_ == 0 && leftOut_ > 0)
+        throw KmlError("选中的图元中没有可以写入KML的文字或多段线：有" + std::to_string(leftOut_) +
+                       "个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数");
     if (placemarkCount_ == 0)
         throw KmlError("选中的图元中没有可以写入KML的文字或多段线");
     KmlDocument document;
@@ -248,6 +252,7 @@ KmlDocument DocumentBuilder::Finish(std::string_view documentName) const
     Line(out, "</Document>");
     Line(out, "</kml>");
     document.placemarks = placemarkCount_;
+    document.leftOut = leftOut_;
     return document;
 }
 
@@ -340,16 +345,16 @@ KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, double centralM
     return builder.Finish(documentName);
 }
 
-std::size_t WriteKmlFromSelection(const IAcadSelectionSet& selection, double centralMeridianDeg,
-                                  const geodesy::FourParamCoefficients& transform,
-                                  const std::filesystem::path& target)
+KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection, double centralMeridianDeg,
+                                     const geodesy::FourParamCoefficients& transform,
+                                     const std::filesystem::path& target)
 {
     if (selection.Count() == 0)
-        return 0;
+        return {};
     const KmlDocument document =
         BuildKmlDocument(selection, centralMeridianDeg, transform, target.stem().string());
     fileio::WriteFileAtomically(target, document.text);
-    return document.placemarks;
+    return {document.placemarks, document.leftOut};
 }
 
 }  // namespace keldarn::cad

@@ -26,25 +26,33 @@ namespace keldarn::cad {
 struct KmlDocument {
     std::string text;
     std::size_t placemarks = 0;
+    std::size_t leftOut = 0;  // entities far outside the zone, not in the text
 };
 
 // The KML text for the entities of `selection`, in its order. documentName goes into
 // the document's <name>. Entities other than texts and polylines, and polylines without
-// a vertex, are left out; a polyline of one vertex is written as a point. Throws
-// KmlError when nothing can be written or a coordinate is not finite, beyond ±1e9
-// drawing units or has no geographic position, and AcadError (naming the entity) when
+// a vertex, are left out; a polyline of one vertex is written as a point. An entity
+// far outside the zone, with a coordinate (point or box corner) that is not finite or
+// beyond ±1e9 drawing units, or a point without geographic position (|B| > 90°), is
+// left out and counted in leftOut: one such vertex leaves out the whole polyline.
+// Throws KmlError when nothing can be written, and AcadError (naming the entity) when
 // an entity cannot be read.
 KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, double centralMeridianDeg,
                              const geodesy::FourParamCoefficients& transform, std::string_view documentName);
 
+struct KmlWriteResult {
+    std::size_t written = 0;  // placemarks in the file
+    std::size_t leftOut = 0;  // entities far outside the zone, as KmlDocument::leftOut
+};
+
 // Builds the document for `selection` and writes it to `target` in one step: a failure
 // leaves no half-written file and the old file unchanged. The document is named after
-// the file, without folder and extension. Returns the number of placemarks written; an
-// empty selection writes nothing and returns 0. Throws as BuildKmlDocument, and
-// fileio::FileWriteError when the file cannot be written.
-std::size_t WriteKmlFromSelection(const IAcadSelectionSet& selection, double centralMeridianDeg,
-                                  const geodesy::FourParamCoefficients& transform,
-                                  const std::filesystem::path& target);
+// the file, without folder and extension. An empty selection writes nothing and returns
+// {0, 0}. Throws as BuildKmlDocument, and fileio::FileWriteError when the file cannot be
+// written.
+KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection, double centralMeridianDeg,
+                                     const geodesy::FourParamCoefficients& transform,
+                                     const std::filesystem::path& target);
 
 // A LookAt value: at most 15 significant digits, no exponent, trailing zeros and a
 // trailing point dropped, "." as decimal point; magnitudes below 1e-15 (far below a

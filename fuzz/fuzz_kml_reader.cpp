@@ -36,31 +36,33 @@ public:
     void AddPoint(const cad::Point3& point) override
     {
         CheckFinite(point.x, point.y);
-        Require(!pointWithoutText_, "two points without a text between them");
-        pointWithoutText_ = true;
+        textMayFollow_ = true;
         lastPoint_ = point;
+        elements.push_back({1, {}});
     }
     void AddText(const std::string& text, const cad::Point3& insertionPoint, double height) override
     {
-        Require(pointWithoutText_, "a text without its point");
+        Require(textMayFollow_, "a text without its point");
+        Require(!text.empty(), "an empty text: a point without a name has none");
         Require(insertionPoint.x == lastPoint_.x && insertionPoint.y == lastPoint_.y, "text away from its point");
         Require(encoding::IsValidUtf8(text), "a name that is not UTF-8 reached the drawing");
         Require(height == 3.0, "text height changed");
-        pointWithoutText_ = false;
-        elements.push_back({1, text});
+        textMayFollow_ = false;
+        elements.back().name = text;
     }
     void AddLightWeightPolyLine(const std::vector<double>& vertices) override
     {
         Require(vertices.size() >= 4 && vertices.size() % 2 == 0, "polyline of an odd or single vertex");
         for (std::size_t i = 0; i < vertices.size(); i += 2)
             CheckFinite(vertices[i], vertices[i + 1]);
+        textMayFollow_ = false;
         elements.push_back({vertices.size() / 2, {}});
     }
 
     std::vector<Element> elements;
 
 private:
-    bool pointWithoutText_ = false;
+    bool textMayFollow_ = false;  // right after a point
     cad::Point3 lastPoint_;
 
     static void CheckFinite(double x, double y)

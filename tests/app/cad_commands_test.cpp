@@ -58,9 +58,12 @@ private slots:
     void needCentralMeridianAndDrawingWindow();
     void drawsKmlIntoTheDrawing();
     void kmlErrorKeepsWhatWasDrawn();
+    void kmlEndMessageSaysWhatWasFound_data();
+    void kmlEndMessageSaysWhatWasFound();
     void writesPickedEntitiesAsKml();
     void overwriteRefusedStartsNoSelection();
     void nothingPickedWritesNoFile();
+    void leavesOutEntitiesFarOutsideTheZone();
     void filtersOfferBothCases();
     void drawsIntoTheRealDrawingWindow();
 };
@@ -126,6 +129,44 @@ void CadCommandsTest::kmlErrorKeepsWhatWasDrawn()
     QVERIFY(f.dialogs.messages[0].text.contains(QStringLiteral("2")));  // the line
 }
 
+void CadCommandsTest::kmlEndMessageSaysWhatWasFound_data()
+{
+    QTest::addColumn<QByteArray>("kml");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("warning");
+    const QByteArray model = "<Placemark><name>楼</name><Model><Location><longitude>113.5</longitude>"
+                             "<latitude>33.2</latitude></Location></Model></Placemark>";
+    QTest::newRow("models only")
+        << "<kml><Document>" + model + model + model + "<Placemark><name>空</name></Placemark>"
+               "<GroundOverlay><Icon><href>a.jpg</href></Icon></GroundOverlay></Document></kml>"
+        << QStringLiteral("KML文件中没有可绘制的点或线（文件中有：4 个地标（Placemark）、3 个三维模型（Model）、"
+                          "1 个图片叠加层（Overlay））。")
+        << true;
+    QTest::newRow("nothing") << QByteArray("<kml><Document><name>空文件</name></Document></kml>")
+                             << QStringLiteral("KML文件中没有可绘制的点或线，也没有地标（Placemark）。") << true;
+    QTest::newRow("track and outside link")
+        << QByteArray("<kml xmlns:gx='http://www.google.com/kml/ext/2.2'><Placemark><gx:Track>"
+                      "<gx:coord>113.5 33.2 0</gx:coord><gx:coord>113.6 33.3 0</gx:coord></gx:Track></Placemark>"
+                      "<NetworkLink><Link><href>http://example.com/a.kml</href></Link></NetworkLink></kml>")
+        << QStringLiteral("绘图结束，请切换到CAD窗口查看结果。\n"
+                          "有 1 个网络链接（NetworkLink）指向文件以外的地址，没有读取：http://example.com/a.kml")
+        << false;
+}
+
+void CadCommandsTest::kmlEndMessageSaysWhatWasFound()
+{
+    QFETCH(QByteArray, kml);
+    QFETCH(QString, message);
+    QFETCH(bool, warning);
+    CadFixture f;
+    f.Attach(true);
+    f.dialogs.filePaths.push_back(f.WriteFile(QStringLiteral("a.kml"), kml));
+    Trigger(f.window->MConvert, QString::fromUtf8(kToCad));
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{message});
+    QCOMPARE(f.dialogs.messages[0].icon,
+             warning ? keldarn::app::MessageIcon::Warning : keldarn::app::MessageIcon::Information);
+}
+
 void CadCommandsTest::writesPickedEntitiesAsKml()
 {
     CadFixture f;
@@ -189,6 +230,39 @@ void CadCommandsTest::nothingPickedWritesNoFile()
     QVERIFY(!f.acad.setAlive);
     QVERIFY(!QFile::exists(path));
     QVERIFY(f.dialogs.messages.empty());
+}
+
+void CadCommandsTest::leavesOutEntitiesFarOutsideTheZone()
+{
+    CadFixture f;
+    f.Attach(true);
+    const QString path = f.dir.filePath(QStringLiteral("part.kml"));
+    f.dialogs.filePaths.push_back(path);
+    f.acad.toPick.push_back(std::make_unique<FakeAcadEntity>("A", 500000.0, 3000000.0));
+    f.acad.toPick.push_back(std::make_unique<FakeAcadEntity>("far", 5e9, 3000000.0));
+    // A vertex past the pole leaves out the whole polyline.
+    f.acad.toPick.push_back(
+        std::make_unique<FakeAcadEntity>(std::vector<double>{500000, 3000000, 500000, 2.5e7}, false));
+    Trigger(f.window->MConvert, QString::fromUtf8(kToKml));
+    QCOMPARE(f.dialogs.MessageTexts(),
+             QStringList{QStringLiteral("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。\n"
+                                        "有2个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。")});
+    QCOMPARE(f.dialogs.messages[0].icon, keldarn::app::MessageIcon::Warning);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count("<Placemark>"), 1);
+
+    // Nothing left to write is no success, and leaves no file.
+    const QString none = f.dir.filePath(QStringLiteral("none.kml"));
+    f.dialogs.filePaths.push_back(none);
+    f.dialogs.messages.clear();
+    f.acad.toPick.push_back(std::make_unique<FakeAcadEntity>("far", 5e9, 3000000.0));
+    Trigger(f.window->MConvert, QString::fromUtf8(kToKml));
+    QVERIFY(!QFile::exists(none));
+    QCOMPARE(f.dialogs.MessageTexts(),
+             QStringList{QStringLiteral("选中的图元中没有可以写入KML的文字或多段线：有1个对象的坐标远在投影带之外"
+                                        "（超出±1e9或纬度超过90°），请检查中央子午线和四参数")});
+    QCOMPARE(f.dialogs.messages[0].icon, keldarn::app::MessageIcon::Error);
 }
 
 void CadCommandsTest::filtersOfferBothCases()

@@ -73,6 +73,7 @@ private slots:
     void keepsFileUntouchedWhenNothingChanged();
     void reportsUnwritableSettings();
     void savesParametersWhenCameraFails();
+    void lineBreaksInParametersBecomeBlanks();
     void aboutShowsVersionValues();
     void aboutWithoutVersionInfoIsFatal();
     void helpOpensTheGuide();
@@ -304,6 +305,20 @@ void MainWindowTest::savesParametersWhenCameraFails()
     QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("camera query failed")});
     QVERIFY(f.SettingsText().contains("Hdis=2.5"));
     QVERIFY(!f.SettingsText().contains("[GEwin]"));
+}
+
+void MainWindowTest::lineBreaksInParametersBecomeBlanks()
+{
+    WindowFixture f;
+    for (QLineEdit* field :
+         {f.window->EditXdis, f.window->EditYdis, f.window->EditRot, f.window->EditSca, f.window->EditHdis}) {
+        f.window->StatusBar1->clear();
+        field->setText(QStringLiteral("1.5\r\n2\n"));  // as pasted
+        QCOMPARE(field->text(), QStringLiteral("1.5 2 "));
+        QCOMPARE(f.window->StatusBar1->text(), QStringLiteral("参数中的换行已替换为空格。"));
+    }
+    f.window->close();
+    QVERIFY(f.SettingsText().endsWith("Xdis=1.5 2 \nYdis=1.5 2 \nRot=1.5 2 \nSca=1.5 2 \nHdis=1.5 2 \n"));
 }
 
 void MainWindowTest::aboutShowsVersionValues()

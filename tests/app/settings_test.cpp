@@ -102,6 +102,15 @@ TEST_F(SettingsTest, SaveWithoutCameraWritesOnlyTheParameters) {
                                 "[Terrain]\r\nSource=dem.tif\r\n");
 }
 
+// Pasted text can carry line breaks, which no profile value can hold: each CR LF, CR or
+// LF is stored as one blank, and every other key is written as usual.
+TEST_F(SettingsTest, LineBreaksInParametersAreStoredAsBlanks) {
+    SaveSettings(path_, CameraValues{}, {"1\r\n2", "3\n", "\r4\r", "5\n\n6", "7"});
+    EXPECT_EQ(ReadBytes(path_),
+              "[GEwin]\nLatitude=0.0000\nLongitude=0.0000\nAltitude=0\nRange=0\nTilt=0.0000\n"
+              "Azimuth=0.0000\n\n[GEzbzh]\nXdis=1 2\nYdis=3 \nRot= 4 \nSca=5  6\nHdis=7\n");
+}
+
 TEST_F(SettingsTest, WriteFailureNamesThePathAndKeepsTheOldFile) {
     // root writes into read-only folders, so there the temporary file's name, longer
     // than a file name may be, makes the write fail instead.

@@ -5,6 +5,7 @@ add_executable(kml_tests
   cad/kml_bad_input_test.cpp
   cad/kml_writer_test.cpp
   cad/kml_round_trip_test.cpp
+  cad/kml_corpus_test.cpp
 )
 target_link_libraries(kml_tests PRIVATE keldarn_kml keldarn_encoding PkgConfig::LIBZIP EXPAT::EXPAT GTest::gtest_main)
 target_compile_definitions(kml_tests PRIVATE

@@ -97,6 +97,19 @@ TEST(KmlBadNumbers, EveryMalformedTupleNamesItsLine)
         const Failure failure = ScanFailing("<kml>\n\n" + Placemark("x", tuple) + "</kml>");
         EXPECT_EQ(Message(failure), "读取KML文件 bad.kml 第3行出错：" + reason) << tuple;
     }
+    // A gx:Track's positions are "lon lat alt", separated by blanks.
+    const std::vector<std::pair<std::string, std::string>> trackCases = {
+        {"116.1 abc 0", "'abc' 不是有效的数值"},
+        {"116.1,39.9,0", "轨迹坐标 '116.1,39.9,0' 缺少纬度（应为“经度 纬度 高程”）"},
+        {"116.1 95 0", "纬度 95 超出 -90 到 90 度的范围（经度和纬度是否颠倒？）"},
+    };
+    for (const auto& [coord, reason] : trackCases) {
+        const Failure failure =
+            ScanFailing("<kml xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\n<Placemark>"
+                        "<gx:Track><gx:coord>1 2 3</gx:coord>\n<gx:coord>" +
+                        coord + "</gx:coord></gx:Track></Placemark></kml>");
+        EXPECT_EQ(Message(failure), "读取KML文件 bad.kml 第3行出错：" + reason) << coord;
+    }
     // Inside CDATA, and on the line of the end tag.
     EXPECT_EQ(ScanFailing("<kml><Placemark><Point><coordinates><![CDATA[1,2\n\n3,abc]]></coordinates>")
                   .error.line(),

@@ -124,7 +124,7 @@ TEST_F(KmlDrawing, GeometriesOfOnePlacemarkShareItsName)
     EXPECT_EQ(summary.points, 2u);
 }
 
-TEST(KmlNames, TakenOnlyAfterAPlacemarkStartAndKeptUntilTheNextName)
+TEST(KmlNames, AreThePlacemarksOwnAndEmptyWithoutOne)
 {
     const auto elements = Scan(
         Document("<name>Document name</name><Folder><name>Folder name</name>\n"
@@ -137,9 +137,9 @@ TEST(KmlNames, TakenOnlyAfterAPlacemarkStartAndKeptUntilTheNextName)
                  "<ExtendedData><Data name=\"name\"><value>nor this</value></Data></ExtendedData>"
                  "<Point><coordinates>5,6</coordinates></Point></Placemark></Folder>\n"));
     ASSERT_EQ(elements.size(), 4u);
-    EXPECT_EQ(elements[0].name, "");  // before any placemark's name
+    EXPECT_EQ(elements[0].name, "");
     EXPECT_EQ(elements[1].name, "first");
-    EXPECT_EQ(elements[2].name, "first");  // no name of its own
+    EXPECT_EQ(elements[2].name, "");  // never the name of the placemark before it
     EXPECT_EQ(elements[3].name, "third");
 }
 
@@ -311,20 +311,59 @@ TEST_F(KmlDrawing, KmzWithoutKmlAtItsRootIsRefusedClearly)
     }
 }
 
+std::string NetworkLink(const std::string& href)
+{
+    return "<NetworkLink><name>" + href + "</name><Link><href>" + href + "</href></Link></NetworkLink>\n";
+}
+
+std::vector<std::string> Texts(const FakeModelSpace& drawn)
+{
+    std::vector<std::string> texts;
+    for (const DrawnEntity& entity : drawn.entities)
+        if (entity.kind == Kind::Text)
+            texts.push_back(entity.text);
+    return texts;
+}
+
+TEST_F(KmlDrawing, KmzLinksToItsOwnKmlEntriesAreReadOnceEach)
+{
+    const std::filesystem::path kmz = folder.path() / "linked.kmz";
+    WriteZip(kmz,
+             {{"doc.kml", Document(NetworkLink("layers/a.kml") + NetworkLink("http://example.com/live.kml") +
+                                   NetworkLink("layers/A.kml"))},
+              {"layers/a.kml", Document(Placemark("A", "116.1,39.9") + NetworkLink("b%20c.kml#f1") +
+                                        NetworkLink("../doc.kml") + NetworkLink("../../up.kml"))},
+              {"layers/b c.kml",
+               Document(Placemark("B", "116.2,39.9") + NetworkLink("./a.kml") +
+                        "<Placemark><name>house</name><Model><Link><href>../models/house.dae</href></Link>"
+                        "</Model></Placemark>\n")},
+              {"images/photo.jpg", "\xFF\xD8\xFF"},
+              {"models/house.dae", "<COLLADA/>"}});
+    FakeModelSpace drawn;
+    summary = DrawKmlFile(kmz, kCentralMeridianDeg, kTransform, kTextHeight, drawn);
+    EXPECT_EQ(Texts(drawn), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(summary.outsideLinks, 2u);  // the address and the path above the archive
+    EXPECT_EQ(summary.firstOutsideLink, "http://example.com/live.kml");
+    EXPECT_EQ(summary.models, 1u);
+
+    // A plain file's link to a file beside it is not followed either.
+    folder.Write("beside.kml", Document(Placemark("beside", "116.3,39.9")));
+    EXPECT_EQ(Texts(Draw(Document(Placemark("P", "116.1,39.9") + NetworkLink("beside.kml")))),
+              std::vector<std::string>{"P"});
+    EXPECT_EQ(summary.outsideLinks, 1u);
+}
+
 TEST_F(KmlDrawing, GoogleEarthExportDrawsEveryGeometry)
 {
     FakeModelSpace drawn;
     summary = DrawKmlFile(KELDARN_KML_TEST_DATA "/google_earth_export.kml", kCentralMeridianDeg, kTransform,
                           kTextHeight, drawn);
-    // Two points, a track line, a field polygon with a hole, and a multi-geometry of a
-    // point and a line; the folder and style names are never taken.
-    EXPECT_EQ(summary.points, 3u);
+    // Two points, a track line, a field polygon with a hole, a multi-geometry of a point
+    // and a line, and a gx:Track of one position; the folder and style names are never taken.
+    EXPECT_EQ(summary.points, 4u);
     EXPECT_EQ(summary.polylines, 4u);
-    std::vector<std::string> names;
-    for (const DrawnEntity& entity : drawn.entities)
-        if (entity.kind == Kind::Text)
-            names.push_back(entity.text);
-    EXPECT_EQ(names, (std::vector<std::string>{"控制点 K1", "K2 & K3", "井口"}));
+    EXPECT_EQ(summary.tracks, 1u);
+    EXPECT_EQ(Texts(drawn), (std::vector<std::string>{"控制点 K1", "K2 & K3", "井口", "轨迹"}));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <expat.h>
 
+#include <limits>
 #include <regex>
 
 namespace keldarn::cad {
@@ -256,27 +257,56 @@ std::string BuildError(std::vector<FakeEntity> entities)
     return "no error";
 }
 
-TEST(KmlWriter, UnreadableOrImpossibleEntitiesAreReportedClearly)
+TEST(KmlWriter, UnreadableEntitiesAndNothingToWriteAreReportedClearly)
 {
     FakeEntity noBox = Square(500000, 3000000, 10, true);
     noBox.boxFails = true;
     EXPECT_EQ(BuildError({FakeEntity::Text("ok", 500000, 3000000), noBox}),
               "第2个选中的图元无法读取：图元的范围无法计算");
-    EXPECT_EQ(BuildError({FakeEntity::Polyline({500000, 3000000, 2e9, 3000000}, false)}),
-              "第1个选中的图元（AcDbPolyline）的坐标 2e+09 超出范围，绝对值应不超过1000000000");
-    EXPECT_EQ(BuildError({FakeEntity::Text("nan", std::nan(""), 3000000)}),
-              "第1个选中的图元（AcDbText）的坐标 nan 超出范围，绝对值应不超过1000000000");
-    // Beyond the pole: no latitude.
-    EXPECT_EQ(BuildError({FakeEntity::Text("far", 500000, 2.5e7)}),
-              "第1个选中的图元（AcDbText）的点 (500000, 2.5e+07) 无法换算为经纬度，请检查中央子午线和四参数");
     EXPECT_EQ(BuildError({FakeEntity::Polyline({}, false)}), "选中的图元中没有可以写入KML的文字或多段线");
+    EXPECT_EQ(BuildError({FakeEntity::Text("far", 5e9, 3000000), FakeEntity::Polyline({}, false),
+                          FakeEntity::Text("far", 500000, 2.5e7)}),
+              "选中的图元中没有可以写入KML的文字或多段线：有2个对象的坐标远在投影带之外"
+              "（超出±1e9或纬度超过90°），请检查中央子午线和四参数");
+}
+
+// One entity far outside the zone costs only itself its place in the file.
+TEST(KmlWriter, EntitiesFarOutsideTheZoneAreLeftOutAndCounted)
+{
+    FakeEntity farBox = FakeEntity::Text("box", 500000, 3000000);
+    farBox.upperRight.y = -2e9;
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::pair<std::string, FakeEntity>> cases = {
+        {"text at x = 5e9", FakeEntity::Text("far", 5e9, 3000000)},
+        {"text with NaN", FakeEntity::Text("nan", std::nan(""), 3000000)},
+        {"vertex beyond the pole", FakeEntity::Polyline({500000, 3000000, 500000, 2.5e7}, false)},
+        {"infinite vertex", FakeEntity::Polyline({500000, 3000000, 500100, 3000000, -inf, 3000000}, true)},
+        {"box beyond 1e9", farBox},
+        // Its point lies at B = 89.9°, the centre of its 320 km by 100 km box past the pole.
+        {"view centre past the pole", FakeEntity::Text("pole", 500000, 9.99e6, 1e5)},
+    };
+    TempFolder folder;
+    const std::filesystem::path target = folder.path() / "a.kml";
+    for (const auto& [what, far] : cases) {
+        const FakeSelectionSet selection(
+            {FakeEntity::Text("A", 500000, 3000000), far, Square(500000, 3000000, 10, false)});
+        const KmlWriteResult result =
+            WriteKmlFromSelection(selection, kCentralMeridianDeg, kIdentity, target);
+        EXPECT_EQ(result.written, 2u) << what;
+        EXPECT_EQ(result.leftOut, 1u) << what;
+        const std::string text = testing::ReadWholeFile(target);
+        EXPECT_TRUE(IsWellFormedXml(text)) << what;
+        const std::vector<std::string> lines = Lines(text);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "<Placemark>"), 2) << what;
+        EXPECT_LT(IndexOf(lines, "<name>A</name>"), lines.size()) << what;
+    }
 }
 
 TEST(KmlWriter, EmptySelectionWritesNothing)
 {
     TempFolder folder;
     const std::filesystem::path target = folder.Write("old.kml", "old");
-    EXPECT_EQ(WriteKmlFromSelection(FakeSelectionSet(), kCentralMeridianDeg, kIdentity, target), 0u);
+    EXPECT_EQ(WriteKmlFromSelection(FakeSelectionSet(), kCentralMeridianDeg, kIdentity, target).written, 0u);
     EXPECT_EQ(testing::ReadWholeFile(target), "old");
 }
 
@@ -285,7 +315,7 @@ TEST(KmlWriter, FileIsNamedDocumentAndAFailedWriteKeepsTheOldFile)
     TempFolder folder;
     const FakeSelectionSet selection({FakeEntity::Text("A", 500000, 3000000)});
     const std::filesystem::path target = folder.path() / "测区 A&B.KML";
-    EXPECT_EQ(WriteKmlFromSelection(selection, kCentralMeridianDeg, kIdentity, target), 1u);
+    EXPECT_EQ(WriteKmlFromSelection(selection, kCentralMeridianDeg, kIdentity, target).written, 1u);
     EXPECT_EQ(Lines(testing::ReadWholeFile(target)).at(3), "<name>测区 A&amp;B</name>");
 
     const std::filesystem::path blocked = folder.Write("file", "x") / "a.kml";
