@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace keldarn::cad {
 
@@ -77,9 +78,74 @@ std::string ReplaceInvalidBytes(std::string_view raw)
 
 namespace {
 
+// How a value is written: ASCII only (every other character escaped), or GBK bytes for
+// the characters GBK has under $DWGCODEPAGE ANSI_936.
+enum class ValueForm { Ascii, Gbk };
+
+// UTF-8 → GBK, one converter per thread, opened on first use; null when iconv lacks GBK.
+encoding::StreamConverter* GbkConverter()
+{
+    thread_local const std::unique_ptr<encoding::StreamConverter> converter = [] {
+        for (const char* name : {"CP936", "GBK"}) {
+            try {
+                return std::make_unique<encoding::StreamConverter>("UTF-8", name);
+            } catch (const encoding::EncodingError&) {
+            }
+        }
+        return std::unique_ptr<encoding::StreamConverter>();
+    }();
+    return converter.get();
+}
+
+// The two GBK bytes of a character outside ASCII, or nothing when GBK lacks it. Only
+// double-byte codes count (lead byte 0x81-0xFE): code page 936's one single-byte
+// addition, 0x80 for the euro sign, is read neither as GB18030 (this program) nor by
+// Python's gbk codec (ezdxf), so the euro sign is escaped like characters beyond GBK
+// (those GB18030 has in four bytes, such as CJK Extension B, and emoji).
+std::optional<std::array<char, 2>> LookUpGbkBytes(char32_t cp)
+{
+    encoding::StreamConverter* converter = GbkConverter();
+    if (!converter)
+        return std::nullopt;
+    std::string utf8;
+    AppendUtf8(utf8, cp);
+    std::string gbk;
+    try {
+        converter->ConvertAppend(utf8, gbk);
+    } catch (const encoding::EncodingError&) {
+        return std::nullopt;
+    }
+    const auto lead = static_cast<unsigned char>(gbk.empty() ? 0 : gbk[0]);
+    if (gbk.size() != 2 || lead < 0x81 || lead > 0xFE)
+        return std::nullopt;
+    return std::array<char, 2>{gbk[0], gbk[1]};
+}
+
+// As LookUpGbkBytes, remembered per thread for the Basic Multilingual Plane (GBK has
+// nothing beyond it): a code unit of 0 for not yet looked up, 1 for none.
+std::optional<std::array<char, 2>> GbkBytesOf(char32_t cp)
+{
+    constexpr std::uint16_t kUnknown = 0, kNone = 1;
+    if (cp < 0x80 || cp > 0xFFFF)
+        return std::nullopt;
+    thread_local std::vector<std::uint16_t> known;
+    if (known.empty())
+        known.assign(0x10000, kUnknown);
+    std::uint16_t& code = known[cp];
+    if (code == kUnknown) {
+        const auto bytes = LookUpGbkBytes(cp);
+        code = bytes ? static_cast<std::uint16_t>(static_cast<unsigned char>((*bytes)[0]) << 8 |
+                                                  static_cast<unsigned char>((*bytes)[1]))
+                     : kNone;
+    }
+    if (code == kNone)
+        return std::nullopt;
+    return std::array<char, 2>{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+}
+
 // Appends the encoding of the characters of `utf8` while the result stays within
 // `maxBytes`; false when a character had to be left out.
-bool AppendEncoded(std::string_view utf8, std::size_t maxBytes, std::string& out)
+bool AppendEncoded(std::string_view utf8, ValueForm form, std::size_t maxBytes, std::string& out)
 {
     std::size_t i = 0;
     while (i < utf8.size()) {
@@ -87,11 +153,14 @@ bool AppendEncoded(std::string_view utf8, std::size_t maxBytes, std::string& out
         const bool escapeLike = UnicodeEscapeAt(utf8, i) || MultiByteEscapeAt(utf8, i);
         const char32_t cp = NextCodePoint(utf8, i);
         const bool printable = cp >= 0x20 && cp <= 0x7E && !escapeLike;
-        const std::size_t bytes = printable ? 1 : cp > 0xFFFF ? 14 : 7;
+        const auto gbk = form == ValueForm::Gbk && !printable ? GbkBytesOf(cp) : std::nullopt;
+        const std::size_t bytes = printable ? 1 : gbk ? 2 : cp > 0xFFFF ? 14 : 7;
         if (out.size() + bytes > maxBytes)
             return false;
         if (printable) {
             out.push_back(static_cast<char>(cp));
+        } else if (gbk) {
+            out.append(gbk->data(), 2);
         } else if (cp > 0xFFFF) {
             const char32_t v = cp - 0x10000;
             AppendEscape(out, 0xD800 + static_cast<unsigned>(v >> 10));
@@ -109,7 +178,15 @@ std::string EncodeDxfText(std::string_view utf8)
 {
     std::string out;
     out.reserve(utf8.size());
-    AppendEncoded(utf8, std::string::npos, out);
+    AppendEncoded(utf8, ValueForm::Ascii, std::string::npos, out);
+    return out;
+}
+
+std::string EncodeDxfGbkText(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    AppendEncoded(utf8, ValueForm::Gbk, std::string::npos, out);
     return out;
 }
 
@@ -117,7 +194,7 @@ std::string EncodeDxfTextToFit(std::string_view utf8)
 {
     std::string out;
     out.reserve(std::min(utf8.size(), kMaxDxfValueBytes));
-    AppendEncoded(utf8, kMaxDxfValueBytes, out);
+    AppendEncoded(utf8, ValueForm::Gbk, kMaxDxfValueBytes, out);
     return out;
 }
 
@@ -127,18 +204,12 @@ bool DxfTextFits(std::string_view utf8)
     if (utf8.size() * 7 <= kMaxDxfValueBytes)
         return true;
     std::string out;
-    return AppendEncoded(utf8, kMaxDxfValueBytes, out);
+    return AppendEncoded(utf8, ValueForm::Gbk, kMaxDxfValueBytes, out);
 }
 
 std::string EncodeDxfName(std::string_view utf8)
 {
-    if (IsAscii(utf8))
-        return std::string(utf8);
-    try {
-        return encoding::Convert(utf8, "UTF-8", "CP936");
-    } catch (const encoding::EncodingError&) {
-        return EncodeDxfText(utf8);
-    }
+    return IsAscii(utf8) ? std::string(utf8) : EncodeDxfGbkText(utf8);
 }
 
 std::string DecodeDxfEscapes(std::string_view utf8)

@@ -22,25 +22,33 @@ namespace keldarn::cad {
 // longer values are cut (DXF itself allows 2049 characters, single-line texts 256).
 inline constexpr std::size_t kMaxDxfValueBytes = 1000;
 
-// A value as this program writes it: printable ASCII stays, every other character
-// becomes \U+XXXX (upper-case hex). Characters beyond the Basic Multilingual Plane are
-// written as their UTF-16 surrogate pair, two escapes, which DecodeDxfEscapes joins
-// again. Control characters are escaped too, so that a value never breaks its line, and
-// so is a backslash that would read back as the start of an escape. Invalid UTF-8 bytes
-// become U+FFFD.
+// A value in ASCII only: printable ASCII stays, every other character becomes \U+XXXX
+// (upper-case hex). Characters beyond the Basic Multilingual Plane are written as their
+// UTF-16 surrogate pair, two escapes, which DecodeDxfEscapes joins again. Control
+// characters are escaped too, so that a value never breaks its line, and so is a
+// backslash that would read back as the start of an escape. Invalid UTF-8 bytes become
+// U+FFFD.
 std::string EncodeDxfText(std::string_view utf8);
 
-// As EncodeDxfText, but no longer than kMaxDxfValueBytes: a longer text is cut after its
-// last character that fits whole (never inside an escape or a surrogate pair).
+// A value as this program writes it, in files that declare $DWGCODEPAGE ANSI_936: as
+// EncodeDxfText, but every character GBK (code page 936) has is written as its two GBK
+// bytes; only the others (CJK Extension B, emoji, the euro sign, whose one-byte code
+// 0x80 GB18030 and most readers lack) become \U+XXXX escapes. Readers that ignore
+// escapes (GDAL, ezdxf) still show Chinese text.
+std::string EncodeDxfGbkText(std::string_view utf8);
+
+// As EncodeDxfGbkText, but no longer than kMaxDxfValueBytes: a longer text is cut after
+// its last character that fits whole (never inside a GBK character, an escape or a
+// surrogate pair).
 std::string EncodeDxfTextToFit(std::string_view utf8);
 
 // Whether EncodeDxfTextToFit writes the text whole.
 bool DxfTextFits(std::string_view utf8);
 
 // A name of a table entry (layer, linetype, text style, font file) as this program
-// writes it, in files that declare $DWGCODEPAGE ANSI_936: GBK bytes, or \U+XXXX escapes
-// for the rare name GBK cannot hold. Names are not escaped by default because readers
-// such as ezdxf take a backslash in a layer name for an error.
+// writes it: an ASCII name as it is, any other as EncodeDxfGbkText writes it. Names in
+// ASCII are not escaped because readers such as ezdxf take a backslash in a layer name
+// for an error.
 std::string EncodeDxfName(std::string_view utf8);
 
 // Replaces \U+XXXX and \M+nXXXX escapes in UTF-8 text by the characters they stand

@@ -105,7 +105,7 @@ void WriteHeader(DxfTextWriter& dw, const DrawingModel& model, unsigned long han
     dw.sectionHeader();
     dw.dxfString(9, "$ACADVER");
     dw.dxfString(1, "AC1015");
-    // Texts are ASCII with \U+ escapes; names of layers and styles are GBK bytes.
+    // Texts and names are GBK bytes, with \U+ escapes for characters GBK lacks.
     dw.dxfString(9, "$DWGCODEPAGE");
     dw.dxfString(3, "ANSI_936");
     WriteVector(dw, "$INSBASE", 0.0, 0.0, 0.0);

@@ -3,10 +3,10 @@
 // Writing a drawing as DXF R2000 (AC1015) with dxflib, for any CAD program to open.
 //
 // Entities keep their layer, colour and linetype; the layer, linetype and text style
-// tables of a loaded file are written back. Texts that are not plain ASCII are written
-// with \U+XXXX escapes (see EncodeDxfText), so they read the same whatever code page the
-// reading program assumes; names of layers, linetypes and text styles, where readers do
-// not accept escapes, are GBK bytes under $DWGCODEPAGE ANSI_936 (EncodeDxfName). Numbers are written in their
+// tables of a loaded file are written back. Texts and the names of layers, linetypes
+// and text styles are GBK bytes under $DWGCODEPAGE ANSI_936, as the CAD programs of
+// Chinese drafting offices, GDAL and ezdxf read them; a character GBK lacks is written as
+// a \U+XXXX escape (EncodeDxfTextToFit, EncodeDxfName). Numbers are written in their
 // shortest exact form, so every coordinate reads back bit for bit. The view of the file (*Active viewport)
 // shows the drawing's extents. Old-style 2-D polylines of a loaded file are written as
 // lightweight polylines with the same vertices, bulges and closure.

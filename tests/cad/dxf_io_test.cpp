@@ -14,6 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -40,8 +42,8 @@ for e in doc.modelspace():
     if t == "POINT":
         item["xyz"] = list(e.dxf.location)
     elif t == "TEXT":
-        item.update(text=decode_dxf_unicode(e.dxf.text), xyz=list(e.dxf.insert), height=e.dxf.height,
-                    rotation=e.dxf.rotation)
+        item.update(text=decode_dxf_unicode(e.dxf.text), raw_text=e.dxf.text, xyz=list(e.dxf.insert),
+                    height=e.dxf.height, rotation=e.dxf.rotation)
     elif t == "LWPOLYLINE":
         item.update(xy=[list(p[:2]) for p in e.get_points("xyb")], bulges=[p[2] for p in e.get_points("xyb")],
                     closed=e.closed)
@@ -177,18 +179,107 @@ TEST_F(DxfFiles, SavedFilePassesEzdxfAuditAndKeepsEveryValue)
     }
 }
 
-TEST_F(DxfFiles, NonAsciiTextIsWrittenAsUnicodeEscapesOnly)
+// Chinese texts are GBK bytes under $DWGCODEPAGE ANSI_936, so that readers which show
+// \U+ escapes literally (GDAL, ezdxf's raw text) show them; only characters GBK lacks are
+// escaped. Each text is checked in the file's bytes, read back by this program, by ezdxf
+// and by GDAL's DXF driver (ogrinfo).
+struct ChineseText {
+    const char* text;
+    const char* written;  // the value as it stands in the file
+    const char* shown;    // what readers that leave escapes as they are show
+};
+
+const ChineseText kChineseTexts[] = {
+    {"界桩1",
+     "\xBD\xE7\xD7\xAE"
+     "1",
+     "界桩1"},
+    {"测量点 K2", "\xB2\xE2\xC1\xBF\xB5\xE3 K2", "测量点 K2"},
+    {"50°±0.1",
+     "50\xA1\xE3\xA1\xC0"
+     "0.1",
+     "50°±0.1"},
+    // U+20BB7 is in GB18030 (four bytes) but not in GBK: a surrogate pair of escapes.
+    {"\xF0\xA0\xAE\xB7野家", "\\U+D842\\U+DFB7\xD2\xB0\xBC\xD2", "\\U+D842\\U+DFB7野家"},
+    // The euro sign is code page 936's one-byte 0x80, which GB18030 and ezdxf lack.
+    {"€5", "\\U+20AC5", "\\U+20AC5"},
+    // A backslash typed by the user that looks like an escape is escaped itself.
+    {"C:\\U+6D4B 界", "C:\\U+005CU+6D4B \xBD\xE7", "C:\\U+005CU+6D4B 界"},
+    // 誠 is D5 5C: its second byte is a backslash, which must not start an escape.
+    {"誠U+6D4B", "\xD5\x5CU+6D4B", "誠U+6D4B"},
+    {"a\tb", "a\\U+0009b", "a\\U+0009b"},
+};
+
+QString SaveChineseTexts(const QString& path)
 {
-    const QString path = Path("escapes.dxf");
-    SaveDxfFile(SurveyDrawing(), path);
+    DrawingModel model;
+    for (std::size_t i = 0; i < std::size(kChineseTexts); ++i)
+        model.AddText(kChineseTexts[i].text, static_cast<double>(i), 0.0, 0.0, 2.5);
+    SaveDxfFile(model, path);
+    return path;
+}
+
+TEST(DxfWriting, ChineseTextsAreGbkBytesEscapedOnlyWhereGbkLacksACharacter)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = SaveChineseTexts(dir.filePath(QStringLiteral("chinese.dxf")));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    EXPECT_TRUE(bytes.contains("\\U+6D4B\\U+70B9"
-                               "12"));
-    EXPECT_TRUE(bytes.contains("\\U+D842\\U+DFB7x & <b>"));  // surrogate pair of U+20BB7
-    EXPECT_FALSE(std::any_of(bytes.begin(), bytes.end(),
-                             [](char c) { return static_cast<unsigned char>(c) >= 0x80; }));
+    EXPECT_TRUE(bytes.contains("\n  9\n$DWGCODEPAGE\n  3\nANSI_936\n"));
+    const DrawingModel loaded = ReadDxfFile(path);
+    ASSERT_EQ(loaded.Texts().size(), std::size(kChineseTexts));
+    for (std::size_t i = 0; i < std::size(kChineseTexts); ++i) {
+        const ChineseText& c = kChineseTexts[i];
+        SCOPED_TRACE(c.text);
+        EXPECT_TRUE(bytes.contains(QByteArray("\n  1\n") + c.written + "\n"));
+        EXPECT_EQ(loaded.TextOf(loaded.Texts()[i]), c.text);
+    }
+}
+
+TEST_F(DxfFiles, EzdxfReadsChineseTextsAsWritten)
+{
+    const QJsonObject file = ReadBack(SaveChineseTexts(Path("chinese.dxf")));
+    EXPECT_TRUE(file["errors"].toArray().isEmpty())
+        << QJsonDocument(file["errors"].toArray()).toJson().toStdString();
+    const auto texts = OfType(file, "TEXT");
+    ASSERT_EQ(texts.size(), std::size(kChineseTexts));
+    for (std::size_t i = 0; i < std::size(kChineseTexts); ++i) {
+        const ChineseText& c = kChineseTexts[i];
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(texts[i]["raw_text"].toString(), QString::fromUtf8(c.shown));  // decoded by $DWGCODEPAGE
+        EXPECT_EQ(texts[i]["text"].toString(), QString::fromUtf8(c.text));       // and its escapes resolved
+    }
+}
+
+TEST(DxfWriting, GdalReadsChineseTextsAsWritten)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ogrinfo")).isEmpty())
+        GTEST_SKIP() << "ogrinfo (gdal-bin) is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = SaveChineseTexts(dir.filePath(QStringLiteral("chinese.dxf")));
+    QProcess ogrinfo;
+    ogrinfo.start(QStringLiteral("ogrinfo"), {QStringLiteral("-ro"), QStringLiteral("-al"), path});
+    ASSERT_TRUE(ogrinfo.waitForFinished(60000));
+    ASSERT_EQ(ogrinfo.exitCode(), 0) << ogrinfo.readAllStandardError().toStdString();
+    const QString output = QString::fromUtf8(ogrinfo.readAllStandardOutput());
+    const QStringList lines = output.split(QLatin1Char('\n'));
+    QStringList texts;
+    for (const QString& line : lines) {
+        if (line.trimmed().startsWith(QStringLiteral("Text (String) = ")))
+            texts.push_back(line.trimmed().mid(16));
+    }
+    ASSERT_EQ(static_cast<std::size_t>(texts.size()), std::size(kChineseTexts)) << output.toStdString();
+    for (std::size_t i = 0; i < std::size(kChineseTexts); ++i) {
+        const ChineseText& c = kChineseTexts[i];
+        SCOPED_TRACE(c.text);
+        // GDAL 3.6 shows escapes as they stand; a later GDAL that resolves them is as right.
+        const QString text = texts[static_cast<qsizetype>(i)];
+        EXPECT_TRUE(text == QString::fromUtf8(c.text) || text == QString::fromUtf8(c.shown))
+            << text.toStdString();
+    }
 }
 
 TEST_F(DxfFiles, EzdxfDrawingsReadTheSameInEveryEncoding)
@@ -396,24 +487,31 @@ TEST(DxfWriting, TextsReadBackOrAreCutWholeAndListed)
 {
     DrawingModel model;
     std::string chinese;
-    for (int i = 0; i < 400; ++i)
-        chinese += "测";  // 7 bytes each as an escape: 142 fit
+    for (int i = 0; i < 600; ++i)
+        chinese += "测";  // 2 GBK bytes each: 500 fit
     std::string pairAtTheEnd(993, 'a');
     pairAtTheEnd += "\U0001F600";  // a surrogate pair of 14 bytes from byte 993 on: left out whole
+    std::string gbkAtTheEnd(999, 'a');
+    gbkAtTheEnd += "测";  // two GBK bytes from byte 999 on: left out whole, not halved
     model.AddText("\\U+6D4B \\M+5B2E2 \\", 0, 0, 0, 1);  // backslashes that are no escapes
     model.AddText(chinese, 1, 0, 0, 1);
     model.AddText(pairAtTheEnd, 2, 0, 0, 1);
-    EXPECT_EQ(UnsavedContentLines(model), std::vector<std::string>{"超长文字（保存时截断为前 1000 字节）：2 个"});
+    model.AddText(gbkAtTheEnd, 3, 0, 0, 1);
+    model.AddText(std::string(998, 'a') + "测", 4, 0, 0, 1);  // exactly 1000 bytes: whole
+    EXPECT_EQ(UnsavedContentLines(model),
+              std::vector<std::string>{"超长文字（保存时截断为前 1000 字节）：3 个"});
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("long.dxf"));
     SaveDxfFile(model, path);
     const DrawingModel loaded = ReadDxfFile(path);
-    ASSERT_EQ(loaded.Texts().size(), 3u);
+    ASSERT_EQ(loaded.Texts().size(), 5u);
     EXPECT_EQ(loaded.TextOf(loaded.Texts()[0]), "\\U+6D4B \\M+5B2E2 \\");
-    EXPECT_EQ(loaded.TextOf(loaded.Texts()[1]), chinese.substr(0, 142 * 3));
+    EXPECT_EQ(loaded.TextOf(loaded.Texts()[1]), chinese.substr(0, 500 * 3));
     EXPECT_EQ(loaded.TextOf(loaded.Texts()[2]), std::string(993, 'a'));
+    EXPECT_EQ(loaded.TextOf(loaded.Texts()[3]), std::string(999, 'a'));
+    EXPECT_EQ(loaded.TextOf(loaded.Texts()[4]), std::string(998, 'a') + "测");
     EXPECT_TRUE(loaded.Unsaved().empty());
     EXPECT_TRUE(UnsavedContentLines(loaded).empty());
 }
