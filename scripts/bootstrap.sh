@@ -15,7 +15,7 @@ packages=(
   # fuzzing (scripts/fuzz.sh): clang with its libFuzzer and sanitizer runtimes
   clang libclang-rt-14-dev
   # independent oracles used by the tests
-  proj-bin gdal-bin python3 python3-ezdxf
+  proj-bin gdal-bin python3 python3-gdal python3-numpy python3-ezdxf
   # Chinese texts on screen: a CJK font and Qt's own translations
   fonts-wqy-microhei qt6-translations-l10n
 )

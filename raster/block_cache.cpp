@@ -1,0 +1,76 @@
+#include "raster/block_cache.h"
+
+#include "raster/raster_error.h"
+
+#include <cpl_error.h>
+#include <gdal_priv.h>
+
+#include <algorithm>
+#include <string>
+
+namespace keldarn::raster {
+
+namespace {
+
+// Natural blocks smaller than this on a side are strips; larger than this many cells, a
+// whole-image block that would cost one huge read per cache miss.
+constexpr int kMinNaturalSide = 16;
+constexpr std::int64_t kMaxNaturalCells = std::int64_t{1} << 20;
+
+}  // namespace
+
+BlockCache::BlockCache(GDALRasterBand* band, std::size_t boundBytes)
+    : band_(band), boundBytes_(boundBytes), columns_(band->GetXSize()), rows_(band->GetYSize())
+{
+    band_->GetBlockSize(&blockWidth_, &blockHeight_);
+    const bool strip = std::min(blockWidth_, blockHeight_) < kMinNaturalSide ||
+                       std::int64_t{blockWidth_} * blockHeight_ > kMaxNaturalCells;
+    if (strip) {
+        blockWidth_ = kFallbackBlockSize;
+        blockHeight_ = kFallbackBlockSize;
+    }
+}
+
+void BlockCache::Touch(int bx, int by)
+{
+    const std::int64_t key = (std::int64_t{by} << 32) | static_cast<std::uint32_t>(bx);
+    if (const auto found = index_.find(key); found != index_.end()) {
+        blocks_.splice(blocks_.begin(), blocks_, found->second);
+    } else {
+        blocks_.push_front(Read(bx, by));
+        index_.emplace(key, blocks_.begin());
+        bytesHeld_ += blocks_.front().values.size() * sizeof(double);
+        ++readCount_;
+        // The block just read stays even if it alone exceeds the bound.
+        while (bytesHeld_ > boundBytes_ && blocks_.size() > 1) {
+            const Block& oldest = blocks_.back();
+            bytesHeld_ -= oldest.values.size() * sizeof(double);
+            index_.erase(oldest.key);
+            blocks_.pop_back();
+        }
+    }
+    lastBlockX_ = bx;
+    lastBlockY_ = by;
+    last_ = &blocks_.front();
+}
+
+BlockCache::Block BlockCache::Read(int bx, int by) const
+{
+    Block block;
+    block.key = (std::int64_t{by} << 32) | static_cast<std::uint32_t>(bx);
+    const int x0 = bx * blockWidth_;
+    const int y0 = by * blockHeight_;
+    block.width = std::min(blockWidth_, columns_ - x0);
+    block.height = std::min(blockHeight_, rows_ - y0);
+    block.values.resize(static_cast<std::size_t>(block.width) * block.height);
+    const CPLErr status = band_->RasterIO(GF_Read, x0, y0, block.width, block.height, block.values.data(),
+                                          block.width, block.height, GDT_Float64, 0, 0, nullptr);
+    if (status != CE_None) {
+        const char* dataset = band_->GetDataset() != nullptr ? band_->GetDataset()->GetDescription() : "";
+        throw RasterError("无法读取高程栅格“" + std::string(dataset) + "”的数据块（" + std::to_string(x0) +
+                          ", " + std::to_string(y0) + "）：" + CPLGetLastErrorMsg());
+    }
+    return block;
+}
+
+}  // namespace keldarn::raster

@@ -1,0 +1,269 @@
+#include "raster/elevation_source.h"
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <mutex>
+#include <vector>
+
+namespace keldarn::raster {
+
+namespace {
+
+struct DatasetCloser {
+    void operator()(GDALDataset* dataset) const { GDALClose(GDALDataset::ToHandle(dataset)); }
+};
+using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
+
+struct TransformationDestroyer {
+    void operator()(OGRCoordinateTransformation* ct) const { OGRCoordinateTransformation::DestroyCT(ct); }
+};
+using TransformationPtr = std::unique_ptr<OGRCoordinateTransformation, TransformationDestroyer>;
+
+// Bilinear weights below this count as zero, so that a point on a cell centre's row or
+// column does not depend on (or get voided by) the samples it does not touch.
+constexpr double kNegligibleWeight = 1e-9;
+
+void EnsureGdalRegistered()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { GDALAllRegister(); });
+}
+
+// GDAL and PROJ report problems on stderr by default; here they are collected and the last one
+// goes into the error message.
+class QuietGdalErrors {
+public:
+    QuietGdalErrors()
+    {
+        CPLPushErrorHandler(CPLQuietErrorHandler);
+        CPLErrorReset();
+    }
+    ~QuietGdalErrors() { CPLPopErrorHandler(); }
+    QuietGdalErrors(const QuietGdalErrors&) = delete;
+    QuietGdalErrors& operator=(const QuietGdalErrors&) = delete;
+};
+
+std::string GdalDetail()
+{
+    const char* message = CPLGetLastErrorMsg();
+    return message != nullptr && *message != '\0' ? std::string("（GDAL：") + message + "）" : std::string();
+}
+
+[[noreturn]] void Fail(const std::string& path, const std::string& reason)
+{
+    throw RasterError("无法读取高程栅格“" + path + "”：" + reason);
+}
+
+DatasetPtr OpenDataset(const std::string& path)
+{
+    DatasetPtr dataset(GDALDataset::FromHandle(
+        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
+    if (!dataset)
+        Fail(path, "GDAL 无法打开该文件（文件不存在、不可读或不是可识别的栅格格式）" + GdalDetail());
+    if (dataset->GetRasterCount() < 1)
+        Fail(path, "文件中没有栅格波段");
+    const int columns = dataset->GetRasterXSize();
+    const int rows = dataset->GetRasterYSize();
+    // Bilinear interpolation needs two samples in each direction.
+    if (columns < 2 || rows < 2)
+        Fail(path, "栅格只有 " + std::to_string(columns) + " × " + std::to_string(rows) +
+                       " 个格网，至少需要 2 × 2 个格网才能插值高程");
+    return dataset;
+}
+
+// The raster's CRS with longitude (easting) first, as geotransforms use it.
+OGRSpatialReference RequireCrs(GDALDataset& dataset, const std::string& path)
+{
+    const OGRSpatialReference* crs = dataset.GetSpatialRef();
+    if (crs == nullptr || crs->IsEmpty())
+        Fail(path, "没有坐标系定义（例如缺少 .prj 文件或投影信息）");
+    OGRSpatialReference copy(*crs);
+    copy.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    return copy;
+}
+
+TransformationPtr FromWgs84(const OGRSpatialReference& target, const std::string& path)
+{
+    OGRSpatialReference wgs84;
+    wgs84.importFromEPSG(4326);
+    wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);  // longitude first
+    TransformationPtr ct(OGRCreateCoordinateTransformation(&wgs84, &target));
+    if (!ct)
+        Fail(path, "无法从 WGS84 经纬度转换到该栅格的坐标系" + GdalDetail());
+    return ct;
+}
+
+RasterDescription Describe(const std::string& path, const OGRSpatialReference& crs,
+                           const std::array<double, 6>& gt, int columns, int rows)
+{
+    RasterDescription description;
+    description.name = CPLGetFilename(path.c_str());
+    const char* crsName = crs.GetName();
+    description.crsName = crsName != nullptr ? crsName : "";
+    description.cellWidth = std::hypot(gt[1], gt[4]);
+    description.cellHeight = std::hypot(gt[2], gt[5]);
+    const char* unit = nullptr;
+    if (crs.IsGeographic())
+        crs.GetAngularUnits(&unit);
+    else
+        crs.GetLinearUnits(&unit);
+    description.unitName = unit != nullptr ? unit : "";
+    description.columns = columns;
+    description.rows = rows;
+    return description;
+}
+
+}  // namespace
+
+struct ElevationSource::Impl {
+    Impl(const std::string& path, std::size_t cacheBoundBytes);
+
+    // Height at a point in the raster's CRS given as pixel/line (0, 0 is the top-left corner
+    // of the top-left cell).
+    std::optional<double> Sample(double pixel, double line);
+    bool IsVoid(double raw) const { return std::isnan(raw) || (hasNoData && raw == noData); }
+
+    DatasetPtr dataset;
+    GDALRasterBand* band = nullptr;
+    int columns = 0;
+    int rows = 0;
+    std::array<double, 6> inverseGt{};  // CRS x/y → pixel/line
+    bool hasNoData = false;
+    double noData = 0.0;
+    double scale = 1.0;
+    double offset = 0.0;
+    TransformationPtr fromWgs84;
+    std::optional<BlockCache> cache;
+    RasterDescription description;
+    std::mutex mutex;
+    // Scratch for the batch transformation, kept to avoid allocations per call.
+    std::vector<double> xs, ys;
+    std::vector<int> transformed;
+};
+
+ElevationSource::Impl::Impl(const std::string& path, std::size_t cacheBoundBytes)
+{
+    EnsureGdalRegistered();
+    const QuietGdalErrors quiet;
+    dataset = OpenDataset(path);
+    columns = dataset->GetRasterXSize();
+    rows = dataset->GetRasterYSize();
+    std::array<double, 6> gt{};
+    if (dataset->GetGeoTransform(gt.data()) != CE_None)
+        Fail(path, "没有地理变换参数（格网在坐标系中的位置未知）");
+    const OGRSpatialReference crs = RequireCrs(*dataset, path);
+    if (!GDALInvGeoTransform(gt.data(), inverseGt.data()))
+        Fail(path, "地理变换参数不可逆（格网大小为零）");
+    fromWgs84 = FromWgs84(crs, path);
+
+    band = dataset->GetRasterBand(1);
+    int flag = FALSE;
+    noData = band->GetNoDataValue(&flag);
+    hasNoData = flag != FALSE && !std::isnan(noData);  // NaN voids are caught by IsVoid anyway
+    scale = band->GetScale(&flag);
+    if (!flag || scale == 0.0)
+        scale = 1.0;
+    offset = band->GetOffset(&flag);
+    if (!flag)
+        offset = 0.0;
+    cache.emplace(band, cacheBoundBytes);
+    description = Describe(path, crs, gt, columns, rows);
+}
+
+std::optional<double> ElevationSource::Impl::Sample(double pixel, double line)
+{
+    // (u, v): position in cell-centre units, the centre of cell (i, j) at (i, j).
+    double u = pixel - 0.5;
+    double v = line - 0.5;
+    // The outer half cell extends the edge samples; beyond it (or NaN) there is nothing.
+    if (!(u >= -0.5 && u <= columns - 0.5 && v >= -0.5 && v <= rows - 0.5))
+        return std::nullopt;
+    u = std::clamp(u, 0.0, columns - 1.0);
+    v = std::clamp(v, 0.0, rows - 1.0);
+    const int i0 = std::min(static_cast<int>(u), columns - 2);
+    const int j0 = std::min(static_cast<int>(v), rows - 2);
+    const double fu = u - i0;
+    const double fv = v - j0;
+    const std::array<double, 4> weights{(1 - fu) * (1 - fv), fu * (1 - fv), (1 - fu) * fv, fu * fv};
+    double sum = 0.0;
+    double weightSum = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        if (weights[k] < kNegligibleWeight)
+            continue;
+        const double raw = cache->Value(i0 + (k & 1), j0 + (k >> 1));
+        if (IsVoid(raw))
+            continue;
+        sum += weights[k] * raw;
+        weightSum += weights[k];
+    }
+    if (weightSum == 0.0)
+        return std::nullopt;
+    return sum / weightSum * scale + offset;
+}
+
+ElevationSource::ElevationSource(const std::string& path, std::size_t cacheBoundBytes)
+    : impl_(std::make_unique<Impl>(path, cacheBoundBytes))
+{
+}
+
+ElevationSource::~ElevationSource() = default;
+
+std::optional<double> ElevationSource::HeightM(double latDeg, double lonDeg)
+{
+    const GeoPoint point{latDeg, lonDeg};
+    std::optional<double> height;
+    HeightsM(std::span(&point, 1), std::span(&height, 1));
+    return height;
+}
+
+void ElevationSource::HeightsM(std::span<const GeoPoint> points, std::span<std::optional<double>> heightsM)
+{
+    const std::lock_guard lock(impl_->mutex);
+    Impl& d = *impl_;
+    const std::size_t n = std::min(points.size(), heightsM.size());
+    d.xs.resize(n);
+    d.ys.resize(n);
+    d.transformed.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        d.xs[k] = points[k].lonDeg;  // traditional GIS order: x is the longitude
+        d.ys[k] = points[k].latDeg;
+    }
+    {
+        const QuietGdalErrors quiet;  // points outside the projection's domain only fail
+        d.fromWgs84->Transform(n, d.xs.data(), d.ys.data(), nullptr, d.transformed.data());
+    }
+    const std::array<double, 6>& inv = d.inverseGt;
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!d.transformed[k]) {
+            heightsM[k].reset();
+            continue;
+        }
+        const double pixel = inv[0] + inv[1] * d.xs[k] + inv[2] * d.ys[k];
+        const double line = inv[3] + inv[4] * d.xs[k] + inv[5] * d.ys[k];
+        heightsM[k] = d.Sample(pixel, line);
+    }
+}
+
+const RasterDescription& ElevationSource::Description() const
+{
+    return impl_->description;
+}
+
+std::size_t ElevationSource::CacheBytesHeld() const
+{
+    const std::lock_guard lock(impl_->mutex);
+    return impl_->cache->BytesHeld();
+}
+
+std::size_t ElevationSource::CacheBoundBytes() const
+{
+    return impl_->cache->BoundBytes();
+}
+
+}  // namespace keldarn::raster

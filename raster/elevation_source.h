@@ -1,0 +1,81 @@
+#pragma once
+
+#include "raster/block_cache.h"
+#include "raster/raster_error.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace keldarn::raster {
+
+// A point on the WGS84 ellipsoid.
+struct GeoPoint {
+    double latDeg = 0.0;  // latitude (degrees, north positive)
+    double lonDeg = 0.0;  // longitude (degrees, east positive)
+};
+
+// What the viewer shows about an elevation raster.
+struct RasterDescription {
+    std::string name;         // file name without folders, e.g. "N30E110.hgt"
+    std::string crsName;      // e.g. "WGS 84 / UTM zone 49N"
+    double cellWidth = 0.0;   // size of a cell along a row, in unitName (rotations included)
+    double cellHeight = 0.0;  // size of a cell along a column, in unitName
+    std::string unitName;     // unit of the cell size: "metre", "degree", "US survey foot", ...
+    int columns = 0;          // size in cells
+    int rows = 0;
+};
+
+// Heights from band 1 of a DEM at full resolution, in the raster's own CRS: the WGS84 point is
+// carried into that CRS, then to pixel/line through the inverse geotransform (rotations
+// allowed), and interpolated bilinearly between the four surrounding cell centres.
+//
+// Conventions:
+// - Cell centres are at pixel + 0.5, also for AREA_OR_POINT=Point rasters: GDAL already moves
+//   the geotransform of such files (SRTM .hgt, GeoTIFF PixelIsPoint) by half a cell so that it
+//   always describes cell corners, and the samples are the cell centres.
+// - No-data samples (the band's no-data value, or NaN) drop out and the weights of the others
+//   are renormalised; weights below 1e-9 count as zero. Nothing is answered only when every
+//   sample of non-zero weight is void.
+// - Within the outer half cell (between the outermost centres and the raster's edge) the edge
+//   samples extend outwards; beyond the edge nothing is answered.
+// - Integer rasters are read as double (never rounded); the band's scale and offset apply.
+//
+// Thread-safety: every member is safe to call from several threads (one mutex serialises
+// them). For parallel sampling give each thread a source of its own, which also gives each
+// its own GDAL dataset.
+class ElevationSource {
+public:
+    // path: anything GDAL opens as a raster (file, VRT, /vsizip/..., /vsicurl/...).
+    // cacheBoundBytes: memory bound of the decoded blocks.
+    // Throws RasterError (message names the file and the reason) if the file cannot be read,
+    // has no geotransform or no CRS, the CRS cannot be reached from WGS84, or the raster is
+    // smaller than 2 × 2 cells.
+    explicit ElevationSource(const std::string& path,
+                             std::size_t cacheBoundBytes = BlockCache::kDefaultBoundBytes);
+    ~ElevationSource();
+    ElevationSource(const ElevationSource&) = delete;
+    ElevationSource& operator=(const ElevationSource&) = delete;
+
+    // Height (metres, in the raster's vertical datum) at a WGS84 point, or nothing outside the
+    // raster or over voids. Throws RasterError only if GDAL fails to read the file.
+    std::optional<double> HeightM(double latDeg, double lonDeg);
+
+    // HeightM for many points, with one coordinate transformation for all of them (much
+    // faster than point by point). heightsM.size() must equal points.size().
+    void HeightsM(std::span<const GeoPoint> points, std::span<std::optional<double>> heightsM);
+
+    const RasterDescription& Description() const;
+
+    // Bytes held by the block cache now, and its bound.
+    std::size_t CacheBytesHeld() const;
+    std::size_t CacheBoundBytes() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace keldarn::raster
