@@ -4,6 +4,7 @@
 #include "earth/synthetic_terrain.h"
 
 #include <cmath>
+#include <filesystem>
 
 namespace keldarn::earth {
 
@@ -12,8 +13,22 @@ std::shared_ptr<const Terrain> LoadTerrain(const TerrainSource& source)
     return source.path.empty() ? MakeSyntheticTerrain() : ReadDemTerrain(source.path);
 }
 
-TerrainApplication::TerrainApplication(std::shared_ptr<const Terrain> terrain)
-    : scene_(std::move(terrain)), window_(new TerrainMainWindow(scene_)), render_(window_->RenderWidget())
+std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& source)
+{
+    std::error_code error;
+    if (source.path.empty() || std::filesystem::is_directory(source.path, error))
+        return nullptr;
+    try {
+        return std::make_unique<raster::ElevationSource>(source.path);
+    } catch (const raster::RasterError& failure) {
+        throw TerrainError(failure.what());
+    }
+}
+
+TerrainApplication::TerrainApplication(std::shared_ptr<const Terrain> terrain,
+                                       std::unique_ptr<raster::ElevationSource> heights)
+    : scene_(std::move(terrain)), heights_(std::move(heights)), window_(new TerrainMainWindow(scene_)),
+      render_(window_->RenderWidget())
 {
 }
 
@@ -77,7 +92,14 @@ IPointOnTerrainGE TerrainApplication::GetPointOnTerrainFromScreenCoords(double s
                              ? "该屏幕位置没有地形数据：视线没有落到地面上（天空）"
                              : "该屏幕位置没有地形数据：视线落在地形数据范围之外或无数据区");
     }
-    return {result.hit->latDeg, result.hit->lonDeg, result.hit->elevationM};
+    if (!heights_)
+        return {result.hit->latDeg, result.hit->lonDeg, result.hit->elevationM};
+    // The viewer's grid finds where the ray meets the ground; the height there is the DEM's
+    // own, never the grid's resampled one.
+    const std::optional<double> heightM = heights_->HeightM(result.hit->latDeg, result.hit->lonDeg);
+    if (!heightM)
+        throw NoTerrainError("该屏幕位置没有地形数据：地形数据在该点没有高程（数据范围之外或无数据区）");
+    return {result.hit->latDeg, result.hit->lonDeg, *heightM};
 }
 
 IPointOnTerrainGE TerrainApplication::GetGroundFromScreenCoords(double sx, double sy)
@@ -94,7 +116,11 @@ IPointOnTerrainGE TerrainApplication::GetGroundFromScreenCoords(double sx, doubl
 
 void TerrainApplication::SetTerrainSource(const TerrainSource& source)
 {
-    scene_.SetTerrain(LoadTerrain(source));
+    // Both are read before either replaces the current one.
+    std::shared_ptr<const Terrain> terrain = LoadTerrain(source);
+    std::unique_ptr<raster::ElevationSource> heights = OpenHeightSource(source);
+    heights_ = std::move(heights);
+    scene_.SetTerrain(std::move(terrain));
     if (render_)
         render_->SceneChanged();
 }
@@ -102,12 +128,14 @@ void TerrainApplication::SetTerrainSource(const TerrainSource& source)
 std::unique_ptr<TerrainApplication> CreateTerrainApplication(const TerrainSource& source)
 {
     std::shared_ptr<const Terrain> terrain;
+    std::unique_ptr<raster::ElevationSource> heights;
     try {
         terrain = LoadTerrain(source);
+        heights = OpenHeightSource(source);
     } catch (const TerrainError& error) {
         throw EarthError(error.what());
     }
-    return std::make_unique<TerrainApplication>(std::move(terrain));
+    return std::make_unique<TerrainApplication>(std::move(terrain), std::move(heights));
 }
 
 }  // namespace keldarn::earth

@@ -6,6 +6,7 @@
 #include "earth/application_ge.h"
 #include "earth/terrain_scene.h"
 #include "earth/terrain_view.h"
+#include "raster/elevation_source.h"
 
 #include <QPointer>
 #include <QSize>
@@ -24,11 +25,18 @@ struct TerrainSource {
 // Reads the terrain of a source; throws TerrainError naming the file and the reason.
 std::shared_ptr<const Terrain> LoadTerrain(const TerrainSource& source);
 
+// The heights of a DEM file at full resolution in its own coordinate system, or nothing
+// for the demonstration terrain (its grid is its own truth) and for a folder of tiles
+// (whose heights still come from the viewer's grid). Throws TerrainError naming the file.
+std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& source);
+
 class TerrainApplication final : public IApplicationGE {
 public:
     // Creates the viewer windows (a QApplication must exist). The window is 800 × 600
     // pixels until it is resized.
-    explicit TerrainApplication(std::shared_ptr<const Terrain> terrain);
+    // heights: where the reported heights come from; without it, from the terrain's grid.
+    explicit TerrainApplication(std::shared_ptr<const Terrain> terrain,
+                                std::unique_ptr<raster::ElevationSource> heights = nullptr);
     ~TerrainApplication() override;
     TerrainApplication(const TerrainApplication&) = delete;
     TerrainApplication& operator=(const TerrainApplication&) = delete;
@@ -48,8 +56,9 @@ public:
                          double tiltDeg, double azimuthDeg, double speed) override;
 
     // The terrain under (sx, sy) of the render window at its current size; a window never
-    // shown counts with the main window's size (800 × 600 unless resized). Throws
-    // EarthError when the ray meets no terrain.
+    // shown counts with the main window's size (800 × 600 unless resized). The altitude is
+    // the DEM's own height at the point's latitude and longitude, read at full resolution.
+    // Throws NoTerrainError when the ray meets no terrain or the DEM has no height there.
     IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) override;
     IPointOnTerrainGE GetGroundFromScreenCoords(double sx, double sy) override;
 
@@ -64,6 +73,7 @@ public:
 
 private:
     TerrainScene scene_;
+    std::unique_ptr<raster::ElevationSource> heights_;
     // The main window may be taken over (and deleted) by the main program's widget tree.
     QPointer<TerrainMainWindow> window_;
     QPointer<TerrainRenderWidget> render_;
