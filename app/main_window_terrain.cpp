@@ -31,6 +31,24 @@ void ShowWholeTerrain(earth::IApplicationGE& viewer, const earth::Terrain& terra
                            0.0, 0.0, 1.0);
 }
 
+// The source as the status line names it: the file, and for a DEM whose own heights the
+// picks report, its coordinate system and cell size, "rugged.tif（WGS 84 / UTM zone 49N，格网 30米）".
+QString TerrainSummary(const earth::TerrainApplication& viewer)
+{
+    const raster::RasterDescription* dem = viewer.HeightSource();
+    if (dem == nullptr)
+        return QString::fromStdString(viewer.CurrentTerrain().Name());
+    const QString unitName = QString::fromStdString(dem->unitName);
+    const QString unit = unitName.compare(QLatin1String("metre"), Qt::CaseInsensitive) == 0 ||
+                                 unitName.compare(QLatin1String("meter"), Qt::CaseInsensitive) == 0
+                             ? QStringLiteral("米")
+                         : unitName.compare(QLatin1String("degree"), Qt::CaseInsensitive) == 0 ? QStringLiteral("度")
+                                                                                                : unitName;
+    return QStringLiteral("%1（%2，格网 %3%4）")
+        .arg(QString::fromStdString(dem->name), QString::fromStdString(dem->crsName),
+             QString::number(dem->cellWidth, 'g', 6), unit);
+}
+
 }  // namespace
 
 void TFormMain::SetTerrainSource(const std::string& path)
@@ -55,7 +73,7 @@ void TFormMain::SetTerrainSource(const std::string& path)
     if (const auto camera = terrainViewer->GetCamera(true))
         ShowViewInFields(FormatCamera({camera->FocusPointLatitude, camera->FocusPointLongitude,
                                        camera->FocusPointAltitude, camera->Range, camera->Tilt, camera->Azimuth}));
-    StatusBar1->setText(QStringLiteral("地形数据：") + QString::fromStdString(terrain.Name()));
+    StatusBar1->setText(QStringLiteral("地形数据：") + TerrainSummary(*terrainViewer));
     SaveTerrainSource(env_.settingsPath, path);
 }
 

@@ -27,7 +27,7 @@ std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& s
 
 TerrainApplication::TerrainApplication(std::shared_ptr<const Terrain> terrain,
                                        std::unique_ptr<raster::ElevationSource> heights)
-    : scene_(std::move(terrain)), heights_(std::move(heights)), window_(new TerrainMainWindow(scene_)),
+    : scene_(std::move(terrain), std::move(heights)), window_(new TerrainMainWindow(scene_)),
       render_(window_->RenderWidget())
 {
 }
@@ -92,14 +92,7 @@ IPointOnTerrainGE TerrainApplication::GetPointOnTerrainFromScreenCoords(double s
                              ? "该屏幕位置没有地形数据：视线没有落到地面上（天空）"
                              : "该屏幕位置没有地形数据：视线落在地形数据范围之外或无数据区");
     }
-    if (!heights_)
-        return {result.hit->latDeg, result.hit->lonDeg, result.hit->elevationM};
-    // The viewer's grid finds where the ray meets the ground; the height there is the DEM's
-    // own, never the grid's resampled one.
-    const std::optional<double> heightM = heights_->HeightM(result.hit->latDeg, result.hit->lonDeg);
-    if (!heightM)
-        throw NoTerrainError("该屏幕位置没有地形数据：地形数据在该点没有高程（数据范围之外或无数据区）");
-    return {result.hit->latDeg, result.hit->lonDeg, *heightM};
+    return {result.hit->latDeg, result.hit->lonDeg, result.hit->elevationM};
 }
 
 IPointOnTerrainGE TerrainApplication::GetGroundFromScreenCoords(double sx, double sy)
@@ -118,9 +111,7 @@ void TerrainApplication::SetTerrainSource(const TerrainSource& source)
 {
     // Both are read before either replaces the current one.
     std::shared_ptr<const Terrain> terrain = LoadTerrain(source);
-    std::unique_ptr<raster::ElevationSource> heights = OpenHeightSource(source);
-    heights_ = std::move(heights);
-    scene_.SetTerrain(std::move(terrain));
+    scene_.SetTerrain(std::move(terrain), OpenHeightSource(source));
     if (render_)
         render_->SceneChanged();
 }

@@ -57,7 +57,7 @@ public:
 
     // The terrain under (sx, sy) of the render window at its current size; a window never
     // shown counts with the main window's size (800 × 600 unless resized). The altitude is
-    // the DEM's own height at the point's latitude and longitude, read at full resolution.
+    // the DEM's own height at the point's latitude and longitude (see TerrainScene::Pick).
     // Throws NoTerrainError when the ray meets no terrain or the DEM has no height there.
     IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) override;
     IPointOnTerrainGE GetGroundFromScreenCoords(double sx, double sy) override;
@@ -67,13 +67,18 @@ public:
     void SetTerrainSource(const TerrainSource& source);
 
     const Terrain& CurrentTerrain() const { return scene_.terrain(); }
+    // The DEM whose heights the picks report, or nullptr for the demonstration terrain and
+    // a folder of tiles.
+    const raster::RasterDescription* HeightSource() const
+    {
+        return scene_.heights() ? &scene_.heights()->Description() : nullptr;
+    }
 
     // The view's size in pixels as the picks use it.
     QSize ViewSize() const;
 
 private:
     TerrainScene scene_;
-    std::unique_ptr<raster::ElevationSource> heights_;
     // The main window may be taken over (and deleted) by the main program's widget tree.
     QPointer<TerrainMainWindow> window_;
     QPointer<TerrainRenderWidget> render_;

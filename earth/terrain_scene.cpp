@@ -49,16 +49,17 @@ LookAt StartingLookAt(const Terrain& terrain)
     return ClampLookAt(start, kDefaultLookAt);
 }
 
-TerrainScene::TerrainScene(std::shared_ptr<const Terrain> terrain)
-    : terrain_(std::move(terrain)), renderer_(std::make_unique<TerrainRenderer>(terrain_)),
-      lookAt_(StartingLookAt(*terrain_))
+TerrainScene::TerrainScene(std::shared_ptr<const Terrain> terrain, std::unique_ptr<raster::ElevationSource> heights)
+    : terrain_(std::move(terrain)), heights_(std::move(heights)),
+      renderer_(std::make_unique<TerrainRenderer>(terrain_)), lookAt_(StartingLookAt(*terrain_))
 {
 }
 
-void TerrainScene::SetTerrain(std::shared_ptr<const Terrain> terrain)
+void TerrainScene::SetTerrain(std::shared_ptr<const Terrain> terrain, std::unique_ptr<raster::ElevationSource> heights)
 {
     auto renderer = std::make_unique<TerrainRenderer>(terrain);
     terrain_ = std::move(terrain);
+    heights_ = std::move(heights);
     renderer_ = std::move(renderer);
     if (!terrain_->ElevationM(lookAt_.latDeg, lookAt_.lonDeg))
         lookAt_ = StartingLookAt(*terrain_);
@@ -85,7 +86,16 @@ Camera TerrainScene::MakeCamera(QSize viewPx) const
 
 RayCastResult TerrainScene::Pick(double sx, double sy, QSize viewPx) const
 {
-    return CastRay(*terrain_, MakeCamera(viewPx).RayThrough(sx, sy));
+    RayCastResult result = CastRay(*terrain_, MakeCamera(viewPx).RayThrough(sx, sy));
+    if (result.hit && heights_) {
+        if (const std::optional<double> heightM = heights_->HeightM(result.hit->latDeg, result.hit->lonDeg)) {
+            result.hit->elevationM = *heightM;
+        } else {
+            result.hit.reset();
+            result.miss = RayMiss::NoTerrain;
+        }
+    }
+    return result;
 }
 
 std::optional<Geodetic> TerrainScene::PickMeanLevel(double sx, double sy, QSize viewPx) const

@@ -7,6 +7,7 @@
 #include "earth/ray_caster.h"
 #include "earth/terrain.h"
 #include "earth/terrain_renderer.h"
+#include "raster/elevation_source.h"
 
 #include <QImage>
 #include <QSize>
@@ -26,13 +27,18 @@ LookAt StartingLookAt(const Terrain& terrain);
 
 class TerrainScene {
 public:
-    explicit TerrainScene(std::shared_ptr<const Terrain> terrain);
+    // heights: the DEM's own heights at full resolution, which every pick reports; without
+    // it picks report the terrain grid's heights.
+    explicit TerrainScene(std::shared_ptr<const Terrain> terrain,
+                          std::unique_ptr<raster::ElevationSource> heights = nullptr);
 
     const Terrain& terrain() const { return *terrain_; }
+    // The source of the reported heights, or nullptr when the grid is its own truth.
+    const raster::ElevationSource* heights() const { return heights_.get(); }
 
-    // Replaces the terrain. The camera stays where it is when its focus lies on the new
-    // terrain, otherwise it moves to the new terrain's starting view.
-    void SetTerrain(std::shared_ptr<const Terrain> terrain);
+    // Replaces the terrain and its heights. The camera stays where it is when its focus
+    // lies on the new terrain, otherwise it moves to the new terrain's starting view.
+    void SetTerrain(std::shared_ptr<const Terrain> terrain, std::unique_ptr<raster::ElevationSource> heights = nullptr);
 
     const LookAt& lookAt() const { return lookAt_; }
     // Takes the look-at clamped (ClampLookAt, with the current one as fallback) and with
@@ -46,6 +52,8 @@ public:
     Camera MakeCamera(QSize viewPx) const;
 
     // The terrain under the normalised view point (sx, sy) of a view of the given size.
+    // The terrain grid finds where the ray meets the ground; the height there is the DEM's
+    // own when the scene has its heights, and a point where the DEM has none is no hit.
     RayCastResult Pick(double sx, double sy, QSize viewPx) const;
     // Where the ray through (sx, sy) meets the ellipsoid raised to the terrain's mean
     // elevation, or nothing when it passes above it (sky).
@@ -67,6 +75,8 @@ public:
 
 private:
     std::shared_ptr<const Terrain> terrain_;
+    // Queried by const picks; it reads blocks into its cache as they are asked for.
+    std::unique_ptr<raster::ElevationSource> heights_;
     std::unique_ptr<TerrainRenderer> renderer_;
     LookAt lookAt_;
     std::uint64_t revision_ = 0;

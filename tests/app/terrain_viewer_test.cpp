@@ -276,6 +276,9 @@ void TerrainViewerTest::sampledAndExportedHeightsMatchGdal()
     v.dialogs.filePaths.push_back(dem);
     v.Trigger(w->MSet, QStringLiteral("地形数据文件..."));
     QVERIFY2(v.dialogs.messages.empty(), qPrintable(v.dialogs.MessageTexts().join('\n')));
+    // The status line names the DEM whose heights are reported, its CRS and cell size.
+    QCOMPARE(w->StatusBar1->text(), projected ? QStringLiteral("地形数据：rugged.tif（WGS 84 / UTM zone 49N，格网 30米）")
+                                              : QStringLiteral("地形数据：hill.asc（WGS 84，格网 0.01度）"));
     w->EditLL->setText(meridian);
     // A view well inside the DEM, so that its edges have ground under them.
     w->EditRange->setText(QStringLiteral("2000"));
