@@ -1,5 +1,7 @@
 #include "earth/dem_reader.h"
 
+#include "raster/gdal_support.h"
+
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
@@ -12,7 +14,6 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <mutex>
 #include <vector>
 
 namespace keldarn::earth {
@@ -20,6 +21,9 @@ namespace keldarn::earth {
 namespace {
 
 namespace fs = std::filesystem;
+using raster::EnsureGdalRegistered;
+using raster::GdalDetail;
+using raster::QuietGdalErrors;
 
 struct DatasetCloser {
     void operator()(void* dataset) const { GDALClose(dataset); }
@@ -42,32 +46,6 @@ struct CplFree {
 // Elevations beyond this (metres) are no-data markers that the file does not declare,
 // such as -3.4e38.
 constexpr double kImpossibleElevationM = 1.0e5;
-
-void EnsureGdalRegistered()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { GDALAllRegister(); });
-}
-
-// GDAL reports problems on stderr by default; while a terrain is read they are collected
-// instead and the last one goes into the error message.
-class QuietGdalErrors {
-public:
-    QuietGdalErrors()
-    {
-        CPLPushErrorHandler(CPLQuietErrorHandler);
-        CPLErrorReset();
-    }
-    ~QuietGdalErrors() { CPLPopErrorHandler(); }
-    QuietGdalErrors(const QuietGdalErrors&) = delete;
-    QuietGdalErrors& operator=(const QuietGdalErrors&) = delete;
-};
-
-std::string GdalDetail()
-{
-    const char* message = CPLGetLastErrorMsg();
-    return message != nullptr && *message != '\0' ? std::string("（GDAL：") + message + "）" : std::string();
-}
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason)
 {

@@ -1,5 +1,7 @@
 #include "raster/elevation_source.h"
 
+#include "raster/gdal_support.h"
+
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <gdal_priv.h>
@@ -28,32 +30,6 @@ using TransformationPtr = std::unique_ptr<OGRCoordinateTransformation, Transform
 // Bilinear weights below this count as zero, so that a point on a cell centre's row or
 // column does not depend on (or get voided by) the samples it does not touch.
 constexpr double kNegligibleWeight = 1e-9;
-
-void EnsureGdalRegistered()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { GDALAllRegister(); });
-}
-
-// GDAL and PROJ report problems on stderr by default; here they are collected and the last one
-// goes into the error message.
-class QuietGdalErrors {
-public:
-    QuietGdalErrors()
-    {
-        CPLPushErrorHandler(CPLQuietErrorHandler);
-        CPLErrorReset();
-    }
-    ~QuietGdalErrors() { CPLPopErrorHandler(); }
-    QuietGdalErrors(const QuietGdalErrors&) = delete;
-    QuietGdalErrors& operator=(const QuietGdalErrors&) = delete;
-};
-
-std::string GdalDetail()
-{
-    const char* message = CPLGetLastErrorMsg();
-    return message != nullptr && *message != '\0' ? std::string("（GDAL：") + message + "）" : std::string();
-}
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason)
 {
