@@ -1,6 +1,8 @@
 #include "earth/dem_reader.h"
 
 #include "raster/gdal_support.h"
+#include "raster/mosaic.h"
+#include "raster/raster_error.h"
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
@@ -25,16 +27,10 @@ using raster::EnsureGdalRegistered;
 using raster::GdalDetail;
 using raster::QuietGdalErrors;
 
-struct DatasetCloser {
-    void operator()(void* dataset) const { GDALClose(dataset); }
-};
-using DatasetPtr = std::unique_ptr<void, DatasetCloser>;
+using DatasetPtr = raster::OwnedDataset;
 
 struct WarpOptionsFree {
     void operator()(GDALWarpAppOptions* options) const { GDALWarpAppOptionsFree(options); }
-};
-struct BuildVrtOptionsFree {
-    void operator()(GDALBuildVRTOptions* options) const { GDALBuildVRTOptionsFree(options); }
 };
 struct TransformerFree {
     void operator()(void* transformer) const { GDALDestroyGenImgProjTransformer(transformer); }
@@ -79,58 +75,14 @@ DatasetPtr OpenRaster(const std::string& path)
     return dataset;
 }
 
-// Side files that GDAL would open as rasters of their own but that belong to another file.
-bool IsSideFile(const fs::path& file)
-{
-    std::string name = file.filename().string();
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-    for (const char* suffix : {".ovr", ".aux.xml", ".msk", ".prj", ".tfw", ".hdr"})
-        if (name.ends_with(suffix))
-            return true;
-    return false;
-}
-
-// The files directly in the folder, sorted by name, that GDAL opens as georeferenced rasters.
-std::vector<std::string> RastersInFolder(const std::string& folder)
-{
-    std::vector<std::string> files;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(folder), error))
-        if (entry.is_regular_file(error) && !IsSideFile(entry.path()))
-            files.push_back(entry.path().string());
-    if (error)
-        Fail(folder, "无法列出文件夹内容（" + error.message() + "）");
-    std::sort(files.begin(), files.end());
-    std::erase_if(files, [](const std::string& file) {
-        DatasetPtr probe(
-            GDALOpenEx(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-        return !probe || GDALGetRasterCount(probe.get()) < 1 || !HasGeoTransform(probe.get());
-    });
-    return files;
-}
-
+// The tiles of a folder as one raster; the raster module's message already names the folder.
 DatasetPtr BuildMosaic(const std::string& folder)
 {
-    const std::vector<std::string> files = RastersInFolder(folder);
-    if (files.empty())
-        Fail(folder, "文件夹中没有 GDAL 能读取的带地理参考的栅格文件");
-    std::vector<const char*> names;
-    for (const std::string& file : files)
-        names.push_back(file.c_str());
-    // The finest resolution of the tiles; an alpha band marks the gaps between tiles that
-    // have no no-data value of their own.
-    CPLStringList args;
-    args.AddString("-resolution");
-    args.AddString("highest");
-    args.AddString("-addalpha");
-    const std::unique_ptr<GDALBuildVRTOptions, BuildVrtOptionsFree> options(
-        GDALBuildVRTOptionsNew(args.List(), nullptr));
-    int usageError = FALSE;
-    DatasetPtr mosaic(
-        GDALBuildVRT("", static_cast<int>(names.size()), nullptr, names.data(), options.get(), &usageError));
-    if (!mosaic)
-        Fail(folder, "无法拼接文件夹中的栅格" + GdalDetail());
-    return mosaic;
+    try {
+        return raster::BuildFolderMosaic(folder);
+    } catch (const raster::RasterError& error) {
+        throw TerrainError(error.what());
+    }
 }
 
 // The coordinate system of the georeferencing, or a TerrainError.

@@ -1,12 +1,14 @@
 #include "raster/block_cache.h"
 
+#include "raster/gdal_support.h"
 #include "raster/raster_error.h"
 
-#include <cpl_error.h>
 #include <gdal_priv.h>
 
 #include <algorithm>
+#include <limits>
 #include <string>
+#include <utility>
 
 namespace keldarn::raster {
 
@@ -19,9 +21,16 @@ constexpr std::int64_t kMaxNaturalCells = std::int64_t{1} << 20;
 
 }  // namespace
 
-BlockCache::BlockCache(GDALRasterBand* band, std::size_t boundBytes)
-    : band_(band), boundBytes_(boundBytes), columns_(band->GetXSize()), rows_(band->GetYSize())
+BlockCache::BlockCache(GDALRasterBand* band, std::size_t boundBytes, std::string sourceName)
+    : band_(band), sourceName_(std::move(sourceName)), boundBytes_(boundBytes), columns_(band->GetXSize()),
+      rows_(band->GetYSize())
 {
+    // A no-data mask says no more than the values themselves, and the caller knows the value.
+    const int maskFlags = band_->GetMaskFlags();
+    if (maskFlags != GMF_ALL_VALID && (maskFlags & GMF_NODATA) == 0)
+        mask_ = band_->GetMaskBand();
+    if (sourceName_.empty() && band_->GetDataset() != nullptr)
+        sourceName_ = band_->GetDataset()->GetDescription();
     band_->GetBlockSize(&blockWidth_, &blockHeight_);
     const bool strip = std::min(blockWidth_, blockHeight_) < kMinNaturalSide ||
                        std::int64_t{blockWidth_} * blockHeight_ > kMaxNaturalCells;
@@ -29,6 +38,12 @@ BlockCache::BlockCache(GDALRasterBand* band, std::size_t boundBytes)
         blockWidth_ = kFallbackBlockSize;
         blockHeight_ = kFallbackBlockSize;
     }
+}
+
+void BlockCache::FailRead(int x0, int y0) const
+{
+    throw RasterError("无法读取高程栅格“" + sourceName_ + "”的数据块（" + std::to_string(x0) + ", " +
+                      std::to_string(y0) + "）" + GdalDetail());
 }
 
 void BlockCache::Touch(int bx, int by)
@@ -63,12 +78,18 @@ BlockCache::Block BlockCache::Read(int bx, int by) const
     block.width = std::min(blockWidth_, columns_ - x0);
     block.height = std::min(blockHeight_, rows_ - y0);
     block.values.resize(static_cast<std::size_t>(block.width) * block.height);
-    const CPLErr status = band_->RasterIO(GF_Read, x0, y0, block.width, block.height, block.values.data(),
-                                          block.width, block.height, GDT_Float64, 0, 0, nullptr);
-    if (status != CE_None) {
-        const char* dataset = band_->GetDataset() != nullptr ? band_->GetDataset()->GetDescription() : "";
-        throw RasterError("无法读取高程栅格“" + std::string(dataset) + "”的数据块（" + std::to_string(x0) +
-                          ", " + std::to_string(y0) + "）：" + CPLGetLastErrorMsg());
+    const QuietGdalErrors quiet;
+    if (band_->RasterIO(GF_Read, x0, y0, block.width, block.height, block.values.data(), block.width,
+                        block.height, GDT_Float64, 0, 0, nullptr) != CE_None)
+        FailRead(x0, y0);
+    if (mask_ != nullptr) {
+        std::vector<std::uint8_t> valid(block.values.size());
+        if (mask_->RasterIO(GF_Read, x0, y0, block.width, block.height, valid.data(), block.width,
+                            block.height, GDT_Byte, 0, 0, nullptr) != CE_None)
+            FailRead(x0, y0);
+        for (std::size_t k = 0; k < valid.size(); ++k)
+            if (valid[k] == 0)
+                block.values[k] = std::numeric_limits<double>::quiet_NaN();
     }
     return block;
 }

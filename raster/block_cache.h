@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -11,8 +12,11 @@ class GDALRasterBand;
 namespace keldarn::raster {
 
 // Decoded blocks of one raster band as doubles, least recently used first out under one
-// bound in bytes. The values are exactly the band's raw values (no-data markers included,
-// integers not rounded, scale/offset not applied); what they mean is the caller's business.
+// bound in bytes. The values are the band's raw values (no-data markers included, integers
+// not rounded, scale/offset not applied); what they mean is the caller's business. The one
+// exception is a band whose mask is not its no-data value: an alpha band (a folder mosaic's
+// coverage), a GeoTIFF's internal mask or a .msk file. Samples that such a mask sets to 0
+// read as NaN.
 //
 // Blocks follow the band's natural block size, except for strips (blocks a few rows high or
 // whole-image blocks), which are read as kFallbackBlockSize squares so that a 2-D
@@ -26,12 +30,16 @@ public:
 
     // boundBytes: the most memory the decoded blocks may hold; at least one block is always
     // held, so a bound below one block's size holds exactly one.
-    explicit BlockCache(GDALRasterBand* band, std::size_t boundBytes = kDefaultBoundBytes);
+    // sourceName: how error messages name the raster, e.g. the path the user chose; empty
+    // names it by the dataset's description (its file name, empty for one built in memory).
+    explicit BlockCache(GDALRasterBand* band, std::size_t boundBytes = kDefaultBoundBytes,
+                        std::string sourceName = {});
     BlockCache(const BlockCache&) = delete;
     BlockCache& operator=(const BlockCache&) = delete;
 
-    // The raw value at (column, row), 0-based from the top-left cell; both must lie inside the
-    // raster. Throws RasterError if GDAL fails to read the block.
+    // The raw value at (column, row), 0-based from the top-left cell, or NaN where the mask
+    // voids it; both must lie inside the raster. Throws RasterError if GDAL fails to read the
+    // block; GDAL's report is in the message, not on stderr.
     double Value(int column, int row)
     {
         const int bx = column / blockWidth_;
@@ -60,8 +68,12 @@ private:
 
     void Touch(int bx, int by);
     Block Read(int bx, int by) const;
+    [[noreturn]] void FailRead(int x0, int y0) const;
 
     GDALRasterBand* band_;
+    // The band's mask when it is more than the no-data value; null otherwise.
+    GDALRasterBand* mask_ = nullptr;
+    std::string sourceName_;
     std::size_t boundBytes_;
     int columns_;
     int rows_;

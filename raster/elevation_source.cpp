@@ -1,15 +1,18 @@
 #include "raster/elevation_source.h"
 
 #include "raster/gdal_support.h"
+#include "raster/mosaic.h"
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <mutex>
 #include <vector>
 
@@ -36,12 +39,27 @@ constexpr double kNegligibleWeight = 1e-9;
     throw RasterError("无法读取高程栅格“" + path + "”：" + reason);
 }
 
-DatasetPtr OpenDataset(const std::string& path)
+DatasetPtr OpenFile(const std::string& path)
 {
     DatasetPtr dataset(GDALDataset::FromHandle(
         GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
-    if (!dataset)
-        Fail(path, "GDAL 无法打开该文件（文件不存在、不可读或不是可识别的栅格格式）" + GdalDetail());
+    if (dataset)
+        return dataset;
+    // Only now: GDAL also opens names that are no files ("NETCDF:dem.nc:z").
+    VSIStatBufL stat;
+    if (VSIStatL(path.c_str(), &stat) != 0)
+        Fail(path, "文件不存在或无法访问");
+    // GDAL 3.6 refuses a 0 × 0 raster here ("Invalid dataset dimensions").
+    Fail(path, "GDAL 无法把它作为栅格打开（不可读、不是可识别的栅格格式或内容无效）" + GdalDetail());
+}
+
+// A folder opens as the mosaic of its tiles, anything else as GDAL opens it.
+DatasetPtr OpenDataset(const std::string& path)
+{
+    std::error_code error;
+    DatasetPtr dataset = std::filesystem::is_directory(path, error)
+                             ? DatasetPtr(GDALDataset::FromHandle(BuildFolderMosaic(path).release()))
+                             : OpenFile(path);
     if (dataset->GetRasterCount() < 1)
         Fail(path, "文件中没有栅格波段");
     const int columns = dataset->GetRasterXSize();
@@ -79,16 +97,22 @@ RasterDescription Describe(const std::string& path, const OGRSpatialReference& c
                            const std::array<double, 6>& gt, int columns, int rows)
 {
     RasterDescription description;
-    description.name = CPLGetFilename(path.c_str());
+    // The last component, also of a folder given with a trailing separator.
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
+        trimmed.pop_back();
+    description.name = CPLGetFilename(trimmed.c_str());
     const char* crsName = crs.GetName();
     description.crsName = crsName != nullptr ? crsName : "";
     description.cellWidth = std::hypot(gt[1], gt[4]);
     description.cellHeight = std::hypot(gt[2], gt[5]);
     const char* unit = nullptr;
-    if (crs.IsGeographic())
+    if (crs.IsGeographic()) {
         crs.GetAngularUnits(&unit);
-    else
-        crs.GetLinearUnits(&unit);
+        description.metresPerUnit = 0.0;
+    } else {
+        description.metresPerUnit = crs.GetLinearUnits(&unit);
+    }
     description.unitName = unit != nullptr ? unit : "";
     description.columns = columns;
     description.rows = rows;
@@ -103,6 +127,7 @@ struct ElevationSource::Impl {
     // Height at a point in the raster's CRS given as pixel/line (0, 0 is the top-left corner
     // of the top-left cell).
     std::optional<double> Sample(double pixel, double line);
+    // NaN covers the voids of the band's mask too (see BlockCache).
     bool IsVoid(double raw) const { return std::isnan(raw) || (hasNoData && raw == noData); }
 
     DatasetPtr dataset;
@@ -148,7 +173,7 @@ ElevationSource::Impl::Impl(const std::string& path, std::size_t cacheBoundBytes
     offset = band->GetOffset(&flag);
     if (!flag)
         offset = 0.0;
-    cache.emplace(band, cacheBoundBytes);
+    cache.emplace(band, cacheBoundBytes, path);
     description = Describe(path, crs, gt, columns, rows);
 }
 

@@ -19,12 +19,13 @@ struct GeoPoint {
 
 // What the viewer shows about an elevation raster.
 struct RasterDescription {
-    std::string name;         // file name without folders, e.g. "N30E110.hgt"
-    std::string crsName;      // e.g. "WGS 84 / UTM zone 49N"
-    double cellWidth = 0.0;   // size of a cell along a row, in unitName (rotations included)
-    double cellHeight = 0.0;  // size of a cell along a column, in unitName
-    std::string unitName;     // unit of the cell size: "metre", "degree", "US survey foot", ...
-    int columns = 0;          // size in cells
+    std::string name;            // file or folder name without parent folders, e.g. "N30E110.hgt"
+    std::string crsName;         // e.g. "WGS 84 / UTM zone 49N"
+    double cellWidth = 0.0;      // size of a cell along a row, in unitName (rotations included)
+    double cellHeight = 0.0;     // size of a cell along a column, in unitName
+    std::string unitName;        // unit of the cell size: "metre", "degree", "US survey foot", ...
+    double metresPerUnit = 1.0;  // length of unitName in metres; 0 for angular units
+    int columns = 0;             // size in cells
     int rows = 0;
 };
 
@@ -36,9 +37,10 @@ struct RasterDescription {
 // - Cell centres are at pixel + 0.5, also for AREA_OR_POINT=Point rasters: GDAL already moves
 //   the geotransform of such files (SRTM .hgt, GeoTIFF PixelIsPoint) by half a cell so that it
 //   always describes cell corners, and the samples are the cell centres.
-// - No-data samples (the band's no-data value, or NaN) drop out and the weights of the others
-//   are renormalised; weights below 1e-9 count as zero. Nothing is answered only when every
-//   sample of non-zero weight is void.
+// - Void samples drop out and the weights of the others are renormalised; weights below 1e-9
+//   count as zero. Nothing is answered only when every sample of non-zero weight is void.
+//   Void are the band's no-data value, NaN, and samples that the band's mask sets to 0: the
+//   alpha band of a folder mosaic (gaps between tiles), a GeoTIFF's internal mask, a .msk.
 // - Within the outer half cell (between the outermost centres and the raster's edge) the edge
 //   samples extend outwards; beyond the edge nothing is answered.
 // - Integer rasters are read as double (never rounded); the band's scale and offset apply.
@@ -48,11 +50,12 @@ struct RasterDescription {
 // its own GDAL dataset.
 class ElevationSource {
 public:
-    // path: anything GDAL opens as a raster (file, VRT, /vsizip/..., /vsicurl/...).
+    // path (UTF-8): anything GDAL opens as a raster (file, VRT, /vsizip/..., /vsicurl/...), or
+    // a folder of tiles, read as their mosaic (see BuildFolderMosaic).
     // cacheBoundBytes: memory bound of the decoded blocks.
     // Throws RasterError (message names the file and the reason) if the file cannot be read,
     // has no geotransform or no CRS, the CRS cannot be reached from WGS84, or the raster is
-    // smaller than 2 × 2 cells.
+    // smaller than 2 × 2 cells; for a folder, also if it holds no georeferenced raster.
     explicit ElevationSource(const std::string& path,
                              std::size_t cacheBoundBytes = BlockCache::kDefaultBoundBytes);
     ~ElevationSource();
@@ -60,7 +63,9 @@ public:
     ElevationSource& operator=(const ElevationSource&) = delete;
 
     // Height (metres, in the raster's vertical datum) at a WGS84 point, or nothing outside the
-    // raster or over voids. Throws RasterError only if GDAL fails to read the file.
+    // raster or over voids. Throws RasterError only if GDAL fails to read the file, e.g. a
+    // tile that a VRT names is missing: one error per call, naming the raster and GDAL's
+    // report on the first file that failed.
     std::optional<double> HeightM(double latDeg, double lonDeg);
 
     // HeightM for many points, with one coordinate transformation for all of them (much

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -81,6 +82,9 @@ TEST_P(OracleComparison, HeightsMatchGdalPythonWithinOneMillimetre)
     ASSERT_GE(expected.size(), 40u);
 
     ElevationSource source(path);
+    if (fs::is_directory(path)) {
+        EXPECT_EQ(source.Description().name, fs::path(path).filename().string());
+    }
     std::vector<GeoPoint> points;
     for (const OraclePoint& p : expected)
         points.push_back(p.point);
@@ -111,10 +115,13 @@ TEST_P(OracleComparison, HeightsMatchGdalPythonWithinOneMillimetre)
 // utm: Float32 strips, 30 m cells. rotated: a geotransform turned by 20°. int16_holes: tiled
 // Int16 with no-data holes and a scale/offset, points crowded around the holes. point: an SRTM
 // .hgt ("pixel is point"), its heights computed from the format's sample positions. vrt: four
-// tiles, points crowded on the seams. large: 8200 × 8200 cells, points near the far corner.
+// tiles, points crowded on the seams. folder: a folder of five tiles with gaps between them and
+// no no-data value (only the mosaic's mask marks the gaps), points on the seams and in the
+// gaps. large: 9000 × 9000 cells, more than fit in memory as one grid, only a few blocks
+// written; points in and around them and in blocks never written (no-data).
 INSTANTIATE_TEST_SUITE_P(Kinds, OracleComparison,
                          testing::Values("utm", "rotated", "geographic", "int16_holes", "point", "vrt",
-                                         "large"),
+                                         "folder", "large"),
                          [](const testing::TestParamInfo<std::string>& info) { return info.param; });
 
 struct DatasetCloser {
@@ -214,29 +221,76 @@ TEST(ElevationSourceDescription, NamesFileCrsCellSizeAndUnit)
     EXPECT_EQ(d.rows, 3);
 }
 
-TEST(ElevationSourceRefusal, UnusableRastersAreRefusedWithFileAndReason)
+// A VRT of columns × rows Float32 cells of 30 m in UTM zone 49N from 420000 E, 3350000 N;
+// `crs` empty for none.
+std::string Vrt(int columns, int rows, const std::string& crs, const std::string& sources = {})
+{
+    return "<VRTDataset rasterXSize=\"" + std::to_string(columns) + "\" rasterYSize=\"" +
+           std::to_string(rows) + "\">" + (crs.empty() ? "" : "<SRS>" + crs + "</SRS>") +
+           "<GeoTransform>420000, 30, 0, 3350000, 0, -30</GeoTransform>"
+           "<VRTRasterBand dataType=\"Float32\" band=\"1\">" +
+           sources + "</VRTRasterBand></VRTDataset>";
+}
+
+// 100 × 100 tiles of 100 × 100 cells, none of which exists. SourceProperties lets GDAL defer
+// opening a tile until its cells are read.
+std::string MissingTiles()
+{
+    std::string sources;
+    for (int j = 0; j < 100; ++j)
+        for (int i = 0; i < 100; ++i)
+            sources += "<SimpleSource><SourceFilename relativeToVRT=\"1\">missing/t_" + std::to_string(i) +
+                       "_" + std::to_string(j) +
+                       ".tif</SourceFilename><SourceBand>1</SourceBand>"
+                       "<SourceProperties RasterXSize=\"100\" RasterYSize=\"100\" DataType=\"Float32\" "
+                       "BlockXSize=\"100\" BlockYSize=\"100\"/>"
+                       "<SrcRect xOff=\"0\" yOff=\"0\" xSize=\"100\" ySize=\"100\"/><DstRect xOff=\"" +
+                       std::to_string(100 * i) + "\" yOff=\"" + std::to_string(100 * j) +
+                       "\" xSize=\"100\" ySize=\"100\"/></SimpleSource>";
+    return sources;
+}
+
+// Refused on opening, or for the VRT of missing tiles on the first query (20 × 20 points over
+// its 300 km square): one RasterError naming the file and the reason once, nothing on stderr,
+// within a second. GDAL 3.6 itself refuses to open a 0 × 0 raster, in words of its own, so
+// there only the file is checked.
+TEST(ElevationSourceRefusal, UnusableRastersAreRefusedOnceWithFileAndReason)
 {
     struct Case {
         std::string name;
-        int columns, rows, epsg;
+        std::string vrt;
         std::string reason;
     };
+    const std::string utm = "EPSG:32649";
     const Case cases[] = {
-        {"single_cell.tif", 1, 1, 4326, "1 × 1"},
-        {"single_row.tif", 5, 1, 4326, "2 × 2"},
-        {"no_crs.tif", 3, 3, 0, "没有坐标系"},
+        {"zero.vrt", Vrt(0, 0, utm), "zero.vrt"},
+        {"single_cell.vrt", Vrt(1, 1, utm), "1 × 1"},
+        {"single_row.vrt", Vrt(5, 1, utm), "2 × 2"},
+        {"no_crs.vrt", Vrt(3, 3, ""), "没有坐标系"},
+        {"missing_tiles.vrt", Vrt(10000, 10000, utm, MissingTiles()), "missing/t_"},
     };
+    std::vector<GeoPoint> points;
+    for (int k = 0; k < 400; ++k)
+        points.push_back({27.7 + 0.13 * (k / 20), 110.3 + 0.14 * (k % 20)});
+    std::vector<std::optional<double>> heights(points.size());
     for (const Case& c : cases) {
-        const fs::path path =
-            WriteGeoTiff(c.name, c.columns, c.rows, std::vector<double>(c.columns * c.rows, 1.0),
-                         {110, 0.01, 0, 31, 0, -0.01}, c.epsg);
+        const fs::path path = ScratchFolder("refused") / c.name;
+        std::ofstream(path) << c.vrt;
+        std::string message;
+        const auto start = std::chrono::steady_clock::now();
+        testing::internal::CaptureStderr();
         try {
             ElevationSource source(path.string());
+            source.HeightsM(points, heights);
             ADD_FAILURE() << c.name << " was accepted";
         } catch (const RasterError& error) {
-            EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos) << error.what();
-            EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+            message = error.what();
         }
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.name;
+        EXPECT_NE(message.find(path.string()), std::string::npos) << message;
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        EXPECT_EQ(message.find(c.reason), message.rfind(c.reason)) << message;
     }
     EXPECT_THROW(ElevationSource("/nonexistent/dem.tif"), RasterError);
 }

@@ -50,22 +50,24 @@ def write_tiff(path, array, gt, epsg, dtype, options=(), nodata=None, scale=None
 
 
 def gdal_height(ds, lat, lon):
-    """Bilinear between cell centres (pixel + 0.5), void weights renormalised, edge samples
-    extended over the outer half cell."""
     band = ds.GetRasterBand(1)
-    cols, rows = ds.RasterXSize, ds.RasterYSize
-    ct = osr.CoordinateTransformation(srs(4326), ds.GetSpatialRef().Clone())
-    x, y, _ = ct.TransformPoint(lon, lat)
-    inv = gdal.InvGeoTransform(ds.GetGeoTransform())
+    return grid_height(lambda i0, j0: band.ReadAsArray(i0, j0, 2, 2), ds.RasterXSize, ds.RasterYSize,
+                       ds.GetGeoTransform(), ds.GetSpatialRef().Clone(), lat, lon, band.GetNoDataValue(),
+                       band.GetScale() or 1.0, band.GetOffset() or 0.0)
+
+
+def grid_height(window, cols, rows, gt, crs, lat, lon, nodata, scale=1.0, offset=0.0):
+    """Bilinear between cell centres (pixel + 0.5), void weights renormalised, edge samples
+    extended over the outer half cell. window(i0, j0) gives the 2 × 2 samples from (i0, j0)."""
+    x, y, _ = osr.CoordinateTransformation(srs(4326), crs).TransformPoint(lon, lat)
+    inv = gdal.InvGeoTransform(gt)
     u = inv[0] + inv[1] * x + inv[2] * y - 0.5
     v = inv[3] + inv[4] * x + inv[5] * y - 0.5
     if not (-0.5 <= u <= cols - 0.5 and -0.5 <= v <= rows - 0.5):
         return None
     u, v = min(max(u, 0.0), cols - 1.0), min(max(v, 0.0), rows - 1.0)
     i0, j0 = min(int(math.floor(u)), cols - 2), min(int(math.floor(v)), rows - 2)
-    window = band.ReadAsArray(i0, j0, 2, 2).astype(np.float64)
-    return bilinear(window, u - i0, v - j0, band.GetNoDataValue(),
-                    band.GetScale() or 1.0, band.GetOffset() or 0.0)
+    return bilinear(window(i0, j0).astype(np.float64), u - i0, v - j0, nodata, scale, offset)
 
 
 def bilinear(window, fu, fv, nodata, scale=1.0, offset=0.0):
@@ -79,10 +81,9 @@ def bilinear(window, fu, fv, nodata, scale=1.0, offset=0.0):
     return None if weight_sum == 0.0 else total / weight_sum * scale + offset
 
 
-def to_wgs84(ds, positions):
+def to_wgs84(gt, crs, positions):
     """(pixel, line) positions → (lat, lon)."""
-    gt = ds.GetGeoTransform()
-    ct = osr.CoordinateTransformation(ds.GetSpatialRef().Clone(), srs(4326))
+    ct = osr.CoordinateTransformation(crs, srs(4326))
     out = []
     for p, l in positions:
         lon, lat, _ = ct.TransformPoint(gt[0] + p * gt[1] + l * gt[2], gt[3] + p * gt[4] + l * gt[5])
@@ -151,19 +152,51 @@ def make(kind, folder, rng):
         seams = [(250.0, rng.uniform(0, 400)) for _ in range(20)] + [(rng.uniform(0, 500), 200.0) for _ in range(20)]
         return path, scattered(rng, 500, 400, 300) + near(rng, seams, 200) + [(250.0, 200.0)]
     if kind == "large":
-        cols = rows = 8200
+        cols = rows = 9000
         path = f"{folder}/large.tif"
         ds = gdal.GetDriverByName("GTiff").Create(path, cols, rows, 1, gdal.GDT_Int16,
                                                   ["TILED=YES", "COMPRESS=DEFLATE", "SPARSE_OK=TRUE"])
         ds.SetGeoTransform(utm)
         ds.SetSpatialRef(srs(32649))
-        centres = [(8150, 8160), (7000, 40), (4100, 4100), (40, 8000), (6543, 2109)]
+        ds.GetRasterBand(1).SetNoDataValue(-32768)  # what the blocks never written read as
+        centres = [(8950, 8960), (7000, 40), (4100, 4100), (40, 8800), (6543, 2109)]
         for p, l in centres:  # only the neighbourhoods of the points hold data
             x0, y0 = p - 32, l - 32
             ds.GetRasterBand(1).WriteArray(np.round(rugged(rng, 64, 64, x0, y0)).astype(np.int16), x0, y0)
         ds = None
-        return path, near(rng, centres, 40, spread=20)
+        unwritten = [(2000.3, 3000.7), (8500.0, 500.0), (300.0, 4500.0)]
+        # spread 40 reaches past the written 64 × 64 squares into the no-data around them
+        return path, near(rng, centres, 40, spread=20) + near(rng, centres, 20, spread=40) + unwritten
     raise SystemExit(f"unknown kind {kind}")
+
+
+def make_folder(folder, rng):
+    """A folder of five Float32 tiles of 60 × 50 cells (30 m, UTM 49N) without a no-data value:
+    four abutting in 2 × 2 and a fifth two tile widths east of the first, leaving an empty
+    tile column and an empty corner. The heights come from one grid assembled from the tiles'
+    own samples (NaN where no tile is), not from a GDAL mosaic."""
+    tw, th, cell, x0, y0 = 60, 50, 30.0, 420000.0, 3350000.0
+    grid = np.full((2 * th, 4 * tw), np.nan)
+    os.makedirs(f"{folder}/tiles", exist_ok=True)
+    for tx, ty in [(0, 0), (1, 0), (0, 1), (1, 1), (3, 0)]:
+        gt = (x0 + tx * tw * cell, cell, 0.0, y0 - ty * th * cell, 0.0, -cell)
+        tile = write_tiff(f"{folder}/tiles/tile_{tx}{ty}.tif", rugged(rng, tw, th, tx * tw, ty * th),
+                          gt, 32649, gdal.GDT_Float32)
+        grid[ty * th:(ty + 1) * th, tx * tw:(tx + 1) * tw] = gdal.Open(tile).ReadAsArray()
+    gt, crs = (x0, cell, 0.0, y0, 0.0, -cell), srs(32649)
+    rows, cols = grid.shape
+    seams = ([(60.0 + d, rng.uniform(0, 100)) for d in (0.0, -1e-3, 1e-3, -0.3, 0.3) for _ in range(6)]
+             + [(rng.uniform(0, 120), 50.0 + d) for d in (0.0, -1e-3, 1e-3, -0.3, 0.3) for _ in range(6)]
+             + [(60.0 + a, 50.0 + b) for a in (0.0, -0.2, 0.2) for b in (0.0, -0.2, 0.2)])
+    # Far inside the gaps; half a cell into them (the covered side alone answers); at the
+    # centres of the first void column and row (nothing).
+    gaps = [(150.0, 40.0), (210.0, 90.0), (120.1, 20.0), (179.8, 30.0), (200.0, 50.2), (120.5, 20.0),
+            (200.0, 50.5)]
+    positions = scattered(rng, cols, rows, 300) + near(rng, seams, 60, spread=1.0) + seams + gaps
+    points = to_wgs84(gt, crs, positions)
+    heights = [grid_height(lambda i0, j0: grid[j0:j0 + 2, i0:i0 + 2], cols, rows, gt, crs, lat, lon, None)
+               for lat, lon in points]
+    return f"{folder}/tiles", [(lat, lon, h) for (lat, lon), h in zip(points, heights)]
 
 
 def make_hgt(folder, rng):
@@ -194,12 +227,13 @@ def main():
     kind, folder = sys.argv[1], sys.argv[2]
     os.makedirs(folder, exist_ok=True)
     rng = np.random.default_rng(20261207)
-    if kind == "point":
-        path, rows = make_hgt(folder, rng)
+    if kind in ("point", "folder"):
+        path, rows = (make_hgt if kind == "point" else make_folder)(folder, rng)
     else:
         path, positions = make(kind, folder, rng)
         ds = gdal.Open(path)
-        rows = [(lat, lon, gdal_height(ds, lat, lon)) for lat, lon in to_wgs84(ds, positions)]
+        points = to_wgs84(ds.GetGeoTransform(), ds.GetSpatialRef().Clone(), positions)
+        rows = [(lat, lon, gdal_height(ds, lat, lon)) for lat, lon in points]
     with open(f"{folder}/raster.txt", "w") as f:
         f.write(path)
     with open(f"{folder}/points.csv", "w") as f:

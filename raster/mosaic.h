@@ -1,0 +1,27 @@
+#pragma once
+
+// A folder of DEM tiles seen as one raster: every georeferenced raster directly inside the
+// folder, mosaicked by GDAL into a virtual raster held in memory.
+
+#include <memory>
+#include <string>
+
+namespace keldarn::raster {
+
+// Closes a GDALDatasetH.
+struct GdalDatasetCloser {
+    void operator()(void* dataset) const;
+};
+using OwnedDataset = std::unique_ptr<void, GdalDatasetCloser>;
+
+// The tiles directly in `folder` (UTF-8), sorted by file name, as one virtual raster at the
+// finest resolution among them. Band 1 holds the heights; an alpha band after the tiles'
+// bands is 0 wherever no tile has data (gaps between tiles, the corners of the bounding
+// box), so band 1's mask marks those voids even when the tiles declare no no-data value.
+// Files that GDAL cannot open, rasters without a geotransform and side files (.ovr, .aux.xml,
+// .msk, .prj, .tfw, .hdr) are skipped.
+// Throws RasterError naming the folder if it cannot be listed,
+// holds no usable raster, or the tiles cannot be mosaicked.
+OwnedDataset BuildFolderMosaic(const std::string& folder);
+
+}  // namespace keldarn::raster
