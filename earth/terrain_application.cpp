@@ -4,7 +4,6 @@
 #include "earth/synthetic_terrain.h"
 
 #include <cmath>
-#include <filesystem>
 
 namespace keldarn::earth {
 
@@ -15,8 +14,7 @@ std::shared_ptr<const Terrain> LoadTerrain(const TerrainSource& source)
 
 std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& source)
 {
-    std::error_code error;
-    if (source.path.empty() || std::filesystem::is_directory(source.path, error))
+    if (source.path.empty())
         return nullptr;
     try {
         return std::make_unique<raster::ElevationSource>(source.path);

@@ -25,9 +25,9 @@ struct TerrainSource {
 // Reads the terrain of a source; throws TerrainError naming the file and the reason.
 std::shared_ptr<const Terrain> LoadTerrain(const TerrainSource& source);
 
-// The heights of a DEM file at full resolution in its own coordinate system, or nothing
-// for the demonstration terrain (its grid is its own truth) and for a folder of tiles
-// (whose heights still come from the viewer's grid). Throws TerrainError naming the file.
+// The heights of a DEM file or a folder of tiles at full resolution in its own coordinate
+// system, or nothing for the demonstration terrain (its grid is its own truth). Throws
+// TerrainError naming the file.
 std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& source);
 
 class TerrainApplication final : public IApplicationGE {
@@ -67,8 +67,7 @@ public:
     void SetTerrainSource(const TerrainSource& source);
 
     const Terrain& CurrentTerrain() const { return scene_.terrain(); }
-    // The DEM whose heights the picks report, or nullptr for the demonstration terrain and
-    // a folder of tiles.
+    // The DEM whose heights the picks report, or nullptr for the demonstration terrain.
     const raster::RasterDescription* HeightSource() const
     {
         return scene_.heights() ? &scene_.heights()->Description() : nullptr;

@@ -1,5 +1,7 @@
 #include "earth/terrain_scene.h"
 
+#include "earth/source_surface.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -49,13 +51,15 @@ LookAt StartingLookAt(const Terrain& terrain)
     return ClampLookAt(start, kDefaultLookAt);
 }
 
-TerrainScene::TerrainScene(std::shared_ptr<const Terrain> terrain, std::unique_ptr<raster::ElevationSource> heights)
+TerrainScene::TerrainScene(std::shared_ptr<const Terrain> terrain,
+                           std::unique_ptr<raster::ElevationSource> heights)
     : terrain_(std::move(terrain)), heights_(std::move(heights)),
       renderer_(std::make_unique<TerrainRenderer>(terrain_)), lookAt_(StartingLookAt(*terrain_))
 {
 }
 
-void TerrainScene::SetTerrain(std::shared_ptr<const Terrain> terrain, std::unique_ptr<raster::ElevationSource> heights)
+void TerrainScene::SetTerrain(std::shared_ptr<const Terrain> terrain,
+                              std::unique_ptr<raster::ElevationSource> heights)
 {
     auto renderer = std::make_unique<TerrainRenderer>(terrain);
     terrain_ = std::move(terrain);
@@ -86,16 +90,32 @@ Camera TerrainScene::MakeCamera(QSize viewPx) const
 
 RayCastResult TerrainScene::Pick(double sx, double sy, QSize viewPx) const
 {
-    RayCastResult result = CastRay(*terrain_, MakeCamera(viewPx).RayThrough(sx, sy));
-    if (result.hit && heights_) {
-        if (const std::optional<double> heightM = heights_->HeightM(result.hit->latDeg, result.hit->lonDeg)) {
-            result.hit->elevationM = *heightM;
-        } else {
-            result.hit.reset();
-            result.miss = RayMiss::NoTerrain;
-        }
+    const Ray ray = MakeCamera(viewPx).RayThrough(sx, sy);
+    RayCastResult result = CastRay(*terrain_, ray);
+    if (!result.hit || !heights_)
+        return result;
+    try {
+        result.hit = MeetSourceSurface(*heights_, ray, *result.hit, SourceSearch());
+    } catch (const raster::RasterError& failure) {
+        throw TerrainError(failure.what());
     }
+    if (!result.hit)
+        result.miss = RayMiss::NoTerrain;
     return result;
+}
+
+SurfaceSearch TerrainScene::SourceSearch() const
+{
+    // The grid's samples are the source's own or resampled from it; between them the
+    // source may stray from the grid's surface by up to a cell's rise at the steepest slope.
+    const double midLatDeg = 0.5 * (terrain_->SouthLatDeg() + terrain_->NorthLatDeg());
+    const raster::RasterDescription& dem = heights_->Description();
+    const double sourceCellM = dem.metresPerUnit == 0.0  // angular cells: degrees
+                                   ? std::min(dem.cellWidth * MetresPerDegreeLon(midLatDeg),
+                                              dem.cellHeight * MetresPerDegreeLat(midLatDeg))
+                                   : std::min(dem.cellWidth, dem.cellHeight) * dem.metresPerUnit;
+    const double gridCellM = std::max(terrain_->CellSizeM(), sourceCellM);
+    return SurfaceSearch{std::max(5.0, gridCellM * std::min(terrain_->MaxSlope(), 3.0)), sourceCellM};
 }
 
 std::optional<Geodetic> TerrainScene::PickMeanLevel(double sx, double sy, QSize viewPx) const

@@ -5,6 +5,7 @@
 
 #include "earth/camera.h"
 #include "earth/ray_caster.h"
+#include "earth/source_surface.h"
 #include "earth/terrain.h"
 #include "earth/terrain_renderer.h"
 #include "raster/elevation_source.h"
@@ -38,7 +39,8 @@ public:
 
     // Replaces the terrain and its heights. The camera stays where it is when its focus
     // lies on the new terrain, otherwise it moves to the new terrain's starting view.
-    void SetTerrain(std::shared_ptr<const Terrain> terrain, std::unique_ptr<raster::ElevationSource> heights = nullptr);
+    void SetTerrain(std::shared_ptr<const Terrain> terrain,
+                    std::unique_ptr<raster::ElevationSource> heights = nullptr);
 
     const LookAt& lookAt() const { return lookAt_; }
     // Takes the look-at clamped (ClampLookAt, with the current one as fallback) and with
@@ -52,8 +54,10 @@ public:
     Camera MakeCamera(QSize viewPx) const;
 
     // The terrain under the normalised view point (sx, sy) of a view of the given size.
-    // The terrain grid finds where the ray meets the ground; the height there is the DEM's
-    // own when the scene has its heights, and a point where the DEM has none is no hit.
+    // The terrain grid finds where the ray meets the ground; when the scene has the DEM's
+    // heights, that hit is refined to where the ray meets the DEM's own surface, and the
+    // height is the DEM's there; where the DEM has none it is no hit. Throws TerrainError
+    // naming the DEM when it cannot be read any more.
     RayCastResult Pick(double sx, double sy, QSize viewPx) const;
     // Where the ray through (sx, sy) meets the ellipsoid raised to the terrain's mean
     // elevation, or nothing when it passes above it (sky).
@@ -74,6 +78,8 @@ public:
     void TurnAndTilt(double azimuthChangeDeg, double tiltChangeDeg);
 
 private:
+    SurfaceSearch SourceSearch() const;
+
     std::shared_ptr<const Terrain> terrain_;
     // Queried by const picks; it reads blocks into its cache as they are asked for.
     std::unique_ptr<raster::ElevationSource> heights_;

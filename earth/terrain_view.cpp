@@ -88,8 +88,15 @@ QRect TerrainRenderWidget::ReadoutRect() const
 void TerrainRenderWidget::UpdateReadout(QPointF position)
 {
     const ScreenPoint s = ToScreen(position);
-    const RayCastResult result = scene_.Pick(s.sx, s.sy, size());
-    const QString text = result.hit ? FormatReadout(*result.hit) : QStringLiteral("此处没有地形数据");
+    QString text;
+    try {
+        const RayCastResult result = scene_.Pick(s.sx, s.sy, size());
+        text = result.hit ? FormatReadout(*result.hit) : QStringLiteral("此处没有地形数据");
+    } catch (const TerrainError& failure) {
+        // The DEM stopped answering (a file gone, a server down): say so where the height
+        // would be, without stopping the mouse.
+        text = QString::fromUtf8(failure.what());
+    }
     if (text != readout_) {
         readout_ = text;
         update(ReadoutRect());

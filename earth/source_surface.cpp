@@ -1,0 +1,129 @@
+#include "earth/source_surface.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace keldarn::earth {
+
+namespace {
+
+// Bracket width along the ray at which the crossing is taken (metres).
+constexpr double kToleranceAlongRayM = 0.05;
+// How often the stretch searched may be widened, backwards and forwards each.
+constexpr int kMaxWidenings = 4;
+// A grazing ray is searched as if it fell at least this steeply (sine of the angle below
+// the horizon), which bounds the stretch to 50 height tolerances.
+constexpr double kLeastSteepness = 0.02;
+// The most march points in one stretch; beyond it the step grows.
+constexpr int kMaxMarchPoints = 1024;
+
+// The ray's height above the source's surface at a distance along it.
+struct Probe {
+    double tM = 0.0;
+    Geodetic point;                // the ray's point
+    std::optional<double> aboveM;  // point height − source height; nothing over a void
+};
+
+class RayOverSource {
+public:
+    RayOverSource(raster::ElevationSource& source, const Ray& ray) : source_(source), ray_(ray) {}
+
+    Probe At(double tM)
+    {
+        std::vector<Probe> probes;
+        Evaluate({tM}, probes);
+        return probes.front();
+    }
+
+    void Evaluate(const std::vector<double>& ts, std::vector<Probe>& probes)
+    {
+        probes.resize(ts.size());
+        points_.resize(ts.size());
+        heights_.resize(ts.size());
+        for (size_t k = 0; k < ts.size(); ++k) {
+            probes[k].tM = ts[k];
+            probes[k].point = GeodeticNearSurface(ray_.At(ts[k]));
+            points_[k] = {probes[k].point.latDeg, probes[k].point.lonDeg};
+        }
+        source_.HeightsM(points_, heights_);
+        for (size_t k = 0; k < ts.size(); ++k) {
+            probes[k].aboveM.reset();
+            if (heights_[k])
+                probes[k].aboveM = probes[k].point.heightM - *heights_[k];
+        }
+    }
+
+private:
+    raster::ElevationSource& source_;
+    const Ray& ray_;
+    std::vector<raster::GeoPoint> points_;
+    std::vector<std::optional<double>> heights_;
+};
+
+bool Below(const Probe& probe)
+{
+    return probe.aboveM && *probe.aboveM <= 0.0;
+}
+
+// The first pair of neighbouring probes, both over data, between which the ray goes from
+// above the surface to on or below it; -1 when there is none.
+int FirstDescent(const std::vector<Probe>& probes)
+{
+    for (size_t k = 1; k < probes.size(); ++k)
+        if (probes[k - 1].aboveM && *probes[k - 1].aboveM > 0.0 && Below(probes[k]))
+            return static_cast<int>(k - 1);
+    return -1;
+}
+
+// Narrows [above, below] to the tolerance. A void in between counts as above: the ray
+// meets no surface there.
+TerrainHit Bisect(RayOverSource& ray, Probe above, Probe below)
+{
+    while (below.tM - above.tM > kToleranceAlongRayM) {
+        const Probe middle = ray.At(0.5 * (above.tM + below.tM));
+        (Below(middle) ? below : above) = middle;
+    }
+    // The point reported is on the surface side of the bracket, with the source's own
+    // height at its latitude and longitude.
+    return TerrainHit{below.point.latDeg, below.point.lonDeg, below.point.heightM - *below.aboveM, below.tM};
+}
+
+}  // namespace
+
+std::optional<TerrainHit> MeetSourceSurface(raster::ElevationSource& source, const Ray& ray,
+                                            const TerrainHit& gridHit, const SurfaceSearch& search)
+{
+    const LocalFrame frame = LocalFrameAt(gridHit.latDeg, gridHit.lonDeg);
+    const double steepness = std::fabs(ray.direction.Dot(frame.up));
+    const double level = std::sqrt(std::max(0.0, 1.0 - steepness * steepness));
+    const double halfStretchM = std::max(search.heightToleranceM, 1.0) / std::max(steepness, kLeastSteepness);
+    // One step moves at most one source cell over the ground.
+    double stepM = search.sourceCellM > 0.0 ? search.sourceCellM / std::max(level, 1e-9) : halfStretchM;
+    stepM = std::clamp(stepM, kToleranceAlongRayM, halfStretchM / 4.0);
+    stepM = std::max(stepM, 2.0 * halfStretchM / kMaxMarchPoints);
+
+    RayOverSource over(source, ray);
+    // Start where the ray is still above the source: farther back if the source rises
+    // above the grid before the grid's hit.
+    double beginM = std::max(0.0, gridHit.distanceM - halfStretchM);
+    for (int widening = 0; widening < kMaxWidenings && beginM > 0.0 && Below(over.At(beginM)); ++widening)
+        beginM = std::max(0.0, beginM - 2.0 * halfStretchM);
+
+    std::vector<double> ts;
+    std::vector<Probe> probes;
+    double endM = gridHit.distanceM + halfStretchM;
+    for (int widening = 0; widening <= kMaxWidenings; ++widening) {
+        ts.clear();
+        for (double t = beginM; t < endM + stepM; t += stepM)
+            ts.push_back(std::min(t, endM));
+        over.Evaluate(ts, probes);
+        if (const int k = FirstDescent(probes); k >= 0)
+            return Bisect(over, probes[k], probes[k + 1]);
+        beginM = endM;
+        endM += 2.0 * halfStretchM;
+    }
+    return std::nullopt;
+}
+
+}  // namespace keldarn::earth
