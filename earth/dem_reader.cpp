@@ -116,21 +116,32 @@ GridGeometry GeometryFromGeoTransform(const std::array<double, 6>& gt, int colum
     return grid;
 }
 
-// Turns no-data values, masked samples and impossible values into NaN.
-void MarkHoles(GDALRasterBandH band, std::vector<float>& values, int columns, int rows,
-               const std::string& path)
+// Turns no-data values, masked samples and impossible values into NaN and applies the
+// band's scale and offset. values holds the window of columns × rows samples read into a
+// buffer of bufColumns × bufRows (smaller when decimated); the mask is read the same way.
+void MarkHoles(GDALRasterBandH band, std::vector<float>& values, int columns, int rows, int bufColumns,
+               int bufRows, const std::string& path)
 {
     int hasNoData = FALSE;
     const double noData = GDALGetRasterNoDataValue(band, &hasNoData);
     const auto noDataF = static_cast<float>(noData);
-    for (float& v : values)
-        if (!std::isfinite(v) || std::fabs(v) >= kImpossibleElevationM || (hasNoData && v == noDataF))
+    int hasScale = FALSE, hasOffset = FALSE;
+    const double scale = GDALGetRasterScale(band, &hasScale);
+    const double offset = GDALGetRasterOffset(band, &hasOffset);
+    const bool rescale = (hasScale && scale != 1.0 && scale != 0.0) || (hasOffset && offset != 0.0);
+    for (float& v : values) {
+        if (!std::isfinite(v) || (hasNoData && v == noDataF))
             v = NAN;
+        else if (rescale)
+            v = static_cast<float>(v * (hasScale && scale != 0.0 ? scale : 1.0) + (hasOffset ? offset : 0.0));
+        if (std::fabs(v) >= kImpossibleElevationM)
+            v = NAN;
+    }
     const int maskFlags = GDALGetMaskFlags(band);
     if ((maskFlags & (GMF_ALL_VALID | GMF_NODATA)) != 0)
         return;
     std::vector<unsigned char> mask(values.size());
-    if (GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, 0, columns, rows, mask.data(), columns, rows,
+    if (GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, 0, columns, rows, mask.data(), bufColumns, bufRows,
                      GDT_Byte, 0, 0) != CE_None)
         Fail(path, "读取栅格掩膜失败" + GdalDetail());
     for (size_t k = 0; k < values.size(); ++k)
@@ -150,7 +161,7 @@ GridRead ReadBand1(GDALDatasetH dataset, const std::string& path)
     if (GDALRasterIO(band, GF_Read, 0, 0, columns, rows, read.elevationsM.data(), columns, rows, GDT_Float32,
                      0, 0) != CE_None)
         Fail(path, "读取高程数据失败" + GdalDetail());
-    MarkHoles(band, read.elevationsM, columns, rows, path);
+    MarkHoles(band, read.elevationsM, columns, rows, columns, rows, path);
     return read;
 }
 
@@ -239,6 +250,43 @@ GridRead ReadWarped(GDALDatasetH dataset, std::int64_t maxCells, const std::stri
     return ReadBand1(warped.get(), path);
 }
 
+// A source larger than maxCells, decimated to fit into an in-memory raster of the same
+// coordinate system: GDAL takes the nearest sample for each coarse cell, from the source's
+// overviews where it has them. Its values are heights (scale and offset applied), its holes
+// NaN. Only for sources with a geotransform.
+DatasetPtr ReadDecimated(GDALDatasetH dataset, std::int64_t maxCells, const std::string& path)
+{
+    const int columns = GDALGetRasterXSize(dataset);
+    const int rows = GDALGetRasterYSize(dataset);
+    const double shrink = std::sqrt(static_cast<double>(columns) * rows / static_cast<double>(maxCells));
+    const int outColumns = std::max(2, static_cast<int>(columns / shrink));
+    const int outRows = std::max(2, static_cast<int>(rows / shrink));
+    std::vector<float> values(static_cast<size_t>(outColumns) * outRows);
+    GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
+    if (GDALRasterIO(band, GF_Read, 0, 0, columns, rows, values.data(), outColumns, outRows, GDT_Float32, 0,
+                     0) != CE_None)
+        Fail(path, "读取高程数据失败" + GdalDetail());
+    MarkHoles(band, values, columns, rows, outColumns, outRows, path);
+
+    DatasetPtr reduced(
+        GDALCreate(GDALGetDriverByName("MEM"), "", outColumns, outRows, 1, GDT_Float32, nullptr));
+    if (!reduced)
+        Fail(path, "内存不足，无法建立缩减的高程格网" + GdalDetail());
+    std::array<double, 6> gt{};
+    GDALGetGeoTransform(dataset, gt.data());
+    const double sx = static_cast<double>(columns) / outColumns;
+    const double sy = static_cast<double>(rows) / outRows;
+    std::array<double, 6> reducedGt{gt[0], gt[1] * sx, gt[2] * sy, gt[3], gt[4] * sx, gt[5] * sy};
+    GDALSetGeoTransform(reduced.get(), reducedGt.data());
+    GDALSetSpatialRef(reduced.get(), GDALGetSpatialRef(dataset));
+    GDALRasterBandH reducedBand = GDALGetRasterBand(reduced.get(), 1);
+    GDALSetRasterNoDataValue(reducedBand, NAN);
+    if (GDALRasterIO(reducedBand, GF_Write, 0, 0, outColumns, outRows, values.data(), outColumns, outRows,
+                     GDT_Float32, 0, 0) != CE_None)
+        Fail(path, "无法建立缩减的高程格网" + GdalDetail());
+    return reduced;
+}
+
 }  // namespace
 
 std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const DemReadOptions& options)
@@ -248,10 +296,16 @@ std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const Dem
     if (path.empty())
         Fail(path, "没有给出文件或文件夹");
     std::error_code error;
-    const DatasetPtr dataset = fs::is_directory(fs::path(path), error) ? BuildMosaic(path) : OpenRaster(path);
+    DatasetPtr dataset = fs::is_directory(fs::path(path), error) ? BuildMosaic(path) : OpenRaster(path);
     const OGRSpatialReference* crs = RequireGeoreferencing(dataset.get(), path);
-    const std::int64_t cells =
+    std::int64_t cells =
         static_cast<std::int64_t>(GDALGetRasterXSize(dataset.get())) * GDALGetRasterYSize(dataset.get());
+    if (cells > options.maxCells && HasGeoTransform(dataset.get())) {
+        dataset = ReadDecimated(dataset.get(), options.maxCells, path);
+        crs = OGRSpatialReference::FromHandle(GDALGetSpatialRef(dataset.get()));
+        cells =
+            static_cast<std::int64_t>(GDALGetRasterXSize(dataset.get())) * GDALGetRasterYSize(dataset.get());
+    }
     GridRead read = IsNorthUpWgs84(dataset.get(), *crs) && cells <= options.maxCells
                         ? ReadBand1(dataset.get(), path)
                         : ReadWarped(dataset.get(), options.maxCells, path);

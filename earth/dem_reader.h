@@ -13,8 +13,9 @@
 namespace keldarn::earth {
 
 struct DemReadOptions {
-    // The largest grid held in memory (samples; 4 bytes each). A bigger source is read at
-    // a reduced resolution that fits.
+    // The largest grid held in memory (samples; 4 bytes each). A bigger source is first
+    // decimated to fit (the nearest sample per coarse cell, from the source's overviews
+    // where it has them), so reading it costs about as much as the grid it makes.
     std::int64_t maxCells = std::int64_t{64} << 20;
 };
 

@@ -59,9 +59,9 @@ struct Bracket {
 
 class Marcher {
 public:
-    Marcher(const Terrain& terrain, const Ray& ray)
-        : terrain_(terrain), ray_(ray), slope_(terrain.MaxSlope() * 1.02), cellSizeM_(terrain.CellSizeM()),
-          minStepM_(0.25 * cellSizeM_)
+    Marcher(const Terrain& terrain, const Ray& ray, double raiseM)
+        : terrain_(terrain), ray_(ray), raiseM_(raiseM), slope_(terrain.MaxSlope() * 1.02),
+          cellSizeM_(terrain.CellSizeM()), minStepM_(0.25 * cellSizeM_)
     {
     }
 
@@ -73,7 +73,7 @@ public:
         s.g = GeodeticNearSurface(s.p);  // the march stays within the terrain's height range
         if (const auto elevationM = terrain_.ElevationM(s.g.latDeg, s.g.lonDeg)) {
             s.valid = true;
-            s.gapM = s.g.heightM - *elevationM;
+            s.gapM = s.g.heightM - (*elevationM + raiseM_);
         }
         return s;
     }
@@ -233,6 +233,7 @@ private:
 
     const Terrain& terrain_;
     const Ray& ray_;
+    double raiseM_;
     double slope_;
     double cellSizeM_;
     double minStepM_;
@@ -246,11 +247,13 @@ double ShellPadM(double heightM)
 
 }  // namespace
 
-RayCastResult CastRay(const Terrain& terrain, const Ray& ray)
+RayCastResult CastRay(const Terrain& terrain, const Ray& ray, double raiseM)
 {
     ClearUpperVectorState();
-    const double topM = terrain.MaxElevationM() + ShellPadM(terrain.MaxElevationM());
-    const double bottomM = terrain.MinElevationM() - ShellPadM(terrain.MinElevationM());
+    const double maxM = terrain.MaxElevationM() + raiseM;
+    const double minM = terrain.MinElevationM() + raiseM;
+    const double topM = maxM + ShellPadM(maxM);
+    const double bottomM = minM - ShellPadM(minM);
     const auto outer = RayInsideRaisedEllipsoid(ray, topM);
     if (!outer || outer->farM < 0.0)
         return {std::nullopt, RayMiss::Sky};
@@ -269,7 +272,7 @@ RayCastResult CastRay(const Terrain& terrain, const Ray& ray)
         }
     }
 
-    const Marcher marcher(terrain, ray);
+    const Marcher marcher(terrain, ray, raiseM);
     Sample previous = marcher.At(startM);
     for (int step = 0; step < kMaxSteps && previous.tM < endM; ++step) {
         const Sample current = marcher.At(std::min(endM, previous.tM + marcher.SafeStepM(previous)));

@@ -36,6 +36,7 @@ struct RayCastResult {
 // 0.1 mm along the ray. Where data begins or ends within a step (the grid's edge, a hole),
 // the edge is located to 0.1 mm and only the part with data is searched; a floored step
 // that could have passed through the surface and back is halved until it could not.
-RayCastResult CastRay(const Terrain& terrain, const Ray& ray);
+// raiseM lifts the whole surface (metres); the hit's elevation is then the raised one.
+RayCastResult CastRay(const Terrain& terrain, const Ray& ray, double raiseM = 0.0);
 
 }  // namespace keldarn::earth

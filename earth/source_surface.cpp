@@ -10,11 +10,13 @@ namespace {
 
 // Bracket width along the ray at which the crossing is taken (metres).
 constexpr double kToleranceAlongRayM = 0.05;
-// How often the stretch searched may be widened, backwards and forwards each.
+// How often the stretch searched may be widened forwards.
 constexpr int kMaxWidenings = 4;
 // A grazing ray is searched as if it fell at least this steeply (sine of the angle below
 // the horizon), which bounds the stretch to 50 height tolerances.
 constexpr double kLeastSteepness = 0.02;
+// Ground distance of one march step, in source cells.
+constexpr double kCellFractionPerStep = 0.25;
 // The most march points in one stretch; beyond it the step grows.
 constexpr int kMaxMarchPoints = 1024;
 
@@ -92,28 +94,31 @@ TerrainHit Bisect(RayOverSource& ray, Probe above, Probe below)
 }  // namespace
 
 std::optional<TerrainHit> MeetSourceSurface(raster::ElevationSource& source, const Ray& ray,
-                                            const TerrainHit& gridHit, const SurfaceSearch& search)
+                                            const TerrainHit& gridAbove, const TerrainHit& gridHit,
+                                            const SurfaceSearch& search)
 {
     const LocalFrame frame = LocalFrameAt(gridHit.latDeg, gridHit.lonDeg);
     const double steepness = std::fabs(ray.direction.Dot(frame.up));
     const double level = std::sqrt(std::max(0.0, 1.0 - steepness * steepness));
     const double halfStretchM = std::max(search.heightToleranceM, 1.0) / std::max(steepness, kLeastSteepness);
-    // One step moves at most one source cell over the ground.
-    double stepM = search.sourceCellM > 0.0 ? search.sourceCellM / std::max(level, 1e-9) : halfStretchM;
+    // One step moves at most a quarter of a source cell over the ground: the bilinear surface
+    // along the ray is a parabola in each cell, and a ray grazing a ridge can pass below it
+    // and out again within one cell.
+    double stepM = search.sourceCellM > 0.0
+                       ? kCellFractionPerStep * search.sourceCellM / std::max(level, 1e-9)
+                       : halfStretchM;
     stepM = std::clamp(stepM, kToleranceAlongRayM, halfStretchM / 4.0);
     stepM = std::max(stepM, 2.0 * halfStretchM / kMaxMarchPoints);
 
     RayOverSource over(source, ray);
-    // Start where the ray is still above the source: farther back if the source rises
-    // above the grid before the grid's hit.
-    double beginM = std::max(0.0, gridHit.distanceM - halfStretchM);
-    for (int widening = 0; widening < kMaxWidenings && beginM > 0.0 && Below(over.At(beginM)); ++widening)
-        beginM = std::max(0.0, beginM - 2.0 * halfStretchM);
-
+    double beginM = std::min(gridAbove.distanceM, gridHit.distanceM);
+    // Each stretch holds at most kMaxMarchPoints; a long one (a grazing ray) goes in parts.
+    const double partM = stepM * (kMaxMarchPoints - 1);
     std::vector<double> ts;
     std::vector<Probe> probes;
-    double endM = gridHit.distanceM + halfStretchM;
-    for (int widening = 0; widening <= kMaxWidenings; ++widening) {
+    double lastM = gridHit.distanceM + halfStretchM;
+    for (int widening = 0; widening <= kMaxWidenings;) {
+        const double endM = std::min(beginM + partM, lastM);
         ts.clear();
         for (double t = beginM; t < endM + stepM; t += stepM)
             ts.push_back(std::min(t, endM));
@@ -121,7 +126,10 @@ std::optional<TerrainHit> MeetSourceSurface(raster::ElevationSource& source, con
         if (const int k = FirstDescent(probes); k >= 0)
             return Bisect(over, probes[k], probes[k + 1]);
         beginM = endM;
-        endM += 2.0 * halfStretchM;
+        if (endM >= lastM) {
+            lastM += 2.0 * halfStretchM;
+            ++widening;
+        }
     }
     return std::nullopt;
 }

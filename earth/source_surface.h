@@ -18,14 +18,15 @@ struct SurfaceSearch {
     double sourceCellM = 0.0;       // ground size of one source cell (metres), the march step
 };
 
-// The first point along the ray, near the grid's hit, where the ray passes below the
-// source's bilinear surface, to 0.05 m along the ray; its elevation is the source's height
-// there. The search covers the stretch where the ray is within heightToleranceM of the
-// grid hit's height, widened backwards when the ray is already below the source there and
-// forwards when the source surface is not met in it. Nothing when the source has no
-// surface there (voids, or the ray passes over it). Throws raster::RasterError when the
-// source cannot be read.
+// The first point along the ray where it passes below the source's bilinear surface, to
+// 0.05 m along the ray; its elevation is the source's height there. The search starts
+// where the ray comes within heightToleranceM above the grid's surface (gridAbove, the hit
+// on the grid raised by that much) and reaches heightToleranceM below the grid's hit; it
+// is widened forwards when the source surface is not met in it. Nothing when the source
+// has no surface there (voids, or the ray passes over it). Throws raster::RasterError when
+// the source cannot be read.
 std::optional<TerrainHit> MeetSourceSurface(raster::ElevationSource& source, const Ray& ray,
-                                            const TerrainHit& gridHit, const SurfaceSearch& search);
+                                            const TerrainHit& gridAbove, const TerrainHit& gridHit,
+                                            const SurfaceSearch& search);
 
 }  // namespace keldarn::earth

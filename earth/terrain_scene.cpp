@@ -94,8 +94,18 @@ RayCastResult TerrainScene::Pick(double sx, double sy, QSize viewPx) const
     RayCastResult result = CastRay(*terrain_, ray);
     if (!result.hit || !heights_)
         return result;
+    const SurfaceSearch search = SourceSearch();
+    // The source may rise above the grid before the grid's hit: search from where the ray
+    // comes within the tolerance of the grid, or from the camera when it is that close.
+    TerrainHit searchFrom{};
+    const Geodetic eye = GeodeticFromEcef(ray.origin);
+    const auto groundUnderEyeM = terrain_->ElevationM(eye.latDeg, eye.lonDeg);
+    if (!groundUnderEyeM || eye.heightM > *groundUnderEyeM + search.heightToleranceM) {
+        const RayCastResult raised = CastRay(*terrain_, ray, search.heightToleranceM);
+        searchFrom = raised.hit ? *raised.hit : *result.hit;
+    }
     try {
-        result.hit = MeetSourceSurface(*heights_, ray, *result.hit, SourceSearch());
+        result.hit = MeetSourceSurface(*heights_, ray, searchFrom, *result.hit, search);
     } catch (const raster::RasterError& failure) {
         throw TerrainError(failure.what());
     }

@@ -151,9 +151,12 @@ TEST(DemReader, ReducesABigSourceToTheCellLimit)
     const GridGeometry& grid = terrain->Grid();
     EXPECT_LE(static_cast<long>(grid.columns) * grid.rows, 500);
     EXPECT_GE(grid.columns, 20);
-    // Still georeferenced: the plane holds in degrees, h = 300 + 500·Δlon − 250·Δlat.
+    // Still georeferenced: the plane holds in degrees, h = 300 + 500·Δlon − 250·Δlat. Each
+    // coarse sample is the source sample nearest to the coarse cell's centre, so it may sit
+    // up to half a source cell away in each direction.
     const double latDeg = kTiffNorthDeg - 0.021, lonDeg = kTiffWestDeg + 0.033;
-    EXPECT_NEAR(*terrain->ElevationM(latDeg, lonDeg), 300.0 + 500.0 * 0.0325 - 250.0 * 0.0205, 0.05);
+    const double halfCellRiseM = 0.5 * (500.0 + 250.0) * kTiffStepDeg;
+    EXPECT_NEAR(*terrain->ElevationM(latDeg, lonDeg), 300.0 + 500.0 * 0.0325 - 250.0 * 0.0205, halfCellRiseM);
 }
 
 TEST(DemReader, MosaicsTheRastersOfAFolder)
