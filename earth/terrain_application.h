@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QSize>
 
+#include <cstdint>
+
 #include <memory>
 #include <string>
 
@@ -21,6 +23,12 @@ namespace keldarn::earth {
 struct TerrainSource {
     std::string path;
 };
+
+// The grids the viewer draws a source with (most samples each): a first one that is read
+// quickly whatever the source's size, and a finer one that follows in the background. The
+// heights reported never come from these grids but from the source at full resolution.
+inline constexpr std::int64_t kFirstLevelCells = std::int64_t{1} << 20;
+inline constexpr std::int64_t kFinestLevelCells = std::int64_t{1} << 24;
 
 // Reads the terrain of a source; throws TerrainError naming the file and the reason.
 std::shared_ptr<const Terrain> LoadTerrain(const TerrainSource& source);
