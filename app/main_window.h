@@ -174,6 +174,8 @@ public:
     FileDialogOptions OpenDialog1;
 
     points::PointTableModel* PointTable() const { return pointTable_; }
+    // Whether a terrain source is still being read in the background.
+    bool TerrainLoading() const;
     cad::DrawingHost* DrawingHost() const { return drawingHost_; }
     // The window of the user's guide, or nullptr until help was first asked for.
     HelpWindow* Help() const { return helpWindow_; }
@@ -268,8 +270,8 @@ private:
     // The open drawing window, or nullptr after telling the user that none is open.
     cad::IAcadApplication* AttachCad();
     void PickAt(const QPoint& pos);
-    // Shows the terrain of a DEM file or folder (empty: the demonstration terrain) and
-    // remembers the choice.
+    // Starts showing the terrain of a DEM file or folder (empty: the demonstration terrain);
+    // once its first grid is shown, frames it and remembers the choice.
     void SetTerrainSource(const std::string& path);
     // Appends sampled rows, shows the run's progress and lets the window repaint.
     void FlushSampledRows(std::vector<std::array<QString, 5>>& rows, int percent);

@@ -27,8 +27,8 @@ void ShowWholeTerrain(earth::IApplicationGE& viewer, const earth::Terrain& terra
     const double widthM = (terrain.EastLonDeg() - terrain.WestLonDeg()) * kMetresPerDegree *
                           std::cos(centreLatDeg * std::numbers::pi / 180.0);
     const double rangeM = std::max(1000.0, 0.9 * std::max(widthM, heightM * 4.0 / 3.0));
-    viewer.SetCameraParams(centreLatDeg, centreLonDeg, 0.0, earth::AltitudeModeGE::RelativeToGroundAltitudeGE, rangeM,
-                           0.0, 0.0, 1.0);
+    viewer.SetCameraParams(centreLatDeg, centreLonDeg, 0.0, earth::AltitudeModeGE::RelativeToGroundAltitudeGE,
+                           rangeM, 0.0, 0.0, 1.0);
 }
 
 // The source as the status line names it: the file, and for a DEM whose own heights the
@@ -42,8 +42,9 @@ QString TerrainSummary(const earth::TerrainApplication& viewer)
     const QString unit = unitName.compare(QLatin1String("metre"), Qt::CaseInsensitive) == 0 ||
                                  unitName.compare(QLatin1String("meter"), Qt::CaseInsensitive) == 0
                              ? QStringLiteral("米")
-                         : unitName.compare(QLatin1String("degree"), Qt::CaseInsensitive) == 0 ? QStringLiteral("度")
-                                                                                                : unitName;
+                         : unitName.compare(QLatin1String("degree"), Qt::CaseInsensitive) == 0
+                             ? QStringLiteral("度")
+                             : unitName;
     return QStringLiteral("%1（%2，格网 %3%4）")
         .arg(QString::fromStdString(dem->name), QString::fromStdString(dem->crsName),
              QString::number(dem->cellWidth, 'g', 6), unit);
@@ -58,23 +59,32 @@ void TFormMain::SetTerrainSource(const std::string& path)
         ShowInfo(QStringLiteral("地形视图没有启动，无法更换地形数据。"));
         return;
     }
+    // The source is read in the background; the window and the terrain in use stay
+    // usable until its first grid is ready.
     StatusBar1->setText(QStringLiteral("正在读取地形数据，请等待..."));
-    StatusBar1->repaint();
-    try {
+    earth::TerrainLoadCallbacks callbacks;
+    callbacks.shown = [this, terrainViewer, path] {
+        ShowWholeTerrain(*terrainViewer, terrainViewer->CurrentTerrain());
+        // The map page shows the view the terrain is seen in now, so that "前往" stays on it.
+        if (const auto camera = terrainViewer->GetCamera(true))
+            ShowViewInFields(
+                FormatCamera({camera->FocusPointLatitude, camera->FocusPointLongitude,
+                              camera->FocusPointAltitude, camera->Range, camera->Tilt, camera->Azimuth}));
+        StatusBar1->setText(QStringLiteral("地形数据：") + TerrainSummary(*terrainViewer));
+        RunCommand([this, &path] { SaveTerrainSource(env_.settingsPath, path); });
+    };
+    callbacks.failed = [this](const std::string& message) {
         // A source that cannot be read leaves the terrain in use as it was.
-        terrainViewer->SetTerrainSource(earth::TerrainSource{path});
-    } catch (...) {
         StatusBar1->clear();
-        throw;
-    }
-    const earth::Terrain& terrain = terrainViewer->CurrentTerrain();
-    ShowWholeTerrain(*terrainViewer, terrain);
-    // The map page shows the view the terrain is seen in now, so that "前往" stays on it.
-    if (const auto camera = terrainViewer->GetCamera(true))
-        ShowViewInFields(FormatCamera({camera->FocusPointLatitude, camera->FocusPointLongitude,
-                                       camera->FocusPointAltitude, camera->Range, camera->Tilt, camera->Azimuth}));
-    StatusBar1->setText(QStringLiteral("地形数据：") + TerrainSummary(*terrainViewer));
-    SaveTerrainSource(env_.settingsPath, path);
+        ShowError(QString::fromUtf8(message));
+    };
+    terrainViewer->LoadTerrainSource(earth::TerrainSource{path}, std::move(callbacks));
+}
+
+bool TFormMain::TerrainLoading() const
+{
+    const auto* terrainViewer = dynamic_cast<const earth::TerrainApplication*>(viewer_.get());
+    return terrainViewer != nullptr && terrainViewer->IsLoading();
 }
 
 void TFormMain::MTerrainFileClick()

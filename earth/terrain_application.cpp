@@ -3,6 +3,9 @@
 #include "earth/dem_reader.h"
 #include "earth/synthetic_terrain.h"
 
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
+
 #include <cmath>
 
 namespace keldarn::earth {
@@ -11,6 +14,43 @@ std::shared_ptr<const Terrain> LoadTerrain(const TerrainSource& source)
 {
     return source.path.empty() ? MakeSyntheticTerrain() : ReadDemTerrain(source.path);
 }
+
+namespace {
+
+// One grid of a source, read and prepared for drawing away from the GUI thread.
+struct LoadedLevel {
+    std::shared_ptr<const Terrain> terrain;
+    std::shared_ptr<TerrainRenderer> renderer;
+    std::shared_ptr<raster::ElevationSource> heights;  // with the first grid only
+    bool finest = true;                                // no finer grid to follow
+    std::string error;                                 // the reader's message when it failed
+};
+
+std::shared_ptr<const Terrain> ReadGrid(const TerrainSource& source, std::int64_t maxCells)
+{
+    return source.path.empty() ? MakeSyntheticTerrain()
+                               : ReadDemTerrain(source.path, DemReadOptions{maxCells});
+}
+
+LoadedLevel ReadLevel(const TerrainSource& source, std::int64_t maxCells, bool first)
+{
+    LoadedLevel level;
+    try {
+        level.terrain = ReadGrid(source, maxCells);
+        if (first)
+            level.heights = OpenHeightSource(source);
+        level.renderer = std::make_shared<TerrainRenderer>(level.terrain);
+        if (level.heights) {
+            const raster::RasterDescription& dem = level.heights->Description();
+            level.finest = maxCells >= kFinestLevelCells || std::int64_t{dem.columns} * dem.rows <= maxCells;
+        }
+    } catch (const std::exception& failure) {
+        level.error = failure.what();
+    }
+    return level;
+}
+
+}  // namespace
 
 std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& source)
 {
@@ -24,14 +64,16 @@ std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& s
 }
 
 TerrainApplication::TerrainApplication(std::shared_ptr<const Terrain> terrain,
-                                       std::unique_ptr<raster::ElevationSource> heights)
-    : scene_(std::move(terrain), std::move(heights)), window_(new TerrainMainWindow(scene_)),
-      render_(window_->RenderWidget())
+                                       std::shared_ptr<raster::ElevationSource> heights)
+    : scene_(std::move(terrain), std::move(heights)), loads_(std::make_unique<QObject>()),
+      window_(new TerrainMainWindow(scene_)), render_(window_->RenderWidget())
 {
 }
 
 TerrainApplication::~TerrainApplication()
 {
+    // Reads still running finish on their worker threads; their results go nowhere.
+    loads_.reset();
     // The widgets refer to the scene, which goes with this object.
     delete window_.data();
 }
@@ -87,8 +129,8 @@ IPointOnTerrainGE TerrainApplication::GetPointOnTerrainFromScreenCoords(double s
     const RayCastResult result = scene_.Pick(sx, sy, ViewSize());
     if (!result.hit) {
         throw NoTerrainError(result.miss == RayMiss::Sky
-                             ? "该屏幕位置没有地形数据：视线没有落到地面上（天空）"
-                             : "该屏幕位置没有地形数据：视线落在地形数据范围之外或无数据区");
+                                 ? "该屏幕位置没有地形数据：视线没有落到地面上（天空）"
+                                 : "该屏幕位置没有地形数据：视线落在地形数据范围之外或无数据区");
     }
     return {result.hit->latDeg, result.hit->lonDeg, result.hit->elevationM};
 }
@@ -108,23 +150,93 @@ IPointOnTerrainGE TerrainApplication::GetGroundFromScreenCoords(double sx, doubl
 void TerrainApplication::SetTerrainSource(const TerrainSource& source)
 {
     // Both are read before either replaces the current one.
-    std::shared_ptr<const Terrain> terrain = LoadTerrain(source);
-    scene_.SetTerrain(std::move(terrain), OpenHeightSource(source));
+    std::shared_ptr<const Terrain> terrain = ReadGrid(source, kFinestLevelCells);
+    std::shared_ptr<raster::ElevationSource> heights = OpenHeightSource(source);
+    ++loadGeneration_;  // a background load still running is superseded
+    loading_ = false;
+    SetNote({});
+    scene_.SetTerrain(std::move(terrain), std::move(heights));
     if (render_)
         render_->SceneChanged();
+}
+
+void TerrainApplication::LoadTerrainSource(const TerrainSource& source, TerrainLoadCallbacks callbacks)
+{
+    SetNote(QStringLiteral("正在读取地形数据..."));
+    StartLevel(source, kFirstLevelCells, true, std::move(callbacks));
+}
+
+void TerrainApplication::RefineInBackground(const TerrainSource& source)
+{
+    const raster::ElevationSource* dem = scene_.heights();
+    if (dem == nullptr ||
+        std::int64_t{dem->Description().columns} * dem->Description().rows <= kFirstLevelCells)
+        return;
+    SetNote(QStringLiteral("正在细化地形..."));
+    StartLevel(source, kFinestLevelCells, false, {});
+}
+
+void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t maxCells, bool first,
+                                    TerrainLoadCallbacks callbacks)
+{
+    const std::uint64_t generation = first ? ++loadGeneration_ : loadGeneration_;
+    loading_ = true;
+    auto* watcher = new QFutureWatcher<LoadedLevel>(loads_.get());
+    QObject::connect(watcher, &QFutureWatcherBase::finished, loads_.get(), [=, this]() {
+        const LoadedLevel level = watcher->result();
+        watcher->deleteLater();
+        if (generation != loadGeneration_)
+            return;  // a newer source was asked for meanwhile
+        if (!level.error.empty()) {
+            loading_ = false;
+            SetNote({});
+            // A finer grid that cannot be read leaves the first one in place; the heights
+            // come from the source anyway.
+            if (first && callbacks.failed)
+                callbacks.failed(level.error);
+            return;
+        }
+        if (first)
+            scene_.SetTerrain(level.terrain, level.heights, level.renderer);
+        else
+            scene_.RefineTerrain(level.terrain, level.renderer);
+        if (render_)
+            render_->SceneChanged();
+        if (first && callbacks.shown)
+            callbacks.shown();
+        if (generation != loadGeneration_)
+            return;  // the callback asked for another source
+        if (level.finest) {
+            loading_ = false;
+            SetNote({});
+        } else {
+            SetNote(QStringLiteral("正在细化地形..."));
+            StartLevel(source, kFinestLevelCells, false, {});
+        }
+    });
+    watcher->setFuture(
+        QtConcurrent::run([source, maxCells, first] { return ReadLevel(source, maxCells, first); }));
+}
+
+void TerrainApplication::SetNote(const QString& note)
+{
+    if (render_)
+        render_->SetNote(note);
 }
 
 std::unique_ptr<TerrainApplication> CreateTerrainApplication(const TerrainSource& source)
 {
     std::shared_ptr<const Terrain> terrain;
-    std::unique_ptr<raster::ElevationSource> heights;
+    std::shared_ptr<raster::ElevationSource> heights;
     try {
-        terrain = LoadTerrain(source);
+        terrain = ReadGrid(source, kFirstLevelCells);
         heights = OpenHeightSource(source);
     } catch (const TerrainError& error) {
         throw EarthError(error.what());
     }
-    return std::make_unique<TerrainApplication>(std::move(terrain), std::move(heights));
+    auto application = std::make_unique<TerrainApplication>(std::move(terrain), std::move(heights));
+    application->RefineInBackground(source);
+    return application;
 }
 
 }  // namespace keldarn::earth

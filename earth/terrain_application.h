@@ -8,10 +8,12 @@
 #include "earth/terrain_view.h"
 #include "raster/elevation_source.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QSize>
 
 #include <cstdint>
+#include <functional>
 
 #include <memory>
 #include <string>
@@ -38,13 +40,19 @@ std::shared_ptr<const Terrain> LoadTerrain(const TerrainSource& source);
 // TerrainError naming the file.
 std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& source);
 
+// What a background load tells the window, on the GUI thread.
+struct TerrainLoadCallbacks {
+    std::function<void()> shown;                     // the new source's first grid is shown
+    std::function<void(const std::string&)> failed;  // it cannot be read; the old one stays
+};
+
 class TerrainApplication final : public IApplicationGE {
 public:
     // Creates the viewer windows (a QApplication must exist). The window is 800 × 600
     // pixels until it is resized.
     // heights: where the reported heights come from; without it, from the terrain's grid.
     explicit TerrainApplication(std::shared_ptr<const Terrain> terrain,
-                                std::unique_ptr<raster::ElevationSource> heights = nullptr);
+                                std::shared_ptr<raster::ElevationSource> heights = nullptr);
     ~TerrainApplication() override;
     TerrainApplication(const TerrainApplication&) = delete;
     TerrainApplication& operator=(const TerrainApplication&) = delete;
@@ -70,9 +78,20 @@ public:
     IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) override;
     IPointOnTerrainGE GetGroundFromScreenCoords(double sx, double sy) override;
 
-    // Shows another terrain. Throws TerrainError, keeping the current terrain, when the
-    // source cannot be read. Reading a large model blocks for a while.
+    // Shows another terrain at once, at its finest grid. Throws TerrainError, keeping the
+    // current terrain, when the source cannot be read. Blocks while it reads.
     void SetTerrainSource(const TerrainSource& source);
+
+    // Shows another terrain without blocking the window: its first grid, then the finer
+    // one, are read by a worker thread. The current terrain stays until the first grid is
+    // ready; a later call supersedes an earlier one still loading. The render window shows
+    // a quiet note while grids load.
+    void LoadTerrainSource(const TerrainSource& source, TerrainLoadCallbacks callbacks);
+    // Reads the finer grid of the current source in the background (after a first grid
+    // read in the foreground, as at start-up).
+    void RefineInBackground(const TerrainSource& source);
+    // Whether a grid is still being read.
+    bool IsLoading() const { return loading_; }
 
     const Terrain& CurrentTerrain() const { return scene_.terrain(); }
     // The DEM whose heights the picks report, or nullptr for the demonstration terrain.
@@ -85,14 +104,22 @@ public:
     QSize ViewSize() const;
 
 private:
+    void StartLevel(const TerrainSource& source, std::int64_t maxCells, bool first,
+                    TerrainLoadCallbacks callbacks);
+    void SetNote(const QString& note);
+
     TerrainScene scene_;
+    // Parent of the watchers of background reads; deleting it drops their results.
+    std::unique_ptr<QObject> loads_;
+    std::uint64_t loadGeneration_ = 0;
+    bool loading_ = false;
     // The main window may be taken over (and deleted) by the main program's widget tree.
     QPointer<TerrainMainWindow> window_;
     QPointer<TerrainRenderWidget> render_;
 };
 
-// The viewer for a terrain source. Throws EarthError with the reader's message when the
-// source cannot be read.
+// The viewer for a terrain source: its first grid is read at once, the finer one in the
+// background. Throws EarthError with the reader's message when the source cannot be read.
 std::unique_ptr<TerrainApplication> CreateTerrainApplication(const TerrainSource& source);
 
 }  // namespace keldarn::earth

@@ -52,21 +52,34 @@ LookAt StartingLookAt(const Terrain& terrain)
 }
 
 TerrainScene::TerrainScene(std::shared_ptr<const Terrain> terrain,
-                           std::unique_ptr<raster::ElevationSource> heights)
+                           std::shared_ptr<raster::ElevationSource> heights,
+                           std::shared_ptr<TerrainRenderer> renderer)
     : terrain_(std::move(terrain)), heights_(std::move(heights)),
-      renderer_(std::make_unique<TerrainRenderer>(terrain_)), lookAt_(StartingLookAt(*terrain_))
+      renderer_(renderer ? std::move(renderer) : std::make_shared<TerrainRenderer>(terrain_)),
+      lookAt_(StartingLookAt(*terrain_))
 {
 }
 
 void TerrainScene::SetTerrain(std::shared_ptr<const Terrain> terrain,
-                              std::unique_ptr<raster::ElevationSource> heights)
+                              std::shared_ptr<raster::ElevationSource> heights,
+                              std::shared_ptr<TerrainRenderer> renderer)
 {
-    auto renderer = std::make_unique<TerrainRenderer>(terrain);
+    if (!renderer)
+        renderer = std::make_shared<TerrainRenderer>(terrain);
     terrain_ = std::move(terrain);
     heights_ = std::move(heights);
     renderer_ = std::move(renderer);
     if (!terrain_->ElevationM(lookAt_.latDeg, lookAt_.lonDeg))
         lookAt_ = StartingLookAt(*terrain_);
+    lookAt_ = KeepCameraAboveGround(lookAt_, *terrain_);
+    ++revision_;
+}
+
+void TerrainScene::RefineTerrain(std::shared_ptr<const Terrain> terrain,
+                                 std::shared_ptr<TerrainRenderer> renderer)
+{
+    terrain_ = std::move(terrain);
+    renderer_ = std::move(renderer);
     lookAt_ = KeepCameraAboveGround(lookAt_, *terrain_);
     ++revision_;
 }

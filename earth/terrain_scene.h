@@ -29,9 +29,11 @@ LookAt StartingLookAt(const Terrain& terrain);
 class TerrainScene {
 public:
     // heights: the DEM's own heights at full resolution, which every pick reports; without
-    // it picks report the terrain grid's heights.
+    // it picks report the terrain grid's heights. renderer: one made for this terrain (on
+    // another thread, say); without it the scene makes its own.
     explicit TerrainScene(std::shared_ptr<const Terrain> terrain,
-                          std::unique_ptr<raster::ElevationSource> heights = nullptr);
+                          std::shared_ptr<raster::ElevationSource> heights = nullptr,
+                          std::shared_ptr<TerrainRenderer> renderer = nullptr);
 
     const Terrain& terrain() const { return *terrain_; }
     // The source of the reported heights, or nullptr when the grid is its own truth.
@@ -40,7 +42,11 @@ public:
     // Replaces the terrain and its heights. The camera stays where it is when its focus
     // lies on the new terrain, otherwise it moves to the new terrain's starting view.
     void SetTerrain(std::shared_ptr<const Terrain> terrain,
-                    std::unique_ptr<raster::ElevationSource> heights = nullptr);
+                    std::shared_ptr<raster::ElevationSource> heights = nullptr,
+                    std::shared_ptr<TerrainRenderer> renderer = nullptr);
+    // Replaces the grid with a finer one of the same source; the heights and the camera
+    // stay (the camera only rises where the finer ground would reach it).
+    void RefineTerrain(std::shared_ptr<const Terrain> terrain, std::shared_ptr<TerrainRenderer> renderer);
 
     const LookAt& lookAt() const { return lookAt_; }
     // Takes the look-at clamped (ClampLookAt, with the current one as fallback) and with
@@ -82,8 +88,8 @@ private:
 
     std::shared_ptr<const Terrain> terrain_;
     // Queried by const picks; it reads blocks into its cache as they are asked for.
-    std::unique_ptr<raster::ElevationSource> heights_;
-    std::unique_ptr<TerrainRenderer> renderer_;
+    std::shared_ptr<raster::ElevationSource> heights_;
+    std::shared_ptr<TerrainRenderer> renderer_;
     LookAt lookAt_;
     std::uint64_t revision_ = 0;
     // The last camera made, reused while revision and view size stay: picks come in

@@ -72,12 +72,14 @@ void TerrainRenderWidget::paintEvent(QPaintEvent*)
     RenderIfStale();
     QPainter painter(this);
     painter.drawImage(rect(), frame_);
-    if (readout_.isEmpty())
+    if (readout_.isEmpty() && note_.isEmpty())
         return;
     const QRect strip = ReadoutRect();
     painter.fillRect(strip, QColor(0, 0, 0, 150));
     painter.setPen(Qt::white);
     painter.drawText(strip.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignRight, readout_);
+    painter.setPen(QColor(255, 230, 150));
+    painter.drawText(strip.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, note_);
 }
 
 QRect TerrainRenderWidget::ReadoutRect() const
@@ -99,6 +101,14 @@ void TerrainRenderWidget::UpdateReadout(QPointF position)
     }
     if (text != readout_) {
         readout_ = text;
+        update(ReadoutRect());
+    }
+}
+
+void TerrainRenderWidget::SetNote(const QString& note)
+{
+    if (note != note_) {
+        note_ = note;
         update(ReadoutRect());
     }
 }

@@ -37,6 +37,11 @@ public:
     // The text of the readout line: latitude, longitude and elevation under the mouse.
     const QString& Readout() const { return readout_; }
 
+    // A quiet note at the left of the readout line, such as the terrain still loading;
+    // empty for none.
+    void SetNote(const QString& note);
+    const QString& Note() const { return note_; }
+
     // The frame shown last, for tests.
     const QImage& Frame() const { return frame_; }
 
@@ -71,6 +76,7 @@ private:
     QPointF lastPosition_;
     std::optional<Geodetic> grabbed_;
     QString readout_;
+    QString note_;
 };
 
 class TerrainMainWindow : public QWidget {

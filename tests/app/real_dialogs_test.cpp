@@ -5,8 +5,8 @@
 #include "app/dialogs.h"
 #include "app/help_window.h"
 #include "app/main_window.h"
-#include "cad/drawing_host.h"
 #include "cad/drawing_canvas.h"
+#include "cad/drawing_host.h"
 #include "cad/drawing_window.h"
 #include "earth/terrain_application.h"
 #include "points/point_table_model.h"
@@ -44,8 +44,8 @@ struct RealWindow {
         if (withViewer)
             env.createViewer = [] { return keldarn::earth::CreateTerrainApplication({}); };
         env.versionInfo = [] {
-            return keldarn::app::VersionInfo{QStringLiteral("产品"), QStringLiteral("版权"), QStringLiteral("1.0"),
-                                             QStringLiteral("公司")};
+            return keldarn::app::VersionInfo{QStringLiteral("产品"), QStringLiteral("版权"),
+                                             QStringLiteral("1.0"), QStringLiteral("公司")};
         };
         env.helpPath = Path(QStringLiteral("help.html"));
         // Without a viewer the window says so while it is built.
@@ -70,9 +70,14 @@ struct RealWindow {
     }
     void Trigger(QMenu* menu, const QString& text) const
     {
-        for (QAction* action : menu->actions())
-            if (action->text() == text)
-                return action->trigger();
+        for (QAction* action : menu->actions()) {
+            if (action->text() == text) {
+                action->trigger();
+                // A terrain source loads in the background; the test goes on once it has loaded.
+                QTRY_VERIFY_WITH_TIMEOUT(!window->TerrainLoading(), 30000);
+                return;
+            }
+        }
         QFAIL(qPrintable(QStringLiteral("no menu item ") + text));
     }
     int Rows() const { return window->PointTable()->DataRowCount(); }
@@ -219,7 +224,8 @@ void RealDialogsTest::terrainFromFileAndFolder()
     const QString folder = w.Path(QStringLiteral("tiles"));
     QDir().mkpath(folder);
     QFile::copy(dem, folder + QStringLiteral("/a.asc"));
-    QFile::copy(QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.prj"), folder + QStringLiteral("/a.prj"));
+    QFile::copy(QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.prj"),
+                folder + QStringLiteral("/a.prj"));
     const QString notADem = w.Write(QStringLiteral("bad.tif"), "no raster");
 
     RealUser user;
@@ -343,7 +349,8 @@ void RealDialogsTest::recoveryQuestionAtStart()
     user.Then(RealUser::Click(QStringLiteral("是")));
     RealWindow second(false, scratch.path(), &user);
     QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
-    QCOMPARE(user.seen.value(1), QStringLiteral("上次程序没有正常退出。恢复上次未正常退出时的点表数据（1个点）？"));
+    QCOMPARE(user.seen.value(1),
+             QStringLiteral("上次程序没有正常退出。恢复上次未正常退出时的点表数据（1个点）？"));
     QCOMPARE(second.Rows(), 1);
     CheckTakesInput(second);
 }

@@ -2,9 +2,9 @@
 // the zone proposal from the map centre, the view saved at close, and changing the
 // terrain source.
 
+#include "app/main_window.h"
 #include "app/settings.h"
 #include "earth/terrain_application.h"
-#include "app/main_window.h"
 #include "fakes.h"
 #include "geodesy/gauss_kruger.h"
 #include "points/point_table_model.h"
@@ -38,6 +38,12 @@ struct ViewerWindow {
     }
     void Trigger(QMenu* menu, const QString& text)
     {
+        TriggerOnly(menu, text);
+        // A terrain source loads in the background; the test goes on once it has loaded.
+        QTRY_VERIFY_WITH_TIMEOUT(!window->TerrainLoading(), 30000);
+    }
+    void TriggerOnly(QMenu* menu, const QString& text)
+    {
         for (QAction* action : menu->actions())
             if (action->text() == text)
                 action->trigger();
@@ -56,11 +62,13 @@ QString WriteDem(const QTemporaryDir& dir, const char* centreM = "90")
     const QString path = dir.filePath(QStringLiteral("hill.asc"));
     QFile dem(path);
     dem.open(QIODevice::WriteOnly);
-    dem.write(QByteArray("ncols 5\nnrows 5\nxllcorner 113.5\nyllcorner 33.2\ncellsize 0.01\nNODATA_value -9999\n"
-                         "10 20 30 20 10\n20 40 60 40 20\n30 60 ") +
-              centreM + " 60 30\n20 40 60 40 20\n10 20 30 20 10\n");
+    dem.write(
+        QByteArray("ncols 5\nnrows 5\nxllcorner 113.5\nyllcorner 33.2\ncellsize 0.01\nNODATA_value -9999\n"
+                   "10 20 30 20 10\n20 40 60 40 20\n30 60 ") +
+        centreM + " 60 30\n20 40 60 40 20\n10 20 30 20 10\n");
     dem.close();
-    QFile::copy(QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.prj"), dir.filePath(QStringLiteral("hill.prj")));
+    QFile::copy(QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.prj"),
+                dir.filePath(QStringLiteral("hill.prj")));
     return path;
 }
 
@@ -73,6 +81,7 @@ private slots:
     void embedsTheViewerAndProposesTheZone();
     void goesToTheViewAndSavesItAtClose();
     void changesTheTerrainSource();
+    void loadsANewSourceInTheBackground();
     void refusesADemItCannotRead();
     void samplesTheViewThatFramesANewDem();
     void sampledAndExportedHeightsMatchGdal_data();
@@ -111,8 +120,8 @@ void TerrainViewerTest::goesToTheViewAndSavesItAtClose()
     w->EditXdis->setText(QStringLiteral("12.5"));
     w->close();
     const QString text = v.SettingsText();
-    for (const char* line : {"Latitude=33.2677", "Longitude=113.5538", "Altitude=0", "Range=3000", "Tilt=45.0000",
-                             "Azimuth=360.0000", "Xdis=12.5"})
+    for (const char* line : {"Latitude=33.2677", "Longitude=113.5538", "Altitude=0", "Range=3000",
+                             "Tilt=45.0000", "Azimuth=360.0000", "Xdis=12.5"})
         QVERIFY2(text.contains(QString::fromUtf8(line)), line);
 }
 
@@ -126,8 +135,9 @@ void TerrainViewerTest::changesTheTerrainSource()
     v.Trigger(w->MSet, QStringLiteral("地形数据文件..."));
     QVERIFY2(v.dialogs.messages.empty(), qPrintable(v.dialogs.MessageTexts().join('\n')));
     QVERIFY(w->StatusBar1->text().startsWith(QStringLiteral("地形数据：")));
-    QCOMPARE(QString::fromStdString(keldarn::app::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString())),
-             dem);
+    QCOMPARE(
+        QString::fromStdString(keldarn::app::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString())),
+        dem);
     // The view is moved over the new terrain, so its centre has ground under it.
     w->EditLL->setText(QStringLiteral("114"));
     QTest::mouseClick(w->Button7, Qt::LeftButton);
@@ -136,6 +146,27 @@ void TerrainViewerTest::changesTheTerrainSource()
 
     v.Trigger(w->MSet, QStringLiteral("使用合成演示地形"));
     QCOMPARE(keldarn::app::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString()), std::string());
+}
+
+void TerrainViewerTest::loadsANewSourceInTheBackground()
+{
+    ViewerWindow v;
+    auto* w = v.window.get();
+    QTemporaryDir demDir;
+    v.dialogs.filePaths.push_back(WriteDem(demDir));
+    const std::string settings = v.dir.filePath("Keldarn.ini").toStdString();
+    v.TriggerOnly(w->MSet, QStringLiteral("地形数据文件..."));
+    // The menu returns at once; the terrain in use stays until the new one is ready.
+    QVERIFY(w->TerrainLoading());
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("正在读取地形数据，请等待..."));
+    QCOMPARE(keldarn::app::LoadTerrainSource(settings), std::string());
+    // A second choice while the first still loads wins, whichever finishes first.
+    v.TriggerOnly(w->MSet, QStringLiteral("使用合成演示地形"));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->TerrainLoading(), 30000);
+    QTest::qWait(200);  // a superseded read that finishes late must change nothing
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("地形数据：合成演示地形"));
+    QVERIFY(!QFile::exists(v.dir.filePath(QStringLiteral("Keldarn.ini"))) ||
+            keldarn::app::LoadTerrainSource(settings).empty());
 }
 
 void TerrainViewerTest::refusesADemItCannotRead()
@@ -246,7 +277,8 @@ ds = None
 bool PythonHasGdal()
 {
     QProcess python;
-    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral("from osgeo import gdal")});
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QStringLiteral("from osgeo import gdal")});
     return python.waitForFinished(60000) && python.exitCode() == 0;
 }
 
@@ -277,8 +309,9 @@ void TerrainViewerTest::sampledAndExportedHeightsMatchGdal()
     v.Trigger(w->MSet, QStringLiteral("地形数据文件..."));
     QVERIFY2(v.dialogs.messages.empty(), qPrintable(v.dialogs.MessageTexts().join('\n')));
     // The status line names the DEM whose heights are reported, its CRS and cell size.
-    QCOMPARE(w->StatusBar1->text(), projected ? QStringLiteral("地形数据：rugged.tif（WGS 84 / UTM zone 49N，格网 30米）")
-                                              : QStringLiteral("地形数据：hill.asc（WGS 84，格网 0.01度）"));
+    QCOMPARE(w->StatusBar1->text(),
+             projected ? QStringLiteral("地形数据：rugged.tif（WGS 84 / UTM zone 49N，格网 30米）")
+                       : QStringLiteral("地形数据：hill.asc（WGS 84，格网 0.01度）"));
     w->EditLL->setText(meridian);
     // A view well inside the DEM, so that its edges have ground under them.
     w->EditRange->setText(QStringLiteral("2000"));
@@ -308,8 +341,8 @@ void TerrainViewerTest::sampledAndExportedHeightsMatchGdal()
         const QList<QByteArray> fields = line.trimmed().split(',');
         if (fields.size() != 5)
             continue;
-        const keldarn::geodesy::GeoPoint geo =
-            keldarn::geodesy::PlaneToGeographic(fields[3].toDouble(), fields[2].toDouble(), meridian.toDouble());
+        const keldarn::geodesy::GeoPoint geo = keldarn::geodesy::PlaneToGeographic(
+            fields[3].toDouble(), fields[2].toDouble(), meridian.toDouble());
         arguments << QString::number(geo.latDeg, 'f', 12) << QString::number(geo.lonDeg, 'f', 12);
     }
     QProcess python;
