@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
 #include <mutex>
 #include <vector>
 
@@ -39,27 +38,31 @@ constexpr double kNegligibleWeight = 1e-9;
     throw RasterError("无法读取高程栅格“" + path + "”：" + reason);
 }
 
-DatasetPtr OpenFile(const std::string& path)
+// path: what the user chose, for messages; gdalPath: the name GDAL opens it by.
+DatasetPtr OpenFile(const std::string& path, const std::string& gdalPath)
 {
     DatasetPtr dataset(GDALDataset::FromHandle(
-        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
+        GDALOpenEx(gdalPath.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
     if (dataset)
         return dataset;
-    // Only now: GDAL also opens names that are no files ("NETCDF:dem.nc:z").
+    // Only now: GDAL also opens names that are no files ("NETCDF:dem.nc:z"). On a server this
+    // costs no second wait: /vsicurl/ keeps the answer of the failed open.
     VSIStatBufL stat;
-    if (VSIStatL(path.c_str(), &stat) != 0)
-        Fail(path, "文件不存在或无法访问");
+    if (VSIStatL(gdalPath.c_str(), &stat) != 0)
+        Fail(path, IsRemoteSource(path)
+                       ? "服务器上没有这个文件，或服务器没有响应（请检查地址和网络连接）" + GdalDetail()
+                       : std::string("文件不存在或无法访问"));
     // GDAL 3.6 refuses a 0 × 0 raster here ("Invalid dataset dimensions").
     Fail(path, "GDAL 无法把它作为栅格打开（不可读、不是可识别的栅格格式或内容无效）" + GdalDetail());
 }
 
-// A folder opens as the mosaic of its tiles, anything else as GDAL opens it.
+// A folder or a zip archive of tiles opens as the mosaic of its tiles, anything else as
+// GDAL opens it.
 DatasetPtr OpenDataset(const std::string& path)
 {
-    std::error_code error;
-    DatasetPtr dataset = std::filesystem::is_directory(path, error)
+    DatasetPtr dataset = IsTileCollection(path)
                              ? DatasetPtr(GDALDataset::FromHandle(BuildFolderMosaic(path).release()))
-                             : OpenFile(path);
+                             : OpenFile(path, GdalPathOf(path));
     if (dataset->GetRasterCount() < 1)
         Fail(path, "文件中没有栅格波段");
     const int columns = dataset->GetRasterXSize();
@@ -97,8 +100,11 @@ RasterDescription Describe(const std::string& path, const OGRSpatialReference& c
                            const std::array<double, 6>& gt, int columns, int rows)
 {
     RasterDescription description;
-    // The last component, also of a folder given with a trailing separator.
-    std::string trimmed = path;
+    // The last component, also of a folder given with a trailing separator; of an address,
+    // without its query ("dem.tif?token=...").
+    const std::size_t scheme = IsRemoteSource(path) ? path.find("://") : std::string::npos;
+    std::string trimmed =
+        scheme == std::string::npos ? path : path.substr(0, path.find_first_of("?#", scheme));
     while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
         trimmed.pop_back();
     description.name = CPLGetFilename(trimmed.c_str());

@@ -19,7 +19,8 @@ struct GeoPoint {
 
 // What the viewer shows about an elevation raster.
 struct RasterDescription {
-    std::string name;            // file or folder name without parent folders, e.g. "N30E110.hgt"
+    std::string name;            // file or folder name without parent folders, e.g. "N30E110.hgt";
+                                 // of an address, its last path component without the query
     std::string crsName;         // e.g. "WGS 84 / UTM zone 49N"
     double cellWidth = 0.0;      // size of a cell along a row, in unitName (rotations included)
     double cellHeight = 0.0;     // size of a cell along a column, in unitName
@@ -50,12 +51,16 @@ struct RasterDescription {
 // its own GDAL dataset.
 class ElevationSource {
 public:
-    // path (UTF-8): anything GDAL opens as a raster (file, VRT, /vsizip/..., /vsicurl/...), or
-    // a folder of tiles, read as their mosaic (see BuildFolderMosaic).
+    // path (UTF-8): anything GDAL opens as a raster (file, VRT, /vsizip/..., /vsicurl/...), a
+    // folder of tiles, read as their mosaic (see BuildFolderMosaic), or the http(s) address of
+    // a Cloud-Optimized GeoTIFF or a VRT on a web server, read block by block with range
+    // requests (see GdalPathOf); only the blocks sampled are downloaded. A remote raster is
+    // opened without looking for side files, so its georeferencing must be inside it.
     // cacheBoundBytes: memory bound of the decoded blocks.
-    // Throws RasterError (message names the file and the reason) if the file cannot be read,
-    // has no geotransform or no CRS, the CRS cannot be reached from WGS84, or the raster is
-    // smaller than 2 × 2 cells; for a folder, also if it holds no georeferenced raster.
+    // Throws RasterError (message names the file or address as given, and the reason) if the
+    // file cannot be read, has no geotransform or no CRS, the CRS cannot be reached from WGS84,
+    // or the raster is smaller than 2 × 2 cells; for a folder, also if it holds no georeferenced
+    // raster; for an address, also if the server does not answer (within about 15 s).
     explicit ElevationSource(const std::string& path,
                              std::size_t cacheBoundBytes = BlockCache::kDefaultBoundBytes);
     ~ElevationSource();
@@ -64,8 +69,9 @@ public:
 
     // Height (metres, in the raster's vertical datum) at a WGS84 point, or nothing outside the
     // raster or over voids. Throws RasterError only if GDAL fails to read the file, e.g. a
-    // tile that a VRT names is missing: one error per call, naming the raster and GDAL's
-    // report on the first file that failed.
+    // tile that a VRT names is missing or the server of an address has gone: one error per
+    // call, naming the raster and GDAL's report on the first file that failed. Blocks read
+    // before stay in the cache and keep answering.
     std::optional<double> HeightM(double latDeg, double lonDeg);
 
     // HeightM for many points, with one coordinate transformation for all of them (much
