@@ -62,12 +62,17 @@ bool HasGeoTransform(GDALDatasetH dataset)
     return GDALGetGeoTransform(dataset, gt.data()) == CE_None;
 }
 
+// path: a file, a GDAL virtual path (/vsizip/...) or an http(s) address.
 DatasetPtr OpenRaster(const std::string& path)
 {
-    if (!fs::exists(fs::path(path)))
+    const bool remote = raster::IsRemoteSource(path);
+    if (!remote && !path.starts_with("/vsi") && !fs::exists(fs::path(path)))
         Fail(path, "文件不存在");
-    DatasetPtr dataset(
-        GDALOpenEx(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    DatasetPtr dataset(GDALOpenEx(raster::GdalPathOf(path).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
+                                  nullptr, nullptr, nullptr));
+    if (!dataset && remote)
+        Fail(path,
+             "无法从该网址读取栅格（服务器没有响应、没有这个文件，或它不是可识别的栅格格式）" + GdalDetail());
     if (!dataset)
         Fail(path, "GDAL 无法打开该文件，它不是可识别的栅格格式" + GdalDetail());
     if (GDALGetRasterCount(dataset.get()) < 1)
@@ -295,8 +300,7 @@ std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const Dem
     const QuietGdalErrors quiet;
     if (path.empty())
         Fail(path, "没有给出文件或文件夹");
-    std::error_code error;
-    DatasetPtr dataset = fs::is_directory(fs::path(path), error) ? BuildMosaic(path) : OpenRaster(path);
+    DatasetPtr dataset = raster::IsTileCollection(path) ? BuildMosaic(path) : OpenRaster(path);
     const OGRSpatialReference* crs = RequireGeoreferencing(dataset.get(), path);
     std::int64_t cells =
         static_cast<std::int64_t>(GDALGetRasterXSize(dataset.get())) * GDALGetRasterYSize(dataset.get());

@@ -4,6 +4,7 @@
 #include "raster/raster_error.h"
 
 #include <cpl_string.h>
+#include <cpl_vsi.h>
 #include <gdal.h>
 #include <gdal_utils.h>
 
@@ -49,22 +50,58 @@ bool IsGeoreferencedRaster(const std::string& file)
            GDALGetGeoTransform(probe.get(), gt.data()) == CE_None;
 }
 
-// The files directly in the folder, sorted by name, that GDAL opens as georeferenced rasters.
+// Every file in a zip archive, in its folders too, by GDAL's names (/vsizip/archive/entry).
+std::vector<std::string> FilesInArchive(const std::string& archive)
+{
+    const std::string root = "/vsizip/" + archive;
+    const CPLStringList entries(VSIReadDirRecursive(root.c_str()));
+    if (entries.empty())
+        Fail(archive, "无法读取该压缩文件，或其中没有文件" + GdalDetail());
+    std::vector<std::string> files;
+    for (int k = 0; k < entries.size(); ++k) {
+        const std::string entry = entries[k];
+        if (!entry.empty() && entry.back() != '/' && !IsSideFile(fs::path(entry)))
+            files.push_back(root + "/" + entry);
+    }
+    return files;
+}
+
+// The files directly in the folder (or anywhere in the zip archive), sorted by name, that
+// GDAL opens as georeferenced rasters.
 std::vector<std::string> RastersInFolder(const std::string& folder)
 {
     std::vector<std::string> files;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(folder), error))
-        if (entry.is_regular_file(error) && !IsSideFile(entry.path()))
-            files.push_back(entry.path().string());
-    if (error)
-        Fail(folder, "无法列出文件夹内容（" + error.message() + "）");
+    if (IsTileArchive(folder)) {
+        files = FilesInArchive(folder);
+    } else {
+        std::error_code error;
+        for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(folder), error))
+            if (entry.is_regular_file(error) && !IsSideFile(entry.path()))
+                files.push_back(entry.path().string());
+        if (error)
+            Fail(folder, "无法列出文件夹内容（" + error.message() + "）");
+    }
     std::sort(files.begin(), files.end());
     std::erase_if(files, [](const std::string& file) { return !IsGeoreferencedRaster(file); });
     return files;
 }
 
 }  // namespace
+
+bool IsTileArchive(const std::string& path)
+{
+    std::string extension = fs::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    std::error_code error;
+    return extension == ".zip" && fs::is_regular_file(fs::path(path), error);
+}
+
+bool IsTileCollection(const std::string& path)
+{
+    std::error_code error;
+    return !IsRemoteSource(path) && (fs::is_directory(fs::path(path), error) || IsTileArchive(path));
+}
 
 void GdalDatasetCloser::operator()(void* dataset) const
 {

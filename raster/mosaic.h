@@ -22,6 +22,13 @@ using OwnedDataset = std::unique_ptr<void, GdalDatasetCloser>;
 // .msk, .prj, .tfw, .hdr) are skipped.
 // Throws RasterError naming the folder if it cannot be listed,
 // holds no usable raster, or the tiles cannot be mosaicked.
+// A zip archive of tiles is read the same way, through GDAL's /vsizip/, with the tiles in
+// its folders too.
 OwnedDataset BuildFolderMosaic(const std::string& folder);
+
+// Whether a path (UTF-8) names a local zip archive of tiles.
+bool IsTileArchive(const std::string& path);
+// Whether a path names tiles to mosaic: a local folder or a zip archive.
+bool IsTileCollection(const std::string& path);
 
 }  // namespace keldarn::raster

@@ -9,6 +9,8 @@ or "none").
 
 import math
 import os
+import shutil
+import zipfile
 import sys
 
 import numpy as np
@@ -227,8 +229,16 @@ def main():
     kind, folder = sys.argv[1], sys.argv[2]
     os.makedirs(folder, exist_ok=True)
     rng = np.random.default_rng(20261207)
-    if kind in ("point", "folder"):
+    if kind in ("point", "folder", "zipped"):
         path, rows = (make_hgt if kind == "point" else make_folder)(folder, rng)
+        if kind == "zipped":
+            # The same tiles in a folder of a zip archive, as they are often handed over.
+            archive = f"{folder}/tiles.zip"
+            with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as z:
+                for name in sorted(os.listdir(path)):
+                    z.write(f"{path}/{name}", f"dem/{name}")
+            shutil.rmtree(path)
+            path = archive
     else:
         path, positions = make(kind, folder, rng)
         ds = gdal.Open(path)
