@@ -31,13 +31,6 @@ class RayOverSource {
 public:
     RayOverSource(raster::ElevationSource& source, const Ray& ray) : source_(source), ray_(ray) {}
 
-    Probe At(double tM)
-    {
-        std::vector<Probe> probes;
-        Evaluate({tM}, probes);
-        return probes.front();
-    }
-
     void Evaluate(const std::vector<double>& ts, std::vector<Probe>& probes)
     {
         probes.resize(ts.size());
@@ -78,13 +71,24 @@ int FirstDescent(const std::vector<Probe>& probes)
     return -1;
 }
 
-// Narrows [above, below] to the tolerance. A void in between counts as above: the ray
-// meets no surface there.
+// Narrows [above, below] to the tolerance, kBisectionPoints probes at a time (one batch of
+// heights each). A void in between counts as above: the ray meets no surface there.
 TerrainHit Bisect(RayOverSource& ray, Probe above, Probe below)
 {
+    constexpr int kBisectionPoints = 7;
+    std::vector<double> ts(kBisectionPoints);
+    std::vector<Probe> probes;
     while (below.tM - above.tM > kToleranceAlongRayM) {
-        const Probe middle = ray.At(0.5 * (above.tM + below.tM));
-        (Below(middle) ? below : above) = middle;
+        const double stepM = (below.tM - above.tM) / (kBisectionPoints + 1);
+        for (int k = 0; k < kBisectionPoints; ++k)
+            ts[k] = above.tM + (k + 1) * stepM;
+        ray.Evaluate(ts, probes);
+        // The first probe on or below the surface closes the bracket; those before it are above.
+        const auto first = std::find_if(probes.begin(), probes.end(), Below);
+        if (first != probes.begin())
+            above = *(first - 1);
+        if (first != probes.end())
+            below = *first;
     }
     // The point reported is on the surface side of the bracket, with the source's own
     // height at its latitude and longitude.
@@ -94,11 +98,9 @@ TerrainHit Bisect(RayOverSource& ray, Probe above, Probe below)
 }  // namespace
 
 std::optional<TerrainHit> MeetSourceSurface(raster::ElevationSource& source, const Ray& ray,
-                                            const TerrainHit& gridAbove, const TerrainHit& gridHit,
-                                            const SurfaceSearch& search)
+                                            const SourceStretch& stretch, const SurfaceSearch& search)
 {
-    const LocalFrame frame = LocalFrameAt(gridHit.latDeg, gridHit.lonDeg);
-    const double steepness = std::fabs(ray.direction.Dot(frame.up));
+    const double steepness = RaySteepness(ray, stretch.near);
     const double level = std::sqrt(std::max(0.0, 1.0 - steepness * steepness));
     const double halfStretchM = std::max(search.heightToleranceM, 1.0) / std::max(steepness, kLeastSteepness);
     // One step moves at most a quarter of a source cell over the ground: the bilinear surface
@@ -111,12 +113,12 @@ std::optional<TerrainHit> MeetSourceSurface(raster::ElevationSource& source, con
     stepM = std::max(stepM, 2.0 * halfStretchM / kMaxMarchPoints);
 
     RayOverSource over(source, ray);
-    double beginM = std::min(gridAbove.distanceM, gridHit.distanceM);
+    double beginM = stretch.beginM;
     // Each stretch holds at most kMaxMarchPoints; a long one (a grazing ray) goes in parts.
     const double partM = stepM * (kMaxMarchPoints - 1);
     std::vector<double> ts;
     std::vector<Probe> probes;
-    double lastM = gridHit.distanceM + halfStretchM;
+    double lastM = stretch.gridHitM ? *stretch.gridHitM + halfStretchM : beginM + 2.0 * halfStretchM;
     for (int widening = 0; widening <= kMaxWidenings;) {
         const double endM = std::min(beginM + partM, lastM);
         ts.clear();
@@ -132,6 +134,25 @@ std::optional<TerrainHit> MeetSourceSurface(raster::ElevationSource& source, con
         }
     }
     return std::nullopt;
+}
+
+double RaySteepness(const Ray& ray, const TerrainHit& near)
+{
+    return std::fabs(ray.direction.Dot(LocalFrameAt(near.latDeg, near.lonDeg).up));
+}
+
+std::optional<double> SearchStartM(const Ray& ray, const TerrainHit& gridHit, double heightToleranceM,
+                                   double gridMaxSlope)
+{
+    // Going back d along the ray, it rises d·steepness while the grid below rises at most
+    // gridMaxSlope·d·level: it is heightToleranceM above the grid once
+    // d ≥ heightToleranceM / (steepness − gridMaxSlope·level).
+    const double steepness = RaySteepness(ray, gridHit);
+    const double level = std::sqrt(std::max(0.0, 1.0 - steepness * steepness));
+    const double gain = steepness - gridMaxSlope * level;
+    if (gain < 0.1 * steepness)
+        return std::nullopt;
+    return std::max(0.0, gridHit.distanceM - heightToleranceM / gain);
 }
 
 }  // namespace keldarn::earth

@@ -104,21 +104,31 @@ Camera TerrainScene::MakeCamera(QSize viewPx) const
 RayCastResult TerrainScene::Pick(double sx, double sy, QSize viewPx) const
 {
     const Ray ray = MakeCamera(viewPx).RayThrough(sx, sy);
-    RayCastResult result = CastRay(*terrain_, ray);
-    if (!result.hit || !heights_)
-        return result;
+    if (!heights_)
+        return CastRay(*terrain_, ray);
     const SurfaceSearch search = SourceSearch();
-    // The source may rise above the grid before the grid's hit: search from where the ray
-    // comes within the tolerance of the grid, or from the camera when it is that close.
-    TerrainHit searchFrom{};
+    // The source may rise above the grid before the grid's hit, by up to the tolerance: its
+    // surface is searched from where the ray comes within the tolerance above the grid, or
+    // from the camera when it is that close. For a ray steeper than the grid's slopes that
+    // point follows from the grid's hit; a flatter ray meets the grid raised by the tolerance.
     const Geodetic eye = GeodeticFromEcef(ray.origin);
     const auto groundUnderEyeM = terrain_->ElevationM(eye.latDeg, eye.lonDeg);
-    if (!groundUnderEyeM || eye.heightM > *groundUnderEyeM + search.heightToleranceM) {
-        const RayCastResult raised = CastRay(*terrain_, ray, search.heightToleranceM);
-        searchFrom = raised.hit ? *raised.hit : *result.hit;
+    const bool eyeNearGround = groundUnderEyeM && eye.heightM <= *groundUnderEyeM + search.heightToleranceM;
+    const TerrainHit underEye{eye.latDeg, eye.lonDeg, eye.heightM, 0.0};
+    const double gridSlope = terrain_->MaxSlope() * 1.02;
+    const bool steep = SearchStartM(ray, underEye, search.heightToleranceM, gridSlope).has_value();
+    RayCastResult result = CastRay(*terrain_, ray, eyeNearGround || steep ? 0.0 : search.heightToleranceM);
+    if (!result.hit)
+        return result;
+    SourceStretch stretch{result.hit->distanceM, std::nullopt, *result.hit};
+    if (eyeNearGround || steep) {
+        stretch.gridHitM = result.hit->distanceM;
+        stretch.beginM = eyeNearGround ? 0.0
+                                       : SearchStartM(ray, *result.hit, search.heightToleranceM, gridSlope)
+                                             .value_or(result.hit->distanceM - search.heightToleranceM);
     }
     try {
-        result.hit = MeetSourceSurface(*heights_, ray, searchFrom, *result.hit, search);
+        result.hit = MeetSourceSurface(*heights_, ray, stretch, search);
     } catch (const raster::RasterError& failure) {
         throw TerrainError(failure.what());
     }
