@@ -2,6 +2,10 @@
 
 // Splitting a loop over the machine's cores for the terrain's per-sample and per-pixel work.
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <thread>
 #include <vector>
@@ -29,6 +33,17 @@ template <typename Body> void ParallelFor(int count, Body&& body, int threads = 
         workers.emplace_back(
             [&body, k, count, threads] { body(count * k / threads, count * (k + 1) / threads); });
     body(0, count / threads);
+}
+
+// Lets the calling thread yield the cores to the GUI thread and its frames: background
+// reads of terrain run at nice 10 (Linux sets nice per thread). Cannot be undone without
+// privileges, so only for threads that do nothing but background work.
+inline void LowerCurrentThreadPriority()
+{
+    thread_local const bool lowered = [] {
+        return ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10) == 0;
+    }();
+    (void)lowered;
 }
 
 }  // namespace keldarn::earth

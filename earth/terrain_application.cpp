@@ -1,9 +1,11 @@
 #include "earth/terrain_application.h"
 
 #include "earth/dem_reader.h"
+#include "earth/parallel.h"
 #include "earth/synthetic_terrain.h"
 
 #include <QFutureWatcher>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
@@ -32,8 +34,17 @@ std::shared_ptr<const Terrain> ReadGrid(const TerrainSource& source, std::int64_
                                : ReadDemTerrain(source.path, DemReadOptions{maxCells});
 }
 
+// The threads that read terrain in the background, at a lower priority than the window's.
+QThreadPool& LoadPool()
+{
+    static QThreadPool pool;
+    pool.setMaxThreadCount(2);  // a superseded read still running does not hold up the next
+    return pool;
+}
+
 LoadedLevel ReadLevel(const TerrainSource& source, std::int64_t maxCells, bool first)
 {
+    LowerCurrentThreadPriority();
     LoadedLevel level;
     try {
         level.terrain = ReadGrid(source, maxCells);
@@ -57,7 +68,7 @@ std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& s
     if (source.path.empty())
         return nullptr;
     try {
-        return std::make_unique<raster::ElevationSource>(source.path);
+        return std::make_unique<raster::ElevationSource>(source.path, source.cacheBoundBytes);
     } catch (const raster::RasterError& failure) {
         throw TerrainError(failure.what());
     }
@@ -214,8 +225,8 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
             StartLevel(source, kFinestLevelCells, false, {});
         }
     });
-    watcher->setFuture(
-        QtConcurrent::run([source, maxCells, first] { return ReadLevel(source, maxCells, first); }));
+    watcher->setFuture(QtConcurrent::run(
+        &LoadPool(), [source, maxCells, first] { return ReadLevel(source, maxCells, first); }));
 }
 
 void TerrainApplication::SetNote(const QString& note)

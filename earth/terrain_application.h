@@ -20,10 +20,12 @@
 
 namespace keldarn::earth {
 
-// Where the terrain comes from: an elevation model file or a folder of tiles (UTF-8 path),
-// or, when empty, the built-in demonstration terrain.
+// Where the terrain comes from: an elevation model file, a folder of tiles or an http(s)
+// address of one (UTF-8), or, when empty, the built-in demonstration terrain.
 struct TerrainSource {
     std::string path;
+    // Memory bound of the decoded blocks of the DEM's full-resolution heights.
+    std::size_t cacheBoundBytes = raster::BlockCache::kDefaultBoundBytes;
 };
 
 // The grids the viewer draws a source with (most samples each): a first one that is read
