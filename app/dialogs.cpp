@@ -1,9 +1,12 @@
 #include "app/dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace keldarn::app {
 
@@ -95,6 +98,25 @@ QString QtDialogs::GetExistingDirectory(QWidget* owner, const QString& title)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+QString Dialogs::GetText(QWidget*, const QString&, const QString&, const QString&)
+{
+    return {};
+}
+
+QString QtDialogs::GetText(QWidget* owner, const QString& title, const QString& label, const QString& text)
+{
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setTextValue(text);
+    dialog.setInputMode(QInputDialog::TextInput);
+    // Room for a whole address.
+    dialog.resize(std::max(dialog.sizeHint().width(), 560), dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.textValue().isNull() ? QStringLiteral("") : dialog.textValue();
 }
 
 }  // namespace keldarn::app

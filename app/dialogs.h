@@ -25,8 +25,7 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    virtual void ShowMessage(QWidget* owner, const QString& text, const QString& title,
-                             MessageIcon icon) = 0;
+    virtual void ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon) = 0;
     // True for Yes.
     virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& title) = 0;
     // The chosen path, or an empty text when the user cancelled.
@@ -34,16 +33,19 @@ public:
     virtual QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) = 0;
     // A folder, or an empty text when the user cancelled.
     virtual QString GetExistingDirectory(QWidget* owner, const QString& title) = 0;
+    // One line of text, starting from `text`; a null text when the user cancelled. Without
+    // a user to ask (an implementation that does not override it) every request is cancelled.
+    virtual QString GetText(QWidget* owner, const QString& title, const QString& label, const QString& text);
 };
 
 class QtDialogs : public Dialogs {
 public:
-    void ShowMessage(QWidget* owner, const QString& text, const QString& title,
-                     MessageIcon icon) override;
+    void ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon) override;
     bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
     QString GetSaveFileName(QWidget* owner, const FileDialogOptions& options) override;
     QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) override;
     QString GetExistingDirectory(QWidget* owner, const QString& title) override;
+    QString GetText(QWidget* owner, const QString& title, const QString& label, const QString& text) override;
 };
 
 // "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat *.DAT);;All (*)".

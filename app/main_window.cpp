@@ -58,7 +58,8 @@ MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs)
         const std::string source = LoadTerrainSource(settingsPath);
         if (!source.empty()) {
             try {
-                return earth::CreateTerrainApplication(earth::TerrainSource{source});
+                return earth::CreateTerrainApplication(
+                    earth::TerrainSource{source, LoadTerrainCacheBytes(settingsPath)});
             } catch (const std::exception& error) {
                 dialogs.ShowMessage(nullptr, QString::fromUtf8(error.what()) + QStringLiteral("\n将使用合成演示地形。"),
                                     QString::fromUtf8(kWindowTitle), MessageIcon::Warning);
@@ -241,6 +242,7 @@ void TFormMain::ConnectCommands()
     MSet->addSeparator();
     item(MSet, QStringLiteral("地形数据文件..."), &TFormMain::MTerrainFileClick);
     item(MSet, QStringLiteral("地形数据文件夹..."), &TFormMain::MTerrainFolderClick);
+    item(MSet, QStringLiteral("地形数据网址..."), &TFormMain::MTerrainUrlClick);
     item(MSet, QStringLiteral("使用合成演示地形"), &TFormMain::MSyntheticTerrainClick);
     item(MConvert, QStringLiteral("KML文件转为CAD图形"), &TFormMain::MKMLtoCADClick);
     item(MConvert, QStringLiteral("CAD图形转为KML文件"), &TFormMain::MCADtoKMLClick);

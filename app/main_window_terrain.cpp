@@ -78,7 +78,8 @@ void TFormMain::SetTerrainSource(const std::string& path)
         StatusBar1->clear();
         ShowError(QString::fromUtf8(message));
     };
-    terrainViewer->LoadTerrainSource(earth::TerrainSource{path}, std::move(callbacks));
+    terrainViewer->LoadTerrainSource(earth::TerrainSource{path, LoadTerrainCacheBytes(env_.settingsPath)},
+                                     std::move(callbacks));
 }
 
 bool TFormMain::TerrainLoading() const
@@ -90,8 +91,9 @@ bool TFormMain::TerrainLoading() const
 void TFormMain::MTerrainFileClick()
 {
     OpenDialog1.title = QStringLiteral("打开DEM地形文件");
-    OpenDialog1.filter = QStringLiteral("DEM地形文件 (*.tif *.tiff *.hgt *.asc *.vrt *.img *.dem)|"
-                                        "*.tif;*.tiff;*.hgt;*.asc;*.vrt;*.img;*.dem|所有文件 (*.*)|*.*");
+    OpenDialog1.filter =
+        QStringLiteral("DEM地形文件 (*.tif *.tiff *.hgt *.asc *.vrt *.img *.dem *.zip)|"
+                       "*.tif;*.tiff;*.hgt;*.asc;*.vrt;*.img;*.dem;*.zip|所有文件 (*.*)|*.*");
     OpenDialog1.defaultSuffix.clear();
     OpenDialog1.fileName.clear();
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
@@ -104,6 +106,29 @@ void TFormMain::MTerrainFolderClick()
     const QString folder = env_.dialogs->GetExistingDirectory(this, QStringLiteral("选择DEM地形分幅文件夹"));
     if (!folder.isEmpty())
         SetTerrainSource(folder.toStdString());
+}
+
+void TFormMain::MTerrainUrlClick()
+{
+    // Starts from the address in use, if the terrain comes from one.
+    const QString current = QString::fromStdString(LoadTerrainSource(env_.settingsPath));
+    const bool remote = current.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+                        current.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    const QString answer =
+        env_.dialogs->GetText(this, QStringLiteral("地形数据网址"),
+                              QStringLiteral("云优化 GeoTIFF（COG）或 VRT 的网址（http:// 或 https://）："),
+                              remote ? current : QStringLiteral("https://"));
+    if (answer.isNull())
+        return;
+    const QString url = answer.trimmed();
+    const bool valid = (url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) && url.size() > 7) ||
+                       (url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive) && url.size() > 8);
+    if (!valid || url.contains(QLatin1Char(' '))) {
+        ShowError(QStringLiteral("地形数据网址无效：“") + url +
+                  QStringLiteral("”。\n请输入以 http:// 或 https:// 开头、不含空格的完整网址。"));
+        return;
+    }
+    SetTerrainSource(url.toStdString());
 }
 
 void TFormMain::MSyntheticTerrainClick()

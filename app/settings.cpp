@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
@@ -17,6 +18,10 @@ constexpr const char* kViewSection = "GEwin";
 constexpr const char* kFourParamSection = "GEzbzh";
 constexpr const char* kTerrainSection = "Terrain";
 constexpr const char* kTerrainSourceKey = "Source";
+constexpr const char* kTerrainCacheKey = "CacheMB";
+// Bounds of the block cache a settings file may ask for (MB).
+constexpr long kLeastCacheMB = 16;
+constexpr long kMostCacheMB = 65536;
 
 // Keys in the order in which they are read and written.
 struct ViewKey {
@@ -34,13 +39,12 @@ struct FourParamKey {
     std::string FourParamTexts::*text;
 };
 constexpr FourParamKey kFourParamKeys[] = {
-    {"Xdis", &FourParamTexts::xdis}, {"Ydis", &FourParamTexts::ydis},
-    {"Rot", &FourParamTexts::rot},   {"Sca", &FourParamTexts::sca},
-    {"Hdis", &FourParamTexts::hdis},
+    {"Xdis", &FourParamTexts::xdis}, {"Ydis", &FourParamTexts::ydis}, {"Rot", &FourParamTexts::rot},
+    {"Sca", &FourParamTexts::sca},   {"Hdis", &FourParamTexts::hdis},
 };
 
-
-void ReadInto(const ProfileFile& profile, StoredSettings& settings) {
+void ReadInto(const ProfileFile& profile, StoredSettings& settings)
+{
     for (const ViewKey& key : kViewKeys) {
         if (auto value = profile.Get(kViewSection, key.name)) {
             settings.view.*key.text = std::move(*value);
@@ -53,8 +57,8 @@ void ReadInto(const ProfileFile& profile, StoredSettings& settings) {
     }
 }
 
-void WriteInto(ProfileFile& profile, const std::optional<CameraValues>& camera,
-               const FourParamTexts& params) {
+void WriteInto(ProfileFile& profile, const std::optional<CameraValues>& camera, const FourParamTexts& params)
+{
     if (camera) {
         const ViewSettingsText view = FormatCamera(*camera);
         for (const ViewKey& key : kViewKeys) {
@@ -69,7 +73,8 @@ void WriteInto(ProfileFile& profile, const std::optional<CameraValues>& camera,
 // $XDG_CONFIG_HOME counts only when it is an absolute path (relative ones are to be
 // ignored, as the XDG base directory rules say); else $HOME/.config, else the
 // account's home folder from the password database.
-std::filesystem::path ConfigHome() {
+std::filesystem::path ConfigHome()
+{
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && std::filesystem::path(xdg).is_absolute()) {
         return xdg;
@@ -85,9 +90,12 @@ std::filesystem::path ConfigHome() {
 }  // namespace
 
 SettingsWriteError::SettingsWriteError(const std::filesystem::path& path, const std::string& reason)
-    : std::runtime_error("Unable to write to " + path.string() + (reason.empty() ? "" : "\n" + reason)) {}
+    : std::runtime_error("Unable to write to " + path.string() + (reason.empty() ? "" : "\n" + reason))
+{
+}
 
-std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executableDir) {
+std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executableDir)
+{
     if (::access(executableDir.c_str(), W_OK) == 0) {
         return executableDir / kSettingsFileName;
     }
@@ -102,7 +110,8 @@ ViewSettingsText FormatCamera(const CameraValues& camera)
             FormatFixed(camera.tiltDeg, 4),     FormatFixed(camera.azimuthDeg, 4)};
 }
 
-std::string LineBreaksAsBlanks(std::string_view text) {
+std::string LineBreaksAsBlanks(std::string_view text)
+{
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -114,7 +123,8 @@ std::string LineBreaksAsBlanks(std::string_view text) {
     return out;
 }
 
-StoredSettings LoadSettings(const std::filesystem::path& path) {
+StoredSettings LoadSettings(const std::filesystem::path& path)
+{
     StoredSettings settings;
     try {
         ReadInto(ProfileFile::Load(path), settings);
@@ -129,8 +139,8 @@ namespace {
 // Reads the file, lets `change` set keys, and replaces the file atomically. The old
 // content is read first, so every line that is not one of the keys set is kept; a
 // file that exists but cannot be read is not replaced.
-template <typename Change>
-void UpdateProfile(const std::filesystem::path& path, Change change) {
+template <typename Change> void UpdateProfile(const std::filesystem::path& path, Change change)
+{
     ProfileFile profile;
     try {
         profile = ProfileFile::Load(path);
@@ -152,11 +162,13 @@ void UpdateProfile(const std::filesystem::path& path, Change change) {
 }  // namespace
 
 void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
-                  const FourParamTexts& params) {
+                  const FourParamTexts& params)
+{
     UpdateProfile(path, [&](ProfileFile& profile) { WriteInto(profile, camera, params); });
 }
 
-std::string LoadTerrainSource(const std::filesystem::path& path) {
+std::string LoadTerrainSource(const std::filesystem::path& path)
+{
     try {
         return ProfileFile::Load(path).Get(kTerrainSection, kTerrainSourceKey).value_or(std::string());
     } catch (const std::exception&) {
@@ -164,8 +176,29 @@ std::string LoadTerrainSource(const std::filesystem::path& path) {
     }
 }
 
-void SaveTerrainSource(const std::filesystem::path& path, const std::string& source) {
-    UpdateProfile(path, [&](ProfileFile& profile) { profile.Set(kTerrainSection, kTerrainSourceKey, source); });
+void SaveTerrainSource(const std::filesystem::path& path, const std::string& source)
+{
+    UpdateProfile(path, [&](ProfileFile& profile) {
+        profile.Set(kTerrainSection, kTerrainSourceKey, source);
+        // The cache bound is written once, so that a user finds the key to change.
+        if (!profile.Get(kTerrainSection, kTerrainCacheKey))
+            profile.Set(kTerrainSection, kTerrainCacheKey, std::to_string(kDefaultTerrainCacheMB));
+    });
+}
+
+std::size_t LoadTerrainCacheBytes(const std::filesystem::path& path)
+{
+    long megabytes = kDefaultTerrainCacheMB;
+    try {
+        if (const auto text = ProfileFile::Load(path).Get(kTerrainSection, kTerrainCacheKey)) {
+            char* end = nullptr;
+            const long value = std::strtol(text->c_str(), &end, 10);
+            if (end != text->c_str() && *end == '\0')
+                megabytes = std::clamp(value, kLeastCacheMB, kMostCacheMB);
+        }
+    } catch (const std::exception&) {
+    }
+    return static_cast<std::size_t>(megabytes) << 20;
 }
 
 }  // namespace keldarn::app

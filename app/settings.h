@@ -4,6 +4,7 @@
 // four-parameter texts (section GEzbzh) carried from one run to the next. Values are
 // kept as the texts the fields show; only the camera is formatted when written.
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <stdexcept>
@@ -86,11 +87,18 @@ std::string LineBreaksAsBlanks(std::string_view text);
 void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
                   const FourParamTexts& params);
 
-// The terrain the viewer shows: a DEM file or a folder of tiles, remembered in a section
-// of its own ("Terrain", key "Source"). Empty means the built-in demonstration terrain.
+// The terrain the viewer shows: a DEM file, a folder of tiles or an http(s) address,
+// remembered in a section of its own ("Terrain", key "Source"). Empty means the built-in
+// demonstration terrain.
 std::string LoadTerrainSource(const std::filesystem::path& path);
 
-// Writes only the terrain source, atomically; throws SettingsWriteError.
+// Writes only the terrain source (and the cache bound when the file has none yet),
+// atomically; throws SettingsWriteError.
 void SaveTerrainSource(const std::filesystem::path& path, const std::string& source);
+
+// The memory bound of the DEM's block cache (bytes), key "CacheMB" of the terrain section in
+// megabytes: 256 when absent or not a whole number, else clamped to 16..65536.
+inline constexpr long kDefaultTerrainCacheMB = 256;
+std::size_t LoadTerrainCacheBytes(const std::filesystem::path& path);
 
 }  // namespace keldarn::app

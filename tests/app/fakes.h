@@ -46,6 +46,16 @@ public:
     }
 
     QString GetExistingDirectory(QWidget*, const QString&) override { return NextPath(); }
+    // The next of `texts`, or a cancel (a null text) when there is none.
+    QString GetText(QWidget*, const QString&, const QString& label, const QString& text) override
+    {
+        textPrompts << label + QLatin1Char('|') + text;
+        if (texts.empty())
+            return {};
+        QString answer = texts.front();
+        texts.pop_front();
+        return answer;
+    }
 
     QStringList MessageTexts() const
     {
@@ -59,6 +69,8 @@ public:
     QStringList questions;
     bool answerYes = true;
     std::deque<QString> filePaths;  // answers of the file dialogs in turn; empty = cancel
+    std::deque<QString> texts;      // answers of the text prompts in turn; empty = cancel
+    QStringList textPrompts;        // "label|starting text" of each prompt
     app::FileDialogOptions lastSaveOptions;
     app::FileDialogOptions lastOpenOptions;
 
@@ -94,10 +106,11 @@ public:
             throw earth::EarthError("camera query failed");
         return camera;
     }
-    void SetCameraParams(double latDeg, double lonDeg, double altitudeM, earth::AltitudeModeGE mode, double rangeM,
-                         double tiltDeg, double azimuthDeg, double speed) override
+    void SetCameraParams(double latDeg, double lonDeg, double altitudeM, earth::AltitudeModeGE mode,
+                         double rangeM, double tiltDeg, double azimuthDeg, double speed) override
     {
-        lastCameraParams = {latDeg, lonDeg, altitudeM, static_cast<double>(mode), rangeM, tiltDeg, azimuthDeg, speed};
+        lastCameraParams = {latDeg, lonDeg,  altitudeM,  static_cast<double>(mode),
+                            rangeM, tiltDeg, azimuthDeg, speed};
     }
     earth::IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) override
     {

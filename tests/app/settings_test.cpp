@@ -21,34 +21,38 @@ using Texts = std::vector<std::string>;
 const Texts kDefaults = {"33.2677", "113.5538", "0", "3000", "0", "0", "0", "0", "0", "0", "0"};
 
 // The eleven texts in the order of the file.
-Texts AllTexts(const StoredSettings& s) {
-    return {s.view.latitude, s.view.longitude, s.view.altitude, s.view.range,
-            s.view.tilt,     s.view.azimuth,   s.params.xdis,   s.params.ydis,
-            s.params.rot,    s.params.sca,     s.params.hdis};
+Texts AllTexts(const StoredSettings& s)
+{
+    return {s.view.latitude, s.view.longitude, s.view.altitude, s.view.range, s.view.tilt,  s.view.azimuth,
+            s.params.xdis,   s.params.ydis,    s.params.rot,    s.params.sca, s.params.hdis};
 }
 
 class SettingsTest : public ::testing::Test {
 protected:
     SettingsTest()
-        : dir_(fs::temp_directory_path() /
-               ("keldarn_settings_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-          path_(dir_ / "Keldarn.ini") {
+        : dir_(fs::temp_directory_path() / ("keldarn_settings_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+          path_(dir_ / "Keldarn.ini")
+    {
         fs::create_directories(dir_);
     }
-    ~SettingsTest() override {
+    ~SettingsTest() override
+    {
         fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
         fs::remove_all(dir_);
     }
 
-    static void WriteBytes(const fs::path& path, std::string_view text) {
+    static void WriteBytes(const fs::path& path, std::string_view text)
+    {
         std::ofstream(path, std::ios::binary) << text;
     }
-    static std::string ReadBytes(const fs::path& path) {
+    static std::string ReadBytes(const fs::path& path)
+    {
         std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    Texts Entries() const {
+    Texts Entries() const
+    {
         Texts names;
         for (const auto& entry : fs::directory_iterator(dir_)) {
             names.push_back(entry.path().filename().string());
@@ -60,7 +64,8 @@ protected:
     fs::path path_;
 };
 
-TEST_F(SettingsTest, LoadFallsBackToDefaultsKeyByKey) {
+TEST_F(SettingsTest, LoadFallsBackToDefaultsKeyByKey)
+{
     EXPECT_EQ(AllTexts(LoadSettings(path_)), kDefaults);
     EXPECT_FALSE(fs::exists(path_));
 
@@ -79,7 +84,8 @@ TEST_F(SettingsTest, LoadFallsBackToDefaultsKeyByKey) {
     EXPECT_EQ(AllTexts(LoadSettings(path_)), kDefaults);
 }
 
-TEST_F(SettingsTest, SaveFormatsCameraAndKeepsTextsUnchanged) {
+TEST_F(SettingsTest, SaveFormatsCameraAndKeepsTextsUnchanged)
+{
     const fs::path nested = dir_ / "config" / "keldarn" / "Keldarn.ini";
     const CameraValues camera{33.26771, 113.55384, 123.4, 2999.7, 0.0, 359.99999};
     SaveSettings(nested, camera, {"1,5", "-2", "abc", "", " 3 "});
@@ -93,7 +99,8 @@ TEST_F(SettingsTest, SaveFormatsCameraAndKeepsTextsUnchanged) {
     EXPECT_EQ(AllTexts(LoadSettings(nested)), reread);
 }
 
-TEST_F(SettingsTest, SaveWithoutCameraWritesOnlyTheParameters) {
+TEST_F(SettingsTest, SaveWithoutCameraWritesOnlyTheParameters)
+{
     WriteBytes(path_, "\xEF\xBB\xBF; notes\r\n[GEwin]\r\nLatitude=1\r\n\r\n"
                       "[GEzbzh]\r\nRot=9\r\n[Terrain]\r\nSource=dem.tif\r\n");
     SaveSettings(path_, std::nullopt, {"1", "2", "3", "4", "5"});
@@ -104,14 +111,16 @@ TEST_F(SettingsTest, SaveWithoutCameraWritesOnlyTheParameters) {
 
 // Pasted text can carry line breaks, which no profile value can hold: each CR LF, CR or
 // LF is stored as one blank, and every other key is written as usual.
-TEST_F(SettingsTest, LineBreaksInParametersAreStoredAsBlanks) {
+TEST_F(SettingsTest, LineBreaksInParametersAreStoredAsBlanks)
+{
     SaveSettings(path_, CameraValues{}, {"1\r\n2", "3\n", "\r4\r", "5\n\n6", "7"});
     EXPECT_EQ(ReadBytes(path_),
               "[GEwin]\nLatitude=0.0000\nLongitude=0.0000\nAltitude=0\nRange=0\nTilt=0.0000\n"
               "Azimuth=0.0000\n\n[GEzbzh]\nXdis=1 2\nYdis=3 \nRot= 4 \nSca=5  6\nHdis=7\n");
 }
 
-TEST_F(SettingsTest, WriteFailureNamesThePathAndKeepsTheOldFile) {
+TEST_F(SettingsTest, WriteFailureNamesThePathAndKeepsTheOldFile)
+{
     // root writes into read-only folders, so there the temporary file's name, longer
     // than a file name may be, makes the write fail instead.
     const bool root = ::geteuid() == 0;
@@ -133,7 +142,8 @@ TEST_F(SettingsTest, WriteFailureNamesThePathAndKeepsTheOldFile) {
 // A hundred megabytes under the settings file's name (a log written there by mistake,
 // a damaged disk): it is never read into memory, the program starts with the defaults,
 // and saving tells why and leaves the file as it was.
-TEST_F(SettingsTest, HundredMegabyteFileGivesDefaultsAndIsNeverReplaced) {
+TEST_F(SettingsTest, HundredMegabyteFileGivesDefaultsAndIsNeverReplaced)
+{
     {
         std::ofstream out(path_, std::ios::binary);
         out << "[GEzbzh]\r\nXdis=7\r\n";
@@ -168,7 +178,8 @@ TEST_F(SettingsTest, HundredMegabyteFileGivesDefaultsAndIsNeverReplaced) {
     EXPECT_EQ(Entries(), Texts{"Keldarn.ini"});
 }
 
-TEST_F(SettingsTest, WriteFailureWhenTheFolderCannotBeMade) {
+TEST_F(SettingsTest, WriteFailureWhenTheFolderCannotBeMade)
+{
     WriteBytes(dir_ / "plain", "x");
     const fs::path path = dir_ / "plain" / "keldarn" / "Keldarn.ini";
     EXPECT_THROW(SaveSettings(path, std::nullopt, {}), SettingsWriteError);
@@ -179,7 +190,8 @@ TEST_F(SettingsTest, WriteFailureWhenTheFolderCannotBeMade) {
 // Sets or clears an environment variable for one scope.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
         if (const char* old = std::getenv(name)) {
             old_ = old;
         }
@@ -192,7 +204,8 @@ private:
     std::optional<std::string> old_;
 };
 
-TEST_F(SettingsTest, DefaultPathLeavesAnUnwritableProgramFolder) {
+TEST_F(SettingsTest, DefaultPathLeavesAnUnwritableProgramFolder)
+{
     EXPECT_EQ(DefaultSettingsPath(dir_), dir_ / "Keldarn.ini");
 
     // root may write into a 0555 folder; a missing folder is unwritable for everyone.
@@ -211,7 +224,8 @@ TEST_F(SettingsTest, DefaultPathLeavesAnUnwritableProgramFolder) {
     EXPECT_EQ(DefaultSettingsPath(programDir), "/etc/xdg-user/keldarn/Keldarn.ini");
 }
 
-TEST_F(SettingsTest, TerrainSourceHasASectionOfItsOwn) {
+TEST_F(SettingsTest, TerrainSourceHasASectionOfItsOwn)
+{
     EXPECT_EQ(LoadTerrainSource(path_), "");
     const std::string before = "[GEwin]\nRange=500\n";
     WriteBytes(path_, before);
@@ -221,6 +235,26 @@ TEST_F(SettingsTest, TerrainSourceHasASectionOfItsOwn) {
     EXPECT_EQ(LoadSettings(path_).view.range, "500");
     SaveTerrainSource(path_, "");
     EXPECT_EQ(LoadTerrainSource(path_), "");
+}
+
+TEST_F(SettingsTest, TerrainCacheBoundIsReadFromTheTerrainSection)
+{
+    EXPECT_EQ(LoadTerrainCacheBytes(path_), std::size_t{256} << 20);
+    // Saving a source writes the default bound once, for the user to find and change.
+    SaveTerrainSource(path_, "https://dem.example/cog.tif");
+    EXPECT_NE(ReadBytes(path_).find("CacheMB=256"), std::string::npos);
+    const struct {
+        const char* text;
+        std::size_t megabytes;
+    } cases[] = {{"512", 512}, {"1", 16}, {"9999999", 65536}, {"lots", 256}, {"64MB", 256}, {"", 256}};
+    for (const auto& c : cases) {
+        WriteBytes(path_, std::string("[Terrain]\nCacheMB=") + c.text + "\n");
+        EXPECT_EQ(LoadTerrainCacheBytes(path_), c.megabytes << 20) << c.text;
+    }
+    // A bound the user set stays when the source changes.
+    WriteBytes(path_, "[Terrain]\nCacheMB=1024\n");
+    SaveTerrainSource(path_, "/data/dem.tif");
+    EXPECT_EQ(LoadTerrainCacheBytes(path_), std::size_t{1024} << 20);
 }
 
 }  // namespace
