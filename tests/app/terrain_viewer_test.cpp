@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -285,14 +286,17 @@ bool PythonHasGdal()
 void TerrainViewerTest::sampledAndExportedHeightsMatchGdal_data()
 {
     QTest::addColumn<bool>("projected");
+    QTest::addColumn<bool>("overHttp");
     QTest::addColumn<QString>("meridian");
-    QTest::newRow("geographic") << false << QStringLiteral("114");
-    QTest::newRow("UTM, rugged") << true << QStringLiteral("111");
+    QTest::newRow("geographic") << false << false << QStringLiteral("114");
+    QTest::newRow("UTM, rugged") << true << false << QStringLiteral("111");
+    QTest::newRow("UTM, rugged, from an address") << true << true << QStringLiteral("111");
 }
 
 void TerrainViewerTest::sampledAndExportedHeightsMatchGdal()
 {
     QFETCH(bool, projected);
+    QFETCH(bool, overHttp);
     QFETCH(QString, meridian);
     if (!QFile::exists(QStringLiteral("/usr/bin/python3")) || !PythonHasGdal())
         QSKIP("python3 with GDAL is not installed");
@@ -305,8 +309,33 @@ void TerrainViewerTest::sampledAndExportedHeightsMatchGdal()
         QVERIFY(QProcess::execute(QStringLiteral("/usr/bin/python3"),
                                   {QStringLiteral("-c"), QString::fromUtf8(kWriteUtmDem), dem}) == 0);
     }
-    v.dialogs.filePaths.push_back(dem);
-    v.Trigger(w->MSet, QStringLiteral("地形数据文件..."));
+    // The same file from a loopback server that answers range requests, as a COG host does.
+    QProcess server;
+    const auto stopServer = qScopeGuard([&server] {
+        server.kill();
+        server.waitForFinished();
+    });
+    if (overHttp) {
+        server.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral(KELDARN_RANGE_HTTP_SERVER), demDir.path()});
+        QVERIFY(server.waitForReadyRead(10000));
+        const QString port = QString::fromUtf8(server.readLine()).trimmed();
+        // A wrong address is refused before anything is read; the prompt offers "https://".
+        v.dialogs.texts = {QStringLiteral("ftp://127.0.0.1/rugged.tif")};
+        v.Trigger(w->MSet, QStringLiteral("地形数据网址..."));
+        QCOMPARE(v.dialogs.messages.size(), std::size_t{1});
+        QVERIFY(v.dialogs.messages[0].text.contains(QStringLiteral("地形数据网址无效")));
+        QVERIFY(v.dialogs.textPrompts.last().endsWith(QStringLiteral("|https://")));
+        v.dialogs.messages.clear();
+        v.dialogs.texts = {QStringLiteral(" http://127.0.0.1:%1/rugged.tif ").arg(port)};
+        v.Trigger(w->MSet, QStringLiteral("地形数据网址..."));
+        QCOMPARE(QString::fromStdString(
+                     keldarn::app::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString())),
+                 QStringLiteral("http://127.0.0.1:%1/rugged.tif").arg(port));
+    } else {
+        v.dialogs.filePaths.push_back(dem);
+        v.Trigger(w->MSet, QStringLiteral("地形数据文件..."));
+    }
     QVERIFY2(v.dialogs.messages.empty(), qPrintable(v.dialogs.MessageTexts().join('\n')));
     // The status line names the DEM whose heights are reported, its CRS and cell size.
     QCOMPARE(w->StatusBar1->text(),
