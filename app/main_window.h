@@ -301,6 +301,8 @@ private:
     QWidget* viewerWindow_ = nullptr;
     bool stateSaved_ = false;
     bool pickMode_ = false;
+    // The terrain address typed last, offered again by 地形数据网址...
+    QString lastTerrainUrl_;
 };
 
 }  // namespace keldarn::app

@@ -110,17 +110,21 @@ void TFormMain::MTerrainFolderClick()
 
 void TFormMain::MTerrainUrlClick()
 {
-    // Starts from the address in use, if the terrain comes from one.
+    // Starts from the address in use, if the terrain comes from one, else from the one typed
+    // last (which may have failed and want a correction).
     const QString current = QString::fromStdString(LoadTerrainSource(env_.settingsPath));
     const bool remote = current.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
                         current.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
-    const QString answer =
-        env_.dialogs->GetText(this, QStringLiteral("地形数据网址"),
-                              QStringLiteral("云优化 GeoTIFF（COG）或 VRT 的网址（http:// 或 https://）："),
-                              remote ? current : QStringLiteral("https://"));
+    const QString start = remote                       ? current
+                          : !lastTerrainUrl_.isEmpty() ? lastTerrainUrl_
+                                                       : QStringLiteral("https://");
+    const QString answer = env_.dialogs->GetText(
+        this, QStringLiteral("地形数据网址"),
+        QStringLiteral("云优化 GeoTIFF（COG）或 VRT 的网址（http:// 或 https://）："), start);
     if (answer.isNull())
         return;
     const QString url = answer.trimmed();
+    lastTerrainUrl_ = url;
     const bool valid = (url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) && url.size() > 7) ||
                        (url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive) && url.size() > 8);
     if (!valid || url.contains(QLatin1Char(' '))) {
