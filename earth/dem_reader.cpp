@@ -292,16 +292,78 @@ DatasetPtr ReadDecimated(GDALDatasetH dataset, std::int64_t maxCells, const std:
     return reduced;
 }
 
-}  // namespace
+struct TranslateOptionsFree {
+    void operator()(GDALTranslateOptions* options) const { GDALTranslateOptionsFree(options); }
+};
 
-std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const DemReadOptions& options)
+// The part of the source under a WGS84 window, as a virtual raster (nothing is read yet):
+// the window's outline carried into the source's pixels, widened by two cells, clipped to the
+// raster. Only for sources with a geotransform.
+DatasetPtr SourceUnder(GDALDatasetH dataset, const OGRSpatialReference& crs, const GeoWindow& window,
+                       const std::string& path)
 {
-    EnsureGdalRegistered();
-    const QuietGdalErrors quiet;
-    if (path.empty())
-        Fail(path, "没有给出文件或文件夹");
-    DatasetPtr dataset = raster::IsTileCollection(path) ? BuildMosaic(path) : OpenRaster(path);
-    const OGRSpatialReference* crs = RequireGeoreferencing(dataset.get(), path);
+    const OGRSpatialReference wgs84 = Wgs84Geographic();
+    OGRSpatialReference own(crs);
+    own.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::unique_ptr<OGRCoordinateTransformation> toOwn(OGRCreateCoordinateTransformation(&wgs84, &own));
+    std::array<double, 6> gt{}, inverse{};
+    GDALGetGeoTransform(dataset, gt.data());
+    if (!toOwn || !GDALInvGeoTransform(gt.data(), inverse.data()))
+        Fail(path, "无法把它的坐标系转换为 WGS84 经纬度" + GdalDetail());
+    // The outline, 16 points a side: a projected window's edges are curves in the source.
+    constexpr int kPerSide = 16;
+    std::vector<double> xs, ys;
+    for (int k = 0; k <= kPerSide; ++k) {
+        const double f = static_cast<double>(k) / kPerSide;
+        const double lon = window.westDeg + f * (window.eastDeg - window.westDeg);
+        const double lat = window.southDeg + f * (window.northDeg - window.southDeg);
+        for (const auto& [x, y] : {std::pair{lon, window.southDeg}, std::pair{lon, window.northDeg},
+                                   std::pair{window.westDeg, lat}, std::pair{window.eastDeg, lat}}) {
+            xs.push_back(x);
+            ys.push_back(y);
+        }
+    }
+    std::vector<int> ok(xs.size());
+    toOwn->Transform(xs.size(), xs.data(), ys.data(), nullptr, ok.data());
+    double minPixel = HUGE_VAL, maxPixel = -HUGE_VAL, minLine = HUGE_VAL, maxLine = -HUGE_VAL;
+    for (size_t k = 0; k < xs.size(); ++k) {
+        if (!ok[k])
+            continue;
+        const double pixel = inverse[0] + inverse[1] * xs[k] + inverse[2] * ys[k];
+        const double line = inverse[3] + inverse[4] * xs[k] + inverse[5] * ys[k];
+        minPixel = std::min(minPixel, pixel);
+        maxPixel = std::max(maxPixel, pixel);
+        minLine = std::min(minLine, line);
+        maxLine = std::max(maxLine, line);
+    }
+    const int columns = GDALGetRasterXSize(dataset);
+    const int rows = GDALGetRasterYSize(dataset);
+    const int x0 = static_cast<int>(std::clamp(std::floor(minPixel) - 2.0, 0.0, double(columns)));
+    const int x1 = static_cast<int>(std::clamp(std::ceil(maxPixel) + 2.0, 0.0, double(columns)));
+    const int y0 = static_cast<int>(std::clamp(std::floor(minLine) - 2.0, 0.0, double(rows)));
+    const int y1 = static_cast<int>(std::clamp(std::ceil(maxLine) + 2.0, 0.0, double(rows)));
+    if (x1 - x0 < 2 || y1 - y0 < 2)
+        Fail(path, "所要的范围不在该栅格之内");
+    CPLStringList args;
+    for (const char* arg : {"-of", "VRT", "-srcwin"})
+        args.AddString(arg);
+    for (const int value : {x0, y0, x1 - x0, y1 - y0})
+        args.AddString(CPLSPrintf("%d", value));
+    const std::unique_ptr<GDALTranslateOptions, TranslateOptionsFree> options(
+        GDALTranslateOptionsNew(args.List(), nullptr));
+    int usageError = FALSE;
+    DatasetPtr part(GDALTranslate("", dataset, options.get(), &usageError));
+    if (!part)
+        Fail(path, "无法截取所要的范围" + GdalDetail());
+    return part;
+}
+
+// The grid of an open source: decimated to maxCells where larger, then copied or warped to
+// WGS84. keepOpen: a dataset the source refers to, closed after the source.
+std::shared_ptr<const Terrain> ReadGrid(DatasetPtr dataset, const OGRSpatialReference* crs,
+                                        const DemReadOptions& options, const std::string& path,
+                                        DatasetPtr keepOpen)
+{
     std::int64_t cells =
         static_cast<std::int64_t>(GDALGetRasterXSize(dataset.get())) * GDALGetRasterYSize(dataset.get());
     if (cells > options.maxCells && HasGeoTransform(dataset.get())) {
@@ -313,7 +375,30 @@ std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const Dem
     GridRead read = IsNorthUpWgs84(dataset.get(), *crs) && cells <= options.maxCells
                         ? ReadBand1(dataset.get(), path)
                         : ReadWarped(dataset.get(), options.maxCells, path);
+    dataset.reset();
+    keepOpen.reset();
     return std::make_shared<const Terrain>(read.grid, std::move(read.elevationsM), path, false);
+}
+
+}  // namespace
+
+std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const DemReadOptions& options)
+{
+    EnsureGdalRegistered();
+    const QuietGdalErrors quiet;
+    if (path.empty())
+        Fail(path, "没有给出文件或文件夹");
+    DatasetPtr dataset = raster::IsTileCollection(path) ? BuildMosaic(path) : OpenRaster(path);
+    const OGRSpatialReference* crs = RequireGeoreferencing(dataset.get(), path);
+    if (options.window && HasGeoTransform(dataset.get())) {
+        DatasetPtr part = SourceUnder(dataset.get(), *crs, *options.window, path);
+        // The part refers to the whole source, which must stay open while it is read.
+        DatasetPtr whole = std::move(dataset);
+        dataset = std::move(part);
+        crs = RequireGeoreferencing(dataset.get(), path);
+        return ReadGrid(std::move(dataset), crs, options, path, std::move(whole));
+    }
+    return ReadGrid(std::move(dataset), crs, options, path, nullptr);
 }
 
 }  // namespace keldarn::earth

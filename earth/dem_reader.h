@@ -8,15 +8,27 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace keldarn::earth {
+
+// A stretch of ground bounded by parallels and meridians (degrees, WGS84).
+struct GeoWindow {
+    double southDeg = 0.0;
+    double westDeg = 0.0;
+    double northDeg = 0.0;
+    double eastDeg = 0.0;
+};
 
 struct DemReadOptions {
     // The largest grid held in memory (samples; 4 bytes each). A bigger source is first
     // decimated to fit (the nearest sample per coarse cell, from the source's overviews
     // where it has them), so reading it costs about as much as the grid it makes.
     std::int64_t maxCells = std::int64_t{64} << 20;
+    // Only the part of the source under this window (and a few cells around it); the
+    // whole source when absent. Throws TerrainError when the window misses the source.
+    std::optional<GeoWindow> window;
 };
 
 // Reads band 1 of the raster at `path` (UTF-8), or mosaics every georeferenced raster

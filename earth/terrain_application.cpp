@@ -19,6 +19,9 @@ std::shared_ptr<const Terrain> LoadTerrain(const TerrainSource& source)
 
 namespace {
 
+// How long the camera rests before the ground in view is read in detail (milliseconds).
+constexpr int kDetailDelayMs = 250;
+
 // One grid of a source, read and prepared for drawing away from the GUI thread.
 struct LoadedLevel {
     std::shared_ptr<const Terrain> terrain;
@@ -61,6 +64,23 @@ LoadedLevel ReadLevel(const TerrainSource& source, std::int64_t maxCells, bool f
     return level;
 }
 
+// A grid of the ground under a window at up to maxCells samples.
+LoadedLevel ReadDetail(const TerrainSource& source, const GeoWindow& window, std::int64_t maxCells)
+{
+    LowerCurrentThreadPriority();
+    LoadedLevel level;
+    try {
+        DemReadOptions options;
+        options.maxCells = maxCells;
+        options.window = window;
+        level.terrain = ReadDemTerrain(source.path, options);
+        level.renderer = std::make_shared<TerrainRenderer>(level.terrain);
+    } catch (const std::exception& failure) {
+        level.error = failure.what();
+    }
+    return level;
+}
+
 }  // namespace
 
 std::unique_ptr<raster::ElevationSource> OpenHeightSource(const TerrainSource& source)
@@ -79,6 +99,12 @@ TerrainApplication::TerrainApplication(std::shared_ptr<const Terrain> terrain,
     : scene_(std::move(terrain), std::move(heights)), loads_(std::make_unique<QObject>()),
       window_(new TerrainMainWindow(scene_)), render_(window_->RenderWidget())
 {
+    detailTimer_ = new QTimer(loads_.get());
+    detailTimer_->setSingleShot(true);
+    detailTimer_->setInterval(kDetailDelayMs);
+    QObject::connect(detailTimer_, &QTimer::timeout, loads_.get(), [this] { StartDetail(); });
+    QObject::connect(render_, &TerrainRenderWidget::cameraChanged, loads_.get(),
+                     [this] { ScheduleDetail(); });
 }
 
 TerrainApplication::~TerrainApplication()
@@ -120,6 +146,7 @@ void TerrainApplication::SetCameraParams(double latDeg, double lonDeg, double al
     scene_.SetLookAt(wanted);
     if (render_)
         render_->SceneChanged();
+    ScheduleDetail();
 }
 
 QSize TerrainApplication::ViewSize() const
@@ -165,6 +192,7 @@ void TerrainApplication::SetTerrainSource(const TerrainSource& source)
     std::shared_ptr<raster::ElevationSource> heights = OpenHeightSource(source);
     ++loadGeneration_;  // a background load still running is superseded
     loading_ = false;
+    source_ = source;
     SetNote({});
     scene_.SetTerrain(std::move(terrain), std::move(heights));
     if (render_)
@@ -183,6 +211,7 @@ void TerrainApplication::RefineInBackground(const TerrainSource& source)
     if (dem == nullptr ||
         std::int64_t{dem->Description().columns} * dem->Description().rows <= kFirstLevelCells)
         return;
+    source_ = source;
     SetNote(QStringLiteral("正在细化地形..."));
     StartLevel(source, kFinestLevelCells, false, {});
 }
@@ -207,10 +236,13 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
                 callbacks.failed(level.error);
             return;
         }
-        if (first)
+        if (first) {
             scene_.SetTerrain(level.terrain, level.heights, level.renderer);
-        else
+            source_ = source;
+        } else {
             scene_.RefineTerrain(level.terrain, level.renderer);
+        }
+        ScheduleDetail();
         if (render_)
             render_->SceneChanged();
         if (first && callbacks.shown)
@@ -232,7 +264,45 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
 void TerrainApplication::SetNote(const QString& note)
 {
     if (render_)
-        render_->SetNote(note);
+        render_->SetNote(note.isEmpty() && detailLoading_ ? QStringLiteral("正在细化地形...") : note);
+}
+
+void TerrainApplication::ScheduleDetail()
+{
+    if (scene_.heights() != nullptr)
+        detailTimer_->start();
+}
+
+void TerrainApplication::StartDetail()
+{
+    // The whole grids come first; one detail read at a time, the newest camera's next.
+    if (loading_ || detailLoading_)
+        return;
+    const auto request = scene_.DetailWanted(ViewSize());
+    if (!request)
+        return;
+    const std::uint64_t generation = ++detailGeneration_;
+    const std::uint64_t sourceGeneration = loadGeneration_;
+    detailLoading_ = true;
+    SetNote({});
+    auto* watcher = new QFutureWatcher<LoadedLevel>(loads_.get());
+    QObject::connect(watcher, &QFutureWatcherBase::finished, loads_.get(), [=, this]() {
+        const LoadedLevel level = watcher->result();
+        watcher->deleteLater();
+        detailLoading_ = false;
+        SetNote(loading_ ? QStringLiteral("正在细化地形...") : QString());
+        // A failed detail read leaves the whole grid in view; the heights come from the
+        // source anyway. One for another source is dropped.
+        if (generation == detailGeneration_ && sourceGeneration == loadGeneration_ && level.error.empty()) {
+            scene_.SetDetail(level.terrain, level.renderer);
+            if (render_)
+                render_->SceneChanged();
+        }
+        ScheduleDetail();  // the camera may have moved on meanwhile
+    });
+    watcher->setFuture(QtConcurrent::run(&LoadPool(), [source = source_, request = *request] {
+        return ReadDetail(source, request.window, request.maxCells);
+    }));
 }
 
 std::unique_ptr<TerrainApplication> CreateTerrainApplication(const TerrainSource& source)

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSize>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -109,12 +110,19 @@ private:
     void StartLevel(const TerrainSource& source, std::int64_t maxCells, bool first,
                     TerrainLoadCallbacks callbacks);
     void SetNote(const QString& note);
+    // Reads a finer grid of the ground in view, a moment after the camera stops moving.
+    void ScheduleDetail();
+    void StartDetail();
 
     TerrainScene scene_;
     // Parent of the watchers of background reads; deleting it drops their results.
     std::unique_ptr<QObject> loads_;
+    TerrainSource source_;  // the source shown (or being loaded)
     std::uint64_t loadGeneration_ = 0;
     bool loading_ = false;
+    QTimer* detailTimer_ = nullptr;  // owned by loads_
+    std::uint64_t detailGeneration_ = 0;
+    bool detailLoading_ = false;
     // The main window may be taken over (and deleted) by the main program's widget tree.
     QPointer<TerrainMainWindow> window_;
     QPointer<TerrainRenderWidget> render_;

@@ -56,7 +56,7 @@ TerrainScene::TerrainScene(std::shared_ptr<const Terrain> terrain,
                            std::shared_ptr<TerrainRenderer> renderer)
     : terrain_(std::move(terrain)), heights_(std::move(heights)),
       renderer_(renderer ? std::move(renderer) : std::make_shared<TerrainRenderer>(terrain_)),
-      lookAt_(StartingLookAt(*terrain_))
+      shownRenderer_(renderer_), lookAt_(StartingLookAt(*terrain_))
 {
 }
 
@@ -69,6 +69,9 @@ void TerrainScene::SetTerrain(std::shared_ptr<const Terrain> terrain,
     terrain_ = std::move(terrain);
     heights_ = std::move(heights);
     renderer_ = std::move(renderer);
+    shownRenderer_ = renderer_;
+    detail_.reset();
+    detailRenderer_.reset();
     if (!terrain_->ElevationM(lookAt_.latDeg, lookAt_.lonDeg))
         lookAt_ = StartingLookAt(*terrain_);
     lookAt_ = KeepCameraAboveGround(lookAt_, *terrain_);
@@ -80,8 +83,104 @@ void TerrainScene::RefineTerrain(std::shared_ptr<const Terrain> terrain,
 {
     terrain_ = std::move(terrain);
     renderer_ = std::move(renderer);
+    shownRenderer_ = renderer_;
     lookAt_ = KeepCameraAboveGround(lookAt_, *terrain_);
     ++revision_;
+}
+
+void TerrainScene::SetDetail(std::shared_ptr<const Terrain> terrain,
+                             std::shared_ptr<TerrainRenderer> renderer)
+{
+    detail_ = std::move(terrain);
+    detailRenderer_ = std::move(renderer);
+    ++revision_;
+}
+
+namespace {
+
+bool Inside(const GeoWindow& inner, const Terrain& outer)
+{
+    return inner.southDeg >= outer.SouthLatDeg() && inner.northDeg <= outer.NorthLatDeg() &&
+           inner.westDeg >= outer.WestLonDeg() && inner.eastDeg <= outer.EastLonDeg();
+}
+
+// Extent of a window on the ground (metres): the larger of its width and height.
+double SpanM(const GeoWindow& window)
+{
+    const double midLatDeg = 0.5 * (window.southDeg + window.northDeg);
+    return std::max((window.northDeg - window.southDeg) * MetresPerDegreeLat(midLatDeg),
+                    (window.eastDeg - window.westDeg) * MetresPerDegreeLon(midLatDeg));
+}
+
+// Cells of a detail grid per frame span.
+constexpr double kDetailCellsPerSpan = 1500.0;
+// A detail grid covers the frame's ground and this share of its span on every side.
+constexpr double kDetailMargin = 0.5;
+
+}  // namespace
+
+std::optional<GeoWindow> TerrainScene::FrameFootprint(const Camera& camera) const
+{
+    const double levelM = terrain_->MeanElevationM();
+    GeoWindow window{90.0, 180.0, -90.0, -180.0};
+    for (const double sx : {-1.0, 1.0})
+        for (const double sy : {-1.0, 1.0}) {
+            const Ray ray = camera.RayThrough(sx, sy);
+            const auto span = RayInsideRaisedEllipsoid(ray, levelM);
+            if (!span || span->nearM <= 0.0)
+                return std::nullopt;
+            const Geodetic ground = GeodeticFromEcef(ray.At(span->nearM));
+            window.southDeg = std::min(window.southDeg, ground.latDeg);
+            window.northDeg = std::max(window.northDeg, ground.latDeg);
+            window.westDeg = std::min(window.westDeg, ground.lonDeg);
+            window.eastDeg = std::max(window.eastDeg, ground.lonDeg);
+        }
+    return window;
+}
+
+const Terrain& TerrainScene::ShownTerrain() const
+{
+    return cameraShowsDetail_ && detail_ ? *detail_ : *terrain_;
+}
+
+bool TerrainScene::ShowsDetail(QSize viewPx) const
+{
+    MakeCamera(viewPx);
+    return cameraShowsDetail_ && detail_;
+}
+
+double TerrainScene::SourceCellM() const
+{
+    if (!heights_)
+        return 0.0;
+    const double midLatDeg = 0.5 * (terrain_->SouthLatDeg() + terrain_->NorthLatDeg());
+    const raster::RasterDescription& dem = heights_->Description();
+    return dem.metresPerUnit == 0.0  // angular cells: degrees
+               ? std::min(dem.cellWidth * MetresPerDegreeLon(midLatDeg),
+                          dem.cellHeight * MetresPerDegreeLat(midLatDeg))
+               : std::min(dem.cellWidth, dem.cellHeight) * dem.metresPerUnit;
+}
+
+std::optional<TerrainScene::DetailRequest> TerrainScene::DetailWanted(QSize viewPx) const
+{
+    if (!heights_)
+        return std::nullopt;  // the demonstration terrain's grid is all there is
+    const auto footprint = FrameFootprint(MakeCamera(viewPx));
+    if (!footprint)
+        return std::nullopt;
+    const double spanM = SpanM(*footprint);
+    const double wantedCellM = std::max(SourceCellM(), spanM / kDetailCellsPerSpan);
+    const auto fineEnough = [&](const Terrain& grid) { return grid.CellSizeM() <= 1.5 * wantedCellM; };
+    if (fineEnough(*terrain_) || (detail_ && Inside(*footprint, *detail_) && fineEnough(*detail_)))
+        return std::nullopt;
+    const double marginLatDeg = kDetailMargin * (footprint->northDeg - footprint->southDeg);
+    const double marginLonDeg = kDetailMargin * (footprint->eastDeg - footprint->westDeg);
+    DetailRequest request;
+    request.window = {footprint->southDeg - marginLatDeg, footprint->westDeg - marginLonDeg,
+                      footprint->northDeg + marginLatDeg, footprint->eastDeg + marginLonDeg};
+    const double cellsAcross = (1.0 + 2.0 * kDetailMargin) * spanM / wantedCellM;
+    request.maxCells = static_cast<std::int64_t>(cellsAcross * cellsAcross);
+    return request;
 }
 
 void TerrainScene::SetLookAt(const LookAt& wanted)
@@ -97,6 +196,9 @@ Camera TerrainScene::MakeCamera(QSize viewPx) const
         camera_.emplace(lookAt_, terrain_->AnchorElevationM(lookAt_.latDeg, lookAt_.lonDeg), viewPx.width(),
                         viewPx.height());
         cameraRevision_ = revision_;
+        // Which grid this camera sees is decided once per camera: picks come by thousands.
+        const auto footprint = detail_ ? FrameFootprint(*camera_) : std::nullopt;
+        cameraShowsDetail_ = footprint && Inside(*footprint, *detail_);
     }
     return *camera_;
 }
@@ -104,20 +206,21 @@ Camera TerrainScene::MakeCamera(QSize viewPx) const
 RayCastResult TerrainScene::Pick(double sx, double sy, QSize viewPx) const
 {
     const Ray ray = MakeCamera(viewPx).RayThrough(sx, sy);
+    const Terrain& grid = ShownTerrain();
     if (!heights_)
-        return CastRay(*terrain_, ray);
-    const SurfaceSearch search = SourceSearch();
+        return CastRay(grid, ray);
+    const SurfaceSearch search = SourceSearch(grid);
     // The source may rise above the grid before the grid's hit, by up to the tolerance: its
     // surface is searched from where the ray comes within the tolerance above the grid, or
     // from the camera when it is that close. For a ray steeper than the grid's slopes that
     // point follows from the grid's hit; a flatter ray meets the grid raised by the tolerance.
     const Geodetic eye = GeodeticFromEcef(ray.origin);
-    const auto groundUnderEyeM = terrain_->ElevationM(eye.latDeg, eye.lonDeg);
+    const auto groundUnderEyeM = grid.ElevationM(eye.latDeg, eye.lonDeg);
     const bool eyeNearGround = groundUnderEyeM && eye.heightM <= *groundUnderEyeM + search.heightToleranceM;
     const TerrainHit underEye{eye.latDeg, eye.lonDeg, eye.heightM, 0.0};
-    const double gridSlope = terrain_->MaxSlope() * 1.02;
+    const double gridSlope = grid.MaxSlope() * 1.02;
     const bool steep = SearchStartM(ray, underEye, search.heightToleranceM, gridSlope).has_value();
-    RayCastResult result = CastRay(*terrain_, ray, eyeNearGround || steep ? 0.0 : search.heightToleranceM);
+    RayCastResult result = CastRay(grid, ray, eyeNearGround || steep ? 0.0 : search.heightToleranceM);
     if (!result.hit)
         return result;
     SourceStretch stretch{result.hit->distanceM, std::nullopt, *result.hit};
@@ -137,18 +240,13 @@ RayCastResult TerrainScene::Pick(double sx, double sy, QSize viewPx) const
     return result;
 }
 
-SurfaceSearch TerrainScene::SourceSearch() const
+SurfaceSearch TerrainScene::SourceSearch(const Terrain& shown) const
 {
     // The grid's samples are the source's own or resampled from it; between them the
     // source may stray from the grid's surface by up to a cell's rise at the steepest slope.
-    const double midLatDeg = 0.5 * (terrain_->SouthLatDeg() + terrain_->NorthLatDeg());
-    const raster::RasterDescription& dem = heights_->Description();
-    const double sourceCellM = dem.metresPerUnit == 0.0  // angular cells: degrees
-                                   ? std::min(dem.cellWidth * MetresPerDegreeLon(midLatDeg),
-                                              dem.cellHeight * MetresPerDegreeLat(midLatDeg))
-                                   : std::min(dem.cellWidth, dem.cellHeight) * dem.metresPerUnit;
-    const double gridCellM = std::max(terrain_->CellSizeM(), sourceCellM);
-    return SurfaceSearch{std::max(5.0, gridCellM * std::min(terrain_->MaxSlope(), 3.0)), sourceCellM};
+    const double sourceCellM = SourceCellM();
+    const double gridCellM = std::max(shown.CellSizeM(), sourceCellM);
+    return SurfaceSearch{std::max(5.0, gridCellM * std::min(shown.MaxSlope(), 3.0)), sourceCellM};
 }
 
 std::optional<Geodetic> TerrainScene::PickMeanLevel(double sx, double sy, QSize viewPx) const
@@ -166,7 +264,9 @@ std::optional<Geodetic> TerrainScene::PickMeanLevel(double sx, double sy, QSize 
 
 QImage TerrainScene::Render(QSize viewPx)
 {
-    return renderer_->Render(MakeCamera(viewPx));
+    const Camera camera = MakeCamera(viewPx);
+    shownRenderer_ = cameraShowsDetail_ && detailRenderer_ ? detailRenderer_ : renderer_;
+    return shownRenderer_->Render(camera);
 }
 
 std::optional<Geodetic> TerrainScene::GroundForNavigation(double sx, double sy, QSize viewPx) const

@@ -4,6 +4,7 @@
 // picks and the navigation moves that the viewer widget and the automation interface use.
 
 #include "earth/camera.h"
+#include "earth/dem_reader.h"
 #include "earth/ray_caster.h"
 #include "earth/source_surface.h"
 #include "earth/terrain.h"
@@ -48,6 +49,24 @@ public:
     // stay (the camera only rises where the finer ground would reach it).
     void RefineTerrain(std::shared_ptr<const Terrain> terrain, std::shared_ptr<TerrainRenderer> renderer);
 
+    // A finer grid of the ground around the view, read for the camera of DetailWanted: it is
+    // drawn and picked instead of the whole grid while the frame's ground lies inside it.
+    // Dropped when the source changes.
+    void SetDetail(std::shared_ptr<const Terrain> terrain, std::shared_ptr<TerrainRenderer> renderer);
+    struct DetailRequest {
+        GeoWindow window;
+        std::int64_t maxCells = 0;
+    };
+    // The ground worth reading in detail for the current camera and a view of the given
+    // size: the frame's ground and half its span around it, at about 1/1500 of the span a
+    // cell but never finer than the source's cells. Nothing without a source, when the grid
+    // in use is fine enough, or when the frame reaches the sky.
+    std::optional<DetailRequest> DetailWanted(QSize viewPx) const;
+    // Whether the detail grid is drawn for a view of the given size now.
+    bool ShowsDetail(QSize viewPx) const;
+    // Ground size of one source cell (metres), or 0 without a source.
+    double SourceCellM() const;
+
     const LookAt& lookAt() const { return lookAt_; }
     // Takes the look-at clamped (ClampLookAt, with the current one as fallback) and with
     // the tilt lowered where the camera would otherwise be less than 2 m above the ground.
@@ -71,7 +90,8 @@ public:
 
     // A frame of the view; the renderer keeps the surface buffers of the last one.
     QImage Render(QSize viewPx);
-    const TerrainRenderer& renderer() const { return *renderer_; }
+    // The renderer of the last frame.
+    const TerrainRenderer& renderer() const { return *shownRenderer_; }
 
     // Navigation. A ground point for navigation is the terrain under the view point or,
     // where there is none, the point at the focus's height; nothing above the horizon.
@@ -84,18 +104,27 @@ public:
     void TurnAndTilt(double azimuthChangeDeg, double tiltChangeDeg);
 
 private:
-    SurfaceSearch SourceSearch() const;
+    SurfaceSearch SourceSearch(const Terrain& shown) const;
+    // The ground a frame shows on the level of the terrain's mean height, from its corner
+    // rays; nothing when a corner sees the sky.
+    std::optional<GeoWindow> FrameFootprint(const Camera& camera) const;
+    // The grid drawn and picked for the camera last made: the detail where it covers the frame.
+    const Terrain& ShownTerrain() const;
 
     std::shared_ptr<const Terrain> terrain_;
     // Queried by const picks; it reads blocks into its cache as they are asked for.
     std::shared_ptr<raster::ElevationSource> heights_;
     std::shared_ptr<TerrainRenderer> renderer_;
+    std::shared_ptr<const Terrain> detail_;
+    std::shared_ptr<TerrainRenderer> detailRenderer_;
+    std::shared_ptr<TerrainRenderer> shownRenderer_;
     LookAt lookAt_;
     std::uint64_t revision_ = 0;
     // The last camera made, reused while revision and view size stay: picks come in
     // thousands per second during grid sampling.
     mutable std::optional<Camera> camera_;
     mutable std::uint64_t cameraRevision_ = 0;
+    mutable bool cameraShowsDetail_ = false;
 };
 
 }  // namespace keldarn::earth

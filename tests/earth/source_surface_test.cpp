@@ -88,5 +88,38 @@ TEST(SourceSurfacePick, MeetsTheDemsOwnSurfaceWithin10cmAtAnyTilt)
     EXPECT_GE(hits, 30);
 }
 
+TEST(SourceSurfacePick, ZoomedInViewsDrawAFinerGridOfTheGroundInView)
+{
+    const ScratchDir dir;
+    const std::string dem = WriteRuggedUtmDem(dir);
+    TerrainScene scene(ReadDemTerrain(dem, DemReadOptions{40 * 40}),
+                       std::make_shared<raster::ElevationSource>(dem));
+    raster::ElevationSource truth(dem);
+    const QSize view(640, 480);
+    scene.SetLookAt(LookAt{30.0019, 111.0104, 0.0, 1500.0, 20.0, 0.0});
+    const auto request = scene.DetailWanted(view);
+    ASSERT_TRUE(request);
+    DemReadOptions options{request->maxCells, request->window};
+    auto detail = ReadDemTerrain(dem, options);
+    EXPECT_LT(detail->CellSizeM(), 45.0);  // the source's own 30 m cells, near enough
+    scene.SetDetail(detail, std::make_shared<TerrainRenderer>(detail));
+    EXPECT_TRUE(scene.ShowsDetail(view));
+    EXPECT_FALSE(scene.DetailWanted(view));
+    scene.Render(view);
+    EXPECT_EQ(&scene.renderer().terrain(), detail.get());
+    // Picks on the detail still meet the DEM's own surface.
+    for (const double sx : {-0.8, 0.0, 0.8}) {
+        const RayCastResult pick = scene.Pick(sx, 0.5, view);
+        const auto crossing = FirstCrossing(truth, scene.MakeCamera(view).RayThrough(sx, 0.5), 10000.0);
+        ASSERT_TRUE(pick.hit && crossing);
+        EXPECT_LT((EcefFromGeodetic({pick.hit->latDeg, pick.hit->lonDeg, pick.hit->elevationM}) - *crossing)
+                      .Length(),
+                  0.1);
+    }
+    // Moving away leaves the detail: the whole grid is drawn again.
+    scene.SetLookAt(LookAt{30.0019, 111.0104, 0.0, 20000.0, 0.0, 0.0});
+    EXPECT_FALSE(scene.ShowsDetail(view));
+}
+
 }  // namespace
 }  // namespace keldarn::earth
