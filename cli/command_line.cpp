@@ -1,0 +1,64 @@
+#include "cli/command_line.h"
+
+#include "geodesy/number_text.h"
+
+#include <algorithm>
+
+namespace keldarn::cli {
+
+ParsedOptions::ParsedOptions(const std::vector<std::string>& arguments, std::size_t first,
+                             const std::vector<OptionSpec>& specs)
+{
+    for (std::size_t k = first; k < arguments.size(); ++k) {
+        const std::string& argument = arguments[k];
+        if (argument == "--") {
+            positional_.insert(positional_.end(), arguments.begin() + static_cast<std::ptrdiff_t>(k) + 1,
+                               arguments.end());
+            break;
+        }
+        if (argument.size() < 3 || !argument.starts_with("--")) {
+            positional_.push_back(argument);
+            continue;
+        }
+        const std::size_t equals = argument.find('=');
+        const std::string name =
+            argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        const auto spec =
+            std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
+        if (spec == specs.end())
+            throw UsageError("未知的选项 --" + name);
+        if (!spec->takesValue) {
+            if (equals != std::string::npos)
+                throw UsageError("选项 --" + name + " 不带值");
+            values_[name] = "";
+        } else if (equals != std::string::npos) {
+            values_[name] = argument.substr(equals + 1);
+        } else if (k + 1 < arguments.size()) {
+            values_[name] = arguments[++k];
+        } else {
+            throw UsageError("选项 --" + name + " 缺少值");
+        }
+    }
+}
+
+std::optional<std::string> ParsedOptions::Value(const std::string& name) const
+{
+    const auto found = values_.find(name);
+    if (found == values_.end())
+        return std::nullopt;
+    return found->second;
+}
+
+std::optional<double> ParsedOptions::Number(const std::string& name) const
+{
+    const auto text = Value(name);
+    if (!text)
+        return std::nullopt;
+    try {
+        return geodesy::ParseNumber(*text);
+    } catch (const std::exception&) {
+        throw UsageError("选项 --" + name + " 的值“" + *text + "”不是数");
+    }
+}
+
+}  // namespace keldarn::cli

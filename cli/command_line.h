@@ -1,0 +1,56 @@
+#pragma once
+
+// The options of a subcommand: "--name value", "--name=value" and flags, checked against
+// the subcommand's list, with the exit statuses every subcommand shares.
+
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace keldarn::cli {
+
+// Exit statuses: success, bad input (options, values, areas, input files), a failed read
+// or write (a terrain source, an output file).
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitBadInput = 1;
+inline constexpr int kExitFailure = 2;
+
+// Bad input; the message says what and where. Exit status 1.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A read or a write failed. Exit status 2.
+class RunError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct OptionSpec {
+    std::string name;  // without the dashes, e.g. "spacing"
+    bool takesValue = true;
+};
+
+class ParsedOptions {
+public:
+    // Parses arguments[first..] against the list. Arguments that are not options are
+    // positional. Throws UsageError for an unknown option, a missing value or a value
+    // given to a flag.
+    ParsedOptions(const std::vector<std::string>& arguments, std::size_t first,
+                  const std::vector<OptionSpec>& specs);
+
+    bool Has(const std::string& name) const { return values_.count(name) > 0; }
+    std::optional<std::string> Value(const std::string& name) const;
+    // The value as a number; throws UsageError naming the option when it is not one.
+    std::optional<double> Number(const std::string& name) const;
+    const std::vector<std::string>& Positional() const { return positional_; }
+
+private:
+    std::map<std::string, std::string> values_;
+    std::vector<std::string> positional_;
+};
+
+}  // namespace keldarn::cli

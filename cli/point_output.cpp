@@ -1,0 +1,109 @@
+#include "cli/point_output.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace keldarn::cli {
+
+namespace {
+
+// The column titles of the point table.
+constexpr const char* kColumnTitles[] = {"点名", "描述", "X坐标", "Y坐标", "高程H"};
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// The number of characters of a UTF-8 text.
+std::size_t CharacterCount(const std::string& utf8)
+{
+    return static_cast<std::size_t>(std::count_if(
+        utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+}  // namespace
+
+PointFormat FormatFromOptions(const ParsedOptions& options, const std::filesystem::path& target)
+{
+    PointFormat format;
+    format.layout.columns = {0, 1, 3, 2, 4};
+    format.layout.separator = ",";
+    const std::string kind =
+        options.Value("format").value_or(Lower(target.extension().string()) == ".csv" ? "csv" : "dat");
+    if (kind != "dat" && kind != "csv")
+        throw UsageError("--format 只能是 dat 或 csv，不是“" + kind + "”");
+    format.csv = kind == "csv";
+    format.lineEnd = format.csv ? "\n" : "\r\n";
+    if (const auto fields = options.Value("fields")) {
+        format.layout.columns.clear();
+        for (const char c : *fields) {
+            if (c == ',' || c == ' ')
+                continue;
+            if (c < '0' || c > '4')
+                throw UsageError("--fields 的值“" + *fields +
+                                 "”中有不是 0–4 的字段：0点名 1描述 2X坐标 3Y坐标 4高程H");
+            format.layout.columns.push_back(c - '0');
+        }
+        if (format.layout.columns.empty())
+            throw UsageError("--fields 至少要选一个字段");
+    }
+    if (const auto separator = options.Value("separator")) {
+        if (CharacterCount(*separator) > 1)
+            throw UsageError("--separator 只能是一个字符或空，不是“" + *separator + "”");
+        if (format.csv && *separator != ",")
+            throw UsageError("CSV 文件的分隔符总是逗号；其他分隔符请用 --format dat");
+        format.layout.separator = *separator;
+    }
+    return format;
+}
+
+std::string CsvTitle(const PointFormat& format)
+{
+    std::string line;
+    for (std::size_t k = 0; k < format.layout.columns.size(); ++k) {
+        if (k > 0)
+            line += ',';
+        line += kColumnTitles[format.layout.columns[k]];
+    }
+    return line + format.lineEnd;
+}
+
+PointFileWriter::PointFileWriter(const std::filesystem::path& target, const PointFormat& format)
+    : target_(target)
+{
+    try {
+        file_ = std::make_unique<fileio::AtomicFile>(target);
+        if (!format.csv)
+            toGb18030_ = std::make_unique<encoding::StreamConverter>("UTF-8", "GB18030");
+    } catch (const std::exception& failure) {
+        throw RunError(failure.what());
+    }
+}
+
+void PointFileWriter::Write(std::string_view utf8)
+{
+    try {
+        if (!toGb18030_ || std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+            file_->Write(utf8);
+            return;
+        }
+        encoded_.clear();
+        toGb18030_->ConvertAppend(utf8, encoded_);
+        file_->Write(encoded_);
+    } catch (const std::exception& failure) {
+        throw RunError("无法写入文件 " + target_.string() + "：" + failure.what());
+    }
+}
+
+void PointFileWriter::Commit()
+{
+    try {
+        file_->Commit();
+    } catch (const std::exception& failure) {
+        throw RunError(failure.what());
+    }
+}
+
+}  // namespace keldarn::cli

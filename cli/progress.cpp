@@ -1,0 +1,97 @@
+#include "cli/progress.h"
+
+#include <unistd.h>
+
+#include <cmath>
+
+namespace keldarn::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often the display changes: a terminal's bar ten times a second, a log's line every
+// five seconds.
+constexpr auto kTerminalInterval = std::chrono::milliseconds(100);
+constexpr auto kLineInterval = std::chrono::seconds(5);
+
+std::string Duration(double seconds)
+{
+    const auto s = static_cast<long long>(std::llround(seconds));
+    if (s >= 3600)
+        return std::to_string(s / 3600) + "时" + std::to_string(s % 3600 / 60) + "分";
+    if (s >= 60)
+        return std::to_string(s / 60) + "分" + std::to_string(s % 60) + "秒";
+    return std::to_string(s) + "秒";
+}
+
+}  // namespace
+
+Progress::Progress(std::string what, std::int64_t total, Mode mode, std::FILE* out)
+    : what_(std::move(what)), total_(total), mode_(mode), out_(out), start_(Clock::now()), lastPrint_(start_)
+{
+}
+
+Progress::~Progress()
+{
+    // A run that ends by an error leaves the bar's line ended, so the message stands alone.
+    if (!finished_ && mode_ == Mode::Terminal)
+        std::fputc('\n', out_);
+}
+
+Progress::Mode Progress::ModeFor(bool quiet)
+{
+    if (quiet)
+        return Mode::Quiet;
+    return ::isatty(STDERR_FILENO) ? Mode::Terminal : Mode::Lines;
+}
+
+std::string Progress::Describe(const std::string& what, std::int64_t done, std::int64_t total, double seconds)
+{
+    char buffer[160];
+    const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
+    std::string text = what + "  " + std::to_string(done);
+    if (total > 0) {
+        std::snprintf(buffer, sizeof buffer, "/%lld  %.1f%%", static_cast<long long>(total),
+                      100.0 * static_cast<double>(done) / static_cast<double>(total));
+        text += buffer;
+    }
+    std::snprintf(buffer, sizeof buffer, "  %.0f/秒", rate);
+    text += buffer;
+    if (total > 0 && rate > 0.0 && done < total)
+        text += "  剩余 " + Duration(static_cast<double>(total - done) / rate);
+    text += "  用时 " + Duration(seconds);
+    return text;
+}
+
+void Progress::Update(std::int64_t done)
+{
+    if (mode_ == Mode::Quiet || (++calls_ & 4095u) != 0)
+        return;
+    const auto now = Clock::now();
+    if (now - lastPrint_ <
+        (mode_ == Mode::Terminal ? Clock::duration(kTerminalInterval) : Clock::duration(kLineInterval)))
+        return;
+    lastPrint_ = now;
+    Print(done, false);
+}
+
+void Progress::Finish(std::int64_t done)
+{
+    if (mode_ != Mode::Quiet && !finished_)
+        Print(done, true);
+    finished_ = true;
+}
+
+void Progress::Print(std::int64_t done, bool final)
+{
+    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    const std::string text = Describe(what_, done, total_, seconds);
+    if (mode_ == Mode::Terminal)
+        std::fprintf(out_, "\r\033[K%s%s", text.c_str(), final ? "\n" : "");
+    else
+        std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+}
+
+}  // namespace keldarn::cli

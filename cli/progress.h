@@ -1,0 +1,50 @@
+#pragma once
+
+// Progress of a long run on standard error: on a terminal a bar redrawn in place with the
+// count, the rate and the time left; otherwise (a log, a batch system) one line every few
+// seconds. Quiet prints nothing.
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace keldarn::cli {
+
+class Progress {
+public:
+    enum class Mode { Terminal, Lines, Quiet };
+
+    // total: the work in items (points, lines, files); 0 when unknown.
+    Progress(std::string what, std::int64_t total, Mode mode, std::FILE* out = stderr);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // Terminal when standard error is one, Lines otherwise, Quiet when asked.
+    static Mode ModeFor(bool quiet);
+
+    // `done` items so far; cheap enough to call per item (it looks at the clock only every
+    // 4096 calls).
+    void Update(std::int64_t done);
+    // Prints the final state and ends the line.
+    void Finish(std::int64_t done);
+
+    // The text shown, e.g. "采样  1234567/5000000 点  24.7%  812345 点/秒  剩余 4秒".
+    static std::string Describe(const std::string& what, std::int64_t done, std::int64_t total,
+                                double seconds);
+
+private:
+    void Print(std::int64_t done, bool final);
+
+    std::string what_;
+    std::int64_t total_;
+    Mode mode_;
+    std::FILE* out_;
+    std::chrono::steady_clock::time_point start_;
+    std::chrono::steady_clock::time_point lastPrint_;
+    std::uint32_t calls_ = 0;
+    bool finished_ = false;
+};
+
+}  // namespace keldarn::cli

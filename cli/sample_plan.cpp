@@ -1,0 +1,107 @@
+#include "cli/sample_plan.h"
+
+#include "geodesy/gauss_kruger.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace keldarn::cli {
+
+namespace {
+
+// Points along each side of a latitude/longitude box whose survey grid coordinates bound
+// the grid: the sides are curves on the survey grid.
+constexpr int kPointsPerSide = 64;
+
+}  // namespace
+
+SamplePlan::SamplePlan(double spacingM, const SurveyFrame& frame, double minX, double maxX, double minY,
+                       double maxY)
+    : spacingM_(spacingM), frame_(frame)
+{
+    topIndex_ = static_cast<std::int64_t>(std::floor(maxX / spacingM));
+    const auto bottomIndex = static_cast<std::int64_t>(std::ceil(minX / spacingM));
+    leftIndex_ = static_cast<std::int64_t>(std::ceil(minY / spacingM));
+    const auto rightIndex = static_cast<std::int64_t>(std::floor(maxY / spacingM));
+    rows_ = std::max<std::int64_t>(0, topIndex_ - bottomIndex + 1);
+    columns_ = std::max<std::int64_t>(0, rightIndex - leftIndex_ + 1);
+}
+
+SamplePlan SamplePlan::ForGeoBox(const GeoBox& box, double spacingM, const SurveyFrame& frame)
+{
+    double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
+    for (int k = 0; k <= kPointsPerSide; ++k) {
+        const double f = static_cast<double>(k) / kPointsPerSide;
+        const double lat = box.southDeg + f * (box.northDeg - box.southDeg);
+        const double lon = box.westDeg + f * (box.eastDeg - box.westDeg);
+        for (const auto& [pLat, pLon] : {std::pair{lat, box.westDeg}, std::pair{lat, box.eastDeg},
+                                         std::pair{box.southDeg, lon}, std::pair{box.northDeg, lon}}) {
+            const geodesy::PlanePoint plane =
+                geodesy::GeographicToPlane(pLat, pLon, frame.centralMeridianDeg);
+            const geodesy::GridPoint grid =
+                geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
+            minX = std::min(minX, grid.x);
+            maxX = std::max(maxX, grid.x);
+            minY = std::min(minY, grid.y);
+            maxY = std::max(maxY, grid.y);
+        }
+    }
+    SamplePlan plan(spacingM, frame, minX, maxX, minY, maxY);
+    plan.box_ = box;
+    return plan;
+}
+
+SamplePlan SamplePlan::ForBoundary(std::vector<std::pair<double, double>> boundaryXY, double spacingM,
+                                   const SurveyFrame& frame)
+{
+    double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
+    for (const auto& [x, y] : boundaryXY) {
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+    }
+    SamplePlan plan(spacingM, frame, minX, maxX, minY, maxY);
+    plan.boundary_ = std::move(boundaryXY);
+    return plan;
+}
+
+std::pair<std::int64_t, std::int64_t> SamplePlan::PartRows(int part, int parts) const
+{
+    return {rows_ * part / parts, rows_ * (part + 1) / parts};
+}
+
+bool SamplePlan::Inside(const PlannedPoint& point) const
+{
+    if (box_)
+        return point.latDeg >= box_->southDeg && point.latDeg <= box_->northDeg &&
+               point.lonDeg >= box_->westDeg && point.lonDeg <= box_->eastDeg;
+    // Even–odd rule; a point on the boundary's edge may fall either way.
+    bool inside = false;
+    for (std::size_t i = 0, j = boundary_.size() - 1; i < boundary_.size(); j = i++) {
+        const auto [xi, yi] = boundary_[i];
+        const auto [xj, yj] = boundary_[j];
+        if ((yi > point.y) != (yj > point.y) && point.x < (xj - xi) * (point.y - yi) / (yj - yi) + xi)
+            inside = !inside;
+    }
+    return inside;
+}
+
+void SamplePlan::RowPoints(std::int64_t row, std::vector<PlannedPoint>& points) const
+{
+    const double x = static_cast<double>(topIndex_ - row) * spacingM_;
+    for (std::int64_t column = 0; column < columns_; ++column) {
+        PlannedPoint point;
+        point.x = x;
+        point.y = static_cast<double>(leftIndex_ + column) * spacingM_;
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame_.transform, {point.x, point.y, 0.0});
+        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, frame_.centralMeridianDeg);
+        point.latDeg = geo.latDeg;
+        point.lonDeg = geo.lonDeg;
+        if (Inside(point))
+            points.push_back(point);
+    }
+}
+
+}  // namespace keldarn::cli

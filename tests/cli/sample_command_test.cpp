@@ -1,0 +1,167 @@
+// keldarn-cli sample and merge, run through their entry points on a DEM the test writes.
+
+#include "cli/command_line.h"
+#include "cli/sample_command.h"
+#include "geodesy/gauss_kruger.h"
+#include "raster/elevation_source.h"
+
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace keldarn::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SampleCommandTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = fs::temp_directory_path() / ("keldarn_cli_test_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+        // 600 × 500 cells of 30 m in UTM zone 49N around 30 N, 111 E, with smooth relief.
+        GDALAllRegister();
+        dem_ = (dir_ / "dem.tif").string();
+        GDALDataset* dataset = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+            dem_.c_str(), 600, 500, 1, GDT_Float32, nullptr);
+        double gt[6] = {495000.0, 30.0, 0.0, 3325000.0, 0.0, -30.0};
+        dataset->SetGeoTransform(gt);
+        OGRSpatialReference utm;
+        utm.importFromEPSG(32649);
+        dataset->SetSpatialRef(&utm);
+        std::vector<float> values(600 * 500);
+        for (int r = 0; r < 500; ++r)
+            for (int c = 0; c < 600; ++c)
+                values[r * 600 + c] = static_cast<float>(700 + 90 * std::sin(c / 17.0) * std::cos(r / 11.0));
+        EXPECT_EQ(dataset->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 600, 500, values.data(), 600, 500,
+                                                      GDT_Float32, 0, 0, nullptr),
+                  CE_None);
+        GDALClose(dataset);
+    }
+    static void TearDownTestSuite() { fs::remove_all(dir_); }
+
+    static std::string Path(const std::string& name) { return (dir_ / name).string(); }
+
+    // The run's base arguments over a box inside the DEM, with four parameters.
+    static std::vector<std::string> Sample(const std::string& output, std::vector<std::string> more = {})
+    {
+        std::vector<std::string> arguments = {"sample",     "--terrain", dem_,
+                                              "--meridian", "111",       "--spacing",
+                                              "25",         "--bbox",    "29.95,110.96,30.05,111.05",
+                                              "--dx",       "-12.5",     "--rot",
+                                              "3.2",        "--dh",      "1.5",
+                                              "--output",   output,      "--quiet"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return arguments;
+    }
+
+    static std::string Read(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    static inline fs::path dir_;
+    static inline std::string dem_;
+};
+
+TEST_F(SampleCommandTest, PointsLieOnRoundCoordinatesWithTheDemsHeights)
+{
+    ASSERT_EQ(RunSample(Sample(Path("one.dat"))), kExitOk);
+    raster::ElevationSource dem(dem_);
+    std::istringstream lines(Read(Path("one.dat")));
+    std::string line;
+    long count = 0;
+    double lastX = 1e300;
+    while (std::getline(lines, line)) {
+        ASSERT_EQ(line.back(), '\r');
+        std::istringstream fields(line);
+        std::string name, description, y, x, h;
+        std::getline(fields, name, ',');
+        std::getline(fields, description, ',');
+        std::getline(fields, y, ',');
+        std::getline(fields, x, ',');
+        std::getline(fields, h, '\r');
+        ASSERT_EQ(name, std::to_string(++count));
+        const double X = std::stod(x), Y = std::stod(y);
+        EXPECT_EQ(std::fmod(X, 25.0), 0.0);
+        EXPECT_EQ(std::fmod(Y, 25.0), 0.0);
+        EXPECT_LE(X, lastX);  // rows from north to south
+        lastX = X;
+        // Back to the ellipsoid by the inverse four parameters (R in arc-seconds) and projection.
+        const double r = 3.2 / 3600.0 * M_PI / 180.0;
+        const double px = std::cos(r) * (X + 12.5) + std::sin(r) * Y;
+        const double py = -std::sin(r) * (X + 12.5) + std::cos(r) * Y;
+        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(px, py, 111.0);
+        EXPECT_TRUE(geo.latDeg >= 29.95 - 1e-9 && geo.latDeg <= 30.05 + 1e-9 && geo.lonDeg >= 110.96 - 1e-9 &&
+                    geo.lonDeg <= 111.05 + 1e-9);
+        if (count % 97 == 0)
+            EXPECT_NEAR(std::stod(h), *dem.HeightM(geo.latDeg, geo.lonDeg) + 1.5, 0.0015) << line;
+    }
+    // 0.1° × 0.09° at 25 m: about 444 × 346 points.
+    EXPECT_GT(count, 140000);
+}
+
+TEST_F(SampleCommandTest, SharesMergedAndAnyThreadCountGiveTheSingleRunsFile)
+{
+    for (const std::string extension : {".dat", ".csv"}) {
+        const std::string whole = Path("whole" + extension);
+        ASSERT_EQ(RunSample(Sample(whole, {"--threads", "1"})), kExitOk);
+        const std::string wholeBytes = Read(whole);
+        ASSERT_EQ(RunSample(Sample(Path("threads" + extension), {"--threads", "3"})), kExitOk);
+        EXPECT_EQ(Read(Path("threads" + extension)), wholeBytes);
+        std::vector<std::string> merge = {"merge", "--output", Path("merged" + extension)};
+        for (int part = 1; part <= 3; ++part) {
+            const std::string share = Path("part" + std::to_string(part) + extension);
+            ASSERT_EQ(RunSample(Sample(share, {"--part", std::to_string(part) + "/3"})), kExitOk);
+            merge.push_back(share);
+        }
+        ASSERT_EQ(RunMerge(merge), kExitOk);
+        EXPECT_EQ(Read(Path("merged" + extension)), wholeBytes) << extension;
+    }
+}
+
+TEST_F(SampleCommandTest, BadInputAndFailedReadsLeaveTheTargetAlone)
+{
+    const std::string target = Path("kept.dat");
+    std::ofstream(target) << "earlier work\r\n";
+    const struct {
+        std::vector<std::string> change;  // option and value replaced or added
+        int status;
+    } cases[] = {
+        {{"--colour", "red"}, kExitBadInput},
+        {{"--spacing", "-5"}, kExitBadInput},
+        {{"--bbox", "30.05,110.96,29.95,111.05"}, kExitBadInput},  // north below south
+        {{"--bbox", "30.2,111.0,30.21,111.01"}, kExitBadInput},    // north of the DEM: no height anywhere
+        {{"--spacing", "0.001"}, kExitBadInput},                   // beyond 10^9 points without --force
+        {{"--part", "4/3"}, kExitBadInput},
+        {{"--fields", "0,7"}, kExitBadInput},
+        {{"--terrain", Path("missing.tif")}, kExitFailure},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = Sample(target);
+        const auto found = std::find(arguments.begin(), arguments.end(), c.change[0]);
+        if (found != arguments.end())
+            *(found + 1) = c.change[1];
+        else
+            arguments.insert(arguments.end(), c.change.begin(), c.change.end());
+        EXPECT_EQ(RunSample(arguments), c.status) << c.change[0] << " " << c.change[1];
+        EXPECT_EQ(Read(target), "earlier work\r\n");
+    }
+    // No temporary file of a failed run stays behind.
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir_))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+}
+
+}  // namespace
+}  // namespace keldarn::cli
