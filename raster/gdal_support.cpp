@@ -83,6 +83,9 @@ void SetUnlessUserSet(const char* key, const char* value)
 // EMPTY_DIR would also hide the side files of local rasters (.tfw world files, .prj, .msk).
 // The price is that a raster on a server whose georeferencing lives in a side file is not
 // georeferenced.
+// GDAL's own cache of raw blocks (bytes), unless the user sets GDAL_CACHEMAX.
+constexpr GIntBig kGdalCacheBytes = GIntBig{16} << 20;
+
 void ConfigureRemoteReading()
 {
     SetUnlessUserSet("GDAL_HTTP_CONNECTTIMEOUT", "10");
@@ -100,6 +103,10 @@ void EnsureGdalRegistered()
     std::call_once(once, [] {
         GDALAllRegister();
         ConfigureRemoteReading();
+        // Heights are read through our own block cache; GDAL's, 5 % of the memory by
+        // default, would only hold the same blocks a second time.
+        if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr)
+            GDALSetCacheMax64(kGdalCacheBytes);
     });
 }
 
