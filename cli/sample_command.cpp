@@ -1,6 +1,9 @@
 #include "cli/sample_command.h"
 
 #include "app/settings.h"
+#include "cad/kml_error.h"
+#include "cad/kml_input.h"
+#include "cad/kml_parser.h"
 #include "cli/command_line.h"
 #include "cli/point_output.h"
 #include "cli/progress.h"
@@ -24,7 +27,7 @@ namespace {
 
 constexpr const char* kSampleHelp =
     R"(用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
-                         (--bbox 南,西,北,东 | --boundary 边界文件) --output 文件 [选项]
+                         (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
 
 在测区内按测量坐标的整数倍格网（X、Y 都是间距的整数倍，已经过四参数转换）采集高程，
 逐行（由北向南，每行由西向东）写入文件。高程取自地形数据的原始分辨率，与程序中取点相同。
@@ -37,6 +40,7 @@ constexpr const char* kSampleHelp =
   --spacing 米          格网间距（必填，> 0）
   --bbox 南,西,北,东    以纬度、经度（度）给出的测区
   --boundary 文件       以测量坐标给出的测区边界：每行 "X,Y"（或以空格、制表符分隔）
+  --kml 文件            以 KML/KMZ 中的多边形（闭合的坐标串）给出的测区；内环为洞
   --output 文件         输出文件；扩展名 .csv 写 CSV（UTF-8），否则写导出格式（GB18030，CR LF）
   --format dat|csv      输出格式，覆盖扩展名的判断
   --fields 0,1,3,2,4    导出字段及顺序：0点名 1描述 2X坐标 3Y坐标 4高程H（缺省同程序的导出）
@@ -65,9 +69,10 @@ constexpr std::int64_t kMaxCandidatesWithoutForce = 1'000'000'000;
 constexpr std::int64_t kCandidatesPerTask = 32768;
 
 const std::vector<OptionSpec> kSampleOptions = {
-    {"terrain"},   {"settings"}, {"meridian"}, {"dx"},           {"dy"},           {"rot"},        {"scale"},
-    {"dh"},        {"spacing"},  {"bbox"},     {"boundary"},     {"output"},       {"format"},     {"fields"},
-    {"separator"}, {"part"},     {"threads"},  {"force", false}, {"quiet", false}, {"help", false}};
+    {"terrain"},      {"settings"},     {"meridian"},   {"dx"},        {"dy"},       {"rot"},
+    {"scale"},        {"dh"},           {"spacing"},    {"bbox"},      {"boundary"}, {"kml"},
+    {"output"},       {"format"},       {"fields"},     {"separator"}, {"part"},     {"threads"},
+    {"force", false}, {"quiet", false}, {"help", false}};
 
 const std::vector<OptionSpec> kMergeOptions = {{"output"},    {"format"},       {"fields"},
                                                {"separator"}, {"quiet", false}, {"help", false}};
@@ -116,6 +121,34 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
     if (points.size() < 3)
         throw UsageError(path + "：边界至少要有 3 个点");
     return points;
+}
+
+// The closed rings (first vertex repeated at the end, at least three others) of a KML or
+// KMZ file, as longitude/latitude vertices: polygons' outer and inner boundaries.
+std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::string& path)
+{
+    class Rings : public cad::KmlGeometrySink {
+    public:
+        void OnCoordinates(std::vector<double>& lonLat, const std::string&) override
+        {
+            const std::size_t n = lonLat.size() / 2;
+            if (n < 4 || lonLat[0] != lonLat[2 * n - 2] || lonLat[1] != lonLat[2 * n - 1])
+                return;  // points and open lines bound nothing
+            auto& ring = rings.emplace_back();
+            for (std::size_t k = 0; k + 1 < n; ++k)
+                ring.emplace_back(lonLat[2 * k], lonLat[2 * k + 1]);
+        }
+        std::vector<std::vector<std::pair<double, double>>> rings;
+    } sink;
+    try {
+        cad::KmlInput input = cad::OpenKmlInput(path);
+        cad::ScanKml(*input.source, input.displayName, sink);
+    } catch (const cad::KmlError& error) {
+        throw UsageError(error.what());
+    }
+    if (sink.rings.empty())
+        throw UsageError(path + " 中没有多边形（闭合的坐标串），无法作为测区");
+    return std::move(sink.rings);
 }
 
 SurveyFrame FrameFromOptions(const ParsedOptions& options, const app::StoredSettings& settings)
@@ -224,14 +257,16 @@ int Sample(const ParsedOptions& options)
     if (!output || output->empty())
         throw UsageError("缺少 --output（输出文件）");
     const PointFormat format = FormatFromOptions(options, *output);
-    if (options.Has("bbox") == options.Has("boundary"))
-        throw UsageError("测区要用 --bbox 或 --boundary 二者之一给出");
+    if (options.Has("bbox") + options.Has("boundary") + options.Has("kml") != 1)
+        throw UsageError("测区要用 --bbox、--boundary 或 --kml 三者之一给出");
     std::optional<SamplePlan> plan;
     if (const auto bbox = options.Value("bbox")) {
         const std::vector<double> v = NumberList(*bbox, "bbox", 4);
         if (!(v[0] < v[2] && v[1] < v[3] && v[0] >= -90.0 && v[2] <= 90.0))
             throw UsageError("--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东");
         plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);
+    } else if (const auto kml = options.Value("kml")) {
+        plan = SamplePlan::ForGeoRings(ReadKmlRings(*kml), *spacing, frame);
     } else {
         plan = SamplePlan::ForBoundary(ReadBoundary(*options.Value("boundary")), *spacing, frame);
     }

@@ -13,6 +13,22 @@ namespace {
 // Points along each side of a latitude/longitude box whose survey grid coordinates bound
 // the grid: the sides are curves on the survey grid.
 constexpr int kPointsPerSide = 64;
+// Points along each edge of a ring of longitudes and latitudes, for the same purpose.
+constexpr int kPointsPerRingEdge = 8;
+
+// Even–odd rule over rings of (u, v) vertices.
+bool InsideRings(const std::vector<std::vector<std::pair<double, double>>>& rings, double u, double v)
+{
+    bool inside = false;
+    for (const auto& ring : rings)
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+            const auto [ui, vi] = ring[i];
+            const auto [uj, vj] = ring[j];
+            if ((vi > v) != (vj > v) && u < (uj - ui) * (v - vi) / (vj - vi) + ui)
+                inside = !inside;
+        }
+    return inside;
+}
 
 }  // namespace
 
@@ -52,6 +68,31 @@ SamplePlan SamplePlan::ForGeoBox(const GeoBox& box, double spacingM, const Surve
     return plan;
 }
 
+SamplePlan SamplePlan::ForGeoRings(std::vector<std::vector<std::pair<double, double>>> lonLatRings,
+                                   double spacingM, const SurveyFrame& frame)
+{
+    double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
+    for (const auto& ring : lonLatRings)
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            const auto [lon0, lat0] = ring[i];
+            const auto [lon1, lat1] = ring[(i + 1) % ring.size()];
+            for (int k = 0; k < kPointsPerRingEdge; ++k) {
+                const double f = static_cast<double>(k) / kPointsPerRingEdge;
+                const geodesy::PlanePoint plane = geodesy::GeographicToPlane(
+                    lat0 + f * (lat1 - lat0), lon0 + f * (lon1 - lon0), frame.centralMeridianDeg);
+                const geodesy::GridPoint grid =
+                    geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
+                minX = std::min(minX, grid.x);
+                maxX = std::max(maxX, grid.x);
+                minY = std::min(minY, grid.y);
+                maxY = std::max(maxY, grid.y);
+            }
+        }
+    SamplePlan plan(spacingM, frame, minX, maxX, minY, maxY);
+    plan.lonLatRings_ = std::move(lonLatRings);
+    return plan;
+}
+
 SamplePlan SamplePlan::ForBoundary(std::vector<std::pair<double, double>> boundaryXY, double spacingM,
                                    const SurveyFrame& frame)
 {
@@ -63,7 +104,7 @@ SamplePlan SamplePlan::ForBoundary(std::vector<std::pair<double, double>> bounda
         maxY = std::max(maxY, y);
     }
     SamplePlan plan(spacingM, frame, minX, maxX, minY, maxY);
-    plan.boundary_ = std::move(boundaryXY);
+    plan.boundary_ = {std::move(boundaryXY)};
     return plan;
 }
 
@@ -77,15 +118,10 @@ bool SamplePlan::Inside(const PlannedPoint& point) const
     if (box_)
         return point.latDeg >= box_->southDeg && point.latDeg <= box_->northDeg &&
                point.lonDeg >= box_->westDeg && point.lonDeg <= box_->eastDeg;
-    // Even–odd rule; a point on the boundary's edge may fall either way.
-    bool inside = false;
-    for (std::size_t i = 0, j = boundary_.size() - 1; i < boundary_.size(); j = i++) {
-        const auto [xi, yi] = boundary_[i];
-        const auto [xj, yj] = boundary_[j];
-        if ((yi > point.y) != (yj > point.y) && point.x < (xj - xi) * (point.y - yi) / (yj - yi) + xi)
-            inside = !inside;
-    }
-    return inside;
+    // Even–odd rule; a point on an edge may fall either way.
+    if (!lonLatRings_.empty())
+        return InsideRings(lonLatRings_, point.lonDeg, point.latDeg);
+    return InsideRings(boundary_, point.x, point.y);
 }
 
 void SamplePlan::RowPoints(std::int64_t row, std::vector<PlannedPoint>& points) const

@@ -41,6 +41,10 @@ class SamplePlan {
 public:
     // The grid inside a latitude/longitude box.
     static SamplePlan ForGeoBox(const GeoBox& box, double spacingM, const SurveyFrame& frame);
+    // The grid inside closed rings of longitude/latitude vertices (degrees), by the
+    // even–odd rule: a ring inside another is a hole.
+    static SamplePlan ForGeoRings(std::vector<std::vector<std::pair<double, double>>> lonLatRings,
+                                  double spacingM, const SurveyFrame& frame);
     // The grid inside a closed boundary of survey grid points (X northing, Y easting).
     static SamplePlan ForBoundary(std::vector<std::pair<double, double>> boundaryXY, double spacingM,
                                   const SurveyFrame& frame);
@@ -69,7 +73,8 @@ private:
     std::int64_t rows_ = 0;
     std::int64_t columns_ = 0;
     std::optional<GeoBox> box_;
-    std::vector<std::pair<double, double>> boundary_;
+    std::vector<std::vector<std::pair<double, double>>> lonLatRings_;
+    std::vector<std::vector<std::pair<double, double>>> boundary_;  // one ring of X, Y
 };
 
 }  // namespace keldarn::cli
