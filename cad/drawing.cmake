@@ -1,4 +1,7 @@
-# keldarn_drawing: drawing model, DXF reading and writing, the drawing window.
+# keldarn_drawing_core: the drawing model and its geometry, DXF text, reading and writing,
+# and the document the two drawing conversions draw into and pick from. Qt Core only (file
+# names as QString), so that keldarn-cli converts without the windows.
+# keldarn_drawing: the drawing window, its canvas and picking, and the host that opens it.
 
 # dxflib (Debian libdxflib-dev) ships no CMake package; its headers are taken as system
 # headers, so that their warnings stay out of our -Wall -Wextra build.
@@ -10,22 +13,27 @@ if(NOT TARGET Dxflib::Dxflib)
   target_include_directories(Dxflib::Dxflib SYSTEM INTERFACE "${KELDARN_DXFLIB_INCLUDE_DIR}")
 endif()
 
-add_library(keldarn_drawing STATIC
+add_library(keldarn_drawing_core STATIC
   drawing_utf8.cpp
   drawing_model.cpp
   drawing_geometry.cpp
+  drawing_document.cpp
   dxf_text.cpp
   dxf_reader.cpp
   dxf_writer.cpp
+)
+target_include_directories(keldarn_drawing_core PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(keldarn_drawing_core
+  PUBLIC Qt6::Core keldarn_encoding
+  PRIVATE Dxflib::Dxflib keldarn_fileio)
+
+add_library(keldarn_drawing STATIC
   drawing_view.cpp
   drawing_render.cpp
   drawing_pick.cpp
   drawing_canvas.cpp
-  drawing_document.cpp
   drawing_window.cpp
   drawing_host.cpp
 )
 target_include_directories(keldarn_drawing PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(keldarn_drawing
-  PUBLIC Qt6::Widgets keldarn_encoding
-  PRIVATE Dxflib::Dxflib keldarn_fileio)
+target_link_libraries(keldarn_drawing PUBLIC Qt6::Widgets keldarn_drawing_core)
