@@ -3,6 +3,7 @@
 #include "geodesy/number_text.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace keldarn::cli {
 
@@ -58,6 +59,31 @@ std::optional<double> ParsedOptions::Number(const std::string& name) const
         return geodesy::ParseNumber(*text);
     } catch (const std::exception&) {
         throw UsageError("选项 --" + name + " 的值“" + *text + "”不是数");
+    }
+}
+
+int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
+                  const char* help, const std::function<int(const ParsedOptions&)>& command)
+{
+    const char* name = arguments[0].c_str();
+    try {
+        const ParsedOptions options(arguments, 1, specs);
+        if (options.Has("help")) {
+            std::fputs(help, stdout);
+            return kExitOk;
+        }
+        return command(options);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "keldarn-cli %s：%s\n", name, error.what());
+        std::fprintf(stderr, "用 keldarn-cli %s --help 查看用法。\n", name);
+        return kExitBadInput;
+    } catch (const InputError& error) {
+        std::fprintf(stderr, "keldarn-cli %s：%s\n", name, error.what());
+        return kExitBadInput;
+    } catch (const std::exception& error) {
+        // RunError, and whatever else fails while reading or writing (memory, the file system).
+        std::fprintf(stderr, "keldarn-cli %s：%s\n", name, error.what());
+        return kExitFailure;
     }
 }
 

@@ -3,6 +3,7 @@
 // The options of a subcommand: "--name value", "--name=value" and flags, checked against
 // the subcommand's list, with the exit statuses every subcommand shares.
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -19,6 +20,13 @@ inline constexpr int kExitFailure = 2;
 
 // Bad input; the message says what and where. Exit status 1.
 class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// An input file is wrong (its reader names the file and the line). Exit status 1, without
+// the pointer to --help that a wrong option gets.
+class InputError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
@@ -52,5 +60,11 @@ private:
     std::map<std::string, std::string> values_;
     std::vector<std::string> positional_;
 };
+
+// Runs a subcommand (arguments[0] is its name): --help prints `help` on standard output;
+// otherwise `command` runs, and what it throws becomes a message on standard error and the
+// exit status (UsageError and InputError 1, anything else 2).
+int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
+                  const char* help, const std::function<int(const ParsedOptions&)>& command);
 
 }  // namespace keldarn::cli

@@ -151,32 +151,6 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
     return std::move(sink.rings);
 }
 
-SurveyFrame FrameFromOptions(const ParsedOptions& options, const app::StoredSettings& settings)
-{
-    const auto meridian = options.Value("meridian");
-    if (!meridian)
-        throw UsageError("缺少 --meridian（中央子午线经度）");
-    SurveyFrame frame;
-    try {
-        frame.centralMeridianDeg = geodesy::ReadCentralMeridian(*meridian);
-    } catch (const std::exception& error) {
-        throw UsageError(std::string("--meridian：") + error.what());
-    }
-    const auto text = [&](const char* option, const std::string& stored) {
-        return options.Value(option).value_or(stored);
-    };
-    const std::string dx = text("dx", settings.params.xdis), dy = text("dy", settings.params.ydis),
-                      rot = text("rot", settings.params.rot), scale = text("scale", settings.params.sca),
-                      dh = text("dh", settings.params.hdis);
-    try {
-        frame.transform =
-            geodesy::MakeFourParamCoefficients(geodesy::ReadFourParameters({dx, dy, rot, scale, dh}));
-    } catch (const std::exception& error) {
-        throw UsageError(std::string("四参数：") + error.what());
-    }
-    return frame;
-}
-
 // "i/n" with 1 <= i <= n, as 0-based part and count.
 std::pair<int, int> PartFromOption(const std::optional<std::string>& text)
 {
@@ -238,18 +212,14 @@ TaskResult SampleRows(const SamplePlan& plan, std::int64_t beginRow, std::int64_
 
 int Sample(const ParsedOptions& options)
 {
-    const auto settingsPath = options.Value("settings");
-    if (settingsPath && !std::filesystem::exists(*settingsPath))
-        throw UsageError("找不到设置文件 " + *settingsPath);
-    const app::StoredSettings settings =
-        settingsPath ? app::LoadSettings(*settingsPath) : app::StoredSettings{};
+    const auto settingsPath = SettingsFileFromOptions(options);
     const std::string terrain = options.Value("terrain").value_or(
         settingsPath ? app::LoadTerrainSource(*settingsPath) : std::string());
     if (terrain.empty())
         throw UsageError("缺少 --terrain（地形数据），设置文件中也没有");
     const std::size_t cacheBytes = settingsPath ? app::LoadTerrainCacheBytes(*settingsPath)
                                                 : static_cast<std::size_t>(app::kDefaultTerrainCacheMB) << 20;
-    const SurveyFrame frame = FrameFromOptions(options, settings);
+    const SurveyFrame frame = SurveyFrameFromOptions(options);
     const auto spacing = options.Number("spacing");
     if (!spacing || !(*spacing > 0.0))
         throw UsageError("缺少 --spacing，或间距不大于 0");
@@ -407,39 +377,16 @@ int Merge(const ParsedOptions& options)
     return kExitOk;
 }
 
-int Run(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs, const char* help,
-        int (*command)(const ParsedOptions&))
-{
-    try {
-        const ParsedOptions options(arguments, 1, specs);
-        if (options.Has("help")) {
-            std::fputs(help, stdout);
-            return kExitOk;
-        }
-        return command(options);
-    } catch (const UsageError& error) {
-        std::fprintf(stderr, "keldarn-cli %s：%s\n", arguments[0].c_str(), error.what());
-        std::fprintf(stderr, "用 keldarn-cli %s --help 查看用法。\n", arguments[0].c_str());
-        return kExitBadInput;
-    } catch (const RunError& error) {
-        std::fprintf(stderr, "keldarn-cli %s：%s\n", arguments[0].c_str(), error.what());
-        return kExitFailure;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "keldarn-cli %s：%s\n", arguments[0].c_str(), error.what());
-        return kExitFailure;
-    }
-}
-
 }  // namespace
 
 int RunSample(const std::vector<std::string>& arguments)
 {
-    return Run(arguments, kSampleOptions, kSampleHelp, Sample);
+    return RunSubcommand(arguments, kSampleOptions, kSampleHelp, Sample);
 }
 
 int RunMerge(const std::vector<std::string>& arguments)
 {
-    return Run(arguments, kMergeOptions, kMergeHelp, Merge);
+    return RunSubcommand(arguments, kMergeOptions, kMergeHelp, Merge);
 }
 
 }  // namespace keldarn::cli

@@ -6,7 +6,7 @@
 // south and west to east in each row. The rows split into disjoint shares for runs on
 // several machines.
 
-#include "geodesy/four_param.h"
+#include "cli/survey_frame.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,12 +21,6 @@ struct GeoBox {
     double westDeg = 0.0;
     double northDeg = 0.0;
     double eastDeg = 0.0;
-};
-
-// The road between the survey grid and latitude/longitude.
-struct SurveyFrame {
-    double centralMeridianDeg = 0.0;
-    geodesy::FourParamCoefficients transform;
 };
 
 // A grid point and where it lies on the ellipsoid.

@@ -1,0 +1,50 @@
+#include "cli/survey_frame.h"
+
+#include "app/settings.h"
+#include "geodesy/central_meridian.h"
+#include "geodesy/survey_conversion.h"
+
+#include <filesystem>
+
+namespace keldarn::cli {
+
+std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options)
+{
+    const auto path = options.Value("settings");
+    if (path && !std::filesystem::exists(*path))
+        throw UsageError("找不到设置文件 " + *path);
+    return path;
+}
+
+SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
+{
+    const auto settingsPath = SettingsFileFromOptions(options);
+    const app::FourParamTexts stored =
+        settingsPath ? app::LoadSettings(*settingsPath).params : app::FourParamTexts{};
+    const auto meridian = options.Value("meridian");
+    if (!meridian)
+        throw UsageError("缺少 --meridian（中央子午线经度）");
+    SurveyFrame frame;
+    try {
+        frame.centralMeridianDeg = geodesy::ReadCentralMeridian(*meridian);
+    } catch (const std::exception& error) {
+        throw UsageError(std::string("--meridian：") + error.what());
+    }
+    const auto text = [&](const char* option, const std::string& fromSettings) {
+        return options.Value(option).value_or(fromSettings);
+    };
+    const std::string dx = text("dx", stored.xdis), dy = text("dy", stored.ydis),
+                      rot = text("rot", stored.rot), scale = text("scale", stored.sca),
+                      dh = text("dh", stored.hdis);
+    try {
+        frame.transform =
+            geodesy::MakeFourParamCoefficients(geodesy::ReadFourParameters({dx, dy, rot, scale, dh}));
+    } catch (const std::exception& error) {
+        throw UsageError(std::string("四参数：") + error.what());
+    }
+    if (!(frame.transform.c * frame.transform.c + frame.transform.s * frame.transform.s > 0.0))
+        throw UsageError("四参数：尺度比例 m 为 −1，无法换算");
+    return frame;
+}
+
+}  // namespace keldarn::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+// The road between the survey grid and latitude/longitude that every subcommand takes, read
+// as the window reads its fields: the central meridian (--meridian) and the four parameters
+// with the height correction (--dx --dy --rot --scale --dh), each option before the value
+// of the settings file (--settings Keldarn.ini, section GEzbzh).
+
+#include "cli/command_line.h"
+#include "geodesy/four_param.h"
+
+#include <optional>
+#include <string>
+
+namespace keldarn::cli {
+
+struct SurveyFrame {
+    double centralMeridianDeg = 0.0;
+    geodesy::FourParamCoefficients transform;
+};
+
+// The settings file named by --settings, or nothing; throws UsageError when it is missing.
+std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options);
+
+// Throws UsageError for a missing or wrong meridian, a parameter that is not a number, or a
+// scale change of −1 (which collapses the plane).
+SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options);
+
+}  // namespace keldarn::cli
