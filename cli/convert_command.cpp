@@ -1,0 +1,565 @@
+#include "cli/convert_command.h"
+
+#include "app/settings.h"
+#include "cli/command_line.h"
+#include "cli/progress.h"
+#include "cli/survey_frame.h"
+#include "encoding/text_encoding.h"
+#include "fileio/atomic_file.h"
+#include "geodesy/central_meridian.h"
+#include "geodesy/gauss_kruger.h"
+#include "geodesy/number_text.h"
+#include "geodesy/survey_conversion.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace keldarn::cli {
+
+namespace {
+
+constexpr const char* kConvertHelp =
+    R"(用法：keldarn-cli convert [--to grid|geo] --meridian 中央子午线 --output 文件 [选项] 输入文件
+
+把文本文件中的点在经纬度与测量坐标之间换算，算法与程序中相同：
+  --to grid（缺省）  纬度、经度（度）、高程（米）→ X（北坐标）、Y（东坐标）、H（米）：
+                     按中央子午线作高斯–克吕格投影，再作四参数转换，H = 高程 + dH
+  --to geo           X、Y、H → 纬度、经度、高程：四参数反算后作高斯反算，高程 = H − dH
+输出每行依次为点名（给了 --name-column 时）和换算后的三个值，以逗号分隔，CR LF 换行，
+米保留 3 位小数，度保留 9 位小数。输入中的其他列不写入输出；空行跳过。
+
+  --input 文件          输入文件（也可直接写在选项之后）
+  --output 文件         输出文件（必填）
+  --to grid|geo         换算方向（缺省 grid）
+  --meridian 度         中央子午线经度（必填）
+  --settings 文件       Keldarn.ini：从 [GEzbzh] 读取四参数，选项优先
+  --dx 米 --dy 米 --rot 秒 --scale 比例 --dh 米
+                        四参数与高程改正，覆盖 --settings 中的值（缺省都为 0）
+  --columns 1,2,3       三个输入值所在的列（从 1 数起）：纬度,经度,高程 或 X,Y,H
+  --name-column n       点名所在的列（从 1 数起），原样写在输出的第一列
+  --separator 分隔符    输入的分隔符：auto（缺省，按文件在逗号、分号、制表符、空白中判断）、
+                        tab、space（连续的空格与制表符）或任意一个字符
+  --skip-lines n        跳过开头的 n 行（缺省 0）；其后第一行的数值列若不是数，当作标题跳过
+  --encoding 编码       输入的编码：auto（缺省：整个文件是有效的 UTF-8 就按 UTF-8，否则按
+                        GB18030）、utf-8 或 gb18030
+  --output-encoding 编码
+                        输出的编码：utf-8 或 gb18030（缺省与输入相同）
+  --quiet               不显示进度
+  --help                显示本说明
+
+纬度、经度为十进制度，北纬、东经为正。
+退出状态：0 成功，1 输入有误（指明文件与行号），2 读写失败；出错时不改动输出文件。
+)";
+
+const std::vector<OptionSpec> kConvertOptions = {
+    {"input"},        {"output"},     {"to"},       {"meridian"},
+    {"settings"},     {"dx"},         {"dy"},       {"rot"},
+    {"scale"},        {"dh"},         {"columns"},  {"name-column"},
+    {"separator"},    {"skip-lines"}, {"encoding"}, {"output-encoding"},
+    {"quiet", false}, {"help", false}};
+
+// A line longer than this is no line of points (rather a binary file given by mistake);
+// stopping there keeps the memory bounded whatever the file holds.
+constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+// Bytes read from the input at a time, and converted lines gathered before a write.
+constexpr std::size_t kReadBytes = std::size_t{1} << 16;
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+// The longest part of a line quoted in a message, bytes.
+constexpr std::size_t kQuotedBytes = 200;
+
+enum class Direction { ToGrid, ToGeo };
+enum class TextEncoding { Utf8, Gb18030 };
+
+// How the fields of a line are separated: by a text of one character, or by runs of
+// spaces and tabs (leading and trailing ones ignored).
+struct Separator {
+    bool blanks = false;
+    std::string text;
+};
+
+struct ConvertJob {
+    std::string input;
+    std::string output;
+    Direction direction = Direction::ToGrid;
+    SurveyFrame frame;
+    std::array<std::size_t, 3> valueColumns{0, 1, 2};  // 0-based
+    std::optional<std::size_t> nameColumn;             // 0-based
+    std::optional<Separator> separator;                // none: detected from the file
+    std::int64_t skipLines = 0;
+    std::optional<TextEncoding> inputEncoding;   // none: detected from the file
+    std::optional<TextEncoding> outputEncoding;  // none: the input's
+    bool quiet = false;
+};
+
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// "file 第 n 行：", the start of every message about a line.
+std::string Where(const std::string& path, std::int64_t lineNumber)
+{
+    return path + " 第 " + std::to_string(lineNumber) + " 行：";
+}
+
+// The line as quoted in a message: at most kQuotedBytes, cut on a character boundary.
+std::string Quoted(std::string_view utf8)
+{
+    if (utf8.size() <= kQuotedBytes)
+        return "“" + std::string(utf8) + "”";
+    std::size_t cut = kQuotedBytes;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "“" + std::string(utf8.substr(0, cut)) + "…”";
+}
+
+// A whole number from `minimum` up, as the option's value.
+std::int64_t WholeNumber(std::string_view text, const std::string& option, std::int64_t minimum)
+{
+    const std::string_view trimmed = geodesy::TrimBlanks(text);
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), value);
+    if (error != std::errc() || end != trimmed.data() + trimmed.size() || trimmed.empty() || value < minimum)
+        throw UsageError("--" + option + " 的值应为不小于 " + std::to_string(minimum) + " 的整数，不是“" +
+                         std::string(text) + "”");
+    return value;
+}
+
+std::array<std::size_t, 3> ValueColumnsFromOption(const std::optional<std::string>& text)
+{
+    if (!text)
+        return {0, 1, 2};
+    std::array<std::size_t, 3> columns{};
+    std::size_t count = 0, start = 0;
+    for (;;) {
+        const std::size_t comma = text->find(',', start);
+        const std::string_view field = std::string_view(*text).substr(start, comma - start);
+        if (count == 3)
+            throw UsageError("--columns 需要三个以逗号分隔的列号，不是“" + *text + "”");
+        columns[count] = static_cast<std::size_t>(WholeNumber(field, "columns", 1) - 1);
+        if (std::find(columns.begin(), columns.begin() + static_cast<std::ptrdiff_t>(count),
+                      columns[count]) != columns.begin() + static_cast<std::ptrdiff_t>(count))
+            throw UsageError("--columns 中的列号不能重复：“" + *text + "”");
+        ++count;
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (count != 3)
+        throw UsageError("--columns 需要三个以逗号分隔的列号，不是“" + *text + "”");
+    return columns;
+}
+
+std::optional<Separator> SeparatorFromOption(const std::optional<std::string>& text)
+{
+    if (!text || Lower(*text) == "auto")
+        return std::nullopt;
+    if (Lower(*text) == "tab")
+        return Separator{false, "\t"};
+    if (Lower(*text) == "space" || *text == " ")
+        return Separator{true, {}};
+    const auto characters = std::count_if(
+        text->begin(), text->end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    if (characters != 1)
+        throw UsageError("--separator 应为 auto、tab、space 或一个字符，不是“" + *text + "”");
+    return Separator{false, *text};
+}
+
+std::optional<TextEncoding> EncodingFromOption(const ParsedOptions& options, const std::string& option,
+                                               bool allowAuto)
+{
+    const auto text = options.Value(option);
+    if (!text)
+        return std::nullopt;
+    const std::string name = Lower(*text);
+    if (name == "utf-8" || name == "utf8")
+        return TextEncoding::Utf8;
+    if (name == "gb18030" || name == "gbk")
+        return TextEncoding::Gb18030;
+    if (allowAuto && name == "auto")
+        return std::nullopt;
+    throw UsageError("--" + option + " 应为 " + (allowAuto ? "auto、" : "") + "utf-8 或 gb18030，不是“" +
+                     *text + "”");
+}
+
+ConvertJob JobFromOptions(const ParsedOptions& options)
+{
+    ConvertJob job;
+    const auto& positional = options.Positional();
+    if (positional.size() + (options.Has("input") ? 1 : 0) > 1)
+        throw UsageError("只能给出一个输入文件");
+    job.input = options.Value("input").value_or(positional.empty() ? std::string() : positional.front());
+    job.output = options.Value("output").value_or("");
+    if (job.input.empty())
+        throw UsageError("缺少输入文件（--input 或直接写出文件名）");
+    if (job.output.empty())
+        throw UsageError("缺少 --output（输出文件）");
+    const std::string to = options.Value("to").value_or("grid");
+    if (to != "grid" && to != "geo")
+        throw UsageError("--to 只能是 grid（经纬度→测量坐标）或 geo（测量坐标→经纬度），不是“" + to + "”");
+    job.direction = to == "grid" ? Direction::ToGrid : Direction::ToGeo;
+    job.frame = SurveyFrameFromOptions(options);
+    job.valueColumns = ValueColumnsFromOption(options.Value("columns"));
+    if (const auto name = options.Value("name-column")) {
+        job.nameColumn = static_cast<std::size_t>(WholeNumber(*name, "name-column", 1) - 1);
+        if (std::find(job.valueColumns.begin(), job.valueColumns.end(), *job.nameColumn) !=
+            job.valueColumns.end())
+            throw UsageError("--name-column 不能是 --columns 中的列");
+    }
+    job.separator = SeparatorFromOption(options.Value("separator"));
+    if (const auto skip = options.Value("skip-lines"))
+        job.skipLines = WholeNumber(*skip, "skip-lines", 0);
+    job.inputEncoding = EncodingFromOption(options, "encoding", true);
+    job.outputEncoding = EncodingFromOption(options, "output-encoding", false);
+    job.quiet = options.Has("quiet");
+    return job;
+}
+
+// The lines of a file through a buffer of fixed size, without their LF or CR LF.
+class LineReader {
+public:
+    // Throws RunError when the file cannot be opened.
+    explicit LineReader(const std::string& path)
+        : path_(path), in_(path, std::ios::binary), buffer_(kReadBytes)
+    {
+        if (!in_)
+            throw RunError("无法读取文件 " + path);
+    }
+
+    // The next line; false after the last. Throws RunError for a failed read and
+    // UsageError for a line longer than kMaxLineBytes.
+    bool Next(std::string& line)
+    {
+        line.clear();
+        bool any = false;
+        while (next_ < filled_ || Fill()) {
+            any = true;
+            const char* begin = buffer_.data() + next_;
+            const char* end = buffer_.data() + filled_;
+            const char* lf = std::find(begin, end, '\n');
+            line.append(begin, lf);
+            next_ = static_cast<std::size_t>(lf - buffer_.data());
+            if (line.size() > kMaxLineBytes)
+                throw UsageError(Where(path_, number_ + 1) + "一行超过 1 MB，不是点的文本文件");
+            if (lf != end) {
+                ++next_;
+                break;
+            }
+        }
+        if (!any)
+            return false;
+        ++number_;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return true;
+    }
+
+    // The 1-based number of the line Next() returned last.
+    std::int64_t Number() const { return number_; }
+
+private:
+    bool Fill()
+    {
+        in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        filled_ = static_cast<std::size_t>(in_.gcount());
+        next_ = 0;
+        if (in_.bad())
+            throw RunError("读取文件 " + path_ + " 时出错");
+        return filled_ > 0;
+    }
+
+    std::string path_;
+    std::ifstream in_;
+    std::vector<char> buffer_;
+    std::size_t next_ = 0;
+    std::size_t filled_ = 0;
+    std::int64_t number_ = 0;
+};
+
+// --encoding auto: UTF-8 when every line of the file is valid UTF-8, else GB18030. Lines
+// can be checked one by one because no byte of a multi-byte UTF-8 character is an LF.
+TextEncoding DetectEncoding(const std::string& path)
+{
+    LineReader reader(path);
+    std::string line;
+    while (reader.Next(line)) {
+        if (!encoding::IsValidUtf8(line))
+            return TextEncoding::Gb18030;
+    }
+    return TextEncoding::Utf8;
+}
+
+// Lines of the input as UTF-8. Neither encoding has an LF, CR or separator byte inside a
+// multi-byte character, so lines split on the raw bytes decode on their own.
+class LineDecoder {
+public:
+    // chosen: the encoding was given by --encoding rather than detected.
+    LineDecoder(TextEncoding textEncoding, bool chosen, const std::string& path)
+        : encoding_(textEncoding), chosen_(chosen), path_(path)
+    {
+        if (textEncoding == TextEncoding::Gb18030)
+            fromGb18030_ = std::make_unique<encoding::StreamConverter>("GB18030", "UTF-8");
+    }
+
+    // Throws UsageError naming the line when its bytes are not valid in the encoding.
+    std::string_view Decode(std::string_view bytes, std::int64_t lineNumber)
+    {
+        if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; }))
+            return bytes;
+        if (encoding_ == TextEncoding::Utf8) {
+            if (!encoding::IsValidUtf8(bytes))
+                throw UsageError(
+                    Where(path_, lineNumber) +
+                    "不是有效的 UTF-8 文本；GB18030（GBK）编码的文件请用 --encoding gb18030 或 auto");
+            // A byte-order mark opens some UTF-8 files; it is no part of the first field.
+            if (lineNumber == 1 && bytes.starts_with("\xEF\xBB\xBF"))
+                bytes.remove_prefix(3);
+            return bytes;
+        }
+        decoded_.clear();
+        try {
+            fromGb18030_->ConvertAppend(bytes, decoded_);
+        } catch (const encoding::EncodingError&) {
+            throw UsageError(
+                Where(path_, lineNumber) +
+                (chosen_ ? "不是有效的 GB18030 文本" : "既不是有效的 UTF-8 也不是有效的 GB18030 文本"));
+        }
+        return decoded_;
+    }
+
+private:
+    TextEncoding encoding_;
+    bool chosen_;
+    std::string path_;
+    std::unique_ptr<encoding::StreamConverter> fromGb18030_;
+    std::string decoded_;
+};
+
+// The new version of the output: lines gathered in chunks of about kChunkBytes, encoded
+// when the output is GB18030, written through AtomicFile so that a run that fails leaves
+// the target as it was.
+class ConvertedFile {
+public:
+    // Throws RunError when the target's folder cannot be written.
+    ConvertedFile(const std::string& path, TextEncoding textEncoding) : path_(path)
+    {
+        try {
+            file_ = std::make_unique<fileio::AtomicFile>(path);
+            if (textEncoding == TextEncoding::Gb18030)
+                toGb18030_ = std::make_unique<encoding::StreamConverter>("UTF-8", "GB18030");
+        } catch (const std::exception& failure) {
+            throw RunError(failure.what());
+        }
+    }
+
+    // Appends whole UTF-8 lines. Throws RunError.
+    void Append(std::string_view utf8)
+    {
+        pending_ += utf8;
+        if (pending_.size() >= kChunkBytes)
+            Flush();
+    }
+
+    // Puts the file in the target's place. Throws RunError.
+    void Commit()
+    {
+        Flush();
+        try {
+            file_->Commit();
+        } catch (const std::exception& failure) {
+            throw RunError(failure.what());
+        }
+    }
+
+private:
+    void Flush()
+    {
+        try {
+            if (toGb18030_) {
+                encoded_.clear();
+                toGb18030_->ConvertAppend(pending_, encoded_);
+                file_->Write(encoded_);
+            } else {
+                file_->Write(pending_);
+            }
+        } catch (const std::exception& failure) {
+            throw RunError("无法写入文件 " + path_ + "：" + failure.what());
+        }
+        pending_.clear();
+    }
+
+    std::string path_;
+    std::unique_ptr<fileio::AtomicFile> file_;
+    std::unique_ptr<encoding::StreamConverter> toGb18030_;
+    std::string pending_;
+    std::string encoded_;
+};
+
+Separator DetectSeparator(std::string_view line)
+{
+    for (const char* candidate : {",", ";", "\t"}) {
+        if (line.find(candidate) != std::string_view::npos)
+            return {false, candidate};
+    }
+    return {true, {}};
+}
+
+// Fields around a one-character separator are trimmed of blanks, and empty ones count.
+void SplitFields(std::string_view line, const Separator& separator, std::vector<std::string_view>& fields)
+{
+    fields.clear();
+    if (separator.blanks) {
+        for (std::size_t start = line.find_first_not_of(" \t"); start != std::string_view::npos;) {
+            const std::size_t end = std::min(line.find_first_of(" \t", start), line.size());
+            fields.push_back(line.substr(start, end - start));
+            start = line.find_first_not_of(" \t", end);
+        }
+        return;
+    }
+    for (std::size_t start = 0;;) {
+        const std::size_t end = line.find(separator.text, start);
+        fields.push_back(geodesy::TrimBlanks(line.substr(start, end - start)));
+        if (end == std::string_view::npos)
+            return;
+        start = end + separator.text.size();
+    }
+}
+
+// The three values of a line, or why there are none.
+std::optional<std::array<double, 3>> ReadValues(const std::vector<std::string_view>& fields,
+                                                const std::array<std::size_t, 3>& columns,
+                                                std::string& problem)
+{
+    std::array<double, 3> values{};
+    for (std::size_t k = 0; k < columns.size(); ++k) {
+        if (columns[k] >= fields.size()) {
+            problem = "只有 " + std::to_string(fields.size()) + " 列，没有第 " +
+                      std::to_string(columns[k] + 1) + " 列";
+            return std::nullopt;
+        }
+        try {
+            values[k] = geodesy::ParseNumber(fields[columns[k]]);
+        } catch (const geodesy::InvalidNumberError&) {
+            problem =
+                "第 " + std::to_string(columns[k] + 1) + " 列“" + std::string(fields[columns[k]]) + "”不是数";
+            return std::nullopt;
+        }
+    }
+    return values;
+}
+
+// One point converted as the window converts it, appended without a line end: X, Y, H in
+// metres to 3 decimals towards the grid; latitude and longitude in degrees to 9 decimals
+// (about 0.1 mm) and the height in metres towards the ellipsoid. Returns false when the
+// result is not finite (a point far outside any zone).
+bool AppendConverted(const ConvertJob& job, const std::array<double, 3>& in, std::string& out)
+{
+    std::array<double, 3> result{};
+    int decimals = 3;  // of the first two values
+    if (job.direction == Direction::ToGrid) {
+        const geodesy::GridPoint grid =
+            geodesy::GeographicToGrid(in[0], in[1], in[2], job.frame.centralMeridianDeg, job.frame.transform);
+        result = {grid.x, grid.y, grid.h};
+    } else {
+        const geodesy::GridPoint plane =
+            geodesy::FourParamReverse(job.frame.transform, {in[0], in[1], in[2]});
+        const geodesy::GeoPoint geo =
+            geodesy::PlaneToGeographic(plane.x, plane.y, job.frame.centralMeridianDeg);
+        result = {geo.latDeg, geo.lonDeg, plane.h};
+        decimals = 9;
+    }
+    if (!std::all_of(result.begin(), result.end(), [](double v) { return std::isfinite(v); }))
+        return false;
+    out += geodesy::FormatFixed(result[0], decimals);
+    out += ',';
+    out += geodesy::FormatFixed(result[1], decimals);
+    out += ',';
+    out += geodesy::FormatFixed(result[2], 3);
+    return true;
+}
+
+int Convert(const ParsedOptions& options)
+{
+    const ConvertJob job = JobFromOptions(options);
+    const TextEncoding inputEncoding = job.inputEncoding ? *job.inputEncoding : DetectEncoding(job.input);
+    LineReader reader(job.input);
+    LineDecoder decoder(inputEncoding, job.inputEncoding.has_value(), job.input);
+    ConvertedFile output(job.output, job.outputEncoding.value_or(inputEncoding));
+    Progress progress("转换", 0, Progress::ModeFor(job.quiet));
+
+    // Without --separator, the first line of points fixes the separator of the file; a title
+    // before it may be separated otherwise.
+    std::optional<Separator> separator = job.separator;
+    bool firstLine = true;
+    std::int64_t points = 0;
+    std::string bytes, converted, problem, title;
+    std::vector<std::string_view> fields;
+    while (reader.Next(bytes)) {
+        const std::int64_t number = reader.Number();
+        progress.Update(number);
+        if (number <= job.skipLines)
+            continue;
+        const std::string_view line = decoder.Decode(bytes, number);
+        if (geodesy::TrimBlanks(line).empty())
+            continue;
+        const Separator used = separator.value_or(DetectSeparator(line));
+        SplitFields(line, used, fields);
+        const auto values = ReadValues(fields, job.valueColumns, problem);
+        const bool mayBeTitle = std::exchange(firstLine, false);
+        if (!values && mayBeTitle) {
+            title = "第 " + std::to_string(number) + " 行当作标题跳过了：" + problem;
+            continue;
+        }
+        if (!values)
+            throw UsageError(Where(job.input, number) + problem + "：" + Quoted(line));
+        separator = used;
+        if (job.direction == Direction::ToGrid && !(std::abs((*values)[0]) <= 90.0))
+            throw UsageError(Where(job.input, number) + "纬度不在 −90 到 90 度之间（列的顺序是否有误？）：" +
+                             Quoted(line));
+        converted.clear();
+        if (job.nameColumn) {
+            if (*job.nameColumn >= fields.size())
+                throw UsageError(Where(job.input, number) + "没有点名所在的第 " +
+                                 std::to_string(*job.nameColumn + 1) + " 列：" + Quoted(line));
+            const std::string_view name = fields[*job.nameColumn];
+            if (name.find(',') != std::string_view::npos)
+                throw UsageError(Where(job.input, number) + "点名中有逗号，而输出以逗号分隔：" +
+                                 Quoted(line));
+            converted += name;
+            converted += ',';
+        }
+        if (!AppendConverted(job, *values, converted))
+            throw UsageError(Where(job.input, number) + "坐标超出可换算的范围：" + Quoted(line));
+        converted += "\r\n";
+        output.Append(converted);
+        ++points;
+    }
+    progress.Finish(reader.Number());
+    if (points == 0)
+        throw UsageError(job.input + "：没有可换算的点，没有写出文件" +
+                         (title.empty() ? "" : "（" + title + "）"));
+    output.Commit();
+    if (!job.quiet)
+        std::fprintf(stderr, "已换算 %lld 个点，写入 %s\n", static_cast<long long>(points),
+                     job.output.c_str());
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunConvert(const std::vector<std::string>& arguments)
+{
+    return RunSubcommand(arguments, kConvertOptions, kConvertHelp, Convert);
+}
+
+}  // namespace keldarn::cli
