@@ -3,6 +3,10 @@
 #include "cli/command_line.h"
 #include "cli/sample_command.h"
 #include "geodesy/gauss_kruger.h"
+#include "geodesy/number_text.h"
+#include "geodesy/survey_conversion.h"
+#include "points/export_writer.h"
+#include "points/point_table_model.h"
 #include "raster/elevation_source.h"
 
 #include <gdal_priv.h>
@@ -112,6 +116,38 @@ TEST_F(SampleCommandTest, PointsLieOnRoundCoordinatesWithTheDemsHeights)
     EXPECT_GT(count, 140000);
 }
 
+TEST_F(SampleCommandTest, TheDatFileIsTheWindowsExportOfTheSamePoints)
+{
+    // The window's road for a point: GeographicToGrid of the DEM's height at the point, the
+    // table's cells as the sampling fills them, and the export page's default layout.
+    ASSERT_EQ(RunSample(Sample(Path("cli.dat"), {"--bbox", "29.99,110.99,30.0,111.0"})), kExitOk);
+    raster::ElevationSource dem(dem_);
+    const geodesy::FourParamCoefficients transform =
+        geodesy::MakeFourParamCoefficients({-12.5, 0.0, 3.2, 0.0, 1.5});
+    points::PointTableModel table;
+    std::istringstream lines(Read(Path("cli.dat")));
+    std::string line;
+    for (int row = 1; std::getline(lines, line); ++row) {
+        std::istringstream fields(line);
+        std::string name, description, y, x;
+        std::getline(fields, name, ',');
+        std::getline(fields, description, ',');
+        std::getline(fields, y, ',');
+        std::getline(fields, x, ',');
+        const geodesy::GridPoint plane =
+            geodesy::FourParamReverse(transform, {std::stod(x), std::stod(y), 0.0});
+        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, 111.0);
+        const geodesy::GridPoint g = geodesy::GeographicToGrid(
+            geo.latDeg, geo.lonDeg, *dem.HeightM(geo.latDeg, geo.lonDeg), 111.0, transform);
+        const auto fixed = [](double v) { return QString::fromStdString(geodesy::FormatFixed(v, 3)); };
+        table.AppendRow(
+            points::RowCells{QString::number(row), QString(), fixed(g.x), fixed(g.y), fixed(g.h)});
+    }
+    ASSERT_GT(table.DataRowCount(), 1000);
+    points::ExportPointsFile(table, {{0, 1, 3, 2, 4}, ","}, Path("window.dat"), {});
+    EXPECT_EQ(Read(Path("cli.dat")), Read(Path("window.dat")));
+}
+
 TEST_F(SampleCommandTest, AKmlPolygonWithAHoleBoundsTheArea)
 {
     std::ofstream(Path("area.kml"))
@@ -194,6 +230,23 @@ TEST_F(SampleCommandTest, BadInputAndFailedReadsLeaveTheTargetAlone)
         EXPECT_EQ(RunSample(arguments), c.status) << c.change[0] << " " << c.change[1];
         EXPECT_EQ(Read(target), "earlier work\r\n");
     }
+    // A source that fails mid-run: a VRT whose eastern tile is missing opens, and the run
+    // stops with status 2 when its rows reach that tile.
+    std::ofstream(Path("broken.vrt")) << R"(<VRTDataset rasterXSize="1200" rasterYSize="500">
+  <SRS>EPSG:32649</SRS><GeoTransform>495000, 30, 0, 3325000, 0, -30</GeoTransform>
+  <VRTRasterBand dataType="Float32" band="1">
+    <SimpleSource><SourceFilename relativeToVRT="1">dem.tif</SourceFilename><SourceBand>1</SourceBand>
+      <SourceProperties RasterXSize="600" RasterYSize="500" DataType="Float32" BlockXSize="600" BlockYSize="3"/>
+      <SrcRect xOff="0" yOff="0" xSize="600" ySize="500"/><DstRect xOff="0" yOff="0" xSize="600" ySize="500"/></SimpleSource>
+    <SimpleSource><SourceFilename relativeToVRT="1">gone.tif</SourceFilename><SourceBand>1</SourceBand>
+      <SourceProperties RasterXSize="600" RasterYSize="500" DataType="Float32" BlockXSize="600" BlockYSize="3"/>
+      <SrcRect xOff="0" yOff="0" xSize="600" ySize="500"/><DstRect xOff="600" yOff="0" xSize="600" ySize="500"/></SimpleSource>
+  </VRTRasterBand></VRTDataset>)";
+    std::vector<std::string> arguments = Sample(target);
+    *(std::find(arguments.begin(), arguments.end(), "--terrain") + 1) = Path("broken.vrt");
+    *(std::find(arguments.begin(), arguments.end(), "--bbox") + 1) = "29.95,110.96,30.05,111.25";
+    EXPECT_EQ(RunSample(arguments), kExitFailure);
+    EXPECT_EQ(Read(target), "earlier work\r\n");
     // No temporary file of a failed run stays behind.
     for (const fs::directory_entry& entry : fs::directory_iterator(dir_))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
