@@ -10,11 +10,9 @@ namespace keldarn::cli {
 
 namespace {
 
-// Points along each side of a latitude/longitude box whose survey grid coordinates bound
-// the grid: the sides are curves on the survey grid.
-constexpr int kPointsPerSide = 64;
-// Points along each edge of a ring of longitudes and latitudes, for the same purpose.
-constexpr int kPointsPerRingEdge = 8;
+// Points along each edge of a ring of longitudes and latitudes whose survey grid
+// coordinates bound the grid: the edges are curves on the survey grid.
+constexpr int kPointsPerEdge = 64;
 
 // Even–odd rule over rings of (u, v) vertices.
 bool InsideRings(const std::vector<std::vector<std::pair<double, double>>>& rings, double u, double v)
@@ -46,26 +44,12 @@ SamplePlan::SamplePlan(double spacingM, const SurveyFrame& frame, double minX, d
 
 SamplePlan SamplePlan::ForGeoBox(const GeoBox& box, double spacingM, const SurveyFrame& frame)
 {
-    double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
-    for (int k = 0; k <= kPointsPerSide; ++k) {
-        const double f = static_cast<double>(k) / kPointsPerSide;
-        const double lat = box.southDeg + f * (box.northDeg - box.southDeg);
-        const double lon = box.westDeg + f * (box.eastDeg - box.westDeg);
-        for (const auto& [pLat, pLon] : {std::pair{lat, box.westDeg}, std::pair{lat, box.eastDeg},
-                                         std::pair{box.southDeg, lon}, std::pair{box.northDeg, lon}}) {
-            const geodesy::PlanePoint plane =
-                geodesy::GeographicToPlane(pLat, pLon, frame.centralMeridianDeg);
-            const geodesy::GridPoint grid =
-                geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
-            minX = std::min(minX, grid.x);
-            maxX = std::max(maxX, grid.x);
-            minY = std::min(minY, grid.y);
-            maxY = std::max(maxY, grid.y);
-        }
-    }
-    SamplePlan plan(spacingM, frame, minX, maxX, minY, maxY);
-    plan.box_ = box;
-    return plan;
+    // A ring along the box's parallels and meridians: the even–odd rule over it is the box.
+    return ForGeoRings({{{box.westDeg, box.southDeg},
+                         {box.eastDeg, box.southDeg},
+                         {box.eastDeg, box.northDeg},
+                         {box.westDeg, box.northDeg}}},
+                       spacingM, frame);
 }
 
 SamplePlan SamplePlan::ForGeoRings(std::vector<std::vector<std::pair<double, double>>> lonLatRings,
@@ -76,8 +60,8 @@ SamplePlan SamplePlan::ForGeoRings(std::vector<std::vector<std::pair<double, dou
         for (std::size_t i = 0; i < ring.size(); ++i) {
             const auto [lon0, lat0] = ring[i];
             const auto [lon1, lat1] = ring[(i + 1) % ring.size()];
-            for (int k = 0; k < kPointsPerRingEdge; ++k) {
-                const double f = static_cast<double>(k) / kPointsPerRingEdge;
+            for (int k = 0; k < kPointsPerEdge; ++k) {
+                const double f = static_cast<double>(k) / kPointsPerEdge;
                 const geodesy::PlanePoint plane = geodesy::GeographicToPlane(
                     lat0 + f * (lat1 - lat0), lon0 + f * (lon1 - lon0), frame.centralMeridianDeg);
                 const geodesy::GridPoint grid =
@@ -115,9 +99,6 @@ std::pair<std::int64_t, std::int64_t> SamplePlan::PartRows(int part, int parts) 
 
 bool SamplePlan::Inside(const PlannedPoint& point) const
 {
-    if (box_)
-        return point.latDeg >= box_->southDeg && point.latDeg <= box_->northDeg &&
-               point.lonDeg >= box_->westDeg && point.lonDeg <= box_->eastDeg;
     // Even–odd rule; a point on an edge may fall either way.
     if (!lonLatRings_.empty())
         return InsideRings(lonLatRings_, point.lonDeg, point.latDeg);

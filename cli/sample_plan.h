@@ -66,7 +66,6 @@ private:
     std::int64_t leftIndex_ = 0;  // Y of column 0 is leftIndex_ · spacing
     std::int64_t rows_ = 0;
     std::int64_t columns_ = 0;
-    std::optional<GeoBox> box_;
     std::vector<std::vector<std::pair<double, double>>> lonLatRings_;
     std::vector<std::vector<std::pair<double, double>>> boundary_;  // one ring of X, Y
 };

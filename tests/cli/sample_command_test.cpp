@@ -27,6 +27,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A line of the default layout: name, description, Y, X, H.
+struct PointLine {
+    explicit PointLine(const std::string& line)
+    {
+        std::istringstream fields(line);
+        std::string description, yText, xText, hText;
+        std::getline(fields, name, ',');
+        std::getline(fields, description, ',');
+        std::getline(fields, yText, ',');
+        std::getline(fields, xText, ',');
+        std::getline(fields, hText, '\r');
+        x = std::stod(xText);
+        y = std::stod(yText);
+        h = std::stod(hText);
+    }
+    std::string name;
+    double x = 0.0, y = 0.0, h = 0.0;
+};
+
 class SampleCommandTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -89,15 +108,9 @@ TEST_F(SampleCommandTest, PointsLieOnRoundCoordinatesWithTheDemsHeights)
     double lastX = 1e300;
     while (std::getline(lines, line)) {
         ASSERT_EQ(line.back(), '\r');
-        std::istringstream fields(line);
-        std::string name, description, y, x, h;
-        std::getline(fields, name, ',');
-        std::getline(fields, description, ',');
-        std::getline(fields, y, ',');
-        std::getline(fields, x, ',');
-        std::getline(fields, h, '\r');
-        ASSERT_EQ(name, std::to_string(++count));
-        const double X = std::stod(x), Y = std::stod(y);
+        const PointLine point(line);
+        ASSERT_EQ(point.name, std::to_string(++count));
+        const double X = point.x, Y = point.y;
         EXPECT_EQ(std::fmod(X, 25.0), 0.0);
         EXPECT_EQ(std::fmod(Y, 25.0), 0.0);
         EXPECT_LE(X, lastX);  // rows from north to south
@@ -110,7 +123,7 @@ TEST_F(SampleCommandTest, PointsLieOnRoundCoordinatesWithTheDemsHeights)
         EXPECT_TRUE(geo.latDeg >= 29.95 - 1e-9 && geo.latDeg <= 30.05 + 1e-9 && geo.lonDeg >= 110.96 - 1e-9 &&
                     geo.lonDeg <= 111.05 + 1e-9);
         if (count % 97 == 0)
-            EXPECT_NEAR(std::stod(h), *dem.HeightM(geo.latDeg, geo.lonDeg) + 1.5, 0.0015) << line;
+            EXPECT_NEAR(point.h, *dem.HeightM(geo.latDeg, geo.lonDeg) + 1.5, 0.0015) << line;
     }
     // 0.1° × 0.09° at 25 m: about 444 × 346 points.
     EXPECT_GT(count, 140000);
@@ -128,14 +141,8 @@ TEST_F(SampleCommandTest, TheDatFileIsTheWindowsExportOfTheSamePoints)
     std::istringstream lines(Read(Path("cli.dat")));
     std::string line;
     for (int row = 1; std::getline(lines, line); ++row) {
-        std::istringstream fields(line);
-        std::string name, description, y, x;
-        std::getline(fields, name, ',');
-        std::getline(fields, description, ',');
-        std::getline(fields, y, ',');
-        std::getline(fields, x, ',');
-        const geodesy::GridPoint plane =
-            geodesy::FourParamReverse(transform, {std::stod(x), std::stod(y), 0.0});
+        const PointLine point(line);
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {point.x, point.y, 0.0});
         const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, 111.0);
         const geodesy::GridPoint g = geodesy::GeographicToGrid(
             geo.latDeg, geo.lonDeg, *dem.HeightM(geo.latDeg, geo.lonDeg), 111.0, transform);
@@ -168,13 +175,8 @@ TEST_F(SampleCommandTest, AKmlPolygonWithAHoleBoundsTheArea)
     EXPECT_EQ(line, "点名,描述,Y坐标,X坐标,高程H");
     long inside = 0;
     while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string name, description, y, x;
-        std::getline(fields, name, ',');
-        std::getline(fields, description, ',');
-        std::getline(fields, y, ',');
-        std::getline(fields, x, ',');
-        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(std::stod(x), std::stod(y), 111.0);
+        const PointLine point(line);
+        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(point.x, point.y, 111.0);
         EXPECT_TRUE(geo.lonDeg > 110.97 && geo.lonDeg < 111.04 && geo.latDeg > 29.96 && geo.latDeg < 30.04)
             << line;
         EXPECT_FALSE(geo.lonDeg > 110.99 && geo.lonDeg < 111.02 && geo.latDeg > 29.98 && geo.latDeg < 30.02)
