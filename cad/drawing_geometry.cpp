@@ -3,9 +3,9 @@
 #include "cad/drawing_utf8.h"
 
 #include <algorithm>
-#include <optional>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace keldarn::cad {
 
@@ -51,6 +51,19 @@ void ForEachPiece(std::span<const double> xy, std::span<const double> bulges, bo
     AppendPolylinePoints(xy, bulges, closed, points);
     for (std::size_t i = 0; i + 1 < points.size(); ++i)
         f(points[i], points[i + 1]);
+}
+
+// From a start to an end angle counter-clockwise (radians): the difference brought into
+// (0, 2π] by whole turns. A file may hold any number as an angle: fmod is exact for every
+// finite one (adding 2π at a time would never end for 1e127°); an infinite or undefined
+// difference gives the full turn.
+double ForwardSweep(double differenceRad)
+{
+    constexpr double kTurn = 2 * std::numbers::pi;
+    if (!std::isfinite(differenceRad))
+        return kTurn;
+    const double sweep = std::fmod(differenceRad, kTurn);
+    return sweep <= 0.0 ? sweep + kTurn : sweep;
 }
 
 }  // namespace
@@ -190,19 +203,14 @@ void AppendOtherPoints(const DrawingModel& model, const DrawingOther& other, std
         break;
     case OtherKind::Arc: {
         const double start = p[4] * std::numbers::pi / 180.0;
-        double sweep = (p[5] - p[4]) * std::numbers::pi / 180.0;
-        while (sweep <= 0.0)
-            sweep += 2 * std::numbers::pi;
-        AppendArcPoints(p[0], p[1], p[3], start, sweep, out);
+        AppendArcPoints(p[0], p[1], p[3], start, ForwardSweep((p[5] - p[4]) * std::numbers::pi / 180.0), out);
         break;
     }
     case OtherKind::Ellipse: {
         // Point at parameter t: centre + major·cos t + minor·sin t, minor = ratio × major
         // turned 90° counter-clockwise.
         const double mx = p[3], my = p[4], ratio = p[6];
-        double sweep = p[8] - p[7];
-        while (sweep <= 0.0)
-            sweep += 2 * std::numbers::pi;
+        const double sweep = ForwardSweep(p[8] - p[7]);
         const int pieces = std::max(4, static_cast<int>(std::ceil(sweep / kMaxChordRad)));
         for (int k = 0; k <= pieces; ++k) {
             const double t = p[7] + sweep * k / pieces;

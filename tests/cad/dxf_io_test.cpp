@@ -467,6 +467,15 @@ TEST(DxfReading, LightweightPolylineCountsAreCheckedBeforeDxflibTrustsThem)
     EXPECT_DOUBLE_EQ(bulges[0], 0.5);
 }
 
+TEST(DxfReading, AnArcWithAHugeStartAngleLoads)
+{
+    // Start angle 6.7e127°: turning the sweep forward by 360° at a time never ended.
+    const DrawingModel model = ReadDxfFile(test::FixturePath("arc_huge_start_angle.dxf"));
+    ASSERT_EQ(model.Others().size(), 1u);
+    EXPECT_FALSE(model.Extents().IsEmpty());
+    EXPECT_TRUE(std::isfinite(model.Extents().minX) && std::isfinite(model.Extents().maxY));
+}
+
 TEST(DxfReading, OldFileWithoutCodePageReadsGbkTextAndMultiByteEscapes)
 {
     const DrawingModel model = ReadDxfFile(test::FixturePath("r12_gbk_no_codepage.dxf"));
