@@ -206,7 +206,17 @@ Camera TerrainScene::MakeCamera(QSize viewPx) const
 RayCastResult TerrainScene::Pick(double sx, double sy, QSize viewPx) const
 {
     const Ray ray = MakeCamera(viewPx).RayThrough(sx, sy);
-    const Terrain& grid = ShownTerrain();
+    const Terrain& shown = ShownTerrain();
+    RayCastResult result = PickOn(shown, ray);
+    // Ground just beyond the detail's edge (lower than the level the frame was measured on)
+    // is still on the whole grid.
+    if (!result.hit && &shown != terrain_.get())
+        result = PickOn(*terrain_, ray);
+    return result;
+}
+
+RayCastResult TerrainScene::PickOn(const Terrain& grid, const Ray& ray) const
+{
     if (!heights_)
         return CastRay(grid, ray);
     const SurfaceSearch search = SourceSearch(grid);

@@ -105,6 +105,8 @@ public:
 
 private:
     SurfaceSearch SourceSearch(const Terrain& shown) const;
+    // Pick's work on one grid.
+    RayCastResult PickOn(const Terrain& grid, const Ray& ray) const;
     // The ground a frame shows on the level of the terrain's mean height, from its corner
     // rays; nothing when a corner sees the sky.
     std::optional<GeoWindow> FrameFootprint(const Camera& camera) const;
