@@ -303,7 +303,9 @@ int Sample(const ParsedOptions& options)
                         beginRow * plan->ColumnCount());
     }
     progress.Finish((endRow - beginRow) * plan->ColumnCount());
-    if (written == 0)
+    // One share of several may hold no point (a band outside a polygon): it is written empty,
+    // so that merge finds every share. A whole run without points is an error.
+    if (written == 0 && parts == 1)
         throw UsageError(voids > 0 ? "测区内的 " + std::to_string(voids) +
                                          " 个格网点都没有高程（在地形数据范围之外或是数据空洞），没有写出文件"
                                    : std::string("测区内没有格网点（测区太小或间距太大），没有写出文件"));

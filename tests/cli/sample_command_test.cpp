@@ -200,6 +200,10 @@ TEST_F(SampleCommandTest, SharesMergedAndAnyThreadCountGiveTheSingleRunsFile)
             ASSERT_EQ(RunSample(Sample(share, {"--part", std::to_string(part) + "/3"})), kExitOk);
             merge.push_back(share);
         }
+        // A share of the rows north of the box holds no point and is written empty.
+        const std::string empty = Path("part-empty" + extension);
+        ASSERT_EQ(RunSample(Sample(empty, {"--part", "1/3", "--bbox", "30.1,110.96,30.2,111.05"})), kExitOk);
+        merge.push_back(empty);
         ASSERT_EQ(RunMerge(merge), kExitOk);
         EXPECT_EQ(Read(Path("merged" + extension)), wholeBytes) << extension;
     }
