@@ -30,15 +30,28 @@ public:
     QString GetExistingDirectory(QWidget*, const QString&) override { return {}; }
 };
 
-void BM_SampleGrid(benchmark::State& state)
+// A scratch folder for the settings file, removed after each benchmark.
+std::filesystem::path BenchDir()
 {
-    const auto tilt = static_cast<int>(state.range(0));
-    SilentDialogs dialogs;
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "keldarn_bench_sampling";
+    return std::filesystem::temp_directory_path() / "keldarn_bench_sampling";
+}
+
+// The window's environment with its settings file in BenchDir().
+keldarn::app::MainWindowEnvironment BenchEnvironment(SilentDialogs& dialogs)
+{
+    const std::filesystem::path dir = BenchDir();
     std::filesystem::create_directories(dir);
     keldarn::app::MainWindowEnvironment env;
     env.settingsPath = dir / "Keldarn.ini";
     env.dialogs = &dialogs;
+    return env;
+}
+
+void BM_SampleGrid(benchmark::State& state)
+{
+    const auto tilt = static_cast<int>(state.range(0));
+    SilentDialogs dialogs;
+    keldarn::app::MainWindowEnvironment env = BenchEnvironment(dialogs);
     env.createViewer = [] { return keldarn::earth::CreateTerrainApplication({}); };
     keldarn::app::TFormMain window(std::move(env));
     window.resize(1600, 1000);
@@ -60,7 +73,7 @@ void BM_SampleGrid(benchmark::State& state)
     state.SetItemsProcessed(points);
     state.counters["rows"] = window.PointTable()->DataRowCount();
     window.close();
-    std::filesystem::remove_all(dir);
+    std::filesystem::remove_all(BenchDir());
 }
 BENCHMARK(BM_SampleGrid)->Arg(0)->Arg(60)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
@@ -73,11 +86,7 @@ void BM_SampleGridOnLargeDem(benchmark::State& state)
     const auto tilt = static_cast<int>(state.range(0));
     const std::string path = keldarn::bench::LargeGeoTiff(true);
     SilentDialogs dialogs;
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "keldarn_bench_sampling";
-    std::filesystem::create_directories(dir);
-    keldarn::app::MainWindowEnvironment env;
-    env.settingsPath = dir / "Keldarn.ini";
-    env.dialogs = &dialogs;
+    keldarn::app::MainWindowEnvironment env = BenchEnvironment(dialogs);
     keldarn::earth::TerrainApplication* viewer = nullptr;
     env.createViewer = [&viewer, path] {
         auto application = keldarn::earth::CreateTerrainApplication({path});
@@ -121,7 +130,7 @@ void BM_SampleGridOnLargeDem(benchmark::State& state)
     state.counters["rows"] = window.PointTable()->DataRowCount();
     state.counters["first_run_ms"] = firstRunMs;
     window.close();
-    std::filesystem::remove_all(dir);
+    std::filesystem::remove_all(BenchDir());
 }
 BENCHMARK(BM_SampleGridOnLargeDem)
     ->Arg(0)

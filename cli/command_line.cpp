@@ -8,7 +8,7 @@
 namespace keldarn::cli {
 
 ParsedOptions::ParsedOptions(const std::vector<std::string>& arguments, std::size_t first,
-                             const std::vector<OptionSpec>& specs)
+                             const std::vector<OptionRule>& rules)
 {
     for (std::size_t k = first; k < arguments.size(); ++k) {
         const std::string& argument = arguments[k];
@@ -24,11 +24,11 @@ ParsedOptions::ParsedOptions(const std::vector<std::string>& arguments, std::siz
         const std::size_t equals = argument.find('=');
         const std::string name =
             argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        const auto spec =
-            std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
-        if (spec == specs.end())
+        const auto rule =
+            std::find_if(rules.begin(), rules.end(), [&](const OptionRule& s) { return s.name == name; });
+        if (rule == rules.end())
             throw UsageError("未知的选项 --" + name);
-        if (!spec->takesValue) {
+        if (!rule->takesValue) {
             if (equals != std::string::npos)
                 throw UsageError("选项 --" + name + " 不带值");
             values_[name] = "";
@@ -62,12 +62,12 @@ std::optional<double> ParsedOptions::Number(const std::string& name) const
     }
 }
 
-int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
+int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionRule>& rules,
                   const char* help, const std::function<int(const ParsedOptions&)>& command)
 {
     const char* name = arguments[0].c_str();
     try {
-        const ParsedOptions options(arguments, 1, specs);
+        const ParsedOptions options(arguments, 1, rules);
         if (options.Has("help")) {
             std::fputs(help, stdout);
             return kExitOk;

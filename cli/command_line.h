@@ -37,7 +37,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct OptionSpec {
+struct OptionRule {
     std::string name;  // without the dashes, e.g. "spacing"
     bool takesValue = true;
 };
@@ -48,7 +48,7 @@ public:
     // positional. Throws UsageError for an unknown option, a missing value or a value
     // given to a flag.
     ParsedOptions(const std::vector<std::string>& arguments, std::size_t first,
-                  const std::vector<OptionSpec>& specs);
+                  const std::vector<OptionRule>& rules);
 
     bool Has(const std::string& name) const { return values_.count(name) > 0; }
     std::optional<std::string> Value(const std::string& name) const;
@@ -64,7 +64,7 @@ private:
 // Runs a subcommand (arguments[0] is its name): --help prints `help` on standard output;
 // otherwise `command` runs, and what it throws becomes a message on standard error and the
 // exit status (UsageError and InputError 1, anything else 2).
-int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs,
+int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionRule>& rules,
                   const char* help, const std::function<int(const ParsedOptions&)>& command);
 
 }  // namespace keldarn::cli

@@ -60,7 +60,7 @@ constexpr const char* kConvertHelp =
 退出状态：0 成功，1 输入有误（指明文件与行号），2 读写失败；出错时不改动输出文件。
 )";
 
-const std::vector<OptionSpec> kConvertOptions = {
+const std::vector<OptionRule> kConvertOptions = {
     {"input"},        {"output"},     {"to"},       {"meridian"},
     {"settings"},     {"dx"},         {"dy"},       {"rot"},
     {"scale"},        {"dh"},         {"columns"},  {"name-column"},

@@ -72,11 +72,11 @@ constexpr const char* kDxf2KmlHelp =
 退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
 )";
 
-const std::vector<OptionSpec> kKml2DxfOptions = {
+const std::vector<OptionRule> kKml2DxfOptions = {
     {"settings"},    {"meridian"}, {"dx"},         {"dy"},           {"rot"},        {"scale"},
     {"text-height"}, {"output"},   {"output-dir"}, {"quiet", false}, {"help", false}};
 
-const std::vector<OptionSpec> kDxf2KmlOptions = {{"settings"}, {"meridian"},     {"dx"},
+const std::vector<OptionRule> kDxf2KmlOptions = {{"settings"}, {"meridian"},     {"dx"},
                                                  {"dy"},       {"rot"},          {"scale"},
                                                  {"output"},   {"quiet", false}, {"help", false}};
 

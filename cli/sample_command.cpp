@@ -68,13 +68,13 @@ constexpr std::int64_t kMaxCandidatesWithoutForce = 1'000'000'000;
 // About this many candidate points go to one task of a worker.
 constexpr std::int64_t kCandidatesPerTask = 32768;
 
-const std::vector<OptionSpec> kSampleOptions = {
+const std::vector<OptionRule> kSampleOptions = {
     {"terrain"},      {"settings"},     {"meridian"},   {"dx"},        {"dy"},       {"rot"},
     {"scale"},        {"dh"},           {"spacing"},    {"bbox"},      {"boundary"}, {"kml"},
     {"output"},       {"format"},       {"fields"},     {"separator"}, {"part"},     {"threads"},
     {"force", false}, {"quiet", false}, {"help", false}};
 
-const std::vector<OptionSpec> kMergeOptions = {{"output"},    {"format"},       {"fields"},
+const std::vector<OptionRule> kMergeOptions = {{"output"},    {"format"},       {"fields"},
                                                {"separator"}, {"quiet", false}, {"help", false}};
 
 std::vector<double> NumberList(const std::string& text, const std::string& option, std::size_t count)
