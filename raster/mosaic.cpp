@@ -25,9 +25,9 @@ struct BuildVrtOptionsFree {
     void operator()(GDALBuildVRTOptions* options) const { GDALBuildVRTOptionsFree(options); }
 };
 
-[[noreturn]] void Fail(const std::string& folder, const std::string& reason)
+[[noreturn]] void Fail(const std::string& kind, const std::string& folder, const std::string& reason)
 {
-    throw RasterError("无法读取高程栅格“" + folder + "”：" + reason);
+    throw RasterError("无法读取" + kind + "“" + folder + "”：" + reason);
 }
 
 // Side files that GDAL would open as rasters of their own but that belong to another file.
@@ -51,12 +51,12 @@ bool IsGeoreferencedRaster(const std::string& file)
 }
 
 // Every file in a zip archive, in its folders too, by GDAL's names (/vsizip/archive/entry).
-std::vector<std::string> FilesInArchive(const std::string& archive)
+std::vector<std::string> FilesInArchive(const std::string& archive, const std::string& kind)
 {
     const std::string root = "/vsizip/" + archive;
     const CPLStringList entries(VSIReadDirRecursive(root.c_str()));
     if (entries.empty())
-        Fail(archive, "无法读取该压缩文件，或其中没有文件" + GdalDetail());
+        Fail(kind, archive, "无法读取该压缩文件，或其中没有文件" + GdalDetail());
     std::vector<std::string> files;
     for (int k = 0; k < entries.size(); ++k) {
         const std::string entry = entries[k];
@@ -68,18 +68,18 @@ std::vector<std::string> FilesInArchive(const std::string& archive)
 
 // The files directly in the folder (or anywhere in the zip archive), sorted by name, that
 // GDAL opens as georeferenced rasters.
-std::vector<std::string> RastersInFolder(const std::string& folder)
+std::vector<std::string> RastersInFolder(const std::string& folder, const std::string& kind)
 {
     std::vector<std::string> files;
     if (IsTileArchive(folder)) {
-        files = FilesInArchive(folder);
+        files = FilesInArchive(folder, kind);
     } else {
         std::error_code error;
         for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(folder), error))
             if (entry.is_regular_file(error) && !IsSideFile(entry.path()))
                 files.push_back(entry.path().string());
         if (error)
-            Fail(folder, "无法列出文件夹内容（" + error.message() + "）");
+            Fail(kind, folder, "无法列出文件夹内容（" + error.message() + "）");
     }
     std::sort(files.begin(), files.end());
     std::erase_if(files, [](const std::string& file) { return !IsGeoreferencedRaster(file); });
@@ -108,13 +108,13 @@ void GdalDatasetCloser::operator()(void* dataset) const
     GDALClose(dataset);
 }
 
-OwnedDataset BuildFolderMosaic(const std::string& folder)
+OwnedDataset BuildFolderMosaic(const std::string& folder, const std::string& kind)
 {
     EnsureGdalRegistered();
     const QuietGdalErrors quiet;  // the probes of files that are not rasters fail by design
-    const std::vector<std::string> files = RastersInFolder(folder);
+    const std::vector<std::string> files = RastersInFolder(folder, kind);
     if (files.empty())
-        Fail(folder, "文件夹中没有 GDAL 能读取的带地理参考的栅格文件");
+        Fail(kind, folder, "文件夹中没有 GDAL 能读取的带地理参考的栅格文件");
     std::vector<const char*> names;
     for (const std::string& file : files)
         names.push_back(file.c_str());
@@ -130,7 +130,7 @@ OwnedDataset BuildFolderMosaic(const std::string& folder)
     OwnedDataset mosaic(
         GDALBuildVRT("", static_cast<int>(names.size()), nullptr, names.data(), options.get(), &usageError));
     if (!mosaic)
-        Fail(folder, "无法拼接文件夹中的栅格" + GdalDetail());
+        Fail(kind, folder, "无法拼接文件夹中的栅格" + GdalDetail());
     return mosaic;
 }
 

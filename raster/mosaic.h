@@ -20,11 +20,13 @@ using OwnedDataset = std::unique_ptr<void, GdalDatasetCloser>;
 // box), so band 1's mask marks those voids even when the tiles declare no no-data value.
 // Files that GDAL cannot open, rasters without a geotransform and side files (.ovr, .aux.xml,
 // .msk, .prj, .tfw, .hdr) are skipped.
+// Red, green, blue tiles (imagery) give red, green, blue and that alpha band.
 // Throws RasterError naming the folder if it cannot be listed,
-// holds no usable raster, or the tiles cannot be mosaicked.
+// holds no usable raster, or the tiles cannot be mosaicked; `kind` names what the folder holds
+// in that message ("高程栅格", "影像").
 // A zip archive of tiles is read the same way, through GDAL's /vsizip/, with the tiles in
 // its folders too.
-OwnedDataset BuildFolderMosaic(const std::string& folder);
+OwnedDataset BuildFolderMosaic(const std::string& folder, const std::string& kind = "高程栅格");
 
 // Whether a path (UTF-8) names a local zip archive of tiles.
 bool IsTileArchive(const std::string& path);

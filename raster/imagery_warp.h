@@ -1,0 +1,33 @@
+#pragma once
+
+// Georeferenced GDAL rasters of imagery as GeoImages: warped with GDALWarp into WGS84
+// latitude/longitude and packed as ARGB.
+
+#include "raster/imagery_source.h"
+#include "raster/mosaic.h"
+
+#include <optional>
+
+namespace keldarn::raster {
+
+// widthPx × heightPx transparent pixels over `window`.
+GeoImage TransparentImage(const GeoRect& window, int widthPx, int heightPx);
+
+// Whether GDAL can place the dataset on the ground: a geotransform with a CRS, or GCPs with one.
+bool IsGeoreferenced(void* dataset);
+
+// A paletted band 1 expanded to red, green, blue and alpha (a virtual raster reading `dataset`,
+// which must outlive it); nothing for any other raster, which GDALWarp takes as it is.
+OwnedDataset ExpandedPalette(void* dataset);
+
+// `dataset` (a GDALDatasetH) over `window` at widthPx × heightPx, bilinear, from the overview that
+// fits that resolution (GDAL's choice). Bands: 1 grey, 2 grey and alpha, 3 or more red, green,
+// blue (and alpha); an alpha band, a no-data value or a mask makes pixels transparent, and so does
+// anything outside the raster. Nothing if GDAL fails; GdalDetail() then tells why.
+std::optional<GeoImage> WarpToGeoImage(void* dataset, const GeoRect& window, int widthPx, int heightPx);
+
+// The dataset's extent in WGS84 (edges densified, so a projected raster's curved edges are
+// enclosed), or nothing if it cannot be carried into WGS84.
+std::optional<GeoRect> ExtentInWgs84(void* dataset);
+
+}  // namespace keldarn::raster
