@@ -21,6 +21,17 @@ namespace {
 
 // How long the camera rests before the ground in view is read in detail (milliseconds).
 constexpr int kDetailDelayMs = 250;
+constexpr int kImageryDelayMs = 200;
+
+raster::GeoRect RectOf(const GeoWindow& w)
+{
+    return {w.westDeg, w.southDeg, w.eastDeg, w.northDeg};
+}
+
+raster::GeoRect ExtentOf(const Terrain& terrain)
+{
+    return {terrain.WestLonDeg(), terrain.SouthLatDeg(), terrain.EastLonDeg(), terrain.NorthLatDeg()};
+}
 
 // One grid of a source, read and prepared for drawing away from the GUI thread.
 struct LoadedLevel {
@@ -103,13 +114,39 @@ TerrainApplication::TerrainApplication(std::shared_ptr<const Terrain> terrain,
     detailTimer_->setSingleShot(true);
     detailTimer_->setInterval(kDetailDelayMs);
     QObject::connect(detailTimer_, &QTimer::timeout, loads_.get(), [this] { StartDetail(); });
-    QObject::connect(render_, &TerrainRenderWidget::cameraChanged, loads_.get(),
-                     [this] { ScheduleDetail(); });
+    QObject::connect(render_, &TerrainRenderWidget::cameraChanged, loads_.get(), [this] {
+        ScheduleDetail();
+        ScheduleImagery();
+    });
+    imageryTimer_ = new QTimer(loads_.get());
+    imageryTimer_->setSingleShot(true);
+    imageryTimer_->setInterval(kImageryDelayMs);
+    QObject::connect(imageryTimer_, &QTimer::timeout, loads_.get(), [this] {
+        const QSize viewPx = ViewSize();
+        const auto footprint = scene_.ViewFootprint(viewPx);
+        imagery_->ViewChanged(footprint ? std::optional(RectOf(*footprint)) : std::nullopt, viewPx);
+    });
+    ImageryLayer::Callbacks imageryCallbacks;
+    imageryCallbacks.changed = [this] {
+        scene_.SetDrape(imagery_->Drape());
+        if (render_)
+            render_->SceneChanged();
+    };
+    imageryCallbacks.notice = [this](const QString& notice) {
+        imageryNotice_ = notice;
+        ShowNotes();
+    };
+    imageryCallbacks.failed = [this](const QString& message) {
+        if (imageryFailed_)
+            imageryFailed_(message);
+    };
+    imagery_ = std::make_unique<ImageryLayer>(std::move(imageryCallbacks));
 }
 
 TerrainApplication::~TerrainApplication()
 {
     // Reads still running finish on their worker threads; their results go nowhere.
+    imagery_.reset();
     loads_.reset();
     // The widgets refer to the scene, which goes with this object.
     delete window_.data();
@@ -147,6 +184,41 @@ void TerrainApplication::SetCameraParams(double latDeg, double lonDeg, double al
     if (render_)
         render_->SceneChanged();
     ScheduleDetail();
+    ScheduleImagery();
+}
+
+void TerrainApplication::SetImagery(const ImageryLayerSettings& settings,
+                                    std::function<void(const QString&)> failed)
+{
+    imageryFailed_ = std::move(failed);
+    imagery_->Apply(settings, ExtentOf(scene_.terrain()));
+    ScheduleImagery();
+}
+
+void TerrainApplication::SetMapLayers(std::vector<std::shared_ptr<const MapLayer>> layers)
+{
+    scene_.SetMapLayers(std::move(layers));
+    if (render_)
+        render_->SceneChanged();
+}
+
+void TerrainApplication::LookAtPoint(double latDeg, double lonDeg)
+{
+    LookAt wanted = scene_.lookAt();
+    wanted.latDeg = latDeg;
+    wanted.lonDeg = lonDeg;
+    wanted.altitudeM = 0.0;
+    scene_.SetLookAt(wanted);
+    if (render_)
+        render_->SceneChanged();
+    ScheduleDetail();
+    ScheduleImagery();
+}
+
+void TerrainApplication::ScheduleImagery()
+{
+    if (!imagery_->Settings().source.empty())
+        imageryTimer_->start();
 }
 
 QSize TerrainApplication::ViewSize() const
@@ -243,6 +315,7 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
             scene_.RefineTerrain(level.terrain, level.renderer);
         }
         ScheduleDetail();
+        ScheduleImagery();
         if (render_)
             render_->SceneChanged();
         if (first && callbacks.shown)
@@ -263,8 +336,18 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
 
 void TerrainApplication::SetNote(const QString& note)
 {
-    if (render_)
-        render_->SetNote(note.isEmpty() && detailLoading_ ? QStringLiteral("正在细化地形...") : note);
+    terrainNote_ = note.isEmpty() && detailLoading_ ? QStringLiteral("正在细化地形...") : note;
+    ShowNotes();
+}
+
+void TerrainApplication::ShowNotes()
+{
+    if (!render_)
+        return;
+    if (terrainNote_.isEmpty() || imageryNotice_.isEmpty())
+        render_->SetNote(terrainNote_ + imageryNotice_);
+    else
+        render_->SetNote(terrainNote_ + QStringLiteral("  ·  ") + imageryNotice_);
 }
 
 void TerrainApplication::ScheduleDetail()

@@ -4,6 +4,7 @@
 // windows, and answers the operations of IApplicationGE.
 
 #include "earth/application_ge.h"
+#include "earth/imagery_layer.h"
 #include "earth/terrain_scene.h"
 #include "earth/terrain_view.h"
 #include "raster/elevation_source.h"
@@ -96,6 +97,20 @@ public:
     // Whether a grid is still being read.
     bool IsLoading() const { return loading_; }
 
+    // Shows an imagery layer over the relief (settings.source empty: none). Another source
+    // is opened and read in the background; `failed` hears, once, when it cannot be used,
+    // and the view goes on without it. Notices (a service out of reach) show in the note.
+    void SetImagery(const ImageryLayerSettings& settings, std::function<void(const QString&)> failed = {});
+    const ImageryLayer& Imagery() const { return *imagery_; }
+
+    // The user's data over the terrain, bottom to top.
+    void SetMapLayers(std::vector<std::shared_ptr<const MapLayer>> layers);
+    const std::vector<std::shared_ptr<const MapLayer>>& MapLayers() const { return scene_.MapLayers(); }
+    // The camera of the view at its current size.
+    Camera ViewCamera() const { return scene_.MakeCamera(ViewSize()); }
+    // Moves the view's focus to a point, keeping range, tilt and azimuth.
+    void LookAtPoint(double latDeg, double lonDeg);
+
     const Terrain& CurrentTerrain() const { return scene_.terrain(); }
     // The DEM whose heights the picks report, or nullptr for the demonstration terrain.
     const raster::RasterDescription* HeightSource() const
@@ -109,7 +124,11 @@ public:
 private:
     void StartLevel(const TerrainSource& source, std::int64_t maxCells, bool first,
                     TerrainLoadCallbacks callbacks);
+    // The terrain's note ("" for none); the imagery's notice is shown beside it.
     void SetNote(const QString& note);
+    void ShowNotes();
+    // Asks the imagery for the ground in view, a moment after the camera stops moving.
+    void ScheduleImagery();
     // Reads a finer grid of the ground in view, a moment after the camera stops moving.
     void ScheduleDetail();
     void StartDetail();
@@ -121,6 +140,11 @@ private:
     std::uint64_t loadGeneration_ = 0;
     bool loading_ = false;
     QTimer* detailTimer_ = nullptr;  // owned by loads_
+    QTimer* imageryTimer_ = nullptr;  // owned by loads_
+    std::unique_ptr<ImageryLayer> imagery_;
+    std::function<void(const QString&)> imageryFailed_;
+    QString terrainNote_;
+    QString imageryNotice_;
     std::uint64_t detailGeneration_ = 0;
     bool detailLoading_ = false;
     // The main window may be taken over (and deleted) by the main program's widget tree.

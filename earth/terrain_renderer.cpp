@@ -3,7 +3,6 @@
 #include "earth/parallel.h"
 #include "earth/tile_mesh.h"
 #include "earth/vector_state.h"
-#include "earth/view_overlays.h"
 
 #include <algorithm>
 #include <cmath>
@@ -153,7 +152,7 @@ size_t TerrainRenderer::LastTriangleCount() const
     return count;
 }
 
-QImage TerrainRenderer::Render(const Camera& camera)
+QImage TerrainRenderer::Render(const Camera& camera, const ImageryDrape* drape)
 {
     ClearUpperVectorState();
     const int w = camera.WidthPx(), h = camera.HeightPx();
@@ -173,10 +172,14 @@ QImage TerrainRenderer::Render(const Camera& camera)
     for (int k = 0; k < 256; ++k)
         hazeDepthPerM_[k] =
             HazeDepthPerM(terrain_->MinElevationM() + k / std::max(tintScale_, 1e-9), cameraHeightM);
+    if (drape)
+        drape_.emplace(*drape, terrain_->Grid());
+    else
+        drape_.reset();
     QImage image(w, h, QImage::Format_RGB32);
     ParallelFor(
         h, [&](int rowBegin, int rowEnd) { ShadeRows(camera, image, rowBegin, rowEnd); }, threads_);
-    DrawOverlays(image, camera, *terrain_);
+    drape_.reset();  // it points into the drape's images, which the caller owns
     return image;
 }
 
@@ -224,7 +227,8 @@ void TerrainRenderer::ShadeRows(const Camera& camera, QImage& image, int rowBegi
     }
 }
 
-// Tint by the bilinear elevation, lit by the bilinear hillshade, hazed by distance.
+// Tint by the bilinear elevation, lit by the bilinear hillshade, under the imagery, hazed by
+// distance.
 QRgb TerrainRenderer::SurfaceColour(float column, float row, float invDepth) const
 {
     const GridGeometry& grid = terrain_->Grid();
@@ -255,7 +259,9 @@ QRgb TerrainRenderer::SurfaceColour(float column, float row, float invDepth) con
     const int tint = std::clamp(static_cast<int>((heightM - terrain_->MinElevationM()) * tintScale_), 0, 255);
     // Flat ground keeps its tint; slopes facing the sun brighten only a little, so that
     // they do not bleach to white.
-    const QRgb lit = Lit(tints_[tint], std::min(0.32 + 0.95 * shade, 1.12));
+    QRgb lit = Lit(tints_[tint], std::min(0.32 + 0.95 * shade, 1.12));
+    if (drape_)
+        lit = drape_->Over(lit, column, row);
     return Mix(lit, kHazeColour, HazeShare(hazeDepthPerM_[tint] / invDepth));
 }
 

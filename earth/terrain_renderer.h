@@ -1,8 +1,8 @@
 #pragma once
 
-// Draws the terrain as a camera sees it: shaded relief with elevation tints, haze with
-// distance, sky above the horizon, and the overlays (scale bar, north arrow, a label for the
-// demonstration terrain).
+// Draws the terrain as a camera sees it: shaded relief with elevation tints under the
+// draped imagery, haze with distance, and sky above the horizon. The scene draws the map
+// layers and the overlays (scale bar, north arrow) over it.
 //
 // The surface is rasterized from the level-of-detail mesh of TerrainLod; each pixel keeps
 // the grid coordinates of the nearest surface point, and its colour is taken from the full
@@ -11,6 +11,7 @@
 // shows is the terrain point the pick returns (within the mesh error of under a pixel).
 
 #include "earth/camera.h"
+#include "earth/imagery_drape.h"
 #include "earth/rasterizer.h"
 #include "earth/terrain.h"
 #include "earth/terrain_lod.h"
@@ -29,8 +30,12 @@ class TerrainRenderer {
 public:
     explicit TerrainRenderer(std::shared_ptr<const Terrain> terrain);
 
-    // A frame of camera.WidthPx() × camera.HeightPx() pixels.
-    QImage Render(const Camera& camera);
+    // A frame of camera.WidthPx() × camera.HeightPx() pixels, with the imagery draped over
+    // the shaded relief when there is some.
+    QImage Render(const Camera& camera, const ImageryDrape* drape = nullptr);
+
+    // Per pixel of the last frame: the depth and grid point of the surface drawn there.
+    const SurfaceBuffers& Buffers() const { return buffers_; }
 
     // The grid point drawn at a pixel of the last frame; nothing for sky or ground without data.
     std::optional<GridPoint> DrawnGridPoint(int x, int y) const;
@@ -60,6 +65,7 @@ private:
     std::vector<int> selected_;
     std::vector<MeshChunk> chunks_;  // one per thread
     SurfaceBuffers buffers_;
+    std::optional<DrapeSampler> drape_;  // for the frame being drawn
 };
 
 // The hillshade of a grid (Horn's 3 × 3 gradient, sun from the north-west 45° high) as

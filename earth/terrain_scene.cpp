@@ -1,6 +1,7 @@
 #include "earth/terrain_scene.h"
 
 #include "earth/source_surface.h"
+#include "earth/view_overlays.h"
 
 #include <algorithm>
 #include <cmath>
@@ -272,11 +273,33 @@ std::optional<Geodetic> TerrainScene::PickMeanLevel(double sx, double sy, QSize 
     return ground;
 }
 
+void TerrainScene::SetDrape(std::shared_ptr<const ImageryDrape> drape)
+{
+    drape_ = std::move(drape);
+    ++revision_;
+}
+
+void TerrainScene::SetMapLayers(std::vector<std::shared_ptr<const MapLayer>> layers)
+{
+    mapLayers_ = std::move(layers);
+    ++revision_;
+}
+
 QImage TerrainScene::Render(QSize viewPx)
 {
     const Camera camera = MakeCamera(viewPx);
     shownRenderer_ = cameraShowsDetail_ && detailRenderer_ ? detailRenderer_ : renderer_;
-    return shownRenderer_->Render(camera);
+    QImage frame = shownRenderer_->Render(camera, drape_.get());
+    if (!mapLayers_.empty()) {
+        const SurfaceBuffers& buffers = shownRenderer_->Buffers();
+        const Terrain& shown = ShownTerrain();
+        DrawMapLayers(frame, camera, FrameDepth{buffers.widthPx, buffers.heightPx, &buffers.invDepth},
+                      [&shown](double latDeg, double lonDeg) { return shown.ElevationM(latDeg, lonDeg); },
+                      mapLayers_);
+    }
+    // Scale bar, north arrow and the demonstration terrain's label stay readable on top.
+    DrawOverlays(frame, camera, *terrain_);
+    return frame;
 }
 
 std::optional<Geodetic> TerrainScene::GroundForNavigation(double sx, double sy, QSize viewPx) const

@@ -5,6 +5,8 @@
 
 #include "earth/camera.h"
 #include "earth/dem_reader.h"
+#include "earth/imagery_drape.h"
+#include "earth/map_layers.h"
 #include "earth/ray_caster.h"
 #include "earth/source_surface.h"
 #include "earth/terrain.h"
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace keldarn::earth {
 
@@ -88,7 +91,18 @@ public:
     // elevation, or nothing when it passes above it (sky).
     std::optional<Geodetic> PickMeanLevel(double sx, double sy, QSize viewPx) const;
 
-    // A frame of the view; the renderer keeps the surface buffers of the last one.
+    // Imagery draped over the relief; nullptr for none.
+    void SetDrape(std::shared_ptr<const ImageryDrape> drape);
+    // The user's data drawn over the terrain, bottom to top.
+    void SetMapLayers(std::vector<std::shared_ptr<const MapLayer>> layers);
+    const std::vector<std::shared_ptr<const MapLayer>>& MapLayers() const { return mapLayers_; }
+
+    // The ground a frame of the given size shows (on the level of the terrain's mean
+    // height), or nothing when a corner of the frame sees the sky.
+    std::optional<GeoWindow> ViewFootprint(QSize viewPx) const { return FrameFootprint(MakeCamera(viewPx)); }
+
+    // A frame of the view with the imagery and the map layers; the renderer keeps the
+    // surface buffers of the last one.
     QImage Render(QSize viewPx);
     // The renderer of the last frame.
     const TerrainRenderer& renderer() const { return *shownRenderer_; }
@@ -120,6 +134,8 @@ private:
     std::shared_ptr<const Terrain> detail_;
     std::shared_ptr<TerrainRenderer> detailRenderer_;
     std::shared_ptr<TerrainRenderer> shownRenderer_;
+    std::shared_ptr<const ImageryDrape> drape_;
+    std::vector<std::shared_ptr<const MapLayer>> mapLayers_;
     LookAt lookAt_;
     std::uint64_t revision_ = 0;
     // The last camera made, reused while revision and view size stay: picks come in

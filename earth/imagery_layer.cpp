@@ -1,0 +1,273 @@
+#include "earth/imagery_layer.h"
+
+#include "earth/parallel.h"
+
+#include <QFutureWatcher>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+
+namespace keldarn::earth {
+
+namespace {
+
+// Long side of the image of the whole ground (pixels).
+constexpr int kCoarseSidePx = 2048;
+// The view image covers the frame's ground and this share of its span on every side, at
+// about the screen's resolution.
+constexpr double kViewMargin = 0.25;
+constexpr int kMaxViewSidePx = 4096;
+// A held image is fine enough for a view when its pixels are at most this much larger.
+constexpr double kFineEnough = 1.3;
+
+// One thread: reads follow each other, and a service is not asked twice at once.
+QThreadPool& ImageryPool()
+{
+    static QThreadPool pool;
+    pool.setMaxThreadCount(1);
+    return pool;
+}
+
+struct ReadResult {
+    std::shared_ptr<raster::ImagerySource> source;  // when it was opened by this read
+    std::shared_ptr<const raster::GeoImage> image;
+    std::string notice;
+    std::string error;
+};
+
+double WidthM(const raster::GeoRect& r)
+{
+    return (r.eastLonDeg - r.westLonDeg) * MetresPerDegreeLon(0.5 * (r.southLatDeg + r.northLatDeg));
+}
+
+double HeightM(const raster::GeoRect& r)
+{
+    return (r.northLatDeg - r.southLatDeg) * MetresPerDegreeLat(0.5 * (r.southLatDeg + r.northLatDeg));
+}
+
+// Pixels across and down for a window at about `sidePx` along its longer side.
+QSize PixelsFor(const raster::GeoRect& window, int sidePx)
+{
+    const double w = std::max(WidthM(window), 1e-6), h = std::max(HeightM(window), 1e-6);
+    const double scale = sidePx / std::max(w, h);
+    return QSize(std::clamp(static_cast<int>(std::lround(w * scale)), 1, sidePx),
+                 std::clamp(static_cast<int>(std::lround(h * scale)), 1, sidePx));
+}
+
+std::optional<raster::GeoRect> Intersection(const raster::GeoRect& a, const raster::GeoRect& b)
+{
+    const raster::GeoRect r{std::max(a.westLonDeg, b.westLonDeg), std::max(a.southLatDeg, b.southLatDeg),
+                            std::min(a.eastLonDeg, b.eastLonDeg), std::min(a.northLatDeg, b.northLatDeg)};
+    if (r.westLonDeg >= r.eastLonDeg || r.southLatDeg >= r.northLatDeg)
+        return std::nullopt;
+    return r;
+}
+
+bool Contains(const raster::GeoRect& outer, const raster::GeoRect& inner)
+{
+    return inner.westLonDeg >= outer.westLonDeg && inner.eastLonDeg <= outer.eastLonDeg &&
+           inner.southLatDeg >= outer.southLatDeg && inner.northLatDeg <= outer.northLatDeg;
+}
+
+ReadResult ReadImage(const std::shared_ptr<raster::ImagerySource>& source, const raster::GeoRect& window,
+                     QSize px)
+{
+    ReadResult result;
+    try {
+        raster::ImageryRead read = source->Read(window, px.width(), px.height());
+        result.notice = std::move(read.notice);
+        result.image = std::make_shared<const raster::GeoImage>(std::move(read.image));
+    } catch (const std::exception& failure) {
+        result.error = failure.what();
+    }
+    return result;
+}
+
+}  // namespace
+
+double DegreesPerPixel(const raster::GeoImage& image)
+{
+    return (image.bounds.northLatDeg - image.bounds.southLatDeg) / std::max(image.heightPx, 1);
+}
+
+ImageryLayer::ImageryLayer(Callbacks callbacks)
+    : callbacks_(std::move(callbacks)), watchers_(std::make_unique<QObject>())
+{
+}
+
+ImageryLayer::~ImageryLayer() = default;  // running reads finish on their thread, unheard
+
+void ImageryLayer::Apply(const ImageryLayerSettings& settings, const raster::GeoRect& ground)
+{
+    const bool newSource = settings.source != settings_.source || !source_;
+    settings_ = settings;
+    if (newSource) {
+        ++generation_;
+        source_.reset();
+        held_.clear();
+        reading_ = false;
+        if (!lastNotice_.isEmpty() && callbacks_.notice)
+            callbacks_.notice({});
+        lastNotice_.clear();
+        if (!settings_.source.empty())
+            StartOpen(ground);
+    }
+    Rebuild();
+}
+
+void ImageryLayer::StartOpen(const raster::GeoRect& ground)
+{
+    const std::uint64_t generation = generation_;
+    reading_ = true;
+    auto* watcher = new QFutureWatcher<ReadResult>(watchers_.get());
+    QObject::connect(watcher, &QFutureWatcherBase::finished, watchers_.get(), [=, this]() {
+        const ReadResult result = watcher->result();
+        watcher->deleteLater();
+        if (generation != generation_)
+            return;
+        reading_ = false;
+        if (!result.error.empty()) {
+            if (callbacks_.failed)
+                callbacks_.failed(QString::fromStdString(result.error));
+            return;
+        }
+        source_ = result.source;
+        if (result.image)
+            Keep(result.image);
+        if (QString notice = QString::fromStdString(result.notice); notice != lastNotice_) {
+            lastNotice_ = notice;
+            if (callbacks_.notice)
+                callbacks_.notice(notice);
+        }
+        StartView();
+    });
+    watcher->setFuture(QtConcurrent::run(&ImageryPool(), [settings = settings_, ground] {
+        LowerCurrentThreadPriority();
+        ReadResult result;
+        try {
+            auto source = std::make_shared<raster::ImagerySource>(settings.source, settings.service);
+            const auto coverage = source->Coverage();
+            const auto window = coverage ? Intersection(*coverage, ground).value_or(*coverage) : ground;
+            result = ReadImage(source, window, PixelsFor(window, kCoarseSidePx));
+            if (!result.error.empty())
+                return result;
+            result.source = std::move(source);
+        } catch (const std::exception& failure) {
+            result.error = failure.what();
+        }
+        return result;
+    }));
+}
+
+void ImageryLayer::ViewChanged(const std::optional<raster::GeoRect>& footprint, QSize viewPx)
+{
+    if (!footprint) {
+        wantedView_.reset();
+        return;
+    }
+    const double marginLon = kViewMargin * (footprint->eastLonDeg - footprint->westLonDeg);
+    const double marginLat = kViewMargin * (footprint->northLatDeg - footprint->southLatDeg);
+    wantedView_ = raster::GeoRect{footprint->westLonDeg - marginLon, footprint->southLatDeg - marginLat,
+                                  footprint->eastLonDeg + marginLon, footprint->northLatDeg + marginLat};
+    wantedViewPx_ = viewPx;
+    if (!reading_)
+        StartView();
+}
+
+void ImageryLayer::StartView()
+{
+    if (!source_ || !wantedView_ || !settings_.visible)
+        return;
+    raster::GeoRect window = *wantedView_;
+    if (const auto coverage = source_->Coverage()) {
+        const auto inside = Intersection(window, *coverage);
+        if (!inside)
+            return;
+        window = *inside;
+    }
+    const double share = (window.northLatDeg - window.southLatDeg) /
+                         (wantedView_->northLatDeg - wantedView_->southLatDeg);
+    const int viewSidePx = static_cast<int>(
+        (1.0 + 2.0 * kViewMargin) * std::max(wantedViewPx_.width(), wantedViewPx_.height()) * std::min(share, 1.0));
+    // Within the memory bound: the view image takes at most a quarter of it.
+    const double boundSide = std::sqrt(settings_.memoryBoundBytes / 4.0 / sizeof(std::uint32_t));
+    const int sidePx = std::clamp(std::min(viewSidePx, static_cast<int>(boundSide)), 16, kMaxViewSidePx);
+    const QSize px = PixelsFor(window, sidePx);
+    const double wantedDegPerPx = (window.northLatDeg - window.southLatDeg) / px.height();
+    for (const Held& held : held_)
+        if (Contains(held.image->bounds, window) && DegreesPerPixel(*held.image) <= kFineEnough * wantedDegPerPx)
+            return;
+    const std::uint64_t generation = generation_;
+    reading_ = true;
+    auto* watcher = new QFutureWatcher<ReadResult>(watchers_.get());
+    QObject::connect(watcher, &QFutureWatcherBase::finished, watchers_.get(), [=, this]() {
+        const ReadResult result = watcher->result();
+        watcher->deleteLater();
+        if (generation != generation_)
+            return;
+        reading_ = false;
+        if (result.image)
+            Keep(result.image);
+        // A source that stopped answering keeps what it showed; its message is the notice.
+        const QString notice = QString::fromStdString(result.error.empty() ? result.notice : result.error);
+        if (notice != lastNotice_) {
+            lastNotice_ = notice;
+            if (callbacks_.notice)
+                callbacks_.notice(notice);
+        }
+        if (result.image)
+            StartView();  // the camera may have moved on meanwhile
+    });
+    watcher->setFuture(QtConcurrent::run(&ImageryPool(), [source = source_, window, px] {
+        LowerCurrentThreadPriority();
+        return ReadImage(source, window, px);
+    }));
+}
+
+void ImageryLayer::Keep(std::shared_ptr<const raster::GeoImage> image)
+{
+    if (!image || image->argb.empty())
+        return;
+    held_.push_back({std::move(image), serial_++});
+    // Past the bound the oldest view images go; the first image of the source stays.
+    const auto bytes = [this] {
+        std::size_t total = 0;
+        for (const Held& held : held_)
+            total += held.image->argb.size() * sizeof(std::uint32_t);
+        return total;
+    };
+    while (held_.size() > 1 && bytes() > settings_.memoryBoundBytes) {
+        auto oldest = std::min_element(held_.begin() + 1, held_.end(),
+                                       [](const Held& a, const Held& b) { return a.serial < b.serial; });
+        held_.erase(oldest);
+    }
+    // Coarse to fine, so that finer pixels are drawn over coarser ones; the whole ground's
+    // image first whatever its resolution.
+    std::stable_sort(held_.begin() + 1, held_.end(), [](const Held& a, const Held& b) {
+        return DegreesPerPixel(*a.image) > DegreesPerPixel(*b.image);
+    });
+    Rebuild();
+}
+
+void ImageryLayer::Rebuild()
+{
+    std::shared_ptr<const ImageryDrape> drape;
+    if (settings_.visible && !held_.empty()) {
+        std::vector<std::shared_ptr<const raster::GeoImage>> images;
+        for (const Held& held : held_)
+            images.push_back(held.image);
+        drape = std::make_shared<const ImageryDrape>(std::move(images), settings_.opacity);
+    }
+    drape_ = std::move(drape);
+    if (callbacks_.changed)
+        callbacks_.changed();
+}
+
+std::shared_ptr<const ImageryDrape> ImageryLayer::Drape() const
+{
+    return drape_;
+}
+
+}  // namespace keldarn::earth
