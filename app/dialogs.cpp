@@ -1,4 +1,5 @@
 #include "app/dialogs.h"
+#include "app/imagery_dialog.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
@@ -103,6 +104,19 @@ QString QtDialogs::GetExistingDirectory(QWidget* owner, const QString& title)
 QString Dialogs::GetText(QWidget*, const QString&, const QString&, const QString&)
 {
     return {};
+}
+
+std::optional<ImageryChoice> Dialogs::ChooseImagery(QWidget*, const ImageryChoice&)
+{
+    return std::nullopt;
+}
+
+std::optional<ImageryChoice> QtDialogs::ChooseImagery(QWidget* owner, const ImageryChoice& current)
+{
+    ImageryDialog dialog(owner, current);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Choice();
 }
 
 QString QtDialogs::GetText(QWidget* owner, const QString& title, const QString& label, const QString& text)

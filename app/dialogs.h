@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 
 namespace keldarn::app {
@@ -19,6 +21,13 @@ struct FileDialogOptions {
     QString filter;
     QString defaultSuffix;  // without the dot; added when the typed name has none
     QString fileName;
+};
+
+// The imagery layer as 设置 → 影像图层... shows and returns it.
+struct ImageryChoice {
+    QString source;  // file, folder or service address; empty for none
+    int opacityPercent = 100;
+    bool visible = true;
 };
 
 class Dialogs {
@@ -36,6 +45,9 @@ public:
     // One line of text, starting from `text`; a null text when the user cancelled. Without
     // a user to ask (an implementation that does not override it) every request is cancelled.
     virtual QString GetText(QWidget* owner, const QString& title, const QString& label, const QString& text);
+    // The imagery layer, starting from `current`; nothing when the user cancelled. Without a
+    // user to ask every request is cancelled.
+    virtual std::optional<ImageryChoice> ChooseImagery(QWidget* owner, const ImageryChoice& current);
 };
 
 class QtDialogs : public Dialogs {
@@ -46,6 +58,7 @@ public:
     QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) override;
     QString GetExistingDirectory(QWidget* owner, const QString& title) override;
     QString GetText(QWidget* owner, const QString& title, const QString& label, const QString& text) override;
+    std::optional<ImageryChoice> ChooseImagery(QWidget* owner, const ImageryChoice& current) override;
 };
 
 // "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat *.DAT);;All (*)".

@@ -89,6 +89,7 @@ TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
         StringGrid1->setColumnWidth(column, kColumnWidths[column]);
     StartViewer();
     RecoverAndStartJournal();
+    StartMapOverlays();
 }
 
 TFormMain::~TFormMain() = default;
@@ -230,6 +231,9 @@ void TFormMain::ConnectCommands()
                 [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
     };
     item(MFile, QStringLiteral("导出数据"), &TFormMain::MOutClick);
+    MFile->addSeparator();
+    item(MFile, QStringLiteral("在地图上显示KML..."), &TFormMain::MShowKmlClick);
+    item(MFile, QStringLiteral("移除地图上的KML"), &TFormMain::MRemoveKmlClick);
     item(MData, QStringLiteral("自动采集"), &TFormMain::Mdata1Click);
     item(MData, QStringLiteral("手工采集"), &TFormMain::MHgetClick);
     item(MData, QStringLiteral("手工录入"), &TFormMain::MAddClick);
@@ -244,6 +248,8 @@ void TFormMain::ConnectCommands()
     item(MSet, QStringLiteral("地形数据文件夹..."), &TFormMain::MTerrainFolderClick);
     item(MSet, QStringLiteral("地形数据网址..."), &TFormMain::MTerrainUrlClick);
     item(MSet, QStringLiteral("使用合成演示地形"), &TFormMain::MSyntheticTerrainClick);
+    MSet->addSeparator();
+    item(MSet, QStringLiteral("影像图层..."), &TFormMain::MImageryClick);
     item(MConvert, QStringLiteral("KML文件转为CAD图形"), &TFormMain::MKMLtoCADClick);
     item(MConvert, QStringLiteral("CAD图形转为KML文件"), &TFormMain::MCADtoKMLClick);
     MConvert->addSeparator();

@@ -7,6 +7,8 @@
 // calls the module logic, and writes the results back.
 
 #include "app/dialogs.h"
+#include "app/map_points.h"
+#include "app/settings.h"
 #include "app/version_info.h"
 #include "cad/acad_automation.h"
 #include "earth/application_ge.h"
@@ -22,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QFrame;
 class QGroupBox;
@@ -33,6 +36,7 @@ class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QStackedWidget;
+class QTimer;
 class QTableView;
 class QToolBar;
 class QToolButton;
@@ -218,6 +222,9 @@ public:
     void MTerrainFolderClick();    // 地形数据文件夹...
     void MTerrainUrlClick();       // 地形数据网址...
     void MSyntheticTerrainClick(); // 使用合成演示地形
+    void MImageryClick();          // 影像图层...
+    void MShowKmlClick();          // 在地图上显示KML...
+    void MRemoveKmlClick();        // 移除地图上的KML
     void MNewDrawingClick();   // 新建CAD图形: opens the drawing window with an empty drawing
     void MOpenDxfClick();      // 打开DXF图形...
     void MShowDrawingClick();  // 显示CAD图形窗口: the open drawing window, or a new drawing
@@ -274,6 +281,17 @@ private:
     // Starts showing the terrain of a DEM file or folder (empty: the demonstration terrain);
     // once its first grid is shown, frames it and remembers the choice.
     void SetTerrainSource(const std::string& path);
+    // The imagery layer of the settings file into the viewer, and the table's points and
+    // the KML overlays onto the map, kept up with the table from then on.
+    void StartMapOverlays();
+    void ApplyImagery(const ImagerySettings& settings);
+    // The layers the viewer draws: the KML overlays, the table's points, the current row.
+    void ShowMapLayers();
+    // Brings the table's markers up to the table (only new rows after appends).
+    void UpdateMapPoints();
+    // Moves the view to the point of a grid row, when it has a place.
+    void LookAtRow(int gridRow);
+    std::optional<MapPoints::Frame> MapFrame() const;
     // Appends sampled rows, shows the run's progress and lets the window repaint.
     void FlushSampledRows(std::vector<std::array<QString, 5>>& rows, int percent);
     struct SamplingOutcome {
@@ -303,6 +321,10 @@ private:
     bool pickMode_ = false;
     // The terrain address typed last, offered again by 地形数据网址...
     QString lastTerrainUrl_;
+    MapPoints mapPoints_;
+    QTimer* mapPointsTimer_ = nullptr;  // gathers table changes into one update
+    std::vector<std::shared_ptr<const earth::MapLayer>> kmlOverlays_;
+    int currentGridRow_ = 0;  // the table's current row (0: none), highlighted on the map
 };
 
 }  // namespace keldarn::app

@@ -158,6 +158,7 @@ void TFormMain::FlushSampledRows(std::vector<points::RowCells>& rows, int percen
 {
     pointTable_->AppendRows(rows);
     rows.clear();
+    UpdateMapPoints();  // the points appear on the map as they are taken
     StringGrid1->scrollToBottom();
     ProgressBar1->setValue(percent);
     // Paint what changed and look for Esc; the guard keeps every other input away.

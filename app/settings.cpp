@@ -22,6 +22,23 @@ constexpr const char* kTerrainCacheKey = "CacheMB";
 // Bounds of the block cache a settings file may ask for (MB).
 constexpr long kLeastCacheMB = 16;
 constexpr long kMostCacheMB = 65536;
+constexpr const char* kImagerySection = "Imagery";
+constexpr long kMostDiskCacheMB = 1048576;
+
+// A key's value as a whole number clamped to [least, most]; nothing when it is absent or
+// not a whole number.
+std::optional<long> WholeNumber(const ProfileFile& profile, const char* section, const char* key, long least,
+                                long most)
+{
+    const auto text = profile.Get(section, key);
+    if (!text)
+        return std::nullopt;
+    char* end = nullptr;
+    const long value = std::strtol(text->c_str(), &end, 10);
+    if (end == text->c_str() || *end != '\0')
+        return std::nullopt;
+    return std::clamp(value, least, most);
+}
 
 // Keys in the order in which they are read and written.
 struct ViewKey {
@@ -190,15 +207,43 @@ std::size_t LoadTerrainCacheBytes(const std::filesystem::path& path)
 {
     long megabytes = kDefaultTerrainCacheMB;
     try {
-        if (const auto text = ProfileFile::Load(path).Get(kTerrainSection, kTerrainCacheKey)) {
-            char* end = nullptr;
-            const long value = std::strtol(text->c_str(), &end, 10);
-            if (end != text->c_str() && *end == '\0')
-                megabytes = std::clamp(value, kLeastCacheMB, kMostCacheMB);
-        }
+        megabytes = WholeNumber(ProfileFile::Load(path), kTerrainSection, kTerrainCacheKey, kLeastCacheMB,
+                                kMostCacheMB)
+                        .value_or(kDefaultTerrainCacheMB);
     } catch (const std::exception&) {
     }
     return static_cast<std::size_t>(megabytes) << 20;
+}
+
+ImagerySettings LoadImagerySettings(const std::filesystem::path& path)
+{
+    ImagerySettings settings;
+    try {
+        const ProfileFile profile = ProfileFile::Load(path);
+        settings.source = profile.Get(kImagerySection, "Source").value_or(std::string());
+        settings.opacityPercent = static_cast<int>(
+            WholeNumber(profile, kImagerySection, "Opacity", 0, 100).value_or(settings.opacityPercent));
+        settings.visible = WholeNumber(profile, kImagerySection, "Visible", 0, 1).value_or(1) != 0;
+        settings.memoryCacheMB = WholeNumber(profile, kImagerySection, "CacheMB", kLeastCacheMB, kMostCacheMB)
+                                     .value_or(settings.memoryCacheMB);
+        settings.diskCacheMB = WholeNumber(profile, kImagerySection, "DiskCacheMB", 0, kMostDiskCacheMB)
+                                   .value_or(settings.diskCacheMB);
+    } catch (const std::exception&) {
+    }
+    return settings;
+}
+
+void SaveImagerySettings(const std::filesystem::path& path, const ImagerySettings& settings)
+{
+    UpdateProfile(path, [&](ProfileFile& profile) {
+        profile.Set(kImagerySection, "Source", settings.source);
+        profile.Set(kImagerySection, "Opacity", std::to_string(std::clamp(settings.opacityPercent, 0, 100)));
+        profile.Set(kImagerySection, "Visible", settings.visible ? "1" : "0");
+        if (!profile.Get(kImagerySection, "CacheMB"))
+            profile.Set(kImagerySection, "CacheMB", std::to_string(settings.memoryCacheMB));
+        if (!profile.Get(kImagerySection, "DiskCacheMB"))
+            profile.Set(kImagerySection, "DiskCacheMB", std::to_string(settings.diskCacheMB));
+    });
 }
 
 }  // namespace keldarn::app

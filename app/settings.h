@@ -101,4 +101,21 @@ void SaveTerrainSource(const std::filesystem::path& path, const std::string& sou
 inline constexpr long kDefaultTerrainCacheMB = 256;
 std::size_t LoadTerrainCacheBytes(const std::filesystem::path& path);
 
+// The imagery layer, a section of its own ("Imagery"): Source (a file, folder or service
+// address; empty for none), Opacity in percent (0..100, default 100), Visible (1 or 0,
+// default 1), CacheMB, the memory bound of the images held (default 256, clamped
+// 16..65536), and DiskCacheMB, the bound of the service tiles kept on disk (default 1024,
+// clamped 0..1048576). A value that is not a whole number counts as absent.
+struct ImagerySettings {
+    std::string source;
+    int opacityPercent = 100;
+    bool visible = true;
+    long memoryCacheMB = 256;
+    long diskCacheMB = 1024;
+};
+ImagerySettings LoadImagerySettings(const std::filesystem::path& path);
+// Writes Source, Opacity and Visible (and the two bounds when the file has none yet),
+// atomically; throws SettingsWriteError.
+void SaveImagerySettings(const std::filesystem::path& path, const ImagerySettings& settings);
+
 }  // namespace keldarn::app

@@ -57,6 +57,17 @@ public:
         return answer;
     }
 
+    // The next of `imageryChoices`, or a cancel when there is none.
+    std::optional<app::ImageryChoice> ChooseImagery(QWidget*, const app::ImageryChoice& current) override
+    {
+        imageryShown.push_back(current);
+        if (imageryChoices.empty())
+            return std::nullopt;
+        app::ImageryChoice answer = imageryChoices.front();
+        imageryChoices.pop_front();
+        return answer;
+    }
+
     QStringList MessageTexts() const
     {
         QStringList texts;
@@ -71,6 +82,8 @@ public:
     std::deque<QString> filePaths;  // answers of the file dialogs in turn; empty = cancel
     std::deque<QString> texts;      // answers of the text prompts in turn; empty = cancel
     QStringList textPrompts;        // "label|starting text" of each prompt
+    std::deque<app::ImageryChoice> imageryChoices;  // answers of 影像图层... in turn
+    std::vector<app::ImageryChoice> imageryShown;   // what each showed to start with
     app::FileDialogOptions lastSaveOptions;
     app::FileDialogOptions lastOpenOptions;
 

@@ -257,5 +257,33 @@ TEST_F(SettingsTest, TerrainCacheBoundIsReadFromTheTerrainSection)
     EXPECT_EQ(LoadTerrainCacheBytes(path_), std::size_t{1024} << 20);
 }
 
+TEST_F(SettingsTest, ImageryLayerKeepsItsOwnSection)
+{
+    const ImagerySettings defaults = LoadImagerySettings(path_);
+    EXPECT_EQ(defaults.source, "");
+    EXPECT_EQ(defaults.opacityPercent, 100);
+    EXPECT_TRUE(defaults.visible);
+    EXPECT_EQ(defaults.memoryCacheMB, 256);
+    EXPECT_EQ(defaults.diskCacheMB, 1024);
+    // The layer's keys change, every other line stays; the bounds are written once.
+    const std::string before = "[Terrain]\nSource=/data/dem.tif\n[Imagery]\nCacheMB=64\n";
+    WriteBytes(path_, before);
+    SaveImagerySettings(path_, {"https://tiles.example/{z}/{x}/{y}.png", 70, false, 256, 1024});
+    const ImagerySettings saved = LoadImagerySettings(path_);
+    EXPECT_EQ(saved.source, "https://tiles.example/{z}/{x}/{y}.png");
+    EXPECT_EQ(saved.opacityPercent, 70);
+    EXPECT_FALSE(saved.visible);
+    EXPECT_EQ(saved.memoryCacheMB, 64);
+    EXPECT_EQ(saved.diskCacheMB, 1024);
+    EXPECT_EQ(LoadTerrainSource(path_), "/data/dem.tif");
+    // Values out of range are clamped, values that are no whole numbers count as absent.
+    WriteBytes(path_, "[Imagery]\nOpacity=250\nVisible=no\nCacheMB=1\nDiskCacheMB=-5\n");
+    const ImagerySettings odd = LoadImagerySettings(path_);
+    EXPECT_EQ(odd.opacityPercent, 100);
+    EXPECT_TRUE(odd.visible);
+    EXPECT_EQ(odd.memoryCacheMB, 16);
+    EXPECT_EQ(odd.diskCacheMB, 0);
+}
+
 }  // namespace
 }  // namespace keldarn::app

@@ -1,0 +1,102 @@
+#include "app/map_points.h"
+
+#include "geodesy/gauss_kruger.h"
+#include "geodesy/number_text.h"
+#include "points/point_table_model.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace keldarn::app {
+
+namespace {
+
+const QColor kPointColour(230, 40, 40);
+
+bool SameFrame(const std::optional<MapPoints::Frame>& a, const std::optional<MapPoints::Frame>& b)
+{
+    if (!a || !b)
+        return !a && !b;
+    return a->centralMeridianDeg == b->centralMeridianDeg &&
+           std::memcmp(&a->transform, &b->transform, sizeof a->transform) == 0;
+}
+
+}  // namespace
+
+std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::string_view y,
+                                                      double centralMeridianDeg,
+                                                      const geodesy::FourParamCoefficients& transform)
+{
+    double northing = 0.0, easting = 0.0;
+    try {
+        northing = geodesy::ParseNumber(x);
+        easting = geodesy::ParseNumber(y);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {northing, easting, 0.0});
+    // The series hold within a zone's few degrees; beyond some thousand kilometres from the
+    // meridian a row cannot be a point of this zone.
+    if (!std::isfinite(plane.x) || !std::isfinite(plane.y) ||
+        std::abs(plane.y - geodesy::kFalseEastingM) > 1.0e6 || std::abs(plane.x) > 1.0e7)
+        return std::nullopt;
+    const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, centralMeridianDeg);
+    if (!std::isfinite(geo.latDeg) || !std::isfinite(geo.lonDeg) || std::abs(geo.latDeg) > 90.0)
+        return std::nullopt;
+    return std::pair{geo.latDeg, geo.lonDeg};
+}
+
+std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::PointTableModel& table, int gridRow,
+                                                             const std::optional<Frame>& frame)
+{
+    if (!frame || gridRow < 1 || gridRow >= table.RowCount())
+        return std::nullopt;
+    const auto cells = table.CellViews(gridRow);
+    return GridToLatLon(cells[points::kXColumn], cells[points::kYColumn], frame->centralMeridianDeg,
+                        frame->transform);
+}
+
+bool MapPoints::Update(const points::PointTableModel& table, const std::optional<Frame>& frame)
+{
+    const int rows = table.DataRowCount();
+    if (convertedRows_ < 0 || rows < convertedRows_ || !SameFrame(frame, frame_)) {
+        chunks_.clear();
+        convertedRows_ = 0;
+        frame_ = frame;
+    } else if (rows == convertedRows_) {
+        return false;
+    }
+    // The last chunk, if partial, is made again with the new rows.
+    int first = static_cast<int>(chunks_.size()) * kChunkRows;
+    if (first > convertedRows_) {
+        chunks_.pop_back();
+        first -= kChunkRows;
+    }
+    for (; first < rows; first += kChunkRows) {
+        auto layer = std::make_shared<earth::MapLayer>();
+        layer->name = QStringLiteral("点表");
+        layer->colour = kPointColour;
+        const int end = std::min(first + kChunkRows, rows);
+        if (frame) {
+            layer->markers.reserve(end - first);
+            for (int gridRow = first + 1; gridRow <= end; ++gridRow) {
+                const auto cells = table.CellViews(gridRow);
+                const auto place = GridToLatLon(cells[points::kXColumn], cells[points::kYColumn],
+                                                frame->centralMeridianDeg, frame->transform);
+                if (!place)
+                    continue;
+                earth::MapMarker marker;
+                marker.latDeg = place->first;
+                marker.lonDeg = place->second;
+                const std::string_view name = cells[points::kNameColumn];
+                marker.name = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+                layer->markers.push_back(std::move(marker));
+            }
+        }
+        chunks_.push_back(std::move(layer));
+    }
+    convertedRows_ = rows;
+    return true;
+}
+
+}  // namespace keldarn::app
