@@ -178,6 +178,8 @@ public:
     FileDialogOptions OpenDialog1;
 
     points::PointTableModel* PointTable() const { return pointTable_; }
+    // The terrain viewer, or nullptr when it could not be started.
+    earth::IApplicationGE* Viewer() const { return viewer_.get(); }
     // Whether a terrain source is still being read in the background.
     bool TerrainLoading() const;
     cad::DrawingHost* DrawingHost() const { return drawingHost_; }

@@ -119,6 +119,7 @@ OwnedDataset OpenService(const std::string& source, Kind kind, const ImageryOpti
 struct ImagerySource::Impl {
     std::string name;
     std::unique_ptr<TileService> tiles;
+    OwnedDataset placed;     // an image placed by a world file, which `dataset` gives a CRS
     OwnedDataset dataset;    // a file, folder mosaic, WMTS or WMS
     OwnedDataset expanded;   // its palette expanded, reading `dataset` (so declared after it)
     bool isService = false;  // WMTS or WMS: failed reads are notices, not errors
@@ -149,12 +150,18 @@ ImagerySource::ImagerySource(const std::string& source, ImageryOptions options)
     } else {
         impl_->dataset = impl_->isService ? OpenService(source, kind, options) : OpenFile(source);
     }
+    if (kind == Kind::File && !IsRemoteSource(source)) {
+        if (OwnedDataset located = WithWorldFileCrs(impl_->dataset.get(), source)) {
+            impl_->placed = std::move(impl_->dataset);
+            impl_->dataset = std::move(located);
+        }
+    }
     if (GDALGetRasterCount(impl_->dataset.get()) < 1)
         throw ImageryError("影像“" + source + "”中没有栅格波段");
     if (!IsGeoreferenced(impl_->dataset.get()))
         throw ImageryError("影像“" + source +
                            "”没有地理参考，无法叠加到地形上（需要坐标系和地理变换，例如 GeoTIFF，"
-                           "或带 .jgw/.pgw 世界文件和 .prj 的图片）");
+                           "或带 .jgw/.pgw 世界文件的图片；世界文件不是经纬度时还需要 .prj）");
     impl_->expanded = ExpandedPalette(impl_->dataset.get());
     impl_->coverage = ExtentInWgs84(impl_->dataset.get());
     if (!impl_->coverage)

@@ -1,5 +1,6 @@
 #include "raster/imagery_warp.h"
 
+#include <cpl_conv.h>
 #include <cpl_string.h>
 #include <gdal.h>
 #include <gdal_alg.h>
@@ -7,6 +8,7 @@
 #include <ogr_spatialref.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -90,6 +92,46 @@ OwnedDataset ExpandedPalette(void* dataset)
     // folder mosaic is lost with it, so gaps between paletted tiles show palette entry 0.
     CPLStringList args;
     for (const char* arg : {"-of", "VRT", "-b", "1", "-expand", "rgba"})
+        args.AddString(arg);
+    const std::unique_ptr<GDALTranslateOptions, TranslateOptionsFree> options(
+        GDALTranslateOptionsNew(args.List(), nullptr));
+    int usageError = FALSE;
+    return OwnedDataset(GDALTranslate("", dataset, options.get(), &usageError));
+}
+
+OwnedDataset WithWorldFileCrs(void* dataset, const std::string& path)
+{
+    std::array<double, 6> gt{};
+    const OGRSpatialReferenceH own = GDALGetSpatialRef(dataset);
+    if (GDALGetGeoTransform(dataset, gt.data()) != CE_None ||
+        (own != nullptr && !OGRSpatialReference::FromHandle(own)->IsEmpty()))
+        return nullptr;
+    std::string crs;
+    for (const char* extension : {"prj", "PRJ"}) {
+        const std::string prj = CPLResetExtension(path.c_str(), extension);
+        if (char** lines = CSLLoad2(prj.c_str(), 1000, 100000, nullptr)) {
+            OGRSpatialReference reference;
+            if (reference.importFromESRI(lines) == OGRERR_NONE) {
+                char* wkt = nullptr;
+                if (reference.exportToWkt(&wkt) == OGRERR_NONE)
+                    crs = wkt;
+                CPLFree(wkt);
+            }
+            CSLDestroy(lines);
+            break;
+        }
+    }
+    if (crs.empty()) {
+        const double west = gt[0], north = gt[3];
+        const double east = gt[0] + gt[1] * GDALGetRasterXSize(dataset) + gt[2] * GDALGetRasterYSize(dataset);
+        const double south = gt[3] + gt[4] * GDALGetRasterXSize(dataset) + gt[5] * GDALGetRasterYSize(dataset);
+        const auto inDegrees = [](double lon, double lat) { return std::abs(lon) <= 180.0 && std::abs(lat) <= 90.0; };
+        if (!inDegrees(west, north) || !inDegrees(east, south))
+            return nullptr;
+        crs = "EPSG:4326";
+    }
+    CPLStringList args;
+    for (const char* arg : {"-of", "VRT", "-a_srs", crs.c_str()})
         args.AddString(arg);
     const std::unique_ptr<GDALTranslateOptions, TranslateOptionsFree> options(
         GDALTranslateOptionsNew(args.List(), nullptr));

@@ -7,6 +7,7 @@
 #include "raster/mosaic.h"
 
 #include <optional>
+#include <string>
 
 namespace keldarn::raster {
 
@@ -19,6 +20,12 @@ bool IsGeoreferenced(void* dataset);
 // A paletted band 1 expanded to red, green, blue and alpha (a virtual raster reading `dataset`,
 // which must outlive it); nothing for any other raster, which GDALWarp takes as it is.
 OwnedDataset ExpandedPalette(void* dataset);
+
+// The coordinate system of an image placed by a world file alone (a geotransform without a CRS):
+// the ESRI .prj beside the file, as GIS software writes it, or else WGS84 when the world file is
+// in degrees (its corners within ±180° and ±90°). A virtual raster reading `dataset`, which must
+// outlive it; nothing for a dataset that has a CRS or no geotransform, or when neither applies.
+OwnedDataset WithWorldFileCrs(void* dataset, const std::string& path);
 
 // `dataset` (a GDALDatasetH) over `window` at widthPx × heightPx, bilinear, from the overview that
 // fits that resolution (GDAL's choice). Bands: 1 grey, 2 grey and alpha, 3 or more red, green,

@@ -118,6 +118,7 @@ private slots:
     void exportWritesTheChosenFile();
     void terrainFromFileAndFolder();
     void drawingConversions();
+    void mapLayersFromTheirDialogs();
     void aboutAndHelp();
     void recoveryQuestionAtStart();
 };
@@ -246,6 +247,47 @@ void RealDialogsTest::terrainFromFileAndFolder()
     QCOMPARE(viewAfterFile, (QStringList{QStringLiteral("33.2150"), QStringLiteral("113.5200")}));
     QCOMPARE(w.window->EditFLat->text(), QStringLiteral("33.2150"));
     QVERIFY(w.window->StatusBar1->text().startsWith(QStringLiteral("地形数据：")));
+    CheckTakesInput(w);
+}
+
+// 影像图层...: a source typed into the dialog and confirmed with Enter; one GDAL cannot use
+// is said once, and the dialog cancelled with Esc changes nothing. Then a KML over the map.
+void RealDialogsTest::mapLayersFromTheirDialogs()
+{
+    RealWindow w;
+    const QString notAnImage = w.Write(QStringLiteral("bad.tif"), "no raster");
+    const QString image = QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.asc");  // grey, but georeferenced
+    const auto typeSource = [](const QString& source, Qt::Key confirm) -> RealUser::Answer {
+        return [source, confirm](QWidget* modal) {
+            auto* field = modal->findChild<QLineEdit*>(QStringLiteral("ImagerySource"));
+            QVERIFY(field != nullptr);
+            // The source field has the keyboard once the dialog is up.
+            QVERIFY(QTest::qWaitForWindowActive(modal));
+            QVERIFY(field->hasFocus());
+            field->selectAll();
+            QTest::keyClicks(field, source);
+            QTest::keyClick(field, confirm);
+        };
+    };
+    RealUser user;
+    user.Then(typeSource(notAnImage, Qt::Key_Return)).Then(RealUser::Press(Qt::Key_Return));
+    w.Trigger(w.window->MSet, QStringLiteral("影像图层..."));
+    QTRY_VERIFY_WITH_TIMEOUT(user.AllAnswered(), 10000);
+    QVERIFY2(user.seen.value(1).contains(QStringLiteral("bad.tif")), qPrintable(user.seen.join('|')));
+
+    auto* viewer = dynamic_cast<keldarn::earth::TerrainApplication*>(w.window->Viewer());
+    QVERIFY(viewer != nullptr);
+    user.Then(typeSource(image, Qt::Key_Return)).Then(typeSource(notAnImage, Qt::Key_Escape));
+    w.Trigger(w.window->MSet, QStringLiteral("影像图层..."));
+    QTRY_VERIFY_WITH_TIMEOUT(viewer->Imagery().Drape() != nullptr, 10000);
+    w.Trigger(w.window->MSet, QStringLiteral("影像图层..."));
+    QCOMPARE(QString::fromStdString(viewer->Imagery().Settings().source), image);
+
+    user.Then(RealUser::TypeFileName(QStringLiteral(KELDARN_TEST_DATA_DIR "/kml/google_earth_export.kml")));
+    w.Trigger(w.window->MFile, QStringLiteral("在地图上显示KML..."));
+    QTRY_VERIFY_WITH_TIMEOUT(!viewer->MapLayers().empty(), 10000);
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QCOMPARE(user.seen.size(), 5);
     CheckTakesInput(w);
 }
 

@@ -25,7 +25,9 @@ import signal
 import subprocess
 import sys
 import time
+import struct
 import xml.etree.ElementTree as ET
+import zlib
 from dataclasses import dataclass
 from pathlib import Path
 from typing import Callable
@@ -47,6 +49,8 @@ DEM_HEIGHTS_M = (1000.0, 1100.0)
 KML_POINT_NAME = "界桩1"
 KML_POINT = (113.56, 33.27)
 KML_LINE = [(113.55, 33.26), (113.57, 33.265), (113.58, 33.28)]
+# The orthophoto laid over the DEM: one colour that neither relief nor sky shows.
+ORTHO_RGB = (230, 40, 220)
 
 
 class StepFailed(Exception):
@@ -191,6 +195,46 @@ def no_modal_and(then):
             return f"a modal {m.active_modal()['class']} is still open"
         return then(d, m)
     return check
+
+
+def imagery_dialog_open(d, m):
+    modal = m.active_modal()
+    if modal is None or not modal.get("title", "").startswith("影像图层"):
+        return "the imagery dialog does not have the keyboard"
+    return None if m.named("ImagerySource", modal) else "the imagery dialog has no source field"
+
+
+def status_starts(prefix):
+    def check(d, m):
+        status = control(m, "StatusBar1").text
+        return None if status.startswith(prefix) else f"the status line says {status!r}, not “{prefix}…”"
+    return check
+
+
+def imagery_shown(d, m):
+    """Most of the map shows the orthophoto's colour, read off the screen itself."""
+    render = next(iter(m.of_class("keldarn::earth::TerrainRenderWidget")), None)
+    if render is None:
+        return "no terrain view"
+    r = render["rect"]
+    shot = d.work / "imagery-check.png"
+    subprocess.run(["import", "-silent", "-window", "root", "-crop", f"{r['w']}x{r['h']}+{r['x']}+{r['y']}",
+                    str(shot)], env=d.env, capture_output=True, timeout=20)
+    pixels = subprocess.run(["convert", str(shot), "-sample", "16x16!", "txt:-"], capture_output=True,
+                            text=True, timeout=20).stdout
+    colours = [tuple(int(h[i:i + 2], 16) for i in (0, 2, 4)) for h in re.findall(r"#([0-9A-Fa-f]{6})", pixels)]
+    near = sum(1 for c in colours if all(abs(a - b) <= 40 for a, b in zip(c, ORTHO_RGB)))
+    if not colours or near < len(colours) // 2:
+        return f"{near} of {len(colours)} samples of the map show the orthophoto's colour"
+    return None
+
+
+def type_imagery_source(d):
+    dialog = d.find("the imagery dialog", lambda m: m.window_titled("影像图层"))
+    d.click(d.find("the source field", lambda m: m.named("ImagerySource", dialog)))
+    d.key("ctrl+a")
+    d.type_text(str(d.work / "e2e_ortho.png"))
+    d.key("Return")
 
 
 def typed_row_added(d, m):
@@ -495,6 +539,14 @@ SCENARIOS = [
              all_of(message_box("数据采集结束，用时"), sampled_rows_added(DEM_HEIGHTS_M)), 60),
         Step("close-message", lambda d: d.key("Return"), no_modal_and(main_window_active)),
     ]),
+    # Over the DEM of the scenario before: an orthophoto, and a KML on the map.
+    Scenario("map-layers", steps=[
+        Step("menu-imagery", lambda d: d.menu("SetButton", "影像图层..."), imagery_dialog_open),
+        Step("type-source", type_imagery_source, no_modal_and(all_of(main_window_active, imagery_shown)), 15),
+        Step("menu-kml-overlay", lambda d: d.menu("FileButton", "在地图上显示KML..."), file_dialog_open),
+        Step("open-kml", lambda d: d.file_dialog(d.work / "e2e_input.kml"),
+             no_modal_and(all_of(main_window_active, status_starts("地图上显示KML：e2e_input.kml")))),
+    ]),
     Scenario("kml-to-drawing", needs=("meridian",), steps=[
         Step("new-drawing", lambda d: d.menu("ConvertButton", "新建CAD图形"), drawing_window_active),
         Step("menu-kml", lambda d: d.menu("ConvertButton", "KML文件转为CAD图形"), file_dialog_open),
@@ -573,6 +625,7 @@ class Driver:
                                  "DESKTOP_SESSION", "WAYLAND_DISPLAY", "XAUTHORITY", "SESSION_MANAGER")}
         self.env.update({"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8", "NO_AT_BRIDGE": "1",
                          "XDG_CONFIG_HOME": str(self.work / "config"),
+                         "XDG_CACHE_HOME": str(self.work / "cache"),
                          "XDG_RUNTIME_DIR": str(self.work / "runtime")})
 
     def start_display(self):
@@ -829,6 +882,16 @@ def write_fixtures(work):
     (work / "e2e_dem.prj").write_text(
         'GEOGCS["GCS_WGS_1984",DATUM["D_WGS_1984",SPHEROID["WGS_1984",6378137.0,298.257223563]],'
         'PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]]')
+    # The orthophoto: a PNG of one colour with its world file and .prj, 0.001° cells over
+    # 113.88–113.96 E, 33.98–34.05 N.
+    width, height = 80, 70
+    raw = b"".join(b"\0" + bytes(ORTHO_RGB) * width for _ in range(height))
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    (work / "e2e_ortho.png").write_bytes(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                                         + chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+    (work / "e2e_ortho.pgw").write_text("0.001\n0\n0\n-0.001\n113.8805\n34.0495\n")
+    shutil.copy(work / "e2e_dem.prj", work / "e2e_ortho.prj")
     line = " ".join(f"{x},{y},0" for x, y in KML_LINE)
     (work / "e2e_input.kml").write_text(
         '<?xml version="1.0" encoding="UTF-8"?>\n'

@@ -237,6 +237,7 @@ TEST_P(Colours, MatchTheGeoTiffAtGroundPoints)
 INSTANTIATE_TEST_SUITE_P(Sources, Colours,
                          testing::Values(SourceCase{"geotiff", "@DIR@/ortho.tif", false},
                                          SourceCase{"geotiff_over_http", "@BASE@/ortho.tif", false},
+                                         SourceCase{"png_world_file_prj", "@DIR@/world.png", false},
                                          SourceCase{"xyz", kXyz, true},
                                          SourceCase{"tms", "tms:@BASE@/tms_tiles/{z}/{x}/{y}.png", true},
                                          SourceCase{"minus_y", "@BASE@/tms_tiles/{z}/{x}/{-y}.png", true},

@@ -7,6 +7,7 @@
   tms_tiles/   the same tiles named by TMS rows (row 0 at the south edge).
   html_tiles/  the same tile names holding a web page instead of an image.
   plain.png    a PNG without any georeferencing.
+  world.png    ortho.tif as a PNG placed by its world file (world.wld) and an ESRI world.prj.
   wmts.xml     WMTS capabilities offering tiles/ as a GoogleMapsCompatible layer; the test
                replaces @BASE@ with the server's address.
 
@@ -77,6 +78,19 @@ def write_plain_png(path):
     gdal.GetDriverByName("PNG").CreateCopy(path, mem)
 
 
+def write_world_file_png(ortho, path):
+    """The orthophoto as a PNG placed only by its world file and an ESRI .prj (no .aux.xml)."""
+    gdal.Translate(path, ortho, format="PNG", creationOptions=["WORLDFILE=YES"])
+    aux = path + ".aux.xml"
+    if os.path.exists(aux):
+        os.remove(aux)
+    utm = osr.SpatialReference()
+    utm.ImportFromEPSG(32649)
+    utm.MorphToESRI()
+    with open(os.path.splitext(path)[0] + ".prj", "w") as f:
+        f.write(utm.ExportToWkt())
+
+
 def write_wmts(path):
     matrices = ""
     for z in range(ZOOMS[0], ZOOMS[1] + 1):
@@ -117,6 +131,7 @@ def main():
                     "--processes=1", "-q", "-w", "none", ortho, tiles], check=True)
     write_tms_and_html_tiles(tiles, os.path.join(folder, "tms_tiles"), os.path.join(folder, "html_tiles"))
     write_plain_png(os.path.join(folder, "plain.png"))
+    write_world_file_png(ortho, os.path.join(folder, "world.png"))
     write_wmts(os.path.join(folder, "wmts.xml"))
 
 
