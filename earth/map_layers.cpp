@@ -132,6 +132,17 @@ public:
         return c.z > (1.0 + kHiddenShare) / farthest + kHiddenMarginM;
     }
 
+    // Whether a sphere around the camera-space point c with the radius r (metres) reaches
+    // into the view's pyramid.
+    bool SphereMayBeSeen(const Vec3& c, double r) const
+    {
+        const double tanW = camera_.TanHalfWidth(), tanH = camera_.TanHalfHeight();
+        // Signed distances from the four side planes through the camera, positive inside.
+        const double sideW = 1.0 / std::sqrt(1.0 + tanW * tanW), sideH = 1.0 / std::sqrt(1.0 + tanH * tanH);
+        return c.z > -r && (tanW * c.z + c.x) * sideW > -r && (tanW * c.z - c.x) * sideW > -r &&
+               (tanH * c.z + c.y) * sideH > -r && (tanH * c.z - c.y) * sideH > -r;
+    }
+
     // The ground the frame can show, when every pixel of its border shows terrain.
     const std::optional<LatLonBox>& Visible() const { return visible_; }
     // Ground size of a pixel at the nearest surface drawn (metres), or a lower bound of it.
@@ -207,11 +218,36 @@ void FrameView::ScanDepth()
     visible_ = box;
 }
 
+// Where a line lies: its box and a sphere around it. The sphere's centre is the box's middle
+// on the ground; its radius is twice the box's half diagonal, which holds the line wherever
+// the ground within the box climbs less than about 60° from the middle.
+struct LineBounds {
+    LatLonBox box;
+    double middleLatDeg = 0.0;
+    double middleLonDeg = 0.0;
+    double radiusM = 0.0;
+};
+
+LineBounds BoundsOf(const MapPolyline& line)
+{
+    LineBounds b;
+    for (const auto& [latDeg, lonDeg] : line.latLonDeg)
+        b.box.Add(latDeg, lonDeg);
+    if (line.latLonDeg.empty())
+        return b;
+    b.middleLatDeg = 0.5 * (b.box.southDeg + b.box.northDeg);
+    b.middleLonDeg = 0.5 * (b.box.westDeg + b.box.eastDeg);
+    const double northM = (b.box.northDeg - b.box.southDeg) * kMetresPerDegree;
+    const double eastM = (b.box.eastDeg - b.box.westDeg) * kMetresPerDegree * std::cos(b.middleLatDeg * kRad);
+    b.radiusM = std::hypot(northM, eastM) + 10.0;
+    return b;
+}
+
 // What drawing derives from a layer, kept while the layer lives.
 struct LayerCache {
     std::weak_ptr<const MapLayer> owner;
     const MapLayer* layer = nullptr;
-    std::vector<LatLonBox> lineBoxes;
+    std::vector<LineBounds> lineBounds;
     std::vector<float> labelWidthPx;  // NaN until measured
     std::unordered_map<int, QStaticText> texts;
 };
@@ -228,13 +264,9 @@ public:
         auto cache = std::make_unique<LayerCache>();
         cache->owner = layer;
         cache->layer = layer.get();
-        cache->lineBoxes.reserve(layer->lines.size());
-        for (const MapPolyline& line : layer->lines) {
-            LatLonBox box;
-            for (const auto& [latDeg, lonDeg] : line.latLonDeg)
-                box.Add(latDeg, lonDeg);
-            cache->lineBoxes.push_back(box);
-        }
+        cache->lineBounds.reserve(layer->lines.size());
+        for (const MapPolyline& line : layer->lines)
+            cache->lineBounds.push_back(BoundsOf(line));
         cache->labelWidthPx.assign(layer->markers.size(), std::numeric_limits<float>::quiet_NaN());
         caches_.push_back(std::move(cache));
         return *caches_.back();
@@ -269,6 +301,14 @@ public:
     LineDrawer(const FrameView& view, const GroundHeight& ground, double skipM, int drapeBudget)
         : view_(view), ground_(ground), skipM_(skipM), drapeBudget_(drapeBudget)
     {
+    }
+
+    // Whether the line may show in the frame: its sphere, around its middle on the ground.
+    bool MayBeSeen(const LineBounds& b) const
+    {
+        const std::optional<double> groundM = ground_ ? ground_(b.middleLatDeg, b.middleLonDeg) : 0.0;
+        return !groundM ||
+               view_.SphereMayBeSeen(view_.ToCamera(b.middleLatDeg, b.middleLonDeg, *groundM), b.radiusM);
     }
 
     void Append(const MapPolyline& line, std::vector<QLineF>& segments)
@@ -494,10 +534,83 @@ std::vector<ShownMarker> PlaceMarkers(const FrameView& view, const GroundHeight&
     return shown;
 }
 
-// Screen segments of lines; runs[i] = (layer, first segment) in order.
+// Cuts the segment p–q to the box [x0, x1] × [y0, y1] (Liang and Barsky, 1984); false when
+// nothing of it lies inside.
+bool ClipToBox(QPointF& p, QPointF& q, double x0, double y0, double x1, double y1)
+{
+    const double dx = q.x() - p.x(), dy = q.y() - p.y();
+    double enter = 0.0, leave = 1.0;
+    // For each side: the segment's speed towards its outside and its distance inside at p.
+    for (const auto& [towardsOut, inside] : {std::pair(-dx, p.x() - x0), std::pair(dx, x1 - p.x()),
+                                             std::pair(-dy, p.y() - y0), std::pair(dy, y1 - p.y())}) {
+        if (towardsOut == 0.0) {
+            if (inside < 0.0)
+                return false;
+        } else if (towardsOut < 0.0) {
+            enter = std::max(enter, inside / towardsOut);
+        } else {
+            leave = std::min(leave, inside / towardsOut);
+        }
+    }
+    if (enter > leave)
+        return false;
+    const QPointF from = p;
+    p = from + QPointF(dx, dy) * enter;
+    q = from + QPointF(dx, dy) * leave;
+    return true;
+}
+
+bool WritesPixelsDirectly(const QImage& frame)
+{
+    return frame.format() == QImage::Format_RGB32 || frame.format() == QImage::Format_ARGB32_Premultiplied;
+}
+
+// A line one pixel wide (KML's default width), antialiased by Wu's method (1991): along the
+// major axis each pixel column (or row) shares full coverage between the two pixels nearest
+// the line. Written straight into the pixels of a frame that WritesPixelsDirectly: the raster
+// engine's cosmetic pen took most of the time of frames with large line layers.
+void DrawThinLine(QImage& frame, const QLineF& line, const QColor& colour)
+{
+    // In pixel indices: pixel (x, y) is centred on (x, y).
+    QPointF p = line.p1() - QPointF(0.5, 0.5), q = line.p2() - QPointF(0.5, 0.5);
+    const int w = frame.width(), h = frame.height();
+    if (!ClipToBox(p, q, -1.0, -1.0, w, h))
+        return;
+    const bool steep = std::fabs(q.y() - p.y()) > std::fabs(q.x() - p.x());
+    if (steep) {
+        p = p.transposed();
+        q = q.transposed();
+    }
+    if (p.x() > q.x())
+        std::swap(p, q);
+    const double slope = q.x() > p.x() ? (q.y() - p.y()) / (q.x() - p.x()) : 0.0;
+    auto* bits = reinterpret_cast<QRgb*>(frame.bits());
+    const qsizetype stride = frame.bytesPerLine() / 4;
+    const int red = colour.red(), green = colour.green(), blue = colour.blue(), alpha = colour.alpha();
+    const auto blend = [&](int x, int y, int cover) {  // cover 0..256
+        if (steep)
+            std::swap(x, y);
+        if (x < 0 || y < 0 || x >= w || y >= h)
+            return;
+        QRgb& d = bits[y * stride + x];
+        const int a = cover * alpha / 255;
+        d = qRgba(qRed(d) + (((red - qRed(d)) * a) >> 8), qGreen(d) + (((green - qGreen(d)) * a) >> 8),
+                  qBlue(d) + (((blue - qBlue(d)) * a) >> 8), qAlpha(d) + (((255 - qAlpha(d)) * a) >> 8));
+    };
+    for (int x = static_cast<int>(std::lround(p.x())), last = static_cast<int>(std::lround(q.x())); x <= last;
+         ++x) {
+        const double y = p.y() + slope * (x - p.x());
+        const int below = static_cast<int>(std::floor(y));
+        const int share = static_cast<int>(256.0 * (y - below));
+        blend(x, below, 256 - share);
+        blend(x, below + 1, share);
+    }
+}
+
+// Screen segments of lines and the layer of each.
 struct LinePart {
     std::vector<QLineF> segments;
-    std::vector<std::pair<int, size_t>> runs;
+    std::vector<int> layers;
 };
 
 void DrawLines(QImage& frame, const FrameView& view, const GroundHeight& ground,
@@ -509,7 +622,7 @@ void DrawLines(QImage& frame, const FrameView& view, const GroundHeight& ground,
     double vertices = 0.0;
     for (size_t l = 0; l < layers.size(); ++l) {
         for (size_t k = 0; k < layers[l]->lines.size(); ++k) {
-            if (view.Visible() && !view.Visible()->Intersects(caches[l]->lineBoxes[k]))
+            if (view.Visible() && !view.Visible()->Intersects(caches[l]->lineBounds[k].box))
                 continue;
             candidates.emplace_back(static_cast<int>(l), static_cast<int>(k));
             vertices += static_cast<double>(layers[l]->lines[k].latLonDeg.size());
@@ -522,24 +635,41 @@ void DrawLines(QImage& frame, const FrameView& view, const GroundHeight& ground,
         LineDrawer drawer(view, ground, skipM, kDrapeBudget / WorkerCount());
         for (size_t n = begin; n < end; ++n) {
             const auto [l, k] = candidates[n];
-            if (part.runs.empty() || part.runs.back().first != l)
-                part.runs.emplace_back(l, part.segments.size());
+            if (!drawer.MayBeSeen(caches[l]->lineBounds[k]))
+                continue;
             drawer.Append(layers[l]->lines[k], part.segments);
+            part.layers.resize(part.segments.size(), l);
         }
     });
+    // Layer by layer, and within a layer band of rows by band, which keeps the frame's
+    // pixels in the cache from one segment to the next.
+    constexpr int kBandRows = 32;
+    const int bands = frame.height() / kBandRows + 1;
+    struct Drawn {
+        int key;  // layer · bands + band
+        const QLineF* line;
+    };
+    std::vector<Drawn> order;
+    for (const LinePart& part : parts) {
+        for (size_t n = 0; n < part.segments.size(); ++n) {
+            const QLineF& line = part.segments[n];
+            const double top = std::clamp(std::min(line.y1(), line.y2()), 0.0, double(frame.height()));
+            order.push_back({part.layers[n] * bands + static_cast<int>(top) / kBandRows, &line});
+        }
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Drawn& a, const Drawn& b) { return a.key < b.key; });
+    drawn.segments += static_cast<int>(order.size());
+    if (WritesPixelsDirectly(frame)) {
+        for (const Drawn& d : order)
+            DrawThinLine(frame, *d.line, layers[d.key / bands]->colour);
+        return;
+    }
     QPainter painter(&frame);
     painter.setRenderHint(QPainter::Antialiasing);
-    for (const LinePart& part : parts) {
-        for (size_t r = 0; r < part.runs.size(); ++r) {
-            const auto [layer, first] = part.runs[r];
-            const size_t end = r + 1 < part.runs.size() ? part.runs[r + 1].second : part.segments.size();
-            // A cosmetic pen of one pixel, KML's default width, takes the raster engine's fast path.
-            QPen pen(layers[layer]->colour, 1.0);
-            pen.setCosmetic(true);
-            painter.setPen(pen);
-            painter.drawLines(part.segments.data() + first, static_cast<int>(end - first));
-            drawn.segments += static_cast<int>(end - first);
-        }
+    for (const Drawn& d : order) {
+        painter.setPen(QPen(layers[d.key / bands]->colour, 1.0));
+        painter.drawLine(*d.line);
     }
 }
 
