@@ -143,14 +143,17 @@ void ImageryLayer::StartOpen(const raster::GeoRect& ground)
         }
         StartView();
     });
-    watcher->setFuture(QtConcurrent::run(&ImageryPool(), [settings = settings_, ground] {
+    // The whole ground's image takes at most half the memory bound.
+    const int coarseSidePx = std::clamp(
+        static_cast<int>(std::sqrt(settings_.memoryBoundBytes / 2.0 / sizeof(std::uint32_t))), 16, kCoarseSidePx);
+    watcher->setFuture(QtConcurrent::run(&ImageryPool(), [settings = settings_, ground, coarseSidePx] {
         LowerCurrentThreadPriority();
         ReadResult result;
         try {
             auto source = std::make_shared<raster::ImagerySource>(settings.source, settings.service);
             const auto coverage = source->Coverage();
             const auto window = coverage ? Intersection(*coverage, ground).value_or(*coverage) : ground;
-            result = ReadImage(source, window, PixelsFor(window, kCoarseSidePx));
+            result = ReadImage(source, window, PixelsFor(window, coarseSidePx));
             if (!result.error.empty())
                 return result;
             result.source = std::move(source);
