@@ -13,6 +13,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <numeric>
 #include <numbers>
 #include <tuple>
 #include <unordered_map>
@@ -44,11 +45,14 @@ constexpr int kMaxPiecesPerSegment = 64;
 constexpr int kDrapeBudget = 20000;
 // Bisections that find where a line goes behind the ground: to 1/32 of a segment.
 constexpr int kHidingSteps = 5;
-// Line vertices worth projecting per frame: beyond it vertices are skipped more coarsely
-// than a pixel, so that a huge layer seen whole keeps the frame time bounded.
-constexpr double kLineVertexBudget = 200000.0;
+// A line whose whole extent on screen is below this (pixels) is drawn as a dot: a layer of
+// many small lines seen from far is a cloud of them.
+constexpr double kDotExtentPx = 1.5;
 
 constexpr int kOccupancyCellPx = 4;
+// Items visited in the order of the ground lie scattered in memory; their data is asked for
+// this many items ahead.
+constexpr size_t kPrefetchAhead = 8;
 constexpr int kDepthSampleStepPx = 16;
 
 // Ground length of a degree (metres), rough: enough to skip vertices closer than a pixel.
@@ -113,6 +117,9 @@ public:
         return {0.5 * w_ * (1.0 + c.x / (c.z * camera_.TanHalfWidth())) + 0.5,
                 0.5 * h_ * (1.0 - c.y / (c.z * camera_.TanHalfHeight())) + 0.5};
     }
+
+    // Ground size (metres) of a pixel seen straight on at a forward distance of zM metres.
+    double PixelM(double zM) const { return std::max(zM, 0.0) * 2.0 * camera_.TanHalfWidth() / w_; }
 
     bool OnFrame(const QPointF& p) const { return p.x() >= 0.0 && p.y() >= 0.0 && p.x() < w_ && p.y() < h_; }
 
@@ -218,6 +225,8 @@ void FrameView::ScanDepth()
     visible_ = box;
 }
 
+constexpr double kBoundsSlackM = 10.0;
+
 // Where a line lies: its box and a sphere around it. The sphere's centre is the box's middle
 // on the ground; its radius is twice the box's half diagonal, which holds the line wherever
 // the ground within the box climbs less than about 60° from the middle.
@@ -239,8 +248,127 @@ LineBounds BoundsOf(const MapPolyline& line)
     b.middleLonDeg = 0.5 * (b.box.westDeg + b.box.eastDeg);
     const double northM = (b.box.northDeg - b.box.southDeg) * kMetresPerDegree;
     const double eastM = (b.box.eastDeg - b.box.westDeg) * kMetresPerDegree * std::cos(b.middleLatDeg * kRad);
-    b.radiusM = std::hypot(northM, eastM) + 10.0;
+    b.radiusM = std::hypot(northM, eastM) + kBoundsSlackM;
     return b;
+}
+
+// A coarse grid over a layer's extent in latitude and longitude, with the layer's markers or
+// lines sorted by the cell of their middle. A frame visits only the cells whose items reach
+// into the ground it shows, and visits neighbouring items together, which keeps the
+// terrain's and the frame depth's samples in the cache from one item to the next (a file
+// lists its placemarks in any order).
+class GridIndex {
+public:
+    GridIndex() = default;
+    // boxOf(k) is the box of item k (a point for a marker); count items.
+    template <typename BoxOf> GridIndex(size_t count, BoxOf&& boxOf);
+
+    // Every item of the cells that reach into `visible` (all when there is none), cell by
+    // cell; the caller still tests each item.
+    template <typename Visit> void ForEachMaybeVisible(const std::optional<LatLonBox>& visible, Visit&& visit) const
+    {
+        for (size_t c = 0; c + 1 < cellStart_.size(); ++c) {
+            if (cellStart_[c] == cellStart_[c + 1] || (visible && !visible->Intersects(cellBox_[c])))
+                continue;
+            for (int n = cellStart_[c]; n < cellStart_[c + 1]; ++n)
+                visit(items_[n]);
+        }
+    }
+
+private:
+    std::vector<int> items_;      // item indices, cell by cell
+    std::vector<int> cellStart_;  // the items of cell c are items_[cellStart_[c], cellStart_[c + 1])
+    std::vector<LatLonBox> cellBox_;  // what the items of each cell cover
+};
+
+template <typename BoxOf> GridIndex::GridIndex(size_t count, BoxOf&& boxOf)
+{
+    // About 16 items to a cell, at most 256 × 256 cells.
+    constexpr double kItemsPerCell = 16.0;
+    const int side = std::clamp(static_cast<int>(std::sqrt(count / kItemsPerCell)), 1, 256);
+    LatLonBox all;
+    std::vector<std::pair<double, double>> middles(count);
+    for (size_t k = 0; k < count; ++k) {
+        const LatLonBox b = boxOf(k);
+        if (!(b.southDeg <= b.northDeg))
+            continue;  // nothing to draw: in cell 0
+        middles[k] = {0.5 * (b.southDeg + b.northDeg), 0.5 * (b.westDeg + b.eastDeg)};
+        all.Add(middles[k].first, middles[k].second);
+    }
+    const auto cellOf = [&](size_t k) {
+        if (!(all.southDeg < all.northDeg) || !(all.westDeg < all.eastDeg))
+            return 0;
+        const auto step = [side](double t) { return std::clamp(static_cast<int>(t * side), 0, side - 1); };
+        return step((middles[k].first - all.southDeg) / (all.northDeg - all.southDeg)) * side +
+               step((middles[k].second - all.westDeg) / (all.eastDeg - all.westDeg));
+    };
+    std::vector<int> cells(count);
+    cellStart_.assign(static_cast<size_t>(side) * side + 1, 0);
+    for (size_t k = 0; k < count; ++k)
+        ++cellStart_[(cells[k] = cellOf(k)) + 1];
+    std::partial_sum(cellStart_.begin(), cellStart_.end(), cellStart_.begin());
+    items_.resize(count);
+    cellBox_.resize(static_cast<size_t>(side) * side);
+    std::vector<int> next(cellStart_.begin(), cellStart_.end() - 1);
+    for (size_t k = 0; k < count; ++k) {
+        items_[next[cells[k]]++] = static_cast<int>(k);
+        const LatLonBox b = boxOf(k);
+        if (b.southDeg <= b.northDeg) {
+            cellBox_[cells[k]].Add(b.southDeg, b.westDeg);
+            cellBox_[cells[k]].Add(b.northDeg, b.eastDeg);
+        }
+    }
+}
+
+// How far (metres, on a local plane) each vertex of a line lies from the line simplified
+// without it, by Douglas and Peucker (1973): vertex k is kept at a tolerance t when
+// significance[k] >= t. A vertex never outranks the one that split its stretch, so that the
+// vertices kept at a tolerance are those the recursive simplification keeps. The ends of a
+// path (the first vertex of a ring) are always kept.
+std::vector<float> SignificanceOf(const MapPolyline& line)
+{
+    const auto& v = line.latLonDeg;
+    const size_t n = v.size();
+    std::vector<float> significance(n, std::numeric_limits<float>::infinity());
+    if (n < 3)
+        return significance;
+    const double east = std::cos(v[0].first * kRad) * kMetresPerDegree;
+    const auto at = [&](size_t k) {
+        return std::pair(v[k % n].second * east, v[k % n].first * kMetresPerDegree);
+    };
+    // A ring runs back to its first vertex, which ends it.
+    const size_t last = line.closed ? n : n - 1;
+    struct Stretch {
+        size_t from, to;
+        double bound;
+    };
+    std::vector<Stretch> todo{{0, last, std::numeric_limits<double>::infinity()}};
+    while (!todo.empty()) {
+        const Stretch s = todo.back();
+        todo.pop_back();
+        if (s.to - s.from < 2)
+            continue;
+        const auto [ax, ay] = at(s.from);
+        const auto [bx, by] = at(s.to);
+        const double dx = bx - ax, dy = by - ay, length2 = dx * dx + dy * dy;
+        double farthest = -1.0;
+        size_t split = s.from + 1;
+        for (size_t k = s.from + 1; k < s.to; ++k) {
+            const auto [px, py] = at(k);
+            // Distance to the chord, or to its end when the chord has none (a ring's start).
+            const double t = length2 > 0.0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / length2, 0.0, 1.0) : 0.0;
+            const double d = std::hypot(px - ax - t * dx, py - ay - t * dy);
+            if (d > farthest) {
+                farthest = d;
+                split = k;
+            }
+        }
+        const double bound = std::min(farthest, s.bound);
+        significance[split] = static_cast<float>(bound);
+        todo.push_back({s.from, split, bound});
+        todo.push_back({split, s.to, bound});
+    }
+    return significance;
 }
 
 // What drawing derives from a layer, kept while the layer lives.
@@ -248,6 +376,9 @@ struct LayerCache {
     std::weak_ptr<const MapLayer> owner;
     const MapLayer* layer = nullptr;
     std::vector<LineBounds> lineBounds;
+    std::vector<std::vector<float>> significance;  // of each line's vertices
+    GridIndex lineIndex;
+    GridIndex markerIndex;
     std::vector<float> labelWidthPx;  // NaN until measured
     std::unordered_map<int, QStaticText> texts;
 };
@@ -264,9 +395,21 @@ public:
         auto cache = std::make_unique<LayerCache>();
         cache->owner = layer;
         cache->layer = layer.get();
-        cache->lineBounds.reserve(layer->lines.size());
-        for (const MapPolyline& line : layer->lines)
-            cache->lineBounds.push_back(BoundsOf(line));
+        const auto& lines = layer->lines;
+        cache->lineBounds.resize(lines.size());
+        cache->significance.resize(lines.size());
+        ParallelFor(static_cast<int>(lines.size()), [&](int begin, int end) {
+            for (int k = begin; k < end; ++k) {
+                cache->lineBounds[k] = BoundsOf(lines[k]);
+                cache->significance[k] = SignificanceOf(lines[k]);
+            }
+        });
+        cache->lineIndex = GridIndex(lines.size(), [&](size_t k) { return cache->lineBounds[k].box; });
+        cache->markerIndex = GridIndex(layer->markers.size(), [&](size_t k) {
+            LatLonBox b;
+            b.Add(layer->markers[k].latDeg, layer->markers[k].lonDeg);
+            return b;
+        });
         cache->labelWidthPx.assign(layer->markers.size(), std::numeric_limits<float>::quiet_NaN());
         caches_.push_back(std::move(cache));
         return *caches_.back();
@@ -298,34 +441,46 @@ struct LinePoint {
 // Lines of one frame, as screen segments.
 class LineDrawer {
 public:
-    LineDrawer(const FrameView& view, const GroundHeight& ground, double skipM, int drapeBudget)
-        : view_(view), ground_(ground), skipM_(skipM), drapeBudget_(drapeBudget)
+    LineDrawer(const FrameView& view, const GroundHeight& ground, int drapeBudget)
+        : view_(view), ground_(ground), drapeBudget_(drapeBudget)
     {
     }
 
-    // Whether the line may show in the frame: its sphere, around its middle on the ground.
-    bool MayBeSeen(const LineBounds& b) const
-    {
-        const std::optional<double> groundM = ground_ ? ground_(b.middleLatDeg, b.middleLonDeg) : 0.0;
-        return !groundM ||
-               view_.SphereMayBeSeen(view_.ToCamera(b.middleLatDeg, b.middleLonDeg, *groundM), b.radiusM);
-    }
-
-    void Append(const MapPolyline& line, std::vector<QLineF>& segments)
+    // Appends the screen segments of a line: nothing when its sphere, around its middle on
+    // the ground, misses the view; a dot when the whole line is smaller than a pixel or two;
+    // else the vertices that simplification keeps at half a pixel where the line lies.
+    void Append(const MapPolyline& line, const LineBounds& b, const std::vector<float>& significance,
+                std::vector<QLineF>& segments)
     {
         const auto& v = line.latLonDeg;
         const size_t n = v.size();
         if (n < 2)
             return;
+        const std::optional<double> middleM = ground_ ? ground_(b.middleLatDeg, b.middleLonDeg) : 0.0;
+        double toleranceM = 0.5 * view_.NearestPixelM();
+        if (middleM) {
+            const Vec3 middle = view_.ToCamera(b.middleLatDeg, b.middleLonDeg, *middleM);
+            if (!view_.SphereMayBeSeen(middle, b.radiusM))
+                return;
+            // Pixels grow with the distance: at the line's nearest they are this large.
+            const double pixelAtNearestM = view_.PixelM(middle.z - b.radiusM);
+            toleranceM = std::max(toleranceM, 0.5 * pixelAtNearestM);
+            if (middle.z >= kNearPlaneM && b.radiusM - kBoundsSlackM < kDotExtentPx * pixelAtNearestM) {
+                LinePoint dot;
+                dot.camera = middle;
+                dot.front = true;
+                dot.image = view_.ToImage(middle);
+                dot.hidden = view_.Hidden(middle, dot.image);
+                Emit(dot, dot, segments);
+                return;
+            }
+        }
         const size_t end = line.closed ? n + 1 : n;
-        const double lonScale = std::cos(v[0].first * kRad);
-        const double skipDeg2 = skipM_ * skipM_ / (kMetresPerDegree * kMetresPerDegree);
         LinePoint last = Place(v[0].first, v[0].second);
         for (size_t k = 1; k < end; ++k) {
-            const auto [latDeg, lonDeg] = v[k % n];
-            const double dLat = latDeg - last.latDeg, dLon = (lonDeg - last.lonDeg) * lonScale;
-            if (k + 1 < end && dLat * dLat + dLon * dLon < skipDeg2)
+            if (k < n && significance[k] < toleranceM)
                 continue;
+            const auto [latDeg, lonDeg] = v[k % n];
             const LinePoint next = Place(latDeg, lonDeg);
             Join(last, next, segments);
             last = next;
@@ -407,7 +562,6 @@ private:
 
     const FrameView& view_;
     const GroundHeight& ground_;
-    double skipM_;
     int drapeBudget_;
 };
 
@@ -504,33 +658,49 @@ template <typename Part, typename Body> std::vector<Part> InParts(size_t count, 
     return parts;
 }
 
+// The markers on the frame and not hidden, in layer and marker order.
 std::vector<ShownMarker> PlaceMarkers(const FrameView& view, const GroundHeight& ground,
-                                      const std::vector<std::shared_ptr<const MapLayer>>& layers)
+                                      const std::vector<std::shared_ptr<const MapLayer>>& layers,
+                                      const std::vector<LayerCache*>& caches)
 {
-    std::vector<size_t> firstOfLayer{0};  // markers numbered through all layers
-    for (const auto& layer : layers)
-        firstOfLayer.push_back(firstOfLayer.back() + layer->markers.size());
+    // The markers that may be seen (layer, marker), neighbours on the ground together.
+    std::vector<std::pair<int, int>> candidates;
+    for (size_t l = 0; l < layers.size(); ++l) {
+        caches[l]->markerIndex.ForEachMaybeVisible(view.Visible(), [&](int k) {
+            const MapMarker& m = layers[l]->markers[k];
+            if (!view.Visible() || view.Visible()->Contains(m.latDeg, m.lonDeg))
+                candidates.emplace_back(static_cast<int>(l), k);
+        });
+    }
     const auto parts = InParts<std::vector<ShownMarker>>(
-        firstOfLayer.back(), [&](size_t begin, size_t end, std::vector<ShownMarker>& shown) {
+        candidates.size(), [&](size_t begin, size_t end, std::vector<ShownMarker>& shown) {
             for (size_t n = begin; n < end; ++n) {
-                const size_t l =
-                    std::upper_bound(firstOfLayer.begin(), firstOfLayer.end(), n) - firstOfLayer.begin() - 1;
-                const size_t k = n - firstOfLayer[l];
+                if (n + kPrefetchAhead < end)
+                    __builtin_prefetch(&layers[candidates[n + kPrefetchAhead].first]
+                                            ->markers[candidates[n + kPrefetchAhead].second]);
+                const auto [l, k] = candidates[n];
                 const MapMarker& m = layers[l]->markers[k];
-                if (view.Visible() && !view.Visible()->Contains(m.latDeg, m.lonDeg))
-                    continue;
                 const std::optional<double> groundM = ground ? ground(m.latDeg, m.lonDeg) : std::nullopt;
                 const Vec3 c = view.ToCamera(m.latDeg, m.lonDeg, groundM.value_or(0.0));
                 if (c.z < kNearPlaneM)
                     continue;
                 const QPointF p = view.ToImage(c);
                 if (view.OnFrame(p) && !view.Hidden(c, p))
-                    shown.push_back({p, static_cast<int>(l), static_cast<int>(k), m.selected});
+                    shown.push_back({p, l, k, m.selected});
             }
         });
-    std::vector<ShownMarker> shown;
+    // Back into layer and marker order, which ranks the labels.
+    std::vector<size_t> firstOfLayer{0};
+    for (const auto& layer : layers)
+        firstOfLayer.push_back(firstOfLayer.back() + layer->markers.size());
+    std::vector<const ShownMarker*> byNumber(firstOfLayer.back(), nullptr);
     for (const auto& part : parts)
-        shown.insert(shown.end(), part.begin(), part.end());
+        for (const ShownMarker& m : part)
+            byNumber[firstOfLayer[m.layer] + m.marker] = &m;
+    std::vector<ShownMarker> shown;
+    for (const ShownMarker* m : byNumber)
+        if (m)
+            shown.push_back(*m);
     return shown;
 }
 
@@ -617,27 +787,34 @@ void DrawLines(QImage& frame, const FrameView& view, const GroundHeight& ground,
                const std::vector<std::shared_ptr<const MapLayer>>& layers,
                const std::vector<LayerCache*>& caches, MapLayersDrawn& drawn)
 {
-    // The lines that may be seen (layer, line), and how many vertices they hold.
+    // The lines that may be seen (layer, line), neighbours on the ground together.
     std::vector<std::pair<int, int>> candidates;
-    double vertices = 0.0;
     for (size_t l = 0; l < layers.size(); ++l) {
-        for (size_t k = 0; k < layers[l]->lines.size(); ++k) {
-            if (view.Visible() && !view.Visible()->Intersects(caches[l]->lineBounds[k].box))
-                continue;
-            candidates.emplace_back(static_cast<int>(l), static_cast<int>(k));
-            vertices += static_cast<double>(layers[l]->lines[k].latLonDeg.size());
-        }
+        caches[l]->lineIndex.ForEachMaybeVisible(view.Visible(), [&](int k) {
+            if (!view.Visible() || view.Visible()->Intersects(caches[l]->lineBounds[k].box))
+                candidates.emplace_back(static_cast<int>(l), k);
+        });
     }
     if (candidates.empty())
         return;
-    const double skipM = view.NearestPixelM() * std::max(1.0, vertices / kLineVertexBudget);
     const auto parts = InParts<LinePart>(candidates.size(), [&](size_t begin, size_t end, LinePart& part) {
-        LineDrawer drawer(view, ground, skipM, kDrapeBudget / WorkerCount());
+        LineDrawer drawer(view, ground, kDrapeBudget / WorkerCount());
         for (size_t n = begin; n < end; ++n) {
+            // The lines of neighbouring ground lie anywhere in memory: ask for the next ones
+            // early, their records first, then their vertices.
+            if (n + 2 * kPrefetchAhead < end) {
+                const auto [fl, fk] = candidates[n + 2 * kPrefetchAhead];
+                __builtin_prefetch(&layers[fl]->lines[fk]);
+                __builtin_prefetch(&caches[fl]->significance[fk]);
+                __builtin_prefetch(&caches[fl]->lineBounds[fk]);
+            }
+            if (n + kPrefetchAhead < end) {
+                const auto [fl, fk] = candidates[n + kPrefetchAhead];
+                __builtin_prefetch(layers[fl]->lines[fk].latLonDeg.data());
+                __builtin_prefetch(caches[fl]->significance[fk].data());
+            }
             const auto [l, k] = candidates[n];
-            if (!drawer.MayBeSeen(caches[l]->lineBounds[k]))
-                continue;
-            drawer.Append(layers[l]->lines[k], part.segments);
+            drawer.Append(layers[l]->lines[k], caches[l]->lineBounds[k], caches[l]->significance[k], part.segments);
             part.layers.resize(part.segments.size(), l);
         }
     });
@@ -799,7 +976,7 @@ MapLayersDrawn DrawMapLayers(QImage& frame, const Camera& camera, const FrameDep
         caches.push_back(&all.For(layer));
     const FrameView view(camera, depth);
     DrawLines(frame, view, ground, present, caches, drawn);
-    const std::vector<ShownMarker> shown = PlaceMarkers(view, ground, present);
+    const std::vector<ShownMarker> shown = PlaceMarkers(view, ground, present, caches);
     drawn.markers = static_cast<int>(shown.size());
     DrawMarkers(frame, shown, present);
     DrawLabels(frame, shown, present, caches, drawn);

@@ -138,6 +138,55 @@ TEST(MapLayers, TerrainHidesWhatLiesBehindIt)
     EXPECT_EQ(DrawMapLayers(frame, camera, FrameDepth{}, GroundOf(*ridge), {markers}).markers, 2);
 }
 
+// Lines spread over the demonstration terrain: zig-zags 600 m long of 60 vertices (20 m teeth,
+// well above a pixel at 3 km, below one from 60 km) and 20 m dashes (a dot from 60 km).
+std::shared_ptr<const MapLayer> ScatteredLines()
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> offset(-0.06, 0.06);
+    std::vector<MapPolyline> lines;
+    for (int k = 0; k < 300; ++k) {
+        const double latDeg = kDefaultLookAt.latDeg + offset(random), lonDeg = kDefaultLookAt.lonDeg + offset(random);
+        MapPolyline line;
+        const int vertices = k % 2 == 0 ? 60 : 2;
+        for (int v = 0; v < vertices; ++v)
+            line.latLonDeg.emplace_back(latDeg + (v % 2) * 0.00018, lonDeg + v * 0.0001);
+        line.closed = k % 10 == 0 && vertices > 2;
+        lines.push_back(std::move(line));
+    }
+    return Layer(Qt::cyan, {}, std::move(lines));
+}
+
+// Whatever simplification, culling and dots leave out must stay within a pixel of the lines:
+// every vertex on the frame shows a line next to it.
+TEST(MapLayers, EveryVertexOfALineIsDrawnNearby)
+{
+    const QSize size(640, 400);
+    const auto layer = ScatteredLines();
+    for (const LookAt& lookAt : {kDefaultLookAt, LookAt{33.2677, 113.5538, 0, 3000, 60, 30},
+                                 LookAt{33.2677, 113.5538, 0, 60000, 0, 0}, LookAt{33.2677, 113.5538, 0, 20000, 50, 0}}) {
+        TerrainScene scene(Synthetic());
+        scene.SetLookAt(lookAt);
+        const Camera camera = scene.MakeCamera(size);
+        QImage frame = scene.Render(size);
+        // Without the depth: nothing hides, so every vertex on the frame must show.
+        const MapLayersDrawn drawn = DrawMapLayers(frame, camera, FrameDepth{}, GroundOf(*Synthetic()), {layer});
+        int checked = 0;
+        for (const MapPolyline& line : layer->lines) {
+            for (const auto& [latDeg, lonDeg] : line.latLonDeg) {
+                const auto p = MarkerPixel(camera, latDeg, lonDeg, *Synthetic()->ElevationM(latDeg, lonDeg));
+                if (!p || p->x() < 1 || p->y() < 1 || p->x() >= size.width() - 1 || p->y() >= size.height() - 1)
+                    continue;
+                ++checked;
+                EXPECT_TRUE(ShowsCyanLine(frame, *p)) << lookAt.rangeM << " m, tilt " << lookAt.tiltDeg << ": "
+                                                      << latDeg << ", " << lonDeg;
+            }
+        }
+        EXPECT_GT(checked, 100) << lookAt.rangeM;
+        EXPECT_GT(drawn.segments, 0) << lookAt.rangeM;
+    }
+}
+
 TEST(MapLayers, LabelsNeverOverlapAndTheSelectedOneIsAlwaysShown)
 {
     const QSize size(320, 200);
