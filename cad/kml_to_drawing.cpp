@@ -1,7 +1,7 @@
 #include "cad/kml_to_drawing.h"
 
-#include "cad/kml_input.h"
-#include "cad/kml_parser.h"
+#include "kml/kml_input.h"
+#include "kml/kml_parser.h"
 #include "geodesy/gauss_kruger.h"
 
 #include <deque>

@@ -12,7 +12,7 @@
 // in such entries); links to anything else are counted, not followed.
 
 #include "cad/acad_automation.h"
-#include "cad/kml_error.h"
+#include "kml/kml_error.h"
 #include "geodesy/four_param.h"
 
 #include <cstddef>

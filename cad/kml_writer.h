@@ -13,7 +13,7 @@
 // millions is dropped.
 
 #include "cad/acad_automation.h"
-#include "cad/kml_error.h"
+#include "kml/kml_error.h"
 #include "geodesy/four_param.h"
 
 #include <cstddef>

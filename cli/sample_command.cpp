@@ -1,9 +1,9 @@
 #include "cli/sample_command.h"
 
 #include "app/settings.h"
-#include "cad/kml_error.h"
-#include "cad/kml_input.h"
-#include "cad/kml_parser.h"
+#include "kml/kml_error.h"
+#include "kml/kml_input.h"
+#include "kml/kml_parser.h"
 #include "cli/command_line.h"
 #include "cli/point_output.h"
 #include "cli/progress.h"

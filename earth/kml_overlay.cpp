@@ -1,7 +1,7 @@
 #include "earth/kml_overlay.h"
 
-#include "cad/kml_input.h"
-#include "cad/kml_parser.h"
+#include "kml/kml_input.h"
+#include "kml/kml_parser.h"
 
 #include <deque>
 #include <set>

@@ -7,8 +7,8 @@
 // that does not name the file or is not UTF-8; a coordinate that is not finite reaching
 // the drawing; different results for whole and piecewise reading.
 
-#include "cad/kml_error.h"
-#include "cad/kml_parser.h"
+#include "kml/kml_error.h"
+#include "kml/kml_parser.h"
 #include "cad/kml_to_drawing.h"
 #include "fuzz/fuzz_support.h"
 

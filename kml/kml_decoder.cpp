@@ -1,6 +1,6 @@
-#include "cad/kml_decoder.h"
+#include "kml/kml_decoder.h"
 
-#include "cad/kml_error.h"
+#include "kml/kml_error.h"
 
 #include <algorithm>
 #include <array>

@@ -16,7 +16,7 @@
 //   valid UTF-8 and whose later text is not is then reported as an encoding error on
 //   its line, not silently misread.
 
-#include "cad/kml_input.h"
+#include "kml/kml_input.h"
 #include "encoding/text_encoding.h"
 
 #include <memory>

@@ -1,6 +1,6 @@
-#include "cad/kml_input.h"
+#include "kml/kml_input.h"
 
-#include "cad/kml_error.h"
+#include "kml/kml_error.h"
 #include "fileio/file_error.h"
 
 #include <zip.h>

@@ -1,7 +1,7 @@
-#include "cad/kml_parser.h"
+#include "kml/kml_parser.h"
 
-#include "cad/kml_decoder.h"
-#include "cad/kml_error.h"
+#include "kml/kml_decoder.h"
+#include "kml/kml_error.h"
 #include "geodesy/number_text.h"
 
 // The entity-amplification limits are declared only with XML_DTD, which Debian's expat

@@ -20,7 +20,7 @@
 // Links: the <href> of a <NetworkLink>'s <Link> (<Url> in KML 2.0) is passed on as
 // written, trimmed; whether to follow it is the sink's choice.
 
-#include "cad/kml_input.h"
+#include "kml/kml_input.h"
 
 #include <cstddef>
 #include <string>

@@ -1,7 +1,7 @@
 // Files that are damaged, hostile or huge: each gives a clear message or a correct
 // drawing, never a crash or memory without bound.
 
-#include "cad/kml_error.h"
+#include "kml/kml_error.h"
 #include "tests/support/resource_limits.h"
 #include "cad/kml_to_drawing.h"
 #include "encoding/text_encoding.h"

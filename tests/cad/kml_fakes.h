@@ -4,8 +4,8 @@
 // KML test files.
 
 #include "cad/acad_automation.h"
-#include "cad/kml_input.h"
-#include "cad/kml_parser.h"
+#include "kml/kml_input.h"
+#include "kml/kml_parser.h"
 
 #include <gtest/gtest.h>
 

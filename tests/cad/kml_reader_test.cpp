@@ -1,4 +1,4 @@
-#include "cad/kml_error.h"
+#include "kml/kml_error.h"
 #include "cad/kml_to_drawing.h"
 #include "encoding/text_encoding.h"
 #include "geodesy/survey_conversion.h"

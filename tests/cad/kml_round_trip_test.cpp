@@ -1,7 +1,7 @@
 // KML drawn into the drawing and written back, and the written files read by programs
 // other than ours.
 
-#include "cad/kml_error.h"
+#include "kml/kml_error.h"
 #include "cad/kml_to_drawing.h"
 #include "cad/kml_writer.h"
 #include "tests/cad/kml_fakes.h"
