@@ -30,13 +30,6 @@ QThreadPool& ImageryPool()
     return pool;
 }
 
-struct ReadResult {
-    std::shared_ptr<raster::ImagerySource> source;  // when it was opened by this read
-    std::shared_ptr<const raster::GeoImage> image;
-    std::string notice;
-    std::string error;
-};
-
 double WidthM(const raster::GeoRect& r)
 {
     return (r.eastLonDeg - r.westLonDeg) * MetresPerDegreeLon(0.5 * (r.southLatDeg + r.northLatDeg));
@@ -70,6 +63,19 @@ bool Contains(const raster::GeoRect& outer, const raster::GeoRect& inner)
     return inner.westLonDeg >= outer.westLonDeg && inner.eastLonDeg <= outer.eastLonDeg &&
            inner.southLatDeg >= outer.southLatDeg && inner.northLatDeg <= outer.northLatDeg;
 }
+
+}  // namespace
+
+struct ImageryLayer::ReadResult {
+    std::shared_ptr<raster::ImagerySource> source;  // when it was opened by this read
+    std::shared_ptr<const raster::GeoImage> image;
+    std::string notice;
+    std::string error;
+};
+
+namespace {
+
+using ReadResult = ImageryLayer::ReadResult;
 
 ReadResult ReadImage(const std::shared_ptr<raster::ImagerySource>& source, const raster::GeoRect& window,
                      QSize px)
@@ -108,16 +114,14 @@ void ImageryLayer::Apply(const ImageryLayerSettings& settings, const raster::Geo
         source_.reset();
         held_.clear();
         reading_ = false;
-        if (!lastNotice_.isEmpty() && callbacks_.notice)
-            callbacks_.notice({});
-        lastNotice_.clear();
+        Tell({});
         if (!settings_.source.empty())
             StartOpen(ground);
     }
     Rebuild();
 }
 
-void ImageryLayer::StartOpen(const raster::GeoRect& ground)
+void ImageryLayer::Run(std::function<ReadResult()> read, std::function<void(const ReadResult&)> done)
 {
     const std::uint64_t generation = generation_;
     reading_ = true;
@@ -126,42 +130,56 @@ void ImageryLayer::StartOpen(const raster::GeoRect& ground)
         const ReadResult result = watcher->result();
         watcher->deleteLater();
         if (generation != generation_)
-            return;
+            return;  // read for a source no longer shown
         reading_ = false;
-        if (!result.error.empty()) {
-            if (callbacks_.failed)
-                callbacks_.failed(QString::fromStdString(result.error));
-            return;
-        }
-        source_ = result.source;
-        if (result.image)
-            Keep(result.image);
-        if (QString notice = QString::fromStdString(result.notice); notice != lastNotice_) {
-            lastNotice_ = notice;
-            if (callbacks_.notice)
-                callbacks_.notice(notice);
-        }
-        StartView();
+        done(result);
     });
+    watcher->setFuture(QtConcurrent::run(&ImageryPool(), [read = std::move(read)] {
+        LowerCurrentThreadPriority();
+        return read();
+    }));
+}
+
+void ImageryLayer::Tell(const QString& notice)
+{
+    if (notice == lastNotice_)
+        return;
+    lastNotice_ = notice;
+    if (callbacks_.notice)
+        callbacks_.notice(notice);
+}
+
+void ImageryLayer::StartOpen(const raster::GeoRect& ground)
+{
     // The whole ground's image takes at most half the memory bound.
     const int coarseSidePx = std::clamp(
         static_cast<int>(std::sqrt(settings_.memoryBoundBytes / 2.0 / sizeof(std::uint32_t))), 16, kCoarseSidePx);
-    watcher->setFuture(QtConcurrent::run(&ImageryPool(), [settings = settings_, ground, coarseSidePx] {
-        LowerCurrentThreadPriority();
-        ReadResult result;
-        try {
-            auto source = std::make_shared<raster::ImagerySource>(settings.source, settings.service);
-            const auto coverage = source->Coverage();
-            const auto window = coverage ? Intersection(*coverage, ground).value_or(*coverage) : ground;
-            result = ReadImage(source, window, PixelsFor(window, coarseSidePx));
-            if (!result.error.empty())
-                return result;
-            result.source = std::move(source);
-        } catch (const std::exception& failure) {
-            result.error = failure.what();
-        }
-        return result;
-    }));
+    Run(
+        [settings = settings_, ground, coarseSidePx] {
+            ReadResult result;
+            try {
+                auto source = std::make_shared<raster::ImagerySource>(settings.source, settings.service);
+                const auto coverage = source->Coverage();
+                const auto window = coverage ? Intersection(*coverage, ground).value_or(*coverage) : ground;
+                result = ReadImage(source, window, PixelsFor(window, coarseSidePx));
+                if (result.error.empty())
+                    result.source = std::move(source);
+            } catch (const std::exception& failure) {
+                result.error = failure.what();
+            }
+            return result;
+        },
+        [this](const ReadResult& result) {
+            if (!result.error.empty()) {
+                if (callbacks_.failed)
+                    callbacks_.failed(QString::fromStdString(result.error));
+                return;
+            }
+            source_ = result.source;
+            Keep(result.image);
+            Tell(QString::fromStdString(result.notice));
+            StartView();
+        });
 }
 
 void ImageryLayer::ViewChanged(const std::optional<raster::GeoRect>& footprint, QSize viewPx)
@@ -202,31 +220,14 @@ void ImageryLayer::StartView()
     for (const Held& held : held_)
         if (Contains(held.image->bounds, window) && DegreesPerPixel(*held.image) <= kFineEnough * wantedDegPerPx)
             return;
-    const std::uint64_t generation = generation_;
-    reading_ = true;
-    auto* watcher = new QFutureWatcher<ReadResult>(watchers_.get());
-    QObject::connect(watcher, &QFutureWatcherBase::finished, watchers_.get(), [=, this]() {
-        const ReadResult result = watcher->result();
-        watcher->deleteLater();
-        if (generation != generation_)
-            return;
-        reading_ = false;
-        if (result.image)
+    Run([source = source_, window, px] { return ReadImage(source, window, px); },
+        [this](const ReadResult& result) {
             Keep(result.image);
-        // A source that stopped answering keeps what it showed; its message is the notice.
-        const QString notice = QString::fromStdString(result.error.empty() ? result.notice : result.error);
-        if (notice != lastNotice_) {
-            lastNotice_ = notice;
-            if (callbacks_.notice)
-                callbacks_.notice(notice);
-        }
-        if (result.image)
-            StartView();  // the camera may have moved on meanwhile
-    });
-    watcher->setFuture(QtConcurrent::run(&ImageryPool(), [source = source_, window, px] {
-        LowerCurrentThreadPriority();
-        return ReadImage(source, window, px);
-    }));
+            // A source that stopped answering keeps what it showed; its message is the notice.
+            Tell(QString::fromStdString(result.error.empty() ? result.notice : result.error));
+            if (result.image)
+                StartView();  // the camera may have moved on meanwhile
+        });
 }
 
 void ImageryLayer::Keep(std::shared_ptr<const raster::GeoImage> image)

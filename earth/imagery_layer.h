@@ -62,11 +62,19 @@ public:
     // Whether a read is running, for tests.
     bool IsReading() const { return reading_; }
 
+    // What a read on the imagery thread brings back.
+    struct ReadResult;
+
 private:
     struct Held {
         std::shared_ptr<const raster::GeoImage> image;
         std::uint64_t serial;  // order of arrival, the oldest goes first past the bound
     };
+    // Runs `read` on the imagery thread; `done` hears its result on this thread unless the
+    // source changed meanwhile.
+    void Run(std::function<ReadResult()> read, std::function<void(const ReadResult&)> done);
+    // Passes a notice on when it differs from the last one.
+    void Tell(const QString& notice);
     void StartOpen(const raster::GeoRect& ground);
     void StartView();
     void Keep(std::shared_ptr<const raster::GeoImage> image);
