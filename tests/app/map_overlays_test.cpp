@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "earth/terrain_application.h"
+#include "app/map_points.h"
 #include "fakes.h"
 #include "geodesy/survey_conversion.h"
 #include "points/point_table_model.h"
@@ -127,6 +128,7 @@ private slots:
     void refusesAnUnusableSourceOnce();
     void showsTheTablesPointsAndGoesToThem();
     void showsAndRemovesKmlOverlays();
+    void markersFollowATableThatGrowsPastAChunk();
 };
 
 void MapOverlaysTest::drapesTheImageryWhereItLies_data()
@@ -299,6 +301,50 @@ void MapOverlaysTest::showsAndRemovesKmlOverlays()
     QCOMPARE(m.viewer->MapLayers().size(), std::size_t{1});
     m.Trigger(m.window->MFile, QStringLiteral("移除地图上的KML"));
     QVERIFY(m.viewer->MapLayers().empty());
+}
+
+void MapOverlaysTest::markersFollowATableThatGrowsPastAChunk()
+{
+    using keldarn::app::MapPoints;
+    keldarn::points::PointTableModel table;
+    const MapPoints::Frame frame{114.0, keldarn::geodesy::MakeFourParamCoefficients({})};
+    const auto append = [&](int count) {
+        std::vector<keldarn::points::RowCells> rows;
+        for (int k = 0; k < count; ++k) {
+            const int n = table.DataRowCount() + k;
+            const auto grid = keldarn::geodesy::GeographicToGrid(33.2 + n * 1e-5, 113.5, 0.0, 114.0, frame.transform);
+            rows.push_back({QString::number(n + 1), {}, QString::number(grid.x, 'f', 4), QString::number(grid.y, 'f', 4), {}});
+        }
+        table.AppendRows(rows);
+    };
+    const auto markers = [](const MapPoints& points) {
+        std::vector<keldarn::earth::MapMarker> all;
+        for (const auto& layer : points.Layers())
+            all.insert(all.end(), layer->markers.begin(), layer->markers.end());
+        return all;
+    };
+    MapPoints points;
+    append(MapPoints::kChunkRows + 10);
+    QVERIFY(points.Update(table, frame));
+    QCOMPARE(points.Layers().size(), std::size_t{2});
+    const auto firstChunk = points.Layers().front();
+    // Rows appended: the full chunk stays, the partial one is made again with them.
+    append(MapPoints::kChunkRows);
+    QVERIFY(points.Update(table, frame));
+    QVERIFY(!points.Update(table, frame));
+    QCOMPARE(points.Layers().front(), firstChunk);
+    const auto all = markers(points);
+    QCOMPARE(static_cast<int>(all.size()), table.DataRowCount());
+    for (int k : {0, MapPoints::kChunkRows - 1, MapPoints::kChunkRows, table.DataRowCount() - 1}) {
+        QCOMPARE(all[k].name, QString::number(k + 1));
+        QVERIFY(std::abs(all[k].latDeg - (33.2 + k * 1e-5)) < 1e-8);
+    }
+    // An edited table, or another frame, is converted whole.
+    points.Invalidate();
+    QVERIFY(points.Update(table, frame));
+    QVERIFY(points.Layers().front() != firstChunk);
+    QVERIFY(points.Update(table, std::nullopt));
+    QVERIFY(markers(points).empty());
 }
 
 QTEST_MAIN(MapOverlaysTest)
