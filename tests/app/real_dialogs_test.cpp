@@ -382,6 +382,7 @@ void RealDialogsTest::recoveryQuestionAtStart()
         first.window->EditLon->setText(QStringLiteral("114"));
         first.window->EditH1->setText(QStringLiteral("1"));
         QTest::mouseClick(first.window->Button1, Qt::LeftButton);
+        QCOMPARE(first.Rows(), 1);
         // What a run that never ended normally leaves behind.
         QVERIFY(QFile::copy(journal, kept));
     }
@@ -391,6 +392,7 @@ void RealDialogsTest::recoveryQuestionAtStart()
     user.Then(RealUser::Click(QStringLiteral("是")));
     RealWindow second(false, scratch.path(), &user);
     QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY2(user.seen.size() == 2, qPrintable(user.seen.join('|')));
     QCOMPARE(user.seen.value(1),
              QStringLiteral("上次程序没有正常退出。恢复上次未正常退出时的点表数据（1个点）？"));
     QCOMPARE(second.Rows(), 1);
