@@ -231,6 +231,7 @@ void TFormMain::ConnectCommands()
                 [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
     };
     item(MFile, QStringLiteral("导出数据"), &TFormMain::MOutClick);
+    item(MFile, QStringLiteral("导入数据..."), &TFormMain::MInClick);
     MFile->addSeparator();
     item(MFile, QStringLiteral("在地图上显示KML..."), &TFormMain::MShowKmlClick);
     item(MFile, QStringLiteral("移除地图上的KML"), &TFormMain::MRemoveKmlClick);

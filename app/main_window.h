@@ -196,6 +196,7 @@ public:
     void MHgetClick();   // 手工采集
     void MAddClick();    // 手工录入
     void MOutClick();    // 导出数据
+    void MInClick();     // 导入数据...: reads an exported file back into the point table
     void Mset1Click();   // 投影设置, 刷新 and 下一步
     void Mset3Click();   // 坐标转换
     void Mdata1Click();  // 自动采集, 刷新 on PageAuto and 确定 on PageZbzh

@@ -1,7 +1,9 @@
-// The export page: the field list editor and the export of the point table.
+// The export page: the field list editor, the export of the point table and the import
+// of an exported file, which reads with the same fields and separator.
 
 #include "app/main_window.h"
 #include "points/export_writer.h"
+#include "points/import_reader.h"
 #include "points/point_table_model.h"
 
 #include <QFileInfo>
@@ -9,8 +11,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QTableView>
 
 #include <stdexcept>
+#include <vector>
 
 namespace keldarn::app {
 
@@ -57,6 +61,22 @@ void MoveSelectedWithinList(QListWidget* list, bool up)
     list->item(j)->setSelected(true);
 }
 
+// The fields in the order of the chosen list and the separator as typed.
+points::ExportLayout PageLayout(const QListWidget* chosen, const QLineEdit* separator)
+{
+    points::ExportLayout layout;
+    for (int i = 0; i < chosen->count(); ++i)
+        layout.columns.push_back(points::ColumnOfFieldItem(chosen->item(i)->text().toStdString()));
+    layout.separator = separator->text().toStdString();
+    return layout;
+}
+
+// The files the export writes and the import reads.
+QString PointFileFilter()
+{
+    return QStringLiteral("Text files (*.dat)|*.dat|Text files (*.txt)|*.txt|Text files (*.*)|*.*");
+}
+
 }  // namespace
 
 void TFormMain::SpeedButton1Click() { MoveAllItems(ListBox1, ListBox2); }
@@ -84,16 +104,13 @@ void TFormMain::Button2Click()
         ShowInfo(QStringLiteral("选择框中没有字段，没有导出文件。请先用 >> 或 > 添加要导出的字段。"));
         return;
     }
-    points::ExportLayout layout;
-    for (int i = 0; i < ListBox2->count(); ++i)
-        layout.columns.push_back(points::ColumnOfFieldItem(ListBox2->item(i)->text().toStdString()));
-    layout.separator = MaskEditFgf->text().toStdString();
+    const points::ExportLayout layout = PageLayout(ListBox2, MaskEditFgf);
 
     // The save dialog is shared with the KML output, which sets its own filter,
     // extension and name: the export sets its own every time.
     SaveDialog1.title = QStringLiteral("坐标数据另存为...");
     SaveDialog1.defaultSuffix = QStringLiteral("dat");
-    SaveDialog1.filter = QStringLiteral("Text files (*.dat)|*.dat|Text files (*.txt)|*.txt|Text files (*.*)|*.*");
+    SaveDialog1.filter = PointFileFilter();
     SaveDialog1.fileName.clear();
     const QString path = env_.dialogs->GetSaveFileName(this, SaveDialog1);
     if (path.isEmpty())
@@ -116,6 +133,42 @@ void TFormMain::Button2Click()
     SetProgress(100);
     ShowInfo(QStringLiteral("数据导出完毕！"));
     SetProgress(0);
+}
+
+void TFormMain::MInClick()
+{
+    if (ListBox2->count() == 0) {
+        ShowInfo(QStringLiteral("选择框中没有字段，无法导入。请先在“数据格式编辑”页用 >> 或 > 添加文件中的字段。"));
+        return;
+    }
+    const points::ExportLayout layout = PageLayout(ListBox2, MaskEditFgf);
+
+    OpenDialog1.title = QStringLiteral("导入坐标数据");
+    OpenDialog1.filter = PointFileFilter();
+    OpenDialog1.defaultSuffix.clear();
+    OpenDialog1.fileName.clear();
+    const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
+    if (path.isEmpty())
+        return;
+
+    StatusBar1->setText(QStringLiteral("正在导入数据,请等待..."));
+    StatusBar1->repaint();
+    std::vector<points::RowCells> rows;
+    try {
+        rows = points::ReadPointsFile(path.toStdString(), layout);
+    } catch (const std::exception&) {
+        StatusBar1->clear();
+        throw;
+    }
+    if (rows.empty()) {
+        StatusBar1->clear();
+        ShowInfo(QStringLiteral("文件中没有点。"));
+        return;
+    }
+    pointTable_->AppendRows(rows);
+    pointTable_->SetHeaderFixed(true);
+    StringGrid1->scrollToBottom();
+    StatusBar1->setText(QStringLiteral("已导入 %1 个点").arg(rows.size()));
 }
 
 }  // namespace keldarn::app

@@ -3,10 +3,12 @@
 #include "points/point_table_model.h"
 #include "window_fixture.h"
 
+#include <QAction>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -50,6 +52,7 @@ private slots:
     void cancelledDialogWritesNothing();
     void nothingToExportCreatesNoFile();
     void failedExportKeepsTheOldFile();
+    void importedExportExportsTheSameBytes();
 };
 
 void ExportPageTest::movesFieldsBetweenLists()
@@ -234,6 +237,37 @@ void ExportPageTest::failedExportKeepsTheOldFile()
     QVERIFY(f.dialogs.messages[0].text.contains(QStringLiteral("out.dat")));
     QCOMPARE(w->ProgressBar1->value(), 0);
     QVERIFY(w->StatusBar1->text() != QStringLiteral("数据导出完毕！"));
+}
+
+void ExportPageTest::importedExportExportsTheSameBytes()
+{
+    WindowFixture f;
+    auto* w = f.window.get();
+    AddPoint(w, {"K1", "校正点", "701.500", "502.250", "85.120"});
+    AddPoint(w, {" 𠀀2 ", "", "-1.5e3", "2", "0"});  // outside GBK, written in four GB18030 bytes
+    AddPoint(w, {"水塔", "东北角", "3512345.678", "512345.678", "97.000"});
+    const QString first = f.dir.filePath(QStringLiteral("first.dat"));
+    const QString second = f.dir.filePath(QStringLiteral("second.dat"));
+    f.dialogs.filePaths = {first, first, second};
+    QTest::mouseClick(w->Button2, Qt::LeftButton);
+    w->N3Click();
+    f.dialogs.messages.clear();
+    for (QAction* action : w->MFile->actions()) {
+        if (action->text() == QStringLiteral("导入数据..."))
+            action->trigger();
+    }
+    QVERIFY(f.dialogs.messages.empty());
+    QCOMPARE(f.dialogs.lastOpenOptions.title, QStringLiteral("导入坐标数据"));
+    QCOMPARE(w->PointTable()->DataRowCount(), 3);
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("已导入 3 个点"));
+    QTest::mouseClick(w->Button2, Qt::LeftButton);
+
+    QFile a(first);
+    QFile b(second);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray exported = a.readAll();
+    QVERIFY(exported.contains("\x95\x32\x82\x36"));  // U+20000 in GB18030
+    QCOMPARE(b.readAll(), exported);
 }
 
 QTEST_MAIN(ExportPageTest)

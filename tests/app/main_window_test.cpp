@@ -116,7 +116,7 @@ void MainWindowTest::toolbarHoldsTheMenusInOrder()
     }
     QCOMPARE(captions, (QStringList{"文件", "数据采集", "设置", "数据转换", "帮助"}));
     QCOMPARE(ActionTexts(f.window->MFile),
-             (QStringList{"导出数据", "-", "在地图上显示KML...", "移除地图上的KML"}));
+             (QStringList{"导出数据", "导入数据...", "-", "在地图上显示KML...", "移除地图上的KML"}));
     QCOMPARE(ActionTexts(f.window->MData),
              (QStringList{"自动采集", "手工采集", "手工录入", "-", "删除当前行", "清空全部数据"}));
     QCOMPARE(ActionTexts(f.window->MSet), (QStringList{"地图窗范围", "投影设置", "坐标转换", "-", "地形数据文件...",
