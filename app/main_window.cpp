@@ -92,7 +92,15 @@ TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
     StartMapOverlays();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain()
+{
+    // QWidget's destructor still closes the window after this object's members are gone,
+    // and an open cell editor commits its text then: the table's signals must no longer
+    // reach the map's handlers here.
+    pointTable_->disconnect(this);
+    StringGrid1->selectionModel()->disconnect(this);
+    StringGrid1->disconnect(this);
+}
 
 void TFormMain::BuildLayout()
 {
