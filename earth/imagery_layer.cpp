@@ -22,6 +22,9 @@ constexpr int kMaxViewSidePx = 4096;
 // A held image is fine enough for a view when its pixels are at most this much larger.
 constexpr double kFineEnough = 1.3;
 
+// How long a closing layer waits for a read still running (milliseconds).
+constexpr int kThreadEndWaitMs = 2000;
+
 // One thread: reads follow each other, and a service is not asked twice at once.
 QThreadPool& ImageryPool()
 {
@@ -103,7 +106,13 @@ ImageryLayer::ImageryLayer(Callbacks callbacks)
 {
 }
 
-ImageryLayer::~ImageryLayer() = default;  // running reads finish on their thread, unheard
+ImageryLayer::~ImageryLayer()
+{
+    watchers_.reset();  // a read still running finishes unheard
+    // The imagery thread ends with the layer, within a moment: one left to the end of the
+    // process would exit after the network library has shut down and leak its state.
+    ImageryPool().waitForDone(kThreadEndWaitMs);
+}
 
 void ImageryLayer::Apply(const ImageryLayerSettings& settings, const raster::GeoRect& ground)
 {
