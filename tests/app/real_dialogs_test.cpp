@@ -25,6 +25,8 @@
 #include <QTextBrowser>
 #include <QtTest>
 
+#include <optional>
+
 using keldarn::testing::RealUser;
 
 namespace {
@@ -48,9 +50,12 @@ struct RealWindow {
                                              QStringLiteral("1.0"), QStringLiteral("公司")};
         };
         env.helpPath = Path(QStringLiteral("help.html"));
-        // Without a viewer the window says so while it is built.
-        RealUser own;
-        RealUser& starting = user ? *user : own;
+        // Without a viewer the window says so while it is built. Only one user may watch
+        // the modal windows: a second one, with no answers, would close them as unexpected.
+        std::optional<RealUser> own;
+        if (user == nullptr)
+            own.emplace();
+        RealUser& starting = user ? *user : *own;
         if (!withViewer)
             starting.First(RealUser::Press(Qt::Key_Return));
         window = std::make_unique<keldarn::app::TFormMain>(std::move(env));
