@@ -7,7 +7,8 @@
 #include "cli/command_line.h"
 #include "cli/point_output.h"
 #include "cli/progress.h"
-#include "cli/sample_plan.h"
+#include "cli/survey_frame.h"
+#include "survey/sample_plan.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
@@ -22,6 +23,9 @@
 #include <thread>
 
 namespace keldarn::cli {
+
+using survey::PlannedPoint;
+using survey::SamplePlan;
 
 namespace {
 

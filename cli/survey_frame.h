@@ -6,17 +6,14 @@
 // of the settings file (--settings Keldarn.ini, section GEzbzh).
 
 #include "cli/command_line.h"
-#include "geodesy/four_param.h"
+#include "survey/survey_frame.h"
 
 #include <optional>
 #include <string>
 
 namespace keldarn::cli {
 
-struct SurveyFrame {
-    double centralMeridianDeg = 0.0;
-    geodesy::FourParamCoefficients transform;
-};
+using survey::SurveyFrame;
 
 // The settings file named by --settings, or nothing; throws UsageError when it is missing.
 std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options);

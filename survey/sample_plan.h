@@ -6,14 +6,14 @@
 // south and west to east in each row. The rows split into disjoint shares for runs on
 // several machines.
 
-#include "cli/survey_frame.h"
+#include "survey/survey_frame.h"
 
 #include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
 
-namespace keldarn::cli {
+namespace keldarn::survey {
 
 // A box of latitudes and longitudes (degrees, WGS84).
 struct GeoBox {
@@ -70,4 +70,4 @@ private:
     std::vector<std::vector<std::pair<double, double>>> boundary_;  // one ring of X, Y
 };
 
-}  // namespace keldarn::cli
+}  // namespace keldarn::survey

@@ -1,4 +1,4 @@
-#include "cli/sample_plan.h"
+#include "survey/sample_plan.h"
 
 #include "geodesy/gauss_kruger.h"
 
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-namespace keldarn::cli {
+namespace keldarn::survey {
 
 namespace {
 
@@ -121,4 +121,4 @@ void SamplePlan::RowPoints(std::int64_t row, std::vector<PlannedPoint>& points) 
     }
 }
 
-}  // namespace keldarn::cli
+}  // namespace keldarn::survey
