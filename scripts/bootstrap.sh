@@ -7,7 +7,7 @@ packages=(
   # toolchain
   g++ cmake ninja-build pkg-config
   # libraries
-  qt6-base-dev libgl-dev libgdal-dev libgeographiclib-dev libexpat1-dev libzip-dev libdxflib-dev
+  qt6-base-dev qt6-svg-dev libgl-dev libgdal-dev libgeographiclib-dev libexpat1-dev libzip-dev libdxflib-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth
   # the end-to-end test (tests/e2e): a window manager, X input and screenshots
