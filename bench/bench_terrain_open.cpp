@@ -73,7 +73,7 @@ void MeasureFirstFrame(benchmark::State& state, const std::string& path)
     int columns = 0, rows = 0;
     for (auto _ : state) {
         auto start = std::chrono::steady_clock::now();
-        const std::shared_ptr<const Terrain> terrain = ReadDemTerrain(path, DemReadOptions{kFirstLevelCells});
+        const std::shared_ptr<const Terrain> terrain = ReadDemTerrain(path, DemReadOptions{.maxCells = kFirstLevelCells, .window = {}});
         readMs += MsSince(start);
         start = std::chrono::steady_clock::now();
         const std::unique_ptr<raster::ElevationSource> heights = OpenHeightSource(TerrainSource{path});
@@ -128,7 +128,7 @@ BENCHMARK(BM_OpenVrt1G)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTi
 void BM_FrameWhileStreaming(benchmark::State& state)
 {
     static const std::shared_ptr<const Terrain> terrain =
-        ReadDemTerrain(bench::LargeGeoTiff(true), DemReadOptions{kFinestLevelCells});
+        ReadDemTerrain(bench::LargeGeoTiff(true), DemReadOptions{.maxCells = kFinestLevelCells, .window = {}});
     static TerrainRenderer renderer(terrain);
     LookAt lookAt = StartingLookAt(*terrain);
     lookAt.rangeM = 20000.0;
@@ -139,7 +139,7 @@ void BM_FrameWhileStreaming(benchmark::State& state)
         LowerCurrentThreadPriority();  // as the viewer's background reads run
         while (!stop && state.range(1) != 0)
             benchmark::DoNotOptimize(
-                ReadDemTerrain(bench::LargeMosaicVrt(), DemReadOptions{kFinestLevelCells}));
+                ReadDemTerrain(bench::LargeMosaicVrt(), DemReadOptions{.maxCells = kFinestLevelCells, .window = {}}));
     });
     for (auto _ : state)
         benchmark::DoNotOptimize(renderer.Render(camera));

@@ -45,7 +45,7 @@ struct LoadedLevel {
 std::shared_ptr<const Terrain> ReadGrid(const TerrainSource& source, std::int64_t maxCells)
 {
     return source.path.empty() ? MakeSyntheticTerrain()
-                               : ReadDemTerrain(source.path, DemReadOptions{maxCells});
+                               : ReadDemTerrain(source.path, DemReadOptions{.maxCells = maxCells, .window = {}});
 }
 
 // The threads that read terrain in the background, at a lower priority than the window's.

@@ -147,7 +147,7 @@ TEST(DemReader, ReducesABigSourceToTheCellLimit)
     ScratchDir dir;
     const std::string path = dir.File("geographic.tif");
     WriteGeographicTiff(path);
-    const auto terrain = ReadDemTerrain(path, DemReadOptions{500});
+    const auto terrain = ReadDemTerrain(path, DemReadOptions{.maxCells = 500, .window = {}});
     const GridGeometry& grid = terrain->Grid();
     EXPECT_LE(static_cast<long>(grid.columns) * grid.rows, 500);
     EXPECT_GE(grid.columns, 20);

@@ -63,7 +63,7 @@ TEST(SourceSurfacePick, MeetsTheDemsOwnSurfaceWithin10cmAtAnyTilt)
     const ScratchDir dir;
     const std::string dem = WriteRuggedUtmDem(dir);
     // A grid of about a tenth of the source's cells: its surface is metres off the DEM's.
-    auto coarse = ReadDemTerrain(dem, DemReadOptions{40 * 40});
+    auto coarse = ReadDemTerrain(dem, DemReadOptions{.maxCells = 40 * 40, .window = {}});
     TerrainScene scene(coarse, std::make_unique<raster::ElevationSource>(dem));
     raster::ElevationSource truth(dem);
     const QSize view(640, 480);
@@ -92,7 +92,7 @@ TEST(SourceSurfacePick, ZoomedInViewsDrawAFinerGridOfTheGroundInView)
 {
     const ScratchDir dir;
     const std::string dem = WriteRuggedUtmDem(dir);
-    TerrainScene scene(ReadDemTerrain(dem, DemReadOptions{40 * 40}),
+    TerrainScene scene(ReadDemTerrain(dem, DemReadOptions{.maxCells = 40 * 40, .window = {}}),
                        std::make_shared<raster::ElevationSource>(dem));
     raster::ElevationSource truth(dem);
     const QSize view(640, 480);
