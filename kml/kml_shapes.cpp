@@ -1,0 +1,74 @@
+#include "kml/kml_shapes.h"
+
+#include "kml/kml_input.h"
+#include "kml/kml_parser.h"
+
+namespace keldarn::cad {
+
+namespace {
+
+using Ring = std::vector<std::pair<double, double>>;
+
+// Even–odd rule: whether (lon, lat) lies inside the ring.
+bool InsideRing(const Ring& ring, double lon, double lat)
+{
+    bool inside = false;
+    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+        const auto [ui, vi] = ring[i];
+        const auto [uj, vj] = ring[j];
+        if ((vi > lat) != (vj > lat) && lon < (uj - ui) * (lat - vi) / (vj - vi) + ui)
+            inside = !inside;
+    }
+    return inside;
+}
+
+class ShapeSink : public KmlGeometrySink {
+public:
+    void OnCoordinates(std::vector<double>& lonLat, const std::string& placemarkName) override
+    {
+        const std::size_t n = lonLat.size() / 2;
+        if (n < 2)
+            return;  // a point is neither route nor area
+        const bool closed = n >= 4 && lonLat[0] == lonLat[2 * n - 2] && lonLat[1] == lonLat[2 * n - 1];
+        Ring ring;
+        const std::size_t kept = closed ? n - 1 : n;
+        ring.reserve(kept);
+        for (std::size_t k = 0; k < kept; ++k)
+            ring.emplace_back(lonLat[2 * k], lonLat[2 * k + 1]);
+        if (closed && !shapes.empty() && shapes.back().isArea && shapes.back().name == placemarkName &&
+            InsideRing(shapes.back().rings.front(), ring[0].first, ring[0].second)) {
+            shapes.back().rings.push_back(std::move(ring));  // a hole of the area before
+            return;
+        }
+        KmlShape& shape = shapes.emplace_back();
+        shape.name = placemarkName;
+        shape.isArea = closed;
+        shape.rings.push_back(std::move(ring));
+    }
+    std::vector<KmlShape> shapes;
+};
+
+}  // namespace
+
+std::vector<KmlShape> ReadKmlShapes(const std::filesystem::path& path)
+{
+    ShapeSink sink;
+    KmlInput input = OpenKmlInput(path);
+    ScanKml(*input.source, input.displayName, sink);
+    return std::move(sink.shapes);
+}
+
+std::string DescribeKmlShape(const KmlShape& shape)
+{
+    std::size_t vertices = 0;
+    for (const auto& ring : shape.rings)
+        vertices += ring.size();
+    std::string text = shape.name.empty() ? "未命名" : shape.name;
+    text += shape.isArea ? "（区域，" : "（路线，";
+    text += std::to_string(vertices) + "个顶点";
+    if (shape.rings.size() > 1)
+        text += "，" + std::to_string(shape.rings.size() - 1) + "个洞";
+    return text + "）";
+}
+
+}  // namespace keldarn::cad
