@@ -1,0 +1,151 @@
+#include "survey/boundary_sampling.h"
+
+#include "survey/survey_error.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <optional>
+#include <string>
+
+namespace keldarn::survey {
+
+namespace {
+
+using LonLat = std::pair<double, double>;
+
+double Cross(const LonLat& o, const LonLat& a, const LonLat& b)
+{
+    return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+}
+
+bool OnSegment(const LonLat& p, const LonLat& a, const LonLat& b)
+{
+    return std::min(a.first, b.first) <= p.first && p.first <= std::max(a.first, b.first) &&
+           std::min(a.second, b.second) <= p.second && p.second <= std::max(a.second, b.second);
+}
+
+// Whether segments ab and cd share a point (touching counts).
+bool SegmentsMeet(const LonLat& a, const LonLat& b, const LonLat& c, const LonLat& d)
+{
+    const double d1 = Cross(c, d, a), d2 = Cross(c, d, b), d3 = Cross(a, b, c), d4 = Cross(a, b, d);
+    if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
+        return true;
+    return (d1 == 0 && OnSegment(a, c, d)) || (d2 == 0 && OnSegment(b, c, d)) || (d3 == 0 && OnSegment(c, a, b)) ||
+           (d4 == 0 && OnSegment(d, a, b));
+}
+
+std::size_t DistinctVertices(const std::vector<LonLat>& ring)
+{
+    std::vector<LonLat> sorted = ring;
+    std::sort(sorted.begin(), sorted.end());
+    return static_cast<std::size_t>(std::unique(sorted.begin(), sorted.end()) - sorted.begin());
+}
+
+}  // namespace
+
+bool RingSelfIntersects(const std::vector<LonLat>& ring)
+{
+    const std::size_t n = ring.size();
+    if (n < 4)
+        return false;  // three edges of a triangle meet only at their shared vertices
+    // Edges by their west end; an edge is compared with those starting before its east
+    // end, so a ring of thousands of vertices is checked in about n·log n steps.
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const auto west = [&](std::size_t i) { return std::min(ring[i].first, ring[(i + 1) % n].first); };
+    const auto east = [&](std::size_t i) { return std::max(ring[i].first, ring[(i + 1) % n].first); };
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return west(a) < west(b); });
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t i = order[k];
+        for (std::size_t m = k + 1; m < n && west(order[m]) <= east(i); ++m) {
+            const std::size_t j = order[m];
+            const bool neighbours = (i + 1) % n == j || (j + 1) % n == i;
+            if (neighbours)
+                continue;
+            if (SegmentsMeet(ring[i], ring[(i + 1) % n], ring[j], ring[(j + 1) % n]))
+                return true;
+        }
+    }
+    return false;
+}
+
+void CheckBoundary(const std::vector<std::vector<LonLat>>& lonLatRings)
+{
+    if (lonLatRings.empty() || DistinctVertices(lonLatRings.front()) < 3)
+        throw SurveyInputError("区域边界至少要有三个不同的顶点。");
+    for (std::size_t r = 0; r < lonLatRings.size(); ++r)
+        if (RingSelfIntersects(lonLatRings[r]))
+            throw SurveyInputError(r == 0 ? "区域边界自相交（边与边交叉），请修改边界后再采点。"
+                                          : "区域中的第" + std::to_string(r) + "个洞的边界自相交，请修改边界后再采点。");
+}
+
+void CheckSpacing(double spacingM)
+{
+    if (!(spacingM > 0.0) || !std::isfinite(spacingM))
+        throw SurveyInputError("采样间距必须大于0。");
+}
+
+void CheckPlanSize(const SamplePlan& plan)
+{
+    if (plan.CandidateCount() > kMaxPlannedPoints)
+        throw SurveyInputError("区域内约有" + std::to_string(plan.CandidateCount()) +
+                               "个格网点，超过5000万个。请加大采样间距或缩小区域。");
+}
+
+std::vector<raster::GeoPoint> BoundaryProbes(const std::vector<std::vector<LonLat>>& lonLatRings, int perEdge)
+{
+    std::vector<raster::GeoPoint> probes;
+    for (const auto& ring : lonLatRings)
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            const auto [lon0, lat0] = ring[i];
+            const auto [lon1, lat1] = ring[(i + 1) % ring.size()];
+            for (int k = 0; k < perEdge; ++k) {
+                const double f = static_cast<double>(k) / perEdge;
+                probes.push_back({lat0 + f * (lat1 - lat0), lon0 + f * (lon1 - lon0)});
+            }
+        }
+    return probes;
+}
+
+BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights, double dHM,
+                                            const std::function<void(std::vector<SampledPoint>&&)>& deliver,
+                                            TaskProgress* progress)
+{
+    BoundarySamplingCounts counts;
+    const std::int64_t rows = plan.RowCount();
+    const std::int64_t rowsPerBatch =
+        std::max<std::int64_t>(1, kSampledBatchCandidates / std::max<std::int64_t>(1, plan.ColumnCount()));
+    std::vector<PlannedPoint> planned;
+    std::vector<raster::GeoPoint> geo;
+    std::vector<std::optional<double>> found;
+    for (std::int64_t first = 0; first < rows; first += rowsPerBatch) {
+        if (progress)
+            progress->ThrowIfCancelled();
+        planned.clear();
+        for (std::int64_t row = first; row < std::min(rows, first + rowsPerBatch); ++row)
+            plan.RowPoints(row, planned);
+        geo.resize(planned.size());
+        for (std::size_t k = 0; k < planned.size(); ++k)
+            geo[k] = {planned[k].latDeg, planned[k].lonDeg};
+        found.assign(planned.size(), std::nullopt);
+        if (!planned.empty())
+            heights(geo, found);
+        std::vector<SampledPoint> batch;
+        batch.reserve(planned.size());
+        for (std::size_t k = 0; k < planned.size(); ++k) {
+            if (found[k])
+                batch.push_back({planned[k].x, planned[k].y, *found[k] + dHM});
+            else
+                ++counts.skipped;
+        }
+        counts.taken += static_cast<std::int64_t>(batch.size());
+        if (!batch.empty())
+            deliver(std::move(batch));
+        if (progress)
+            progress->Set(static_cast<double>(std::min(rows, first + rowsPerBatch)) / static_cast<double>(rows));
+    }
+    return counts;
+}
+
+}  // namespace keldarn::survey

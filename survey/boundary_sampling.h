@@ -1,0 +1,58 @@
+#pragma once
+
+// Heights on the survey grid inside a boundary: the grid points of a SamplePlan, row by
+// row, with their heights from the DEM, handed over in batches so that a run of millions
+// of points needs memory for one batch at a time.
+
+#include "survey/height_query.h"
+#include "survey/sample_plan.h"
+#include "survey/task_progress.h"
+
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace keldarn::survey {
+
+// A sampled point on the survey grid: X northing, Y easting, H = DEM height + dH (metres).
+struct SampledPoint {
+    double x = 0.0;
+    double y = 0.0;
+    double h = 0.0;
+};
+
+struct BoundarySamplingCounts {
+    std::int64_t taken = 0;    // points handed over
+    std::int64_t skipped = 0;  // grid points inside the boundary without terrain (voids)
+};
+
+// About this many grid candidates are asked for heights at once.
+inline constexpr std::int64_t kSampledBatchCandidates = 16384;
+
+// Samples every grid point of the plan, north to south and west to east, and passes each
+// batch (in order, never empty) to `deliver` on the calling thread. Sets progress by rows
+// and stops with TaskCancelled when it is cancelled; batches delivered before stay
+// delivered. dHM: the height correction added to the DEM's heights.
+BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights, double dHM,
+                                            const std::function<void(std::vector<SampledPoint>&&)>& deliver,
+                                            TaskProgress* progress = nullptr);
+
+// Checks before a run, each throwing SurveyInputError with a Chinese message: a boundary
+// (rings as longitude, latitude in degrees; the first is the outer boundary) of fewer than
+// three distinct vertices or with edges that cross; a spacing that is not above zero; a
+// grid of more than kMaxPlannedPoints candidates.
+void CheckBoundary(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings);
+void CheckSpacing(double spacingM);
+void CheckPlanSize(const SamplePlan& plan);
+
+// Whether any two edges of the closed ring (vertices without the repeated first one) cross
+// or touch, other than neighbours at their shared vertex.
+bool RingSelfIntersects(const std::vector<std::pair<double, double>>& ring);
+
+// Points along the rings' edges (about `perEdge` per edge, vertices included) whose heights
+// tell whether the boundary lies on the DEM.
+std::vector<raster::GeoPoint> BoundaryProbes(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings,
+                                             int perEdge = 16);
+
+}  // namespace keldarn::survey
