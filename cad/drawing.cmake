@@ -1,6 +1,7 @@
 # keldarn_drawing_core: the drawing model and its geometry, DXF text, reading and writing,
-# and the document the two drawing conversions draw into and pick from. Qt Core only (file
-# names as QString), so that keldarn-cli converts without the windows.
+# the document the two drawing conversions draw into and pick from, and the terrain products
+# (contours, elevation points) drawn into a model. Qt Core only (file names as QString), so
+# that keldarn-cli converts without the windows.
 # keldarn_drawing: the drawing window, its canvas and picking, and the host that opens it.
 
 # dxflib (Debian libdxflib-dev) ships no CMake package; its headers are taken as system
@@ -21,6 +22,7 @@ add_library(keldarn_drawing_core STATIC
   dxf_text.cpp
   dxf_reader.cpp
   dxf_writer.cpp
+  terrain_drawing.cpp
 )
 target_include_directories(keldarn_drawing_core PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(keldarn_drawing_core

@@ -65,6 +65,10 @@ public:
     bool ReplaceModel(DrawingModel model);
 
     void SetChangedHook(std::function<void()> changed) { changed_ = std::move(changed); }
+    // For whoever adds to Model() directly (contours, elevation points): calls the changed
+    // hook as the automation interface's additions do, so that the window repaints once,
+    // refits while it follows the extents and updates its caption and status line.
+    void ModelChanged() { ReportChange(); }
     // The window has shown the changes; the next change calls the hook again.
     void ChangesShown() { changeReported_ = false; }
     void SetPicker(Picker picker) { picker_ = std::move(picker); }

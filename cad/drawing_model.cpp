@@ -98,7 +98,7 @@ void DrawingModel::AddText(const DrawingText& text, std::string_view utf8)
 }
 
 void DrawingModel::AddPolyline(std::span<const double> xy, bool closed, std::span<const double> bulges,
-                               std::uint32_t style)
+                               std::uint32_t style, double elevation)
 {
     DrawingPolyline polyline;
     polyline.vertexCount = static_cast<std::uint32_t>(xy.size() / 2);
@@ -106,6 +106,7 @@ void DrawingModel::AddPolyline(std::span<const double> xy, bool closed, std::spa
     polyline.firstBulge = AppendBulges(bulges, polyline.vertexCount);
     polyline.closed = closed;
     polyline.style = style;
+    polyline.elevation = elevation;
     polylines_.push_back(polyline);
     extents_.Add(EntityBox(*this, {EntityKind::Polyline, static_cast<std::uint32_t>(polylines_.size() - 1)}));
     ++revision_;

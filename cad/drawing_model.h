@@ -121,6 +121,7 @@ struct DrawingPolyline {
     std::uint32_t firstBulge = kNoBulges;  // one bulge per vertex in the bulge pool, or none
     std::uint32_t style = 0;
     bool closed = false;
+    double elevation = 0.0;  // height of the polyline's plane (DXF group 38), metres
 };
 
 enum class OtherKind : std::uint8_t { Line, Circle, Arc, Ellipse, Polyline2d };
@@ -130,7 +131,8 @@ enum class OtherKind : std::uint8_t { Line, Circle, Arc, Ellipse, Polyline2d };
 //   Circle    cx cy cz radius
 //   Arc       cx cy cz radius startDeg endDeg (counter-clockwise)
 //   Ellipse   cx cy cz majorX majorY majorZ ratio startParamRad endParamRad
-//   Polyline2d  vertices and bulges in the pools, as for DrawingPolyline
+//   Polyline2d  elevation (the plane's height, metres); vertices and bulges in the pools, as for
+//               DrawingPolyline
 struct DrawingOther {
     OtherKind kind = OtherKind::Line;
     std::uint32_t style = 0;
@@ -160,9 +162,10 @@ public:
     void AddText(std::string_view utf8, double x, double y, double z, double heightM);
     // A text with every field of `text` but its pool position, which the model sets.
     void AddText(const DrawingText& text, std::string_view utf8);
-    // xy holds x0, y0, x1, y1, ...; bulges is empty or holds one value per vertex.
+    // xy holds x0, y0, x1, y1, ...; bulges is empty or holds one value per vertex; elevation
+    // (metres) is the height of the polyline's plane.
     void AddPolyline(std::span<const double> xy, bool closed, std::span<const double> bulges = {},
-                     std::uint32_t style = 0);
+                     std::uint32_t style = 0, double elevation = 0.0);
     void AddOther(DrawingOther other, std::span<const double> xy = {}, std::span<const double> bulges = {});
 
     const std::vector<DrawingPoint>& Points() const { return points_; }

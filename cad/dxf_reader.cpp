@@ -562,6 +562,11 @@ public:
             polylineKinds_.pop_front();
         }
         polyline_.closed = (data.flags & 1) != 0;
+        // A lightweight polyline's elevation is its group 38; an old-style one's is the z (30) of its
+        // header, which dxflib keeps as the extrusion's elevation. Both are measured along the
+        // extrusion direction, downwards in a mirrored one.
+        const double elevation = polyline_.lightweight ? data.elevation : getExtrusion()->getElevation();
+        polyline_.elevation = Mirrored() ? -elevation : elevation;
         // 8: 3-D polyline, 16: polygon mesh, 64: polyface mesh.
         if (!polyline_.lightweight && (data.flags & (8 | 16 | 64)) != 0) {
             if (!getAttributes().isInPaperSpace())
@@ -594,6 +599,7 @@ private:
         bool closed = false;
         bool mirrored = false;
         std::uint32_t style = 0;
+        double elevation = 0.0;
         std::vector<double> xy;
         std::vector<double> bulges;
     };
@@ -606,12 +612,14 @@ private:
         if (!polyline_.kept)
             return;
         if (polyline_.lightweight) {
-            model_.AddPolyline(polyline_.xy, polyline_.closed, polyline_.bulges, polyline_.style);
+            model_.AddPolyline(polyline_.xy, polyline_.closed, polyline_.bulges, polyline_.style,
+                               polyline_.elevation);
         } else {
             DrawingOther other;
             other.kind = OtherKind::Polyline2d;
             other.style = polyline_.style;
             other.closed = polyline_.closed;
+            other.p[0] = polyline_.elevation;
             model_.AddOther(other, polyline_.xy, polyline_.bulges);
         }
     }

@@ -308,11 +308,16 @@ std::vector<DL_Attributes> AttributesOf(const DrawingModel& model)
     return attributes;
 }
 
+// dxflib writes no elevation; group 38 follows its 90 and 70, before the vertices, as in
+// AutoCAD's files. A polyline at elevation 0 is written without it, as before.
 void WriteLwPolyline(DL_Dxf& dxf, DxfTextWriter& dw, std::span<const double> xy,
-                     std::span<const double> bulges, bool closed, const DL_Attributes& attributes)
+                     std::span<const double> bulges, bool closed, double elevation,
+                     const DL_Attributes& attributes)
 {
     const std::size_t n = xy.size() / 2;
     dxf.writePolyline(dw, DL_PolylineData(static_cast<int>(n), 0, 0, closed ? 1 : 0), attributes);
+    if (elevation != 0.0)
+        dw.dxfReal(38, elevation);
     for (std::size_t i = 0; i < n; ++i)
         dxf.writeVertex(dw,
                         DL_VertexData(xy[2 * i], xy[2 * i + 1], 0.0, i < bulges.size() ? bulges[i] : 0.0));
@@ -338,7 +343,8 @@ void WriteOther(DL_Dxf& dxf, DxfTextWriter& dw, const DrawingModel& model, const
                          attributes);
         break;
     case OtherKind::Polyline2d:
-        WriteLwPolyline(dxf, dw, model.VerticesOf(other), model.BulgesOf(other), other.closed, attributes);
+        WriteLwPolyline(dxf, dw, model.VerticesOf(other), model.BulgesOf(other), other.closed, p[0],
+                        attributes);
         break;
     }
 }
@@ -364,7 +370,7 @@ void WriteEntities(DL_Dxf& dxf, DxfTextWriter& dw, const DrawingModel& model)
         WriteOther(dxf, dw, model, other, attributes[other.style]);
     for (const DrawingPolyline& polyline : model.Polylines())
         WriteLwPolyline(dxf, dw, model.VerticesOf(polyline), model.BulgesOf(polyline), polyline.closed,
-                        attributes[polyline.style]);
+                        polyline.elevation, attributes[polyline.style]);
     for (const DrawingPoint& point : model.Points())
         dxf.writePoint(dw, DL_PointData(point.x, point.y, point.z), attributes[point.style]);
     for (const DrawingText& text : model.Texts())

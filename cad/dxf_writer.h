@@ -9,7 +9,8 @@
 // a \U+XXXX escape (EncodeDxfTextToFit, EncodeDxfName). Numbers are written in their
 // shortest exact form, so every coordinate reads back bit for bit. The view of the file (*Active viewport)
 // shows the drawing's extents. Old-style 2-D polylines of a loaded file are written as
-// lightweight polylines with the same vertices, bulges and closure.
+// lightweight polylines with the same vertices, bulges, closure and elevation. A polyline's
+// elevation (group 38) is written only when it is not zero.
 
 #include "cad/drawing_model.h"
 
