@@ -1,5 +1,6 @@
 #include "app/dialogs.h"
 #include "app/imagery_dialog.h"
+#include "app/terrain_product_dialog.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
@@ -109,6 +110,40 @@ QString Dialogs::GetText(QWidget*, const QString&, const QString&, const QString
 std::optional<ImageryChoice> Dialogs::ChooseImagery(QWidget*, const ImageryChoice&)
 {
     return std::nullopt;
+}
+
+std::optional<TerrainProductChoice> Dialogs::ChooseTerrainProduct(QWidget*, TerrainProduct,
+                                                                  const TerrainProductChoice&)
+{
+    return std::nullopt;
+}
+
+int Dialogs::ChooseItem(QWidget*, const QString&, const QString&, const QStringList&)
+{
+    return -1;
+}
+
+std::optional<TerrainProductChoice> QtDialogs::ChooseTerrainProduct(QWidget* owner, TerrainProduct product,
+                                                                    const TerrainProductChoice& current)
+{
+    TerrainProductDialog dialog(owner, product, current);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Choice();
+}
+
+int QtDialogs::ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items)
+{
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(label);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setOkButtonText(QStringLiteral("确定"));
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    if (dialog.exec() != QDialog::Accepted)
+        return -1;
+    return static_cast<int>(items.indexOf(dialog.textValue()));
 }
 
 std::optional<ImageryChoice> QtDialogs::ChooseImagery(QWidget* owner, const ImageryChoice& current)

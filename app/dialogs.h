@@ -5,6 +5,7 @@
 // messages shown. QtDialogs is the interactive implementation.
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -30,6 +31,23 @@ struct ImageryChoice {
     bool visible = true;
 };
 
+// Where a profile's route, a sampling boundary or a contour area comes from.
+enum class ShapeSource {
+    View,     // the ground in the map window (contours only)
+    KmlFile,  // a path or polygon of a KML/KMZ file
+    Drawing,  // a polyline picked in the drawing window
+    Map,      // clicked on the map, ended with a right click or Enter
+};
+
+enum class TerrainProduct { Profile, BoundarySampling, Contours };
+
+// What 纵断面..., 区域采点... and 等高线到CAD图形... ask before they run.
+struct TerrainProductChoice {
+    ShapeSource source = ShapeSource::KmlFile;
+    QString stepText;                // profile interval, grid spacing or contour interval (metres)
+    bool ellipsoidChainage = false;  // profile: chainage on the ellipsoid, not the survey plane
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -48,6 +66,12 @@ public:
     // The imagery layer, starting from `current`; nothing when the user cancelled. Without a
     // user to ask every request is cancelled.
     virtual std::optional<ImageryChoice> ChooseImagery(QWidget* owner, const ImageryChoice& current);
+    // The source and step of a terrain product, starting from `current`; nothing when the
+    // user cancelled (as without a user to ask).
+    virtual std::optional<TerrainProductChoice> ChooseTerrainProduct(QWidget* owner, TerrainProduct product,
+                                                                     const TerrainProductChoice& current);
+    // The index of one of `items`, or -1 when the user cancelled (as without a user to ask).
+    virtual int ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items);
 };
 
 class QtDialogs : public Dialogs {
@@ -59,6 +83,9 @@ public:
     QString GetExistingDirectory(QWidget* owner, const QString& title) override;
     QString GetText(QWidget* owner, const QString& title, const QString& label, const QString& text) override;
     std::optional<ImageryChoice> ChooseImagery(QWidget* owner, const ImageryChoice& current) override;
+    std::optional<TerrainProductChoice> ChooseTerrainProduct(QWidget* owner, TerrainProduct product,
+                                                             const TerrainProductChoice& current) override;
+    int ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items) override;
 };
 
 // "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat *.DAT);;All (*)".

@@ -20,6 +20,8 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableView>
@@ -81,6 +83,18 @@ TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
         env_.attachCad = drawingHost_->AttachFunction();
     BuildLayout();
     ConnectCommands();
+    surveyProgressTimer_ = new QTimer(this);
+    surveyProgressTimer_->setInterval(100);
+    connect(surveyProgressTimer_, &QTimer::timeout, this, &TFormMain::ShowSurveyProgress);
+    surveyCancel_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    surveyCancel_->setContext(Qt::ApplicationShortcut);
+    surveyCancel_->setEnabled(false);
+    connect(surveyCancel_, &QShortcut::activated, this, [this] {
+        if (surveyTask_) {
+            surveyTask_->Cancel();
+            StatusBar1->setText(QStringLiteral("正在取消..."));
+        }
+    });
 
     // Creation sequence: settings into the fields, the point table's titles and widths,
     // then the viewer. The camera is not moved until the user asks for it.
@@ -247,6 +261,9 @@ void TFormMain::ConnectCommands()
     item(MData, QStringLiteral("手工采集"), &TFormMain::MHgetClick);
     item(MData, QStringLiteral("手工录入"), &TFormMain::MAddClick);
     MData->addSeparator();
+    item(MData, QStringLiteral("区域采点..."), &TFormMain::MBoundarySampleClick);
+    item(MData, QStringLiteral("纵断面..."), &TFormMain::MProfileClick);
+    MData->addSeparator();
     item(MData, QStringLiteral("删除当前行"), &TFormMain::N1Click);
     item(MData, QStringLiteral("清空全部数据"), &TFormMain::N3Click);
     item(MSet, QStringLiteral("地图窗范围"), &TFormMain::MMapClick);
@@ -265,6 +282,9 @@ void TFormMain::ConnectCommands()
     item(MConvert, QStringLiteral("新建CAD图形"), &TFormMain::MNewDrawingClick);
     item(MConvert, QStringLiteral("打开DXF图形..."), &TFormMain::MOpenDxfClick);
     item(MConvert, QStringLiteral("显示CAD图形窗口"), &TFormMain::MShowDrawingClick);
+    MConvert->addSeparator();
+    item(MConvert, QStringLiteral("等高线到CAD图形..."), &TFormMain::MContoursClick);
+    item(MConvert, QStringLiteral("高程点到CAD图形"), &TFormMain::MElevationPointsClick);
     item(MHelp, QStringLiteral("帮助文档"), &TFormMain::MHelpClick);
     item(MHelp, QStringLiteral("关于..."), &TFormMain::MAboutClick);
 
@@ -408,6 +428,13 @@ void TFormMain::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    // Terrain work still running stops; the rows it has made are kept.
+    if (surveyTask_) {
+        surveyTask_->Cancel();
+        surveyTask_->Wait();
+        if (sampledBatches_)
+            AppendSampledBatches();
+    }
     SaveStateAtClose();
     event->accept();
 }
@@ -460,6 +487,8 @@ void TFormMain::ShowPage(QWidget* page)
 
 void TFormMain::RunCommand(const std::function<void()>& command)
 {
+    if (RefuseWhileSurveyTaskRuns())
+        return;
     try {
         command();
     } catch (const geodesy::CentralMeridianNotSetError& check) {

@@ -9,12 +9,16 @@
 #include "app/dialogs.h"
 #include "app/map_points.h"
 #include "app/settings.h"
+#include "app/survey_task.h"
+#include "survey/route_profile.h"
 #include "app/version_info.h"
 #include "cad/acad_automation.h"
 #include "earth/application_ge.h"
 #include "earth/grid_sampling.h"
 #include "geodesy/four_param.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -33,6 +37,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QProgressBar;
+class QShortcut;
 class QPushButton;
 class QSplitter;
 class QStackedWidget;
@@ -41,8 +46,18 @@ class QTableView;
 class QToolBar;
 class QToolButton;
 
+namespace keldarn::earth {
+class TerrainApplication;
+struct MapLayer;
+}  // namespace keldarn::earth
+
+namespace keldarn::survey {
+struct ContourLine;
+}  // namespace keldarn::survey
+
 namespace keldarn::cad {
 class DrawingHost;
+class DrawingWindow;
 }
 
 namespace keldarn::points {
@@ -53,6 +68,8 @@ class PointTableModel;
 namespace keldarn::app {
 
 class HelpWindow;
+class ProfileWindow;
+class SampledBatches;
 struct ViewSettingsText;
 
 // What the main window needs from its surroundings; tests hand in their own.
@@ -235,6 +252,13 @@ public:
     void MCADtoKMLClick();
     void MHelpClick();
     void MAboutClick();
+    void MBoundarySampleClick();  // 区域采点...: the survey grid inside a boundary
+    void MProfileClick();         // 纵断面...: a profile along a route
+    void MContoursClick();        // 等高线到CAD图形...
+    void MElevationPointsClick(); // 高程点到CAD图形: the table's rows as elevation points
+    // Whether terrain work runs in the background now.
+    bool SurveyTaskRunning() const { return surveyTask_ != nullptr; }
+    SurveyTask* RunningSurveyTask() const { return surveyTask_.get(); }
 
     // The destruction sequence: saves the view and the parameters, then closes the
     // viewer. Runs once; called when the window closes.
@@ -307,6 +331,41 @@ private:
     SamplingOutcome SampleGrid(const earth::SamplingGrid& grid, double L0,
                                const geodesy::FourParamCoefficients& transform);
 
+    // A route or an area for terrain work, as longitude/latitude rings (an area's first
+    // ring is its outer boundary, the others its holes; a route has one, its line).
+    struct ChosenShape {
+        QString name;
+        std::vector<std::vector<std::pair<double, double>>> lonLatRings;
+    };
+    // Nothing when the user cancelled; throws with a message for a file or pick that
+    // holds no such shape.
+    std::optional<ChosenShape> ChooseShape(ShapeSource source, bool area);
+    std::optional<ChosenShape> ChooseKmlShape(bool area);
+    std::optional<ChosenShape> PickDrawingPolyline(bool closedOnly);
+    std::optional<ChosenShape> TraceShapeOnMap(bool area);
+    earth::TerrainApplication* TerrainViewer() const;
+    // Tells the user to wait (true) while terrain work runs.
+    bool RefuseWhileSurveyTaskRuns();
+    // Runs `work` in the background with the progress bar and Esc; `done` runs on the GUI
+    // thread when it ends (an error it carries is shown after `done`).
+    void StartSurveyTask(SurveyTask::Work work, std::function<void(std::exception_ptr, bool)> done,
+                         const QString& status);
+    void ShowSurveyProgress();
+    // Moves the rows a boundary sampling has made so far into the table.
+    void AppendSampledBatches();
+public:
+    // Opens a profile window (closed by the user, or with the main window).
+    ProfileWindow* ShowProfile(const QString& routeName, std::vector<survey::ProfileSample> samples);
+    const std::vector<QPointer<ProfileWindow>>& ProfileWindows() const { return profileWindows_; }
+
+private:
+    // The drawing window that terrain products are drawn into, or nullptr after telling the
+    // user that none is open.
+    cad::DrawingWindow* DrawingForProducts();
+    void DrawContoursIntoDrawing(const std::vector<survey::ContourLine>& lines);
+    void AppendProfileRows(const std::vector<survey::ProfileSample>& samples, const QString& routeName,
+                           double startChainageM);
+
     // Runs a command: an error it raises is shown in a message box with its text, and
     // the program goes on.
     void RunCommand(const std::function<void()>& command);
@@ -327,6 +386,16 @@ private:
     MapPoints mapPoints_;
     QTimer* mapPointsTimer_ = nullptr;  // gathers table changes into one update
     std::vector<std::shared_ptr<const earth::MapLayer>> kmlOverlays_;
+    std::shared_ptr<const earth::MapLayer> traceLayer_;  // a route or boundary being clicked
+    std::unique_ptr<SurveyTask> surveyTask_;
+    std::vector<QPointer<ProfileWindow>> profileWindows_;
+    std::shared_ptr<SampledBatches> sampledBatches_;
+    QTimer* surveyProgressTimer_ = nullptr;
+    QShortcut* surveyCancel_ = nullptr;  // Esc while terrain work runs
+    QElapsedTimer surveyClock_;
+    TerrainProductChoice boundaryChoice_{ShapeSource::KmlFile, QStringLiteral("5"), false};
+    TerrainProductChoice profileChoice_{ShapeSource::KmlFile, QStringLiteral("20"), false};
+    TerrainProductChoice contourChoice_{ShapeSource::View, QStringLiteral("5"), false};
     int currentGridRow_ = 0;  // the table's current row (0: none), highlighted on the map
 };
 

@@ -3,12 +3,20 @@
 
 #include "app/main_window.h"
 #include "cad/drawing_host.h"
+#include "cad/drawing_window.h"
 #include "cad/kml_to_drawing.h"
 #include "cad/kml_writer.h"
 #include "geodesy/central_meridian.h"
+#include "geodesy/four_param.h"
+#include "geodesy/gauss_kruger.h"
+#include "survey/survey_error.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+
+#include <algorithm>
+#include <cmath>
 
 namespace keldarn::app {
 
@@ -165,6 +173,86 @@ void TFormMain::MCADtoKMLClick()
                        .arg(result.leftOut);
     env_.dialogs->ShowMessage(this, message, windowTitle(),
                               result.leftOut > 0 ? MessageIcon::Warning : MessageIcon::Information);
+}
+
+std::optional<TFormMain::ChosenShape> TFormMain::PickDrawingPolyline(bool closedOnly)
+{
+    const double L0 = geodesy::ReadCentralMeridian(EditLL->text().toStdString());
+    cad::IAcadApplication* application = AttachCad();
+    if (application == nullptr)
+        return std::nullopt;
+    application->SetVisible(true);
+    StatusBar1->setText(closedOnly ? QStringLiteral("请在CAD图形窗口中选取一条闭合多段线，回车结束。")
+                                   : QStringLiteral("请在CAD图形窗口中选取一条多段线，回车结束。"));
+    std::vector<double> xy;
+    bool closed = false;
+    int polylines = 0;
+    {
+        cad::IAcadSelectionSet& selection = application->ActiveDocument().SelectionSets().Add("ssRoute");
+        SelectionSetGuard guard(selection);
+        selection.SelectOnScreen(kFilterTypes, kFilterData);
+        for (int i = 0; i < selection.Count(); ++i) {
+            const cad::IAcadEntity& entity = selection.Item(i);
+            if (entity.ObjectName() != "AcDbPolyline")
+                continue;
+            if (++polylines == 1) {
+                xy = entity.Coordinates();
+                closed = entity.closed();
+            }
+        }
+    }
+    StatusBar1->clear();
+    if (polylines == 0)
+        return std::nullopt;
+    if (polylines > 1)
+        throw survey::SurveyInputError("选取了" + std::to_string(polylines) + "条多段线，请只选取一条。");
+    const std::size_t drawn = xy.size() / 2;
+    // A polyline drawn back onto its start is closed, flagged or not.
+    if (drawn >= 4 && xy[0] == xy[2 * drawn - 2] && xy[1] == xy[2 * drawn - 1]) {
+        xy.resize(xy.size() - 2);
+        closed = true;
+    }
+    if (closedOnly && !closed)
+        throw survey::SurveyInputError("选取的多段线不闭合，不能作为区域边界。请选取闭合多段线。");
+    // Drawing x is the easting Y′, y the northing X′ of the survey grid.
+    const geodesy::FourParamCoefficients transform = CurrentTransform();
+    ChosenShape shape;
+    shape.name = QStringLiteral("CAD多段线");
+    auto& ring = shape.lonLatRings.emplace_back();
+    const auto addVertex = [&](double eastingM, double northingM) {
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {northingM, eastingM, 0.0});
+        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, L0);
+        ring.emplace_back(geo.lonDeg, geo.latDeg);
+    };
+    // A boundary is used with edges straight in latitude and longitude, which bow away from
+    // the drawing's straight edges by about a metre over 10 km: each edge is cut into pieces
+    // of at most 100 m, which bow by less than a millimetre. A route keeps its vertices (the
+    // profile marks them); between them it follows the geodesic.
+    const std::size_t n = xy.size() / 2;
+    const std::size_t edges = closed ? n : n - 1;
+    for (std::size_t k = 0; k < n; ++k) {
+        addVertex(xy[2 * k], xy[2 * k + 1]);
+        if (!closedOnly || k >= edges)
+            continue;
+        const std::size_t next = (k + 1) % n;
+        const double dx = xy[2 * next] - xy[2 * k], dy = xy[2 * next + 1] - xy[2 * k + 1];
+        const auto pieces = static_cast<std::size_t>(std::min(10000.0, std::ceil(std::hypot(dx, dy) / 100.0)));
+        for (std::size_t p = 1; p < pieces; ++p) {
+            const double f = static_cast<double>(p) / static_cast<double>(pieces);
+            addVertex(xy[2 * k] + f * dx, xy[2 * k + 1] + f * dy);
+        }
+    }
+    return shape;
+}
+
+cad::DrawingWindow* TFormMain::DrawingForProducts()
+{
+    if (AttachCad() == nullptr)
+        return nullptr;
+    cad::DrawingWindow* window = drawingHost_->Window();
+    if (window == nullptr)
+        ShowInfo(QString::fromUtf8(kCadNotOpen));
+    return window;
 }
 
 }  // namespace keldarn::app

@@ -124,6 +124,8 @@ void TFormMain::ShowMapLayers()
         current->markers.push_back(std::move(marker));
         layers.push_back(std::move(current));
     }
+    if (traceLayer_)
+        layers.push_back(traceLayer_);
     terrainViewer->SetMapLayers(std::move(layers));
 }
 

@@ -108,10 +108,16 @@ public:
     const std::vector<std::shared_ptr<const MapLayer>>& MapLayers() const { return scene_.MapLayers(); }
     // The camera of the view at its current size.
     Camera ViewCamera() const { return scene_.MakeCamera(ViewSize()); }
+    // The ground in view as a box of latitudes and longitudes, or nothing when the view's
+    // edge looks at the sky.
+    std::optional<GeoWindow> ViewFootprint() const { return scene_.ViewFootprint(ViewSize()); }
     // Moves the view's focus to a point, keeping range, tilt and azimuth.
     void LookAtPoint(double latDeg, double lonDeg);
 
     const Terrain& CurrentTerrain() const { return scene_.terrain(); }
+    std::shared_ptr<const Terrain> SharedTerrain() const { return scene_.SharedTerrain(); }
+    // The source shown, or being loaded.
+    const TerrainSource& Source() const { return source_; }
     // The DEM whose heights the picks report, or nullptr for the demonstration terrain.
     const raster::RasterDescription* HeightSource() const
     {

@@ -40,6 +40,7 @@ public:
                           std::shared_ptr<TerrainRenderer> renderer = nullptr);
 
     const Terrain& terrain() const { return *terrain_; }
+    std::shared_ptr<const Terrain> SharedTerrain() const { return terrain_; }
     // The source of the reported heights, or nullptr when the grid is its own truth.
     const raster::ElevationSource* heights() const { return heights_.get(); }
 

@@ -68,6 +68,27 @@ public:
         return answer;
     }
 
+    // The next of `productChoices`, or a cancel when there is none.
+    std::optional<app::TerrainProductChoice> ChooseTerrainProduct(QWidget*, app::TerrainProduct,
+                                                                   const app::TerrainProductChoice&) override
+    {
+        if (productChoices.empty())
+            return std::nullopt;
+        app::TerrainProductChoice answer = productChoices.front();
+        productChoices.pop_front();
+        return answer;
+    }
+    // The next of `itemChoices` (-1 when there is none); the items offered go to itemsShown.
+    int ChooseItem(QWidget*, const QString&, const QString&, const QStringList& items) override
+    {
+        itemsShown << items;
+        if (itemChoices.empty())
+            return -1;
+        const int answer = itemChoices.front();
+        itemChoices.pop_front();
+        return answer;
+    }
+
     QStringList MessageTexts() const
     {
         QStringList texts;
@@ -84,6 +105,9 @@ public:
     QStringList textPrompts;        // "label|starting text" of each prompt
     std::deque<app::ImageryChoice> imageryChoices;  // answers of 影像图层... in turn
     std::vector<app::ImageryChoice> imageryShown;   // what each showed to start with
+    std::deque<app::TerrainProductChoice> productChoices;  // answers of the terrain products in turn
+    std::deque<int> itemChoices;                           // answers of the lists in turn
+    QStringList itemsShown;
     app::FileDialogOptions lastSaveOptions;
     app::FileDialogOptions lastOpenOptions;
 

@@ -118,12 +118,14 @@ void MainWindowTest::toolbarHoldsTheMenusInOrder()
     QCOMPARE(ActionTexts(f.window->MFile),
              (QStringList{"导出数据", "导入数据...", "-", "在地图上显示KML...", "移除地图上的KML"}));
     QCOMPARE(ActionTexts(f.window->MData),
-             (QStringList{"自动采集", "手工采集", "手工录入", "-", "删除当前行", "清空全部数据"}));
+             (QStringList{"自动采集", "手工采集", "手工录入", "-", "区域采点...", "纵断面...", "-", "删除当前行",
+                          "清空全部数据"}));
     QCOMPARE(ActionTexts(f.window->MSet), (QStringList{"地图窗范围", "投影设置", "坐标转换", "-", "地形数据文件...",
                                                        "地形数据文件夹...", "地形数据网址...", "使用合成演示地形", "-",
                                                        "影像图层..."}));
     QCOMPARE(ActionTexts(f.window->MConvert),
-             (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件", "-", "新建CAD图形", "打开DXF图形...", "显示CAD图形窗口"}));
+             (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件", "-", "新建CAD图形", "打开DXF图形...", "显示CAD图形窗口",
+                          "-", "等高线到CAD图形...", "高程点到CAD图形"}));
     QCOMPARE(ActionTexts(f.window->MHelp), (QStringList{"帮助文档", "关于..."}));
 }
 

@@ -23,6 +23,7 @@
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QtTest>
 
 #include <optional>
@@ -124,6 +125,7 @@ private slots:
     void terrainFromFileAndFolder();
     void drawingConversions();
     void mapLayersFromTheirDialogs();
+    void boundaryClickedOnTheMap();
     void aboutAndHelp();
     void recoveryQuestionAtStart();
 };
@@ -344,6 +346,54 @@ void RealDialogsTest::drawingConversions()
     QTRY_COMPARE(QApplication::activeWindow(), w.window.get());
     w.Trigger(w.window->MConvert, QStringLiteral("显示CAD图形窗口"));
     QTRY_COMPARE(QApplication::activeWindow(), drawing);
+}
+
+// 区域采点... as a user runs it: the dialog answered with real clicks and keys, the boundary
+// clicked on the map and ended with a right click, the end message closed with Enter.
+void RealDialogsTest::boundaryClickedOnTheMap()
+{
+    RealWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    w.window->EditLL->setText(QStringLiteral("114"));
+    QWidget* map = w.window->Viewer()->GetRenderHwnd();
+    QVERIFY(map != nullptr);
+    RealUser user;
+    user.Then([](QWidget* modal) {
+            QVERIFY(QTest::qWaitForWindowActive(modal));
+            auto* onMap = modal->findChild<QAbstractButton*>(QStringLiteral("SourceMap"));
+            auto* step = modal->findChild<QLineEdit*>(QStringLiteral("ProductStep"));
+            QVERIFY(onMap != nullptr && step != nullptr);
+            QTest::mouseClick(onMap, Qt::LeftButton);
+            step->selectAll();
+            QTest::keyClicks(step, QStringLiteral("200"));
+            QTest::keyClick(step, Qt::Key_Return);
+        })
+        .Then(RealUser::Press(Qt::Key_Return));
+    // Once the trace waits for clicks: three corners, one taken back, one more, a right click.
+    QTimer clicker;
+    int clicks = 0;
+    connect(&clicker, &QTimer::timeout, this, [&] {
+        if (!w.window->StatusBar1->text().startsWith(QStringLiteral("在地图上左键点选边界顶点")) || clicks > 0)
+            return;
+        clicks = 1;
+        const int width = map->width(), height = map->height();
+        QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(width / 4, height / 4));
+        QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(3 * width / 4, height / 4));
+        QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(width / 2, height / 2));
+        QTest::keyClick(map, Qt::Key_Backspace);
+        QTest::mouseClick(map, Qt::LeftButton, {}, QPoint(width / 2, 3 * height / 4));
+        QTest::mouseClick(map, Qt::RightButton, {}, QPoint(width / 2, height / 2));
+    });
+    clicker.start(100);
+    w.Trigger(w.window->MData, QStringLiteral("区域采点..."));
+    QTRY_VERIFY_WITH_TIMEOUT(user.AllAnswered() && !w.window->SurveyTaskRunning(), 30000);
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QCOMPARE(user.seen.size(), 2);
+    QVERIFY2(user.seen[1].startsWith(QStringLiteral("区域采点结束，共采集")), qPrintable(user.seen[1]));
+    QVERIFY(w.Rows() > 10);
+    const double x = w.window->PointTable()->Cell(keldarn::points::kXColumn, 1).toDouble();
+    QCOMPARE(std::fmod(x, 200.0), 0.0);
+    CheckTakesInput(w);
 }
 
 void RealDialogsTest::aboutAndHelp()

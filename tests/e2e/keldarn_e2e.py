@@ -117,6 +117,77 @@ class WidgetMap:
         return None
 
 
+def product_dialog_open(title):
+    def check(d, m):
+        modal = m.active_modal()
+        if modal is None or not modal.get("title", "").startswith(title):
+            return f"the {title} dialog does not have the keyboard"
+        return None if m.named("ProductStep", modal) else f"the {title} dialog has no step field"
+    return check
+
+
+def answer_product_dialog(title, step, on_map):
+    def act(d):
+        dialog = d.find(f"the {title} dialog", lambda m: m.window_titled(title))
+        if on_map:
+            d.click(d.find("the choice of clicking on the map", lambda m: m.named("SourceMap", dialog)))
+        d.click(d.find("the step field", lambda m: m.named("ProductStep", dialog)))
+        d.key("ctrl+a")
+        d.type_text(step)
+        d.key("Return")
+    return act
+
+
+def click_on_map(fractions, end):
+    """Left clicks at fractions of the terrain view, then ends the line with `end`:
+    "right" (a right click) or a key."""
+    def act(d):
+        render = d.find("the terrain view", lambda m: next(iter(m.of_class("keldarn::earth::TerrainRenderWidget")), None))
+        r = render["rect"]
+        for fx, fy in fractions:
+            d.click_at(r["x"] + int(fx * r["w"]), r["y"] + int(fy * r["h"]))
+        if end == "right":
+            d.xdotool("click", 3)
+        else:
+            d.key(end)
+    return act
+
+
+def profile_window_shown(d, m):
+    window = m.window_titled("纵断面 - ")
+    if window is None:
+        return "no profile window is shown"
+    return None if any(w.text == "加入点表" for w in m.of_class("QPushButton", window)) else "no 加入点表 button"
+
+
+def click_profile_button(text):
+    def act(d):
+        window = d.find("the profile window", lambda m: m.window_titled("纵断面 - "))
+        d.click(d.find(f"the button {text}", lambda m: next(
+            (w for w in m.of_class("QPushButton", window) if w.text == text), None)))
+    return act
+
+
+def chainage_rows_added(d, m):
+    rows, last = table_rows(m)
+    if rows is None or rows <= d.state["rows_before"]:
+        return f"no rows were added (the table has {rows})"
+    if not re.fullmatch(r"K\d+\+\d{3}\.\d{3}", last[0]):
+        return f"the last row is named {last[0]!r}, not by its chainage"
+    return None
+
+
+def remember_rows_then(act):
+    def run(d):
+        remember_rows(d)
+        act(d)
+    return run
+
+
+def profile_window_closed(d, m):
+    return "the profile window is still shown" if m.window_titled("纵断面 - ") else None
+
+
 # Controls of the main window are found by object name, the member name in main_window.h.
 def control(m, name):
     """The visible control `name` of the main window, or None."""
@@ -547,6 +618,23 @@ SCENARIOS = [
         Step("open-kml", lambda d: d.file_dialog(d.work / "e2e_input.kml"),
              no_modal_and(all_of(main_window_active, status_starts("地图上显示KML：e2e_input.kml")))),
     ]),
+    # Terrain products over the same DEM: a boundary and a route clicked on the map.
+    Scenario("boundary", needs=("meridian",), steps=[
+        Step("menu-boundary", lambda d: d.menu("DataButton", "区域采点..."), product_dialog_open("区域采点")),
+        Step("choose-map-and-spacing", answer_product_dialog("区域采点", "100", True),
+             no_modal_and(status_starts("在地图上左键点选边界顶点"))),
+        Step("click-boundary", remember_rows_then(click_on_map([(0.3, 0.3), (0.7, 0.3), (0.5, 0.7)], "right")),
+             all_of(message_box("区域采点结束，共采集"), sampled_rows_added(DEM_HEIGHTS_M)), 60),
+        Step("close-message", lambda d: d.key("Return"), no_modal_and(main_window_active)),
+    ]),
+    Scenario("profile", needs=("meridian",), steps=[
+        Step("menu-profile", lambda d: d.menu("DataButton", "纵断面..."), product_dialog_open("纵断面")),
+        Step("choose-map-and-interval", answer_product_dialog("纵断面", "50", True),
+             no_modal_and(status_starts("在地图上左键点选路线顶点"))),
+        Step("click-route", click_on_map([(0.3, 0.5), (0.5, 0.4), (0.7, 0.6)], "Return"), profile_window_shown, 30),
+        Step("add-to-table", remember_rows_then(click_profile_button("加入点表")), chainage_rows_added),
+        Step("close-profile", lambda d: d.key("alt+F4"), profile_window_closed),
+    ]),
     Scenario("kml-to-drawing", needs=("meridian",), steps=[
         Step("new-drawing", lambda d: d.menu("ConvertButton", "新建CAD图形"), drawing_window_active),
         Step("menu-kml", lambda d: d.menu("ConvertButton", "KML文件转为CAD图形"), file_dialog_open),
@@ -561,6 +649,12 @@ SCENARIOS = [
         Step("pick-window", drag_over_canvas, drawing_status("已选 2 个")),
         Step("finish-pick", lambda d: d.key("Return"), all_of(message_box("图形转换完毕，"), kml_written)),
         Step("close-message", lambda d: d.key("Return"), no_modal_and(lambda d, m: None)),
+    ]),
+    # Contours of the ground in view into the drawing of the scenarios before.
+    Scenario("contours", needs=("meridian",), steps=[
+        Step("menu-contours", lambda d: d.menu("ConvertButton", "等高线到CAD图形..."), product_dialog_open("等高线到CAD图形")),
+        Step("interval", answer_product_dialog("等高线到CAD图形", "10", False), message_box("已把"), 60),
+        Step("close-message", lambda d: d.key("Return"), no_modal_and(drawing_status("多段线"))),
     ]),
     Scenario("help", steps=[
         Step("menu-help", lambda d: d.menu("HelpButton", "帮助文档"), help_window_shown),

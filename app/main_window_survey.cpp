@@ -1,0 +1,492 @@
+// What the surveyor makes from the terrain: sampling inside a boundary on the survey grid,
+// profiles along a route, contours and elevation points in the drawing. The long work runs
+// as a SurveyTask off the GUI thread; the window shows its progress and Esc cancels it.
+
+#include "app/main_window.h"
+
+#include "app/map_trace.h"
+#include "app/profile_window.h"
+#include "app/run_heights.h"
+#include "app/sampled_batches.h"
+#include "cad/drawing_document.h"
+#include "cad/drawing_window.h"
+#include "cad/terrain_drawing.h"
+#include "app/survey_task.h"
+#include "earth/terrain_application.h"
+#include "geodesy/central_meridian.h"
+#include "geodesy/number_text.h"
+#include "kml/kml_error.h"
+#include "kml/kml_shapes.h"
+#include "survey/boundary_sampling.h"
+#include "survey/contours.h"
+#include "survey/sample_plan.h"
+#include "survey/survey_error.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QShortcut>
+#include <QStringList>
+#include <QTableView>
+#include <QTimer>
+
+namespace keldarn::app {
+
+namespace {
+
+std::string Utf8(const QLineEdit* field) { return field->text().toStdString(); }
+
+QString Fixed(double value, int decimals) { return QString::fromStdString(geodesy::FormatFixed(value, decimals)); }
+
+// The step of a terrain product (metres) as typed; a text that is not a number above zero
+// is refused with the field's name.
+double ReadStep(const QString& text, const char* what)
+{
+    double value = 0.0;
+    try {
+        value = geodesy::ParseNumber(text.toStdString());
+    } catch (const std::exception&) {
+        throw survey::SurveyInputError(std::string(what) + "“" + text.toStdString() + "”不是数字。");
+    }
+    if (!(value > 0.0))
+        throw survey::SurveyInputError(std::string(what) + "必须大于0。");
+    return value;
+}
+
+constexpr const char* kViewSeesSkyForContours =
+    "地图窗的边缘对着天空，无法确定地图窗中的地面范围。请在“地图窗范围”页减小倾角(度)后再生成等高线。";
+
+constexpr const char* kBusy = "正在进行地形计算，请等待结束或按Esc取消。";
+
+}  // namespace
+
+bool TFormMain::RefuseWhileSurveyTaskRuns()
+{
+    if (!surveyTask_)
+        return false;
+    StatusBar1->setText(QString::fromUtf8(kBusy));
+    return true;
+}
+
+earth::TerrainApplication* TFormMain::TerrainViewer() const
+{
+    return dynamic_cast<earth::TerrainApplication*>(viewer_.get());
+}
+
+std::optional<TFormMain::ChosenShape> TFormMain::ChooseShape(ShapeSource source, bool area)
+{
+    switch (source) {
+    case ShapeSource::KmlFile:
+        return ChooseKmlShape(area);
+    case ShapeSource::Drawing:
+        return PickDrawingPolyline(area);
+    case ShapeSource::Map:
+        return TraceShapeOnMap(area);
+    case ShapeSource::View:
+        break;
+    }
+    return std::nullopt;
+}
+
+std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
+{
+    OpenDialog1.title = area ? QStringLiteral("打开含区域边界（多边形）的KML文件") : QStringLiteral("打开含路线的KML文件");
+    OpenDialog1.filter = QStringLiteral("GoogleEarth KML files (*.KML *.KMZ)|*.KML;*.KMZ|All files (*.*)|*.*");
+    OpenDialog1.defaultSuffix.clear();
+    OpenDialog1.fileName.clear();
+    const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
+    if (path.isEmpty())
+        return std::nullopt;
+    std::vector<cad::KmlShape> shapes;
+    for (cad::KmlShape& shape : cad::ReadKmlShapes(path.toStdString()))
+        if (shape.isArea == area)
+            shapes.push_back(std::move(shape));
+    if (shapes.empty())
+        throw survey::SurveyInputError(QFileInfo(path).fileName().toStdString() +
+                                       (area ? " 中没有多边形（闭合的坐标串），不能作为区域边界。"
+                                             : " 中没有路径（两个顶点以上的线），不能作为路线。"));
+    std::size_t chosen = 0;
+    if (shapes.size() > 1) {
+        QStringList items;
+        for (std::size_t k = 0; k < shapes.size(); ++k)
+            items << QString::number(k + 1) + QStringLiteral(". ") + QString::fromStdString(cad::DescribeKmlShape(shapes[k]));
+        const int index = env_.dialogs->ChooseItem(this, windowTitle(),
+                                                   area ? QStringLiteral("文件中有多个多边形，请选择区域边界：")
+                                                        : QStringLiteral("文件中有多条路径，请选择路线："),
+                                                   items);
+        if (index < 0)
+            return std::nullopt;
+        chosen = static_cast<std::size_t>(index);
+    }
+    ChosenShape shape;
+    shape.name = QString::fromStdString(shapes[chosen].name);
+    if (shape.name.isEmpty())
+        shape.name = QFileInfo(path).completeBaseName();
+    shape.lonLatRings = std::move(shapes[chosen].rings);
+    return shape;
+}
+
+std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
+{
+    earth::TerrainApplication* viewer = TerrainViewer();
+    if (viewer == nullptr)
+        return std::nullopt;
+    StatusBar1->setText(area ? QStringLiteral("在地图上左键点选边界顶点，右键或回车结束，退格撤销，Esc取消。")
+                             : QStringLiteral("在地图上左键点选路线顶点，右键或回车结束，退格撤销，Esc取消。"));
+    MapTrace trace(*viewer, [this, area](const MapTrace::Vertices& vertices) {
+        traceLayer_.reset();
+        if (!vertices.empty()) {
+            auto layer = std::make_shared<earth::MapLayer>();
+            layer->colour = QColor(0, 255, 255);
+            layer->lines.push_back({vertices, area});
+            for (const auto& [lat, lon] : vertices)
+                layer->markers.push_back({lat, lon, QString(), false});
+            traceLayer_ = std::move(layer);
+        }
+        ShowMapLayers();
+    });
+    const auto vertices = trace.Run(area ? 3 : 2);
+    StatusBar1->clear();
+    if (!vertices)
+        return std::nullopt;
+    ChosenShape shape;
+    shape.name = area ? QStringLiteral("地图上点选的区域") : QStringLiteral("地图上点选的路线");
+    auto& ring = shape.lonLatRings.emplace_back();
+    for (const auto& [lat, lon] : *vertices)
+        ring.emplace_back(lon, lat);
+    return shape;
+}
+
+void TFormMain::StartSurveyTask(SurveyTask::Work work, std::function<void(std::exception_ptr, bool)> done,
+                                const QString& status)
+{
+    StatusBar1->setText(status);
+    SetProgress(1);
+    surveyTask_ = std::make_unique<SurveyTask>(std::move(work));
+    surveyClock_.start();
+    surveyCancel_->setEnabled(true);
+    connect(surveyTask_.get(), &SurveyTask::finished, this,
+            [this, done = std::move(done)](std::exception_ptr error, bool cancelled) {
+                surveyProgressTimer_->stop();
+                surveyCancel_->setEnabled(false);
+                // The task goes once this slot has returned; nothing of it is used below.
+                surveyTask_.release()->deleteLater();
+                SetProgress(0);
+                StatusBar1->clear();
+                RunCommand([&] {
+                    done(error, cancelled);
+                    if (error)
+                        std::rethrow_exception(error);
+                });
+            });
+    surveyProgressTimer_->start();
+}
+
+void TFormMain::ShowSurveyProgress()
+{
+    if (!surveyTask_)
+        return;
+    ProgressBar1->setValue(std::max(1, static_cast<int>(surveyTask_->Progress().Fraction() * 100.0)));
+    if (sampledBatches_)
+        AppendSampledBatches();
+}
+
+void TFormMain::AppendSampledBatches()
+{
+    int nextRow = pointTable_->RowCount();
+    bool appended = false;
+    for (std::vector<points::RowCells>& batch : sampledBatches_->TakeAll()) {
+        // Named by their row, as the grid sampling names its points.
+        for (points::RowCells& row : batch)
+            row[points::kNameColumn] = QString::number(nextRow++);
+        pointTable_->AppendRows(batch);
+        appended = true;
+    }
+    if (!appended)
+        return;
+    pointTable_->SetHeaderFixed(true);
+    UpdateMapPoints();
+    StringGrid1->scrollToBottom();
+}
+
+void TFormMain::MBoundarySampleClick()
+{
+    if (RefuseWhileSurveyTaskRuns() || !ViewerPresent())
+        return;
+    earth::TerrainApplication* viewer = TerrainViewer();
+    if (viewer == nullptr)
+        return;
+    const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
+    const auto choice = env_.dialogs->ChooseTerrainProduct(this, TerrainProduct::BoundarySampling, boundaryChoice_);
+    if (!choice)
+        return;
+    boundaryChoice_ = *choice;
+    const double spacingM = ReadStep(choice->stepText, "格网间距");
+    const auto shape = ChooseShape(choice->source, true);
+    if (!shape)
+        return;
+    survey::CheckBoundary(shape->lonLatRings);
+    const survey::SurveyFrame frame{L0, CurrentTransform()};
+    auto plan = std::make_shared<const survey::SamplePlan>(
+        survey::SamplePlan::ForGeoRings(shape->lonLatRings, spacingM, frame));
+    survey::CheckPlanSize(*plan);
+
+    const RunHeights heights = HeightsForRun(*viewer);
+    const std::vector<raster::GeoPoint> probes = survey::BoundaryProbes(shape->lonLatRings);
+    std::vector<std::optional<double>> found(probes.size());
+    heights.query(probes, found);
+    if (std::any_of(found.begin(), found.end(), [](const auto& h) { return !h; }))
+        throw survey::SurveyInputError(
+            "区域边界有一部分在高程数据范围之外（或落在数据空洞上），没有采点。请把边界移到高程数据范围以内。");
+
+    auto batches = std::make_shared<SampledBatches>();
+    sampledBatches_ = batches;
+    auto counts = std::make_shared<survey::BoundarySamplingCounts>();
+    const double dHM = frame.transform.dHM;
+    auto work = [plan, query = heights.query, batches, counts, dHM](survey::TaskProgress& progress) {
+        const auto deliver = [&](std::vector<survey::SampledPoint>&& points) {
+            std::vector<points::RowCells> rows(points.size());
+            for (std::size_t k = 0; k < points.size(); ++k)
+                rows[k] = {QString(), QString(), Fixed(points[k].x, 3), Fixed(points[k].y, 3), Fixed(points[k].h, 3)};
+            batches->Push(std::move(rows), progress);
+        };
+        *counts = survey::SampleInsideBoundary(*plan, query, dHM, deliver, &progress);
+    };
+    const int rowsBefore = pointTable_->DataRowCount();
+    auto done = [this, counts, rowsBefore](std::exception_ptr error, bool cancelled) {
+        AppendSampledBatches();
+        sampledBatches_.reset();
+        const int taken = pointTable_->DataRowCount() - rowsBefore;
+        if (taken > 0)
+            StringGrid1->setCurrentIndex(pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
+        if (error)
+            return;  // shown by the caller; the rows taken before stay
+        if (cancelled) {
+            StatusBar1->setText(QStringLiteral("已取消区域采点，保留已采集的%1个点。").arg(taken));
+            return;
+        }
+        QString text = QStringLiteral("区域采点结束，共采集%1个点，用时%2秒")
+                           .arg(taken)
+                           .arg(Fixed(static_cast<double>(surveyClock_.elapsed()) / 1000.0, 1));
+        if (taken == 0)
+            text = QStringLiteral("区域以内没有格网点（区域小于格网间距？），没有采点。");
+        if (counts->skipped > 0)
+            text += QStringLiteral("\n有%1个点没有地形数据（数据空洞），未采集。").arg(counts->skipped);
+        ShowInfo(text);
+    };
+    StartSurveyTask(std::move(work), std::move(done), QStringLiteral("正在区域采点...按Esc取消"));
+}
+
+}  // namespace keldarn::app
+
+namespace keldarn::app {
+
+void TFormMain::MProfileClick()
+{
+    if (RefuseWhileSurveyTaskRuns() || !ViewerPresent())
+        return;
+    earth::TerrainApplication* viewer = TerrainViewer();
+    if (viewer == nullptr)
+        return;
+    const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
+    const auto choice = env_.dialogs->ChooseTerrainProduct(this, TerrainProduct::Profile, profileChoice_);
+    if (!choice)
+        return;
+    profileChoice_ = *choice;
+    const double intervalM = ReadStep(choice->stepText, "采样间距");
+    const auto shape = ChooseShape(choice->source, false);
+    if (!shape)
+        return;
+    std::vector<raster::GeoPoint> vertices;
+    for (const auto& [lon, lat] : shape->lonLatRings.front())
+        vertices.push_back({lat, lon});
+    if (vertices.size() < 2)
+        throw survey::SurveyInputError("路线至少要有两个顶点。");
+    const survey::SurveyFrame frame{L0, CurrentTransform()};
+    const survey::ChainageMeasure measure =
+        choice->ellipsoidChainage ? survey::ChainageMeasure::Ellipsoid : survey::ChainageMeasure::SurveyPlane;
+    const RunHeights heights = HeightsForRun(*viewer);
+    auto samples = std::make_shared<std::vector<survey::ProfileSample>>();
+    auto work = [vertices, intervalM, frame, measure, query = heights.query, samples](survey::TaskProgress& progress) {
+        *samples = survey::SampleRoute(vertices, intervalM, frame, measure, query, &progress);
+    };
+    const QString routeName = shape->name;
+    auto done = [this, samples, routeName](std::exception_ptr error, bool cancelled) {
+        if (error)
+            return;
+        if (cancelled) {
+            StatusBar1->setText(QStringLiteral("已取消纵断面。"));
+            return;
+        }
+        ShowProfile(routeName, std::move(*samples));
+    };
+    StartSurveyTask(std::move(work), std::move(done), QStringLiteral("正在计算纵断面...按Esc取消"));
+}
+
+ProfileWindow* TFormMain::ShowProfile(const QString& routeName, std::vector<survey::ProfileSample> samples)
+{
+    auto* window = new ProfileWindow(*env_.dialogs, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->SetProfile(routeName, std::move(samples));
+    connect(window, &ProfileWindow::addToTable, this, [this, window](const QString& name, double startChainageM) {
+        RunCommand([&] { AppendProfileRows(window->Samples(), name, startChainageM); });
+    });
+    profileWindows_.push_back(window);
+    window->show();
+    window->raise();
+    return window;
+}
+
+void TFormMain::AppendProfileRows(const std::vector<survey::ProfileSample>& samples, const QString& routeName,
+                                  double startChainageM)
+{
+    std::size_t skipped = 0;
+    const std::vector<survey::ProfileRow> rows =
+        survey::ProfileRows(samples, routeName.toStdString(), startChainageM, &skipped);
+    std::vector<points::RowCells> cells;
+    cells.reserve(rows.size());
+    for (const survey::ProfileRow& row : rows)
+        cells.push_back({QString::fromStdString(row.name), QString::fromStdString(row.description), Fixed(row.x, 3),
+                         Fixed(row.y, 3), Fixed(row.h, 3)});
+    pointTable_->AppendRows(cells);
+    if (!cells.empty()) {
+        pointTable_->SetHeaderFixed(true);
+        StringGrid1->setCurrentIndex(pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
+    }
+    QString text = QStringLiteral("已把纵断面的%1个点加入点表。").arg(cells.size());
+    if (skipped > 0)
+        text += QStringLiteral("有%1个点没有地形数据，未加入。").arg(skipped);
+    StatusBar1->setText(text);
+}
+
+}  // namespace keldarn::app
+
+namespace keldarn::app {
+
+namespace {
+
+// Texts of terrain products in the drawing stand as high as the names of a KML drawn into
+// it: three drawing units at a linetype scale of 1.
+double ProductTextHeight(const cad::DrawingDocument& document) { return 3.0 * document.Model().LtScale(); }
+
+}  // namespace
+
+void TFormMain::MContoursClick()
+{
+    if (RefuseWhileSurveyTaskRuns() || !ViewerPresent())
+        return;
+    earth::TerrainApplication* viewer = TerrainViewer();
+    if (viewer == nullptr)
+        return;
+    const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
+    if (DrawingForProducts() == nullptr)
+        return;
+    const auto choice = env_.dialogs->ChooseTerrainProduct(this, TerrainProduct::Contours, contourChoice_);
+    if (!choice)
+        return;
+    contourChoice_ = *choice;
+    const double intervalM = ReadStep(choice->stepText, "等高距");
+    if (viewer->Source().path.empty())
+        throw survey::SurveyInputError(
+            "演示地形没有高程数据文件，不能生成等高线。请先在“设置”中打开地形数据文件、文件夹或网址。");
+    std::vector<std::vector<raster::GeoPoint>> area;
+    if (choice->source == ShapeSource::View) {
+        const auto footprint = viewer->ViewFootprint();
+        if (!footprint)
+            throw survey::SurveyInputError(kViewSeesSkyForContours);
+        area.push_back({{footprint->southDeg, footprint->westDeg},
+                        {footprint->southDeg, footprint->eastDeg},
+                        {footprint->northDeg, footprint->eastDeg},
+                        {footprint->northDeg, footprint->westDeg}});
+    } else {
+        const auto shape = ChooseShape(choice->source, true);
+        if (!shape)
+            return;
+        survey::CheckBoundary(shape->lonLatRings);
+        for (const auto& ring : shape->lonLatRings) {
+            auto& geoRing = area.emplace_back();
+            for (const auto& [lon, lat] : ring)
+                geoRing.push_back({lat, lon});
+        }
+    }
+    const survey::SurveyFrame frame{L0, CurrentTransform()};
+    auto lines = std::make_shared<std::vector<survey::ContourLine>>();
+    auto work = [path = viewer->Source().path, area, intervalM, frame, lines](survey::TaskProgress& progress) {
+        *lines = survey::GenerateContours(path, area, intervalM, frame, &progress);
+    };
+    auto done = [this, lines](std::exception_ptr error, bool cancelled) {
+        if (error)
+            return;
+        if (cancelled) {
+            StatusBar1->setText(QStringLiteral("已取消等高线。"));
+            return;
+        }
+        DrawContoursIntoDrawing(*lines);
+    };
+    StartSurveyTask(std::move(work), std::move(done), QStringLiteral("正在生成等高线...按Esc取消"));
+}
+
+void TFormMain::DrawContoursIntoDrawing(const std::vector<survey::ContourLine>& lines)
+{
+    cad::DrawingWindow* window = DrawingForProducts();
+    if (window == nullptr)
+        return;
+    if (lines.empty()) {
+        ShowInfo(QStringLiteral("所选范围内没有等高线（地形起伏小于等高距？）。"));
+        return;
+    }
+    std::vector<cad::ContourPolyline> polylines;
+    polylines.reserve(lines.size());
+    std::size_t index = 0;
+    for (const survey::ContourLine& line : lines) {
+        polylines.push_back({line.elevationM, line.isIndex, line.xy});
+        index += line.isIndex ? 1 : 0;
+    }
+    cad::DrawingDocument& document = window->Document();
+    cad::DrawContours(document.Model(), polylines, ProductTextHeight(document));
+    document.ModelChanged();
+    window->ZoomExtents();
+    ShowInfo(QStringLiteral("已把%1条等高线（其中计曲线%2条）画入CAD图形，用时%3秒。")
+                 .arg(lines.size())
+                 .arg(index)
+                 .arg(Fixed(static_cast<double>(surveyClock_.elapsed()) / 1000.0, 1)));
+    window->SetVisible(true);
+}
+
+void TFormMain::MElevationPointsClick()
+{
+    if (RefuseWhileSurveyTaskRuns())
+        return;
+    cad::DrawingWindow* window = DrawingForProducts();
+    if (window == nullptr)
+        return;
+    std::vector<cad::ElevationPointEntry> entries;
+    int unreadable = 0;
+    for (int row = 1; row <= pointTable_->DataRowCount(); ++row) {
+        try {
+            const double x = geodesy::ParseNumber(pointTable_->Cell(points::kXColumn, row).toStdString());
+            const double y = geodesy::ParseNumber(pointTable_->Cell(points::kYColumn, row).toStdString());
+            const double h = geodesy::ParseNumber(pointTable_->Cell(points::kHColumn, row).toStdString());
+            entries.push_back({y, x, h});
+        } catch (const geodesy::InvalidNumberError&) {
+            ++unreadable;
+        }
+    }
+    if (entries.empty()) {
+        ShowInfo(QStringLiteral("点表中没有X、Y、H都是数字的点，没有画入CAD图形。"));
+        return;
+    }
+    cad::DrawingDocument& document = window->Document();
+    cad::DrawElevationPoints(document.Model(), entries, 2, ProductTextHeight(document));
+    document.ModelChanged();
+    window->ZoomExtents();
+    QString text = QStringLiteral("已把%1个高程点画入CAD图形（图层“高程点”）。").arg(entries.size());
+    if (unreadable > 0)
+        text += QStringLiteral("\n有%1行的X、Y或H不是数字，没有画入。").arg(unreadable);
+    ShowInfo(text);
+    window->SetVisible(true);
+}
+
+}  // namespace keldarn::app
