@@ -279,11 +279,12 @@ void TerrainApplication::LoadTerrainSource(const TerrainSource& source, TerrainL
 
 void TerrainApplication::RefineInBackground(const TerrainSource& source)
 {
+    // The source is the one shown from now on, whether or not a finer grid follows.
+    source_ = source;
     const raster::ElevationSource* dem = scene_.heights();
     if (dem == nullptr ||
         std::int64_t{dem->Description().columns} * dem->Description().rows <= kFirstLevelCells)
         return;
-    source_ = source;
     SetNote(QStringLiteral("正在细化地形..."));
     StartLevel(source, kFinestLevelCells, false, {});
 }

@@ -97,15 +97,22 @@ QByteArray KmlOf(const std::vector<std::pair<double, double>>& utm, bool closed,
 }
 
 struct ProductsWindow {
-    ProductsWindow()
+    // demAtStart: the viewer starts on the DEM, as with a DEM remembered from an earlier
+    // run; otherwise the DEM is opened with 地形数据文件....
+    explicit ProductsWindow(bool demAtStart = false)
     {
         keldarn::app::MainWindowEnvironment env;
         env.settingsPath = dir.filePath(QStringLiteral("Keldarn.ini")).toStdString();
         env.dialogs = &dialogs;
-        env.createViewer = [] { return keldarn::earth::CreateTerrainApplication({}); };
+        const QString dem = WriteDem(dir);
+        env.createViewer = [demAtStart, dem] {
+            return keldarn::earth::CreateTerrainApplication({demAtStart ? dem.toStdString() : std::string()});
+        };
         window = std::make_unique<keldarn::app::TFormMain>(std::move(env));
-        dialogs.filePaths.push_back(WriteDem(dir));
-        Trigger(window->MSet, QStringLiteral("地形数据文件..."));
+        if (!demAtStart) {
+            dialogs.filePaths.push_back(dem);
+            Trigger(window->MSet, QStringLiteral("地形数据文件..."));
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!window->TerrainLoading(), 30000);
         window->EditLL->setText(QStringLiteral("117"));
         window->EditXdis->setText(QStringLiteral("100"));
@@ -282,7 +289,7 @@ void TerrainProductsTest::profileGoesIntoTheTableByChainage()
 
 void TerrainProductsTest::contoursAndElevationPointsGoIntoTheDrawing()
 {
-    ProductsWindow p;
+    ProductsWindow p(true);
     p.Trigger(p.window->MConvert, QStringLiteral("新建CAD图形"));
     keldarn::cad::DrawingWindow* drawing = p.window->DrawingHost()->Window();
     QVERIFY(drawing != nullptr);
