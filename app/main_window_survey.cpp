@@ -8,10 +8,10 @@
 #include "app/profile_window.h"
 #include "app/run_heights.h"
 #include "app/sampled_batches.h"
+#include "app/survey_task.h"
 #include "cad/drawing_document.h"
 #include "cad/drawing_window.h"
 #include "cad/terrain_drawing.h"
-#include "app/survey_task.h"
 #include "earth/terrain_application.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
@@ -36,9 +36,15 @@ namespace keldarn::app {
 
 namespace {
 
-std::string Utf8(const QLineEdit* field) { return field->text().toStdString(); }
+std::string Utf8(const QLineEdit* field)
+{
+    return field->text().toStdString();
+}
 
-QString Fixed(double value, int decimals) { return QString::fromStdString(geodesy::FormatFixed(value, decimals)); }
+QString Fixed(double value, int decimals)
+{
+    return QString::fromStdString(geodesy::FormatFixed(value, decimals));
+}
 
 // The step of a terrain product (metres) as typed; a text that is not a number above zero
 // is refused with the field's name.
@@ -92,8 +98,10 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseShape(ShapeSource source,
 
 std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
 {
-    OpenDialog1.title = area ? QStringLiteral("打开含区域边界（多边形）的KML文件") : QStringLiteral("打开含路线的KML文件");
-    OpenDialog1.filter = QStringLiteral("GoogleEarth KML files (*.KML *.KMZ)|*.KML;*.KMZ|All files (*.*)|*.*");
+    OpenDialog1.title =
+        area ? QStringLiteral("打开含区域边界（多边形）的KML文件") : QStringLiteral("打开含路线的KML文件");
+    OpenDialog1.filter =
+        QStringLiteral("GoogleEarth KML files (*.KML *.KMZ)|*.KML;*.KMZ|All files (*.*)|*.*");
     OpenDialog1.defaultSuffix.clear();
     OpenDialog1.fileName.clear();
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
@@ -111,11 +119,13 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
     if (shapes.size() > 1) {
         QStringList items;
         for (std::size_t k = 0; k < shapes.size(); ++k)
-            items << QString::number(k + 1) + QStringLiteral(". ") + QString::fromStdString(cad::DescribeKmlShape(shapes[k]));
-        const int index = env_.dialogs->ChooseItem(this, windowTitle(),
-                                                   area ? QStringLiteral("文件中有多个多边形，请选择区域边界：")
-                                                        : QStringLiteral("文件中有多条路径，请选择路线："),
-                                                   items);
+            items << QString::number(k + 1) + QStringLiteral(". ") +
+                         QString::fromStdString(cad::DescribeKmlShape(shapes[k]));
+        const int index =
+            env_.dialogs->ChooseItem(this, windowTitle(),
+                                     area ? QStringLiteral("文件中有多个多边形，请选择区域边界：")
+                                          : QStringLiteral("文件中有多条路径，请选择路线："),
+                                     items);
         if (index < 0)
             return std::nullopt;
         chosen = static_cast<std::size_t>(index);
@@ -133,8 +143,9 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
     earth::TerrainApplication* viewer = TerrainViewer();
     if (viewer == nullptr)
         return std::nullopt;
-    StatusBar1->setText(area ? QStringLiteral("在地图上左键点选边界顶点，右键或回车结束，退格撤销，Esc取消。")
-                             : QStringLiteral("在地图上左键点选路线顶点，右键或回车结束，退格撤销，Esc取消。"));
+    StatusBar1->setText(
+        area ? QStringLiteral("在地图上左键点选边界顶点，右键或回车结束，退格撤销，Esc取消。")
+             : QStringLiteral("在地图上左键点选路线顶点，右键或回车结束，退格撤销，Esc取消。"));
     MapTrace trace(*viewer, [this, area](const MapTrace::Vertices& vertices) {
         traceLayer_.reset();
         if (!vertices.empty()) {
@@ -147,7 +158,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
         }
         ShowMapLayers();
     });
-    const auto vertices = trace.Run(area ? 3 : 2);
+    const auto vertices = trace.Run();
     StatusBar1->clear();
     if (!vertices)
         return std::nullopt;
@@ -219,7 +230,8 @@ void TFormMain::MBoundarySampleClick()
     if (viewer == nullptr)
         return;
     const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
-    const auto choice = env_.dialogs->ChooseTerrainProduct(this, TerrainProduct::BoundarySampling, boundaryChoice_);
+    const auto choice =
+        env_.dialogs->ChooseTerrainProduct(this, TerrainProduct::BoundarySampling, boundaryChoice_);
     if (!choice)
         return;
     boundaryChoice_ = *choice;
@@ -238,8 +250,8 @@ void TFormMain::MBoundarySampleClick()
     std::vector<std::optional<double>> found(probes.size());
     heights.query(probes, found);
     if (std::any_of(found.begin(), found.end(), [](const auto& h) { return !h; }))
-        throw survey::SurveyInputError(
-            "区域边界有一部分在高程数据范围之外（或落在数据空洞上），没有采点。请把边界移到高程数据范围以内。");
+        throw survey::SurveyInputError("区域边界有一部分在高程数据范围之外（或落在数据空洞上），没有采点。请"
+                                       "把边界移到高程数据范围以内。");
 
     auto batches = std::make_shared<SampledBatches>();
     sampledBatches_ = batches;
@@ -249,7 +261,8 @@ void TFormMain::MBoundarySampleClick()
         const auto deliver = [&](std::vector<survey::SampledPoint>&& points) {
             std::vector<points::RowCells> rows(points.size());
             for (std::size_t k = 0; k < points.size(); ++k)
-                rows[k] = {QString(), QString(), Fixed(points[k].x, 3), Fixed(points[k].y, 3), Fixed(points[k].h, 3)};
+                rows[k] = {QString(), QString(), Fixed(points[k].x, 3), Fixed(points[k].y, 3),
+                           Fixed(points[k].h, 3)};
             batches->Push(std::move(rows), progress);
         };
         *counts = survey::SampleInsideBoundary(*plan, query, dHM, deliver, &progress);
@@ -260,7 +273,8 @@ void TFormMain::MBoundarySampleClick()
         sampledBatches_.reset();
         const int taken = pointTable_->DataRowCount() - rowsBefore;
         if (taken > 0)
-            StringGrid1->setCurrentIndex(pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
+            StringGrid1->setCurrentIndex(
+                pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
         if (error)
             return;  // shown by the caller; the rows taken before stay
         if (cancelled) {
@@ -302,6 +316,7 @@ void TFormMain::MProfileClick()
     std::vector<raster::GeoPoint> vertices;
     for (const auto& [lon, lat] : shape->lonLatRings.front())
         vertices.push_back({lat, lon});
+    // The sampling says so too, but only once the run has started.
     if (vertices.size() < 2)
         throw survey::SurveyInputError("路线至少要有两个顶点。");
     const survey::SurveyFrame frame{L0, CurrentTransform()};
@@ -309,7 +324,8 @@ void TFormMain::MProfileClick()
         choice->ellipsoidChainage ? survey::ChainageMeasure::Ellipsoid : survey::ChainageMeasure::SurveyPlane;
     const RunHeights heights = HeightsForRun(*viewer);
     auto samples = std::make_shared<std::vector<survey::ProfileSample>>();
-    auto work = [vertices, intervalM, frame, measure, query = heights.query, samples](survey::TaskProgress& progress) {
+    auto work = [vertices, intervalM, frame, measure, query = heights.query,
+                 samples](survey::TaskProgress& progress) {
         *samples = survey::SampleRoute(vertices, intervalM, frame, measure, query, &progress);
     };
     const QString routeName = shape->name;
@@ -330,9 +346,10 @@ ProfileWindow* TFormMain::ShowProfile(const QString& routeName, std::vector<surv
     auto* window = new ProfileWindow(*env_.dialogs, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->SetProfile(routeName, std::move(samples));
-    connect(window, &ProfileWindow::addToTable, this, [this, window](const QString& name, double startChainageM) {
-        RunCommand([&] { AppendProfileRows(window->Samples(), name, startChainageM); });
-    });
+    connect(window, &ProfileWindow::addToTable, this,
+            [this, window](const QString& name, double startChainageM) {
+                RunCommand([&] { AppendProfileRows(window->Samples(), name, startChainageM); });
+            });
     profileWindows_.push_back(window);
     window->show();
     window->raise();
@@ -348,12 +365,13 @@ void TFormMain::AppendProfileRows(const std::vector<survey::ProfileSample>& samp
     std::vector<points::RowCells> cells;
     cells.reserve(rows.size());
     for (const survey::ProfileRow& row : rows)
-        cells.push_back({QString::fromStdString(row.name), QString::fromStdString(row.description), Fixed(row.x, 3),
-                         Fixed(row.y, 3), Fixed(row.h, 3)});
+        cells.push_back({QString::fromStdString(row.name), QString::fromStdString(row.description),
+                         Fixed(row.x, 3), Fixed(row.y, 3), Fixed(row.h, 3)});
     pointTable_->AppendRows(cells);
     if (!cells.empty()) {
         pointTable_->SetHeaderFixed(true);
-        StringGrid1->setCurrentIndex(pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
+        StringGrid1->setCurrentIndex(
+            pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
     }
     QString text = QStringLiteral("已把纵断面的%1个点加入点表。").arg(cells.size());
     if (skipped > 0)
@@ -369,7 +387,10 @@ namespace {
 
 // Texts of terrain products in the drawing stand as high as the names of a KML drawn into
 // it: three drawing units at a linetype scale of 1.
-double ProductTextHeight(const cad::DrawingDocument& document) { return 3.0 * document.Model().LtScale(); }
+double ProductTextHeight(const cad::DrawingDocument& document)
+{
+    return 3.0 * document.Model().LtScale();
+}
 
 }  // namespace
 
@@ -413,7 +434,8 @@ void TFormMain::MContoursClick()
     }
     const survey::SurveyFrame frame{L0, CurrentTransform()};
     auto lines = std::make_shared<std::vector<survey::ContourLine>>();
-    auto work = [path = viewer->Source().path, area, intervalM, frame, lines](survey::TaskProgress& progress) {
+    auto work = [path = viewer->Source().path, area, intervalM, frame,
+                 lines](survey::TaskProgress& progress) {
         *lines = survey::GenerateContours(path, area, intervalM, frame, &progress);
     };
     auto done = [this, lines](std::exception_ptr error, bool cancelled) {

@@ -20,7 +20,7 @@ MapTrace::~MapTrace()
     qApp->removeEventFilter(this);
 }
 
-std::optional<MapTrace::Vertices> MapTrace::Run(std::size_t minVertices)
+std::optional<MapTrace::Vertices> MapTrace::Run()
 {
     QEventLoop loop;
     loop_ = &loop;
@@ -33,7 +33,7 @@ std::optional<MapTrace::Vertices> MapTrace::Run(std::size_t minVertices)
     qApp->removeEventFilter(this);
     loop_ = nullptr;
     show_({});
-    if (!finished_ || vertices_.size() < minVertices)
+    if (!finished_)
         return std::nullopt;
     return vertices_;
 }

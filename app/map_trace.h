@@ -28,9 +28,9 @@ public:
     MapTrace(earth::IApplicationGE& viewer, std::function<void(const Vertices&)> show);
     ~MapTrace() override;
 
-    // Waits until the user ends the line: its vertices, or nothing after Esc, or when fewer
-    // than minVertices were clicked when it ended.
-    std::optional<Vertices> Run(std::size_t minVertices);
+    // Waits until the user ends the line: its vertices (perhaps too few for the caller, who
+    // says so), or nothing after Esc.
+    std::optional<Vertices> Run();
 
     // The same as the user's input would do, for callers that end a trace themselves.
     void AddVertexAt(const QPoint& renderPixel);

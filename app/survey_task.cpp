@@ -6,9 +6,8 @@ namespace keldarn::app {
 
 SurveyTask::SurveyTask(Work work, QObject* parent) : QObject(parent)
 {
-    connect(&watcher_, &QFutureWatcher<void>::finished, this, [this] {
-        emit finished(*error_, progress_->Cancelled() && !*error_);
-    });
+    connect(&watcher_, &QFutureWatcher<void>::finished, this,
+            [this] { emit finished(*error_, progress_->Cancelled() && !*error_); });
     // The work owns what it uses, so it may outlive nothing of the window's.
     watcher_.setFuture(QtConcurrent::run([work = std::move(work), progress = progress_, error = error_] {
         try {

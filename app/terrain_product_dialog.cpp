@@ -26,8 +26,9 @@ ProductTexts TextsOf(TerrainProduct product)
 {
     switch (product) {
     case TerrainProduct::Profile:
-        return {"纵断面", "路线", "采样间距(米)：",
-                "沿路线每隔采样间距取一点，路线的每个顶点都取。里程默认在测量坐标平面上量取，与CAD图形一致。"};
+        return {
+            "纵断面", "路线", "采样间距(米)：",
+            "沿路线每隔采样间距取一点，路线的每个顶点都取。里程默认在测量坐标平面上量取，与CAD图形一致。"};
     case TerrainProduct::BoundarySampling:
         return {"区域采点", "区域边界", "格网间距(米)：",
                 "在测量坐标的整数格网上（X、Y为间距的整数倍）取边界以内的点，洞内不取。按Esc可取消。"};
@@ -40,7 +41,8 @@ ProductTexts TextsOf(TerrainProduct product)
 
 }  // namespace
 
-TerrainProductDialog::TerrainProductDialog(QWidget* owner, TerrainProduct product, const TerrainProductChoice& current)
+TerrainProductDialog::TerrainProductDialog(QWidget* owner, TerrainProduct product,
+                                           const TerrainProductChoice& current)
     : QDialog(owner)
 {
     const ProductTexts texts = TextsOf(product);
@@ -58,11 +60,14 @@ TerrainProductDialog::TerrainProductDialog(QWidget* owner, TerrainProduct produc
     const bool area = product != TerrainProduct::Profile;
     if (product == TerrainProduct::Contours)
         addSource(ShapeSource::View, QStringLiteral("地图窗中的地面"), "SourceView");
-    addSource(ShapeSource::KmlFile, area ? QStringLiteral("KML/KMZ文件中的多边形...") : QStringLiteral("KML/KMZ文件中的路径..."),
+    addSource(ShapeSource::KmlFile,
+              area ? QStringLiteral("KML/KMZ文件中的多边形...") : QStringLiteral("KML/KMZ文件中的路径..."),
               "SourceKml");
-    addSource(ShapeSource::Drawing, area ? QStringLiteral("CAD图形中选取的闭合多段线") : QStringLiteral("CAD图形中选取的多段线"),
+    addSource(ShapeSource::Drawing,
+              area ? QStringLiteral("CAD图形中选取的闭合多段线") : QStringLiteral("CAD图形中选取的多段线"),
               "SourceDrawing");
-    addSource(ShapeSource::Map, QStringLiteral("在地图上点选（左键加点，右键或回车结束，Esc取消）"), "SourceMap");
+    addSource(ShapeSource::Map, QStringLiteral("在地图上点选（左键加点，右键或回车结束，Esc取消）"),
+              "SourceMap");
     QAbstractButton* chosen = sources_->button(static_cast<int>(current.source));
     (chosen ? chosen : sources_->buttons().front())->setChecked(true);
 

@@ -3,9 +3,9 @@
 // DEM at full resolution, rows formatted and appended to the point table in the run's
 // batches. Target: at most 5 s, memory bounded by the table (the run itself holds one batch).
 
-#include "large_dem.h"
 #include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
+#include "large_dem.h"
 #include "points/point_table_model.h"
 #include "survey/boundary_sampling.h"
 
@@ -24,7 +24,10 @@ double PeakRssMb()
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-QString Fixed(double value) { return QString::fromStdString(keldarn::geodesy::FormatFixed(value, 3)); }
+QString Fixed(double value)
+{
+    return QString::fromStdString(keldarn::geodesy::FormatFixed(value, 3));
+}
 
 void BM_BoundarySamplingIntoTable(benchmark::State& state)
 {
@@ -34,8 +37,8 @@ void BM_BoundarySamplingIntoTable(benchmark::State& state)
     const geodesy::PlanePoint centre = geodesy::GeographicToPlane(33.5, 113.5, frame.centralMeridianDeg);
     const double x0 = std::round(centre.x / 5.0) * 5.0, y0 = std::round(centre.y / 5.0) * 5.0;
     const survey::SamplePlan plan = survey::SamplePlan::ForBoundary(
-        {{x0 - 0.5, y0 - 0.5}, {x0 + 5000.5, y0 - 0.5}, {x0 + 5000.5, y0 + 5000.5}, {x0 - 0.5, y0 + 5000.5}}, 5.0,
-        frame);
+        {{x0 - 0.5, y0 - 0.5}, {x0 + 5000.5, y0 - 0.5}, {x0 + 5000.5, y0 + 5000.5}, {x0 - 0.5, y0 + 5000.5}},
+        5.0, frame);
     const double rssBefore = PeakRssMb();
     std::int64_t taken = 0;
     for (auto _ : state) {

@@ -31,8 +31,8 @@ bool SegmentsMeet(const LonLat& a, const LonLat& b, const LonLat& c, const LonLa
     const double d1 = Cross(c, d, a), d2 = Cross(c, d, b), d3 = Cross(a, b, c), d4 = Cross(a, b, d);
     if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
         return true;
-    return (d1 == 0 && OnSegment(a, c, d)) || (d2 == 0 && OnSegment(b, c, d)) || (d3 == 0 && OnSegment(c, a, b)) ||
-           (d4 == 0 && OnSegment(d, a, b));
+    return (d1 == 0 && OnSegment(a, c, d)) || (d2 == 0 && OnSegment(b, c, d)) ||
+           (d3 == 0 && OnSegment(c, a, b)) || (d4 == 0 && OnSegment(d, a, b));
 }
 
 std::size_t DistinctVertices(const std::vector<LonLat>& ring)
@@ -77,7 +77,8 @@ void CheckBoundary(const std::vector<std::vector<LonLat>>& lonLatRings)
     for (std::size_t r = 0; r < lonLatRings.size(); ++r)
         if (RingSelfIntersects(lonLatRings[r]))
             throw SurveyInputError(r == 0 ? "区域边界自相交（边与边交叉），请修改边界后再采点。"
-                                          : "区域中的第" + std::to_string(r) + "个洞的边界自相交，请修改边界后再采点。");
+                                          : "区域中的第" + std::to_string(r) +
+                                                "个洞的边界自相交，请修改边界后再采点。");
 }
 
 void CheckSpacing(double spacingM)
@@ -143,7 +144,8 @@ BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const Height
         if (!batch.empty())
             deliver(std::move(batch));
         if (progress)
-            progress->Set(static_cast<double>(std::min(rows, first + rowsPerBatch)) / static_cast<double>(rows));
+            progress->Set(static_cast<double>(std::min(rows, first + rowsPerBatch)) /
+                          static_cast<double>(rows));
     }
     return counts;
 }

@@ -52,7 +52,7 @@ bool RingSelfIntersects(const std::vector<std::pair<double, double>>& ring);
 
 // Points along the rings' edges (about `perEdge` per edge, vertices included) whose heights
 // tell whether the boundary lies on the DEM.
-std::vector<raster::GeoPoint> BoundaryProbes(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings,
-                                             int perEdge = 16);
+std::vector<raster::GeoPoint>
+BoundaryProbes(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings, int perEdge = 16);
 
 }  // namespace keldarn::survey

@@ -89,11 +89,12 @@ QByteArray KmlOf(const std::vector<std::pair<double, double>>& utm, bool closed,
         toWgs84->Transform(1, &e, &n);
         coordinates += QByteArray::number(e, 'f', 9) + ',' + QByteArray::number(n, 'f', 9) + ' ';
     }
-    const QByteArray geometry = closed ? "<Polygon><outerBoundaryIs><LinearRing><coordinates>" + coordinates +
-                                             "</coordinates></LinearRing></outerBoundaryIs></Polygon>"
-                                       : "<LineString><coordinates>" + coordinates + "</coordinates></LineString>";
-    return QByteArray("<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Placemark><name>") + name + "</name>" + geometry +
-           "</Placemark></kml>";
+    const QByteArray geometry =
+        closed ? "<Polygon><outerBoundaryIs><LinearRing><coordinates>" + coordinates +
+                     "</coordinates></LinearRing></outerBoundaryIs></Polygon>"
+               : "<LineString><coordinates>" + coordinates + "</coordinates></LineString>";
+    return QByteArray("<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Placemark><name>") + name + "</name>" +
+           geometry + "</Placemark></kml>";
 }
 
 struct ProductsWindow {
@@ -209,7 +210,8 @@ void TerrainProductsTest::refusesBoundariesItCannotSample_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("spacing 0") << "0" << false << false << "格网间距必须大于0。";
     QTest::newRow("spacing not a number") << "五" << false << false << "格网间距“五”不是数字。";
-    QTest::newRow("self-intersecting") << "50" << true << false << "区域边界自相交（边与边交叉），请修改边界后再采点。";
+    QTest::newRow("self-intersecting")
+        << "50" << true << false << "区域边界自相交（边与边交叉），请修改边界后再采点。";
     QTest::newRow("over the DEM's edge") << "50" << false << true << "区域边界有一部分在高程数据范围之外";
     QTest::newRow("over 50 million points") << "0.5" << false << false << "超过5000万个";
 }
@@ -237,8 +239,10 @@ void TerrainProductsTest::escCancelsAndKeepsTheRowsTaken()
     ProductsWindow p;
     p.window->show();
     QVERIFY(QTest::qWaitForWindowExposed(p.window.get()));
-    p.dialogs.filePaths.push_back(p.Kml({{497500, 3297500}, {502500, 3297500}, {502500, 3302500}, {497500, 3302500}}, true));
-    p.dialogs.productChoices.push_back({ShapeSource::KmlFile, QStringLiteral("1"), false});  // 25 million points
+    p.dialogs.filePaths.push_back(
+        p.Kml({{497500, 3297500}, {502500, 3297500}, {502500, 3302500}, {497500, 3302500}}, true));
+    p.dialogs.productChoices.push_back(
+        {ShapeSource::KmlFile, QStringLiteral("1"), false});  // 25 million points
     p.Trigger(p.window->MData, QStringLiteral("区域采点..."));
     QVERIFY(p.window->SurveyTaskRunning());
     QTRY_VERIFY_WITH_TIMEOUT(p.Table().DataRowCount() > 0, 30000);
@@ -258,7 +262,8 @@ void TerrainProductsTest::escCancelsAndKeepsTheRowsTaken()
 void TerrainProductsTest::profileGoesIntoTheTableByChainage()
 {
     ProductsWindow p;
-    p.dialogs.filePaths.push_back(p.Kml({{498000, 3298000}, {500000, 3299000}, {500500, 3301234}}, false, "渠线"));
+    p.dialogs.filePaths.push_back(
+        p.Kml({{498000, 3298000}, {500000, 3299000}, {500500, 3301234}}, false, "渠线"));
     p.dialogs.productChoices.push_back({ShapeSource::KmlFile, QStringLiteral("100"), false});
     p.Run(p.window->MData, QStringLiteral("纵断面..."));
     QVERIFY2(p.dialogs.messages.empty(), qPrintable(p.dialogs.MessageTexts().join('\n')));
@@ -293,11 +298,13 @@ void TerrainProductsTest::contoursAndElevationPointsGoIntoTheDrawing()
     p.Trigger(p.window->MConvert, QStringLiteral("新建CAD图形"));
     keldarn::cad::DrawingWindow* drawing = p.window->DrawingHost()->Window();
     QVERIFY(drawing != nullptr);
-    p.dialogs.filePaths.push_back(p.Kml({{498000, 3298000}, {502000, 3298000}, {502000, 3302000}, {498000, 3302000}}, true));
+    p.dialogs.filePaths.push_back(
+        p.Kml({{498000, 3298000}, {502000, 3298000}, {502000, 3302000}, {498000, 3302000}}, true));
     p.dialogs.productChoices.push_back({ShapeSource::KmlFile, QStringLiteral("10"), false});
     p.Run(p.window->MConvert, QStringLiteral("等高线到CAD图形..."));
     QCOMPARE(p.dialogs.messages.size(), std::size_t{1});
-    QVERIFY2(p.dialogs.messages[0].text.contains(QStringLiteral("条等高线")), qPrintable(p.dialogs.messages[0].text));
+    QVERIFY2(p.dialogs.messages[0].text.contains(QStringLiteral("条等高线")),
+             qPrintable(p.dialogs.messages[0].text));
     const keldarn::cad::DrawingModel& model = drawing->Document().Model();
     // Heights from 140 to 240 m in the square (+ dH): ten levels of 10 m.
     QVERIFY(model.Polylines().size() >= 9);
@@ -307,7 +314,8 @@ void TerrainProductsTest::contoursAndElevationPointsGoIntoTheDrawing()
         QCOMPARE(std::fmod(level, 10.0), 0.0);
         const std::string& layer = model.Styles()[line.style].layer;
         const bool isIndex = std::fmod(level, 50.0) == 0.0;
-        QCOMPARE(QString::fromStdString(layer), isIndex ? QStringLiteral("计曲线") : QStringLiteral("首曲线"));
+        QCOMPARE(QString::fromStdString(layer),
+                 isIndex ? QStringLiteral("计曲线") : QStringLiteral("首曲线"));
         index += isIndex ? 1 : 0;
         // Every vertex lies on its level.
         const auto xy = model.VerticesOf(line);

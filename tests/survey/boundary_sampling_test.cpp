@@ -40,17 +40,19 @@ HeightQuery TiltedGround()
 {
     return [](std::span<const raster::GeoPoint> points, std::span<std::optional<double>> heights) {
         for (std::size_t k = 0; k < points.size(); ++k)
-            heights[k] = points[k].lonDeg < 117.005 ? std::nullopt : std::optional(100.0 + 1000.0 * points[k].latDeg);
+            heights[k] =
+                points[k].lonDeg < 117.005 ? std::nullopt : std::optional(100.0 + 1000.0 * points[k].latDeg);
     };
 }
 
 std::vector<SampledPoint> SampleAll(const SamplePlan& plan, BoundarySamplingCounts* counts = nullptr)
 {
     std::vector<SampledPoint> all;
-    const auto found = SampleInsideBoundary(plan, TiltedGround(), 7.25, [&](std::vector<SampledPoint>&& batch) {
-        EXPECT_FALSE(batch.empty());
-        all.insert(all.end(), batch.begin(), batch.end());
-    });
+    const auto found =
+        SampleInsideBoundary(plan, TiltedGround(), 7.25, [&](std::vector<SampledPoint>&& batch) {
+            EXPECT_FALSE(batch.empty());
+            all.insert(all.end(), batch.begin(), batch.end());
+        });
     if (counts)
         *counts = found;
     return all;
@@ -60,7 +62,9 @@ TEST(BoundarySampling, RectangleOnTheGridGivesExactlyItsRoundPoints)
 {
     // 1,002 m × 502 m with corners half a spacing off the round lines: 100 × 50 points.
     const SurveyFrame frame = TestFrame();
-    const Ring rectangle = {{3'000'002.5, 500'032.5}, {3'000'002.5, 501'034.5}, {3'000'504.5, 501'034.5},
+    const Ring rectangle = {{3'000'002.5, 500'032.5},
+                            {3'000'002.5, 501'034.5},
+                            {3'000'504.5, 501'034.5},
                             {3'000'504.5, 500'032.5}};
     const SamplePlan plan = SamplePlan::ForBoundary(rectangle, 10.0, frame);
     BoundarySamplingCounts counts;
@@ -74,19 +78,22 @@ TEST(BoundarySampling, RectangleOnTheGridGivesExactlyItsRoundPoints)
     // North to south, and west to east within a row.
     ASSERT_GE(points.size(), 2u);
     EXPECT_EQ(points.front().x, 3'000'500.0);
-    EXPECT_TRUE(std::is_sorted(points.begin(), points.end(), [](const SampledPoint& a, const SampledPoint& b) {
-        return a.x != b.x ? a.x > b.x : a.y < b.y;
-    }));
+    EXPECT_TRUE(
+        std::is_sorted(points.begin(), points.end(), [](const SampledPoint& a, const SampledPoint& b) {
+            return a.x != b.x ? a.x > b.x : a.y < b.y;
+        }));
 }
 
 TEST(BoundarySampling, PolygonWithHoleKeepsInsideOnly)
 {
     const SurveyFrame frame = TestFrame();
     const Ring outerXY = {{3'000'000.0, 500'000.0}, {3'002'000.0, 501'000.0}, {3'000'000.0, 502'000.0}};
-    const Ring holeXY = {{3'000'300.0, 500'900.0}, {3'000'700.0, 500'900.0}, {3'000'700.0, 501'100.0},
+    const Ring holeXY = {{3'000'300.0, 500'900.0},
+                         {3'000'700.0, 500'900.0},
+                         {3'000'700.0, 501'100.0},
                          {3'000'300.0, 501'100.0}};
-    const SamplePlan plan =
-        SamplePlan::ForGeoRings({GridRingToLonLat(outerXY, frame), GridRingToLonLat(holeXY, frame)}, 25.0, frame);
+    const SamplePlan plan = SamplePlan::ForGeoRings(
+        {GridRingToLonLat(outerXY, frame), GridRingToLonLat(holeXY, frame)}, 25.0, frame);
     BoundarySamplingCounts counts;
     const auto points = SampleAll(plan, &counts);
     ASSERT_GT(points.size(), 1000u);
@@ -113,17 +120,20 @@ TEST(BoundarySampling, PolygonWithHoleKeepsInsideOnly)
 TEST(BoundarySampling, CancelStopsBetweenBatches)
 {
     const SurveyFrame frame = TestFrame();
-    const SamplePlan plan = SamplePlan::ForBoundary(
-        {{3'000'000.0, 500'000.0}, {3'010'000.0, 500'000.0}, {3'010'000.0, 510'000.0}, {3'000'000.0, 510'000.0}},
-        5.0, frame);
+    const SamplePlan plan = SamplePlan::ForBoundary({{3'000'000.0, 500'000.0},
+                                                     {3'010'000.0, 500'000.0},
+                                                     {3'010'000.0, 510'000.0},
+                                                     {3'000'000.0, 510'000.0}},
+                                                    5.0, frame);
     TaskProgress progress;
     int batches = 0;
-    EXPECT_THROW(SampleInsideBoundary(plan, TiltedGround(), 0.0,
-                                      [&](std::vector<SampledPoint>&&) {
-                                          if (++batches == 3)
-                                              progress.Cancel();
-                                      },
-                                      &progress),
+    EXPECT_THROW(SampleInsideBoundary(
+                     plan, TiltedGround(), 0.0,
+                     [&](std::vector<SampledPoint>&&) {
+                         if (++batches == 3)
+                             progress.Cancel();
+                     },
+                     &progress),
                  TaskCancelled);
     EXPECT_EQ(batches, 3);
     EXPECT_LT(progress.Fraction(), 0.05);
