@@ -344,6 +344,18 @@ private:
     std::optional<ChosenShape> PickDrawingPolyline(bool closedOnly);
     std::optional<ChosenShape> TraceShapeOnMap(bool area);
     earth::TerrainApplication* TerrainViewer() const;
+    // What every terrain product starts from: the viewer, the central meridian and the
+    // user's answer, whose step (metres, named stepName in messages) reads as a number
+    // above zero. Nothing when there is no viewer or the user cancelled; remembered is the
+    // answer offered, and becomes the new one.
+    struct ProductStart {
+        earth::TerrainApplication* viewer = nullptr;
+        double L0 = 0.0;
+        TerrainProductChoice choice;
+        double stepM = 0.0;
+    };
+    std::optional<ProductStart> BeginTerrainProduct(TerrainProduct product, TerrainProductChoice& remembered,
+                                                    const char* stepName);
     // Tells the user to wait (true) while terrain work runs.
     bool RefuseWhileSurveyTaskRuns();
     // Runs `work` in the background with the progress bar and Esc; `done` runs on the GUI

@@ -222,21 +222,34 @@ void TFormMain::AppendSampledBatches()
     StringGrid1->scrollToBottom();
 }
 
-void TFormMain::MBoundarySampleClick()
+std::optional<TFormMain::ProductStart>
+TFormMain::BeginTerrainProduct(TerrainProduct product, TerrainProductChoice& remembered, const char* stepName)
 {
     if (RefuseWhileSurveyTaskRuns() || !ViewerPresent())
-        return;
+        return std::nullopt;
     earth::TerrainApplication* viewer = TerrainViewer();
     if (viewer == nullptr)
-        return;
+        return std::nullopt;
     const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
-    const auto choice =
-        env_.dialogs->ChooseTerrainProduct(this, TerrainProduct::BoundarySampling, boundaryChoice_);
+    // Contours go into the drawing: without one open the user is told before anything else.
+    if (product == TerrainProduct::Contours && DrawingForProducts() == nullptr)
+        return std::nullopt;
+    const auto choice = env_.dialogs->ChooseTerrainProduct(this, product, remembered);
     if (!choice)
+        return std::nullopt;
+    remembered = *choice;
+    return ProductStart{viewer, L0, *choice, ReadStep(choice->stepText, stepName)};
+}
+
+void TFormMain::MBoundarySampleClick()
+{
+    const auto start = BeginTerrainProduct(TerrainProduct::BoundarySampling, boundaryChoice_, "格网间距");
+    if (!start)
         return;
-    boundaryChoice_ = *choice;
-    const double spacingM = ReadStep(choice->stepText, "格网间距");
-    const auto shape = ChooseShape(choice->source, true);
+    earth::TerrainApplication* viewer = start->viewer;
+    const double L0 = start->L0;
+    const double spacingM = start->stepM;
+    const auto shape = ChooseShape(start->choice.source, true);
     if (!shape)
         return;
     survey::CheckBoundary(shape->lonLatRings);
@@ -299,18 +312,13 @@ namespace keldarn::app {
 
 void TFormMain::MProfileClick()
 {
-    if (RefuseWhileSurveyTaskRuns() || !ViewerPresent())
+    const auto start = BeginTerrainProduct(TerrainProduct::Profile, profileChoice_, "采样间距");
+    if (!start)
         return;
-    earth::TerrainApplication* viewer = TerrainViewer();
-    if (viewer == nullptr)
-        return;
-    const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
-    const auto choice = env_.dialogs->ChooseTerrainProduct(this, TerrainProduct::Profile, profileChoice_);
-    if (!choice)
-        return;
-    profileChoice_ = *choice;
-    const double intervalM = ReadStep(choice->stepText, "采样间距");
-    const auto shape = ChooseShape(choice->source, false);
+    earth::TerrainApplication* viewer = start->viewer;
+    const double L0 = start->L0;
+    const double intervalM = start->stepM;
+    const auto shape = ChooseShape(start->choice.source, false);
     if (!shape)
         return;
     std::vector<raster::GeoPoint> vertices;
@@ -320,8 +328,9 @@ void TFormMain::MProfileClick()
     if (vertices.size() < 2)
         throw survey::SurveyInputError("路线至少要有两个顶点。");
     const survey::SurveyFrame frame{L0, CurrentTransform()};
-    const survey::ChainageMeasure measure =
-        choice->ellipsoidChainage ? survey::ChainageMeasure::Ellipsoid : survey::ChainageMeasure::SurveyPlane;
+    const survey::ChainageMeasure measure = start->choice.ellipsoidChainage
+                                                ? survey::ChainageMeasure::Ellipsoid
+                                                : survey::ChainageMeasure::SurveyPlane;
     const RunHeights heights = HeightsForRun(*viewer);
     auto samples = std::make_shared<std::vector<survey::ProfileSample>>();
     auto work = [vertices, intervalM, frame, measure, query = heights.query,
@@ -396,24 +405,18 @@ double ProductTextHeight(const cad::DrawingDocument& document)
 
 void TFormMain::MContoursClick()
 {
-    if (RefuseWhileSurveyTaskRuns() || !ViewerPresent())
+    const auto start = BeginTerrainProduct(TerrainProduct::Contours, contourChoice_, "等高距");
+    if (!start)
         return;
-    earth::TerrainApplication* viewer = TerrainViewer();
-    if (viewer == nullptr)
-        return;
-    const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
-    if (DrawingForProducts() == nullptr)
-        return;
-    const auto choice = env_.dialogs->ChooseTerrainProduct(this, TerrainProduct::Contours, contourChoice_);
-    if (!choice)
-        return;
-    contourChoice_ = *choice;
-    const double intervalM = ReadStep(choice->stepText, "等高距");
+    earth::TerrainApplication* viewer = start->viewer;
+    const double L0 = start->L0;
+    const double intervalM = start->stepM;
+    const TerrainProductChoice& choice = start->choice;
     if (viewer->Source().path.empty())
         throw survey::SurveyInputError(
             "演示地形没有高程数据文件，不能生成等高线。请先在“设置”中打开地形数据文件、文件夹或网址。");
     std::vector<std::vector<raster::GeoPoint>> area;
-    if (choice->source == ShapeSource::View) {
+    if (choice.source == ShapeSource::View) {
         const auto footprint = viewer->ViewFootprint();
         if (!footprint)
             throw survey::SurveyInputError(kViewSeesSkyForContours);
@@ -422,7 +425,7 @@ void TFormMain::MContoursClick()
                         {footprint->northDeg, footprint->eastDeg},
                         {footprint->northDeg, footprint->westDeg}});
     } else {
-        const auto shape = ChooseShape(choice->source, true);
+        const auto shape = ChooseShape(choice.source, true);
         if (!shape)
             return;
         survey::CheckBoundary(shape->lonLatRings);

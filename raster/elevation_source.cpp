@@ -1,5 +1,6 @@
 #include "raster/elevation_source.h"
 
+#include "raster/gdal_handles.h"
 #include "raster/gdal_support.h"
 #include "raster/mosaic.h"
 
@@ -18,16 +19,6 @@
 namespace keldarn::raster {
 
 namespace {
-
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(GDALDataset::ToHandle(dataset)); }
-};
-using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
-
-struct TransformationDestroyer {
-    void operator()(OGRCoordinateTransformation* ct) const { OGRCoordinateTransformation::DestroyCT(ct); }
-};
-using TransformationPtr = std::unique_ptr<OGRCoordinateTransformation, TransformationDestroyer>;
 
 // Bilinear weights below this count as zero, so that a point on a cell centre's row or
 // column does not depend on (or get voided by) the samples it does not touch.

@@ -1,6 +1,7 @@
 #include "survey/contours.h"
 
 #include "geodesy/gauss_kruger.h"
+#include "raster/gdal_handles.h"
 #include "raster/gdal_support.h"
 #include "raster/mosaic.h"
 #include "survey/survey_error.h"
@@ -23,15 +24,8 @@ namespace keldarn::survey {
 
 namespace {
 
-struct DatasetCloser {
-    void operator()(GDALDataset* dataset) const { GDALClose(GDALDataset::ToHandle(dataset)); }
-};
-using DatasetPtr = std::unique_ptr<GDALDataset, DatasetCloser>;
-
-struct TransformationDestroyer {
-    void operator()(OGRCoordinateTransformation* ct) const { OGRCoordinateTransformation::DestroyCT(ct); }
-};
-using TransformationPtr = std::unique_ptr<OGRCoordinateTransformation, TransformationDestroyer>;
+using raster::DatasetPtr;
+using raster::TransformationPtr;
 
 // Void cells of the window hold this value, which no scaled height reaches; GDAL's contour
 // generator takes it as its no-data value and ends lines next to such cells.
