@@ -1,0 +1,293 @@
+#include "points/control_point_file.h"
+
+#include "encoding/text_encoding.h"
+#include "fileio/atomic_file.h"
+#include "fileio/file_descriptor.h"
+#include "fileio/file_error.h"
+#include "geodesy/number_text.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+
+namespace keldarn::points {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The bad lines a message names by number; the others are only counted.
+constexpr std::size_t kListedBadLines = 20;
+constexpr std::string_view kSeparators = ",\t;";
+constexpr std::string_view kPlaneKindComment = "# 源坐标：平面坐标";
+constexpr std::string_view kGeographicKindComment = "# 源坐标：经纬度";
+
+// The first seven fields of a line; the eighth is "used".
+constexpr std::size_t kValueFields = 7;
+const char* const kPlaneTitles[kValueFields] = {"点名", "源X", "源Y", "源H", "目标X", "目标Y", "目标H"};
+const char* const kGeographicTitles[kValueFields] = {"点名",  "纬度",  "经度", "源H",
+                                                     "目标X", "目标Y", "目标H"};
+
+// The kind a comment line names ("# 源坐标：经纬度", the colon full-width or not), if any.
+std::optional<ControlSourceKind> KindOfComment(std::string_view comment)
+{
+    comment = geodesy::TrimBlanks(comment.substr(1));
+    if (!comment.starts_with("源坐标"))
+        return std::nullopt;
+    comment.remove_prefix(std::string_view("源坐标").size());
+    if (comment.starts_with("："))
+        comment.remove_prefix(std::string_view("：").size());
+    else if (comment.starts_with(":"))
+        comment.remove_prefix(1);
+    comment = geodesy::TrimBlanks(comment);
+    if (comment == "平面坐标")
+        return ControlSourceKind::Plane;
+    if (comment == "经纬度")
+        return ControlSourceKind::Geographic;
+    return std::nullopt;
+}
+
+// The lines of a text without their ends (CR LF, LF or CR), numbered from 1.
+template <typename Visit> void ForEachLine(std::string_view text, Visit visit)
+{
+    std::int64_t number = 1;
+    for (std::size_t pos = 0; pos < text.size(); ++number) {
+        const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+        visit(text.substr(pos, end - pos), number);
+        pos = end + 1;
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
+            ++pos;
+    }
+}
+
+// The start of a field for a message, cut before a UTF-8 character.
+std::string Excerpt(std::string_view field)
+{
+    constexpr std::size_t kMaxBytes = 40;
+    if (field.size() <= kMaxBytes)
+        return std::string(field);
+    std::size_t cut = kMaxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(field[cut]) & 0xC0) == 0x80)
+        --cut;
+    return std::string(field.substr(0, cut)) + "…";
+}
+
+class ControlTextReader {
+public:
+    ControlTextReader(std::string_view text, ControlSourceKind kind, const std::string& displayName)
+        : text_(text), displayName_(displayName)
+    {
+        if (text_.starts_with("\xEF\xBB\xBF"))
+            text_.remove_prefix(3);
+        list_.kind = kind;
+    }
+
+    ControlPointList Read()
+    {
+        // The kind holds for the whole text, so the first kind comment is found before any row.
+        std::optional<ControlSourceKind> said;
+        ForEachLine(text_, [&](std::string_view line, std::int64_t) {
+            line = geodesy::TrimBlanks(line);
+            if (!said && line.starts_with('#'))
+                said = KindOfComment(line);
+        });
+        if (said)
+            list_.kind = *said;
+        ForEachLine(text_, [&](std::string_view line, std::int64_t number) { ReadLine(line, number); });
+        if (badCount_ > 0)
+            throw ControlPointFileError(BadLinesMessage());
+        return std::move(list_);
+    }
+
+private:
+    void ReadLine(std::string_view line, std::int64_t number)
+    {
+        line = geodesy::TrimBlanks(line);
+        if (line.empty())
+            return;
+        if (line.starts_with('#')) {
+            const std::optional<ControlSourceKind> said = KindOfComment(line);
+            if (said && *said != list_.kind)
+                Refuse(number, "源坐标类型与前面的注释行不同");
+            return;
+        }
+        std::vector<std::string_view> fields;
+        for (std::size_t pos = 0;;) {
+            const std::size_t found = line.find_first_of(kSeparators, pos);
+            fields.push_back(geodesy::TrimBlanks(line.substr(pos, found - pos)));
+            if (found == std::string_view::npos)
+                break;
+            pos = found + 1;
+        }
+        if (fields.size() != kValueFields && fields.size() != kValueFields + 1) {
+            Refuse(number, "应有 7 或 8 个字段，实有 " + std::to_string(fields.size()) +
+                               " 个（字段以逗号、制表符或分号分隔）");
+            return;
+        }
+        ControlPointRow row;
+        if (ReadRow(fields, row, number) && badCount_ == 0)
+            list_.rows.push_back(std::move(row));
+    }
+
+    bool ReadRow(const std::vector<std::string_view>& fields, ControlPointRow& row, std::int64_t number)
+    {
+        const bool geographic = list_.kind == ControlSourceKind::Geographic;
+        const char* const* titles = geographic ? kGeographicTitles : kPlaneTitles;
+        if (fields[0].empty())
+            return Refuse(number, "点名为空");
+        row.name = std::string(fields[0]);
+        double values[6];
+        for (std::size_t i = 1; i < kValueFields; ++i) {
+            try {
+                values[i - 1] = geodesy::ParseNumber(fields[i]);
+            } catch (const geodesy::InvalidNumberError&) {
+                return Refuse(number, fields[i].empty()
+                                          ? std::string(titles[i]) + "为空"
+                                          : std::string(titles[i]) + "“" + Excerpt(fields[i]) + "”不是数值");
+            }
+        }
+        if (geographic && std::abs(values[0]) > 90.0)
+            return Refuse(number, "纬度 " + std::string(fields[1]) + " 超出 −90° 至 90°");
+        if (geographic && std::abs(values[1]) > 180.0)
+            return Refuse(number, "经度 " + std::string(fields[2]) + " 超出 −180° 至 180°");
+        row.source = {values[0], values[1], values[2]};
+        row.target = {values[3], values[4], values[5]};
+        if (fields.size() > kValueFields) {
+            const std::string_view used = fields[kValueFields];
+            if (used == "0" || used == "N" || used == "n")
+                row.used = false;
+            else if (!used.empty() && used != "1" && used != "Y" && used != "y")
+                return Refuse(number, "使用“" + Excerpt(used) + "”应为 1 或 0");
+        }
+        return true;
+    }
+
+    // Always false, so that a row check can return it.
+    bool Refuse(std::int64_t number, const std::string& reason)
+    {
+        if (badCount_ == 0) {
+            firstReason_ = "第 " + std::to_string(number) + " 行：" + reason;
+            std::vector<ControlPointRow>().swap(list_.rows);
+        }
+        if (listed_.size() < kListedBadLines)
+            listed_.push_back(number);
+        ++badCount_;
+        return false;
+    }
+
+    // "… 第 3、7、12 行无法读取 …", or "第 1、…、20 行等 25 行" beyond the listed numbers.
+    std::string BadLinesMessage() const
+    {
+        std::string numbers;
+        for (const std::int64_t number : listed_)
+            numbers += (numbers.empty() ? "" : "、") + std::to_string(number);
+        std::string message = "无法读取控制点（" + displayName_ + "）：第 " + numbers + " 行";
+        if (badCount_ > static_cast<std::int64_t>(listed_.size()))
+            message += "等 " + std::to_string(badCount_) + " 行";
+        return message + "无法读取，没有读入任何控制点。" + firstReason_ + "。";
+    }
+
+    std::string_view text_;
+    const std::string& displayName_;
+    ControlPointList list_;
+    std::vector<std::int64_t> listed_;  // the first bad line numbers
+    std::int64_t badCount_ = 0;
+    std::string firstReason_;
+};
+
+std::string ReadBytes(const fs::path& path)
+{
+    const auto fail = [&](int errorNumber) {
+        return ControlPointFileError("无法读取文件 " + path.string() + "：" +
+                                     fileio::DescribeSystemError(errorNumber));
+    };
+    const fileio::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid())
+        throw fail(errno);
+    std::string bytes;
+    char block[1 << 16];
+    for (;;) {
+        const ssize_t count = ::read(fd.get(), block, sizeof block);
+        if (count == 0)
+            return bytes;
+        if (count > 0)
+            bytes.append(block, static_cast<std::size_t>(count));
+        else if (errno != EINTR)
+            throw fail(errno);  // a folder fails here, with EISDIR
+    }
+}
+
+// A name as one field that reads back: separators and line ends become spaces, and a leading
+// '#', which would make the line a comment, becomes the full-width '＃'.
+std::string FieldOfName(const std::string& name)
+{
+    std::string field = name;
+    std::replace_if(
+        field.begin(), field.end(),
+        [](char c) { return kSeparators.find(c) != std::string_view::npos || c == '\r' || c == '\n'; }, ' ');
+    field = std::string(geodesy::TrimBlanks(field));
+    if (field.starts_with('#'))
+        field.replace(0, 1, "＃");
+    return field;
+}
+
+void AppendNumber(std::string& out, double value)
+{
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+}  // namespace
+
+ControlPointList ParseControlPoints(std::string_view utf8, ControlSourceKind kind,
+                                    const std::string& displayName)
+{
+    return ControlTextReader(utf8, kind, displayName).Read();
+}
+
+ControlPointList ReadControlPointFile(const fs::path& path)
+{
+    std::string text;
+    try {
+        text = encoding::FileTextToUtf8(ReadBytes(path));
+    } catch (const encoding::EncodingError&) {
+        throw ControlPointFileError("无法读取文件 " + path.string() +
+                                    "：文件既不是 UTF-8 也不是 GB18030 编码的文字。");
+    }
+    return ParseControlPoints(text, ControlSourceKind::Plane, path.string());
+}
+
+void WriteControlPointFile(const fs::path& path, const ControlPointList& list)
+{
+    const bool geographic = list.kind == ControlSourceKind::Geographic;
+    std::string text(geographic ? kGeographicKindComment : kPlaneKindComment);
+    text += geographic ? "\n# 点名,纬度,经度,源H,目标X,目标Y,目标H,使用\n"
+                       : "\n# 点名,源X,源Y,源H,目标X,目标Y,目标H,使用\n";
+    for (const ControlPointRow& row : list.rows) {
+        text += FieldOfName(row.name);
+        for (const std::array<double, 3>& triple : {row.source, row.target}) {
+            for (const double value : triple) {
+                if (!std::isfinite(value))
+                    throw ControlPointFileError("无法写入文件 " + path.string() + "：控制点 " + row.name +
+                                                " 的坐标不是有限数值。");
+                text += ',';
+                AppendNumber(text, value);
+            }
+        }
+        text += row.used ? ",1\n" : ",0\n";
+    }
+    try {
+        fileio::WriteFileAtomically(path, text);
+    } catch (const fileio::FileWriteError& error) {
+        throw ControlPointFileError(error.what());
+    }
+}
+
+}  // namespace keldarn::points
