@@ -1,4 +1,5 @@
 #include "app/dialogs.h"
+#include "app/control_points_dialog.h"
 #include "app/imagery_dialog.h"
 #include "app/terrain_product_dialog.h"
 
@@ -130,6 +131,18 @@ std::optional<TerrainProductChoice> QtDialogs::ChooseTerrainProduct(QWidget* own
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.Choice();
+}
+
+ControlPointsOutcome Dialogs::EditControlPoints(QWidget*, const ControlPointsRequest& request)
+{
+    return {request.sheet, std::nullopt};
+}
+
+ControlPointsOutcome QtDialogs::EditControlPoints(QWidget* owner, const ControlPointsRequest& request)
+{
+    ControlPointsDialog dialog(owner, *this, request);
+    dialog.exec();
+    return dialog.Outcome();
 }
 
 int QtDialogs::ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items)

@@ -48,6 +48,9 @@ struct TerrainProductChoice {
     bool ellipsoidChainage = false;  // profile: chainage on the ellipsoid, not the survey plane
 };
 
+struct ControlPointsRequest;
+struct ControlPointsOutcome;
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -72,6 +75,9 @@ public:
                                                                      const TerrainProductChoice& current);
     // The index of one of `items`, or -1 when the user cancelled (as without a user to ask).
     virtual int ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items);
+    // 四参数求解: the control points as the user leaves them, and the values of "应用" when it
+    // was pressed. Without a user to ask, the points come back unchanged and nothing applied.
+    virtual ControlPointsOutcome EditControlPoints(QWidget* owner, const ControlPointsRequest& request);
 };
 
 class QtDialogs : public Dialogs {
@@ -86,6 +92,7 @@ public:
     std::optional<TerrainProductChoice> ChooseTerrainProduct(QWidget* owner, TerrainProduct product,
                                                              const TerrainProductChoice& current) override;
     int ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items) override;
+    ControlPointsOutcome EditControlPoints(QWidget* owner, const ControlPointsRequest& request) override;
 };
 
 // "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat *.DAT);;All (*)".

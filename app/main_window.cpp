@@ -269,6 +269,7 @@ void TFormMain::ConnectCommands()
     item(MSet, QStringLiteral("地图窗范围"), &TFormMain::MMapClick);
     item(MSet, QStringLiteral("投影设置"), &TFormMain::Mset1Click);
     item(MSet, QStringLiteral("坐标转换"), &TFormMain::Mset3Click);
+    item(MSet, QStringLiteral("四参数求解..."), &TFormMain::MControlPointsClick);
     MSet->addSeparator();
     item(MSet, QStringLiteral("地形数据文件..."), &TFormMain::MTerrainFileClick);
     item(MSet, QStringLiteral("地形数据文件夹..."), &TFormMain::MTerrainFolderClick);
@@ -292,6 +293,7 @@ void TFormMain::ConnectCommands()
     command(Button7, &TFormMain::Mset1Click);
     command(Button4, &TFormMain::Button4Click);
     command(Button12, &TFormMain::Button12Click);
+    command(Button13, &TFormMain::MControlPointsClick);
     command(Button11, &TFormMain::Button11Click);
     command(Button8, &TFormMain::Mdata1Click);
     command(Button3, &TFormMain::Button3Click);

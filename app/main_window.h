@@ -6,6 +6,7 @@
 // separator. Every command is one handler that reads the field texts when it runs,
 // calls the module logic, and writes the results back.
 
+#include "app/control_points_dialog.h"
 #include "app/dialogs.h"
 #include "app/map_points.h"
 #include "app/settings.h"
@@ -150,6 +151,7 @@ public:
     QLineEdit* EditSca = nullptr;
     QLineEdit* EditHdis = nullptr;
     QPushButton* Button12 = nullptr;
+    QPushButton* Button13 = nullptr;  // 求解...: the parameters from control points
     QPushButton* Button11 = nullptr;
     QLabel* StaticText2 = nullptr;
     // PageAuto
@@ -252,6 +254,7 @@ public:
     void MCADtoKMLClick();
     void MHelpClick();
     void MAboutClick();
+    void MControlPointsClick();   // 四参数求解...: the parameters from control points
     void MBoundarySampleClick();  // 区域采点...: the survey grid inside a boundary
     void MProfileClick();         // 纵断面...: a profile along a route
     void MContoursClick();        // 等高线到CAD图形...
@@ -405,6 +408,7 @@ private:
     QTimer* surveyProgressTimer_ = nullptr;
     QShortcut* surveyCancel_ = nullptr;  // Esc while terrain work runs
     QElapsedTimer surveyClock_;
+    ControlPointSheet controlSheet_;  // the control points as last left, for the next time
     TerrainProductChoice boundaryChoice_{ShapeSource::KmlFile, QStringLiteral("5"), false};
     TerrainProductChoice profileChoice_{ShapeSource::KmlFile, QStringLiteral("20"), false};
     TerrainProductChoice contourChoice_{ShapeSource::View, QStringLiteral("5"), false};

@@ -7,12 +7,17 @@
 #include "app/parameter_import.h"
 #include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
+#include "points/point_table_model.h"
 
 #include <QCoreApplication>
+#include <QItemSelectionModel>
+#include <QTableView>
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QLabel>
 #include <QLocale>
+
+#include <set>
 
 namespace keldarn::app {
 
@@ -120,6 +125,48 @@ void TFormMain::MAboutClick()
         return;
     }
     about.exec();
+}
+
+void TFormMain::MControlPointsClick()
+{
+    ControlPointsRequest request;
+    request.sheet = controlSheet_;
+    request.centralMeridianText = EditLL->text();
+    // Selected table rows are offered as control points on the plane: the current parameters
+    // carry them back from the grid. With parameters that do not read, none are offered.
+    try {
+        const geodesy::FourParamCoefficients transform = CurrentTransform();
+        std::set<int> rows;
+        for (const QModelIndex& index : StringGrid1->selectionModel()->selectedIndexes())
+            rows.insert(index.row() + 1);  // model row r is grid row r + 1, below the title row
+        for (const int row : rows) {
+            const auto cell = [&](int column) { return pointTable_->Cell(column, row).toStdString(); };
+            try {
+                const geodesy::GridPoint plane = geodesy::FourParamReverse(
+                    transform, {geodesy::ParseNumber(cell(points::kXColumn)), geodesy::ParseNumber(cell(points::kYColumn)),
+                                geodesy::ParseNumber(cell(points::kHColumn))});
+                request.fromTable.push_back({cell(points::kNameColumn), {plane.x, plane.y, plane.h}, {}, true});
+            } catch (const geodesy::InvalidNumberError&) {
+                // A row without numbers is no control point.
+            }
+        }
+    } catch (const std::exception&) {
+        request.fromTable.clear();
+    }
+    const ControlPointsOutcome outcome = env_.dialogs->EditControlPoints(this, request);
+    controlSheet_ = outcome.sheet;
+    if (!outcome.applied)
+        return;
+    const geodesy::FourParameterSet& p = *outcome.applied;
+    // Enough decimals that the rounding moves no point by more than a few micrometres: the
+    // rotation and the scale act about the plane's origin, some 3,000 km away.
+    EditXdis->setText(Fixed(p.dxM, 4));
+    EditYdis->setText(Fixed(p.dyM, 4));
+    EditRot->setText(Fixed(p.rotArcSec, 6));
+    EditSca->setText(Fixed(p.scale, 12));
+    EditHdis->setText(Fixed(p.dHM, 4));
+    ShowPage(PageZbzh);
+    StatusBar1->setText(QStringLiteral("已把控制点求得的四参数和高程改正填入坐标转换页。"));
 }
 
 }  // namespace keldarn::app

@@ -103,7 +103,7 @@ void TFormMain::NameControls()
         KELDARN_CONTROL(StaticText4), KELDARN_CONTROL(EditLo), KELDARN_CONTROL(EditLL),
         KELDARN_CONTROL(Button7), KELDARN_CONTROL(Button4), KELDARN_CONTROL(EditXdis),
         KELDARN_CONTROL(EditYdis), KELDARN_CONTROL(EditRot), KELDARN_CONTROL(EditSca),
-        KELDARN_CONTROL(EditHdis), KELDARN_CONTROL(Button12), KELDARN_CONTROL(Button11),
+        KELDARN_CONTROL(EditHdis), KELDARN_CONTROL(Button12), KELDARN_CONTROL(Button13), KELDARN_CONTROL(Button11),
         KELDARN_CONTROL(StaticText2), KELDARN_CONTROL(EditDx), KELDARN_CONTROL(EditHpi),
         KELDARN_CONTROL(EditDy), KELDARN_CONTROL(EditWpi), KELDARN_CONTROL(EditPd),
         KELDARN_CONTROL(EditPn), KELDARN_CONTROL(Button8), KELDARN_CONTROL(Button5),
@@ -169,8 +169,9 @@ QWidget* TFormMain::BuildPageZbzh()
                             QStringLiteral("若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。"
                                            "所有参数置0将不转换。"),
                             QRect(216, 20, 176, 98));
-    Button12 = AddButton(group, QStringLiteral("导入"), 216, 127, 84);
-    Button11 = AddButton(group, QStringLiteral("确定"), 306, 127, 84);
+    Button12 = AddButton(group, QStringLiteral("导入"), 216, 127, 56);
+    Button13 = AddButton(group, QStringLiteral("求解..."), 276, 127, 56, QStringLiteral("由控制点求解四参数和高程改正"));
+    Button11 = AddButton(group, QStringLiteral("确定"), 336, 127, 56);
     return PageZbzh;
 }
 

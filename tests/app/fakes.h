@@ -4,6 +4,7 @@
 // dialogs, a record of every message shown, and a viewer with a fixed camera and a
 // terrain function.
 
+#include "app/control_points_dialog.h"
 #include "app/dialogs.h"
 #include "earth/application_ge.h"
 
@@ -89,6 +90,18 @@ public:
         return answer;
     }
 
+    // Records the request; answers with controlOutcomes' next one, or leaves the points
+    // unchanged with nothing applied.
+    app::ControlPointsOutcome EditControlPoints(QWidget*, const app::ControlPointsRequest& request) override
+    {
+        controlRequests.push_back(request);
+        if (controlOutcomes.empty())
+            return {request.sheet, std::nullopt};
+        app::ControlPointsOutcome answer = controlOutcomes.front();
+        controlOutcomes.pop_front();
+        return answer;
+    }
+
     QStringList MessageTexts() const
     {
         QStringList texts;
@@ -108,6 +121,8 @@ public:
     std::deque<app::TerrainProductChoice> productChoices;  // answers of the terrain products in turn
     std::deque<int> itemChoices;                           // answers of the lists in turn
     QStringList itemsShown;
+    std::deque<app::ControlPointsOutcome> controlOutcomes;
+    std::vector<app::ControlPointsRequest> controlRequests;
     app::FileDialogOptions lastSaveOptions;
     app::FileDialogOptions lastOpenOptions;
 

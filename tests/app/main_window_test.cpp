@@ -120,7 +120,7 @@ void MainWindowTest::toolbarHoldsTheMenusInOrder()
     QCOMPARE(ActionTexts(f.window->MData),
              (QStringList{"自动采集", "手工采集", "手工录入", "-", "区域采点...", "纵断面...", "-", "删除当前行",
                           "清空全部数据"}));
-    QCOMPARE(ActionTexts(f.window->MSet), (QStringList{"地图窗范围", "投影设置", "坐标转换", "-", "地形数据文件...",
+    QCOMPARE(ActionTexts(f.window->MSet), (QStringList{"地图窗范围", "投影设置", "坐标转换", "四参数求解...", "-", "地形数据文件...",
                                                        "地形数据文件夹...", "地形数据网址...", "使用合成演示地形", "-",
                                                        "影像图层..."}));
     QCOMPARE(ActionTexts(f.window->MConvert),

@@ -24,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QClipboard>
+#include <QApplication>
 #include <QtTest>
 
 #include <optional>
@@ -126,6 +128,7 @@ private slots:
     void drawingConversions();
     void mapLayersFromTheirDialogs();
     void boundaryClickedOnTheMap();
+    void controlPointsPastedSolvedAndApplied();
     void aboutAndHelp();
     void recoveryQuestionAtStart();
 };
@@ -393,6 +396,33 @@ void RealDialogsTest::boundaryClickedOnTheMap()
     QVERIFY(w.Rows() > 10);
     const double x = w.window->PointTable()->Cell(keldarn::points::kXColumn, 1).toDouble();
     QCOMPARE(std::fmod(x, 200.0), 0.0);
+    CheckTakesInput(w);
+}
+
+// 四参数求解 as a user runs it: points pasted from a spreadsheet with a click on 粘贴, then
+// 应用 clicked; the dialog closes and the page holds the values.
+void RealDialogsTest::controlPointsPastedSolvedAndApplied()
+{
+    RealWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    // A shift of (100, −50) m and dH 2 m: the solution is exact.
+    QApplication::clipboard()->setText(QStringLiteral("A\t3300000\t500000\t10\t3300100\t499950\t12\n"
+                                                      "B\t3301000\t501000\t20\t3301100\t500950\t22\n"
+                                                      "C\t3300000\t502000\t30\t3300100\t501950\t32\n"));
+    RealUser user;
+    user.Then([](QWidget* modal) {
+        QVERIFY(QTest::qWaitForWindowActive(modal));
+        QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("PasteRows")), Qt::LeftButton);
+        QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("ApplyButton")), Qt::LeftButton);
+    });
+    w.Trigger(w.window->MSet, QStringLiteral("四参数求解..."));
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY(user.AllAnswered());
+    QCOMPARE(w.window->EditXdis->text(), QStringLiteral("100.0000"));
+    QCOMPARE(w.window->EditYdis->text(), QStringLiteral("-50.0000"));
+    QCOMPARE(w.window->EditRot->text(), QStringLiteral("0.000000"));
+    QCOMPARE(w.window->EditSca->text(), QStringLiteral("0.000000000000"));
+    QCOMPARE(w.window->EditHdis->text(), QStringLiteral("2.0000"));
     CheckTakesInput(w);
 }
 
