@@ -8,8 +8,10 @@
 #include <random>
 #include <vector>
 
+#include "geodesy/ellipsoid.h"
 #include "geodesy/four_param.h"
 #include "geodesy/gauss_kruger.h"
+#include "geodesy/gauss_kruger_ellipsoid.h"
 
 namespace {
 
@@ -54,6 +56,22 @@ void BM_GeographicToGrid(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * geo.size()));
 }
 BENCHMARK(BM_GeographicToGrid)->Unit(benchmark::kMillisecond);
+
+// The same series with its coefficients computed at run time, here for CGCS2000.
+void BM_SeriesToPlaneCgcs2000(benchmark::State& state) {
+    const std::vector<GeoPoint> geo = MakeGeoPoints();
+    std::vector<PlanePoint> plane(geo.size());
+    const GaussKrugerSeries series(kCgcs2000);
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < geo.size(); ++i) {
+            plane[i] = series.ToPlane(geo[i].latDeg, geo[i].lonDeg, kCentralMeridianDeg);
+        }
+        benchmark::DoNotOptimize(plane.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * geo.size()));
+}
+BENCHMARK(BM_SeriesToPlaneCgcs2000)->Unit(benchmark::kMillisecond);
 
 void BM_PlaneToGeographic(benchmark::State& state) {
     const std::vector<PlanePoint> plane = MakePlanePoints(MakeGeoPoints());
