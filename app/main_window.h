@@ -11,12 +11,12 @@
 #include "app/map_points.h"
 #include "app/settings.h"
 #include "app/survey_task.h"
-#include "survey/route_profile.h"
 #include "app/version_info.h"
 #include "cad/acad_automation.h"
 #include "earth/application_ge.h"
 #include "earth/grid_sampling.h"
 #include "geodesy/four_param.h"
+#include "survey/route_profile.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -261,7 +261,10 @@ public:
     void MElevationPointsClick(); // 高程点到CAD图形: the table's rows as elevation points
     // Whether terrain work runs in the background now.
     bool SurveyTaskRunning() const { return surveyTask_ != nullptr; }
-    SurveyTask* RunningSurveyTask() const { return surveyTask_.get(); }
+    // Opens a profile window (closed by the user, or with the main window).
+    ProfileWindow* ShowProfile(const QString& routeName, std::vector<survey::ProfileSample> samples);
+    // The profile windows still open.
+    std::vector<ProfileWindow*> ProfileWindows() const;
 
     // The destruction sequence: saves the view and the parameters, then closes the
     // viewer. Runs once; called when the window closes.
@@ -368,12 +371,6 @@ private:
     void ShowSurveyProgress();
     // Moves the rows a boundary sampling has made so far into the table.
     void AppendSampledBatches();
-public:
-    // Opens a profile window (closed by the user, or with the main window).
-    ProfileWindow* ShowProfile(const QString& routeName, std::vector<survey::ProfileSample> samples);
-    const std::vector<QPointer<ProfileWindow>>& ProfileWindows() const { return profileWindows_; }
-
-private:
     // The drawing window that terrain products are drawn into, or nullptr after telling the
     // user that none is open.
     cad::DrawingWindow* DrawingForProducts();

@@ -359,10 +359,21 @@ ProfileWindow* TFormMain::ShowProfile(const QString& routeName, std::vector<surv
             [this, window](const QString& name, double startChainageM) {
                 RunCommand([&] { AppendProfileRows(window->Samples(), name, startChainageM); });
             });
+    // Windows the user closed have deleted themselves; their guards are dropped.
+    std::erase_if(profileWindows_, [](const QPointer<ProfileWindow>& shown) { return shown.isNull(); });
     profileWindows_.push_back(window);
     window->show();
     window->raise();
     return window;
+}
+
+std::vector<ProfileWindow*> TFormMain::ProfileWindows() const
+{
+    std::vector<ProfileWindow*> open;
+    for (const QPointer<ProfileWindow>& window : profileWindows_)
+        if (window)
+            open.push_back(window);
+    return open;
 }
 
 void TFormMain::AppendProfileRows(const std::vector<survey::ProfileSample>& samples, const QString& routeName,
