@@ -38,7 +38,7 @@ struct ContourLine {
 //
 // Throws SurveyInputError (Chinese message) for an interval that is not a positive number, an
 // area of fewer than three vertices or with non-finite coordinates, an area entirely off the
-// DEM or over voids only, an area of more than 400 million DEM cells, or contours of more than
+// DEM or over voids only, an area of more than kMaxContourWindowCells DEM cells, or contours of more than
 // kMaxPlannedPoints vertices (counted before any line is made); raster::RasterError when the
 // DEM cannot be read (message naming the file and the reason).
 std::vector<ContourLine> GenerateContours(const std::string& demPath,
@@ -46,7 +46,8 @@ std::vector<ContourLine> GenerateContours(const std::string& demPath,
                                           double intervalM, const SurveyFrame& frame,
                                           TaskProgress* progress = nullptr);
 
-// Largest DEM window (cells) that GenerateContours reads.
-inline constexpr long long kMaxContourWindowCells = 400'000'000;
+// Largest DEM window (cells) that GenerateContours reads: its heights are held as floats,
+// 400 MB at this bound, besides what the contour generator holds.
+inline constexpr long long kMaxContourWindowCells = 100'000'000;
 
 }  // namespace keldarn::survey
