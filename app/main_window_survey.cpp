@@ -144,8 +144,8 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
     if (viewer == nullptr)
         return std::nullopt;
     StatusBar1->setText(
-        area ? QStringLiteral("在地图上左键点选边界顶点，右键或回车结束，退格撤销，Esc取消。")
-             : QStringLiteral("在地图上左键点选路线顶点，右键或回车结束，退格撤销，Esc取消。"));
+        area ? QStringLiteral("在地图上左键点选边界顶点，右键或回车结束，Esc取消")
+             : QStringLiteral("在地图上左键点选路线顶点，右键或回车结束，Esc取消"));
     MapTrace trace(*viewer, [this, area](const MapTrace::Vertices& vertices) {
         traceLayer_.reset();
         if (!vertices.empty()) {
@@ -362,6 +362,9 @@ ProfileWindow* TFormMain::ShowProfile(const QString& routeName, std::vector<surv
     // Windows the user closed have deleted themselves; their guards are dropped.
     std::erase_if(profileWindows_, [](const QPointer<ProfileWindow>& shown) { return shown.isNull(); });
     profileWindows_.push_back(window);
+    // Over the map, large enough for a route's detail.
+    window->resize(std::min(1000, width()), std::min(560, height()));
+    window->move(geometry().center() - window->rect().center());
     window->show();
     window->raise();
     return window;
