@@ -5,6 +5,7 @@
 #include "fileio/file_descriptor.h"
 #include "fileio/file_error.h"
 #include "geodesy/number_text.h"
+#include "points/bad_lines.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -23,7 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 
 // The bad lines a message names by number; the others are only counted.
-constexpr std::size_t kListedBadLines = 20;
 constexpr std::string_view kSeparators = ",\t;";
 constexpr std::string_view kPlaneKindComment = "# 源坐标：平面坐标";
 constexpr std::string_view kGeographicKindComment = "# 源坐标：经纬度";
@@ -66,17 +66,6 @@ template <typename Visit> void ForEachLine(std::string_view text, Visit visit)
     }
 }
 
-// The start of a field for a message, cut before a UTF-8 character.
-std::string Excerpt(std::string_view field)
-{
-    constexpr std::size_t kMaxBytes = 40;
-    if (field.size() <= kMaxBytes)
-        return std::string(field);
-    std::size_t cut = kMaxBytes;
-    while (cut > 0 && (static_cast<unsigned char>(field[cut]) & 0xC0) == 0x80)
-        --cut;
-    return std::string(field.substr(0, cut)) + "…";
-}
 
 class ControlTextReader {
 public:
@@ -100,7 +89,7 @@ public:
         if (said)
             list_.kind = *said;
         ForEachLine(text_, [&](std::string_view line, std::int64_t number) { ReadLine(line, number); });
-        if (badCount_ > 0)
+        if (badLines_.Any())
             throw ControlPointFileError(BadLinesMessage());
         return std::move(list_);
     }
@@ -131,7 +120,7 @@ private:
             return;
         }
         ControlPointRow row;
-        if (ReadRow(fields, row, number) && badCount_ == 0)
+        if (ReadRow(fields, row, number) && !badLines_.Any())
             list_.rows.push_back(std::move(row));
     }
 
@@ -171,34 +160,21 @@ private:
     // Always false, so that a row check can return it.
     bool Refuse(std::int64_t number, const std::string& reason)
     {
-        if (badCount_ == 0) {
-            firstReason_ = "第 " + std::to_string(number) + " 行：" + reason;
+        if (badLines_.Add(number, reason))
             std::vector<ControlPointRow>().swap(list_.rows);
-        }
-        if (listed_.size() < kListedBadLines)
-            listed_.push_back(number);
-        ++badCount_;
         return false;
     }
 
-    // "… 第 3、7、12 行无法读取 …", or "第 1、…、20 行等 25 行" beyond the listed numbers.
     std::string BadLinesMessage() const
     {
-        std::string numbers;
-        for (const std::int64_t number : listed_)
-            numbers += (numbers.empty() ? "" : "、") + std::to_string(number);
-        std::string message = "无法读取控制点（" + displayName_ + "）：第 " + numbers + " 行";
-        if (badCount_ > static_cast<std::int64_t>(listed_.size()))
-            message += "等 " + std::to_string(badCount_) + " 行";
-        return message + "无法读取，没有读入任何控制点。" + firstReason_ + "。";
+        return "无法读取控制点（" + displayName_ + "）：" + badLines_.Numbers() + "无法读取，没有读入任何控制点。" +
+               badLines_.FirstReason() + "。";
     }
 
     std::string_view text_;
     const std::string& displayName_;
     ControlPointList list_;
-    std::vector<std::int64_t> listed_;  // the first bad line numbers
-    std::int64_t badCount_ = 0;
-    std::string firstReason_;
+    BadLines badLines_;
 };
 
 std::string ReadBytes(const fs::path& path)

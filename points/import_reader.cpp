@@ -4,6 +4,7 @@
 #include "fileio/file_descriptor.h"
 #include "fileio/file_error.h"
 #include "geodesy/number_text.h"
+#include "points/bad_lines.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -26,7 +27,6 @@ namespace fs = std::filesystem;
 // the file; a line longer than a block grows the buffer.
 constexpr std::size_t kBlockBytes = 1 << 20;
 // The bad lines a message names by number; the others are only counted.
-constexpr std::size_t kListedBadLines = 20;
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsAscii(std::string_view bytes)
@@ -35,18 +35,6 @@ bool IsAscii(std::string_view bytes)
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// The start of a field for a message, cut before a UTF-8 character, so that a long
-// line does not fill the message box.
-std::string Excerpt(std::string_view field)
-{
-    constexpr std::size_t kMaxBytes = 40;
-    if (field.size() <= kMaxBytes)
-        return std::string(field);
-    std::size_t cut = kMaxBytes;
-    while (cut > 0 && (static_cast<unsigned char>(field[cut]) & 0xC0) == 0x80)
-        --cut;
-    return std::string(field.substr(0, cut)) + "…";
-}
 
 bool IsNumberColumn(int column)
 {
@@ -156,7 +144,7 @@ public:
             source_.Rewind();
             ReadAs(Encoding::kGb18030);
         }
-        if (badCount_ > 0)
+        if (badLines_.Any())
             throw ImportError(BadLinesMessage());
         return std::move(rows_);
     }
@@ -171,8 +159,7 @@ private:
     bool ReadAs(Encoding encoding)
     {
         rows_.clear();
-        listed_.clear();
-        badCount_ = 0;
+        badLines_.Clear();
         bool sawNonAscii = false;
         std::string_view bytes;
         for (std::int64_t number = 1; source_.Next(bytes); ++number) {
@@ -239,35 +226,24 @@ private:
                 }
             }
             // After a bad line nothing is returned: the rest is only checked.
-            if (badCount_ == 0)
+            if (!badLines_.Any())
                 cells[static_cast<std::size_t>(column)] =
                     QString::fromUtf8(field.data(), static_cast<qsizetype>(field.size()));
         }
-        if (badCount_ == 0)
+        if (!badLines_.Any())
             rows_.push_back(std::move(cells));
     }
 
     void Refuse(std::int64_t number, const std::string& reason)
     {
-        if (badCount_ == 0) {
-            firstReason_ = "第 " + std::to_string(number) + " 行：" + reason;
+        if (badLines_.Add(number, reason))
             std::vector<RowCells>().swap(rows_);
-        }
-        if (listed_.size() < kListedBadLines)
-            listed_.push_back(number);
-        ++badCount_;
     }
 
-    // "… 第 3、7、12 行无法读取 …", or "第 1、…、20 行等 25 行" beyond the listed numbers.
     std::string BadLinesMessage() const
     {
-        std::string numbers;
-        for (const std::int64_t number : listed_)
-            numbers += (numbers.empty() ? "" : "、") + std::to_string(number);
-        std::string message = "无法导入文件 " + file_.string() + "：第 " + numbers + " 行";
-        if (badCount_ > static_cast<std::int64_t>(listed_.size()))
-            message += "等 " + std::to_string(badCount_) + " 行";
-        return message + "无法读取，没有导入任何点。" + firstReason_ + "。";
+        return "无法导入文件 " + file_.string() + "：" + badLines_.Numbers() + "无法读取，没有导入任何点。" +
+               badLines_.FirstReason() + "。";
     }
 
     const fs::path& file_;
@@ -277,9 +253,7 @@ private:
     std::string decoded_;                   // the current GB18030 line in UTF-8
     std::vector<std::string_view> fields_;  // the current line's fields
     std::vector<RowCells> rows_;
-    std::vector<std::int64_t> listed_;  // the first bad line numbers
-    std::int64_t badCount_ = 0;
-    std::string firstReason_;
+    BadLines badLines_;
 };
 
 }  // namespace
