@@ -23,4 +23,11 @@ GridPoint GeographicToGrid(double latDeg, double lonDeg, double elevationM, doub
     return FourParamForward(transform, GridPoint{plane.x, plane.y, elevationM});
 }
 
+GridPoint GeographicToGrid(double latDeg, double lonDeg, double elevationM, const ZoneProjection& projection,
+                           const FourParamCoefficients& transform)
+{
+    const PlanePoint plane = projection.ToPlane(latDeg, lonDeg);
+    return FourParamForward(transform, GridPoint{plane.x, plane.y, elevationM});
+}
+
 }  // namespace keldarn::geodesy

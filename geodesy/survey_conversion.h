@@ -5,6 +5,7 @@
 // correction into the surveyor's own grid.
 
 #include "geodesy/four_param.h"
+#include "geodesy/zone_projection.h"
 
 #include <string_view>
 
@@ -28,6 +29,9 @@ FourParameterSet ReadFourParameters(const FourParamTextsView& texts);
 // Latitude and longitude (degrees) with the elevation H (metres) to the user's grid:
 // X northing, Y easting with the false easting, H corrected (metres).
 GridPoint GeographicToGrid(double latDeg, double lonDeg, double elevationM, double centralMeridianDeg,
+                           const FourParamCoefficients& transform);
+// The same on the zone's projection as the user has set it up (ellipsoid, zone number, datum).
+GridPoint GeographicToGrid(double latDeg, double lonDeg, double elevationM, const ZoneProjection& projection,
                            const FourParamCoefficients& transform);
 
 }  // namespace keldarn::geodesy

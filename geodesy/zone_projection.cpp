@@ -1,0 +1,59 @@
+#include "geodesy/zone_projection.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace keldarn::geodesy {
+
+ZoneProjection::ZoneProjection(double centralMeridianDeg, const ProjectionChoice& choice)
+    : centralMeridianDeg_(centralMeridianDeg), choice_(choice), series_(EllipsoidOf(choice.ellipsoid))
+{
+    if (choice.zoneNumber != ZoneNumberInY::With)
+        return;
+    zone_ = ZoneNumber(centralMeridianDeg, choice.zoneWidth);
+    if (zone_ == kNoZoneNumber) {
+        char text[160];
+        std::snprintf(text, sizeof text, "中央子午线 %.4f° 不是%d°带的中央子午线，Y 无法加带号。请改正中央子午线或带宽。",
+                      centralMeridianDeg, static_cast<int>(choice.zoneWidth));
+        throw ProjectionSetupError(text);
+    }
+}
+
+PlanePoint ZoneProjection::ToPlane(double latDeg, double lonDeg) const
+{
+    if (choice_.IsDefault())
+        return GeographicToPlane(latDeg, lonDeg, centralMeridianDeg_);
+    if (choice_.datum) {
+        const GeodeticPoint local =
+            Wgs84ToLocal({latDeg, lonDeg, 0.0}, *choice_.datum, EllipsoidOf(choice_.ellipsoid));
+        latDeg = local.latDeg;
+        lonDeg = local.lonDeg;
+    }
+    PlanePoint plane = series_.ToPlane(latDeg, lonDeg, centralMeridianDeg_);
+    if (zone_ != kNoZoneNumber)
+        plane.y = WithZoneNumber(plane.y, zone_);
+    return plane;
+}
+
+GeoPoint ZoneProjection::ToGeographic(double northingM, double eastingM) const
+{
+    if (choice_.IsDefault())
+        return PlaneToGeographic(northingM, eastingM, centralMeridianDeg_);
+    GeoPoint geo;
+    if (choice_.zoneNumber == ZoneNumberInY::Guess) {
+        // The historic rule, on another ellipsoid: whole millions are dropped.
+        geo = series_.ToGeographic(northingM, eastingM - std::trunc(eastingM / 1e6) * 1e6, centralMeridianDeg_);
+    } else {
+        geo = series_.ToGeographic(northingM, zone_ != kNoZoneNumber ? WithoutZoneNumber(eastingM, zone_) : eastingM,
+                                   centralMeridianDeg_);
+    }
+    if (choice_.datum) {
+        const GeodeticPoint wgs84 =
+            LocalToWgs84({geo.latDeg, geo.lonDeg, 0.0}, *choice_.datum, EllipsoidOf(choice_.ellipsoid));
+        geo = {wgs84.latDeg, wgs84.lonDeg};
+    }
+    return geo;
+}
+
+}  // namespace keldarn::geodesy
