@@ -41,7 +41,7 @@ struct ViewerWindow {
     {
         TriggerOnly(menu, text);
         // A terrain source loads in the background; the test goes on once it has loaded.
-        QTRY_VERIFY_WITH_TIMEOUT(!window->TerrainLoading(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->TerrainLoading(), 120000);
     }
     void TriggerOnly(QMenu* menu, const QString& text)
     {
@@ -163,7 +163,7 @@ void TerrainViewerTest::loadsANewSourceInTheBackground()
     QCOMPARE(keldarn::app::LoadTerrainSource(settings), std::string());
     // A second choice while the first still loads wins, whichever finishes first.
     v.TriggerOnly(w->MSet, QStringLiteral("使用合成演示地形"));
-    QTRY_VERIFY_WITH_TIMEOUT(!w->TerrainLoading(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->TerrainLoading(), 120000);
     QTest::qWait(200);  // a superseded read that finishes late must change nothing
     QCOMPARE(w->StatusBar1->text(), QStringLiteral("地形数据：合成演示地形"));
     QVERIFY(!QFile::exists(v.dir.filePath(QStringLiteral("Keldarn.ini"))) ||

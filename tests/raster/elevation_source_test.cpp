@@ -287,7 +287,9 @@ TEST(ElevationSourceRefusal, UnusableRastersAreRefusedOnceWithFileAndReason)
             message = error.what();
         }
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.name;
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << c.name;
+        // Refused at once, never after waiting out a network timeout (15 s); the bound leaves
+        // room for a sanitizer build on a loaded machine, which took just over 1 s.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << c.name;
         EXPECT_NE(message.find(path.string()), std::string::npos) << message;
         EXPECT_NE(message.find(c.reason), std::string::npos) << message;
         EXPECT_EQ(message.find(c.reason), message.rfind(c.reason)) << message;
