@@ -43,6 +43,8 @@ struct SevenParameters {
     double rzArcSec = 0.0;
     double scalePpm = 0.0;  // scale change s, parts per million: the factor is 1 + s·10⁻⁶
     RotationConvention convention = RotationConvention::PositionVector;
+
+    bool operator==(const SevenParameters&) const = default;
 };
 
 struct GeodeticPoint {

@@ -49,8 +49,14 @@ GeoPoint ZoneProjection::ToGeographic(double northingM, double eastingM) const
                                    centralMeridianDeg_);
     }
     if (choice_.datum) {
+        // Back to height zero on WGS84, where ToPlane took the point, not on the local
+        // ellipsoid: the two lie tens of metres apart along normals arc-seconds apart, which
+        // moves the point by millimetres. One correction of the local height brings the WGS84
+        // height to zero within nanometres.
+        const Ellipsoid& local = EllipsoidOf(choice_.ellipsoid);
+        const GeodeticPoint first = LocalToWgs84({geo.latDeg, geo.lonDeg, 0.0}, *choice_.datum, local);
         const GeodeticPoint wgs84 =
-            LocalToWgs84({geo.latDeg, geo.lonDeg, 0.0}, *choice_.datum, EllipsoidOf(choice_.ellipsoid));
+            LocalToWgs84({geo.latDeg, geo.lonDeg, -first.heightM}, *choice_.datum, local);
         geo = {wgs84.latDeg, wgs84.lonDeg};
     }
     return geo;

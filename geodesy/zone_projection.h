@@ -32,6 +32,7 @@ struct ProjectionChoice {
     ZoneNumberInY zoneNumber = ZoneNumberInY::Guess;
     std::optional<SevenParameters> datum;  // WGS84 → the system's datum; none: WGS84 coordinates used as they are
 
+    bool operator==(const ProjectionChoice&) const = default;
     bool IsDefault() const
     {
         return ellipsoid == EllipsoidChoice::Program && zoneWidth == ZoneWidth::Three &&
