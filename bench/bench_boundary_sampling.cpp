@@ -33,7 +33,7 @@ void BM_BoundarySamplingIntoTable(benchmark::State& state)
 {
     using namespace keldarn;
     const std::string path = bench::LargeGeoTiff(true);
-    const survey::SurveyFrame frame{114.0, {}};
+    const survey::SurveyFrame frame{.centralMeridianDeg = 114.0, .transform = {}, .projection = {}};
     const geodesy::PlanePoint centre = geodesy::GeographicToPlane(33.5, 113.5, frame.centralMeridianDeg);
     const double x0 = std::round(centre.x / 5.0) * 5.0, y0 = std::round(centre.y / 5.0) * 5.0;
     const survey::SamplePlan plan = survey::SamplePlan::ForBoundary(

@@ -35,7 +35,7 @@ const points::PointTableModel& MillionRows()
 void BM_MarkersOfAllRows(benchmark::State& state)
 {
     const points::PointTableModel& table = MillionRows();
-    const MapPoints::Frame frame{114.0, geodesy::MakeFourParamCoefficients({})};
+    const MapPoints::Frame frame{114.0, geodesy::MakeFourParamCoefficients({}), {}};
     for (auto _ : state) {
         MapPoints points;
         points.Update(table, frame);

@@ -33,7 +33,7 @@ void BM_RouteProfile(benchmark::State& state)
     const std::string path = bench::LargeGeoTiff(true);
     // A bend in the middle; 100.3 km on the survey grid of the 113°E zone.
     const std::vector<raster::GeoPoint> route{{33.10, 112.60}, {33.45, 113.05}, {33.40, 113.51}};
-    const survey::SurveyFrame frame{113.0, {}};
+    const survey::SurveyFrame frame{.centralMeridianDeg = 113.0, .transform = {}, .projection = {}};
     SilentDialogs dialogs;
     app::ProfileWindow window(dialogs);
     window.resize(1600, 900);

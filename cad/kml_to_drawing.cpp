@@ -2,7 +2,6 @@
 
 #include "kml/kml_input.h"
 #include "kml/kml_parser.h"
-#include "geodesy/gauss_kruger.h"
 
 #include <deque>
 #include <set>
@@ -12,10 +11,9 @@ namespace {
 
 class DrawingSink : public KmlGeometrySink {
 public:
-    DrawingSink(double centralMeridianDeg, const geodesy::FourParamCoefficients& transform, double textHeight,
-                IAcadModelSpace& modelSpace)
-        : centralMeridianDeg_(centralMeridianDeg), transform_(transform), textHeight_(textHeight),
-          modelSpace_(modelSpace)
+    DrawingSink(const geodesy::ZoneProjection& projection, const geodesy::FourParamCoefficients& transform,
+                double textHeight, IAcadModelSpace& modelSpace)
+        : projection_(projection), transform_(transform), textHeight_(textHeight), modelSpace_(modelSpace)
     {
     }
 
@@ -73,15 +71,14 @@ private:
     void ToDrawing(std::vector<double>& coordinates) const
     {
         for (std::size_t i = 0; i + 1 < coordinates.size(); i += 2) {
-            const geodesy::PlanePoint plane =
-                geodesy::GeographicToPlane(coordinates[i + 1], coordinates[i], centralMeridianDeg_);
+            const geodesy::PlanePoint plane = projection_.ToPlane(coordinates[i + 1], coordinates[i]);
             const geodesy::GridPoint grid = geodesy::FourParamForward(transform_, {plane.x, plane.y, 0.0});
             coordinates[i] = grid.y;
             coordinates[i + 1] = grid.x;
         }
     }
 
-    double centralMeridianDeg_;
+    geodesy::ZoneProjection projection_;
     geodesy::FourParamCoefficients transform_;
     double textHeight_;
     IAcadModelSpace& modelSpace_;
@@ -89,12 +86,12 @@ private:
 
 }  // namespace
 
-KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,
+KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::ZoneProjection& projection,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
                            IAcadModelSpace& modelSpace)
 {
     KmlInput input = OpenKmlInput(path);
-    DrawingSink sink(centralMeridianDeg, transform, textHeight, modelSpace);
+    DrawingSink sink(projection, transform, textHeight, modelSpace);
     sink.entriesSeen.insert(input.entryName);
     for (;;) {
         sink.document = &input;
@@ -107,6 +104,13 @@ KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeri
         input = OpenLinkedEntry(input, sink.entriesToRead.front());
         sink.entriesToRead.pop_front();
     }
+}
+
+KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,
+                           const geodesy::FourParamCoefficients& transform, double textHeight,
+                           IAcadModelSpace& modelSpace)
+{
+    return DrawKmlFile(path, geodesy::ZoneProjection(centralMeridianDeg), transform, textHeight, modelSpace);
 }
 
 }  // namespace keldarn::cad

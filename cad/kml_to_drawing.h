@@ -4,8 +4,9 @@
 // element or track with one vertex becomes a point, with a text of its placemark's name
 // at the same position when the placemark has a name; one with more vertices becomes an
 // open lightweight polyline (a polygon ring keeps its repeated first vertex; each ring
-// is a polyline of its own). Vertices are projected on the user's central meridian and
-// carried into the user's grid: drawing x = easting Y′, y = northing X′, metres.
+// is a polyline of its own). Vertices are projected on the zone's projection as the user
+// has set it up and carried into the user's grid: drawing x = easting Y′, y = northing X′,
+// metres.
 //
 // A .kmz is read from its main document on through its NetworkLinks to other KML
 // entries of the same archive, each entry once (GDAL and other exporters put the layers
@@ -14,6 +15,7 @@
 #include "cad/acad_automation.h"
 #include "kml/kml_error.h"
 #include "geodesy/four_param.h"
+#include "geodesy/zone_projection.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -36,10 +38,15 @@ struct KmlDrawSummary {
 };
 
 // Draws the .kml or .kmz file at `path` (see OpenKmlInput and ScanKml for what is read).
-// centralMeridianDeg: L0 of the projection zone, degrees. transform: the four
+// projection: the zone's, WGS84 longitude/latitude to X, Y. transform: the four
 // parameters (the height correction is not used). textHeight: height of the name
 // texts, drawing units. Throws KmlError with a message naming the file and line, or the
 // AcadError of a rejected drawing call; what was drawn before stays drawn.
+KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::ZoneProjection& projection,
+                           const geodesy::FourParamCoefficients& transform, double textHeight,
+                           IAcadModelSpace& modelSpace);
+// The same on the program's default projection of the zone with L0 = centralMeridianDeg
+// (degrees).
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
                            IAcadModelSpace& modelSpace);

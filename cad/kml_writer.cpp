@@ -2,7 +2,6 @@
 
 #include "encoding/text_encoding.h"
 #include "fileio/atomic_file.h"
-#include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
 
 #include <charconv>
@@ -44,8 +43,9 @@ public:
 
 class DocumentBuilder {
 public:
-    DocumentBuilder(double centralMeridianDeg, const geodesy::FourParamCoefficients& transform)
-        : centralMeridianDeg_(centralMeridianDeg), transform_(transform)
+    DocumentBuilder(const geodesy::ZoneProjection& projection,
+                    const geodesy::FourParamCoefficients& transform)
+        : projection_(projection), transform_(transform)
     {
     }
 
@@ -72,7 +72,7 @@ private:
     void Widen(const Box& box);
     static double Checked(double value);
 
-    double centralMeridianDeg_;
+    geodesy::ZoneProjection projection_;
     geodesy::FourParamCoefficients transform_;
     std::string placemarks_;
     std::size_t placemarkCount_ = 0;
@@ -180,7 +180,7 @@ geodesy::GeoPoint DocumentBuilder::ToGeographic(double x, double y) const
 {
     // The drawing's y is the northing X′, its x the easting Y′.
     const geodesy::GridPoint plane = geodesy::FourParamReverse(transform_, {Checked(y), Checked(x), 0.0});
-    const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, centralMeridianDeg_);
+    const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y);
     if (!std::isfinite(geo.latDeg) || !std::isfinite(geo.lonDeg) || std::abs(geo.latDeg) > 90.0)
         throw OutsideZoneError();
     return geo;
@@ -335,26 +335,39 @@ std::string FormatGeneralNumber(double value)
     return out + digits.substr(0, integerDigits) + "." + digits.substr(integerDigits);
 }
 
-KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, double centralMeridianDeg,
+KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, const geodesy::ZoneProjection& projection,
                              const geodesy::FourParamCoefficients& transform, std::string_view documentName)
 {
-    DocumentBuilder builder(centralMeridianDeg, transform);
+    DocumentBuilder builder(projection, transform);
     const int count = selection.Count();
     for (int i = 0; i < count; ++i)
         builder.AddEntity(selection.Item(i), i + 1);
     return builder.Finish(documentName);
 }
 
-KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection, double centralMeridianDeg,
+KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, double centralMeridianDeg,
+                             const geodesy::FourParamCoefficients& transform, std::string_view documentName)
+{
+    return BuildKmlDocument(selection, geodesy::ZoneProjection(centralMeridianDeg), transform, documentName);
+}
+
+KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection,
+                                     const geodesy::ZoneProjection& projection,
                                      const geodesy::FourParamCoefficients& transform,
                                      const std::filesystem::path& target)
 {
     if (selection.Count() == 0)
         return {};
-    const KmlDocument document =
-        BuildKmlDocument(selection, centralMeridianDeg, transform, target.stem().string());
+    const KmlDocument document = BuildKmlDocument(selection, projection, transform, target.stem().string());
     fileio::WriteFileAtomically(target, document.text);
     return {document.placemarks, document.leftOut};
+}
+
+KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection, double centralMeridianDeg,
+                                     const geodesy::FourParamCoefficients& transform,
+                                     const std::filesystem::path& target)
+{
+    return WriteKmlFromSelection(selection, geodesy::ZoneProjection(centralMeridianDeg), transform, target);
 }
 
 }  // namespace keldarn::cad

@@ -9,12 +9,13 @@
 //
 // The file is UTF-8 with CR LF line ends and no indentation. Drawing points (x easting,
 // y northing, metres) go back through the reverse four-parameter transformation and
-// the inverse projection on the central meridian; a zone number in the easting's
-// millions is dropped.
+// the zone's inverse projection; Y is read as the projection's choice says (with the
+// default choice a zone number in the easting's millions is dropped).
 
 #include "cad/acad_automation.h"
 #include "kml/kml_error.h"
 #include "geodesy/four_param.h"
+#include "geodesy/zone_projection.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -37,6 +38,10 @@ struct KmlDocument {
 // left out and counted in leftOut: one such vertex leaves out the whole polyline.
 // Throws KmlError when nothing can be written, and AcadError (naming the entity) when
 // an entity cannot be read.
+KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, const geodesy::ZoneProjection& projection,
+                             const geodesy::FourParamCoefficients& transform, std::string_view documentName);
+// The same on the program's default projection of the zone with L0 = centralMeridianDeg
+// (degrees).
 KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, double centralMeridianDeg,
                              const geodesy::FourParamCoefficients& transform, std::string_view documentName);
 
@@ -50,6 +55,12 @@ struct KmlWriteResult {
 // the file, without folder and extension. An empty selection writes nothing and returns
 // {0, 0}. Throws as BuildKmlDocument, and fileio::FileWriteError when the file cannot be
 // written.
+KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection,
+                                     const geodesy::ZoneProjection& projection,
+                                     const geodesy::FourParamCoefficients& transform,
+                                     const std::filesystem::path& target);
+// The same on the program's default projection of the zone with L0 = centralMeridianDeg
+// (degrees).
 KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection, double centralMeridianDeg,
                                      const geodesy::FourParamCoefficients& transform,
                                      const std::filesystem::path& target);

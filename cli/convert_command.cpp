@@ -7,7 +7,6 @@
 #include "encoding/text_encoding.h"
 #include "fileio/atomic_file.h"
 #include "geodesy/central_meridian.h"
-#include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
 
@@ -460,21 +459,22 @@ std::optional<std::array<double, 3>> ReadValues(const std::vector<std::string_vi
 
 // One point converted as the window converts it, appended without a line end: X, Y, H in
 // metres to 3 decimals towards the grid; latitude and longitude in degrees to 9 decimals
-// (about 0.1 mm) and the height in metres towards the ellipsoid. Returns false when the
-// result is not finite (a point far outside any zone).
-bool AppendConverted(const ConvertJob& job, const std::array<double, 3>& in, std::string& out)
+// (about 0.1 mm) and the height in metres towards the ellipsoid. projection is
+// job.frame.Projection(), built once for the file. Returns false when the result is not
+// finite (a point far outside any zone).
+bool AppendConverted(const ConvertJob& job, const geodesy::ZoneProjection& projection,
+                     const std::array<double, 3>& in, std::string& out)
 {
     std::array<double, 3> result{};
     int decimals = 3;  // of the first two values
     if (job.direction == Direction::ToGrid) {
         const geodesy::GridPoint grid =
-            geodesy::GeographicToGrid(in[0], in[1], in[2], job.frame.centralMeridianDeg, job.frame.transform);
+            geodesy::GeographicToGrid(in[0], in[1], in[2], projection, job.frame.transform);
         result = {grid.x, grid.y, grid.h};
     } else {
         const geodesy::GridPoint plane =
             geodesy::FourParamReverse(job.frame.transform, {in[0], in[1], in[2]});
-        const geodesy::GeoPoint geo =
-            geodesy::PlaneToGeographic(plane.x, plane.y, job.frame.centralMeridianDeg);
+        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y);
         result = {geo.latDeg, geo.lonDeg, plane.h};
         decimals = 9;
     }
@@ -491,6 +491,7 @@ bool AppendConverted(const ConvertJob& job, const std::array<double, 3>& in, std
 int Convert(const ParsedOptions& options)
 {
     const ConvertJob job = JobFromOptions(options);
+    const geodesy::ZoneProjection projection = job.frame.Projection();
     const TextEncoding inputEncoding = job.inputEncoding ? *job.inputEncoding : DetectEncoding(job.input);
     LineReader reader(job.input);
     LineDecoder decoder(inputEncoding, job.inputEncoding.has_value(), job.input);
@@ -538,7 +539,7 @@ int Convert(const ParsedOptions& options)
             converted += name;
             converted += ',';
         }
-        if (!AppendConverted(job, *values, converted))
+        if (!AppendConverted(job, projection, *values, converted))
             throw UsageError(Where(job.input, number) + "坐标超出可换算的范围：" + Quoted(line));
         converted += "\r\n";
         output.Append(converted);

@@ -189,8 +189,7 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
     const double height = textHeight.value_or(3.0 * document.GetVariable("LtScale"));
     cad::KmlDrawSummary summary;
     try {
-        summary =
-            cad::DrawKmlFile(input, frame.centralMeridianDeg, frame.transform, height, document.ModelSpace());
+        summary = cad::DrawKmlFile(input, frame.Projection(), frame.transform, height, document.ModelSpace());
     } catch (const cad::KmlError& error) {
         throw InputError(error.what());
     } catch (const cad::AcadError& error) {
@@ -268,7 +267,7 @@ int Dxf2Kml(const ParsedOptions& options)
         throw InputError(input + "：图形中没有单行文字或轻量多段线，没有写出文件。");
     cad::KmlWriteResult result;
     try {
-        result = cad::WriteKmlFromSelection(selection, frame.centralMeridianDeg, frame.transform, *output);
+        result = cad::WriteKmlFromSelection(selection, frame.Projection(), frame.transform, *output);
     } catch (const cad::KmlError& error) {
         throw InputError(input + "：" + error.what());
     } catch (const cad::AcadError& error) {

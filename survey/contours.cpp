@@ -1,6 +1,6 @@
 #include "survey/contours.h"
 
-#include "geodesy/gauss_kruger.h"
+#include "geodesy/zone_projection.h"
 #include "raster/gdal_handles.h"
 #include "raster/gdal_support.h"
 #include "raster/mosaic.h"
@@ -423,7 +423,8 @@ Parts ClipToArea(OGRLayer& layer, const OGRGeometry& area, const ProgressSpan& s
 
 // The parts on the survey grid. A vertex that cannot be carried to WGS84 ends its line there.
 std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double intervalM,
-                                      const SurveyFrame& frame, const std::string& path)
+                                      const SurveyFrame& frame, const geodesy::ZoneProjection& projection,
+                                      const std::string& path)
 {
     std::vector<int> transformed(parts.xs.size());
     const TransformationPtr toWgs84 = Transformation(dem.crs, Wgs84(), path);
@@ -444,8 +445,7 @@ std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double inter
                 line.xy.clear();
                 continue;
             }
-            const geodesy::PlanePoint plane =
-                geodesy::GeographicToPlane(parts.ys[i], parts.xs[i], frame.centralMeridianDeg);
+            const geodesy::PlanePoint plane = projection.ToPlane(parts.ys[i], parts.xs[i]);
             const geodesy::GridPoint grid =
                 geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
             line.xy.push_back(grid.y);
@@ -464,6 +464,8 @@ std::vector<ContourLine> GenerateContours(const std::string& demPath,
                                           double intervalM, const SurveyFrame& frame, TaskProgress* progress)
 {
     RequireUsableInput(areaRings, intervalM);
+    // Built before the long work: a choice that does not fit L0 fails at once.
+    const geodesy::ZoneProjection projection = frame.Projection();
     raster::EnsureGdalRegistered();
     const raster::QuietGdalErrors quiet;
     Dem dem = OpenDem(demPath);
@@ -489,7 +491,7 @@ std::vector<ContourLine> GenerateContours(const std::string& demPath,
     const DatasetPtr store = ContourLines(*raster, dem.crs, intervalM, baseM,
                                           {progress, kReadShare, kReadShare + kContourShare}, demPath);
     Parts parts = ClipToArea(*store->GetLayer(0), *area, {progress, kReadShare + kContourShare, 0.98});
-    std::vector<ContourLine> lines = OnSurveyGrid(parts, dem, intervalM, frame, demPath);
+    std::vector<ContourLine> lines = OnSurveyGrid(parts, dem, intervalM, frame, projection, demPath);
     if (progress)
         progress->Set(1.0);
     return lines;

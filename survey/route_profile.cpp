@@ -1,7 +1,7 @@
 #include "survey/route_profile.h"
 
 #include "geodesy/four_param.h"
-#include "geodesy/gauss_kruger.h"
+#include "geodesy/zone_projection.h"
 #include "survey/survey_error.h"
 
 #include <GeographicLib/Geodesic.hpp>
@@ -35,10 +35,11 @@ struct Segment {
     double kLast = -1.0;
 };
 
-geodesy::GridPoint GridOf(double latDeg, double lonDeg, const SurveyFrame& frame)
+geodesy::GridPoint GridOf(double latDeg, double lonDeg, const geodesy::ZoneProjection& projection,
+                          const geodesy::FourParamCoefficients& transform)
 {
-    const geodesy::PlanePoint plane = geodesy::GeographicToPlane(latDeg, lonDeg, frame.centralMeridianDeg);
-    return geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
+    const geodesy::PlanePoint plane = projection.ToPlane(latDeg, lonDeg);
+    return geodesy::FourParamForward(transform, {plane.x, plane.y, 0.0});
 }
 
 void CheckInput(std::span<const raster::GeoPoint> vertices, double intervalM)
@@ -152,10 +153,11 @@ std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertice
                                        const HeightQuery& heights, TaskProgress* progress)
 {
     CheckInput(vertices, intervalM);
+    const geodesy::ZoneProjection projection = frame.Projection();
     std::vector<geodesy::GridPoint> grid;
     grid.reserve(vertices.size());
     for (const raster::GeoPoint& v : vertices)
-        grid.push_back(GridOf(v.latDeg, v.lonDeg, frame));
+        grid.push_back(GridOf(v.latDeg, v.lonDeg, projection, frame.transform));
     const std::vector<Segment> segments = PlanSegments(vertices, grid, intervalM, measure);
 
     const double count = SampleCount(segments);
@@ -179,7 +181,7 @@ std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertice
             const double fraction = (chainageM - s.startChainageM) / s.lengthM;
             ProfileSample sample;
             s.line.Position(fraction * s.geodesicM, sample.latDeg, sample.lonDeg);
-            const geodesy::GridPoint g = GridOf(sample.latDeg, sample.lonDeg, frame);
+            const geodesy::GridPoint g = GridOf(sample.latDeg, sample.lonDeg, projection, frame.transform);
             sample.chainageM = chainageM;
             sample.x = g.x;
             sample.y = g.y;

@@ -50,8 +50,9 @@ struct ProfileSample {
 //
 // Throws SurveyInputError (Chinese message) for fewer than two vertices, an interval that is
 // not a positive number, a vertex with a non-finite coordinate or a latitude beyond ±90°, and
-// more than kMaxPlannedPoints samples (counted before anything is allocated). Errors of the
-// height query (raster::RasterError) pass through.
+// more than kMaxPlannedPoints samples (counted before anything is allocated);
+// geodesy::ProjectionSetupError when frame.projection does not fit its central meridian.
+// Errors of the height query (raster::RasterError) pass through.
 std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertices, double intervalM,
                                        const SurveyFrame& frame, ChainageMeasure measure,
                                        const HeightQuery& heights, TaskProgress* progress = nullptr);

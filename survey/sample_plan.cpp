@@ -1,6 +1,6 @@
 #include "survey/sample_plan.h"
 
-#include "geodesy/gauss_kruger.h"
+#include "geodesy/zone_projection.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,7 +32,7 @@ bool InsideRings(const std::vector<std::vector<std::pair<double, double>>>& ring
 
 SamplePlan::SamplePlan(double spacingM, const SurveyFrame& frame, double minX, double maxX, double minY,
                        double maxY)
-    : spacingM_(spacingM), frame_(frame)
+    : spacingM_(spacingM), frame_(frame), projection_(frame.Projection())
 {
     topIndex_ = static_cast<std::int64_t>(std::floor(maxX / spacingM));
     const auto bottomIndex = static_cast<std::int64_t>(std::ceil(minX / spacingM));
@@ -55,6 +55,7 @@ SamplePlan SamplePlan::ForGeoBox(const GeoBox& box, double spacingM, const Surve
 SamplePlan SamplePlan::ForGeoRings(std::vector<std::vector<std::pair<double, double>>> lonLatRings,
                                    double spacingM, const SurveyFrame& frame)
 {
+    const geodesy::ZoneProjection projection = frame.Projection();
     double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
     for (const auto& ring : lonLatRings)
         for (std::size_t i = 0; i < ring.size(); ++i) {
@@ -62,8 +63,8 @@ SamplePlan SamplePlan::ForGeoRings(std::vector<std::vector<std::pair<double, dou
             const auto [lon1, lat1] = ring[(i + 1) % ring.size()];
             for (int k = 0; k < kPointsPerEdge; ++k) {
                 const double f = static_cast<double>(k) / kPointsPerEdge;
-                const geodesy::PlanePoint plane = geodesy::GeographicToPlane(
-                    lat0 + f * (lat1 - lat0), lon0 + f * (lon1 - lon0), frame.centralMeridianDeg);
+                const geodesy::PlanePoint plane =
+                    projection.ToPlane(lat0 + f * (lat1 - lat0), lon0 + f * (lon1 - lon0));
                 const geodesy::GridPoint grid =
                     geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
                 minX = std::min(minX, grid.x);
@@ -113,7 +114,7 @@ void SamplePlan::RowPoints(std::int64_t row, std::vector<PlannedPoint>& points) 
         point.x = x;
         point.y = static_cast<double>(leftIndex_ + column) * spacingM_;
         const geodesy::GridPoint plane = geodesy::FourParamReverse(frame_.transform, {point.x, point.y, 0.0});
-        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, frame_.centralMeridianDeg);
+        const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y);
         point.latDeg = geo.latDeg;
         point.lonDeg = geo.lonDeg;
         if (Inside(point))

@@ -31,6 +31,8 @@ struct PlannedPoint {
     double lonDeg = 0.0;
 };
 
+// Points go between the survey grid and WGS84 on frame.Projection(); every factory throws
+// geodesy::ProjectionSetupError when frame.projection does not fit its central meridian.
 class SamplePlan {
 public:
     // The grid inside a latitude/longitude box.
@@ -62,6 +64,8 @@ private:
 
     double spacingM_;
     SurveyFrame frame_;
+    // frame_'s, built once for every row.
+    geodesy::ZoneProjection projection_;
     std::int64_t topIndex_ = 0;   // X of row 0 is topIndex_ · spacing
     std::int64_t leftIndex_ = 0;  // Y of column 0 is leftIndex_ · spacing
     std::int64_t rows_ = 0;

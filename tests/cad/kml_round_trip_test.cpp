@@ -6,6 +6,9 @@
 #include "cad/kml_writer.h"
 #include "tests/cad/kml_fakes.h"
 
+#include <string>
+#include <tuple>
+
 namespace keldarn::cad {
 namespace {
 
@@ -43,6 +46,20 @@ std::vector<ScannedElement> ScanFile(const std::filesystem::path& file)
     return sink.elements;
 }
 
+// The file as scanned again after drawing and writing: the same elements, each vertex
+// within 1e-9° (0.1 mm).
+void ExpectSameCoordinates(const std::vector<ScannedElement>& before,
+                           const std::vector<ScannedElement>& after)
+{
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        ASSERT_EQ(after[i].lonLatDeg.size(), before[i].lonLatDeg.size()) << i;
+        for (std::size_t k = 0; k < before[i].lonLatDeg.size(); ++k)
+            EXPECT_NEAR(after[i].lonLatDeg[k], before[i].lonLatDeg[k], 1e-9)
+                << "element " << i << " value " << k;
+    }
+}
+
 // What the user would pick in the drawing: texts and polylines (points are not admitted
 // by the selection filter).
 FakeSelectionSet Pick(const FakeModelSpace& drawn)
@@ -67,20 +84,59 @@ TEST(KmlRoundTrip, DrawnAndWrittenBackGivesTheSameCoordinates)
     const std::filesystem::path written = folder.path() / "back.kml";
     ASSERT_EQ(WriteKmlFromSelection(Pick(drawn), kCentralMeridianDeg, kTransform, written).written, 4u);
 
-    const std::vector<ScannedElement> before = ScanFile(original);
     const std::vector<ScannedElement> after = ScanFile(written);
-    ASSERT_EQ(after.size(), before.size());
-    for (std::size_t i = 0; i < before.size(); ++i) {
-        ASSERT_EQ(after[i].lonLatDeg.size(), before[i].lonLatDeg.size()) << i;
-        for (std::size_t k = 0; k < before[i].lonLatDeg.size(); ++k)
-            EXPECT_NEAR(after[i].lonLatDeg[k], before[i].lonLatDeg[k], 1e-9)
-                << "element " << i << " value " << k;
-    }
+    ExpectSameCoordinates(ScanFile(original), after);
     EXPECT_EQ(after[0].name, "K1");
     EXPECT_EQ(after[1].name, "界桩 A&B");
     EXPECT_EQ(after[2].name, "Line1");
     EXPECT_EQ(after[3].name, "Line2");  // a ring drawn as an open polyline comes back open
 }
+
+// Every ellipsoid, Y with and without the zone number (L0 = 117° is zone 39 of the 3° grid),
+// without and with a Beijing 1954-like datum shift.
+class KmlRoundTripOnProjection
+    : public ::testing::TestWithParam<std::tuple<geodesy::EllipsoidChoice, geodesy::ZoneNumberInY, bool>> {
+public:
+    static geodesy::ProjectionChoice Choice(const ParamType& param)
+    {
+        geodesy::ProjectionChoice choice;
+        choice.ellipsoid = std::get<0>(param);
+        choice.zoneNumber = std::get<1>(param);
+        if (std::get<2>(param))
+            choice.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
+        return choice;
+    }
+};
+
+TEST_P(KmlRoundTripOnProjection, DrawnOnTheProjectionAndWrittenBack)
+{
+    const geodesy::ZoneProjection projection(kCentralMeridianDeg, Choice(GetParam()));
+    TempFolder folder;
+    const std::filesystem::path original = folder.Write("survey.kml", kSurveyKml);
+    FakeModelSpace drawn;
+    DrawKmlFile(original, projection, kTransform, 3.0, drawn);
+    // K1 lies where this projection and the four parameters put it.
+    const geodesy::PlanePoint plane = projection.ToPlane(39.987654321, 116.123456789);
+    const geodesy::GridPoint k1 = geodesy::FourParamForward(kTransform, {plane.x, plane.y, 0.0});
+    ASSERT_EQ(drawn.entities.front().kind, DrawnEntity::Kind::Point);
+    EXPECT_NEAR(drawn.entities.front().at.x, k1.y, 1e-6);
+    EXPECT_NEAR(drawn.entities.front().at.y, k1.x, 1e-6);
+
+    const std::filesystem::path written = folder.path() / "back.kml";
+    ASSERT_EQ(WriteKmlFromSelection(Pick(drawn), projection, kTransform, written).written, 4u);
+    ExpectSameCoordinates(ScanFile(original), ScanFile(written));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryChoice, KmlRoundTripOnProjection,
+    ::testing::Combine(::testing::ValuesIn(geodesy::kEllipsoidChoices),
+                       ::testing::Values(geodesy::ZoneNumberInY::With, geodesy::ZoneNumberInY::Without),
+                       ::testing::Bool()),
+    [](const ::testing::TestParamInfo<KmlRoundTripOnProjection::ParamType>& info) {
+        return std::string(geodesy::SettingKey(std::get<0>(info.param))) +
+               (std::get<1>(info.param) == geodesy::ZoneNumberInY::With ? "_WithZone" : "_WithoutZone") +
+               (std::get<2>(info.param) ? "_Datum" : "");
+    });
 
 TEST(KmlRoundTrip, GdalReadsTheWrittenFile)
 {

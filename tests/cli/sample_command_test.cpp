@@ -122,8 +122,9 @@ TEST_F(SampleCommandTest, PointsLieOnRoundCoordinatesWithTheDemsHeights)
         const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(px, py, 111.0);
         EXPECT_TRUE(geo.latDeg >= 29.95 - 1e-9 && geo.latDeg <= 30.05 + 1e-9 && geo.lonDeg >= 110.96 - 1e-9 &&
                     geo.lonDeg <= 111.05 + 1e-9);
-        if (count % 97 == 0)
+        if (count % 97 == 0) {
             EXPECT_NEAR(point.h, *dem.HeightM(geo.latDeg, geo.lonDeg) + 1.5, 0.0015) << line;
+        }
     }
     // 0.1° × 0.09° at 25 m: about 444 × 346 points.
     EXPECT_GT(count, 140000);

@@ -20,7 +20,9 @@ using Ring = std::vector<std::pair<double, double>>;
 // coordinates are not round Gauss–Krüger ones.
 SurveyFrame TestFrame()
 {
-    return {117.0, geodesy::MakeFourParamCoefficients({-300000.0, 150.0, 12.5, 2.0e-5, 7.25})};
+    return {.centralMeridianDeg = 117.0,
+            .transform = geodesy::MakeFourParamCoefficients({-300000.0, 150.0, 12.5, 2.0e-5, 7.25}),
+            .projection = {}};
 }
 
 // A ring of survey grid points (X, Y) carried to longitude/latitude.
@@ -114,6 +116,34 @@ TEST(BoundarySampling, PolygonWithHoleKeepsInsideOnly)
         const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, 0.0});
         const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, frame.centralMeridianDeg);
         EXPECT_NEAR(p.h, 100.0 + 1000.0 * geo.latDeg + 7.25, 1e-6);
+    }
+}
+
+// On the Beijing 1954 ellipsoid with the zone number in Y (zone 39 of the 3° grid): the grid
+// around a box of latitudes and longitudes, and each point's position, come from that
+// projection.
+TEST(BoundarySampling, PlanUsesTheFramesProjection)
+{
+    SurveyFrame frame = TestFrame();
+    frame.projection.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
+    frame.projection.zoneNumber = geodesy::ZoneNumberInY::With;
+    const geodesy::ZoneProjection projection(frame.centralMeridianDeg, frame.projection);
+    const GeoBox box{30.0, 117.01, 30.01, 117.02};
+    const SamplePlan plan = SamplePlan::ForGeoBox(box, 25.0, frame);
+    std::vector<PlannedPoint> points;
+    for (std::int64_t row = 0; row < plan.RowCount(); ++row)
+        plan.RowPoints(row, points);
+    // 1109 m × 964 m at 25 m: about 1710 points.
+    EXPECT_NEAR(static_cast<double>(points.size()), 1710.0, 60.0);
+    for (const PlannedPoint& p : points) {
+        EXPECT_GT(p.y, 39e6);
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, 0.0});
+        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y);
+        EXPECT_NEAR(p.latDeg, geo.latDeg, 1e-12);
+        EXPECT_NEAR(p.lonDeg, geo.lonDeg, 1e-12);
+        EXPECT_TRUE(p.latDeg >= box.southDeg && p.latDeg <= box.northDeg && p.lonDeg >= box.westDeg &&
+                    p.lonDeg <= box.eastDeg)
+            << p.latDeg << ", " << p.lonDeg;
     }
 }
 

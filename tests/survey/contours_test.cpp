@@ -122,7 +122,9 @@ OGRPolygon LonLatPolygon(const std::vector<raster::GeoPoint>& ring)
 
 SurveyFrame Frame()
 {
-    return {117.0, geodesy::MakeFourParamCoefficients({-1234.567, 2345.678, 31.5, 25e-6, 3.7})};
+    return {.centralMeridianDeg = 117.0,
+            .transform = geodesy::MakeFourParamCoefficients({-1234.567, 2345.678, 31.5, 25e-6, 3.7}),
+            .projection = {}};
 }
 
 // Contour vertices lie between two cell centres, where the DEM's bilinear surface is the

@@ -37,7 +37,9 @@ constexpr double kDxM = -12.3, kDyM = 45.6, kRotArcSec = 2.5, kScale = 3e-5, kDH
 SurveyFrame TestFrame()
 {
     const double r = kRotArcSec / 3600.0 * std::numbers::pi / 180.0;
-    return {kCentralMeridianDeg, {(1 + kScale) * std::cos(r), (1 + kScale) * std::sin(r), kDxM, kDyM, kDHM}};
+    return {.centralMeridianDeg = kCentralMeridianDeg,
+            .transform = {(1 + kScale) * std::cos(r), (1 + kScale) * std::sin(r), kDxM, kDyM, kDHM},
+            .projection = {}};
 }
 
 struct PjDeleter {
@@ -216,6 +218,26 @@ TEST(SampleRouteTest, RoundChainageWithinAMillimetreOfAVertexIsTheVertex)
     ASSERT_EQ(chainageM.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_NEAR(chainageM[i], expected[i], 1e-6) << i;
+}
+
+// On the CGCS2000 ellipsoid with the zone number in Y (zone 38 of the 3° grid), every sample,
+// vertex or not, lies where that projection and the four parameters put it.
+TEST(SampleRouteTest, GridCoordinatesComeFromTheFramesProjection)
+{
+    SurveyFrame frame = TestFrame();
+    frame.projection.ellipsoid = geodesy::EllipsoidChoice::Cgcs2000;
+    frame.projection.zoneNumber = geodesy::ZoneNumberInY::With;
+    const geodesy::ZoneProjection projection(kCentralMeridianDeg, frame.projection);
+    const HeightQuery none = [](std::span<const raster::GeoPoint>, std::span<std::optional<double>>) {};
+    const std::vector<ProfileSample> samples =
+        SampleRoute(kRoute, kIntervalM, frame, ChainageMeasure::SurveyPlane, none);
+    ASSERT_GT(samples.size(), kRoute.size());
+    for (const ProfileSample& s : samples) {
+        const geodesy::PlanePoint plane = projection.ToPlane(s.latDeg, s.lonDeg);
+        const geodesy::GridPoint grid = geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
+        EXPECT_NEAR(s.x, grid.x, 1e-6) << s.chainageM;
+        EXPECT_NEAR(s.y, grid.y, 1e-6) << s.chainageM;
+    }
 }
 
 TEST(ChainageTextTest, NamesAndParsesInTheRoadSurveyorsForm)
