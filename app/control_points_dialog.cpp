@@ -74,7 +74,7 @@ QStringList Headers(points::ControlSourceKind kind)
 ControlPointsDialog::ControlPointsDialog(QWidget* owner, Dialogs& dialogs,
                                          const ControlPointsRequest& request)
     : QDialog(owner), dialogs_(dialogs), centralMeridianText_(request.centralMeridianText),
-      fromTable_(request.fromTable)
+      projection_(request.projection), fromTable_(request.fromTable)
 {
     setWindowTitle(QStringLiteral("四参数求解"));
     kind_ = new QComboBox;
@@ -249,17 +249,16 @@ bool ControlPointsDialog::Solve()
 {
     try {
         const points::ControlPointList list = ReadRows();
-        double L0 = 0.0;
+        std::optional<geodesy::ZoneProjection> projection;
         if (list.kind == points::ControlSourceKind::Geographic)
-            L0 = geodesy::ReadCentralMeridian(centralMeridianText_.toStdString());
+            projection.emplace(geodesy::ReadCentralMeridian(centralMeridianText_.toStdString()), projection_);
         std::vector<geodesy::ControlPoint> control;
         for (const points::ControlPointRow& row : list.rows) {
             geodesy::ControlPoint point;
             point.name = row.name;
             point.source = {row.source[0], row.source[1], row.source[2]};
             if (list.kind == points::ControlSourceKind::Geographic) {
-                const geodesy::PlanePoint plane =
-                    geodesy::GeographicToPlane(row.source[0], row.source[1], L0);
+                const geodesy::PlanePoint plane = projection->ToPlane(row.source[0], row.source[1]);
                 point.source = {plane.x, plane.y, row.source[2]};
             }
             point.target = {row.target[0], row.target[1], row.target[2]};

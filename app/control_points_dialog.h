@@ -6,6 +6,7 @@
 
 #include "app/dialogs.h"
 #include "geodesy/control_points.h"
+#include "geodesy/zone_projection.h"
 #include "points/control_point_file.h"
 
 #include <QDialog>
@@ -33,6 +34,7 @@ struct ControlPointSheet {
 struct ControlPointsRequest {
     ControlPointSheet sheet;                         // as it was left last time
     QString centralMeridianText;                     // the projection page's L0, as typed (may be empty)
+    geodesy::ProjectionChoice projection;            // the national system latitudes are projected in
     std::vector<points::ControlPointRow> fromTable;  // plane sources of the selected table rows
 };
 
@@ -72,6 +74,7 @@ private:
 
     Dialogs& dialogs_;
     QString centralMeridianText_;
+    geodesy::ProjectionChoice projection_;
     std::vector<points::ControlPointRow> fromTable_;
     QComboBox* kind_;
     QCheckBox* heightPlane_;

@@ -1,6 +1,7 @@
 #include "app/dialogs.h"
 #include "app/control_points_dialog.h"
 #include "app/imagery_dialog.h"
+#include "app/projection_dialog.h"
 #include "app/terrain_product_dialog.h"
 
 #include <QFileDialog>
@@ -143,6 +144,20 @@ ControlPointsOutcome QtDialogs::EditControlPoints(QWidget* owner, const ControlP
     ControlPointsDialog dialog(owner, *this, request);
     dialog.exec();
     return dialog.Outcome();
+}
+
+std::optional<geodesy::ProjectionChoice> Dialogs::ChooseProjection(QWidget*, const geodesy::ProjectionChoice&)
+{
+    return std::nullopt;
+}
+
+std::optional<geodesy::ProjectionChoice> QtDialogs::ChooseProjection(QWidget* owner,
+                                                                     const geodesy::ProjectionChoice& current)
+{
+    ProjectionDialog dialog(owner, current);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Choice();
 }
 
 int QtDialogs::ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items)

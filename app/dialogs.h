@@ -4,6 +4,8 @@
 // dialogs) goes through Dialogs, so that tests can answer dialogs and read the
 // messages shown. QtDialogs is the interactive implementation.
 
+#include "geodesy/zone_projection.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -78,6 +80,10 @@ public:
     // 四参数求解: the control points as the user leaves them, and the values of "应用" when it
     // was pressed. Without a user to ask, the points come back unchanged and nothing applied.
     virtual ControlPointsOutcome EditControlPoints(QWidget* owner, const ControlPointsRequest& request);
+    // 椭球与分带: the national system, starting from `current`; nothing when the user
+    // cancelled (as without a user to ask).
+    virtual std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget* owner,
+                                                                      const geodesy::ProjectionChoice& current);
 };
 
 class QtDialogs : public Dialogs {
@@ -93,6 +99,8 @@ public:
                                                              const TerrainProductChoice& current) override;
     int ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items) override;
     ControlPointsOutcome EditControlPoints(QWidget* owner, const ControlPointsRequest& request) override;
+    std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget* owner,
+                                                              const geodesy::ProjectionChoice& current) override;
 };
 
 // "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat *.DAT);;All (*)".

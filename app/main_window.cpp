@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/projection_dialog.h"
 #include "app/settings.h"
 #include "app/ui_scale.h"
 #include "cad/drawing_host.h"
@@ -294,6 +295,7 @@ void TFormMain::ConnectCommands()
     command(Button4, &TFormMain::Button4Click);
     command(Button12, &TFormMain::Button12Click);
     command(Button13, &TFormMain::MControlPointsClick);
+    command(Button14, &TFormMain::MProjectionClick);
     command(Button11, &TFormMain::Button11Click);
     command(Button8, &TFormMain::Mdata1Click);
     command(Button3, &TFormMain::Button3Click);
@@ -334,6 +336,8 @@ void TFormMain::LoadSettingsIntoFields()
     put(EditRot, stored.params.rot);
     put(EditSca, stored.params.sca);
     put(EditHdis, stored.params.hdis);
+    projection_ = LoadProjectionChoice(env_.settingsPath);
+    LabelProjection->setText(DescribeProjection(projection_));
 }
 
 void TFormMain::ShowViewInFields(const ViewSettingsText& view)

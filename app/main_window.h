@@ -16,7 +16,9 @@
 #include "earth/application_ge.h"
 #include "earth/grid_sampling.h"
 #include "geodesy/four_param.h"
+#include "geodesy/zone_projection.h"
 #include "survey/route_profile.h"
+#include "survey/survey_frame.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -144,6 +146,8 @@ public:
     QLineEdit* EditLL = nullptr;
     QPushButton* Button7 = nullptr;
     QPushButton* Button4 = nullptr;
+    QPushButton* Button14 = nullptr;    // 椭球与分带...
+    QLabel* LabelProjection = nullptr;  // the national system in one line
     // PageZbzh
     QLineEdit* EditXdis = nullptr;
     QLineEdit* EditYdis = nullptr;
@@ -255,6 +259,8 @@ public:
     void MHelpClick();
     void MAboutClick();
     void MControlPointsClick();   // 四参数求解...: the parameters from control points
+    void MProjectionClick();      // 椭球与分带...: ellipsoid, zones, zone number, datum shift
+    const geodesy::ProjectionChoice& Projection() const { return projection_; }
     void MBoundarySampleClick();  // 区域采点...: the survey grid inside a boundary
     void MProfileClick();         // 纵断面...: a profile along a route
     void MContoursClick();        // 等高线到CAD图形...
@@ -305,6 +311,11 @@ private:
     // new row current, so that the table scrolls to it.
     void AppendAdoptedRow(const QString& name, const QString& description, const QString& x, const QString& y,
                           const QString& h);
+    // The zone's projection on the projection page's central meridian and the national
+    // system chosen; throws as ReadCentralMeridian does, or ProjectionSetupError.
+    geodesy::ZoneProjection CurrentProjection() const;
+    // The central meridian, the four parameters and the projection, as the fields hold them.
+    survey::SurveyFrame CurrentSurveyFrame() const;
     // The four-parameter transformation as the page's fields hold it now.
     geodesy::FourParamCoefficients CurrentTransform() const;
     void SetProgress(int percent);
@@ -405,6 +416,7 @@ private:
     QTimer* surveyProgressTimer_ = nullptr;
     QShortcut* surveyCancel_ = nullptr;  // Esc while terrain work runs
     QElapsedTimer surveyClock_;
+    geodesy::ProjectionChoice projection_;  // the national system ("Projection" section)
     ControlPointSheet controlSheet_;  // the control points as last left, for the next time
     TerrainProductChoice boundaryChoice_{ShapeSource::KmlFile, QStringLiteral("5"), false};
     TerrainProductChoice profileChoice_{ShapeSource::KmlFile, QStringLiteral("20"), false};

@@ -102,7 +102,8 @@ void TFormMain::MKMLtoCADClick()
     if (path.isEmpty())
         return;
     const cad::KmlDrawSummary summary =
-        cad::DrawKmlFile(path.toStdString(), L0, CurrentTransform(), textHeight, modelSpace);
+        cad::DrawKmlFile(path.toStdString(), geodesy::ZoneProjection(L0, projection_), CurrentTransform(), textHeight,
+                         modelSpace);
     const bool drawn = summary.points + summary.polylines > 0;
     QString message = QStringLiteral("绘图结束，请切换到CAD窗口查看结果。");
     if (!drawn) {
@@ -165,7 +166,8 @@ void TFormMain::MCADtoKMLClick()
         if (selection.Count() == 0)
             return;
         // Throws, writing no file, when every entity was left out.
-        result = cad::WriteKmlFromSelection(selection, L0, CurrentTransform(), path.toStdString());
+        result = cad::WriteKmlFromSelection(selection, geodesy::ZoneProjection(L0, projection_), CurrentTransform(),
+                                            path.toStdString());
     }
     QString message = QStringLiteral("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。");
     if (result.leftOut > 0)
@@ -216,12 +218,13 @@ std::optional<TFormMain::ChosenShape> TFormMain::PickDrawingPolyline(bool closed
         throw survey::SurveyInputError("选取的多段线不闭合，不能作为区域边界。请选取闭合多段线。");
     // Drawing x is the easting Y′, y the northing X′ of the survey grid.
     const geodesy::FourParamCoefficients transform = CurrentTransform();
+    const geodesy::ZoneProjection projection(L0, projection_);
     ChosenShape shape;
     shape.name = QStringLiteral("CAD多段线");
     auto& ring = shape.lonLatRings.emplace_back();
     const auto addVertex = [&](double eastingM, double northingM) {
         const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {northingM, eastingM, 0.0});
-        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, L0);
+        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y);
         ring.emplace_back(geo.lonDeg, geo.latDeg);
     };
     // A boundary is used with edges straight in latitude and longitude, which bow away from

@@ -115,8 +115,8 @@ void TFormMain::PickAt(const QPoint& pos)
     const QPoint local = render->mapFromGlobal(global);
     const earth::ScreenPoint s = earth::NormalizedFromPixel(local.x(), local.y(), frame.width(), frame.height());
     const earth::IPointOnTerrainGE p = viewer_->GetPointOnTerrainFromScreenCoords(s.sx, s.sy);
-    const geodesy::GridPoint grid = geodesy::GeographicToGrid(p.Latitude, p.Longitude, p.Altitude, L0,
-                                                              CurrentTransform());
+    const geodesy::GridPoint grid = geodesy::GeographicToGrid(
+        p.Latitude, p.Longitude, p.Altitude, geodesy::ZoneProjection(L0, projection_), CurrentTransform());
     EditX->setText(Fixed(grid.x, 3));
     EditY->setText(Fixed(grid.y, 3));
     EditH->setText(Fixed(grid.h, 3));
@@ -168,6 +168,7 @@ void TFormMain::FlushSampledRows(std::vector<points::RowCells>& rows, int percen
 TFormMain::SamplingOutcome TFormMain::SampleGrid(const earth::SamplingGrid& grid, double L0,
                                                  const geodesy::FourParamCoefficients& transform)
 {
+    const geodesy::ZoneProjection projection(L0, projection_);
     const double step = 100.0 / static_cast<double>(grid.PointCount());
     SamplingOutcome outcome;
     int nextRow = pointTable_->RowCount();
@@ -192,7 +193,7 @@ TFormMain::SamplingOutcome TFormMain::SampleGrid(const earth::SamplingGrid& grid
                     continue;
                 }
                 const geodesy::GridPoint g =
-                    geodesy::GeographicToGrid(p.Latitude, p.Longitude, p.Altitude, L0, transform);
+                    geodesy::GeographicToGrid(p.Latitude, p.Longitude, p.Altitude, projection, transform);
                 batch.push_back({QString::number(nextRow++), QString(), Fixed(g.x, 3), Fixed(g.y, 3), Fixed(g.h, 3)});
                 ++outcome.taken;
                 if (batch.size() >= kSampleBatchRows || sinceFlush.elapsed() >= kSampleRepaintMs) {

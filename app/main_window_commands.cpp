@@ -5,6 +5,9 @@
 #include "app/help_window.h"
 #include "app/main_window.h"
 #include "app/parameter_import.h"
+#include "app/projection_dialog.h"
+#include "app/settings.h"
+#include "geodesy/central_meridian.h"
 #include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
 #include "points/point_table_model.h"
@@ -59,7 +62,9 @@ void TFormMain::Mset1Click()
     // Proposes the 3-degree zone meridian nearest to the map window's centre.
     if (ViewerPresent()) {
         const double centreLonDeg = viewer_->GetPointOnTerrainFromScreenCoords(0.0, 0.0).Longitude;
-        const double zoneMeridianDeg = geodesy::ProposeZoneMeridian(centreLonDeg);
+        const double zoneMeridianDeg = projection_.zoneWidth == geodesy::ZoneWidth::Six
+                                           ? geodesy::ProposeZoneMeridian(centreLonDeg, geodesy::ZoneWidth::Six)
+                                           : geodesy::ProposeZoneMeridian(centreLonDeg);
         EditLo->setText(Fixed(centreLonDeg, 4));
         EditLL->setText(Fixed(zoneMeridianDeg, 4));
         ShowPage(PageSet);
@@ -127,11 +132,30 @@ void TFormMain::MAboutClick()
     about.exec();
 }
 
+void TFormMain::MProjectionClick()
+{
+    const auto choice = env_.dialogs->ChooseProjection(this, projection_);
+    if (!choice)
+        return;
+    // A zone number needs L0 to be a zone's meridian: said now, with nothing changed.
+    const std::string meridian = EditLL->text().toStdString();
+    if (!geodesy::TrimBlanks(meridian).empty())
+        static_cast<void>(geodesy::ZoneProjection(geodesy::ReadCentralMeridian(meridian), *choice));
+    SaveProjectionChoice(env_.settingsPath, *choice);
+    projection_ = *choice;
+    LabelProjection->setText(DescribeProjection(projection_));
+    // The table's points move on the map with the new system.
+    mapPoints_.Invalidate();
+    UpdateMapPoints();
+    StatusBar1->setText(QStringLiteral("坐标系：") + DescribeProjection(projection_));
+}
+
 void TFormMain::MControlPointsClick()
 {
     ControlPointsRequest request;
     request.sheet = controlSheet_;
     request.centralMeridianText = EditLL->text();
+    request.projection = projection_;
     // Selected table rows are offered as control points on the plane: the current parameters
     // carry them back from the grid. With parameters that do not read, none are offered.
     try {

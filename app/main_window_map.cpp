@@ -91,7 +91,11 @@ void TFormMain::ApplyImagery(const ImagerySettings& settings)
 std::optional<MapPoints::Frame> TFormMain::MapFrame() const
 {
     try {
-        return MapPoints::Frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()), CurrentTransform()};
+        const MapPoints::Frame frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()), CurrentTransform(),
+                                     projection_};
+        // A choice that cannot be used with this meridian places no row either.
+        static_cast<void>(geodesy::ZoneProjection(frame.centralMeridianDeg, frame.projection));
+        return frame;
     } catch (const std::exception&) {
         return std::nullopt;  // fields being typed: no row has a place until they read
     }

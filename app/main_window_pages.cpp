@@ -101,7 +101,8 @@ void TFormMain::NameControls()
         KELDARN_CONTROL(EditFAlt), KELDARN_CONTROL(EditTilt), KELDARN_CONTROL(EditAzi),
         KELDARN_CONTROL(Button9), KELDARN_CONTROL(Button10), KELDARN_CONTROL(StaticText5),
         KELDARN_CONTROL(StaticText4), KELDARN_CONTROL(EditLo), KELDARN_CONTROL(EditLL),
-        KELDARN_CONTROL(Button7), KELDARN_CONTROL(Button4), KELDARN_CONTROL(EditXdis),
+        KELDARN_CONTROL(Button7), KELDARN_CONTROL(Button4),
+        KELDARN_CONTROL(Button14), KELDARN_CONTROL(LabelProjection), KELDARN_CONTROL(EditXdis),
         KELDARN_CONTROL(EditYdis), KELDARN_CONTROL(EditRot), KELDARN_CONTROL(EditSca),
         KELDARN_CONTROL(EditHdis), KELDARN_CONTROL(Button12), KELDARN_CONTROL(Button13), KELDARN_CONTROL(Button11),
         KELDARN_CONTROL(StaticText2), KELDARN_CONTROL(EditDx), KELDARN_CONTROL(EditHpi),
@@ -152,6 +153,10 @@ QWidget* TFormMain::BuildPageSet()
     EditLL = AddField(group, QStringLiteral("投影带中央子午线(度)"), 8, 180, 114, 112, QString());
     Button7 = AddButton(group, QStringLiteral("刷新"), 306, 79, 80);
     Button4 = AddButton(group, QStringLiteral("确定"), 306, 111, 80);
+    Button14 = AddButton(group, QStringLiteral("椭球与分带..."), 8, 140, 110,
+                         QStringLiteral("坐标系的椭球、3°或6°分带、Y是否含带号，以及WGS84到本坐标系的七参数"));
+    LabelProjection = AddLabel(group, QString(), 124, 140, 268);
+    LabelProjection->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return PageSet;
 }
 

@@ -21,6 +21,16 @@ QString Fixed3(double value) { return QString::fromStdString(geodesy::FormatFixe
 
 }  // namespace
 
+geodesy::ZoneProjection TFormMain::CurrentProjection() const
+{
+    return geodesy::ZoneProjection(geodesy::ReadCentralMeridian(Utf8(EditLL)), projection_);
+}
+
+survey::SurveyFrame TFormMain::CurrentSurveyFrame() const
+{
+    return {geodesy::ReadCentralMeridian(Utf8(EditLL)), CurrentTransform(), projection_};
+}
+
 geodesy::FourParamCoefficients TFormMain::CurrentTransform() const
 {
     const std::string dx = Utf8(EditXdis), dy = Utf8(EditYdis), rot = Utf8(EditRot), scale = Utf8(EditSca),
@@ -57,7 +67,7 @@ void TFormMain::Button1Click()
     const double B = geodesy::ParseNumber(Utf8(EditLat));
     const double L = geodesy::ParseNumber(Utf8(EditLon));
     const double H = geodesy::ParseNumber(Utf8(EditH1));
-    const geodesy::GridPoint grid = geodesy::GeographicToGrid(B, L, H, L0, CurrentTransform());
+    const geodesy::GridPoint grid = geodesy::GeographicToGrid(B, L, H, geodesy::ZoneProjection(L0, projection_), CurrentTransform());
 
     const QString name = EditNam1->text();
     const QString next = QString::fromStdString(points::NextPointName(name.toStdString()));

@@ -231,6 +231,7 @@ TFormMain::BeginTerrainProduct(TerrainProduct product, TerrainProductChoice& rem
     if (viewer == nullptr)
         return std::nullopt;
     const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
+    static_cast<void>(CurrentProjection());  // a national system that does not fit L0 is said now
     // Contours go into the drawing: without one open the user is told before anything else.
     if (product == TerrainProduct::Contours && DrawingForProducts() == nullptr)
         return std::nullopt;
@@ -253,7 +254,7 @@ void TFormMain::MBoundarySampleClick()
     if (!shape)
         return;
     survey::CheckBoundary(shape->lonLatRings);
-    const survey::SurveyFrame frame{L0, CurrentTransform()};
+    const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
     auto plan = std::make_shared<const survey::SamplePlan>(
         survey::SamplePlan::ForGeoRings(shape->lonLatRings, spacingM, frame));
     survey::CheckPlanSize(*plan);
@@ -327,7 +328,7 @@ void TFormMain::MProfileClick()
     // The sampling says so too, but only once the run has started.
     if (vertices.size() < 2)
         throw survey::SurveyInputError("路线至少要有两个顶点。");
-    const survey::SurveyFrame frame{L0, CurrentTransform()};
+    const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
     const survey::ChainageMeasure measure = start->choice.ellipsoidChainage
                                                 ? survey::ChainageMeasure::Ellipsoid
                                                 : survey::ChainageMeasure::SurveyPlane;
@@ -449,7 +450,7 @@ void TFormMain::MContoursClick()
                 geoRing.push_back({lat, lon});
         }
     }
-    const survey::SurveyFrame frame{L0, CurrentTransform()};
+    const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
     auto lines = std::make_shared<std::vector<survey::ContourLine>>();
     auto work = [path = viewer->Source().path, area, intervalM, frame,
                  lines](survey::TaskProgress& progress) {

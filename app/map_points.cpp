@@ -18,7 +18,7 @@ bool SameFrame(const std::optional<MapPoints::Frame>& a, const std::optional<Map
 {
     if (!a || !b)
         return !a && !b;
-    return a->centralMeridianDeg == b->centralMeridianDeg &&
+    return a->centralMeridianDeg == b->centralMeridianDeg && a->projection == b->projection &&
            std::memcmp(&a->transform, &b->transform, sizeof a->transform) == 0;
 }
 
@@ -36,10 +36,10 @@ std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableMode
     if (!frame)
         return layer;
     layer->markers.reserve(end - first);
+    const geodesy::ZoneProjection projection(frame->centralMeridianDeg, frame->projection);
     for (int gridRow = first + 1; gridRow <= end; ++gridRow) {
         const auto cells = table.CellViews(gridRow);
-        const auto place = GridToLatLon(cells[points::kXColumn], cells[points::kYColumn], frame->centralMeridianDeg,
-                                        frame->transform);
+        const auto place = GridToLatLon(cells[points::kXColumn], cells[points::kYColumn], projection, frame->transform);
         if (!place)
             continue;
         earth::MapMarker marker;
@@ -55,7 +55,7 @@ std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableMode
 }  // namespace
 
 std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::string_view y,
-                                                      double centralMeridianDeg,
+                                                      const geodesy::ZoneProjection& projection,
                                                       const geodesy::FourParamCoefficients& transform)
 {
     double northing = 0.0, easting = 0.0;
@@ -68,10 +68,12 @@ std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::s
     const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {northing, easting, 0.0});
     // The series hold within a zone's few degrees; beyond some thousand kilometres from the
     // meridian a row cannot be a point of this zone.
+    const int zone = projection.ZoneNumberOfY();
+    const double eastingInZone = zone != 0 ? geodesy::WithoutZoneNumber(plane.y, zone) : plane.y;
     if (!std::isfinite(plane.x) || !std::isfinite(plane.y) ||
-        std::abs(plane.y - geodesy::kFalseEastingM) > 1.0e6 || std::abs(plane.x) > 1.0e7)
+        std::abs(eastingInZone - geodesy::kFalseEastingM) > 1.0e6 || std::abs(plane.x) > 1.0e7)
         return std::nullopt;
-    const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, centralMeridianDeg);
+    const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y);
     if (!std::isfinite(geo.latDeg) || !std::isfinite(geo.lonDeg) || std::abs(geo.latDeg) > 90.0)
         return std::nullopt;
     return std::pair{geo.latDeg, geo.lonDeg};
@@ -83,8 +85,8 @@ std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::Point
     if (!frame || gridRow < 1 || gridRow >= table.RowCount())
         return std::nullopt;
     const auto cells = table.CellViews(gridRow);
-    return GridToLatLon(cells[points::kXColumn], cells[points::kYColumn], frame->centralMeridianDeg,
-                        frame->transform);
+    return GridToLatLon(cells[points::kXColumn], cells[points::kYColumn],
+                        geodesy::ZoneProjection(frame->centralMeridianDeg, frame->projection), frame->transform);
 }
 
 bool MapPoints::Update(const points::PointTableModel& table, const std::optional<Frame>& frame)

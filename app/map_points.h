@@ -7,6 +7,7 @@
 
 #include "earth/map_layers.h"
 #include "geodesy/four_param.h"
+#include "geodesy/zone_projection.h"
 
 #include <memory>
 #include <optional>
@@ -23,7 +24,7 @@ namespace keldarn::app {
 // Latitude and longitude (degrees) of a row's X (northing) and Y (easting with the false
 // easting) texts, or nothing when either is not a number or the point lies off the zone.
 std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::string_view y,
-                                                      double centralMeridianDeg,
+                                                      const geodesy::ZoneProjection& projection,
                                                       const geodesy::FourParamCoefficients& transform);
 
 class MapPoints {
@@ -33,6 +34,7 @@ public:
     struct Frame {
         double centralMeridianDeg = 0.0;
         geodesy::FourParamCoefficients transform;
+        geodesy::ProjectionChoice projection;
     };
 
     // Brings the markers up to the table: with the same frame and a table that only grew,

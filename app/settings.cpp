@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <system_error>
@@ -23,6 +24,7 @@ constexpr const char* kTerrainCacheKey = "CacheMB";
 constexpr long kLeastCacheMB = 16;
 constexpr long kMostCacheMB = 65536;
 constexpr const char* kImagerySection = "Imagery";
+constexpr const char* kProjectionSection = "Projection";
 constexpr long kMostDiskCacheMB = 1048576;
 
 // A key's value as a whole number clamped to [least, most]; nothing when it is absent or
@@ -243,6 +245,89 @@ void SaveImagerySettings(const std::filesystem::path& path, const ImagerySetting
             profile.Set(kImagerySection, "CacheMB", std::to_string(settings.memoryCacheMB));
         if (!profile.Get(kImagerySection, "DiskCacheMB"))
             profile.Set(kImagerySection, "DiskCacheMB", std::to_string(settings.diskCacheMB));
+    });
+}
+
+namespace {
+
+struct DatumKey {
+    const char* key;
+    double geodesy::SevenParameters::*value;
+};
+constexpr DatumKey kDatumKeys[] = {
+    {"DatumDx", &geodesy::SevenParameters::dxM},           {"DatumDy", &geodesy::SevenParameters::dyM},
+    {"DatumDz", &geodesy::SevenParameters::dzM},           {"DatumRx", &geodesy::SevenParameters::rxArcSec},
+    {"DatumRy", &geodesy::SevenParameters::ryArcSec},      {"DatumRz", &geodesy::SevenParameters::rzArcSec},
+    {"DatumScalePpm", &geodesy::SevenParameters::scalePpm},
+};
+
+const char* ZoneNumberKey(geodesy::ZoneNumberInY mode)
+{
+    switch (mode) {
+    case geodesy::ZoneNumberInY::Without:
+        return "Without";
+    case geodesy::ZoneNumberInY::With:
+        return "With";
+    case geodesy::ZoneNumberInY::Guess:
+        break;
+    }
+    return "Guess";
+}
+
+// Numbers are written with every digit they need to read back the same.
+std::string ExactNumber(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+}  // namespace
+
+geodesy::ProjectionChoice LoadProjectionChoice(const std::filesystem::path& path)
+{
+    geodesy::ProjectionChoice choice;
+    try {
+        const ProfileFile profile = ProfileFile::Load(path);
+        if (const auto key = profile.Get(kProjectionSection, "Ellipsoid"))
+            choice.ellipsoid = geodesy::ParseEllipsoidKey(*key).value_or(choice.ellipsoid);
+        if (WholeNumber(profile, kProjectionSection, "ZoneWidth", 3, 6).value_or(3) == 6)
+            choice.zoneWidth = geodesy::ZoneWidth::Six;
+        const std::string zone = profile.Get(kProjectionSection, "ZoneNumber").value_or("Guess");
+        if (zone == "Without")
+            choice.zoneNumber = geodesy::ZoneNumberInY::Without;
+        else if (zone == "With")
+            choice.zoneNumber = geodesy::ZoneNumberInY::With;
+        if (WholeNumber(profile, kProjectionSection, "Datum", 0, 1).value_or(0) == 1) {
+            geodesy::SevenParameters datum;
+            for (const DatumKey& key : kDatumKeys)
+                datum.*key.value = geodesy::ParseNumberOrZero(profile.Get(kProjectionSection, key.key).value_or(""));
+            if (profile.Get(kProjectionSection, "DatumConvention").value_or("") == "CoordinateFrame")
+                datum.convention = geodesy::RotationConvention::CoordinateFrame;
+            choice.datum = datum;
+        }
+    } catch (const std::exception&) {
+        // A file that does not read, or a datum value that is no number: the program's own.
+        return {};
+    }
+    return choice;
+}
+
+void SaveProjectionChoice(const std::filesystem::path& path, const geodesy::ProjectionChoice& choice)
+{
+    UpdateProfile(path, [&](ProfileFile& profile) {
+        if (choice.IsDefault() && !profile.Get(kProjectionSection, "Ellipsoid"))
+            return;
+        profile.Set(kProjectionSection, "Ellipsoid", std::string(geodesy::SettingKey(choice.ellipsoid)));
+        profile.Set(kProjectionSection, "ZoneWidth", choice.zoneWidth == geodesy::ZoneWidth::Six ? "6" : "3");
+        profile.Set(kProjectionSection, "ZoneNumber", ZoneNumberKey(choice.zoneNumber));
+        profile.Set(kProjectionSection, "Datum", choice.datum ? "1" : "0");
+        const geodesy::SevenParameters datum = choice.datum.value_or(geodesy::SevenParameters{});
+        for (const DatumKey& key : kDatumKeys)
+            profile.Set(kProjectionSection, key.key, ExactNumber(datum.*key.value));
+        profile.Set(kProjectionSection, "DatumConvention",
+                    datum.convention == geodesy::RotationConvention::CoordinateFrame ? "CoordinateFrame"
+                                                                                      : "PositionVector");
     });
 }
 

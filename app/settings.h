@@ -4,6 +4,8 @@
 // four-parameter texts (section GEzbzh) carried from one run to the next. Values are
 // kept as the texts the fields show; only the camera is formatted when written.
 
+#include "geodesy/zone_projection.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -117,5 +119,17 @@ ImagerySettings LoadImagerySettings(const std::filesystem::path& path);
 // Writes Source, Opacity and Visible (and the two bounds when the file has none yet),
 // atomically; throws SettingsWriteError.
 void SaveImagerySettings(const std::filesystem::path& path, const ImagerySettings& settings);
+
+// The national system of the survey's plane coordinates, a section of its own
+// ("Projection"): Ellipsoid (Program, CGCS2000, WGS84, Xian80, Beijing54), ZoneWidth (3 or
+// 6), ZoneNumber (Guess, Without, With: whether Y carries the zone number), and the
+// optional WGS84 → datum shift: Datum (1 or 0), DatumDx, DatumDy, DatumDz (metres), DatumRx,
+// DatumRy, DatumRz (arc-seconds), DatumScalePpm, DatumConvention (PositionVector or
+// CoordinateFrame). A value that does not read keeps the default; without the section the
+// program's own projection is used, as before the section existed.
+geodesy::ProjectionChoice LoadProjectionChoice(const std::filesystem::path& path);
+// Writes the section, atomically; a default choice writes nothing to a file without the
+// section (and resets the keys of a file that has it). Throws SettingsWriteError.
+void SaveProjectionChoice(const std::filesystem::path& path, const geodesy::ProjectionChoice& choice);
 
 }  // namespace keldarn::app

@@ -58,7 +58,7 @@ private slots:
 void ControlPointsTest::solvesAndMarksTheWrongPoint()
 {
     FakeDialogs dialogs;
-    keldarn::app::ControlPointsDialog dialog(nullptr, dialogs, {KnownSheet(), QString(), {}});
+    keldarn::app::ControlPointsDialog dialog(nullptr, dialogs, {KnownSheet(), QString(), {}, {}});
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("SolveButton")), Qt::LeftButton);
     QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.MessageTexts().join('\n')));
     QTableWidget* table = dialog.Table();
@@ -82,7 +82,7 @@ void ControlPointsTest::leavingTheWrongPointOutRecoversTheParameters()
     FakeDialogs dialogs;
     keldarn::app::ControlPointSheet sheet = KnownSheet();
     sheet.rows[3].used = false;
-    keldarn::app::ControlPointsDialog dialog(nullptr, dialogs, {sheet, QString(), {}});
+    keldarn::app::ControlPointsDialog dialog(nullptr, dialogs, {sheet, QString(), {}, {}});
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ApplyButton")), Qt::LeftButton);
     QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.MessageTexts().join('\n')));
     const auto outcome = dialog.Outcome();
@@ -103,7 +103,7 @@ void ControlPointsTest::refusesCellsThatAreNoNumbers()
     FakeDialogs dialogs;
     keldarn::app::ControlPointSheet sheet = KnownSheet();
     sheet.rows[2].cells[5] = QStringLiteral("50l234.5");
-    keldarn::app::ControlPointsDialog dialog(nullptr, dialogs, {sheet, QString(), {}});
+    keldarn::app::ControlPointsDialog dialog(nullptr, dialogs, {sheet, QString(), {}, {}});
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("ApplyButton")), Qt::LeftButton);
     QCOMPARE(dialogs.MessageTexts(), QStringList{QStringLiteral("第3行（G3）的目标Y“50l234.5”不是数字。")});
     QVERIFY(!dialog.Outcome().applied);

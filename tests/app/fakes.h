@@ -102,6 +102,16 @@ public:
         return answer;
     }
 
+    // The next of projectionChoices, or a cancel.
+    std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget*, const geodesy::ProjectionChoice&) override
+    {
+        if (projectionChoices.empty())
+            return std::nullopt;
+        geodesy::ProjectionChoice answer = projectionChoices.front();
+        projectionChoices.pop_front();
+        return answer;
+    }
+
     QStringList MessageTexts() const
     {
         QStringList texts;
@@ -122,6 +132,7 @@ public:
     std::deque<int> itemChoices;                           // answers of the lists in turn
     QStringList itemsShown;
     std::deque<app::ControlPointsOutcome> controlOutcomes;
+    std::deque<geodesy::ProjectionChoice> projectionChoices;
     std::vector<app::ControlPointsRequest> controlRequests;
     app::FileDialogOptions lastSaveOptions;
     app::FileDialogOptions lastOpenOptions;

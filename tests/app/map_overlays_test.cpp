@@ -307,7 +307,7 @@ void MapOverlaysTest::markersFollowATableThatGrowsPastAChunk()
 {
     using keldarn::app::MapPoints;
     keldarn::points::PointTableModel table;
-    const MapPoints::Frame frame{114.0, keldarn::geodesy::MakeFourParamCoefficients({})};
+    const MapPoints::Frame frame{114.0, keldarn::geodesy::MakeFourParamCoefficients({}), {}};
     const auto append = [&](int count) {
         std::vector<keldarn::points::RowCells> rows;
         for (int k = 0; k < count; ++k) {

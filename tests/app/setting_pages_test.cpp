@@ -1,6 +1,8 @@
 // The guided setting pages: the central meridian proposal and the four-parameter
 // page with its import.
 
+#include "geodesy/gauss_kruger_ellipsoid.h"
+#include "points/point_table_model.h"
 #include "window_fixture.h"
 
 #include <QLabel>
@@ -21,6 +23,7 @@ private slots:
     void viewerErrorStopsBeforePage();
     void confirmingProjectionMovesOn();
     void confirmingTransformationShowsSampling();
+    void nationalSystemReachesTypedPoints();
     void importsParameterLines_data();
     void importsParameterLines();
     void importCancelledChangesNothing();
@@ -141,6 +144,43 @@ void SettingPagesTest::importOfUnreadableFileReportsAndChangesNothing()
     QCOMPARE(f.dialogs.messages.size(), std::size_t{1});
     QVERIFY(f.dialogs.messages[0].text.contains(QStringLiteral("missing.txt")));
     QCOMPARE(f.window->EditXdis->text(), QStringLiteral("7"));
+}
+
+// 椭球与分带: a typed point on CGCS2000 with the zone number in Y, the choice kept in its
+// own section, and a zone number refused on a meridian that is no zone's.
+void SettingPagesTest::nationalSystemReachesTypedPoints()
+{
+    WindowFixture f;
+    f.dialogs.messages.clear();  // the fixture starts without a viewer, and says so
+    f.window->EditLL->setText(QStringLiteral("117.5"));
+    keldarn::geodesy::ProjectionChoice cgcs;
+    cgcs.ellipsoid = keldarn::geodesy::EllipsoidChoice::Cgcs2000;
+    cgcs.zoneNumber = keldarn::geodesy::ZoneNumberInY::With;
+    f.dialogs.projectionChoices.push_back(cgcs);
+    QTest::mouseClick(f.window->Button14, Qt::LeftButton);
+    QCOMPARE(f.dialogs.MessageTexts(),
+             QStringList{QStringLiteral("中央子午线 117.5000° 不是3°带的中央子午线，Y 无法加带号。请改正中央子午线或带宽。")});
+    QVERIFY(f.window->Projection().IsDefault());
+
+    f.window->EditLL->setText(QStringLiteral("117"));
+    f.dialogs.projectionChoices.push_back(cgcs);
+    QTest::mouseClick(f.window->Button14, Qt::LeftButton);
+    QCOMPARE(f.window->LabelProjection->text(), QStringLiteral("CGCS2000，3°带，Y含带号"));
+    QVERIFY(f.SettingsText().contains("[Projection]"));
+    QVERIFY(f.SettingsText().contains("Ellipsoid=CGCS2000"));
+
+    f.window->MAddClick();
+    f.window->EditNam1->setText(QStringLiteral("P1"));
+    f.window->EditLat->setText(QStringLiteral("30.5"));
+    f.window->EditLon->setText(QStringLiteral("118.2"));
+    f.window->EditH1->setText(QStringLiteral("10"));
+    QTest::mouseClick(f.window->Button1, Qt::LeftButton);
+    const keldarn::geodesy::PlanePoint expected =
+        keldarn::geodesy::GaussKrugerSeries(keldarn::geodesy::kCgcs2000).ToPlane(30.5, 118.2, 117.0);
+    const auto* table = f.window->PointTable();
+    QCOMPARE(table->Cell(keldarn::points::kXColumn, 1), QString::number(expected.x, 'f', 3));
+    // 3° zone 39 in front of Y.
+    QCOMPARE(table->Cell(keldarn::points::kYColumn, 1), QString::number(39e6 + expected.y, 'f', 3));
 }
 
 QTEST_MAIN(SettingPagesTest)

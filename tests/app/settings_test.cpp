@@ -237,6 +237,32 @@ TEST_F(SettingsTest, TerrainSourceHasASectionOfItsOwn)
     EXPECT_EQ(LoadTerrainSource(path_), "");
 }
 
+TEST_F(SettingsTest, ProjectionChoiceHasASectionOfItsOwn)
+{
+    // The default writes nothing to a file without the section: earlier files stay as they were.
+    const std::string before = "[GEwin]\nRange=500\n";
+    WriteBytes(path_, before);
+    SaveProjectionChoice(path_, {});
+    EXPECT_EQ(ReadBytes(path_), before);
+    EXPECT_TRUE(LoadProjectionChoice(path_).IsDefault());
+
+    geodesy::ProjectionChoice choice;
+    choice.ellipsoid = geodesy::EllipsoidChoice::Xian80;
+    choice.zoneWidth = geodesy::ZoneWidth::Six;
+    choice.zoneNumber = geodesy::ZoneNumberInY::With;
+    choice.datum = geodesy::SevenParameters{-112.5, 0.1, 31.0 / 3.0, -0.25, 1.5e-3, 2.0, -3.25,
+                                            geodesy::RotationConvention::CoordinateFrame};
+    SaveProjectionChoice(path_, choice);
+    EXPECT_EQ(LoadProjectionChoice(path_), choice);  // every number back to the bit
+    EXPECT_EQ(LoadSettings(path_).view.range, "500");
+    SaveProjectionChoice(path_, {});
+    EXPECT_TRUE(LoadProjectionChoice(path_).IsDefault());
+
+    // Values that do not read keep the default.
+    WriteBytes(path_, "[Projection]\nEllipsoid=Mars\nZoneWidth=7\nZoneNumber=maybe\nDatum=1\nDatumDx=abc\n");
+    EXPECT_TRUE(LoadProjectionChoice(path_).IsDefault());
+}
+
 TEST_F(SettingsTest, TerrainCacheBoundIsReadFromTheTerrainSection)
 {
     EXPECT_EQ(LoadTerrainCacheBytes(path_), std::size_t{256} << 20);

@@ -1,0 +1,149 @@
+#include "app/projection_dialog.h"
+
+#include "geodesy/number_text.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace keldarn::app {
+
+namespace {
+
+// The datum fields in the order of SevenParameters, with their captions.
+constexpr std::array<std::pair<const char*, double geodesy::SevenParameters::*>, 7> kDatumFields{{
+    {"ΔX(米)", &geodesy::SevenParameters::dxM},
+    {"ΔY(米)", &geodesy::SevenParameters::dyM},
+    {"ΔZ(米)", &geodesy::SevenParameters::dzM},
+    {"旋转rx(秒)", &geodesy::SevenParameters::rxArcSec},
+    {"旋转ry(秒)", &geodesy::SevenParameters::ryArcSec},
+    {"旋转rz(秒)", &geodesy::SevenParameters::rzArcSec},
+    {"尺度(ppm)", &geodesy::SevenParameters::scalePpm},
+}};
+
+QString Number(double value) { return QString::number(value, 'g', 15); }
+
+}  // namespace
+
+ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoice& current) : QDialog(owner)
+{
+    setWindowTitle(QStringLiteral("椭球与分带"));
+    ellipsoid_ = new QComboBox;
+    ellipsoid_->setObjectName(QStringLiteral("EllipsoidChoice"));
+    for (const geodesy::EllipsoidChoice choice : geodesy::kEllipsoidChoices) {
+        const geodesy::Ellipsoid& e = geodesy::EllipsoidOf(choice);
+        ellipsoid_->addItem(QString::fromUtf8(geodesy::DisplayName(choice).data(),
+                                              static_cast<qsizetype>(geodesy::DisplayName(choice).size())) +
+                            QStringLiteral("（a=%1，1/f=%2）").arg(Number(e.a), Number(e.invF)));
+        if (choice == current.ellipsoid)
+            ellipsoid_->setCurrentIndex(ellipsoid_->count() - 1);
+    }
+    zoneWidth_ = new QComboBox;
+    zoneWidth_->setObjectName(QStringLiteral("ZoneWidthChoice"));
+    zoneWidth_->addItems({QStringLiteral("3°带"), QStringLiteral("6°带")});
+    zoneWidth_->setCurrentIndex(current.zoneWidth == geodesy::ZoneWidth::Six ? 1 : 0);
+    zoneNumber_ = new QComboBox;
+    zoneNumber_->setObjectName(QStringLiteral("ZoneNumberChoice"));
+    zoneNumber_->addItems({QStringLiteral("自动判断（反算时去掉整百万米，程序默认）"), QStringLiteral("不含带号"),
+                           QStringLiteral("含带号（Y = 带号×1000000 + 横坐标）")});
+    zoneNumber_->setCurrentIndex(static_cast<int>(current.zoneNumber));
+
+    datum_ = new QGroupBox(QStringLiteral("WGS84到本坐标系的七参数（布尔莎模型，在地心坐标上）"));
+    datum_->setObjectName(QStringLiteral("DatumGroup"));
+    datum_->setCheckable(true);
+    datum_->setChecked(current.datum.has_value());
+    const geodesy::SevenParameters datum = current.datum.value_or(geodesy::SevenParameters{});
+    auto* grid = new QGridLayout(datum_);
+    for (std::size_t k = 0; k < kDatumFields.size(); ++k) {
+        datumFields_[k] = new QLineEdit(Number(datum.*kDatumFields[k].second));
+        datumFields_[k]->setObjectName(QStringLiteral("Datum%1").arg(k));
+        const int row = static_cast<int>(k % 3), column = static_cast<int>(k / 3) * 2;
+        grid->addWidget(new QLabel(QString::fromUtf8(kDatumFields[k].first)), k == 6 ? 3 : row, k == 6 ? 0 : column);
+        grid->addWidget(datumFields_[k], k == 6 ? 3 : row, k == 6 ? 1 : column + 1);
+    }
+    convention_ = new QComboBox;
+    convention_->setObjectName(QStringLiteral("ConventionChoice"));
+    convention_->addItems({QStringLiteral("位置矢量（Position Vector，EPSG:1033，同 PROJ 的 +towgs84）"),
+                           QStringLiteral("坐标框架（Coordinate Frame，EPSG:1032）")});
+    convention_->setCurrentIndex(datum.convention == geodesy::RotationConvention::CoordinateFrame ? 1 : 0);
+    grid->addWidget(new QLabel(QStringLiteral("旋转约定")), 4, 0);
+    grid->addWidget(convention_, 4, 1, 1, 3);
+    auto* hint = new QLabel(QStringLiteral(
+        "两种约定的旋转角符号相反：同一组参数，按资料注明的约定选择。七参数把 WGS84 经纬度换到本坐标系的"
+        "椭球上再投影；反算时严格逆转。"));
+    hint->setWordWrap(true);
+    grid->addWidget(hint, 5, 0, 1, 4);
+
+    error_ = new QLabel;
+    error_->setStyleSheet(QStringLiteral("color: #b00000;"));
+    error_->setWordWrap(true);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("椭球："), ellipsoid_);
+    form->addRow(QStringLiteral("分带："), zoneWidth_);
+    form->addRow(QStringLiteral("Y坐标："), zoneNumber_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(datum_);
+    layout->addWidget(error_);
+    layout->addWidget(buttons);
+    setMinimumWidth(560);
+}
+
+std::optional<geodesy::ProjectionChoice> ProjectionDialog::Choice() const
+{
+    geodesy::ProjectionChoice choice;
+    choice.ellipsoid = geodesy::kEllipsoidChoices[static_cast<std::size_t>(ellipsoid_->currentIndex())];
+    choice.zoneWidth = zoneWidth_->currentIndex() == 1 ? geodesy::ZoneWidth::Six : geodesy::ZoneWidth::Three;
+    choice.zoneNumber = static_cast<geodesy::ZoneNumberInY>(zoneNumber_->currentIndex());
+    if (datum_->isChecked()) {
+        geodesy::SevenParameters datum;
+        for (std::size_t k = 0; k < kDatumFields.size(); ++k) {
+            try {
+                datum.*kDatumFields[k].second = geodesy::ParseNumberOrZero(datumFields_[k]->text().toStdString());
+            } catch (const geodesy::InvalidNumberError&) {
+                return std::nullopt;
+            }
+        }
+        datum.convention = convention_->currentIndex() == 1 ? geodesy::RotationConvention::CoordinateFrame
+                                                             : geodesy::RotationConvention::PositionVector;
+        choice.datum = datum;
+    }
+    return choice;
+}
+
+void ProjectionDialog::accept()
+{
+    if (!Choice()) {
+        error_->setText(QStringLiteral("七参数中有不是数字的值，请改正。"));
+        return;
+    }
+    QDialog::accept();
+}
+
+QString DescribeProjection(const geodesy::ProjectionChoice& choice)
+{
+    const std::string_view name = geodesy::DisplayName(choice.ellipsoid);
+    QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    text += choice.zoneWidth == geodesy::ZoneWidth::Six ? QStringLiteral("，6°带") : QStringLiteral("，3°带");
+    if (choice.zoneNumber == geodesy::ZoneNumberInY::With)
+        text += QStringLiteral("，Y含带号");
+    else if (choice.zoneNumber == geodesy::ZoneNumberInY::Without)
+        text += QStringLiteral("，Y不含带号");
+    if (choice.datum)
+        text += QStringLiteral("，七参数");
+    return text;
+}
+
+}  // namespace keldarn::app
