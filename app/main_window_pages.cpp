@@ -153,9 +153,9 @@ QWidget* TFormMain::BuildPageSet()
     EditLL = AddField(group, QStringLiteral("投影带中央子午线(度)"), 8, 180, 114, 112, QString());
     Button7 = AddButton(group, QStringLiteral("刷新"), 306, 79, 80);
     Button4 = AddButton(group, QStringLiteral("确定"), 306, 111, 80);
-    Button14 = AddButton(group, QStringLiteral("椭球与分带..."), 8, 140, 110,
+    Button14 = AddButton(group, QStringLiteral("椭球与分带..."), 8, 138, 110,
                          QStringLiteral("坐标系的椭球、3°或6°分带、Y是否含带号，以及WGS84到本坐标系的七参数"));
-    LabelProjection = AddLabel(group, QString(), 124, 140, 268);
+    LabelProjection = AddLabel(group, QString(), 124, 138, 268);
     LabelProjection->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return PageSet;
 }
