@@ -44,6 +44,14 @@ SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
     }
     if (!(frame.transform.c * frame.transform.c + frame.transform.s * frame.transform.s > 0.0))
         throw UsageError("四参数：尺度比例 m 为 −1，无法换算");
+    // The national system as the window keeps it ([Projection]); the program's own without one.
+    if (settingsPath)
+        frame.projection = app::LoadProjectionChoice(*settingsPath);
+    try {
+        static_cast<void>(frame.Projection());
+    } catch (const geodesy::ProjectionSetupError& error) {
+        throw UsageError(std::string("--meridian：") + error.what());
+    }
     return frame;
 }
 

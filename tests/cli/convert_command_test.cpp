@@ -4,6 +4,7 @@
 #include "cli/convert_command.h"
 #include "encoding/text_encoding.h"
 #include "geodesy/gauss_kruger.h"
+#include "geodesy/gauss_kruger_ellipsoid.h"
 #include "geodesy/number_text.h"
 
 #include <gtest/gtest.h>
@@ -96,6 +97,23 @@ TEST_F(ConvertCommandTest, ForwardThenReverseReturnsThePoints)
         EXPECT_NEAR(std::stod(h), points[k].heightM, 0.001) << name;
     }
     EXPECT_EQ(k, std::size(points));
+}
+
+// The settings file's national system applies: CGCS2000 with the 3° zone number in Y.
+TEST_F(ConvertCommandTest, SettingsFileChoosesTheNationalSystem)
+{
+    Write(Path("one.txt"), "30 118 100\n");
+    Write(Path("Keldarn.ini"), "[Projection]\r\nEllipsoid=CGCS2000\r\nZoneWidth=3\r\nZoneNumber=With\r\n");
+    ASSERT_EQ(RunConvert({"convert", Path("one.txt"), "--meridian", "117", "--settings", Path("Keldarn.ini"),
+                          "--output", Path("one.out"), "--quiet"}),
+              kExitOk);
+    const geodesy::PlanePoint plane = geodesy::GaussKrugerSeries(geodesy::kCgcs2000).ToPlane(30, 118, 117);
+    EXPECT_EQ(Read(Path("one.out")), geodesy::FormatFixed(plane.x, 3) + "," +
+                                         geodesy::FormatFixed(39e6 + plane.y, 3) + ",100.000\r\n");
+    // A meridian that is no 3° zone's cannot carry a zone number.
+    EXPECT_EQ(RunConvert({"convert", Path("one.txt"), "--meridian", "117.5", "--settings", Path("Keldarn.ini"),
+                          "--output", Path("two.out"), "--quiet"}),
+              kExitBadInput);
 }
 
 TEST_F(ConvertCommandTest, ForwardMatchesTheWindowsArithmetic)
