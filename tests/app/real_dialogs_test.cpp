@@ -25,6 +25,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QClipboard>
+#include <QComboBox>
 #include <QApplication>
 #include <QtTest>
 
@@ -129,6 +130,7 @@ private slots:
     void mapLayersFromTheirDialogs();
     void boundaryClickedOnTheMap();
     void controlPointsPastedSolvedAndApplied();
+    void projectionChosenWithTheKeyboard();
     void aboutAndHelp();
     void recoveryQuestionAtStart();
 };
@@ -423,6 +425,32 @@ void RealDialogsTest::controlPointsPastedSolvedAndApplied()
     QCOMPARE(w.window->EditRot->text(), QStringLiteral("0.000000"));
     QCOMPARE(w.window->EditSca->text(), QStringLiteral("0.000000000000"));
     QCOMPARE(w.window->EditHdis->text(), QStringLiteral("2.0000"));
+    CheckTakesInput(w);
+}
+
+// 椭球与分带...: the ellipsoid chosen with the keyboard and confirmed with Enter; a second
+// opening cancelled with Esc changes nothing.
+void RealDialogsTest::projectionChosenWithTheKeyboard()
+{
+    RealWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    RealUser user;
+    user.Then([](QWidget* modal) {
+            QVERIFY(QTest::qWaitForWindowActive(modal));
+            auto* ellipsoid = modal->findChild<QComboBox*>(QStringLiteral("EllipsoidChoice"));
+            QVERIFY(ellipsoid != nullptr);
+            ellipsoid->setFocus();
+            QTest::keyClick(ellipsoid, Qt::Key_Down);  // from the program's own to CGCS2000
+            QTest::keyClick(ellipsoid, Qt::Key_Return);
+        })
+        .Then(RealUser::Press(Qt::Key_Escape));
+    w.window->Mset1Click();
+    QTest::mouseClick(w.window->Button14, Qt::LeftButton);
+    QCOMPARE(w.window->LabelProjection->text(), QStringLiteral("CGCS2000，3°带"));
+    QTest::mouseClick(w.window->Button14, Qt::LeftButton);
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY(user.AllAnswered());
+    QCOMPARE(w.window->Projection().ellipsoid, keldarn::geodesy::EllipsoidChoice::Cgcs2000);
     CheckTakesInput(w);
 }
 
