@@ -4,6 +4,7 @@
 #include "app/projection_dialog.h"
 #include "app/terrain_product_dialog.h"
 
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -112,6 +113,16 @@ QString Dialogs::GetText(QWidget*, const QString&, const QString&, const QString
 std::optional<ImageryChoice> Dialogs::ChooseImagery(QWidget*, const ImageryChoice&)
 {
     return std::nullopt;
+}
+
+QDialogButtonBox* OkCancelButtons(QDialog* dialog)
+{
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return buttons;
 }
 
 std::optional<TerrainProductChoice> Dialogs::ChooseTerrainProduct(QWidget*, TerrainProduct,

@@ -11,6 +11,8 @@
 
 #include <optional>
 
+class QDialog;
+class QDialogButtonBox;
 class QWidget;
 
 namespace keldarn::app {
@@ -102,6 +104,9 @@ public:
     std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget* owner,
                                                               const geodesy::ProjectionChoice& current) override;
 };
+
+// The 确定 / 取消 row of the program's own dialogs, accepting and rejecting `dialog`.
+QDialogButtonBox* OkCancelButtons(QDialog* dialog);
 
 // "Text files (*.dat)|*.dat|All (*.*)|*.*" → "Text files (*.dat *.DAT);;All (*)".
 // Patterns of one entry are separated by ';'; each is offered in lower and upper case;

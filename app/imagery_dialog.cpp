@@ -62,11 +62,7 @@ ImageryDialog::ImageryDialog(QWidget* owner, const ImageryChoice& current) : QDi
     form->addRow(QStringLiteral("影像来源："), sourceRow);
     form->addRow(QStringLiteral("不透明度："), opacity_);
     form->addRow(QString(), visible_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(hint);

@@ -1,5 +1,6 @@
 #include "app/projection_dialog.h"
 
+#include "app/dialogs.h"
 #include "geodesy/number_text.h"
 
 #include <QComboBox>
@@ -88,11 +89,7 @@ ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoi
     form->addRow(QStringLiteral("椭球："), ellipsoid_);
     form->addRow(QStringLiteral("分带："), zoneWidth_);
     form->addRow(QStringLiteral("Y坐标："), zoneNumber_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(datum_);
