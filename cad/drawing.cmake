@@ -39,3 +39,9 @@ add_library(keldarn_drawing STATIC
 )
 target_include_directories(keldarn_drawing PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(keldarn_drawing PUBLIC Qt6::Widgets keldarn_drawing_core)
+
+# Messages for the user pass through the interface-language hook.
+target_link_libraries(keldarn_drawing_core PUBLIC keldarn_i18n)
+
+# Messages for the user pass through the interface-language hook.
+target_link_libraries(keldarn_drawing PUBLIC keldarn_i18n)

@@ -8,3 +8,6 @@ target_include_directories(keldarn_kml PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(keldarn_kml
   PUBLIC keldarn_kml_reader keldarn_geodesy keldarn_fileio
   PRIVATE keldarn_encoding)
+
+# Messages for the user pass through the interface-language hook.
+target_link_libraries(keldarn_kml PUBLIC keldarn_i18n)

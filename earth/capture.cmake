@@ -5,3 +5,6 @@ add_library(keldarn_capture STATIC
 )
 target_include_directories(keldarn_capture PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(keldarn_capture PUBLIC keldarn_geodesy)
+
+# Messages for the user pass through the interface-language hook.
+target_link_libraries(keldarn_capture PUBLIC keldarn_i18n)
