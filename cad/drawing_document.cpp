@@ -1,6 +1,7 @@
 #include "cad/drawing_document.h"
 
 #include "cad/drawing_geometry.h"
+#include "i18n/interface_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -31,11 +32,12 @@ bool IsTextOrPolylineFilter(const std::vector<std::int16_t>& types, const std::v
     return true;
 }
 
-void RequireFinite(std::initializer_list<double> values, const char* what)
+// `message` is made only when a value fails, so that long vertex lists cost no translations.
+void RequireFinite(std::initializer_list<double> values, std::string (*message)())
 {
     for (double value : values) {
         if (!std::isfinite(value))
-            throw AcadError(std::string(what) + "的坐标不是有限的数值。");
+            throw AcadError(message());
     }
 }
 
@@ -57,14 +59,14 @@ void DrawingEntity::GetBoundingBox(Point3& lowerLeft, Point3& upperRight) const
 const DrawingText& DrawingEntity::Text(const char* operation) const
 {
     if (entity_.kind != EntityKind::Text)
-        throw AcadError(std::string("轻量多段线没有属性 ") + operation + "。");
+        throw AcadError(i18n::Format(i18n::Translate("cad", "轻量多段线没有属性 %1。"), {operation}));
     return model_->Texts()[entity_.index];
 }
 
 const DrawingPolyline& DrawingEntity::Polyline(const char* operation) const
 {
     if (entity_.kind != EntityKind::Polyline)
-        throw AcadError(std::string("单行文字没有属性 ") + operation + "。");
+        throw AcadError(i18n::Format(i18n::Translate("cad", "单行文字没有属性 %1。"), {operation}));
     return model_->Polylines()[entity_.index];
 }
 
@@ -95,8 +97,9 @@ std::array<double, 2> DrawingEntity::Coordinate(int index) const
     const auto xy = model_->VerticesOf(Polyline("Coordinate"));
     const int count = static_cast<int>(xy.size() / 2);
     if (index < 0 || index >= count) {
-        throw AcadError("顶点序号 " + std::to_string(index) + " 超出范围：这条多段线的顶点序号为 0 到 " +
-                        std::to_string(count - 1) + "。");
+        throw AcadError(
+            i18n::Format(i18n::Translate("cad", "顶点序号 %1 超出范围：这条多段线的顶点序号为 0 到 %2。"),
+                         {std::to_string(index), std::to_string(count - 1)}));
     }
     return {xy[2 * static_cast<std::size_t>(index)], xy[2 * static_cast<std::size_t>(index) + 1]};
 }
@@ -126,21 +129,25 @@ double DrawingDocument::GetVariable(const std::string& name) const
 {
     if (const auto value = model_.Variable(name))
         return *value;
-    throw AcadError("图形中没有系统变量“" + name + "”。");
+    throw AcadError(i18n::Format(i18n::Translate("cad", "图形中没有系统变量“%1”。"), {name}));
 }
 
 void DrawingDocument::AddPoint(const Point3& point)
 {
-    RequireFinite({point.x, point.y, point.z}, "点");
+    RequireFinite({point.x, point.y, point.z},
+                  [] { return i18n::Translate("cad", "点的坐标不是有限的数值。"); });
     model_.AddPoint(point.x, point.y, point.z);
     ReportChange();
 }
 
 void DrawingDocument::AddText(const std::string& text, const Point3& insertionPoint, double height)
 {
-    RequireFinite({insertionPoint.x, insertionPoint.y, insertionPoint.z}, "文字插入点");
-    if (!std::isfinite(height) || height <= 0.0)
-        throw AcadError("文字高度必须是正数，却是 " + std::to_string(height) + "。");
+    RequireFinite({insertionPoint.x, insertionPoint.y, insertionPoint.z},
+                  [] { return i18n::Translate("cad", "文字插入点的坐标不是有限的数值。"); });
+    if (!std::isfinite(height) || height <= 0.0) {
+        throw AcadError(
+            i18n::Format(i18n::Translate("cad", "文字高度必须是正数，却是 %1。"), {std::to_string(height)}));
+    }
     model_.AddText(text, insertionPoint.x, insertionPoint.y, insertionPoint.z, height);
     ReportChange();
 }
@@ -148,11 +155,12 @@ void DrawingDocument::AddText(const std::string& text, const Point3& insertionPo
 void DrawingDocument::AddLightWeightPolyLine(const std::vector<double>& vertices)
 {
     if (vertices.size() < 4 || vertices.size() % 2 != 0) {
-        throw AcadError("轻量多段线需要至少两个顶点，以成对的 x, y 给出；收到了 " +
-                        std::to_string(vertices.size()) + " 个数值。");
+        throw AcadError(i18n::Format(
+            i18n::Translate("cad", "轻量多段线需要至少两个顶点，以成对的 x, y 给出；收到了 %1 个数值。"),
+            {std::to_string(vertices.size())}));
     }
     for (double value : vertices)
-        RequireFinite({value}, "多段线顶点");
+        RequireFinite({value}, [] { return i18n::Translate("cad", "多段线顶点的坐标不是有限的数值。"); });
     model_.AddPolyline(vertices, false);
     ReportChange();
 }
@@ -163,7 +171,8 @@ IAcadSelectionSet& DrawingDocument::Add(const std::string& name)
         std::find_if(sets_.begin(), sets_.end(), [&](const auto& set) { return set->Name() == name; });
     if (same != sets_.end()) {
         if (selecting_)
-            throw AcadError("选择集“" + name + "”正在图形窗口中选择对象，请先结束那次选择。");
+            throw AcadError(i18n::Format(
+                i18n::Translate("cad", "选择集“%1”正在图形窗口中选择对象，请先结束那次选择。"), {name}));
         sets_.erase(same);
     }
     sets_.push_back(std::make_unique<DrawingSelectionSet>(*this, name));
@@ -179,9 +188,9 @@ void DrawingDocument::RemoveSet(const DrawingSelectionSet* set)
 std::optional<std::vector<EntityRef>> DrawingDocument::RunPicker()
 {
     if (selecting_)
-        throw AcadError("图形窗口中已有一次选择正在进行，请先结束那次选择。");
+        throw AcadError(i18n::Translate("cad", "图形窗口中已有一次选择正在进行，请先结束那次选择。"));
     if (!picker_)
-        throw AcadError("图形窗口不能选择对象。");
+        throw AcadError(i18n::Translate("cad", "图形窗口不能选择对象。"));
     selecting_ = true;
     struct Reset {
         bool& flag;
@@ -210,8 +219,9 @@ void DrawingSelectionSet::SelectOnScreen(const std::vector<std::int16_t>& filter
                                          const std::vector<std::string>& filterData)
 {
     if (!IsTextOrPolylineFilter(filterTypes, filterData)) {
-        throw AcadError("图形窗口只能按“单行文字或轻量多段线”过滤选择对象"
-                        "（<or <and LWPolyline and> <and Text and> or>），不支持给出的过滤条件。");
+        throw AcadError(i18n::Translate("cad", "图形窗口只能按“单行文字或轻量多段线”过滤选择对象"
+                                               "（<or <and LWPolyline and> <and Text and> or>），"
+                                               "不支持给出的过滤条件。"));
     }
     entities_.clear();
     const auto picked = document_.RunPicker();
@@ -228,8 +238,9 @@ void DrawingSelectionSet::SelectOnScreen(const std::vector<std::int16_t>& filter
 const IAcadEntity& DrawingSelectionSet::Item(int index) const
 {
     if (index < 0 || index >= Count()) {
-        throw AcadError("选择集序号 " + std::to_string(index) + " 超出范围：选择集“" + name_ + "”中有 " +
-                        std::to_string(Count()) + " 个对象。");
+        throw AcadError(
+            i18n::Format(i18n::Translate("cad", "选择集序号 %1 超出范围：选择集“%2”中有 %3 个对象。"),
+                         {std::to_string(index), name_, std::to_string(Count())}));
     }
     return entities_[static_cast<std::size_t>(index)];
 }

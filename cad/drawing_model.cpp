@@ -1,6 +1,7 @@
 #include "cad/drawing_model.h"
 
 #include "cad/drawing_geometry.h"
+#include "i18n/interface_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,7 +23,7 @@ bool EqualNoCase(std::string_view a, std::string_view b)
 std::uint32_t PoolIndex(std::size_t size, std::size_t adding)
 {
     if (size + adding > std::numeric_limits<std::uint32_t>::max())
-        throw std::length_error("图形过大：文字或顶点的总量超出了图形窗口的上限。");
+        throw std::length_error(i18n::Translate("cad", "图形过大：文字或顶点的总量超出了图形窗口的上限。"));
     return static_cast<std::uint32_t>(size);
 }
 

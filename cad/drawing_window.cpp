@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -21,7 +22,11 @@ namespace keldarn::cad {
 
 namespace {
 
-const QString kTitle = QStringLiteral("Keldarn 图形窗口");
+// The window's name: the title of its message boxes, and before the file name in its own.
+QString Title()
+{
+    return QCoreApplication::translate("keldarn::cad::DrawingWindow", "Keldarn 图形窗口");
+}
 
 // The wait cursor while a long file operation runs.
 class WaitCursor {
@@ -38,24 +43,26 @@ DrawingDialogs DrawingDialogs::Interactive()
 {
     DrawingDialogs dialogs;
     dialogs.askSaveChanges = [](QWidget* owner, const QString& text) {
-        return QMessageBox::question(owner, kTitle, text,
+        return QMessageBox::question(owner, Title(), text,
                                      QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
                                      QMessageBox::Save);
     };
     dialogs.confirmLoss = [](QWidget* owner, const QString& text) {
-        return QMessageBox::warning(owner, kTitle, text, QMessageBox::Yes | QMessageBox::No,
+        return QMessageBox::warning(owner, Title(), text, QMessageBox::Yes | QMessageBox::No,
                                     QMessageBox::No) == QMessageBox::Yes;
     };
     dialogs.showError = [](QWidget* owner, const QString& text) {
-        QMessageBox::critical(owner, kTitle, text);
+        QMessageBox::critical(owner, Title(), text);
     };
     dialogs.chooseOpenPath = [](QWidget* owner) {
-        return QFileDialog::getOpenFileName(owner, QStringLiteral("打开DXF图形"), QString(),
-                                            QStringLiteral("DXF图形文件 (*.dxf);;所有文件 (*)"));
+        return QFileDialog::getOpenFileName(
+            owner, QCoreApplication::translate("keldarn::cad::DrawingWindow", "打开DXF图形"), QString(),
+            QCoreApplication::translate("keldarn::cad::DrawingWindow", "DXF图形文件 (*.dxf);;所有文件 (*)"));
     };
     dialogs.chooseSavePath = [](QWidget* owner, const QString& suggestedPath) {
-        return QFileDialog::getSaveFileName(owner, QStringLiteral("DXF图形另存为"), suggestedPath,
-                                            QStringLiteral("DXF图形文件 (*.dxf)"));
+        return QFileDialog::getSaveFileName(
+            owner, QCoreApplication::translate("keldarn::cad::DrawingWindow", "DXF图形另存为"), suggestedPath,
+            QCoreApplication::translate("keldarn::cad::DrawingWindow", "DXF图形文件 (*.dxf)"));
     };
     return dialogs;
 }
@@ -79,8 +86,9 @@ DrawingWindow::DrawingWindow(DrawingModel model, const QString& filePath)
     // Long prompts are cut, never widen the window.
     status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     position_ = new QLabel(this);
+    const QString widest = QStringLiteral("00000000.000");
     position_->setMinimumWidth(
-        position_->fontMetrics().horizontalAdvance(QStringLiteral("X(东) 00000000.000  Y(北) 00000000.000")));
+        position_->fontMetrics().horizontalAdvance(tr("X(东) %1  Y(北) %2").arg(widest, widest)));
     position_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     statusRow->addWidget(status_, 1);
     statusRow->addWidget(position_);
@@ -95,7 +103,7 @@ DrawingWindow::DrawingWindow(DrawingModel model, const QString& filePath)
             emit selectionSetsReleased();
     });
     connect(canvas_, &DrawingCanvas::cursorMoved, this, [this](double xM, double yM) {
-        position_->setText(QStringLiteral("X(东) %1  Y(北) %2").arg(xM, 0, 'f', 3).arg(yM, 0, 'f', 3));
+        position_->setText(tr("X(东) %1  Y(北) %2").arg(xM, 0, 'f', 3).arg(yM, 0, 'f', 3));
     });
     connect(canvas_, &DrawingCanvas::pickedChanged, this, &DrawingWindow::ShowStatus);
 
@@ -109,20 +117,19 @@ void DrawingWindow::BuildToolbar()
 {
     auto* toolbar = new QToolBar(this);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    newAction_ = toolbar->addAction(QStringLiteral("新建"), this, &DrawingWindow::NewDrawing);
+    newAction_ = toolbar->addAction(tr("新建"), this, &DrawingWindow::NewDrawing);
     newAction_->setShortcut(QKeySequence::New);
-    openAction_ = toolbar->addAction(QStringLiteral("打开DXF..."), this, &DrawingWindow::OpenDxf);
+    openAction_ = toolbar->addAction(tr("打开DXF..."), this, &DrawingWindow::OpenDxf);
     openAction_->setShortcut(QKeySequence::Open);
-    toolbar->addAction(QStringLiteral("保存DXF"), this, &DrawingWindow::Save)
-        ->setShortcut(QKeySequence::Save);
-    QAction* saveAs = toolbar->addAction(QStringLiteral("另存为..."), this, &DrawingWindow::SaveAs);
+    toolbar->addAction(tr("保存DXF"), this, &DrawingWindow::Save)->setShortcut(QKeySequence::Save);
+    QAction* saveAs = toolbar->addAction(tr("另存为..."), this, &DrawingWindow::SaveAs);
     saveAs->setShortcut(QKeySequence::SaveAs);
     // Tool buttons drop a trailing "..." unless the icon text is set; these names keep it.
     openAction_->setIconText(openAction_->text());
     saveAs->setIconText(saveAs->text());
     toolbar->addSeparator();
-    toolbar->addAction(QStringLiteral("全图"), this, &DrawingWindow::ZoomExtents)
-        ->setToolTip(QStringLiteral("显示整个图形（Home 键，或双击鼠标中键）"));
+    toolbar->addAction(tr("全图"), this, &DrawingWindow::ZoomExtents)
+        ->setToolTip(tr("显示整个图形（Home 键，或双击鼠标中键）"));
     static_cast<QVBoxLayout*>(layout())->addWidget(toolbar);
 }
 
@@ -147,8 +154,8 @@ bool DrawingWindow::IsModified() const
 
 QString DrawingWindow::Caption() const
 {
-    const QString name = filePath_.isEmpty() ? QStringLiteral("未命名") : QFileInfo(filePath_).fileName();
-    return kTitle + QStringLiteral(" - ") + name + QStringLiteral("[*]");
+    const QString name = filePath_.isEmpty() ? tr("未命名") : QFileInfo(filePath_).fileName();
+    return Title() + QStringLiteral(" - ") + name + QStringLiteral("[*]");
 }
 
 void DrawingWindow::UpdateCaption()
@@ -168,14 +175,13 @@ void DrawingWindow::ShowStatus()
 {
     if (IsPicking()) {
         status_->setText(
-            QStringLiteral(
-                "选择对象：单击拾取或拖出窗口（向右拖选窗口内的，向左拖选与窗口相交的），Shift 去除；"
-                "回车、空格或右键结束，Esc 取消。已选 %1 个。")
+            tr("选择对象：单击拾取或拖出窗口（向右拖选窗口内的，向左拖选与窗口相交的），Shift 去除；"
+               "回车、空格或右键结束，Esc 取消。已选 %1 个。")
                 .arg(canvas_->Picked().size()));
         return;
     }
     const DrawingModel& model = document_->Model();
-    status_->setText(QStringLiteral("点 %1 个，文字 %2 个，多段线 %3 个，其他对象 %4 个")
+    status_->setText(tr("点 %1 个，文字 %2 个，多段线 %3 个，其他对象 %4 个")
                          .arg(model.Points().size())
                          .arg(model.Texts().size())
                          .arg(model.Polylines().size())
@@ -215,9 +221,8 @@ bool DrawingWindow::RefuseWhileCommandRuns()
 {
     if (!IsPicking() && !document_->HasSelectionSets())
         return false;
-    dialogs_.showError(
-        this,
-        QStringLiteral("一个命令正在使用当前图形（在图形中选择对象），请先结束选择，再新建或打开图形。"));
+    dialogs_.showError(this,
+                       tr("一个命令正在使用当前图形（在图形中选择对象），请先结束选择，再新建或打开图形。"));
     return true;
 }
 
@@ -225,9 +230,8 @@ bool DrawingWindow::MaybeSave()
 {
     if (!IsModified())
         return true;
-    const QString name = filePath_.isEmpty() ? QStringLiteral("未命名图形") : QFileInfo(filePath_).fileName();
-    const auto answer =
-        dialogs_.askSaveChanges(this, QStringLiteral("图形“%1”已修改，是否保存修改？").arg(name));
+    const QString name = filePath_.isEmpty() ? tr("未命名图形") : QFileInfo(filePath_).fileName();
+    const auto answer = dialogs_.askSaveChanges(this, tr("图形“%1”已修改，是否保存修改？").arg(name));
     if (answer == QMessageBox::Save)
         return Save();
     return answer == QMessageBox::Discard;
@@ -305,10 +309,10 @@ bool DrawingWindow::SaveTo(const QString& path)
     const DrawingModel& model = document_->Model();
     const std::vector<std::string> lost = UnsavedContentLines(model);
     if (!lost.empty() && !lossAccepted_) {
-        QString text = QStringLiteral("DXF文件不能保存图形中的以下内容，保存后它们将丢失：\n");
+        QString text = tr("DXF文件不能保存图形中的以下内容，保存后它们将丢失：") + QLatin1Char('\n');
         for (const std::string& line : lost)
             text += QStringLiteral("    ") + QString::fromStdString(line) + QLatin1Char('\n');
-        if (!dialogs_.confirmLoss(this, text + QStringLiteral("\n仍然保存吗？")))
+        if (!dialogs_.confirmLoss(this, text + QLatin1Char('\n') + tr("仍然保存吗？")))
             return false;
         lossAccepted_ = true;
     }

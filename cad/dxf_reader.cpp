@@ -1,9 +1,11 @@
 #include "cad/dxf_reader.h"
 
 #include "cad/dxf_text.h"
+#include "i18n/interface_text.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtGlobal>
 
 #include <dxflib/dl_creationadapter.h>
 #include <dxflib/dl_dxf.h>
@@ -66,7 +68,8 @@ public:
             if (lf != std::string::npos)
                 return Take(lf, lf + 1, line);
             if (data_.size() - position_ > kMaxLineBytes)
-                throw FileProblem("第 " + std::to_string(number_ + 1) + " 行过长，这不是DXF文本文件。");
+                throw FileProblem(i18n::Format(i18n::Translate("cad", "第 %1 行过长，这不是DXF文本文件。"),
+                                               {std::to_string(number_ + 1)}));
             if (atEnd_) {
                 if (position_ >= data_.size())
                     return false;
@@ -97,7 +100,8 @@ private:
         data_.resize(kept + kReadBlockBytes);
         const qint64 read = device_.read(data_.data() + kept, static_cast<qint64>(kReadBlockBytes));
         if (read < 0)
-            throw FileProblem("读取失败：" + device_.errorString().toStdString());
+            throw FileProblem(
+                i18n::Format(i18n::Translate("cad", "读取失败：%1"), {device_.errorString().toStdString()}));
         data_.resize(kept + static_cast<std::size_t>(read));
         atEnd_ = read == 0;
     }
@@ -124,38 +128,40 @@ Section SectionNamed(std::string_view name)
     return Section::Other;
 }
 
-// How the user is told about entities a save cannot keep.
+// How the user is told about entities a save cannot keep. The labels are the keys of the
+// drawing's Unsaved() list; UnsavedContentLines() translates them when it shows them.
 std::string EntityLabel(std::string_view type)
 {
     static const std::map<std::string_view, const char*> kLabels = {
-        {"INSERT", "块参照"},
-        {"MTEXT", "多行文字"},
-        {"DIMENSION", "尺寸标注"},
-        {"HATCH", "图案填充"},
-        {"SPLINE", "样条曲线"},
-        {"ATTRIB", "块属性"},
-        {"ATTDEF", "属性定义"},
-        {"SOLID", "二维填充"},
-        {"3DFACE", "三维面"},
-        {"LEADER", "引线"},
-        {"MLINE", "多线"},
-        {"IMAGE", "光栅图像"},
-        {"XLINE", "构造线"},
-        {"RAY", "射线"},
-        {"TRACE", "宽线"},
-        {"REGION", "面域"},
-        {"3DSOLID", "三维实体"},
-        {"MULTILEADER", "多重引线"},
-        {"WIPEOUT", "区域覆盖"},
-        {"TOLERANCE", "形位公差"},
-        {"SHAPE", "形"},
-        {"ACAD_TABLE", "表格"},
-        {"ARC_DIMENSION", "弧长标注"},
-        {"OLE2FRAME", "OLE对象"},
+        {"INSERT", QT_TRANSLATE_NOOP("cad", "块参照 (INSERT)")},
+        {"MTEXT", QT_TRANSLATE_NOOP("cad", "多行文字 (MTEXT)")},
+        {"DIMENSION", QT_TRANSLATE_NOOP("cad", "尺寸标注 (DIMENSION)")},
+        {"HATCH", QT_TRANSLATE_NOOP("cad", "图案填充 (HATCH)")},
+        {"SPLINE", QT_TRANSLATE_NOOP("cad", "样条曲线 (SPLINE)")},
+        {"ATTRIB", QT_TRANSLATE_NOOP("cad", "块属性 (ATTRIB)")},
+        {"ATTDEF", QT_TRANSLATE_NOOP("cad", "属性定义 (ATTDEF)")},
+        {"SOLID", QT_TRANSLATE_NOOP("cad", "二维填充 (SOLID)")},
+        {"3DFACE", QT_TRANSLATE_NOOP("cad", "三维面 (3DFACE)")},
+        {"LEADER", QT_TRANSLATE_NOOP("cad", "引线 (LEADER)")},
+        {"MLINE", QT_TRANSLATE_NOOP("cad", "多线 (MLINE)")},
+        {"IMAGE", QT_TRANSLATE_NOOP("cad", "光栅图像 (IMAGE)")},
+        {"XLINE", QT_TRANSLATE_NOOP("cad", "构造线 (XLINE)")},
+        {"RAY", QT_TRANSLATE_NOOP("cad", "射线 (RAY)")},
+        {"TRACE", QT_TRANSLATE_NOOP("cad", "宽线 (TRACE)")},
+        {"REGION", QT_TRANSLATE_NOOP("cad", "面域 (REGION)")},
+        {"3DSOLID", QT_TRANSLATE_NOOP("cad", "三维实体 (3DSOLID)")},
+        {"MULTILEADER", QT_TRANSLATE_NOOP("cad", "多重引线 (MULTILEADER)")},
+        {"WIPEOUT", QT_TRANSLATE_NOOP("cad", "区域覆盖 (WIPEOUT)")},
+        {"TOLERANCE", QT_TRANSLATE_NOOP("cad", "形位公差 (TOLERANCE)")},
+        {"SHAPE", QT_TRANSLATE_NOOP("cad", "形 (SHAPE)")},
+        {"ACAD_TABLE", QT_TRANSLATE_NOOP("cad", "表格 (ACAD_TABLE)")},
+        {"ARC_DIMENSION", QT_TRANSLATE_NOOP("cad", "弧长标注 (ARC_DIMENSION)")},
+        {"OLE2FRAME", QT_TRANSLATE_NOOP("cad", "OLE对象 (OLE2FRAME)")},
     };
     const auto found = kLabels.find(type);
-    const std::string name = type.empty() ? std::string("?") : std::string(type.substr(0, 32));
-    return found == kLabels.end() ? name : std::string(found->second) + " (" + name + ")";
+    if (found != kLabels.end())
+        return found->second;
+    return type.empty() ? std::string("?") : std::string(type.substr(0, 32));
 }
 
 // The file as dxflib sees it: checked pair by pair and cut down to what the drawing
@@ -175,10 +181,11 @@ public:
         if (!error_.empty() || sawEof_)
             return;
         if (!sawSection_)
-            error_ = "这不是DXF文件（文件中没有任何段）。";
+            error_ = i18n::Translate("cad", "这不是DXF文件（文件中没有任何段）。");
         else if (inSection_)
-            error_ = "文件在第 " + std::to_string(lines_.Number()) +
-                     " 行之后中断（缺少段结束和文件结束标记），可能已被截断。";
+            error_ = i18n::Format(
+                i18n::Translate("cad", "文件在第 %1 行之后中断（缺少段结束和文件结束标记），可能已被截断。"),
+                {LineNumber()});
     }
 
 protected:
@@ -202,7 +209,7 @@ protected:
     }
 
 private:
-    std::string LineText() const { return "第 " + std::to_string(lines_.Number()) + " 行"; }
+    std::string LineNumber() const { return std::to_string(lines_.Number()); }
 
     void ReadPair()
     {
@@ -212,17 +219,21 @@ private:
             return;
         }
         if (!sawPair_ && line.starts_with("AutoCAD Binary DXF"))
-            throw FileProblem("这是二进制DXF文件，图形窗口只读取文本（ASCII）格式的DXF文件。");
+            throw FileProblem(
+                i18n::Translate("cad", "这是二进制DXF文件，图形窗口只读取文本（ASCII）格式的DXF文件。"));
         const std::string_view codeText = Trim(line);
         int code = 0;
         const auto [end, status] = std::from_chars(codeText.data(), codeText.data() + codeText.size(), code);
         if (status != std::errc() || end != codeText.data() + codeText.size() || code < 0 || code > 1071) {
-            throw FileProblem(sawPair_ ? LineText() + "应是组码（整数），却是" + Quoted(line) + "。"
-                                       : std::string("这不是DXF文件（第 1 行不是组码）。"));
+            throw FileProblem(sawPair_
+                                  ? i18n::Format(i18n::Translate("cad", "第 %1 行应是组码（整数），却是%2。"),
+                                                 {LineNumber(), Quoted(line)})
+                                  : i18n::Translate("cad", "这不是DXF文件（第 1 行不是组码）。"));
         }
         if (!lines_.Next(line))
-            throw FileProblem("文件在" + LineText() + "（组码 " + std::to_string(code) +
-                              "）之后中断，可能已被截断。");
+            throw FileProblem(
+                i18n::Format(i18n::Translate("cad", "文件在第 %1 行（组码 %2）之后中断，可能已被截断。"),
+                             {LineNumber(), std::to_string(code)}));
         Take(code, line);
     }
 
@@ -231,7 +242,7 @@ private:
         if (!sawPair_) {
             sawPair_ = true;
             if (code != 999 && !(code == 0 && Trim(value) == "SECTION"))
-                throw FileProblem("这不是DXF文件（没有以段 SECTION 开始）。");
+                throw FileProblem(i18n::Translate("cad", "这不是DXF文件（没有以段 SECTION 开始）。"));
         }
         if (code == 999)
             return;
@@ -251,7 +262,7 @@ private:
             // are content that a save loses.
             if (!(value.starts_with("*Model_Space") || value.starts_with("*MODEL_SPACE") ||
                   value.starts_with("*Paper_Space") || value.starts_with("*PAPER_SPACE")))
-                model_.NoteUnsaved("块定义 (BLOCK)");
+                model_.NoteUnsaved(QT_TRANSLATE_NOOP("cad", "块定义 (BLOCK)"));
             return;
         }
         // Extended data, reactors, owner links, handles and subclass markers are of no use
@@ -349,12 +360,16 @@ private:
             const std::string_view text = Trim(value);
             std::from_chars(text.data(), text.data() + text.size(), count);
             if (count < 0 || count > maxVertexCount_)
-                throw FileProblem(LineText() + "：轻量多段线的顶点数 " + Quoted(value) + " 不合理。");
+                throw FileProblem(
+                    i18n::Format(i18n::Translate("cad", "第 %1 行：轻量多段线的顶点数 %2 不合理。"),
+                                 {LineNumber(), Quoted(value)}));
             lwCountSeen_ = true;
             lwVertexSeen_ = false;
         } else if (code == 10) {
             if (!lwCountSeen_)
-                throw FileProblem(LineText() + "：轻量多段线在顶点数（组码 90）之前给出了顶点。");
+                throw FileProblem(i18n::Format(
+                    i18n::Translate("cad", "第 %1 行：轻量多段线在顶点数（组码 90）之前给出了顶点。"),
+                    {LineNumber()}));
             lwVertexSeen_ = true;
         } else if (code == 42 && !lwVertexSeen_) {
             return false;
@@ -370,7 +385,7 @@ private:
         out_.push_back('\n');
         if (value.size() > kMaxDxfValueBytes) {
             value = value.substr(0, kMaxDxfValueBytes);
-            model_.NoteUnsaved("超长字符串（读入时已截断）");
+            model_.NoteUnsaved(QT_TRANSLATE_NOOP("cad", "超长字符串（读入时已截断）"));
         }
         out_.append(value);
         out_.push_back('\n');
@@ -570,7 +585,7 @@ public:
         // 8: 3-D polyline, 16: polygon mesh, 64: polyface mesh.
         if (!polyline_.lightweight && (data.flags & (8 | 16 | 64)) != 0) {
             if (!getAttributes().isInPaperSpace())
-                model_.NoteUnsaved("三维多段线或网格 (POLYLINE)");
+                model_.NoteUnsaved(QT_TRANSLATE_NOOP("cad", "三维多段线或网格 (POLYLINE)"));
             polyline_.kept = false;
         } else {
             polyline_.kept = Kept(true);
@@ -629,13 +644,13 @@ private:
     bool Kept(bool planar)
     {
         if (getAttributes().isInPaperSpace()) {
-            model_.NoteUnsaved("图纸空间中的实体");
+            model_.NoteUnsaved(QT_TRANSLATE_NOOP("cad", "图纸空间中的实体"));
             return false;
         }
         if (planar) {
             const double* direction = getExtrusion()->getDirection();
             if (std::abs(direction[0]) > 1e-9 || std::abs(direction[1]) > 1e-9 || direction[2] == 0.0) {
-                model_.NoteUnsaved("不在水平面上的实体");
+                model_.NoteUnsaved(QT_TRANSLATE_NOOP("cad", "不在水平面上的实体"));
                 return false;
             }
         }
@@ -674,7 +689,7 @@ private:
 
 std::string ReadProblem(const QString& path, const std::string& reason)
 {
-    return "无法读取DXF文件“" + path.toStdString() + "”：" + reason;
+    return i18n::Format(i18n::Translate("cad", "无法读取DXF文件“%1”：%2"), {path.toStdString(), reason});
 }
 
 }  // namespace
@@ -683,11 +698,12 @@ DrawingModel ReadDxfFile(const QString& path)
 {
     QFile file(path);
     if (QFileInfo(path).isDir())
-        throw DxfError(ReadProblem(path, "这是一个文件夹。"));
+        throw DxfError(ReadProblem(path, i18n::Translate("cad", "这是一个文件夹。")));
     if (!file.open(QIODevice::ReadOnly))
-        throw DxfError(ReadProblem(path, "无法打开文件（" + file.errorString().toStdString() + "）。"));
+        throw DxfError(ReadProblem(path, i18n::Format(i18n::Translate("cad", "无法打开文件（%1）。"),
+                                                      {file.errorString().toStdString()})));
     if (file.size() == 0)
-        throw DxfError(ReadProblem(path, "文件是空的。"));
+        throw DxfError(ReadProblem(path, i18n::Translate("cad", "文件是空的。")));
     DrawingModel model;
     std::deque<bool> polylineKinds;
     DxfFilter filter(file, file.size(), model, polylineKinds);

@@ -3,6 +3,7 @@
 #include "cad/dxf_reader.h"
 #include "cad/dxf_text.h"
 #include "fileio/atomic_file.h"
+#include "i18n/interface_text.h"
 
 #include <QFile>
 
@@ -553,20 +554,24 @@ void SaveDxfFile(const DrawingModel& model, const QString& path)
     } catch (const fileio::FileWriteError& error) {
         throw DxfError(error.what());
     } catch (const std::bad_alloc&) {
-        throw DxfError("无法保存DXF文件“" + path.toStdString() + "”：内存不足。");
+        throw DxfError(
+            i18n::Format(i18n::Translate("cad", "无法保存DXF文件“%1”：内存不足。"), {path.toStdString()}));
     }
 }
 
 std::vector<std::string> UnsavedContentLines(const DrawingModel& model)
 {
     std::vector<std::string> lines;
-    for (const auto& [what, count] : model.Unsaved())
-        lines.push_back(what + "：" + std::to_string(count) + " 个");
+    // The kinds are noted untranslated (see EntityLabel in dxf_reader.cpp) and shown translated.
+    for (const auto& [what, count] : model.Unsaved()) {
+        lines.push_back(i18n::Format(i18n::Translate("cad", "%1：%2 个"),
+                                     {i18n::Translate("cad", what.c_str()), std::to_string(count)}));
+    }
     const auto tooLong = std::count_if(model.Texts().begin(), model.Texts().end(),
                                        [&](const DrawingText& text) { return !DxfTextFits(model.TextOf(text)); });
     if (tooLong > 0)
-        lines.push_back("超长文字（保存时截断为前 " + std::to_string(kMaxDxfValueBytes) + " 字节）：" +
-                        std::to_string(tooLong) + " 个");
+        lines.push_back(i18n::Format(i18n::Translate("cad", "超长文字（保存时截断为前 %1 字节）：%2 个"),
+                                     {std::to_string(kMaxDxfValueBytes), std::to_string(tooLong)}));
     return lines;
 }
 

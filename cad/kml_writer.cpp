@@ -3,6 +3,7 @@
 #include "encoding/text_encoding.h"
 #include "fileio/atomic_file.h"
 #include "geodesy/number_text.h"
+#include "i18n/interface_text.h"
 
 #include <charconv>
 #include <cmath>
@@ -38,7 +39,11 @@ void Element(std::string& out, std::string_view tag, std::string_view value)
 // why.
 class OutsideZoneError : public KmlError {
 public:
-    OutsideZoneError() : KmlError("坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数") {}
+    OutsideZoneError()
+        : KmlError(
+              i18n::Translate("cad", "坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数"))
+    {
+    }
 };
 
 class DocumentBuilder {
@@ -96,7 +101,8 @@ void DocumentBuilder::AddEntity(const IAcadEntity& entity, int ordinal)
     } catch (const OutsideZoneError&) {
         ++leftOut_;
     } catch (const AcadError& error) {
-        throw AcadError("第" + std::to_string(ordinal) + "个选中的图元无法读取：" + error.what());
+        throw AcadError(i18n::Format(i18n::Translate("cad", "第%1个选中的图元无法读取：%2"),
+                                     {std::to_string(ordinal), error.what()}));
     }
 }
 
@@ -227,11 +233,15 @@ void DocumentBuilder::Widen(const Box& box)
 
 KmlDocument DocumentBuilder::Finish(std::string_view documentName) const
 {
-    if (placemarkCount_ == 0 && leftOut_ > 0)
-        throw KmlError("选中的图元中没有可以写入KML的文字或多段线：有" + std::to_string(leftOut_) +
-                       "个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数");
+    if (placemarkCount_ == 0 && leftOut_ > 0) {
+        throw KmlError(
+            i18n::Format(i18n::Translate("cad", "选中的图元中没有可以写入KML的文字或多段线："
+                                                "有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），"
+                                                "请检查中央子午线和四参数"),
+                         {std::to_string(leftOut_)}));
+    }
     if (placemarkCount_ == 0)
-        throw KmlError("选中的图元中没有可以写入KML的文字或多段线");
+        throw KmlError(i18n::Translate("cad", "选中的图元中没有可以写入KML的文字或多段线"));
     KmlDocument document;
     std::string& out = document.text;
     out.reserve(placemarks_.size() + 2048);

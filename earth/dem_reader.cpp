@@ -1,5 +1,6 @@
 #include "earth/dem_reader.h"
 
+#include "i18n/interface_text.h"
 #include "raster/gdal_support.h"
 #include "raster/mosaic.h"
 #include "raster/raster_error.h"
@@ -45,7 +46,7 @@ constexpr double kImpossibleElevationM = 1.0e5;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason)
 {
-    throw TerrainError("无法读取地形“" + path + "”：" + reason);
+    throw TerrainError(i18n::Format(i18n::Translate("earth", "无法读取地形“%1”：%2"), {path, reason}));
 }
 
 OGRSpatialReference Wgs84Geographic()
@@ -67,16 +68,17 @@ DatasetPtr OpenRaster(const std::string& path)
 {
     const bool remote = raster::IsRemoteSource(path);
     if (!remote && !path.starts_with("/vsi") && !fs::exists(fs::path(path)))
-        Fail(path, "文件不存在");
+        Fail(path, i18n::Translate("earth", "文件不存在"));
     DatasetPtr dataset(GDALOpenEx(raster::GdalPathOf(path).c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY,
                                   nullptr, nullptr, nullptr));
     if (!dataset && remote)
-        Fail(path,
-             "无法从该网址读取栅格（服务器没有响应、没有这个文件，或它不是可识别的栅格格式）" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "无法从该网址读取栅格（服务器没有响应、没有这个文件，"
+                                            "或它不是可识别的栅格格式）") +
+                       GdalDetail());
     if (!dataset)
-        Fail(path, "GDAL 无法打开该文件，它不是可识别的栅格格式" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "GDAL 无法打开该文件，它不是可识别的栅格格式") + GdalDetail());
     if (GDALGetRasterCount(dataset.get()) < 1)
-        Fail(path, "文件中没有栅格波段");
+        Fail(path, i18n::Translate("earth", "文件中没有栅格波段"));
     return dataset;
 }
 
@@ -95,12 +97,12 @@ const OGRSpatialReference* RequireGeoreferencing(GDALDatasetH dataset, const std
 {
     const bool hasGeoTransform = HasGeoTransform(dataset);
     if (!hasGeoTransform && GDALGetGCPCount(dataset) == 0)
-        Fail(path, "没有地理参考信息（既无地理变换参数，也无控制点）");
+        Fail(path, i18n::Translate("earth", "没有地理参考信息（既无地理变换参数，也无控制点）"));
     const OGRSpatialReferenceH srs =
         hasGeoTransform ? GDALGetSpatialRef(dataset) : GDALGetGCPSpatialRef(dataset);
     const OGRSpatialReference* crs = OGRSpatialReference::FromHandle(srs);
     if (crs == nullptr || crs->IsEmpty())
-        Fail(path, "没有坐标系定义（例如缺少 .prj 文件或投影信息）");
+        Fail(path, i18n::Translate("earth", "没有坐标系定义（例如缺少 .prj 文件或投影信息）"));
     return crs;
 }
 
@@ -148,7 +150,7 @@ void MarkHoles(GDALRasterBandH band, std::vector<float>& values, int columns, in
     std::vector<unsigned char> mask(values.size());
     if (GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, 0, columns, rows, mask.data(), bufColumns, bufRows,
                      GDT_Byte, 0, 0) != CE_None)
-        Fail(path, "读取栅格掩膜失败" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "读取栅格掩膜失败") + GdalDetail());
     for (size_t k = 0; k < values.size(); ++k)
         if (mask[k] == 0)
             values[k] = NAN;
@@ -165,7 +167,7 @@ GridRead ReadBand1(GDALDatasetH dataset, const std::string& path)
     GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
     if (GDALRasterIO(band, GF_Read, 0, 0, columns, rows, read.elevationsM.data(), columns, rows, GDT_Float32,
                      0, 0) != CE_None)
-        Fail(path, "读取高程数据失败" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "读取高程数据失败") + GdalDetail());
     MarkHoles(band, read.elevationsM, columns, rows, columns, rows, path);
     return read;
 }
@@ -198,12 +200,12 @@ WarpTarget PlanWarp(GDALDatasetH dataset, const std::string& wgs84Wkt, std::int6
     const std::unique_ptr<void, TransformerFree> transformer(
         GDALCreateGenImgProjTransformer2(dataset, nullptr, transformerOptions.List()));
     if (!transformer)
-        Fail(path, "无法把它的坐标系转换为 WGS84 经纬度" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "无法把它的坐标系转换为 WGS84 经纬度") + GdalDetail());
     std::array<double, 6> gt{};
     WarpTarget target;
     if (GDALSuggestedWarpOutput2(dataset, GDALGenImgProjTransform, transformer.get(), gt.data(),
                                  &target.columns, &target.rows, target.extent.data(), 0) != CE_None)
-        Fail(path, "无法确定它在 WGS84 经纬度下的范围" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "无法确定它在 WGS84 经纬度下的范围") + GdalDetail());
     // GDAL suggests cells square in degrees; away from the equator they are taller than
     // wide on the ground, which would average the source north–south. Make them square
     // on the ground at the middle latitude instead by shortening the longer side.
@@ -251,7 +253,7 @@ GridRead ReadWarped(GDALDatasetH dataset, std::int64_t maxCells, const std::stri
     int usageError = FALSE;
     const DatasetPtr warped(GDALWarp("", nullptr, 1, sources, options.get(), &usageError));
     if (!warped)
-        Fail(path, "无法把它重投影到 WGS84 经纬度" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "无法把它重投影到 WGS84 经纬度") + GdalDetail());
     return ReadBand1(warped.get(), path);
 }
 
@@ -270,13 +272,13 @@ DatasetPtr ReadDecimated(GDALDatasetH dataset, std::int64_t maxCells, const std:
     GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
     if (GDALRasterIO(band, GF_Read, 0, 0, columns, rows, values.data(), outColumns, outRows, GDT_Float32, 0,
                      0) != CE_None)
-        Fail(path, "读取高程数据失败" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "读取高程数据失败") + GdalDetail());
     MarkHoles(band, values, columns, rows, outColumns, outRows, path);
 
     DatasetPtr reduced(
         GDALCreate(GDALGetDriverByName("MEM"), "", outColumns, outRows, 1, GDT_Float32, nullptr));
     if (!reduced)
-        Fail(path, "内存不足，无法建立缩减的高程格网" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "内存不足，无法建立缩减的高程格网") + GdalDetail());
     std::array<double, 6> gt{};
     GDALGetGeoTransform(dataset, gt.data());
     const double sx = static_cast<double>(columns) / outColumns;
@@ -288,7 +290,7 @@ DatasetPtr ReadDecimated(GDALDatasetH dataset, std::int64_t maxCells, const std:
     GDALSetRasterNoDataValue(reducedBand, NAN);
     if (GDALRasterIO(reducedBand, GF_Write, 0, 0, outColumns, outRows, values.data(), outColumns, outRows,
                      GDT_Float32, 0, 0) != CE_None)
-        Fail(path, "无法建立缩减的高程格网" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "无法建立缩减的高程格网") + GdalDetail());
     return reduced;
 }
 
@@ -309,7 +311,7 @@ DatasetPtr SourceUnder(GDALDatasetH dataset, const OGRSpatialReference& crs, con
     std::array<double, 6> gt{}, inverse{};
     GDALGetGeoTransform(dataset, gt.data());
     if (!toOwn || !GDALInvGeoTransform(gt.data(), inverse.data()))
-        Fail(path, "无法把它的坐标系转换为 WGS84 经纬度" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "无法把它的坐标系转换为 WGS84 经纬度") + GdalDetail());
     // The outline, 16 points a side: a projected window's edges are curves in the source.
     constexpr int kPerSide = 16;
     std::vector<double> xs, ys;
@@ -343,7 +345,7 @@ DatasetPtr SourceUnder(GDALDatasetH dataset, const OGRSpatialReference& crs, con
     const int y0 = static_cast<int>(std::clamp(std::floor(minLine) - 2.0, 0.0, double(rows)));
     const int y1 = static_cast<int>(std::clamp(std::ceil(maxLine) + 2.0, 0.0, double(rows)));
     if (x1 - x0 < 2 || y1 - y0 < 2)
-        Fail(path, "所要的范围不在该栅格之内");
+        Fail(path, i18n::Translate("earth", "所要的范围不在该栅格之内"));
     CPLStringList args;
     for (const char* arg : {"-of", "VRT", "-srcwin"})
         args.AddString(arg);
@@ -354,7 +356,7 @@ DatasetPtr SourceUnder(GDALDatasetH dataset, const OGRSpatialReference& crs, con
     int usageError = FALSE;
     DatasetPtr part(GDALTranslate("", dataset, options.get(), &usageError));
     if (!part)
-        Fail(path, "无法截取所要的范围" + GdalDetail());
+        Fail(path, i18n::Translate("earth", "无法截取所要的范围") + GdalDetail());
     return part;
 }
 
@@ -387,7 +389,7 @@ std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const Dem
     EnsureGdalRegistered();
     const QuietGdalErrors quiet;
     if (path.empty())
-        Fail(path, "没有给出文件或文件夹");
+        Fail(path, i18n::Translate("earth", "没有给出文件或文件夹"));
     DatasetPtr dataset = raster::IsTileCollection(path) ? BuildMosaic(path) : OpenRaster(path);
     const OGRSpatialReference* crs = RequireGeoreferencing(dataset.get(), path);
     if (options.window && HasGeoTransform(dataset.get())) {

@@ -1,6 +1,7 @@
 #include "earth/grid_sampling.h"
 
 #include "geodesy/gauss_kruger.h"
+#include "i18n/interface_text.h"
 
 #include <cmath>
 #include <optional>
@@ -12,7 +13,7 @@ namespace {
 void CheckSpacing(double spacingM)
 {
     if (!(spacingM > 0.0))
-        throw SamplingGridError("自动采点间距必须大于0米。");
+        throw SamplingGridError(i18n::Translate("earth", "自动采点间距必须大于0米。"));
 }
 
 // trunc(span / spacing), with a span that runs backwards (a view turned upside down)
@@ -39,7 +40,7 @@ std::int64_t EstimatePointCount(double spanVM, double spanWM, double spacingM)
     const auto nV = IntervalCount(spanVM, spacingM);
     const auto nW = IntervalCount(spanWM, spacingM);
     if (!nV || !nW)
-        throw SamplingGridError("自动采点间距太小，采点数量过多。");
+        throw SamplingGridError(i18n::Translate("earth", "自动采点间距太小，采点数量过多。"));
     return (*nW + 1) * (*nV + 1);
 }
 
@@ -49,9 +50,12 @@ SamplingGrid MakeSamplingGrid(double spanVM, double spanWM, double spacingM)
     const auto nV = IntervalCount(spanVM, spacingM);
     const auto nW = IntervalCount(spanWM, spacingM);
     if (!nV || !nW || (*nV + 1) * (*nW + 1) > kMaxGridPoints)
-        throw SamplingGridError("自动采点间距太小，采点数量超过1000万个，请加大间距。");
+        throw SamplingGridError(
+            i18n::Translate("earth", "自动采点间距太小，采点数量超过1000万个，请加大间距。"));
     if (*nV < 1 || *nW < 1)
-        throw SamplingGridError("自动采点间距大于地图窗的纵向或横向距离，无法形成采点格网，请减小间距或刷新地图窗范围。");
+        throw SamplingGridError(i18n::Translate("earth",
+                                                "自动采点间距大于地图窗的纵向或横向距离，无法形成采点格网，"
+                                                "请减小间距或刷新地图窗范围。"));
     return {*nV, *nW};
 }
 

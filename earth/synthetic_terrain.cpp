@@ -1,6 +1,7 @@
 #include "earth/synthetic_terrain.h"
 
 #include "earth/parallel.h"
+#include "i18n/interface_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -142,7 +143,8 @@ std::shared_ptr<const Terrain> MakeSyntheticTerrain()
                 row[c] = static_cast<float>(SyntheticElevationM(xKm[c], yKm, riverKm[c]));
         }
     });
-    return std::make_shared<const Terrain>(grid, std::move(elevationsM), "合成演示地形", true);
+    return std::make_shared<const Terrain>(grid, std::move(elevationsM),
+                                           i18n::Translate("earth", "合成演示地形"), true);
 }
 
 }  // namespace keldarn::earth

@@ -1,5 +1,7 @@
 #include "earth/terrain.h"
 
+#include "i18n/interface_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -40,7 +42,8 @@ Terrain::Terrain(GridGeometry grid, std::vector<float> elevationsM, std::string 
     : grid_(grid), elevationsM_(std::move(elevationsM)), name_(std::move(name)), synthetic_(synthetic)
 {
     if (!ValidGeometry(grid_, elevationsM_.size()))
-        throw TerrainError("地形文件“" + name_ + "”无法使用：栅格至少需要 2×2 个有效排列的采样点");
+        throw TerrainError(i18n::Format(
+            i18n::Translate("earth", "地形文件“%1”无法使用：栅格至少需要 2×2 个有效排列的采样点"), {name_}));
     ComputeStatistics();
 }
 
@@ -79,7 +82,8 @@ void Terrain::ComputeStatistics()
         slopeNorthSouth = std::max(slopeNorthSouth, steepestNS / rowStepM);
     }
     if (!std::isfinite(lowM))
-        throw TerrainError("地形文件“" + name_ + "”无法使用：所有采样点都是无数据值");
+        throw TerrainError(
+            i18n::Format(i18n::Translate("earth", "地形文件“%1”无法使用：所有采样点都是无数据值"), {name_}));
     minElevationM_ = lowM;
     maxElevationM_ = highM;
     meanElevationM_ = sumM / static_cast<double>(withData);

@@ -4,6 +4,7 @@
 #include "earth/parallel.h"
 #include "earth/synthetic_terrain.h"
 
+#include <QCoreApplication>
 #include <QFutureWatcher>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -155,14 +156,14 @@ TerrainApplication::~TerrainApplication()
 QWidget* TerrainApplication::GetMainHwnd()
 {
     if (!window_)
-        throw EarthError("地形视图窗口已关闭");
+        throw EarthError(QCoreApplication::translate("earth", "地形视图窗口已关闭").toStdString());
     return window_;
 }
 
 QWidget* TerrainApplication::GetRenderHwnd()
 {
     if (!render_)
-        throw EarthError("地形视图窗口已关闭");
+        throw EarthError(QCoreApplication::translate("earth", "地形视图窗口已关闭").toStdString());
     return render_;
 }
 
@@ -235,12 +236,15 @@ QSize TerrainApplication::ViewSize() const
 IPointOnTerrainGE TerrainApplication::GetPointOnTerrainFromScreenCoords(double sx, double sy)
 {
     if (!std::isfinite(sx) || !std::isfinite(sy))
-        throw EarthError("屏幕坐标无效：必须是有限的数");
+        throw EarthError(QCoreApplication::translate("earth", "屏幕坐标无效：必须是有限的数").toStdString());
     const RayCastResult result = scene_.Pick(sx, sy, ViewSize());
     if (!result.hit) {
-        throw NoTerrainError(result.miss == RayMiss::Sky
-                                 ? "该屏幕位置没有地形数据：视线没有落到地面上（天空）"
-                                 : "该屏幕位置没有地形数据：视线落在地形数据范围之外或无数据区");
+        throw NoTerrainError(
+            (result.miss == RayMiss::Sky
+                 ? QCoreApplication::translate("earth", "该屏幕位置没有地形数据：视线没有落到地面上（天空）")
+                 : QCoreApplication::translate("earth",
+                                               "该屏幕位置没有地形数据：视线落在地形数据范围之外或无数据区"))
+                .toStdString());
     }
     return {result.hit->latDeg, result.hit->lonDeg, result.hit->elevationM};
 }
@@ -273,7 +277,7 @@ void TerrainApplication::SetTerrainSource(const TerrainSource& source)
 
 void TerrainApplication::LoadTerrainSource(const TerrainSource& source, TerrainLoadCallbacks callbacks)
 {
-    SetNote(QStringLiteral("正在读取地形数据..."));
+    SetNote(QCoreApplication::translate("earth", "正在读取地形数据..."));
     StartLevel(source, kFirstLevelCells, true, std::move(callbacks));
 }
 
@@ -285,7 +289,7 @@ void TerrainApplication::RefineInBackground(const TerrainSource& source)
     if (dem == nullptr ||
         std::int64_t{dem->Description().columns} * dem->Description().rows <= kFirstLevelCells)
         return;
-    SetNote(QStringLiteral("正在细化地形..."));
+    SetNote(QCoreApplication::translate("earth", "正在细化地形..."));
     StartLevel(source, kFinestLevelCells, false, {});
 }
 
@@ -327,7 +331,7 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
             loading_ = false;
             SetNote({});
         } else {
-            SetNote(QStringLiteral("正在细化地形..."));
+            SetNote(QCoreApplication::translate("earth", "正在细化地形..."));
             StartLevel(source, kFinestLevelCells, false, {});
         }
     });
@@ -337,7 +341,8 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
 
 void TerrainApplication::SetNote(const QString& note)
 {
-    terrainNote_ = note.isEmpty() && detailLoading_ ? QStringLiteral("正在细化地形...") : note;
+    terrainNote_ =
+        note.isEmpty() && detailLoading_ ? QCoreApplication::translate("earth", "正在细化地形...") : note;
     ShowNotes();
 }
 
@@ -374,7 +379,7 @@ void TerrainApplication::StartDetail()
         const LoadedLevel level = watcher->result();
         watcher->deleteLater();
         detailLoading_ = false;
-        SetNote(loading_ ? QStringLiteral("正在细化地形...") : QString());
+        SetNote(loading_ ? QCoreApplication::translate("earth", "正在细化地形...") : QString());
         // A failed detail read leaves the whole grid in view; the heights come from the
         // source anyway. One for another source is dropped.
         if (generation == detailGeneration_ && sourceGeneration == loadGeneration_ && level.error.empty()) {

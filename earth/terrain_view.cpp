@@ -1,5 +1,6 @@
 #include "earth/terrain_view.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -22,7 +23,7 @@ constexpr double kPreviewAboveMs = 60.0;
 
 QString FormatReadout(const TerrainHit& hit)
 {
-    return QStringLiteral("纬度 %1°  经度 %2°  高程 %3 米")
+    return QCoreApplication::translate("earth", "纬度 %1°  经度 %2°  高程 %3 米")
         .arg(hit.latDeg, 0, 'f', 6)
         .arg(hit.lonDeg, 0, 'f', 6)
         .arg(hit.elevationM, 0, 'f', 1);
@@ -93,7 +94,7 @@ void TerrainRenderWidget::UpdateReadout(QPointF position)
     QString text;
     try {
         const RayCastResult result = scene_.Pick(s.sx, s.sy, size());
-        text = result.hit ? FormatReadout(*result.hit) : QStringLiteral("此处没有地形数据");
+        text = result.hit ? FormatReadout(*result.hit) : tr("此处没有地形数据");
     } catch (const TerrainError& failure) {
         // The DEM stopped answering (a file gone, a server down): say so where the height
         // would be, without stopping the mouse.
@@ -191,7 +192,7 @@ void TerrainRenderWidget::leaveEvent(QEvent*)
 TerrainMainWindow::TerrainMainWindow(TerrainScene& scene, QWidget* parent)
     : QWidget(parent), render_(new TerrainRenderWidget(scene, this))
 {
-    setWindowTitle(QStringLiteral("Keldarn 地形视图"));
+    setWindowTitle(tr("Keldarn 地形视图"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(render_);

@@ -1,5 +1,6 @@
 #include "earth/view_overlays.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
@@ -70,7 +71,8 @@ void DrawNorthArrow(QPainter& painter, const Camera& camera)
     const double angle = NorthOnScreenDeg(camera) * std::numbers::pi / 180.0;
     const QPointF tip = centre + QPointF(std::sin(angle), -std::cos(angle)) * (radius + 9.0);
     painter.setPen(QColor(20, 20, 20));
-    painter.drawText(QRectF(tip.x() - 10, tip.y() - 9, 20, 18), Qt::AlignCenter, QStringLiteral("北"));
+    painter.drawText(QRectF(tip.x() - 10, tip.y() - 9, 20, 18), Qt::AlignCenter,
+                     QCoreApplication::translate("earth", "北"));
 }
 
 void DrawSyntheticLabel(QPainter& painter)
@@ -99,8 +101,9 @@ ScaleBar ChooseScaleBar(double metresPerPixel, double maxPx)
         }
     }
     bar.lengthPx = bar.lengthM / metresPerPixel;
-    bar.label = bar.lengthM >= 1000.0 ? QStringLiteral("%1 公里").arg(bar.lengthM / 1000.0)
-                                      : QStringLiteral("%1 米").arg(bar.lengthM);
+    bar.label = bar.lengthM >= 1000.0
+                    ? QCoreApplication::translate("earth", "%1 公里").arg(bar.lengthM / 1000.0)
+                    : QCoreApplication::translate("earth", "%1 米").arg(bar.lengthM);
     return bar;
 }
 
@@ -122,7 +125,7 @@ double NorthOnScreenDeg(const Camera& camera)
 
 QString SyntheticTerrainLabel()
 {
-    return QStringLiteral("合成演示地形（非真实高程）");
+    return QCoreApplication::translate("earth", "合成演示地形（非真实高程）");
 }
 
 void DrawOverlays(QImage& image, const Camera& camera, const Terrain& terrain)

@@ -20,7 +20,7 @@ private:
     std::string reason_;
 };
 
-// The reason for a failing system call (an errno value) in Chinese for the cases a user
+// The reason for a failing system call (an errno value) in the user's language for the cases a user
 // meets (no such folder, no permission, disk full, ...); the C library's text otherwise.
 std::string DescribeSystemError(int errorNumber);
 

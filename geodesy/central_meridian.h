@@ -3,17 +3,17 @@
 // The zone central meridian exists only as the text of its field; every converting
 // command reads it afresh through ReadCentralMeridian before it converts anything.
 
+#include "i18n/interface_text.h"
+
 #include <stdexcept>
 #include <string_view>
 
 namespace keldarn::geodesy {
 
-// Message shown when the central meridian field is blank.
-inline constexpr const char* kCentralMeridianNotSet = "中央子午线没有设置！";
-
+// The central meridian field is blank; what() is the message shown for it.
 class CentralMeridianNotSetError : public std::runtime_error {
 public:
-    CentralMeridianNotSetError() : std::runtime_error(kCentralMeridianNotSet) {}
+    CentralMeridianNotSetError() : std::runtime_error(i18n::Translate("geodesy", "中央子午线没有设置！")) {}
 };
 
 // L0 in degrees from the field text. Blank text (only blanks and control characters)

@@ -1,5 +1,7 @@
 #include "geodesy/control_points.h"
 
+#include "i18n/interface_text.h"
+
 #include <cmath>
 #include <cstddef>
 #include <numbers>
@@ -48,7 +50,8 @@ void CheckFinite(std::span<const ControlPoint> points)
     for (const ControlPoint& p : points) {
         for (const double v : {p.source.x, p.source.y, p.source.h, p.target.x, p.target.y, p.target.h}) {
             if (!std::isfinite(v))
-                throw ControlPointError("控制点 " + p.name + " 的坐标不是有限数值。");
+                throw ControlPointError(
+                    i18n::Format(i18n::Translate("geodesy", "控制点 %1 的坐标不是有限数值。"), {p.name}));
         }
     }
 }
@@ -61,7 +64,7 @@ std::vector<std::size_t> UsedIndices(std::span<const ControlPoint> points)
             used.push_back(i);
     }
     if (used.size() < 2)
-        throw ControlPointError("至少需要两个参与计算的控制点。");
+        throw ControlPointError(i18n::Translate("geodesy", "至少需要两个参与计算的控制点。"));
     return used;
 }
 
@@ -73,9 +76,10 @@ void CheckDistinctSources(std::span<const ControlPoint> points, const std::vecto
             const ControlPoint& second = points[used[j]];
             if (std::hypot(first.source.x - second.source.x, first.source.y - second.source.y) <
                 kSamePositionM)
-                throw ControlPointError("控制点 " + first.name + " 与 " + second.name +
-                                        " 的源坐标相同（相距不到 1 毫米），无法求解。请删去其中一个，"
-                                        "或不让它参与计算。");
+                throw ControlPointError(i18n::Format(
+                    i18n::Translate("geodesy", "控制点 %1 与 %2 的源坐标相同（相距不到 1 毫米），"
+                                               "无法求解。请删去其中一个，或不让它参与计算。"),
+                    {first.name, second.name}));
         }
     }
 }
@@ -116,8 +120,9 @@ FourParamCoefficients FitSimilarity(std::span<const ControlPoint> points,
     k.c = cosTerm / norm;
     k.s = sinTerm / norm;
     if (!(std::hypot(k.c, k.s) > 0.0))
-        throw ControlPointError("求得的比例因子不大于零（尺度 m ≤ −1），这些控制点不构成相似变换。"
-                                "请检查各点的目标坐标。");
+        throw ControlPointError(i18n::Translate("geodesy",
+                                                "求得的比例因子不大于零（尺度 m ≤ −1），"
+                                                "这些控制点不构成相似变换。请检查各点的目标坐标。"));
     k.dxM = centroid.xt - (k.c * centroid.x - k.s * centroid.y);
     k.dyM = centroid.yt - (k.s * centroid.x + k.c * centroid.y);
     k.dHM = centroid.dh;
@@ -147,7 +152,7 @@ HeightPlane FitHeightPlane(std::span<const ControlPoint> points, const std::vect
     const double largest = (saa + sbb) / 2 + std::hypot((saa - sbb) / 2, sab);
     const double smallest = det / largest;
     if (used.size() < 3 || !(smallest / static_cast<double>(used.size()) >= kOffLineM * kOffLineM))
-        throw ControlPointError("高程拟合需要至少三个不在一条直线上的控制点。");
+        throw ControlPointError(i18n::Translate("geodesy", "高程拟合需要至少三个不在一条直线上的控制点。"));
     return {centroid.dh, (sbb * saz - sab * sbz) / det, (saa * sbz - sab * saz) / det};
 }
 

@@ -56,7 +56,7 @@ struct ControlSolution {
     int worst = -1;
 };
 
-// A control point set that gives no solution; the message is Chinese and names the point.
+// A control point set that gives no solution; the message is for the user and names the point.
 class ControlPointError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -1,28 +1,43 @@
 #include "geodesy/ellipsoid.h"
 
+#include "i18n/interface_text.h"
+
 #include <cstddef>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
 
 namespace keldarn::geodesy {
 namespace {
 
 struct ChoiceInfo {
     const Ellipsoid* ellipsoid;
-    std::string_view displayName;
     std::string_view settingKey;
 };
 
 // Indexed by EllipsoidChoice.
 constexpr std::array<ChoiceInfo, kEllipsoidChoices.size()> kChoiceInfo{{
-    {&kProgramEllipsoid, "程序默认椭球", "Program"},
-    {&kCgcs2000, "CGCS2000", "CGCS2000"},
-    {&kWgs84, "WGS84", "WGS84"},
-    {&kXian80, "西安80（IAG-75）", "Xian80"},
-    {&kBeijing54, "北京54（克拉索夫斯基）", "Beijing54"},
+    {&kProgramEllipsoid, "Program"},
+    {&kCgcs2000, "CGCS2000"},
+    {&kWgs84, "WGS84"},
+    {&kXian80, "Xian80"},
+    {&kBeijing54, "Beijing54"},
 }};
 
 const ChoiceInfo& InfoOf(EllipsoidChoice choice)
 {
     return kChoiceInfo[static_cast<std::size_t>(choice)];
+}
+
+// A name in the user's language, kept for the program's life so that the view handed out
+// stays valid: each distinct text is stored once.
+std::string_view Kept(std::string name)
+{
+    static std::mutex mutex;
+    static std::set<std::string, std::less<>> names;
+    const std::lock_guard lock(mutex);
+    return *names.insert(std::move(name)).first;
 }
 
 }  // namespace
@@ -34,7 +49,19 @@ const Ellipsoid& EllipsoidOf(EllipsoidChoice choice)
 
 std::string_view DisplayName(EllipsoidChoice choice)
 {
-    return InfoOf(choice).displayName;
+    switch (choice) {
+    case EllipsoidChoice::Program:
+        return Kept(i18n::Translate("geodesy", "程序默认椭球"));
+    case EllipsoidChoice::Cgcs2000:
+        return "CGCS2000";
+    case EllipsoidChoice::Wgs84:
+        return "WGS84";
+    case EllipsoidChoice::Xian80:
+        return Kept(i18n::Translate("geodesy", "西安80（IAG-75）"));
+    case EllipsoidChoice::Beijing54:
+        return Kept(i18n::Translate("geodesy", "北京54（克拉索夫斯基）"));
+    }
+    return {};
 }
 
 std::string_view SettingKey(EllipsoidChoice choice)

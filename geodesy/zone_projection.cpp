@@ -1,5 +1,7 @@
 #include "geodesy/zone_projection.h"
 
+#include "i18n/interface_text.h"
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -13,10 +15,12 @@ ZoneProjection::ZoneProjection(double centralMeridianDeg, const ProjectionChoice
         return;
     zone_ = ZoneNumber(centralMeridianDeg, choice.zoneWidth);
     if (zone_ == kNoZoneNumber) {
-        char text[160];
-        std::snprintf(text, sizeof text, "中央子午线 %.4f° 不是%d°带的中央子午线，Y 无法加带号。请改正中央子午线或带宽。",
-                      centralMeridianDeg, static_cast<int>(choice.zoneWidth));
-        throw ProjectionSetupError(text);
+        char meridian[400];  // room for any double in %.4f
+        std::snprintf(meridian, sizeof meridian, "%.4f", centralMeridianDeg);
+        throw ProjectionSetupError(
+            i18n::Format(i18n::Translate("geodesy", "中央子午线 %1° 不是%2°带的中央子午线，Y 无法加带号。"
+                                                    "请改正中央子午线或带宽。"),
+                         {meridian, std::to_string(static_cast<int>(choice.zoneWidth))}));
     }
 }
 

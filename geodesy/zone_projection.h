@@ -40,7 +40,7 @@ struct ProjectionChoice {
     }
 };
 
-// A choice that cannot be used with the central meridian; the message is Chinese.
+// A choice that cannot be used with the central meridian; the message is for the user.
 class ProjectionSetupError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

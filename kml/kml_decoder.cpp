@@ -1,5 +1,6 @@
 #include "kml/kml_decoder.h"
 
+#include "i18n/interface_text.h"
 #include "kml/kml_error.h"
 
 #include <algorithm>
@@ -149,7 +150,9 @@ void KmlDecoder::ChooseConverter(const char* encodingName)
     try {
         converter_ = std::make_unique<encoding::StreamConverter>(encodingName, "UTF-8");
     } catch (const encoding::EncodingError&) {
-        throw KmlReadError(displayName_, 1, "不支持文件声明的文本编码“" + ShownEncodingName(encodingName_) + "”");
+        throw KmlReadError(displayName_, 1,
+                           i18n::Format(i18n::Translate("kml", "不支持文件声明的文本编码“%1”"),
+                                        {ShownEncodingName(encodingName_)}));
     }
     mode_ = Mode::Convert;
 }
@@ -228,7 +231,7 @@ std::string_view KmlDecoder::NextConverted()
     while (cut == 0) {
         if (raw_.size() > kMaxCarryBytes)
             throw KmlReadError(displayName_, lineEnds_ + 1,
-                               "一段文字超过16 MB，其中没有空白或标点，不是KML文本");
+                               i18n::Translate("kml", "一段文字超过16 MB，其中没有空白或标点，不是KML文本"));
         ReadMore();
         cut = atEnd_ ? raw_.size() : CharacterBoundary(raw_);
     }
@@ -261,7 +264,9 @@ void KmlDecoder::ThrowUndecodable(std::string_view piece)
         piece.remove_prefix(end);
         ++line;
     }
-    throw KmlReadError(displayName_, line, "文字不是有效的" + ShownEncodingName(encodingName_) + "编码");
+    throw KmlReadError(
+        displayName_, line,
+        i18n::Format(i18n::Translate("kml", "文字不是有效的%1编码"), {ShownEncodingName(encodingName_)}));
 }
 
 }  // namespace keldarn::cad

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "i18n/interface_text.h"
+
 #include <cstddef>
 #include <stdexcept>
 #include <string>
 
 namespace keldarn::cad {
 
-// A KML file that cannot be read or written. what() is the user's message, in Chinese,
-// naming the file, the line where there is one, and the reason.
+// A KML file that cannot be read or written. what() is the user's message, in the
+// interface's language, naming the file, the line where there is one, and the reason.
 class KmlError : public std::runtime_error {
 public:
     explicit KmlError(const std::string& message, std::size_t line = 0)
@@ -25,8 +27,13 @@ private:
 // "读取KML文件 a.kml 第12行出错：<reason>" or "读取KML文件 a.kml 出错：<reason>".
 inline KmlError KmlReadError(const std::string& displayName, std::size_t line, const std::string& reason)
 {
-    const std::string where = line > 0 ? " 第" + std::to_string(line) + "行" : std::string(" ");
-    return KmlError("读取KML文件 " + displayName + where + "出错：" + reason, line);
+    if (line > 0) {
+        return KmlError(i18n::Format(i18n::Translate("kml", "读取KML文件 %1 第%2行出错：%3"),
+                                     {displayName, std::to_string(line), reason}),
+                        line);
+    }
+    return KmlError(i18n::Format(i18n::Translate("kml", "读取KML文件 %1 出错：%2"), {displayName, reason}),
+                    line);
 }
 
 }  // namespace keldarn::cad

@@ -2,6 +2,7 @@
 
 #include "kml/kml_error.h"
 #include "fileio/file_error.h"
+#include "i18n/interface_text.h"
 
 #include <zip.h>
 
@@ -33,7 +34,7 @@ struct ZipEntryCloser {
 
 std::string ReadFailure(const std::string& displayName, const std::string& reason)
 {
-    return "读取KML文件 " + displayName + " 出错：" + reason;
+    return i18n::Format(i18n::Translate("kml", "读取KML文件 %1 出错：%2"), {displayName, reason});
 }
 
 class FileSource : public KmlByteSource {
@@ -67,8 +68,9 @@ public:
     {
         const zip_int64_t count = zip_fread(entry.get(), buffer, capacity);
         if (count < 0)  // a damaged archive: bad compressed data or checksum
-            throw KmlError(ReadFailure(displayName, std::string("压缩数据已损坏（") +
-                                                        zip_file_strerror(entry.get()) + "）"));
+            throw KmlError(
+                ReadFailure(displayName, i18n::Format(i18n::Translate("kml", "压缩数据已损坏（%1）"),
+                                                      {zip_file_strerror(entry.get())})));
         return static_cast<std::size_t>(count);
     }
 };
@@ -107,9 +109,9 @@ std::string ZipOpenReason(int zipErrorCode)
 {
     switch (zipErrorCode) {
     case ZIP_ER_NOZIP:
-        return "不是有效的KMZ（ZIP）压缩文件";
+        return i18n::Translate("kml", "不是有效的KMZ（ZIP）压缩文件");
     case ZIP_ER_INCONS:
-        return "压缩文件已损坏或不完整";
+        return i18n::Translate("kml", "压缩文件已损坏或不完整");
     default: {
         zip_error_t error;
         zip_error_init_with_code(&error, zipErrorCode);
@@ -167,9 +169,9 @@ KmlInput OpenEntry(std::shared_ptr<KmzArchive> archive, zip_uint64_t index)
     auto source = std::make_unique<ZipEntrySource>();
     source->entry.reset(zip_fopen_index(archive->zip(), index, 0));
     if (!source->entry)
-        throw KmlError("无法读取KMZ文件 " + archive->fileName() + " 中的 " + entryName + "：" +
-                       zip_strerror(archive->zip()));
-    source->displayName = archive->fileName() + "（" + entryName + "）";
+        throw KmlError(i18n::Format(i18n::Translate("kml", "无法读取KMZ文件 %1 中的 %2：%3"),
+                                    {archive->fileName(), entryName, zip_strerror(archive->zip())}));
+    source->displayName = i18n::Format(i18n::Translate("kml", "%1（%2）"), {archive->fileName(), entryName});
     source->archive = archive;
     KmlInput input;
     input.displayName = source->displayName;
@@ -184,11 +186,12 @@ KmlInput OpenKmz(const std::filesystem::path& path, const std::string& fileName)
     int errorCode = 0;
     zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &errorCode);
     if (zip == nullptr)
-        throw KmlError("无法打开KMZ文件 " + fileName + "：" + ZipOpenReason(errorCode));
+        throw KmlError(i18n::Format(i18n::Translate("kml", "无法打开KMZ文件 %1：%2"),
+                                    {fileName, ZipOpenReason(errorCode)}));
     auto archive = std::make_shared<KmzArchive>(zip, fileName);
     const zip_int64_t index = FindMainDocument(zip);
     if (index < 0)
-        throw KmlError("KMZ文件 " + fileName + " 中没有KML文件");
+        throw KmlError(i18n::Format(i18n::Translate("kml", "KMZ文件 %1 中没有KML文件"), {fileName}));
     return OpenEntry(std::move(archive), static_cast<zip_uint64_t>(index));
 }
 
@@ -275,10 +278,12 @@ KmlInput OpenKmlInput(const std::filesystem::path& path)
     const std::string fileName = path.filename().string();
     std::error_code error;
     if (std::filesystem::is_directory(path, error))
-        throw KmlError("无法打开KML文件 " + fileName + "：" + fileio::DescribeSystemError(EISDIR));
+        throw KmlError(i18n::Format(i18n::Translate("kml", "无法打开KML文件 %1：%2"),
+                                    {fileName, fileio::DescribeSystemError(EISDIR)}));
     FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file)
-        throw KmlError("无法打开KML文件 " + fileName + "：" + fileio::DescribeSystemError(errno));
+        throw KmlError(i18n::Format(i18n::Translate("kml", "无法打开KML文件 %1：%2"),
+                                    {fileName, fileio::DescribeSystemError(errno)}));
     if (StartsWithZipSignature(file.get()))
         return OpenKmz(path, fileName);
     return {std::make_unique<FileSource>(std::move(file), fileName), fileName, {}, nullptr};
@@ -306,7 +311,8 @@ KmlInput OpenLinkedEntry(const KmlInput& from, const std::string& entryName)
 {
     const zip_int64_t index = from.archive ? from.archive->FindKml(entryName) : -1;
     if (index < 0)
-        throw KmlError("KMZ文件 " + from.displayName + " 中没有 " + entryName);
+        throw KmlError(
+            i18n::Format(i18n::Translate("kml", "KMZ文件 %1 中没有 %2"), {from.displayName, entryName}));
     return OpenEntry(from.archive, static_cast<zip_uint64_t>(index));
 }
 

@@ -3,6 +3,7 @@
 #include "kml/kml_decoder.h"
 #include "kml/kml_error.h"
 #include "geodesy/number_text.h"
+#include "i18n/interface_text.h"
 
 // The entity-amplification limits are declared only with XML_DTD, which Debian's expat
 // is built with (it is what makes internal entities work at all).
@@ -168,7 +169,7 @@ double ParseCoordinate(std::string_view field)
     try {
         return geodesy::ParseNumber(field);
     } catch (const geodesy::InvalidNumberError&) {
-        throw TupleError{Quoted(field) + " 不是有效的数值"};
+        throw TupleError{i18n::Format(i18n::Translate("kml", "%1 不是有效的数值"), {Quoted(field)})};
     }
 }
 
@@ -178,10 +179,12 @@ std::pair<double, double> ParseLonLat(std::string_view lonText, std::string_view
     const double lon = ParseCoordinate(lonText);
     const double lat = ParseCoordinate(latText);
     if (std::abs(lat) > 90.0)
-        throw TupleError{"纬度 " + std::string(latText) + " 超出 -90 到 90 度的范围（经度和纬度是否颠倒？）"};
+        throw TupleError{i18n::Format(
+            i18n::Translate("kml", "纬度 %1 超出 -90 到 90 度的范围（经度和纬度是否颠倒？）"), {latText})};
     // KML's own range; beyond it the projection's series would give no number at all.
     if (std::abs(lon) > 180.0)
-        throw TupleError{"经度 " + std::string(lonText) + " 超出 -180 到 180 度的范围"};
+        throw TupleError{
+            i18n::Format(i18n::Translate("kml", "经度 %1 超出 -180 到 180 度的范围"), {lonText})};
     return {lon, lat};
 }
 
@@ -190,13 +193,17 @@ std::pair<double, double> ParseTuple(std::string_view tuple)
 {
     const std::size_t comma = tuple.find(',');
     if (comma == std::string_view::npos)
-        throw TupleError{Quoted(tuple) + " 不是有效的坐标（应为“经度,纬度”或“经度,纬度,高程”）"};
+        throw TupleError{
+            i18n::Format(i18n::Translate("kml", "%1 不是有效的坐标（应为“经度,纬度”或“经度,纬度,高程”）"),
+                         {Quoted(tuple)})};
     const std::size_t secondComma = tuple.find(',', comma + 1);
     const std::string_view lonText = tuple.substr(0, comma);
     const std::string_view latText = tuple.substr(
         comma + 1, secondComma == std::string_view::npos ? std::string_view::npos : secondComma - comma - 1);
-    if (lonText.empty() || latText.empty())
-        throw TupleError{"坐标 " + Quoted(tuple) + " 缺少" + (lonText.empty() ? "经度" : "纬度")};
+    if (lonText.empty())
+        throw TupleError{i18n::Format(i18n::Translate("kml", "坐标 %1 缺少经度"), {Quoted(tuple)})};
+    if (latText.empty())
+        throw TupleError{i18n::Format(i18n::Translate("kml", "坐标 %1 缺少纬度"), {Quoted(tuple)})};
     return ParseLonLat(lonText, latText);
 }
 
@@ -206,7 +213,8 @@ std::pair<double, double> ParseTrackPosition(std::string_view position)
     const auto lonEnd = std::find_if(position.begin(), position.end(), IsXmlBlank);
     const auto latStart = std::find_if_not(lonEnd, position.end(), IsXmlBlank);
     if (latStart == position.end())
-        throw TupleError{"轨迹坐标 " + Quoted(position) + " 缺少纬度（应为“经度 纬度 高程”）"};
+        throw TupleError{i18n::Format(i18n::Translate("kml", "轨迹坐标 %1 缺少纬度（应为“经度 纬度 高程”）"),
+                                      {Quoted(position)})};
     const auto latEnd = std::find_if(latStart, position.end(), IsXmlBlank);
     return ParseLonLat(std::string_view(position.begin(), lonEnd), std::string_view(latStart, latEnd));
 }
@@ -216,38 +224,40 @@ std::string XmlErrorReason(XML_Error code, bool rootSeen)
     std::string reason;
     switch (code) {
     case XML_ERROR_NO_ELEMENTS:
-        return rootSeen ? "文件不完整，在元素结束之前就结束了" : "文件是空的，或者不是XML文件";
+        return rootSeen ? i18n::Translate("kml", "文件不完整，在元素结束之前就结束了")
+                        : i18n::Translate("kml", "文件是空的，或者不是XML文件");
     case XML_ERROR_UNCLOSED_TOKEN:
     case XML_ERROR_PARTIAL_CHAR:
-        return "文件不完整，在一个标记或字符的中间结束了";
+        return i18n::Translate("kml", "文件不完整，在一个标记或字符的中间结束了");
     case XML_ERROR_INVALID_TOKEN:
-        reason = "含有无效的字符或标记（二进制数据，或文字不符合文件的编码）";
+        reason = i18n::Translate("kml", "含有无效的字符或标记（二进制数据，或文字不符合文件的编码）");
         break;
     case XML_ERROR_TAG_MISMATCH:
-        reason = "结束标记与开始标记不匹配";
+        reason = i18n::Translate("kml", "结束标记与开始标记不匹配");
         break;
     case XML_ERROR_UNDEFINED_ENTITY:
-        reason = "使用了未定义的实体";
+        reason = i18n::Translate("kml", "使用了未定义的实体");
         break;
     case XML_ERROR_UNBOUND_PREFIX:
-        reason = "使用了未声明的命名空间前缀";
+        reason = i18n::Translate("kml", "使用了未声明的命名空间前缀");
         break;
     case XML_ERROR_JUNK_AFTER_DOC_ELEMENT:
-        reason = "根元素结束后还有其他内容";
+        reason = i18n::Translate("kml", "根元素结束后还有其他内容");
         break;
     case XML_ERROR_INCORRECT_ENCODING:
     case XML_ERROR_UNKNOWN_ENCODING:
-        reason = "文字编码与文件声明的不符";
+        reason = i18n::Translate("kml", "文字编码与文件声明的不符");
         break;
 #if XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 4)
     case XML_ERROR_AMPLIFICATION_LIMIT_BREACH:
-        return "实体展开后的文字超过文件本身的100倍（实体炸弹），拒绝读取";
+        return i18n::Translate("kml", "实体展开后的文字超过文件本身的100倍（实体炸弹），拒绝读取");
 #endif
     default:
-        reason = "XML格式错误";
+        reason = i18n::Translate("kml", "XML格式错误");
         break;
     }
-    return reason + "（" + XML_ErrorString(code) + "）";
+    // Expat's own description stays as it is.
+    return i18n::Format(i18n::Translate("kml", "%1（%2）"), {reason, XML_ErrorString(code)});
 }
 
 // The expat handlers and the state of one scan. Exceptions never cross expat's C
@@ -274,7 +284,7 @@ private:
     void Start(std::string_view name);
     void End();
     void Text(std::string_view text);
-    void AppendLimited(std::string& text, std::string_view piece, const char* what) const;
+    void AppendLimited(std::string& text, std::string_view piece, std::string (*tooLong)()) const;
     void TakeTuples(std::string_view text);
     void KeepPartialTuple(std::string_view part, std::size_t line);
     template <typename LineOf> void AddVertex(std::string_view tuple, LineOf lineOf);
@@ -371,7 +381,8 @@ void KmlScanner::Start(std::string_view name)
 {
     rootSeen_ = true;
     if (++depth_ > kMaxDepth)
-        throw ErrorHere("元素嵌套超过" + std::to_string(kMaxDepth) + "层");
+        throw ErrorHere(
+            i18n::Format(i18n::Translate("kml", "元素嵌套超过%1层"), {std::to_string(kMaxDepth)}));
     switch (classify_(name)) {
     case KmlElement::Placemark:
         ++counts_.placemarks;
@@ -467,26 +478,28 @@ void KmlScanner::End()
     --depth_;
 }
 
-void KmlScanner::AppendLimited(std::string& text, std::string_view piece, const char* what) const
+// `tooLong` makes the message only when it is needed: this runs for every piece of text.
+void KmlScanner::AppendLimited(std::string& text, std::string_view piece, std::string (*tooLong)()) const
 {
     if (text.size() + piece.size() > kMaxNameBytes)
-        throw ErrorHere(std::string(what) + "超过4 MB");
+        throw ErrorHere(tooLong());
     text.append(piece);
 }
 
 void KmlScanner::Text(std::string_view text)
 {
     if (nameDepth_ != 0)
-        AppendLimited(nameText_, text, "名称");
+        AppendLimited(nameText_, text, [] { return i18n::Translate("kml", "名称超过4 MB"); });
     if (hrefDepth_ != 0)
-        AppendLimited(hrefText_, text, "链接地址");
+        AppendLimited(hrefText_, text, [] { return i18n::Translate("kml", "链接地址超过4 MB"); });
     if (coordinatesDepth_ != 0)
         TakeTuples(text);
     if (coordDepth_ != 0) {
         if (coordLine_ == 0 && !TrimXmlBlanks(text).empty())
             coordLine_ = CurrentLine();
         if (coordText_.size() + text.size() > kMaxTupleBytes)
-            throw ErrorHere("轨迹坐标 " + Quoted(coordText_.append(text)) + " 过长");
+            throw ErrorHere(
+                i18n::Format(i18n::Translate("kml", "轨迹坐标 %1 过长"), {Quoted(coordText_.append(text))}));
         coordText_.append(text);
     }
 }
@@ -530,8 +543,9 @@ void KmlScanner::KeepPartialTuple(std::string_view part, std::size_t line)
     if (partialTuple_.empty())
         partialTupleLine_ = line;
     if (partialTuple_.size() + part.size() > kMaxTupleBytes)
-        throw KmlReadError(displayName_, partialTupleLine_,
-                           "坐标 " + Quoted(partialTuple_.append(part)) + " 过长");
+        throw KmlReadError(
+            displayName_, partialTupleLine_,
+            i18n::Format(i18n::Translate("kml", "坐标 %1 过长"), {Quoted(partialTuple_.append(part))}));
     partialTuple_.append(part);
 }
 
@@ -597,7 +611,7 @@ void KmlScanner::CheckPending(long long bytesFed) const
 {
     if (PendingBytes(bytesFed) > kMaxPendingBytes)
         throw KmlReadError(displayName_, XML_GetCurrentLineNumber(parser_),
-                           "一个标记或注释超过16 MB，不是KML文件");
+                           i18n::Translate("kml", "一个标记或注释超过16 MB，不是KML文件"));
 }
 
 void LimitEntityExpansion(XML_Parser parser)

@@ -1,5 +1,6 @@
 #include "kml/kml_shapes.h"
 
+#include "i18n/interface_text.h"
 #include "kml/kml_input.h"
 #include "kml/kml_parser.h"
 
@@ -63,12 +64,17 @@ std::string DescribeKmlShape(const KmlShape& shape)
     std::size_t vertices = 0;
     for (const auto& ring : shape.rings)
         vertices += ring.size();
-    std::string text = shape.name.empty() ? "未命名" : shape.name;
-    text += shape.isArea ? "（区域，" : "（路线，";
-    text += std::to_string(vertices) + "个顶点";
-    if (shape.rings.size() > 1)
-        text += "，" + std::to_string(shape.rings.size() - 1) + "个洞";
-    return text + "）";
+    const std::string name = shape.name.empty() ? i18n::Translate("kml", "未命名") : shape.name;
+    const std::string count = std::to_string(vertices);
+    if (shape.rings.size() > 1) {
+        const std::string holes = std::to_string(shape.rings.size() - 1);
+        return i18n::Format(shape.isArea ? i18n::Translate("kml", "%1（区域，%2个顶点，%3个洞）")
+                                         : i18n::Translate("kml", "%1（路线，%2个顶点，%3个洞）"),
+                            {name, count, holes});
+    }
+    return i18n::Format(shape.isArea ? i18n::Translate("kml", "%1（区域，%2个顶点）")
+                                     : i18n::Translate("kml", "%1（路线，%2个顶点）"),
+                        {name, count});
 }
 
 }  // namespace keldarn::cad

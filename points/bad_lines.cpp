@@ -1,12 +1,15 @@
 #include "points/bad_lines.h"
 
+#include "i18n/interface_text.h"
+
 namespace keldarn::points {
 
 bool BadLines::Add(std::int64_t number, const std::string& reason)
 {
     const bool first = count_ == 0;
     if (first)
-        firstReason_ = "第 " + std::to_string(number) + " 行：" + reason;
+        firstReason_ =
+            i18n::Format(i18n::Translate("points", "第 %1 行：%2"), {std::to_string(number), reason});
     if (listed_.size() < kListed)
         listed_.push_back(number);
     ++count_;
@@ -22,13 +25,14 @@ void BadLines::Clear()
 
 std::string BadLines::Numbers() const
 {
+    //: Between the numbers of the lines in a list.
+    const std::string separator = i18n::Translate("points", "、");
     std::string numbers;
     for (const std::int64_t number : listed_)
-        numbers += (numbers.empty() ? "" : "、") + std::to_string(number);
-    std::string text = "第 " + numbers + " 行";
+        numbers += (numbers.empty() ? "" : separator.c_str()) + std::to_string(number);
     if (count_ > static_cast<std::int64_t>(listed_.size()))
-        text += "等 " + std::to_string(count_) + " 行";
-    return text;
+        return i18n::Format(i18n::Translate("points", "第 %1 行等 %2 行"), {numbers, std::to_string(count_)});
+    return i18n::Format(i18n::Translate("points", "第 %1 行"), {numbers});
 }
 
 std::string Excerpt(std::string_view field)

@@ -5,7 +5,10 @@
 #include "fileio/file_descriptor.h"
 #include "fileio/file_error.h"
 #include "geodesy/number_text.h"
+#include "i18n/interface_text.h"
 #include "points/bad_lines.h"
+
+#include <QCoreApplication>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -28,11 +31,18 @@ constexpr std::string_view kSeparators = ",\t;";
 constexpr std::string_view kPlaneKindComment = "# 源坐标：平面坐标";
 constexpr std::string_view kGeographicKindComment = "# 源坐标：经纬度";
 
-// The first seven fields of a line; the eighth is "used".
+// The first seven fields of a line; the eighth is "used". Their titles name them in messages.
 constexpr std::size_t kValueFields = 7;
-const char* const kPlaneTitles[kValueFields] = {"点名", "源X", "源Y", "源H", "目标X", "目标Y", "目标H"};
-const char* const kGeographicTitles[kValueFields] = {"点名",  "纬度",  "经度", "源H",
-                                                     "目标X", "目标Y", "目标H"};
+const char* const kPlaneTitles[kValueFields] = {
+    QT_TRANSLATE_NOOP("points", "点名"),  QT_TRANSLATE_NOOP("points", "源X"),
+    QT_TRANSLATE_NOOP("points", "源Y"),   QT_TRANSLATE_NOOP("points", "源H"),
+    QT_TRANSLATE_NOOP("points", "目标X"), QT_TRANSLATE_NOOP("points", "目标Y"),
+    QT_TRANSLATE_NOOP("points", "目标H")};
+const char* const kGeographicTitles[kValueFields] = {
+    QT_TRANSLATE_NOOP("points", "点名"),  QT_TRANSLATE_NOOP("points", "纬度"),
+    QT_TRANSLATE_NOOP("points", "经度"),  QT_TRANSLATE_NOOP("points", "源H"),
+    QT_TRANSLATE_NOOP("points", "目标X"), QT_TRANSLATE_NOOP("points", "目标Y"),
+    QT_TRANSLATE_NOOP("points", "目标H")};
 
 // The kind a comment line names ("# 源坐标：经纬度", the colon full-width or not), if any.
 std::optional<ControlSourceKind> KindOfComment(std::string_view comment)
@@ -103,7 +113,7 @@ private:
         if (line.starts_with('#')) {
             const std::optional<ControlSourceKind> said = KindOfComment(line);
             if (said && *said != list_.kind)
-                Refuse(number, "源坐标类型与前面的注释行不同");
+                Refuse(number, i18n::Translate("points", "源坐标类型与前面的注释行不同"));
             return;
         }
         std::vector<std::string_view> fields;
@@ -115,8 +125,9 @@ private:
             pos = found + 1;
         }
         if (fields.size() != kValueFields && fields.size() != kValueFields + 1) {
-            Refuse(number, "应有 7 或 8 个字段，实有 " + std::to_string(fields.size()) +
-                               " 个（字段以逗号、制表符或分号分隔）");
+            Refuse(number, i18n::Format(i18n::Translate("points", "应有 7 或 8 个字段，实有 %1 个"
+                                                                  "（字段以逗号、制表符或分号分隔）"),
+                                        {std::to_string(fields.size())}));
             return;
         }
         ControlPointRow row;
@@ -129,22 +140,26 @@ private:
         const bool geographic = list_.kind == ControlSourceKind::Geographic;
         const char* const* titles = geographic ? kGeographicTitles : kPlaneTitles;
         if (fields[0].empty())
-            return Refuse(number, "点名为空");
+            return Refuse(number, i18n::Translate("points", "点名为空"));
         row.name = std::string(fields[0]);
         double values[6];
         for (std::size_t i = 1; i < kValueFields; ++i) {
             try {
                 values[i - 1] = geodesy::ParseNumber(fields[i]);
             } catch (const geodesy::InvalidNumberError&) {
+                const std::string title = QCoreApplication::translate("points", titles[i]).toStdString();
                 return Refuse(number, fields[i].empty()
-                                          ? std::string(titles[i]) + "为空"
-                                          : std::string(titles[i]) + "“" + Excerpt(fields[i]) + "”不是数值");
+                                          ? i18n::Format(i18n::Translate("points", "%1为空"), {title})
+                                          : i18n::Format(i18n::Translate("points", "%1“%2”不是数值"),
+                                                         {title, Excerpt(fields[i])}));
             }
         }
         if (geographic && std::abs(values[0]) > 90.0)
-            return Refuse(number, "纬度 " + std::string(fields[1]) + " 超出 −90° 至 90°");
+            return Refuse(number,
+                          i18n::Format(i18n::Translate("points", "纬度 %1 超出 −90° 至 90°"), {fields[1]}));
         if (geographic && std::abs(values[1]) > 180.0)
-            return Refuse(number, "经度 " + std::string(fields[2]) + " 超出 −180° 至 180°");
+            return Refuse(number,
+                          i18n::Format(i18n::Translate("points", "经度 %1 超出 −180° 至 180°"), {fields[2]}));
         row.source = {values[0], values[1], values[2]};
         row.target = {values[3], values[4], values[5]};
         if (fields.size() > kValueFields) {
@@ -152,7 +167,8 @@ private:
             if (used == "0" || used == "N" || used == "n")
                 row.used = false;
             else if (!used.empty() && used != "1" && used != "Y" && used != "y")
-                return Refuse(number, "使用“" + Excerpt(used) + "”应为 1 或 0");
+                return Refuse(
+                    number, i18n::Format(i18n::Translate("points", "使用“%1”应为 1 或 0"), {Excerpt(used)}));
         }
         return true;
     }
@@ -167,8 +183,9 @@ private:
 
     std::string BadLinesMessage() const
     {
-        return "无法读取控制点（" + displayName_ + "）：" + badLines_.Numbers() + "无法读取，没有读入任何控制点。" +
-               badLines_.FirstReason() + "。";
+        return i18n::Format(
+            i18n::Translate("points", "无法读取控制点（%1）：%2无法读取，没有读入任何控制点。%3。"),
+            {displayName_, badLines_.Numbers(), badLines_.FirstReason()});
     }
 
     std::string_view text_;
@@ -180,8 +197,8 @@ private:
 std::string ReadBytes(const fs::path& path)
 {
     const auto fail = [&](int errorNumber) {
-        return ControlPointFileError("无法读取文件 " + path.string() + "：" +
-                                     fileio::DescribeSystemError(errorNumber));
+        return ControlPointFileError(i18n::Format(i18n::Translate("points", "无法读取文件 %1：%2"),
+                                                  {path.string(), fileio::DescribeSystemError(errorNumber)}));
     };
     const fileio::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid())
@@ -234,8 +251,9 @@ ControlPointList ReadControlPointFile(const fs::path& path)
     try {
         text = encoding::FileTextToUtf8(ReadBytes(path));
     } catch (const encoding::EncodingError&) {
-        throw ControlPointFileError("无法读取文件 " + path.string() +
-                                    "：文件既不是 UTF-8 也不是 GB18030 编码的文字。");
+        throw ControlPointFileError(i18n::Format(
+            i18n::Translate("points", "无法读取文件 %1：文件既不是 UTF-8 也不是 GB18030 编码的文字。"),
+            {path.string()}));
     }
     return ParseControlPoints(text, ControlSourceKind::Plane, path.string());
 }
@@ -251,8 +269,9 @@ void WriteControlPointFile(const fs::path& path, const ControlPointList& list)
         for (const std::array<double, 3>& triple : {row.source, row.target}) {
             for (const double value : triple) {
                 if (!std::isfinite(value))
-                    throw ControlPointFileError("无法写入文件 " + path.string() + "：控制点 " + row.name +
-                                                " 的坐标不是有限数值。");
+                    throw ControlPointFileError(i18n::Format(
+                        i18n::Translate("points", "无法写入文件 %1：控制点 %2 的坐标不是有限数值。"),
+                        {path.string(), row.name}));
                 text += ',';
                 AppendNumber(text, value);
             }

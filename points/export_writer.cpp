@@ -3,6 +3,7 @@
 #include "encoding/text_encoding.h"
 #include "fileio/atomic_file.h"
 #include "geodesy/number_text.h"
+#include "i18n/interface_text.h"
 
 #include <cstdint>
 #include <cstring>
@@ -53,7 +54,8 @@ public:
         try {
             converter_.ConvertAppend(utf8, encoded_);
         } catch (const encoding::EncodingError& error) {
-            throw ExportError("无法写入文件 " + target_.string() + "：" + error.what());
+            throw ExportError(i18n::Format(i18n::Translate("points", "无法写入文件 %1：%2"),
+                                           {target_.string(), error.what()}));
         }
         file_.Write(encoded_);
     }

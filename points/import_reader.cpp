@@ -4,6 +4,7 @@
 #include "fileio/file_descriptor.h"
 #include "fileio/file_error.h"
 #include "geodesy/number_text.h"
+#include "i18n/interface_text.h"
 #include "points/bad_lines.h"
 
 #include <fcntl.h>
@@ -119,7 +120,8 @@ private:
 
     [[noreturn]] void Fail(int errorNumber) const
     {
-        throw ImportError("无法读取文件 " + file_.string() + "：" + fileio::DescribeSystemError(errorNumber));
+        throw ImportError(i18n::Format(i18n::Translate("points", "无法读取文件 %1：%2"),
+                                       {file_.string(), fileio::DescribeSystemError(errorNumber)}));
     }
 
     const fs::path& file_;
@@ -181,7 +183,7 @@ private:
                         decoded_.clear();
                         converter_.ConvertAppend(bytes, decoded_);
                     } catch (const encoding::EncodingError&) {
-                        Refuse(number, "含有 GB18030 编码中无效的字节");
+                        Refuse(number, i18n::Translate("points", "含有 GB18030 编码中无效的字节"));
                         continue;
                     }
                     utf8 = decoded_;
@@ -205,8 +207,10 @@ private:
             pos = found + separator.size();
         }
         if (fields_.size() != layout_.columns.size()) {
-            Refuse(number, "应有 " + std::to_string(layout_.columns.size()) + " 个字段，实有 " +
-                               std::to_string(fields_.size()) + " 个（分隔符为“" + separator + "”）");
+            Refuse(number,
+                   i18n::Format(
+                       i18n::Translate("points", "应有 %1 个字段，实有 %2 个（分隔符为“%3”）"),
+                       {std::to_string(layout_.columns.size()), std::to_string(fields_.size()), separator}));
             return;
         }
         RowCells cells;
@@ -220,8 +224,9 @@ private:
                     geodesy::ParseNumber(field);
                 } catch (const geodesy::InvalidNumberError&) {
                     const std::string title = PointTableModel::Title(column).toStdString();
-                    Refuse(number,
-                           field.empty() ? title + "为空" : title + "“" + Excerpt(field) + "”不是数值");
+                    Refuse(number, field.empty() ? i18n::Format(i18n::Translate("points", "%1为空"), {title})
+                                                 : i18n::Format(i18n::Translate("points", "%1“%2”不是数值"),
+                                                                {title, Excerpt(field)}));
                     return;
                 }
             }
@@ -242,8 +247,8 @@ private:
 
     std::string BadLinesMessage() const
     {
-        return "无法导入文件 " + file_.string() + "：" + badLines_.Numbers() + "无法读取，没有导入任何点。" +
-               badLines_.FirstReason() + "。";
+        return i18n::Format(i18n::Translate("points", "无法导入文件 %1：%2无法读取，没有导入任何点。%3。"),
+                            {file_.string(), badLines_.Numbers(), badLines_.FirstReason()});
     }
 
     const fs::path& file_;
@@ -261,11 +266,13 @@ private:
 std::vector<RowCells> ReadPointsFile(const fs::path& file, const ExportLayout& layout)
 {
     if (layout.columns.empty())
-        throw ImportError("无法导入文件 " + file.string() + "：导出页的选择框中没有字段。");
+        throw ImportError(i18n::Format(
+            i18n::Translate("points", "无法导入文件 %1：导出页的选择框中没有字段。"), {file.string()}));
     if (layout.separator.empty())
-        throw ImportError(
-            "无法导入文件 " + file.string() +
-            "：导出页的分隔符为空，各字段连在一起无法分开。请在导出页输入文件所用的分隔符，再导入。");
+        throw ImportError(i18n::Format(
+            i18n::Translate("points", "无法导入文件 %1：导出页的分隔符为空，各字段连在一起无法分开。"
+                                      "请在导出页输入文件所用的分隔符，再导入。"),
+            {file.string()}));
     return PointFileReader(file, layout).Read();
 }
 

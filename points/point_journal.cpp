@@ -1,6 +1,7 @@
 #include "points/point_journal.h"
 
 #include "fileio/atomic_file.h"
+#include "i18n/interface_text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -183,7 +184,8 @@ std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t crc)
 PointJournal::PointJournal(const std::filesystem::path& path, PointTableModel& table) : path_(path), table_(table)
 {
     if (JournalInUse(path_))
-        throw JournalError("点表恢复文件 " + path_.string() + " 正被另一个运行中的程序使用");
+        throw JournalError(i18n::Format(
+            i18n::Translate("points", "点表恢复文件 %1 正被另一个运行中的程序使用"), {path_.string()}));
     WriteSnapshotFile();
     connect(&table_, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { OnRowsInserted(first, last); });
@@ -226,11 +228,13 @@ void PointJournal::WriteSnapshotFile()
     try {
         fileio::AtomicFile file(path_, 0600);
         if (::flock(file.descriptor(), LOCK_EX | LOCK_NB) != 0)
-            throw JournalError("无法锁定点表恢复文件 " + path_.string() + "：" + Reason());
+            throw JournalError(i18n::Format(i18n::Translate("points", "无法锁定点表恢复文件 %1：%2"),
+                                            {path_.string(), Reason()}));
         file.Write(bytes);
         snapshot = file.CommitKeepingOpen();
     } catch (const fileio::FileWriteError& error) {
-        throw JournalError("无法写入点表恢复文件 " + path_.string() + "：" + error.reason());
+        throw JournalError(i18n::Format(i18n::Translate("points", "无法写入点表恢复文件 %1：%2"),
+                                        {path_.string(), error.reason()}));
     }
     Close();
     file_ = std::move(snapshot);
@@ -306,7 +310,8 @@ std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path)
         return std::nullopt;
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.compare(0, kMagicSize, kMagic) != 0)
-        throw JournalError("文件 " + path.string() + " 不是点表恢复文件");
+        throw JournalError(
+            i18n::Format(i18n::Translate("points", "文件 %1 不是点表恢复文件"), {path.string()}));
     RecoveredTable recovered;
     std::string_view rest(bytes);
     rest.remove_prefix(kMagicSize);

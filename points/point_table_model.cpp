@@ -1,5 +1,7 @@
 #include "points/point_table_model.h"
 
+#include <QCoreApplication>
+
 #include <stdexcept>
 
 namespace keldarn::points {
@@ -29,9 +31,12 @@ std::size_t ReadLength(std::string_view packed, std::size_t& pos)
     return length;
 }
 
-// The titles as UTF-8, for the grid's row 0.
-constexpr std::array<std::string_view, kColumnCount> kTitlesUtf8 = {"点号", "描述", "纵坐标X", "横坐标Y",
-                                                                    "高程H"};
+// The titles as UTF-8, for the grid's row 0. They are exported as they are; the view's
+// header shows them in the interface's language.
+constexpr std::array<std::string_view, kColumnCount> kTitlesUtf8 = {
+    QT_TRANSLATE_NOOP("points", "点号"), QT_TRANSLATE_NOOP("points", "描述"),
+    QT_TRANSLATE_NOOP("points", "纵坐标X"), QT_TRANSLATE_NOOP("points", "横坐标Y"),
+    QT_TRANSLATE_NOOP("points", "高程H")};
 
 }  // namespace
 
@@ -71,14 +76,9 @@ PointTableModel::PointTableModel(QObject* parent) : QAbstractTableModel(parent) 
 
 QString PointTableModel::Title(int column)
 {
-    static const std::array<QString, kColumnCount> titles = [] {
-        std::array<QString, kColumnCount> texts;
-        for (std::size_t c = 0; c < texts.size(); ++c)
-            texts[c] =
-                QString::fromUtf8(kTitlesUtf8[c].data(), static_cast<qsizetype>(kTitlesUtf8[c].size()));
-        return texts;
-    }();
-    return column >= 0 && column < kColumnCount ? titles[static_cast<std::size_t>(column)] : QString();
+    return column >= 0 && column < kColumnCount
+               ? QCoreApplication::translate("points", kTitlesUtf8[static_cast<std::size_t>(column)].data())
+               : QString();
 }
 
 std::array<std::string_view, kColumnCount> PointTableModel::CellViews(int gridRow) const

@@ -1,5 +1,6 @@
 #include "raster/block_cache.h"
 
+#include "i18n/interface_text.h"
 #include "raster/gdal_support.h"
 #include "raster/raster_error.h"
 
@@ -42,8 +43,9 @@ BlockCache::BlockCache(GDALRasterBand* band, std::size_t boundBytes, std::string
 
 void BlockCache::FailRead(int x0, int y0) const
 {
-    throw RasterError("无法读取高程栅格“" + sourceName_ + "”的数据块（" + std::to_string(x0) + ", " +
-                      std::to_string(y0) + "）" + GdalDetail());
+    throw RasterError(i18n::Format(i18n::Translate("raster", "无法读取高程栅格“%1”的数据块（%2, %3）"),
+                                   {sourceName_, std::to_string(x0), std::to_string(y0)}) +
+                      GdalDetail());
 }
 
 void BlockCache::Touch(int bx, int by)

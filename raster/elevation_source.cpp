@@ -1,5 +1,6 @@
 #include "raster/elevation_source.h"
 
+#include "i18n/interface_text.h"
 #include "raster/gdal_handles.h"
 #include "raster/gdal_support.h"
 #include "raster/mosaic.h"
@@ -26,7 +27,7 @@ constexpr double kNegligibleWeight = 1e-9;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason)
 {
-    throw RasterError("无法读取高程栅格“" + path + "”：" + reason);
+    throw RasterError(i18n::Format(i18n::Translate("raster", "无法读取高程栅格“%1”：%2"), {path, reason}));
 }
 
 // path: what the user chose, for messages; gdalPath: the name GDAL opens it by.
@@ -41,10 +42,14 @@ DatasetPtr OpenFile(const std::string& path, const std::string& gdalPath)
     VSIStatBufL stat;
     if (VSIStatL(gdalPath.c_str(), &stat) != 0)
         Fail(path, IsRemoteSource(path)
-                       ? "服务器上没有这个文件，或服务器没有响应（请检查地址和网络连接）" + GdalDetail()
-                       : std::string("文件不存在或无法访问"));
+                       ? i18n::Translate("raster",
+                                         "服务器上没有这个文件，或服务器没有响应（请检查地址和网络连接）") +
+                             GdalDetail()
+                       : i18n::Translate("raster", "文件不存在或无法访问"));
     // GDAL 3.6 refuses a 0 × 0 raster here ("Invalid dataset dimensions").
-    Fail(path, "GDAL 无法把它作为栅格打开（不可读、不是可识别的栅格格式或内容无效）" + GdalDetail());
+    Fail(path,
+         i18n::Translate("raster", "GDAL 无法把它作为栅格打开（不可读、不是可识别的栅格格式或内容无效）") +
+             GdalDetail());
 }
 
 // A folder or a zip archive of tiles opens as the mosaic of its tiles, anything else as
@@ -55,13 +60,14 @@ DatasetPtr OpenDataset(const std::string& path)
                              ? DatasetPtr(GDALDataset::FromHandle(BuildFolderMosaic(path).release()))
                              : OpenFile(path, GdalPathOf(path));
     if (dataset->GetRasterCount() < 1)
-        Fail(path, "文件中没有栅格波段");
+        Fail(path, i18n::Translate("raster", "文件中没有栅格波段"));
     const int columns = dataset->GetRasterXSize();
     const int rows = dataset->GetRasterYSize();
     // Bilinear interpolation needs two samples in each direction.
     if (columns < 2 || rows < 2)
-        Fail(path, "栅格只有 " + std::to_string(columns) + " × " + std::to_string(rows) +
-                       " 个格网，至少需要 2 × 2 个格网才能插值高程");
+        Fail(path, i18n::Format(i18n::Translate("raster",
+                                                "栅格只有 %1 × %2 个格网，至少需要 2 × 2 个格网才能插值高程"),
+                                {std::to_string(columns), std::to_string(rows)}));
     return dataset;
 }
 
@@ -70,7 +76,7 @@ OGRSpatialReference RequireCrs(GDALDataset& dataset, const std::string& path)
 {
     const OGRSpatialReference* crs = dataset.GetSpatialRef();
     if (crs == nullptr || crs->IsEmpty())
-        Fail(path, "没有坐标系定义（例如缺少 .prj 文件或投影信息）");
+        Fail(path, i18n::Translate("raster", "没有坐标系定义（例如缺少 .prj 文件或投影信息）"));
     OGRSpatialReference copy(*crs);
     copy.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     return copy;
@@ -83,7 +89,7 @@ TransformationPtr FromWgs84(const OGRSpatialReference& target, const std::string
     wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);  // longitude first
     TransformationPtr ct(OGRCreateCoordinateTransformation(&wgs84, &target));
     if (!ct)
-        Fail(path, "无法从 WGS84 经纬度转换到该栅格的坐标系" + GdalDetail());
+        Fail(path, i18n::Translate("raster", "无法从 WGS84 经纬度转换到该栅格的坐标系") + GdalDetail());
     return ct;
 }
 
@@ -154,10 +160,10 @@ ElevationSource::Impl::Impl(const std::string& path, std::size_t cacheBoundBytes
     rows = dataset->GetRasterYSize();
     std::array<double, 6> gt{};
     if (dataset->GetGeoTransform(gt.data()) != CE_None)
-        Fail(path, "没有地理变换参数（格网在坐标系中的位置未知）");
+        Fail(path, i18n::Translate("raster", "没有地理变换参数（格网在坐标系中的位置未知）"));
     const OGRSpatialReference crs = RequireCrs(*dataset, path);
     if (!GDALInvGeoTransform(gt.data(), inverseGt.data()))
-        Fail(path, "地理变换参数不可逆（格网大小为零）");
+        Fail(path, i18n::Translate("raster", "地理变换参数不可逆（格网大小为零）"));
     fromWgs84 = FromWgs84(crs, path);
 
     band = dataset->GetRasterBand(1);

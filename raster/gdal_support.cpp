@@ -1,5 +1,7 @@
 #include "raster/gdal_support.h"
 
+#include "i18n/interface_text.h"
+
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_vsi.h>
@@ -143,7 +145,9 @@ QuietGdalErrors::~QuietGdalErrors()
 std::string GdalDetail()
 {
     const char* message = CPLGetLastErrorMsg();
-    return message != nullptr && *message != '\0' ? std::string("（GDAL：") + message + "）" : std::string();
+    return message != nullptr && *message != '\0'
+               ? i18n::Format(i18n::Translate("raster", "（GDAL：%1）"), {message})
+               : std::string();
 }
 
 }  // namespace keldarn::raster

@@ -34,7 +34,7 @@ public:
     QuietGdalErrors& operator=(const QuietGdalErrors&) = delete;
 };
 
-// GDAL's last report as the tail of a Chinese message, "（GDAL：…）", or empty text.
+// GDAL's last report as the tail of a message for the user, "（GDAL：…）", or empty text.
 std::string GdalDetail();
 
 }  // namespace keldarn::raster

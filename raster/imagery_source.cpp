@@ -1,5 +1,6 @@
 #include "raster/imagery_source.h"
 
+#include "i18n/interface_text.h"
 #include "raster/gdal_support.h"
 #include "raster/imagery_warp.h"
 #include "raster/mosaic.h"
@@ -77,15 +78,22 @@ OwnedDataset OpenFile(const std::string& source)
     if (dataset)
         return dataset;
     if (IsRemoteSource(source))
-        throw ImageryError("地址“" + source +
-                           "”不是可识别的影像服务或影像文件：请给出含 {z}、{x}、{y} 的瓦片地址、WMTS 能力文档地址"
-                           "（含 WMTS）、WMS 地址（含 service=WMS），或云优化 GeoTIFF 的地址" +
-                           GdalDetail());
+        throw ImageryError(
+            i18n::Format(
+                i18n::Translate("raster",
+                                "地址“%1”不是可识别的影像服务或影像文件：请给出含 {z}、{x}、{y} 的瓦片地址、"
+                                "WMTS 能力文档地址（含 WMTS）、WMS 地址（含 service=WMS），"
+                                "或云优化 GeoTIFF 的地址"),
+                {source}) +
+            GdalDetail());
     VSIStatBufL stat;
     if (VSIStatL(path.c_str(), &stat) != 0)
-        throw ImageryError("影像文件“" + source + "”不存在或无法访问");
-    throw ImageryError("GDAL 无法把“" + source + "”作为影像打开（不可读、不是可识别的栅格格式或内容无效）" +
-                       GdalDetail());
+        throw ImageryError(i18n::Format(i18n::Translate("raster", "影像文件“%1”不存在或无法访问"), {source}));
+    throw ImageryError(
+        i18n::Format(i18n::Translate("raster",
+                                     "GDAL 无法把“%1”作为影像打开（不可读、不是可识别的栅格格式或内容无效）"),
+                     {source}) +
+        GdalDetail());
 }
 
 // GDAL's WMTS and WMS drivers keep their tiles in GDAL_DEFAULT_WMS_CACHE_PATH, read when the
@@ -110,7 +118,10 @@ OwnedDataset OpenService(const std::string& source, Kind kind, const ImageryOpti
             GDALOpenEx(layer.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
     }
     if (!dataset)
-        throw ImageryError("无法打开影像服务“" + source + "”（请检查地址和网络连接）" + GdalDetail());
+        throw ImageryError(
+            i18n::Format(i18n::Translate("raster", "无法打开影像服务“%1”（请检查地址和网络连接）"),
+                         {source}) +
+            GdalDetail());
     return dataset;
 }
 
@@ -143,7 +154,7 @@ ImagerySource::ImagerySource(const std::string& source, ImageryOptions options)
     impl_->isService = kind == Kind::Wmts || kind == Kind::Wms;
     if (kind == Kind::Collection) {
         try {
-            impl_->dataset = BuildFolderMosaic(source, "影像");
+            impl_->dataset = BuildFolderMosaic(source, i18n::Translate("raster", "影像"));
         } catch (const RasterError& error) {
             throw ImageryError(error.what());
         }
@@ -157,15 +168,19 @@ ImagerySource::ImagerySource(const std::string& source, ImageryOptions options)
         }
     }
     if (GDALGetRasterCount(impl_->dataset.get()) < 1)
-        throw ImageryError("影像“" + source + "”中没有栅格波段");
+        throw ImageryError(i18n::Format(i18n::Translate("raster", "影像“%1”中没有栅格波段"), {source}));
     if (!IsGeoreferenced(impl_->dataset.get()))
-        throw ImageryError("影像“" + source +
-                           "”没有地理参考，无法叠加到地形上（需要坐标系和地理变换，例如 GeoTIFF，"
-                           "或带 .jgw/.pgw 世界文件的图片；世界文件不是经纬度时还需要 .prj）");
+        throw ImageryError(i18n::Format(
+            i18n::Translate("raster", "影像“%1”没有地理参考，无法叠加到地形上（需要坐标系和地理变换，"
+                                      "例如 GeoTIFF，或带 .jgw/.pgw 世界文件的图片；"
+                                      "世界文件不是经纬度时还需要 .prj）"),
+            {source}));
     impl_->expanded = ExpandedPalette(impl_->dataset.get());
     impl_->coverage = ExtentInWgs84(impl_->dataset.get());
     if (!impl_->coverage)
-        throw ImageryError("无法把影像“" + source + "”的坐标系转换到 WGS84 经纬度" + GdalDetail());
+        throw ImageryError(
+            i18n::Format(i18n::Translate("raster", "无法把影像“%1”的坐标系转换到 WGS84 经纬度"), {source}) +
+            GdalDetail());
     if (impl_->isService && impl_->coverage->eastLonDeg - impl_->coverage->westLonDeg >= kWorldWideLonDeg)
         impl_->coverage.reset();
 }
@@ -205,9 +220,13 @@ ImageryRead ImagerySource::Impl::ReadDataset(const GeoRect& window, int widthPx,
             WarpToGeoImage(expanded ? expanded.get() : dataset.get(), window, widthPx, heightPx))
         return {std::move(*image), {}};
     if (!isService)
-        throw ImageryError("无法读取影像“" + name + "”（文件可能已被移动、删除或损坏）" + GdalDetail());
+        throw ImageryError(
+            i18n::Format(i18n::Translate("raster", "无法读取影像“%1”（文件可能已被移动、删除或损坏）"),
+                         {name}) +
+            GdalDetail());
     return {TransparentImage(window, widthPx, heightPx),
-            "无法从影像服务“" + name + "”读取这一片影像，暂时留空" + GdalDetail()};
+            i18n::Format(i18n::Translate("raster", "无法从影像服务“%1”读取这一片影像，暂时留空"), {name}) +
+                GdalDetail()};
 }
 
 std::filesystem::path DefaultImageryCacheFolder()

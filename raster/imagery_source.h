@@ -13,7 +13,7 @@
 
 namespace keldarn::raster {
 
-// An imagery source cannot be used; what() is a Chinese message for the user that names the source.
+// An imagery source cannot be used; what() is a message for the user that names the source.
 class ImageryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -42,7 +42,7 @@ struct ImageryOptions {
 
 struct ImageryRead {
     GeoImage image;
-    // A quiet notice for the user (Chinese, names the source), empty when all went well: e.g. the
+    // A quiet notice for the user (it names the source), empty when all went well: e.g. the
     // service could not be reached and cached tiles are shown, or it answered something that is not
     // an image. One notice per read however many tiles failed, so the caller shows it once.
     std::string notice;

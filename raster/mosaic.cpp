@@ -1,5 +1,6 @@
 #include "raster/mosaic.h"
 
+#include "i18n/interface_text.h"
 #include "raster/gdal_support.h"
 #include "raster/raster_error.h"
 
@@ -27,7 +28,7 @@ struct BuildVrtOptionsFree {
 
 [[noreturn]] void Fail(const std::string& kind, const std::string& folder, const std::string& reason)
 {
-    throw RasterError("无法读取" + kind + "“" + folder + "”：" + reason);
+    throw RasterError(i18n::Format(i18n::Translate("raster", "无法读取%1“%2”：%3"), {kind, folder, reason}));
 }
 
 // Side files that GDAL would open as rasters of their own but that belong to another file.
@@ -56,7 +57,7 @@ std::vector<std::string> FilesInArchive(const std::string& archive, const std::s
     const std::string root = "/vsizip/" + archive;
     const CPLStringList entries(VSIReadDirRecursive(root.c_str()));
     if (entries.empty())
-        Fail(kind, archive, "无法读取该压缩文件，或其中没有文件" + GdalDetail());
+        Fail(kind, archive, i18n::Translate("raster", "无法读取该压缩文件，或其中没有文件") + GdalDetail());
     std::vector<std::string> files;
     for (int k = 0; k < entries.size(); ++k) {
         const std::string entry = entries[k];
@@ -79,7 +80,8 @@ std::vector<std::string> RastersInFolder(const std::string& folder, const std::s
             if (entry.is_regular_file(error) && !IsSideFile(entry.path()))
                 files.push_back(entry.path().string());
         if (error)
-            Fail(kind, folder, "无法列出文件夹内容（" + error.message() + "）");
+            Fail(kind, folder,
+                 i18n::Format(i18n::Translate("raster", "无法列出文件夹内容（%1）"), {error.message()}));
     }
     std::sort(files.begin(), files.end());
     std::erase_if(files, [](const std::string& file) { return !IsGeoreferencedRaster(file); });
@@ -114,7 +116,7 @@ OwnedDataset BuildFolderMosaic(const std::string& folder, const std::string& kin
     const QuietGdalErrors quiet;  // the probes of files that are not rasters fail by design
     const std::vector<std::string> files = RastersInFolder(folder, kind);
     if (files.empty())
-        Fail(kind, folder, "文件夹中没有 GDAL 能读取的带地理参考的栅格文件");
+        Fail(kind, folder, i18n::Translate("raster", "文件夹中没有 GDAL 能读取的带地理参考的栅格文件"));
     std::vector<const char*> names;
     for (const std::string& file : files)
         names.push_back(file.c_str());
@@ -130,7 +132,7 @@ OwnedDataset BuildFolderMosaic(const std::string& folder, const std::string& kin
     OwnedDataset mosaic(
         GDALBuildVRT("", static_cast<int>(names.size()), nullptr, names.data(), options.get(), &usageError));
     if (!mosaic)
-        Fail(kind, folder, "无法拼接文件夹中的栅格" + GdalDetail());
+        Fail(kind, folder, i18n::Translate("raster", "无法拼接文件夹中的栅格") + GdalDetail());
     return mosaic;
 }
 

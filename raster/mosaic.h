@@ -3,6 +3,8 @@
 // A folder of DEM tiles seen as one raster: every georeferenced raster directly inside the
 // folder, mosaicked by GDAL into a virtual raster held in memory.
 
+#include "i18n/interface_text.h"
+
 #include <memory>
 #include <string>
 
@@ -26,7 +28,8 @@ using OwnedDataset = std::unique_ptr<void, GdalDatasetCloser>;
 // in that message ("高程栅格", "影像").
 // A zip archive of tiles is read the same way, through GDAL's /vsizip/, with the tiles in
 // its folders too.
-OwnedDataset BuildFolderMosaic(const std::string& folder, const std::string& kind = "高程栅格");
+OwnedDataset BuildFolderMosaic(const std::string& folder,
+                               const std::string& kind = i18n::Translate("raster", "高程栅格"));
 
 // Whether a path (UTF-8) names a local zip archive of tiles.
 bool IsTileArchive(const std::string& path);

@@ -5,7 +5,7 @@
 
 namespace keldarn::raster {
 
-// A raster that cannot be used; the message (Chinese, for the user) names the file and the
+// A raster that cannot be used; the message (for the user) names the file and the
 // reason.
 class RasterError : public std::runtime_error {
 public:

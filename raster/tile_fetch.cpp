@@ -1,5 +1,7 @@
 #include "raster/tile_fetch.h"
 
+#include "i18n/interface_text.h"
+
 #include <cpl_conv.h>
 #include <cpl_http.h>
 #include <cpl_string.h>
@@ -58,7 +60,9 @@ std::vector<TileAnswer> FetchTiles(const std::vector<std::string>& urls)
     for (int k = 0; k < count; ++k)
         answers[k] = results && results.get()[k]
                          ? Classify(*results.get()[k])
-                         : TileAnswer{TileOutcome::Unreachable, {}, "GDAL 未能发出网络请求"};
+                         : TileAnswer{TileOutcome::Unreachable,
+                                      {},
+                                      i18n::Translate("raster", "GDAL 未能发出网络请求")};
     return answers;
 }
 

@@ -1,5 +1,6 @@
 #include "raster/tile_service.h"
 
+#include "i18n/interface_text.h"
 #include "raster/gdal_support.h"
 #include "raster/imagery_warp.h"
 #include "raster/mosaic.h"
@@ -168,18 +169,22 @@ struct Problems {
 
     std::string Notice(const std::string& name, int tilesFromCache) const
     {
-        const std::string quoted = "“" + name + "”";
         if (unreachable > 0)
             return tilesFromCache > 0
-                       ? "无法连接影像服务" + quoted + "，显示已缓存的影像（" + std::to_string(unreachable) +
-                             " 个瓦片未能下载：" + unreachableDetail + "）"
-                       : "无法连接影像服务" + quoted + "，此处暂无影像（" + unreachableDetail + "）";
+                       ? i18n::Format(i18n::Translate("raster", "无法连接影像服务“%1”，显示已缓存的影像"
+                                                                "（%2 个瓦片未能下载：%3）"),
+                                      {name, std::to_string(unreachable), unreachableDetail})
+                       : i18n::Format(i18n::Translate("raster", "无法连接影像服务“%1”，此处暂无影像（%2）"),
+                                      {name, unreachableDetail});
         if (httpErrors > 0)
-            return "影像服务" + quoted + "拒绝了 " + std::to_string(httpErrors) + " 个瓦片请求（" +
-                   httpDetail + "），这些位置留空";
+            return i18n::Format(
+                i18n::Translate("raster", "影像服务“%1”拒绝了 %2 个瓦片请求（%3），这些位置留空"),
+                {name, std::to_string(httpErrors), httpDetail});
         if (notImages > 0)
-            return "影像服务" + quoted + "返回的 " + std::to_string(notImages) +
-                   " 个瓦片不是图像（可能是网页或错误信息），这些位置留空；请检查瓦片地址";
+            return i18n::Format(
+                i18n::Translate("raster", "影像服务“%1”返回的 %2 个瓦片不是图像（可能是网页或错误信息），"
+                                          "这些位置留空；请检查瓦片地址"),
+                {name, std::to_string(notImages)});
         return {};
     }
 };
@@ -251,13 +256,13 @@ TileTemplate ParseTileTemplate(const std::string& source)
         tiles.rowsFromSouth = true;
         tiles.url.erase(0, 4);
     }
-    const std::string quoted = "瓦片地址“" + source + "”";
     if (const std::size_t at = tiles.url.rfind("#maxzoom="); at != std::string::npos) {
         const std::string digits = tiles.url.substr(at + 9);
         if (digits.empty() || digits.size() > 2 ||
             !std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); }) ||
             std::stoi(digits) > kMaxZoomLimit)
-            throw ImageryError(quoted + "的 #maxzoom= 后应为 0 到 22 的整数");
+            throw ImageryError(i18n::Format(
+                i18n::Translate("raster", "瓦片地址“%1”的 #maxzoom= 后应为 0 到 22 的整数"), {source}));
         tiles.maxZoom = std::stoi(digits);
         tiles.url.erase(at);
     }
@@ -269,10 +274,13 @@ TileTemplate ParseTileTemplate(const std::string& source)
          {std::pair(tiles.url.find("{z}") != std::string::npos, "{z}"),
           std::pair(tiles.url.find("{x}") != std::string::npos, "{x}"), std::pair(hasRow, "{y}")})
         if (!present)
-            throw ImageryError(quoted + "缺少 " + placeholder +
-                               "：XYZ 瓦片地址须同时含有 {z}、{x} 和 {y}（TMS 行号用 {-y}）");
+            throw ImageryError(
+                i18n::Format(i18n::Translate("raster", "瓦片地址“%1”缺少 %2：XYZ 瓦片地址须同时含有 "
+                                                       "{z}、{x} 和 {y}（TMS 行号用 {-y}）"),
+                             {source, placeholder}));
     if (!StartsWithIgnoringCase(tiles.url, "http://") && !StartsWithIgnoringCase(tiles.url, "https://"))
-        throw ImageryError(quoted + "不是 http:// 或 https:// 地址");
+        throw ImageryError(
+            i18n::Format(i18n::Translate("raster", "瓦片地址“%1”不是 http:// 或 https:// 地址"), {source}));
     return tiles;
 }
 

@@ -1,5 +1,6 @@
 #include "survey/boundary_sampling.h"
 
+#include "i18n/interface_text.h"
 #include "survey/survey_error.h"
 
 #include <algorithm>
@@ -73,25 +74,28 @@ bool RingSelfIntersects(const std::vector<LonLat>& ring)
 void CheckBoundary(const std::vector<std::vector<LonLat>>& lonLatRings)
 {
     if (lonLatRings.empty() || DistinctVertices(lonLatRings.front()) < 3)
-        throw SurveyInputError("区域边界至少要有三个不同的顶点。");
+        throw SurveyInputError(i18n::Translate("survey", "区域边界至少要有三个不同的顶点。"));
     for (std::size_t r = 0; r < lonLatRings.size(); ++r)
         if (RingSelfIntersects(lonLatRings[r]))
-            throw SurveyInputError(r == 0 ? "区域边界自相交（边与边交叉），请修改边界后再采点。"
-                                          : "区域中的第" + std::to_string(r) +
-                                                "个洞的边界自相交，请修改边界后再采点。");
+            throw SurveyInputError(
+                r == 0 ? i18n::Translate("survey", "区域边界自相交（边与边交叉），请修改边界后再采点。")
+                       : i18n::Format(
+                             i18n::Translate("survey", "区域中的第%1个洞的边界自相交，请修改边界后再采点。"),
+                             {std::to_string(r)}));
 }
 
 void CheckSpacing(double spacingM)
 {
     if (!(spacingM > 0.0) || !std::isfinite(spacingM))
-        throw SurveyInputError("采样间距必须大于0。");
+        throw SurveyInputError(i18n::Translate("survey", "采样间距必须大于0。"));
 }
 
 void CheckPlanSize(const SamplePlan& plan)
 {
     if (plan.CandidateCount() > kMaxPlannedPoints)
-        throw SurveyInputError("区域内约有" + std::to_string(plan.CandidateCount()) +
-                               "个格网点，超过5000万个。请加大采样间距或缩小区域。");
+        throw SurveyInputError(i18n::Format(
+            i18n::Translate("survey", "区域内约有%1个格网点，超过5000万个。请加大采样间距或缩小区域。"),
+            {std::to_string(plan.CandidateCount())}));
 }
 
 std::vector<raster::GeoPoint> BoundaryProbes(const std::vector<std::vector<LonLat>>& lonLatRings, int perEdge)

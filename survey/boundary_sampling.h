@@ -38,7 +38,7 @@ BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const Height
                                             const std::function<void(std::vector<SampledPoint>&&)>& deliver,
                                             TaskProgress* progress = nullptr);
 
-// Checks before a run, each throwing SurveyInputError with a Chinese message: a boundary
+// Checks before a run, each throwing SurveyInputError with a message for the user: a boundary
 // (rings as longitude, latitude in degrees; the first is the outer boundary) of fewer than
 // three distinct vertices or with edges that cross; a spacing that is not above zero; a
 // grid of more than kMaxPlannedPoints candidates.

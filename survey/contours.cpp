@@ -1,6 +1,7 @@
 #include "survey/contours.h"
 
 #include "geodesy/zone_projection.h"
+#include "i18n/interface_text.h"
 #include "raster/gdal_handles.h"
 #include "raster/gdal_support.h"
 #include "raster/mosaic.h"
@@ -41,7 +42,10 @@ constexpr double kReadShare = 0.15;
 constexpr double kContourShare = 0.60;
 constexpr int kLinesPerProgressStep = 256;
 
-const char* const kOutsideMessage = "所选范围不在高程数据范围之内。";
+std::string OutsideMessage()
+{
+    return i18n::Translate("survey", "所选范围不在高程数据范围之内。");
+}
 
 struct Dem {
     DatasetPtr dataset;
@@ -67,7 +71,7 @@ Dem OpenDem(const std::string& path)
         dem.dataset->GetRasterYSize() < 2 || dem.dataset->GetGeoTransform(dem.gt.data()) != CE_None ||
         !GDALInvGeoTransform(dem.gt.data(), dem.inverseGt.data()) || crs == nullptr || crs->IsEmpty()) {
         const raster::ElevationSource reportsWhy(path);
-        throw raster::RasterError("无法读取高程栅格“" + path + "”。");
+        throw raster::RasterError(i18n::Format(i18n::Translate("survey", "无法读取高程栅格“%1”。"), {path}));
     }
     dem.crs = *crs;
     dem.crs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
@@ -88,23 +92,27 @@ TransformationPtr Transformation(const OGRSpatialReference& from, const OGRSpati
 {
     TransformationPtr ct(OGRCreateCoordinateTransformation(&from, &to));
     if (!ct)
-        throw raster::RasterError("无法读取高程栅格“" + path +
-                                  "”：无法在 WGS84 经纬度与该栅格的坐标系之间转换" + raster::GdalDetail());
+        throw raster::RasterError(
+            i18n::Format(i18n::Translate("survey",
+                                         "无法读取高程栅格“%1”：无法在 WGS84 经纬度与该栅格的坐标系之间转换"),
+                         {path}) +
+            raster::GdalDetail());
     return ct;
 }
 
 void RequireUsableInput(const std::vector<std::vector<raster::GeoPoint>>& areaRings, double intervalM)
 {
     if (!std::isfinite(intervalM) || intervalM <= 0.0)
-        throw SurveyInputError("等高距必须是大于零的数值。");
+        throw SurveyInputError(i18n::Translate("survey", "等高距必须是大于零的数值。"));
     if (areaRings.empty())
-        throw SurveyInputError("没有给出生成等高线的范围。");
+        throw SurveyInputError(i18n::Translate("survey", "没有给出生成等高线的范围。"));
     for (const auto& ring : areaRings) {
         if (ring.size() < 3)
-            throw SurveyInputError("范围的每个边界至少需要三个顶点。");
+            throw SurveyInputError(i18n::Translate("survey", "范围的每个边界至少需要三个顶点。"));
         for (const raster::GeoPoint& p : ring)
             if (!std::isfinite(p.latDeg) || !std::isfinite(p.lonDeg) || std::abs(p.latDeg) > 90.0)
-                throw SurveyInputError("范围的顶点坐标无效（纬度须在 −90° 到 90° 之间）。");
+                throw SurveyInputError(
+                    i18n::Translate("survey", "范围的顶点坐标无效（纬度须在 −90° 到 90° 之间）。"));
     }
 }
 
@@ -152,7 +160,7 @@ OGRGeometryUniquePtr AreaInDemCrs(const std::vector<std::vector<raster::GeoPoint
             area.reset(area->SymDifference(hole.get()));
     }
     if (!area || area->IsEmpty())
-        throw SurveyInputError("范围无效：边界在高程数据的坐标系中围不成面。");
+        throw SurveyInputError(i18n::Translate("survey", "范围无效：边界在高程数据的坐标系中围不成面。"));
     return area;
 }
 
@@ -180,7 +188,7 @@ Window WindowOf(const OGRGeometry& area, const Dem& dem)
     OGRPolygon footprint;
     footprint.addRing(&corners);
     if (!area.Intersects(&footprint))
-        throw SurveyInputError(kOutsideMessage);
+        throw SurveyInputError(OutsideMessage());
 
     const std::array<double, 6>& inv = dem.inverseGt;
     OGREnvelope box;
@@ -205,7 +213,7 @@ Window WindowOf(const OGRGeometry& area, const Dem& dem)
     window.columns = clampTo(std::ceil(maxP) + 1, columns) - window.column;
     window.rows = clampTo(std::ceil(maxL) + 1, rows) - window.row;
     if (window.columns <= 0 || window.rows <= 0)
-        throw SurveyInputError(kOutsideMessage);
+        throw SurveyInputError(OutsideMessage());
     return window;
 }
 
@@ -230,11 +238,13 @@ int CPL_STDCALL ReportProgress(double complete, const char*, void* span)
 }
 
 // A GDAL step that failed: cancelled by the user, or GDAL's own failure.
-[[noreturn]] void FailStep(const ProgressSpan& span, const std::string& path, const char* what)
+[[noreturn]] void FailStep(const ProgressSpan& span, const std::string& path, const std::string& what)
 {
     if (span.Cancelled())
         throw TaskCancelled();
-    throw raster::RasterError("无法读取高程栅格“" + path + "”：" + what + raster::GdalDetail());
+    throw raster::RasterError(
+        i18n::Format(i18n::Translate("survey", "无法读取高程栅格“%1”：%2"), {path, what}) +
+        raster::GdalDetail());
 }
 
 // Heights (metres, scale and offset applied) of the window's cells, row by row; voids
@@ -250,7 +260,7 @@ std::vector<float> ReadWindow(const Dem& dem, const Window& w, const ProgressSpa
     extra.pProgressData = const_cast<ProgressSpan*>(&span);
     if (dem.band->RasterIO(GF_Read, w.column, w.row, w.columns, w.rows, heights.data(), w.columns, w.rows,
                            GDT_Float32, 0, 0, &extra) != CE_None)
-        FailStep(span, path, "读取高程数据失败");
+        FailStep(span, path, i18n::Translate("survey", "读取高程数据失败"));
 
     int flag = FALSE;
     const double noData = dem.band->GetNoDataValue(&flag);
@@ -271,7 +281,7 @@ std::vector<float> ReadWindow(const Dem& dem, const Window& w, const ProgressSpa
         const int count = std::min(kMaskRows, w.rows - top);
         if (mask && mask->RasterIO(GF_Read, w.column, w.row + top, w.columns, count, maskRows.data(),
                                    w.columns, count, GDT_Byte, 0, 0, nullptr) != CE_None)
-            FailStep(span, path, "读取高程数据的掩膜失败");
+            FailStep(span, path, i18n::Translate("survey", "读取高程数据的掩膜失败"));
         float* row = heights.data() + static_cast<std::size_t>(top) * w.columns;
         for (std::size_t k = 0; k < static_cast<std::size_t>(count) * w.columns; ++k) {
             const float raw = row[k];
@@ -308,7 +318,8 @@ double CountCrossings(const std::vector<float>& heights, const Window& w, double
         }
     }
     if (!anyValid)
-        throw SurveyInputError("所选范围内没有高程数据（高程栅格在此处全为空值）。");
+        throw SurveyInputError(
+            i18n::Translate("survey", "所选范围内没有高程数据（高程栅格在此处全为空值）。"));
     return crossings;
 }
 
@@ -352,7 +363,7 @@ DatasetPtr ContourLines(GDALDataset& raster, OGRSpatialReference& crs, double in
     options.SetNameValue("ELEV_FIELD", "0");
     if (GDALContourGenerateEx(GDALRasterBand::ToHandle(raster.GetRasterBand(1)), OGRLayer::ToHandle(layer),
                               options.List(), ReportProgress, const_cast<ProgressSpan*>(&span)) != CE_None)
-        FailStep(span, path, "生成等高线失败");
+        FailStep(span, path, i18n::Translate("survey", "生成等高线失败"));
     return store;
 }
 
@@ -476,16 +487,19 @@ std::vector<ContourLine> GenerateContours(const std::string& demPath,
     }();
     const Window window = WindowOf(*area, dem);
     if (window.Cells() > kMaxContourWindowCells)
-        throw SurveyInputError(std::string("所选范围太大：约 ") + CPLSPrintf("%.1f", window.Cells() / 1e8) +
-                               " 亿个高程格网，一次最多 " + CPLSPrintf("%.0f", kMaxContourWindowCells / 1e8) +
-                               " 亿个。请选择较小的范围，分几次生成。");
+        throw SurveyInputError(
+            i18n::Format(i18n::Translate("survey", "所选范围太大：约 %1 亿个高程格网，一次最多 %2 亿个。"
+                                                   "请选择较小的范围，分几次生成。"),
+                         {std::string(CPLSPrintf("%.1f", window.Cells() / 1e8)),
+                          std::string(CPLSPrintf("%.0f", kMaxContourWindowCells / 1e8))}));
 
     std::vector<float> heights = ReadWindow(dem, window, {progress, 0.0, kReadShare}, demPath);
     const double baseM = -frame.transform.dHM;  // levels where H′ = level + dH is a multiple of the interval
     if (CountCrossings(heights, window, baseM, intervalM, static_cast<double>(kMaxPlannedPoints)) >
         static_cast<double>(kMaxPlannedPoints))
-        throw SurveyInputError("等高线过密：顶点将超过 " + std::to_string(kMaxPlannedPoints / 10'000) +
-                               " 万个。请加大等高距或缩小范围。");
+        throw SurveyInputError(i18n::Format(
+            i18n::Translate("survey", "等高线过密：顶点将超过 %1 万个。请加大等高距或缩小范围。"),
+            {std::to_string(kMaxPlannedPoints / 10'000)}));
 
     const DatasetPtr raster = WindowRaster(heights, dem, window);
     const DatasetPtr store = ContourLines(*raster, dem.crs, intervalM, baseM,

@@ -36,7 +36,7 @@ struct ContourLine {
 // progress (optional) goes from 0 to 1; once its cancel flag is set the work stops and throws
 // TaskCancelled.
 //
-// Throws SurveyInputError (Chinese message) for an interval that is not a positive number, an
+// Throws SurveyInputError (a message for the user) for an interval that is not a positive number, an
 // area of fewer than three vertices or with non-finite coordinates, an area entirely off the
 // DEM or over voids only, an area of more than kMaxContourWindowCells DEM cells, or contours of more than
 // kMaxPlannedPoints vertices (counted before any line is made); geodesy::ProjectionSetupError

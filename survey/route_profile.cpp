@@ -2,6 +2,7 @@
 
 #include "geodesy/four_param.h"
 #include "geodesy/zone_projection.h"
+#include "i18n/interface_text.h"
 #include "survey/survey_error.h"
 
 #include <GeographicLib/Geodesic.hpp>
@@ -45,16 +46,18 @@ geodesy::GridPoint GridOf(double latDeg, double lonDeg, const geodesy::ZoneProje
 void CheckInput(std::span<const raster::GeoPoint> vertices, double intervalM)
 {
     if (vertices.size() < 2)
-        throw SurveyInputError("路线至少要有两个顶点。");
+        throw SurveyInputError(i18n::Translate("survey", "路线至少要有两个顶点。"));
     if (!std::isfinite(intervalM) || intervalM <= 0.0)
-        throw SurveyInputError("采样间距必须大于0。");
+        throw SurveyInputError(i18n::Translate("survey", "采样间距必须大于0。"));
     for (std::size_t i = 0; i < vertices.size(); ++i) {
         const raster::GeoPoint& v = vertices[i];
-        const std::string which = "第" + std::to_string(i + 1) + "个顶点";
+        const std::string number = std::to_string(i + 1);
         if (!std::isfinite(v.latDeg) || !std::isfinite(v.lonDeg))
-            throw SurveyInputError(which + "的经纬度不是有效数字。");
+            throw SurveyInputError(
+                i18n::Format(i18n::Translate("survey", "第%1个顶点的经纬度不是有效数字。"), {number}));
         if (std::fabs(v.latDeg) > 90.0)
-            throw SurveyInputError(which + "的纬度超出 ±90°。");
+            throw SurveyInputError(
+                i18n::Format(i18n::Translate("survey", "第%1个顶点的纬度超出 ±90°。"), {number}));
     }
 }
 
@@ -162,8 +165,9 @@ std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertice
 
     const double count = SampleCount(segments);
     if (count > static_cast<double>(kMaxPlannedPoints))
-        throw SurveyInputError("纵断面将有 " + CountText(count) + " 个采样点，超过上限 " +
-                               std::to_string(kMaxPlannedPoints) + " 个，请加大采样间距。");
+        throw SurveyInputError(i18n::Format(
+            i18n::Translate("survey", "纵断面将有 %1 个采样点，超过上限 %2 个，请加大采样间距。"),
+            {CountText(count), std::to_string(kMaxPlannedPoints)}));
 
     std::vector<ProfileSample> samples;
     samples.reserve(static_cast<std::size_t>(count));

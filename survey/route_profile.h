@@ -48,7 +48,7 @@ struct ProfileSample {
 // Heights are asked in chunks; after each chunk `progress` (optional) gets the fraction done
 // and a cancel there throws TaskCancelled.
 //
-// Throws SurveyInputError (Chinese message) for fewer than two vertices, an interval that is
+// Throws SurveyInputError (a message for the user) for fewer than two vertices, an interval that is
 // not a positive number, a vertex with a non-finite coordinate or a latitude beyond ±90°, and
 // more than kMaxPlannedPoints samples (counted before anything is allocated);
 // geodesy::ProjectionSetupError when frame.projection does not fit its central meridian.

@@ -1,7 +1,7 @@
 #pragma once
 
 // Input that terrain work cannot use (a route of one vertex, an interval of zero, an area
-// off the DEM, too many points): the message is Chinese and tells the user what to change.
+// off the DEM, too many points): the message tells the user what to change.
 
 #include <cstdint>
 #include <stdexcept>
