@@ -4,6 +4,7 @@
 #include "app/program_icon.h"
 #include "app/ui_scale.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -16,7 +17,7 @@ namespace keldarn::app {
 TAboutBox::TAboutBox(QWidget* owner, Dialogs& dialogs, const VersionInfoSource& versionInfo)
     : QDialog(owner)
 {
-    setWindowTitle(QStringLiteral("关于..."));
+    setWindowTitle(tr("关于..."));
     BuildLayout();
     resize(Scaled(686), Scaled(396));
     built_ = ReadVersionValues(dialogs, versionInfo);
@@ -59,7 +60,7 @@ void TAboutBox::BuildLayout()
     QFont commentFont = Comments->font();
     commentFont.setPointSize(10);
     Comments->setFont(commentFont);
-    Comments->setPlainText(QStringLiteral("\n欢迎您使用本软件"));
+    Comments->setPlainText(QLatin1Char('\n') + tr("欢迎您使用本软件"));
 
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->addWidget(panel);
@@ -76,16 +77,16 @@ bool TAboutBox::ReadVersionValues(Dialogs& dialogs, const VersionInfoSource& ver
 {
     const std::optional<VersionInfo> info = versionInfo ? versionInfo() : std::nullopt;
     if (!info) {
-        dialogs.ShowMessage(parentWidget(), QString::fromUtf8(kProductInfoFatal), QStringLiteral("错误"),
-                            MessageIcon::Error);
+        const QString message = QCoreApplication::translate("TAboutBox", kProductInfoFatal);
+        dialogs.ShowMessage(parentWidget(), message, tr("错误"), MessageIcon::Error);
         return false;
     }
     if (info->productName)
-        ProductName->setText(QStringLiteral("产品名称:") + *info->productName);
+        ProductName->setText(tr("产品名称:%1").arg(*info->productName));
     if (info->legalCopyright)
         LegalCopyright->setText(*info->legalCopyright);
     if (info->fileVersion)
-        FileVersion->setText(QStringLiteral("文件版本:") + *info->fileVersion);
+        FileVersion->setText(tr("文件版本:%1").arg(*info->fileVersion));
     if (info->companyName)
         CompanyName->setText(*info->companyName);
     return true;

@@ -37,6 +37,7 @@ private:
 };
 
 // Message shown when the executable carries no version information.
-inline constexpr const char* kProductInfoFatal = "获取产品信息时遇到致命错误，请尝试重新启动软件。";
+inline constexpr const char* kProductInfoFatal =
+    QT_TRANSLATE_NOOP("TAboutBox", "获取产品信息时遇到致命错误，请尝试重新启动软件。");
 
 }  // namespace keldarn::app

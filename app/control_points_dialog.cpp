@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -56,17 +57,19 @@ QString Exact(double value)
 QStringList Headers(points::ControlSourceKind kind)
 {
     const bool geographic = kind == points::ControlSourceKind::Geographic;
-    return {QStringLiteral("点名"),
-            geographic ? QStringLiteral("纬度(度)") : QStringLiteral("源X"),
-            geographic ? QStringLiteral("经度(度)") : QStringLiteral("源Y"),
-            QStringLiteral("源H"),
-            QStringLiteral("目标X"),
-            QStringLiteral("目标Y"),
-            QStringLiteral("目标H"),
-            QStringLiteral("使用"),
-            QStringLiteral("残差vX"),
-            QStringLiteral("残差vY"),
-            QStringLiteral("残差vH")};
+    return {QCoreApplication::translate("ControlPointsDialog", "点名"),
+            geographic ? QCoreApplication::translate("ControlPointsDialog", "纬度(度)")
+                       : QCoreApplication::translate("ControlPointsDialog", "源X"),
+            geographic ? QCoreApplication::translate("ControlPointsDialog", "经度(度)")
+                       : QCoreApplication::translate("ControlPointsDialog", "源Y"),
+            QCoreApplication::translate("ControlPointsDialog", "源H"),
+            QCoreApplication::translate("ControlPointsDialog", "目标X"),
+            QCoreApplication::translate("ControlPointsDialog", "目标Y"),
+            QCoreApplication::translate("ControlPointsDialog", "目标H"),
+            QCoreApplication::translate("ControlPointsDialog", "使用"),
+            QCoreApplication::translate("ControlPointsDialog", "残差vX"),
+            QCoreApplication::translate("ControlPointsDialog", "残差vY"),
+            QCoreApplication::translate("ControlPointsDialog", "残差vH")};
 }
 
 }  // namespace
@@ -76,12 +79,12 @@ ControlPointsDialog::ControlPointsDialog(QWidget* owner, Dialogs& dialogs,
     : QDialog(owner), dialogs_(dialogs), centralMeridianText_(request.centralMeridianText),
       projection_(request.projection), fromTable_(request.fromTable)
 {
-    setWindowTitle(QStringLiteral("四参数求解"));
+    setWindowTitle(tr("四参数求解"));
     kind_ = new QComboBox;
     kind_->setObjectName(QStringLiteral("SourceKind"));
-    kind_->addItem(QStringLiteral("源坐标为当前投影带的平面坐标"));
-    kind_->addItem(QStringLiteral("源坐标为经纬度(度)"));
-    heightPlane_ = new QCheckBox(QStringLiteral("高程拟合（平面，至少三点）"));
+    kind_->addItem(tr("源坐标为当前投影带的平面坐标"));
+    kind_->addItem(tr("源坐标为经纬度(度)"));
+    heightPlane_ = new QCheckBox(tr("高程拟合（平面，至少三点）"));
     heightPlane_->setObjectName(QStringLiteral("HeightPlane"));
 
     table_ = new QTableWidget(0, kColumns);
@@ -104,10 +107,10 @@ ControlPointsDialog::ControlPointsDialog(QWidget* owner, Dialogs& dialogs,
         connect(b, &QPushButton::clicked, this, slot);
         return b;
     };
-    auto* add = new QPushButton(QStringLiteral("添加行"));
+    auto* add = new QPushButton(tr("添加行"));
     add->setAutoDefault(false);
     connect(add, &QPushButton::clicked, this, [this] { AddCells({}, true); });
-    auto* remove = new QPushButton(QStringLiteral("删除行"));
+    auto* remove = new QPushButton(tr("删除行"));
     remove->setAutoDefault(false);
     connect(remove, &QPushButton::clicked, this, [this] {
         if (table_->currentRow() >= 0)
@@ -116,11 +119,10 @@ ControlPointsDialog::ControlPointsDialog(QWidget* owner, Dialogs& dialogs,
     auto* tools = new QHBoxLayout;
     tools->addWidget(add);
     tools->addWidget(remove);
-    tools->addWidget(button(QStringLiteral("粘贴"), "PasteRows", &ControlPointsDialog::Paste));
-    tools->addWidget(
-        button(QStringLiteral("取自点表"), "TakeFromTable", &ControlPointsDialog::TakeFromTable));
-    tools->addWidget(button(QStringLiteral("打开..."), "OpenFile", &ControlPointsDialog::ImportFile));
-    tools->addWidget(button(QStringLiteral("保存..."), "SaveFile", &ControlPointsDialog::SaveFile));
+    tools->addWidget(button(tr("粘贴"), "PasteRows", &ControlPointsDialog::Paste));
+    tools->addWidget(button(tr("取自点表"), "TakeFromTable", &ControlPointsDialog::TakeFromTable));
+    tools->addWidget(button(tr("打开..."), "OpenFile", &ControlPointsDialog::ImportFile));
+    tools->addWidget(button(tr("保存..."), "SaveFile", &ControlPointsDialog::SaveFile));
     tools->addStretch(1);
 
     auto* top = new QHBoxLayout;
@@ -128,14 +130,14 @@ ControlPointsDialog::ControlPointsDialog(QWidget* owner, Dialogs& dialogs,
     top->addWidget(heightPlane_);
     top->addStretch(1);
 
-    result_ = new QLabel(QStringLiteral("输入两个以上的控制点后按“计算”。"));
+    result_ = new QLabel(tr("输入两个以上的控制点后按“计算”。"));
     result_->setObjectName(QStringLiteral("SolutionText"));
     result_->setWordWrap(true);
     result_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    auto* solve = button(QStringLiteral("计算"), "SolveButton", &ControlPointsDialog::SolveClicked);
-    auto* apply = button(QStringLiteral("应用"), "ApplyButton", &ControlPointsDialog::Apply);
-    auto* close = new QPushButton(QStringLiteral("关闭"));
+    auto* solve = button(tr("计算"), "SolveButton", &ControlPointsDialog::SolveClicked);
+    auto* apply = button(tr("应用"), "ApplyButton", &ControlPointsDialog::Apply);
+    auto* close = new QPushButton(tr("关闭"));
     close->setAutoDefault(false);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     auto* buttons = new QHBoxLayout;
@@ -213,16 +215,18 @@ points::ControlPointList ControlPointsDialog::ReadRows() const
             continue;  // an empty row added and never filled
         points::ControlPointRow row;
         row.name = text(kName).toStdString();
-        const QString who = QStringLiteral("第%1行").arg(r + 1) +
-                            (text(kName).isEmpty() ? QString() : QStringLiteral("（%1）").arg(text(kName)));
         for (int c = kSourceA; c <= kTargetH; ++c) {
             double value = 0.0;
             try {
                 value = geodesy::ParseNumber(text(c).toStdString());
             } catch (const geodesy::InvalidNumberError&) {
+                const QString number = QString::number(r + 1);
                 const QString cell = table_->horizontalHeaderItem(c)->text();
-                throw geodesy::ControlPointError(
-                    (who + QStringLiteral("的%1“%2”不是数字。").arg(cell, text(c))).toStdString());
+                const QString message =
+                    text(kName).isEmpty()
+                        ? tr("第%1行的%2“%3”不是数字。").arg(number, cell, text(c))
+                        : tr("第%1行（%2）的%3“%4”不是数字。").arg(number, text(kName), cell, text(c));
+                throw geodesy::ControlPointError(message.toStdString());
             }
             (c < kTargetX ? row.source[c - kSourceA] : row.target[c - kTargetX]) = value;
         }
@@ -302,15 +306,14 @@ void ControlPointsDialog::ShowSolution(const geodesy::ControlSolution& solution,
         ++k;
     }
     const geodesy::FourParameterSet& p = solution.parameters;
-    QString text =
-        QStringLiteral("dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m\n平面残差中误差 %6 m，高程残差中误差 %7 m")
-            .arg(Fixed(p.dxM, 4), Fixed(p.dyM, 4), Fixed(p.rotArcSec, 6), Fixed(p.scale, 12), Fixed(p.dHM, 4),
-                 Fixed(solution.rmsPlaneM, 4), Fixed(solution.rmsHeightM, 4));
+    QString text = tr("dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m\n平面残差中误差 %6 m，高程残差中误差 %7 m")
+                       .arg(Fixed(p.dxM, 4), Fixed(p.dyM, 4), Fixed(p.rotArcSec, 6), Fixed(p.scale, 12),
+                            Fixed(p.dHM, 4), Fixed(solution.rmsPlaneM, 4), Fixed(solution.rmsHeightM, 4));
     if (solution.worst >= 0)
-        text += QStringLiteral("；平面残差最大的点：%1（红色）")
+        text += tr("；平面残差最大的点：%1（红色）")
                     .arg(QString::fromStdString(list.rows[static_cast<std::size_t>(solution.worst)].name));
     if (heightPlane_->isChecked())
-        text += QStringLiteral("\n高程拟合：dH 为控制点重心处的值，坡度 X 向 %1、Y 向 %2（应用时只写入 dH）")
+        text += tr("\n高程拟合：dH 为控制点重心处的值，坡度 X 向 %1、Y 向 %2（应用时只写入 dH）")
                     .arg(Fixed(solution.heightSlopeX, 8), Fixed(solution.heightSlopeY, 8));
     result_->setText(text);
     solution_ = solution;
@@ -321,7 +324,7 @@ void ControlPointsDialog::Paste()
     try {
         const points::ControlPointList pasted = points::ParseControlPoints(
             QApplication::clipboard()->text().toStdString(),
-            static_cast<points::ControlSourceKind>(kind_->currentIndex()), "粘贴的文字");
+            static_cast<points::ControlSourceKind>(kind_->currentIndex()), tr("粘贴的文字").toStdString());
         for (const points::ControlPointRow& row : pasted.rows)
             AddRow(row);
         ClearResiduals();
@@ -333,8 +336,8 @@ void ControlPointsDialog::Paste()
 void ControlPointsDialog::ImportFile()
 {
     FileDialogOptions options;
-    options.title = QStringLiteral("打开控制点文件");
-    options.filter = QStringLiteral("控制点文件 (*.txt *.csv)|*.txt;*.csv|All files (*.*)|*.*");
+    options.title = tr("打开控制点文件");
+    options.filter = tr("控制点文件 (*.txt *.csv)|*.txt;*.csv|All files (*.*)|*.*");
     const QString path = dialogs_.GetOpenFileName(this, options);
     if (path.isEmpty())
         return;
@@ -348,8 +351,8 @@ void ControlPointsDialog::ImportFile()
 void ControlPointsDialog::SaveFile()
 {
     FileDialogOptions options;
-    options.title = QStringLiteral("保存控制点文件");
-    options.filter = QStringLiteral("控制点文件 (*.txt)|*.txt");
+    options.title = tr("保存控制点文件");
+    options.filter = tr("控制点文件 (*.txt)|*.txt");
     options.defaultSuffix = QStringLiteral("txt");
     options.fileName = QStringLiteral("控制点");
     try {
@@ -366,12 +369,12 @@ void ControlPointsDialog::SaveFile()
 void ControlPointsDialog::TakeFromTable()
 {
     if (fromTable_.empty()) {
-        ShowError(QStringLiteral("请先在点表中选中要作为控制点的行（X、Y、H都是数字），再打开本窗口。"));
+        ShowError(tr("请先在点表中选中要作为控制点的行（X、Y、H都是数字），再打开本窗口。"));
         return;
     }
     if (kind_->currentIndex() != static_cast<int>(points::ControlSourceKind::Plane) &&
         table_->rowCount() > 0) {
-        ShowError(QStringLiteral("点表中的点以平面坐标取来，请先把源坐标改为平面坐标。"));
+        ShowError(tr("点表中的点以平面坐标取来，请先把源坐标改为平面坐标。"));
         return;
     }
     kind_->setCurrentIndex(static_cast<int>(points::ControlSourceKind::Plane));

@@ -4,6 +4,7 @@
 #include "app/projection_dialog.h"
 #include "app/terrain_product_dialog.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -80,8 +81,8 @@ void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& 
 bool QtDialogs::AskYesNo(QWidget* owner, const QString& text, const QString& title)
 {
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+    box.button(QMessageBox::Yes)->setText(QCoreApplication::translate("Dialogs", "是"));
+    box.button(QMessageBox::No)->setText(QCoreApplication::translate("Dialogs", "否"));
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -118,8 +119,8 @@ std::optional<ImageryChoice> Dialogs::ChooseImagery(QWidget*, const ImageryChoic
 QDialogButtonBox* OkCancelButtons(QDialog* dialog)
 {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    buttons->button(QDialogButtonBox::Ok)->setText(QCoreApplication::translate("Dialogs", "确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QCoreApplication::translate("Dialogs", "取消"));
     QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     return buttons;
@@ -178,8 +179,8 @@ int QtDialogs::ChooseItem(QWidget* owner, const QString& title, const QString& l
     dialog.setLabelText(label);
     dialog.setComboBoxItems(items);
     dialog.setComboBoxEditable(false);
-    dialog.setOkButtonText(QStringLiteral("确定"));
-    dialog.setCancelButtonText(QStringLiteral("取消"));
+    dialog.setOkButtonText(QCoreApplication::translate("Dialogs", "确定"));
+    dialog.setCancelButtonText(QCoreApplication::translate("Dialogs", "取消"));
     if (dialog.exec() != QDialog::Accepted)
         return -1;
     return static_cast<int>(items.indexOf(dialog.textValue()));

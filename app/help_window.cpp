@@ -14,7 +14,7 @@ namespace keldarn::app {
 HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window)
 {
     setObjectName(QStringLiteral("HelpWindow"));
-    setWindowTitle(QStringLiteral("帮助"));  // the program's name follows, as in every window
+    setWindowTitle(tr("帮助"));  // the program's name follows, as in every window
     browser_ = new QTextBrowser(this);
     browser_->setObjectName(QStringLiteral("HelpBrowser"));
     browser_->setOpenExternalLinks(true);
@@ -28,7 +28,7 @@ void HelpWindow::ShowGuide(const QString& path)
 {
     const QFileInfo file(path);
     if (!file.isFile() || !file.isReadable())
-        throw std::runtime_error(QStringLiteral("找不到帮助文件“%1”。").arg(path).toStdString());
+        throw std::runtime_error(tr("找不到帮助文件“%1”。").arg(path).toStdString());
     const QUrl url = QUrl::fromLocalFile(file.absoluteFilePath());
     // Reloaded each time, so a guide replaced while the program runs is shown as it is now.
     if (browser_->source() == url)

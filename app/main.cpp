@@ -1,20 +1,27 @@
 #include "app/about_box.h"
 #include "app/dialogs.h"
+#include "app/install_layout.h"
+#include "app/interface_language.h"
 #include "app/main_window.h"
 #include "app/program_icon.h"
+#include "app/settings.h"
 #include "app/ui_scale.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QScreen>
-#include <QTranslator>
+#include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
-// Texts are Chinese: prefer a CJK sans-serif face, 14 pixels high at 120 dpi.
+using keldarn::app::LanguageChoice;
+
+// Chinese texts appear in either language (point names, descriptions, layer names):
+// prefer a CJK sans-serif face, 14 pixels high at 120 dpi.
 void SetInterfaceFont(QApplication& app)
 {
     QFont font = app.font();
@@ -22,14 +29,6 @@ void SetInterfaceFont(QApplication& app)
                       QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(keldarn::app::Scaled(14));
     app.setFont(font);
-}
-
-// Qt's own buttons and dialogs in Chinese, when the translations are installed.
-void LoadQtTranslations(QApplication& app, QTranslator& translator)
-{
-    if (translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&translator);
 }
 
 }  // namespace
@@ -40,12 +39,22 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Keldarn"));
     QApplication::setApplicationDisplayName(QStringLiteral("Keldarn"));
     QApplication::setWindowIcon(QIcon(keldarn::app::ProgramPixmap(64, 64)));
-    QTranslator qtTranslator;
-    LoadQtTranslations(app, qtTranslator);
+    // The interface language: the user's choice in the settings file, else the system's.
+    const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+    const LanguageChoice choice =
+        keldarn::app::ParseLanguageChoice(keldarn::app::LoadInterfaceLanguage(keldarn::app::DefaultSettingsPath(exeDir)));
+    bool chinese = keldarn::app::UsesChineseInterface(choice, QLocale::system());
+    keldarn::app::InterfaceTranslation translation;
+    if (!translation.Install(app, chinese, keldarn::app::DataDirectory(exeDir))) {
+        std::fprintf(stderr, "keldarn: the English translation is missing under %s; the interface stays Chinese\n",
+                     keldarn::app::DataDirectory(exeDir).c_str());
+        chinese = true;
+        translation.Install(app, chinese, keldarn::app::DataDirectory(exeDir));
+    }
     SetInterfaceFont(app);
 
     keldarn::app::QtDialogs dialogs;
-    keldarn::app::TFormMain mainWindow(keldarn::app::DefaultEnvironment(dialogs));
+    keldarn::app::TFormMain mainWindow(keldarn::app::DefaultEnvironment(dialogs, chinese));
 
     // The About window is built once at start: an executable without version values
     // stops here with the fatal message.
@@ -56,5 +65,10 @@ int main(int argc, char* argv[])
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         mainWindow.move(screen->availableGeometry().center() - mainWindow.rect().center());
     mainWindow.showMaximized();
+    // keldarn FILE...: opened once the window is shown and its event loop turns, as a
+    // file manager's "open with" would.
+    const QStringList files = QCoreApplication::arguments().mid(1);
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &mainWindow, [&mainWindow, files] { mainWindow.OpenFiles(files); });
     return app.exec();
 }

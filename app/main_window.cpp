@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/install_layout.h"
 #include "app/projection_dialog.h"
 #include "app/settings.h"
 #include "app/ui_scale.h"
@@ -49,7 +50,7 @@ QFrame* MakePanel(QFrame::Shape shape, QFrame::Shadow shadow)
 
 }  // namespace
 
-MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs)
+MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs, bool chineseInterface)
 {
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
     MainWindowEnvironment env;
@@ -64,14 +65,17 @@ MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs)
                 return earth::CreateTerrainApplication(
                     earth::TerrainSource{source, LoadTerrainCacheBytes(settingsPath)});
             } catch (const std::exception& error) {
-                dialogs.ShowMessage(nullptr, QString::fromUtf8(error.what()) + QStringLiteral("\n将使用合成演示地形。"),
+                dialogs.ShowMessage(nullptr,
+                                    QString::fromUtf8(error.what()) + QLatin1Char('\n') +
+                                        QCoreApplication::translate("TFormMain", "将使用合成演示地形。"),
                                     QString::fromUtf8(kWindowTitle), MessageIcon::Warning);
             }
         }
         return earth::CreateTerrainApplication(earth::TerrainSource{});
     };
     env.versionInfo = CompiledVersionInfo;
-    env.helpPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help.html"));
+    env.helpPath = QString::fromStdString(
+        (DataDirectory(exeDir) / (chineseInterface ? "help.html" : "help_en.html")).string());
     return env;
 }
 
@@ -93,7 +97,7 @@ TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
     connect(surveyCancel_, &QShortcut::activated, this, [this] {
         if (surveyTask_) {
             surveyTask_->Cancel();
-            StatusBar1->setText(QStringLiteral("正在取消..."));
+            StatusBar1->setText(tr("正在取消..."));
         }
     });
 
@@ -136,7 +140,7 @@ void TFormMain::BuildLayout()
     PanelGE = MakePanel(QFrame::Box, QFrame::Plain);
     PanelGE->setObjectName(QStringLiteral("PanelGE"));
     PanelGE->setCursor(Qt::CrossCursor);
-    PanelGECaption = new QLabel(QStringLiteral("GoogleEarth地图窗"), PanelGE);
+    PanelGECaption = new QLabel(tr("GoogleEarth地图窗"), PanelGE);
     PanelGECaption->setAlignment(Qt::AlignCenter);
     auto* panelLayout = new QVBoxLayout(PanelGE);
     panelLayout->addWidget(PanelGECaption);
@@ -184,11 +188,11 @@ void TFormMain::BuildToolBar()
         ToolBar1->addWidget(button);
         return button;
     };
-    FileButton = addMenuButton(QStringLiteral("文件"), MFile);
-    DataButton = addMenuButton(QStringLiteral("数据采集"), MData);
-    SetButton = addMenuButton(QStringLiteral("设置"), MSet);
-    ConvertButton = addMenuButton(QStringLiteral("数据转换"), MConvert);
-    HelpButton = addMenuButton(QStringLiteral("帮助"), MHelp);
+    FileButton = addMenuButton(tr("文件"), MFile);
+    DataButton = addMenuButton(tr("数据采集"), MData);
+    SetButton = addMenuButton(tr("设置"), MSet);
+    ConvertButton = addMenuButton(tr("数据转换"), MConvert);
+    HelpButton = addMenuButton(tr("帮助"), MHelp);
 }
 
 void TFormMain::BuildPointTable()
@@ -253,42 +257,44 @@ void TFormMain::ConnectCommands()
         connect(button, &QPushButton::clicked, this,
                 [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
     };
-    item(MFile, QStringLiteral("导出数据"), &TFormMain::MOutClick);
-    item(MFile, QStringLiteral("导入数据..."), &TFormMain::MInClick);
+    item(MFile, tr("导出数据"), &TFormMain::MOutClick);
+    item(MFile, tr("导入数据..."), &TFormMain::MInClick);
     MFile->addSeparator();
-    item(MFile, QStringLiteral("在地图上显示KML..."), &TFormMain::MShowKmlClick);
-    item(MFile, QStringLiteral("移除地图上的KML"), &TFormMain::MRemoveKmlClick);
-    item(MData, QStringLiteral("自动采集"), &TFormMain::Mdata1Click);
-    item(MData, QStringLiteral("手工采集"), &TFormMain::MHgetClick);
-    item(MData, QStringLiteral("手工录入"), &TFormMain::MAddClick);
+    item(MFile, tr("在地图上显示KML..."), &TFormMain::MShowKmlClick);
+    item(MFile, tr("移除地图上的KML"), &TFormMain::MRemoveKmlClick);
+    item(MData, tr("自动采集"), &TFormMain::Mdata1Click);
+    item(MData, tr("手工采集"), &TFormMain::MHgetClick);
+    item(MData, tr("手工录入"), &TFormMain::MAddClick);
     MData->addSeparator();
-    item(MData, QStringLiteral("区域采点..."), &TFormMain::MBoundarySampleClick);
-    item(MData, QStringLiteral("纵断面..."), &TFormMain::MProfileClick);
+    item(MData, tr("区域采点..."), &TFormMain::MBoundarySampleClick);
+    item(MData, tr("纵断面..."), &TFormMain::MProfileClick);
     MData->addSeparator();
-    item(MData, QStringLiteral("删除当前行"), &TFormMain::N1Click);
-    item(MData, QStringLiteral("清空全部数据"), &TFormMain::N3Click);
-    item(MSet, QStringLiteral("地图窗范围"), &TFormMain::MMapClick);
-    item(MSet, QStringLiteral("投影设置"), &TFormMain::Mset1Click);
-    item(MSet, QStringLiteral("坐标转换"), &TFormMain::Mset3Click);
-    item(MSet, QStringLiteral("四参数求解..."), &TFormMain::MControlPointsClick);
+    item(MData, tr("删除当前行"), &TFormMain::N1Click);
+    item(MData, tr("清空全部数据"), &TFormMain::N3Click);
+    item(MSet, tr("地图窗范围"), &TFormMain::MMapClick);
+    item(MSet, tr("投影设置"), &TFormMain::Mset1Click);
+    item(MSet, tr("坐标转换"), &TFormMain::Mset3Click);
+    item(MSet, tr("四参数求解..."), &TFormMain::MControlPointsClick);
     MSet->addSeparator();
-    item(MSet, QStringLiteral("地形数据文件..."), &TFormMain::MTerrainFileClick);
-    item(MSet, QStringLiteral("地形数据文件夹..."), &TFormMain::MTerrainFolderClick);
-    item(MSet, QStringLiteral("地形数据网址..."), &TFormMain::MTerrainUrlClick);
-    item(MSet, QStringLiteral("使用合成演示地形"), &TFormMain::MSyntheticTerrainClick);
+    item(MSet, tr("地形数据文件..."), &TFormMain::MTerrainFileClick);
+    item(MSet, tr("地形数据文件夹..."), &TFormMain::MTerrainFolderClick);
+    item(MSet, tr("地形数据网址..."), &TFormMain::MTerrainUrlClick);
+    item(MSet, tr("使用合成演示地形"), &TFormMain::MSyntheticTerrainClick);
     MSet->addSeparator();
-    item(MSet, QStringLiteral("影像图层..."), &TFormMain::MImageryClick);
-    item(MConvert, QStringLiteral("KML文件转为CAD图形"), &TFormMain::MKMLtoCADClick);
-    item(MConvert, QStringLiteral("CAD图形转为KML文件"), &TFormMain::MCADtoKMLClick);
+    item(MSet, tr("影像图层..."), &TFormMain::MImageryClick);
+    MSet->addSeparator();
+    AddLanguageMenu(MSet);
+    item(MConvert, tr("KML文件转为CAD图形"), &TFormMain::MKMLtoCADClick);
+    item(MConvert, tr("CAD图形转为KML文件"), &TFormMain::MCADtoKMLClick);
     MConvert->addSeparator();
-    item(MConvert, QStringLiteral("新建CAD图形"), &TFormMain::MNewDrawingClick);
-    item(MConvert, QStringLiteral("打开DXF图形..."), &TFormMain::MOpenDxfClick);
-    item(MConvert, QStringLiteral("显示CAD图形窗口"), &TFormMain::MShowDrawingClick);
+    item(MConvert, tr("新建CAD图形"), &TFormMain::MNewDrawingClick);
+    item(MConvert, tr("打开DXF图形..."), &TFormMain::MOpenDxfClick);
+    item(MConvert, tr("显示CAD图形窗口"), &TFormMain::MShowDrawingClick);
     MConvert->addSeparator();
-    item(MConvert, QStringLiteral("等高线到CAD图形..."), &TFormMain::MContoursClick);
-    item(MConvert, QStringLiteral("高程点到CAD图形"), &TFormMain::MElevationPointsClick);
-    item(MHelp, QStringLiteral("帮助文档"), &TFormMain::MHelpClick);
-    item(MHelp, QStringLiteral("关于..."), &TFormMain::MAboutClick);
+    item(MConvert, tr("等高线到CAD图形..."), &TFormMain::MContoursClick);
+    item(MConvert, tr("高程点到CAD图形"), &TFormMain::MElevationPointsClick);
+    item(MHelp, tr("帮助文档"), &TFormMain::MHelpClick);
+    item(MHelp, tr("关于..."), &TFormMain::MAboutClick);
 
     command(Button10, &TFormMain::Mset1Click);
     command(Button7, &TFormMain::Mset1Click);
@@ -321,7 +327,7 @@ void TFormMain::ConnectCommands()
             const QString flat = QString::fromStdString(LineBreaksAsBlanks(text.toStdString()));
             field->setText(flat);  // signals once more, with nothing left to replace
             field->setCursorPosition(qMin(cursor, static_cast<int>(flat.size())));
-            StatusBar1->setText(QStringLiteral("参数中的换行已替换为空格。"));
+            StatusBar1->setText(tr("参数中的换行已替换为空格。"));
         });
     }
 }
@@ -360,7 +366,7 @@ void TFormMain::RecoverAndStartJournal()
 {
     const std::filesystem::path path = JournalPath();
     if (points::JournalInUse(path)) {
-        ShowInfo(QStringLiteral("另一个Keldarn正在运行，本次运行的点表不作异常退出恢复备份。"));
+        ShowInfo(tr("另一个Keldarn正在运行，本次运行的点表不作异常退出恢复备份。"));
         return;
     }
     try {
@@ -371,8 +377,7 @@ void TFormMain::RecoverAndStartJournal()
             std::filesystem::copy_file(path, std::filesystem::path(path).concat(".bak"),
                                        std::filesystem::copy_options::overwrite_existing, ignored);
             if (env_.dialogs->AskYesNo(this,
-                                       QStringLiteral("上次程序没有正常退出。恢复上次未正常退出时的点表数据（%1个点）？")
-                                           .arg(count),
+                                       tr("上次程序没有正常退出。恢复上次未正常退出时的点表数据（%1个点）？").arg(count),
                                        windowTitle())) {
                 pointTable_->AppendPackedRows(std::move(recovered->packedRows));
                 pointTable_->SetHeaderFixed(true);
@@ -384,7 +389,8 @@ void TFormMain::RecoverAndStartJournal()
     try {
         journal_ = std::make_unique<points::PointJournal>(path, *pointTable_);
     } catch (const std::exception& error) {
-        ShowError(QString::fromUtf8(error.what()) + QStringLiteral("\n程序异常退出时，点表数据将无法恢复。"));
+        ShowError(QString::fromUtf8(error.what()) + QLatin1Char('\n') +
+                  tr("程序异常退出时，点表数据将无法恢复。"));
     }
 }
 
@@ -398,7 +404,7 @@ void TFormMain::StartViewer()
         viewer_ = env_.createViewer();
     } catch (const std::exception&) {
         viewer_.reset();
-        ShowError(QStringLiteral("启动Google Earth失败"));
+        ShowError(tr("启动Google Earth失败"));
         return;
     }
     RunCommand([this] {

@@ -86,9 +86,10 @@ struct MainWindowEnvironment {
                                                 // unset: the window's own drawing host
 };
 
-// The environment of the real program: settings and help beside the executable,
-// Qt dialogs, the terrain viewer and the compiled version values.
-MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs);
+// The environment of the real program: settings and the user's guide where the copy
+// keeps them (install_layout.h), the guide in the interface's language, Qt dialogs, the
+// terrain viewer and the compiled version values.
+MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs, bool chineseInterface = true);
 
 class TFormMain : public QWidget {
     Q_OBJECT
@@ -96,6 +97,11 @@ class TFormMain : public QWidget {
 public:
     explicit TFormMain(MainWindowEnvironment environment, QWidget* parent = nullptr);
     ~TFormMain() override;
+
+    // Files given on the command line or by a file manager, each as its type asks: a KML
+    // or KMZ on the map, a DXF in the drawing window, any other file read into the point
+    // table as the import does. A file that cannot be opened says why; the rest still open.
+    void OpenFiles(const QStringList& paths);
 
     // Page area and option panel.
     QFrame* PanelOption = nullptr;
@@ -220,6 +226,8 @@ public:
     void MAddClick();    // 手工录入
     void MOutClick();    // 导出数据
     void MInClick();     // 导入数据...: reads an exported file back into the point table
+    bool ImportFieldsChosen();  // says what to do when the export page names no field
+    void ImportPointsFile(const QString& path);
     void Mset1Click();   // 投影设置, 刷新 and 下一步
     void Mset3Click();   // 坐标转换
     void Mdata1Click();  // 自动采集, 刷新 on PageAuto and 确定 on PageZbzh
@@ -250,6 +258,7 @@ public:
     void MSyntheticTerrainClick(); // 使用合成演示地形
     void MImageryClick();          // 影像图层...
     void MShowKmlClick();          // 在地图上显示KML...
+    void ShowKmlOnMap(const QString& path);
     void MRemoveKmlClick();        // 移除地图上的KML
     void MNewDrawingClick();   // 新建CAD图形: opens the drawing window with an empty drawing
     void MOpenDxfClick();      // 打开DXF图形...
@@ -257,6 +266,8 @@ public:
     void MKMLtoCADClick();
     void MCADtoKMLClick();
     void MHelpClick();
+    void AddLanguageMenu(QMenu* settingsMenu);
+    void ChooseInterfaceLanguage(const std::string& value);  // 设置 → 界面语言
     void MAboutClick();
     void MControlPointsClick();   // 四参数求解...: the parameters from control points
     void MProjectionClick();      // 椭球与分带...: ellipsoid, zones, zone number, datum shift

@@ -11,6 +11,7 @@
 #include "geodesy/gauss_kruger.h"
 #include "survey/survey_error.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,7 +23,7 @@ namespace keldarn::app {
 
 namespace {
 
-constexpr const char* kCadNotOpen = "AutoCAD尚未打开！";
+constexpr const char* kCadNotOpen = QT_TRANSLATE_NOOP("TFormMain", "AutoCAD尚未打开！");
 
 // The selection set exists only while the command runs: deleted on every path.
 class SelectionSetGuard {
@@ -57,8 +58,8 @@ void TFormMain::MNewDrawingClick()
 
 void TFormMain::MOpenDxfClick()
 {
-    OpenDialog1.title = QStringLiteral("打开DXF图形");
-    OpenDialog1.filter = QStringLiteral("DXF图形文件 (*.dxf)|*.dxf|所有文件 (*.*)|*.*");
+    OpenDialog1.title = tr("打开DXF图形");
+    OpenDialog1.filter = tr("DXF图形文件 (*.dxf)|*.dxf|所有文件 (*.*)|*.*");
     OpenDialog1.defaultSuffix.clear();
     OpenDialog1.fileName.clear();
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
@@ -78,7 +79,7 @@ cad::IAcadApplication* TFormMain::AttachCad()
 {
     cad::IAcadApplication* application = env_.attachCad ? env_.attachCad() : nullptr;
     if (application == nullptr)
-        ShowInfo(QString::fromUtf8(kCadNotOpen));
+        ShowInfo(QCoreApplication::translate("TFormMain", kCadNotOpen));
     return application;
 }
 
@@ -93,7 +94,7 @@ void TFormMain::MKMLtoCADClick()
     cad::IAcadModelSpace& modelSpace = document.ModelSpace();
     const double textHeight = 3.0 * document.GetVariable("LtScale");
 
-    OpenDialog1.title = QStringLiteral("打开KML文件");
+    OpenDialog1.title = tr("打开KML文件");
     OpenDialog1.filter = QStringLiteral("GoogleEarth KML files (*.KML *.KMZ)|*.KML;*.KMZ|Text files (*.txt)|*.txt|"
                                         "All files (*.*)|*.*");
     OpenDialog1.defaultSuffix.clear();
@@ -105,25 +106,23 @@ void TFormMain::MKMLtoCADClick()
         cad::DrawKmlFile(path.toStdString(), geodesy::ZoneProjection(L0, projection_), CurrentTransform(), textHeight,
                          modelSpace);
     const bool drawn = summary.points + summary.polylines > 0;
-    QString message = QStringLiteral("绘图结束，请切换到CAD窗口查看结果。");
+    QString message = tr("绘图结束，请切换到CAD窗口查看结果。");
     if (!drawn) {
         // An empty drawing is no success: say what the file held instead.
         QString found;
         const auto count = [&found](std::size_t n, const QString& what) {
             if (n > 0)
-                found += (found.isEmpty() ? QString() : QStringLiteral("、")) + QString::number(n) +
-                         QStringLiteral(" 个") + what;
+                found += (found.isEmpty() ? QString() : tr("、")) + what.arg(QString::number(n));
         };
-        count(summary.placemarks, QStringLiteral("地标（Placemark）"));
-        count(summary.models, QStringLiteral("三维模型（Model）"));
-        count(summary.overlays, QStringLiteral("图片叠加层（Overlay）"));
-        message = found.isEmpty()
-                      ? QStringLiteral("KML文件中没有可绘制的点或线，也没有地标（Placemark）。")
-                      : QStringLiteral("KML文件中没有可绘制的点或线（文件中有：%1）。").arg(found);
+        count(summary.placemarks, tr("%1 个地标（Placemark）"));
+        count(summary.models, tr("%1 个三维模型（Model）"));
+        count(summary.overlays, tr("%1 个图片叠加层（Overlay）"));
+        message = found.isEmpty() ? tr("KML文件中没有可绘制的点或线，也没有地标（Placemark）。")
+                                  : tr("KML文件中没有可绘制的点或线（文件中有：%1）。").arg(found);
     }
     if (summary.outsideLinks > 0)
         message +=
-            QStringLiteral("\n有 %1 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%2")
+            tr("\n有 %1 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%2")
                 .arg(QString::number(summary.outsideLinks), QString::fromStdString(summary.firstOutsideLink));
     env_.dialogs->ShowMessage(this, message, windowTitle(),
                               drawn ? MessageIcon::Information : MessageIcon::Warning);
@@ -144,14 +143,14 @@ void TFormMain::MCADtoKMLClick()
     application->ActiveDocument();
 
     // Every command sets the shared save dialog to what it needs.
-    SaveDialog1.title = QStringLiteral("KML文件另存为...");
+    SaveDialog1.title = tr("KML文件另存为...");
     SaveDialog1.defaultSuffix = QStringLiteral("KML");
     SaveDialog1.filter = QStringLiteral("GoogleEarth KML files (*.KML)|*.KML");
     SaveDialog1.fileName = QStringLiteral("CoordInfo");
     const QString path = env_.dialogs->GetSaveFileName(this, SaveDialog1);
     if (path.isEmpty())
         return;
-    if (QFileInfo::exists(path) && !env_.dialogs->AskYesNo(this, QStringLiteral("文件已存在,覆盖吗?"), windowTitle()))
+    if (QFileInfo::exists(path) && !env_.dialogs->AskYesNo(this, tr("文件已存在,覆盖吗?"), windowTitle()))
         return;
 
     application->SetVisible(true);
@@ -169,9 +168,9 @@ void TFormMain::MCADtoKMLClick()
         result = cad::WriteKmlFromSelection(selection, geodesy::ZoneProjection(L0, projection_), CurrentTransform(),
                                             path.toStdString());
     }
-    QString message = QStringLiteral("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。");
+    QString message = tr("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。");
     if (result.leftOut > 0)
-        message += QStringLiteral("\n有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。")
+        message += tr("\n有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。")
                        .arg(result.leftOut);
     env_.dialogs->ShowMessage(this, message, windowTitle(),
                               result.leftOut > 0 ? MessageIcon::Warning : MessageIcon::Information);
@@ -184,8 +183,8 @@ std::optional<TFormMain::ChosenShape> TFormMain::PickDrawingPolyline(bool closed
     if (application == nullptr)
         return std::nullopt;
     application->SetVisible(true);
-    StatusBar1->setText(closedOnly ? QStringLiteral("请在CAD图形窗口中选取一条闭合多段线，回车结束。")
-                                   : QStringLiteral("请在CAD图形窗口中选取一条多段线，回车结束。"));
+    StatusBar1->setText(closedOnly ? tr("请在CAD图形窗口中选取一条闭合多段线，回车结束。")
+                                   : tr("请在CAD图形窗口中选取一条多段线，回车结束。"));
     std::vector<double> xy;
     bool closed = false;
     int polylines = 0;
@@ -207,7 +206,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::PickDrawingPolyline(bool closed
     if (polylines == 0)
         return std::nullopt;
     if (polylines > 1)
-        throw survey::SurveyInputError("选取了" + std::to_string(polylines) + "条多段线，请只选取一条。");
+        throw survey::SurveyInputError(tr("选取了%1条多段线，请只选取一条。").arg(polylines).toStdString());
     const std::size_t drawn = xy.size() / 2;
     // A polyline drawn back onto its start is closed, flagged or not.
     if (drawn >= 4 && xy[0] == xy[2 * drawn - 2] && xy[1] == xy[2 * drawn - 1]) {
@@ -215,11 +214,13 @@ std::optional<TFormMain::ChosenShape> TFormMain::PickDrawingPolyline(bool closed
         closed = true;
     }
     if (closedOnly && !closed)
-        throw survey::SurveyInputError("选取的多段线不闭合，不能作为区域边界。请选取闭合多段线。");
+        throw survey::SurveyInputError(
+            tr("选取的多段线不闭合，不能作为区域边界。请选取闭合多段线。").toStdString());
     // Drawing x is the easting Y′, y the northing X′ of the survey grid.
     const geodesy::FourParamCoefficients transform = CurrentTransform();
     const geodesy::ZoneProjection projection(L0, projection_);
     ChosenShape shape;
+    // The name goes into the point table with a profile's rows: it stays as written.
     shape.name = QStringLiteral("CAD多段线");
     auto& ring = shape.lonLatRings.emplace_back();
     const auto addVertex = [&](double eastingM, double northingM) {
@@ -254,7 +255,7 @@ cad::DrawingWindow* TFormMain::DrawingForProducts()
         return nullptr;
     cad::DrawingWindow* window = drawingHost_->Window();
     if (window == nullptr)
-        ShowInfo(QString::fromUtf8(kCadNotOpen));
+        ShowInfo(QCoreApplication::translate("TFormMain", kCadNotOpen));
     return window;
 }
 

@@ -69,7 +69,8 @@ constexpr std::size_t kSampleBatchRows = 8192;
 constexpr qint64 kSampleRepaintMs = 100;
 
 constexpr const char* kViewSeesSky =
-    "地图窗的边缘对着天空，无法测量地图窗范围。请在“地图窗范围”页减小倾角(度)，使整个地图窗都能看到地面，再刷新。";
+    QT_TRANSLATE_NOOP("TFormMain", "地图窗的边缘对着天空，无法测量地图窗范围。"
+                                   "请在“地图窗范围”页减小倾角(度)，使整个地图窗都能看到地面，再刷新。");
 
 }  // namespace
 
@@ -133,13 +134,13 @@ void TFormMain::Mdata1Click()
                 const earth::IPointOnTerrainGE p = viewer_->GetGroundFromScreenCoords(sx, sy);
                 return earth::GeoSample{p.Latitude, p.Longitude};
             } catch (const earth::NoTerrainError&) {
-                throw earth::EarthError(kViewSeesSky);
+                throw earth::EarthError(QCoreApplication::translate("TFormMain", kViewSeesSky).toStdString());
             }
         };
         const earth::GeoSample left = ask(-1, 0), right = ask(1, 0), bottom = ask(0, -1), top = ask(0, 1),
                                centre = ask(0, 0);
-        StatusBar1->setText(QStringLiteral("地图窗中心子午线=") + Fixed(centre.lonDeg, 4) +
-                            QStringLiteral("度/中央子午线=") + EditLL->text() + QStringLiteral("度"));
+        StatusBar1->setText(
+            tr("地图窗中心子午线=%1度/中央子午线=%2度").arg(Fixed(centre.lonDeg, 4), EditLL->text()));
         const earth::ViewSpans spans = earth::MeasureViewSpans(left, right, bottom, top, centre.lonDeg);
         EditDx->setText(Fixed(spans.spanVM, 0));
         EditDy->setText(Fixed(spans.spanWM, 0));
@@ -224,7 +225,7 @@ void TFormMain::Button5Click()
     const double spacingM = geodesy::ParseNumber(Utf8(EditPd));
     const earth::SamplingGrid grid = earth::MakeSamplingGrid(spanVM, spanWM, spacingM);
 
-    StatusBar1->setText(QStringLiteral("正在采集数据...请不要对地图窗作任何操作！"));
+    StatusBar1->setText(tr("正在采集数据...请不要对地图窗作任何操作！"));
     QElapsedTimer clock;
     clock.start();
     SetProgress(1);
@@ -242,15 +243,15 @@ void TFormMain::Button5Click()
     SetProgress(100);
 
     if (outcome.cancelled) {
-        StatusBar1->setText(QStringLiteral("已取消自动采点，保留已采集的%1个点。").arg(outcome.taken));
+        StatusBar1->setText(tr("已取消自动采点，保留已采集的%1个点。").arg(outcome.taken));
         SetProgress(0);
         return;
     }
-    QString done = QStringLiteral("数据采集结束，用时") + Fixed(static_cast<double>(clock.elapsed()) / 1000.0, 1) +
-                   QStringLiteral("秒");
+    QString done = tr("数据采集结束，用时%1秒").arg(Fixed(static_cast<double>(clock.elapsed()) / 1000.0, 1));
     StatusBar1->setText(done);
     if (outcome.skipped > 0)
-        done += QStringLiteral("\n有%1个点没有地形数据（天空、数据范围之外或数据空洞），未采集。").arg(outcome.skipped);
+        done += QLatin1Char('\n') +
+                tr("有%1个点没有地形数据（天空、数据范围之外或数据空洞），未采集。").arg(outcome.skipped);
     ShowInfo(done);
     StatusBar1->clear();
     SetProgress(0);

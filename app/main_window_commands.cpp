@@ -68,7 +68,7 @@ void TFormMain::Mset1Click()
         EditLo->setText(Fixed(centreLonDeg, 4));
         EditLL->setText(Fixed(zoneMeridianDeg, 4));
         ShowPage(PageSet);
-        StatusBar1->setText(QStringLiteral("中央子午线=") + Fixed(zoneMeridianDeg, 4) + QStringLiteral("度"));
+        StatusBar1->setText(tr("中央子午线=%1度").arg(Fixed(zoneMeridianDeg, 4)));
         return;
     }
     ShowPage(PageSet);
@@ -76,7 +76,7 @@ void TFormMain::Mset1Click()
 
 void TFormMain::Button4Click()
 {
-    StatusBar1->setText(QStringLiteral("中央子午线=") + EditLL->text());
+    StatusBar1->setText(tr("中央子午线=%1").arg(EditLL->text()));
     Mset3Click();
 }
 
@@ -84,7 +84,7 @@ void TFormMain::Button11Click() { Mdata1Click(); }
 
 void TFormMain::Button12Click()
 {
-    OpenDialog1.title = QStringLiteral("导入四参数");
+    OpenDialog1.title = tr("导入四参数");
     OpenDialog1.filter = QStringLiteral("Text files (*.txt)|*.txt");
     OpenDialog1.defaultSuffix.clear();
     OpenDialog1.fileName.clear();
@@ -147,7 +147,7 @@ void TFormMain::MProjectionClick()
     // The table's points move on the map with the new system.
     mapPoints_.Invalidate();
     UpdateMapPoints();
-    StatusBar1->setText(QStringLiteral("坐标系：") + DescribeProjection(projection_));
+    StatusBar1->setText(tr("坐标系：%1").arg(DescribeProjection(projection_)));
 }
 
 void TFormMain::MControlPointsClick()
@@ -190,7 +190,7 @@ void TFormMain::MControlPointsClick()
     EditSca->setText(Fixed(p.scale, 12));
     EditHdis->setText(Fixed(p.dHM, 4));
     ShowPage(PageZbzh);
-    StatusBar1->setText(QStringLiteral("已把控制点求得的四参数和高程改正填入坐标转换页。"));
+    StatusBar1->setText(tr("已把控制点求得的四参数和高程改正填入坐标转换页。"));
 }
 
 }  // namespace keldarn::app

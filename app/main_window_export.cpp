@@ -6,6 +6,7 @@
 #include "points/import_reader.h"
 #include "points/point_table_model.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +24,11 @@ namespace {
 // An action on the selected item with none selected.
 class NoSelectedFieldError : public std::runtime_error {
 public:
-    NoSelectedFieldError() : std::runtime_error("列表位置无效：请先选中一个字段。") {}
+    NoSelectedFieldError()
+        : std::runtime_error(
+              QCoreApplication::translate("TFormMain", "列表位置无效：请先选中一个字段。").toStdString())
+    {
+    }
 };
 
 int SelectedRow(const QListWidget* list)
@@ -97,18 +102,18 @@ void TFormMain::Button2Click()
 {
     // Nothing to write: said before a file is chosen, and no file is created.
     if (pointTable_->DataRowCount() == 0) {
-        ShowInfo(QStringLiteral("点表中没有数据，没有导出文件。"));
+        ShowInfo(tr("点表中没有数据，没有导出文件。"));
         return;
     }
     if (ListBox2->count() == 0) {
-        ShowInfo(QStringLiteral("选择框中没有字段，没有导出文件。请先用 >> 或 > 添加要导出的字段。"));
+        ShowInfo(tr("选择框中没有字段，没有导出文件。请先用 >> 或 > 添加要导出的字段。"));
         return;
     }
     const points::ExportLayout layout = PageLayout(ListBox2, MaskEditFgf);
 
     // The save dialog is shared with the KML output, which sets its own filter,
     // extension and name: the export sets its own every time.
-    SaveDialog1.title = QStringLiteral("坐标数据另存为...");
+    SaveDialog1.title = tr("坐标数据另存为...");
     SaveDialog1.defaultSuffix = QStringLiteral("dat");
     SaveDialog1.filter = PointFileFilter();
     SaveDialog1.fileName.clear();
@@ -116,10 +121,10 @@ void TFormMain::Button2Click()
     if (path.isEmpty())
         return;
     if (QFileInfo::exists(path) &&
-        !env_.dialogs->AskYesNo(this, QStringLiteral("文件已存在,覆盖吗?"), windowTitle()))
+        !env_.dialogs->AskYesNo(this, tr("文件已存在,覆盖吗?"), windowTitle()))
         return;
 
-    StatusBar1->setText(QStringLiteral("正在导出数据,请等待..."));
+    StatusBar1->setText(tr("正在导出数据,请等待..."));
     StatusBar1->repaint();
     SetProgress(1);
     try {
@@ -129,29 +134,37 @@ void TFormMain::Button2Click()
         SetProgress(0);
         throw;
     }
-    StatusBar1->setText(QStringLiteral("数据导出完毕！"));
+    StatusBar1->setText(tr("数据导出完毕！"));
     SetProgress(100);
-    ShowInfo(QStringLiteral("数据导出完毕！"));
+    ShowInfo(tr("数据导出完毕！"));
     SetProgress(0);
+}
+
+bool TFormMain::ImportFieldsChosen()
+{
+    if (ListBox2->count() > 0)
+        return true;
+    ShowInfo(tr("选择框中没有字段，无法导入。请先在“数据格式编辑”页用 >> 或 > 添加文件中的字段。"));
+    return false;
 }
 
 void TFormMain::MInClick()
 {
-    if (ListBox2->count() == 0) {
-        ShowInfo(QStringLiteral("选择框中没有字段，无法导入。请先在“数据格式编辑”页用 >> 或 > 添加文件中的字段。"));
+    if (!ImportFieldsChosen())
         return;
-    }
-    const points::ExportLayout layout = PageLayout(ListBox2, MaskEditFgf);
-
-    OpenDialog1.title = QStringLiteral("导入坐标数据");
+    OpenDialog1.title = tr("导入坐标数据");
     OpenDialog1.filter = PointFileFilter();
     OpenDialog1.defaultSuffix.clear();
     OpenDialog1.fileName.clear();
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        ImportPointsFile(path);
+}
 
-    StatusBar1->setText(QStringLiteral("正在导入数据,请等待..."));
+void TFormMain::ImportPointsFile(const QString& path)
+{
+    const points::ExportLayout layout = PageLayout(ListBox2, MaskEditFgf);
+    StatusBar1->setText(tr("正在导入数据,请等待..."));
     StatusBar1->repaint();
     std::vector<points::RowCells> rows;
     try {
@@ -162,13 +175,13 @@ void TFormMain::MInClick()
     }
     if (rows.empty()) {
         StatusBar1->clear();
-        ShowInfo(QStringLiteral("文件中没有点。"));
+        ShowInfo(tr("文件中没有点。"));
         return;
     }
     pointTable_->AppendRows(rows);
     pointTable_->SetHeaderFixed(true);
     StringGrid1->scrollToBottom();
-    StatusBar1->setText(QStringLiteral("已导入 %1 个点").arg(rows.size()));
+    StatusBar1->setText(tr("已导入 %1 个点").arg(rows.size()));
 }
 
 }  // namespace keldarn::app

@@ -83,7 +83,7 @@ void TFormMain::ApplyImagery(const ImagerySettings& settings)
         return;
     terrainViewer->SetImagery(ViewerImagery(settings), [this](const QString& message) {
         // Said once, when the source is opened; the terrain view goes on without it.
-        StatusBar1->setText(QStringLiteral("影像图层无法使用"));
+        StatusBar1->setText(tr("影像图层无法使用"));
         ShowError(message);
     });
 }
@@ -145,7 +145,7 @@ void TFormMain::LookAtRow(int gridRow)
 void TFormMain::MImageryClick()
 {
     if (dynamic_cast<earth::TerrainApplication*>(viewer_.get()) == nullptr) {
-        ShowInfo(QStringLiteral("地形视图没有启动，无法设置影像图层。"));
+        ShowInfo(tr("地形视图没有启动，无法设置影像图层。"));
         return;
     }
     ImagerySettings settings = LoadImagerySettings(env_.settingsPath);
@@ -163,18 +163,26 @@ void TFormMain::MImageryClick()
 void TFormMain::MShowKmlClick()
 {
     if (dynamic_cast<earth::TerrainApplication*>(viewer_.get()) == nullptr) {
-        ShowInfo(QStringLiteral("地形视图没有启动，无法显示KML。"));
+        ShowInfo(tr("地形视图没有启动，无法显示KML。"));
         return;
     }
-    OpenDialog1.title = QStringLiteral("在地图上显示KML");
-    OpenDialog1.filter = QStringLiteral("KML文件 (*.kml *.kmz)|*.kml;*.kmz|所有文件 (*.*)|*.*");
+    OpenDialog1.title = tr("在地图上显示KML");
+    OpenDialog1.filter = tr("KML文件 (*.kml *.kmz)|*.kml;*.kmz|所有文件 (*.*)|*.*");
     OpenDialog1.defaultSuffix.clear();
     OpenDialog1.fileName.clear();
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
-    if (path.isEmpty())
+    if (!path.isEmpty())
+        ShowKmlOnMap(path);
+}
+
+void TFormMain::ShowKmlOnMap(const QString& path)
+{
+    if (dynamic_cast<earth::TerrainApplication*>(viewer_.get()) == nullptr) {
+        ShowInfo(tr("地形视图没有启动，无法显示KML。"));
         return;
+    }
     const QString name = QFileInfo(path).fileName();
-    StatusBar1->setText(QStringLiteral("正在读取KML：") + name);
+    StatusBar1->setText(tr("正在读取KML：%1").arg(name));
     // Read on a worker thread, so that a large file leaves the window responsive.
     auto* watcher = new QFutureWatcher<KmlRead>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, name] {
@@ -187,7 +195,7 @@ void TFormMain::MShowKmlClick()
         }
         read.layer->name = name;
         read.layer->colour = kOverlayColours[kmlOverlays_.size() % std::size(kOverlayColours)];
-        StatusBar1->setText(QStringLiteral("地图上显示KML：%1（%2 个点，%3 条线）")
+        StatusBar1->setText(tr("地图上显示KML：%1（%2 个点，%3 条线）")
                                 .arg(name)
                                 .arg(read.layer->markers.size())
                                 .arg(read.layer->lines.size()));
@@ -208,7 +216,7 @@ void TFormMain::MShowKmlClick()
 void TFormMain::MRemoveKmlClick()
 {
     if (kmlOverlays_.empty()) {
-        ShowInfo(QStringLiteral("地图上没有显示KML。"));
+        ShowInfo(tr("地图上没有显示KML。"));
         return;
     }
     kmlOverlays_.clear();

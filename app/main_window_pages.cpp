@@ -127,17 +127,17 @@ QWidget* TFormMain::BuildPageMap()
 {
     PageMap = new QWidget;
     PageMap->setObjectName(QStringLiteral("PageMap"));
-    QGroupBox* group = AddGroup(PageMap, QStringLiteral("地图窗位置与范围"));
-    EditFLat = AddField(group, QStringLiteral("纬度(度)"), 8, 78, 24, 112, QString());
-    EditFLng = AddField(group, QStringLiteral("经度(度)"), 8, 78, 52, 112, QString());
-    EditRange = AddField(group, QStringLiteral("范围(米)"), 8, 78, 80, 112, QStringLiteral("1000"));
-    EditRange->setToolTip(QStringLiteral("每单位大约为横向距离的1米左右。"));
-    EditFAlt = AddField(group, QStringLiteral("高度(米)"), 200, 270, 24, 112, QStringLiteral("0"));
-    EditTilt = AddField(group, QStringLiteral("倾角(度)"), 200, 270, 52, 112, QStringLiteral("0"));
-    EditAzi = AddField(group, QStringLiteral("方位(度)"), 200, 270, 80, 112, QStringLiteral("0"));
-    StaticText5 = AddAdvice(group, QStringLiteral("输入测区中心经纬度可直接到达测区。"), QRect(12, 116, 196, 40));
-    Button9 = AddButton(group, QStringLiteral("前往"), 222, 122, 80, QStringLiteral("到达到采集数据的测区"));
-    Button10 = AddButton(group, QStringLiteral("下一步"), 306, 122, 80);
+    QGroupBox* group = AddGroup(PageMap, tr("地图窗位置与范围"));
+    EditFLat = AddField(group, tr("纬度(度)"), 8, 78, 24, 112, QString());
+    EditFLng = AddField(group, tr("经度(度)"), 8, 78, 52, 112, QString());
+    EditRange = AddField(group, tr("范围(米)"), 8, 78, 80, 112, QStringLiteral("1000"));
+    EditRange->setToolTip(tr("每单位大约为横向距离的1米左右。"));
+    EditFAlt = AddField(group, tr("高度(米)"), 200, 270, 24, 112, QStringLiteral("0"));
+    EditTilt = AddField(group, tr("倾角(度)"), 200, 270, 52, 112, QStringLiteral("0"));
+    EditAzi = AddField(group, tr("方位(度)"), 200, 270, 80, 112, QStringLiteral("0"));
+    StaticText5 = AddAdvice(group, tr("输入测区中心经纬度可直接到达测区。"), QRect(12, 116, 196, 40));
+    Button9 = AddButton(group, tr("前往"), 222, 122, 80, tr("到达到采集数据的测区"));
+    Button10 = AddButton(group, tr("下一步"), 306, 122, 80);
     return PageMap;
 }
 
@@ -145,16 +145,16 @@ QWidget* TFormMain::BuildPageSet()
 {
     PageSet = new QWidget;
     PageSet->setObjectName(QStringLiteral("PageSet"));
-    QGroupBox* group = AddGroup(PageSet, QStringLiteral("投影设置"));
+    QGroupBox* group = AddGroup(PageSet, tr("投影设置"));
     StaticText4 = AddAdvice(group,
-                            QStringLiteral("坐标系为W84，投影方式为高斯克吕格。当地图中心偏离中央子午线超过1.5度时，建议重新设置。"),
+                            tr("坐标系为W84，投影方式为高斯克吕格。当地图中心偏离中央子午线超过1.5度时，建议重新设置。"),
                             QRect(10, 22, 380, 48));
-    EditLo = AddField(group, QStringLiteral("GE地图窗中心子午线(度)"), 8, 180, 82, 112, QString(), true);
-    EditLL = AddField(group, QStringLiteral("投影带中央子午线(度)"), 8, 180, 114, 112, QString());
-    Button7 = AddButton(group, QStringLiteral("刷新"), 306, 79, 80);
-    Button4 = AddButton(group, QStringLiteral("确定"), 306, 111, 80);
-    Button14 = AddButton(group, QStringLiteral("椭球与分带..."), 8, 138, 110,
-                         QStringLiteral("坐标系的椭球、3°或6°分带、Y是否含带号，以及WGS84到本坐标系的七参数"));
+    EditLo = AddField(group, tr("GE地图窗中心子午线(度)"), 8, 180, 82, 112, QString(), true);
+    EditLL = AddField(group, tr("投影带中央子午线(度)"), 8, 180, 114, 112, QString());
+    Button7 = AddButton(group, tr("刷新"), 306, 79, 80);
+    Button4 = AddButton(group, tr("确定"), 306, 111, 80);
+    Button14 = AddButton(group, tr("椭球与分带..."), 8, 138, 110,
+                         tr("坐标系的椭球、3°或6°分带、Y是否含带号，以及WGS84到本坐标系的七参数"));
     LabelProjection = AddLabel(group, QString(), 124, 138, 268);
     LabelProjection->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return PageSet;
@@ -164,19 +164,19 @@ QWidget* TFormMain::BuildPageZbzh()
 {
     PageZbzh = new QWidget;
     PageZbzh->setObjectName(QStringLiteral("PageZbzh"));
-    QGroupBox* group = AddGroup(PageZbzh, QStringLiteral("转换为用户坐标的参数(二维四参数模型)"));
-    EditXdis = AddField(group, QStringLiteral("X平移dx="), 8, 96, 22, 110, QStringLiteral("0"));
-    EditYdis = AddField(group, QStringLiteral("Y平移dy="), 8, 96, 49, 110, QStringLiteral("0"));
-    EditRot = AddField(group, QStringLiteral("旋转R(\")="), 8, 96, 76, 110, QStringLiteral("0"));
-    EditSca = AddField(group, QStringLiteral("尺度变化m="), 8, 96, 103, 110, QStringLiteral("0"));
-    EditHdis = AddField(group, QStringLiteral("高程改正dH="), 8, 96, 130, 110, QStringLiteral("0"));
+    QGroupBox* group = AddGroup(PageZbzh, tr("转换为用户坐标的参数(二维四参数模型)"));
+    EditXdis = AddField(group, tr("X平移dx="), 8, 96, 22, 110, QStringLiteral("0"));
+    EditYdis = AddField(group, tr("Y平移dy="), 8, 96, 49, 110, QStringLiteral("0"));
+    EditRot = AddField(group, tr("旋转R(\")="), 8, 96, 76, 110, QStringLiteral("0"));
+    EditSca = AddField(group, tr("尺度变化m="), 8, 96, 103, 110, QStringLiteral("0"));
+    EditHdis = AddField(group, tr("高程改正dH="), 8, 96, 130, 110, QStringLiteral("0"));
     StaticText2 = AddAdvice(group,
-                            QStringLiteral("若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。"
+                            tr("若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。"
                                            "所有参数置0将不转换。"),
                             QRect(216, 20, 176, 98));
-    Button12 = AddButton(group, QStringLiteral("导入"), 216, 127, 56);
-    Button13 = AddButton(group, QStringLiteral("求解..."), 276, 127, 56, QStringLiteral("由控制点求解四参数和高程改正"));
-    Button11 = AddButton(group, QStringLiteral("确定"), 336, 127, 56);
+    Button12 = AddButton(group, tr("导入"), 216, 127, 56);
+    Button13 = AddButton(group, tr("求解..."), 276, 127, 56, tr("由控制点求解四参数和高程改正"));
+    Button11 = AddButton(group, tr("确定"), 336, 127, 56);
     return PageZbzh;
 }
 
@@ -184,19 +184,19 @@ QWidget* TFormMain::BuildPageAuto()
 {
     PageAuto = new QWidget;
     PageAuto->setObjectName(QStringLiteral("PageAuto"));
-    QGroupBox* group = AddGroup(PageAuto, QStringLiteral("自动采点密度设置"));
-    EditDx = AddField(group, QStringLiteral("GE地图窗纵向距离(米)"), 8, 168, 22, 78, QString(), true);
+    QGroupBox* group = AddGroup(PageAuto, tr("自动采点密度设置"));
+    EditDx = AddField(group, tr("GE地图窗纵向距离(米)"), 8, 168, 22, 78, QString(), true);
     EditHpi = AddField(group, QString(), 250, 250, 22, 56, QString(), true);
-    AddLabel(group, QStringLiteral("米/像素"), 308, 22, 60)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    EditDy = AddField(group, QStringLiteral("GE地图窗横向距离(米)"), 8, 168, 49, 78, QString(), true);
+    AddLabel(group, tr("米/像素"), 308, 22, 60)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    EditDy = AddField(group, tr("GE地图窗横向距离(米)"), 8, 168, 49, 78, QString(), true);
     EditWpi = AddField(group, QString(), 250, 250, 49, 56, QString(), true);
-    AddLabel(group, QStringLiteral("米/像素"), 308, 49, 60)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    EditPd = AddField(group, QStringLiteral("自动采点间距(米)"), 8, 168, 76, 78, QStringLiteral("50"));
-    EditPd->setToolTip(QStringLiteral("每像素距离和采点间距越小地形精度就越高。但点太密采点速度就会慢。"));
-    EditPn = AddField(group, QStringLiteral("预计采点数量"), 8, 168, 103, 78, QString(), true);
-    Button8 = AddButton(group, QStringLiteral("刷新"), 216, 130, 84);
-    Button5 = AddButton(group, QStringLiteral("自动采点"), 306, 130, 84,
-                        QStringLiteral("采集完一屏后，可以将地图移动一屏后继续采集。"));
+    AddLabel(group, tr("米/像素"), 308, 49, 60)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    EditPd = AddField(group, tr("自动采点间距(米)"), 8, 168, 76, 78, QStringLiteral("50"));
+    EditPd->setToolTip(tr("每像素距离和采点间距越小地形精度就越高。但点太密采点速度就会慢。"));
+    EditPn = AddField(group, tr("预计采点数量"), 8, 168, 103, 78, QString(), true);
+    Button8 = AddButton(group, tr("刷新"), 216, 130, 84);
+    Button5 = AddButton(group, tr("自动采点"), 306, 130, 84,
+                        tr("采集完一屏后，可以将地图移动一屏后继续采集。"));
     return PageAuto;
 }
 
@@ -204,16 +204,16 @@ QWidget* TFormMain::BuildPageHget()
 {
     PageHget = new QWidget;
     PageHget->setObjectName(QStringLiteral("PageHget"));
-    EditNam = AddField(PageHget, QStringLiteral("点名"), 4, 72, 8, 118, QStringLiteral("K1"));
-    EditDec = AddField(PageHget, QStringLiteral("点位描述"), 4, 72, 39, 118, QStringLiteral("校正点"));
-    EditX = AddField(PageHget, QStringLiteral("X坐标"), 4, 72, 70, 118, QStringLiteral("0"), true);
-    EditY = AddField(PageHget, QStringLiteral("Y坐标"), 4, 72, 101, 118, QStringLiteral("0"), true);
-    EditH = AddField(PageHget, QStringLiteral("高程H"), 4, 72, 132, 118, QStringLiteral("0"), true);
+    EditNam = AddField(PageHget, tr("点名"), 4, 72, 8, 118, QStringLiteral("K1"));
+    EditDec = AddField(PageHget, tr("点位描述"), 4, 72, 39, 118, QStringLiteral("校正点"));
+    EditX = AddField(PageHget, tr("X坐标"), 4, 72, 70, 118, QStringLiteral("0"), true);
+    EditY = AddField(PageHget, tr("Y坐标"), 4, 72, 101, 118, QStringLiteral("0"), true);
+    EditH = AddField(PageHget, tr("高程H"), 4, 72, 132, 118, QStringLiteral("0"), true);
     StaticText1 = AddAdvice(PageHget,
-                            QStringLiteral("为便于后期的地形图配准，可选一些地形地物的特征点作为校正点。"),
+                            tr("为便于后期的地形图配准，可选一些地形地物的特征点作为校正点。"),
                             QRect(204, 8, 198, 62));
-    Button6 = AddButton(PageHget, QStringLiteral("地图窗取点"), 204, 96, 106);
-    Button3 = AddButton(PageHget, QStringLiteral("采用"), 316, 96, 86);
+    Button6 = AddButton(PageHget, tr("地图窗取点"), 204, 96, 106);
+    Button3 = AddButton(PageHget, tr("采用"), 316, 96, 86);
     return PageHget;
 }
 
@@ -221,15 +221,15 @@ QWidget* TFormMain::BuildPageAdd()
 {
     PageAdd = new QWidget;
     PageAdd->setObjectName(QStringLiteral("PageAdd"));
-    EditNam1 = AddField(PageAdd, QStringLiteral("点名"), 4, 72, 8, 118, QStringLiteral("K1"));
-    EditDec1 = AddField(PageAdd, QStringLiteral("点位描述"), 4, 72, 39, 118, QStringLiteral("校正点"));
-    EditLat = AddField(PageAdd, QStringLiteral("纬度(度)"), 4, 72, 70, 118, QStringLiteral("0"));
-    EditLon = AddField(PageAdd, QStringLiteral("经度(度)"), 4, 72, 101, 118, QStringLiteral("0"));
-    EditH1 = AddField(PageAdd, QStringLiteral("高程(m)"), 4, 72, 132, 118, QStringLiteral("0"));
+    EditNam1 = AddField(PageAdd, tr("点名"), 4, 72, 8, 118, QStringLiteral("K1"));
+    EditDec1 = AddField(PageAdd, tr("点位描述"), 4, 72, 39, 118, QStringLiteral("校正点"));
+    EditLat = AddField(PageAdd, tr("纬度(度)"), 4, 72, 70, 118, QStringLiteral("0"));
+    EditLon = AddField(PageAdd, tr("经度(度)"), 4, 72, 101, 118, QStringLiteral("0"));
+    EditH1 = AddField(PageAdd, tr("高程(m)"), 4, 72, 132, 118, QStringLiteral("0"));
     StaticText3 = AddAdvice(PageAdd,
-                            QStringLiteral("可将GE的地标作为校正点，查地标属性可知经纬度。 采用后经纬度将转换为平面坐标。"),
+                            tr("可将GE的地标作为校正点，查地标属性可知经纬度。 采用后经纬度将转换为平面坐标。"),
                             QRect(204, 8, 198, 80));
-    Button1 = AddButton(PageAdd, QStringLiteral("采用"), 316, 126, 86);
+    Button1 = AddButton(PageAdd, tr("采用"), 316, 126, 86);
     return PageAdd;
 }
 
@@ -237,9 +237,9 @@ QWidget* TFormMain::BuildPageOut()
 {
     PageOut = new QWidget;
     PageOut->setObjectName(QStringLiteral("PageOut"));
-    QGroupBox* group = AddGroup(PageOut, QStringLiteral("数据格式编辑"));
+    QGroupBox* group = AddGroup(PageOut, tr("数据格式编辑"));
 
-    AddLabel(group, QStringLiteral("备选框"), 10, 16, 110)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    AddLabel(group, tr("备选框"), 10, 16, 110)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     ListBox1 = new QListWidget(group);
     ListBox1->setGeometry(ScaledRect(10, 38, 118, 120));
     QFont bold = ListBox1->font();
@@ -247,27 +247,28 @@ QWidget* TFormMain::BuildPageOut()
     ListBox1->setFont(bold);
 
     // The four moving buttons stand in a column between the lists.
-    SpeedButton1 = AddButton(group, QStringLiteral(">>"), 134, 38, 40, QStringLiteral("添加全部字段"));
-    SpeedButton2 = AddButton(group, QStringLiteral(">"), 134, 68, 40, QStringLiteral("添加选择字段"));
-    SpeedButton5 = AddButton(group, QStringLiteral("<<"), 134, 98, 40, QStringLiteral("移除全部字段"));
-    SpeedButton6 = AddButton(group, QStringLiteral("<"), 134, 128, 40, QStringLiteral("移除选择字段"));
+    SpeedButton1 = AddButton(group, QStringLiteral(">>"), 134, 38, 40, tr("添加全部字段"));
+    SpeedButton2 = AddButton(group, QStringLiteral(">"), 134, 68, 40, tr("添加选择字段"));
+    SpeedButton5 = AddButton(group, QStringLiteral("<<"), 134, 98, 40, tr("移除全部字段"));
+    SpeedButton6 = AddButton(group, QStringLiteral("<"), 134, 128, 40, tr("移除选择字段"));
 
-    AddLabel(group, QStringLiteral("选择框"), 180, 16, 110)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    AddLabel(group, tr("选择框"), 180, 16, 110)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     ListBox2 = new QListWidget(group);
     ListBox2->setGeometry(ScaledRect(180, 38, 118, 120));
-    ListBox2->addItems({QStringLiteral("0点名"), QStringLiteral("1描述"), QStringLiteral("3Y坐标"),
-                        QStringLiteral("2X坐标"), QStringLiteral("4高程H")});
+    // The export takes each item's column from its leading digit, so every translation
+    // of these items starts with the same digit.
+    ListBox2->addItems({tr("0点名"), tr("1描述"), tr("3Y坐标"), tr("2X坐标"), tr("4高程H")});
 
-    SpeedButton3 = AddButton(group, QStringLiteral("↑"), 304, 38, 34, QStringLiteral("上移"));
-    SpeedButton4 = AddButton(group, QStringLiteral("↓"), 304, 68, 34, QStringLiteral("下移"));
+    SpeedButton3 = AddButton(group, QStringLiteral("↑"), 304, 38, 34, tr("上移"));
+    SpeedButton4 = AddButton(group, QStringLiteral("↓"), 304, 68, 34, tr("下移"));
 
-    AddLabel(group, QStringLiteral("分隔符"), 340, 38, 52)->setAlignment(Qt::AlignCenter);
+    AddLabel(group, tr("分隔符"), 340, 38, 52)->setAlignment(Qt::AlignCenter);
     MaskEditFgf = new QLineEdit(QStringLiteral(","), group);
     MaskEditFgf->setGeometry(ScaledRect(350, 62, 34, kFieldHeight));
     MaskEditFgf->setMaxLength(1);
     MaskEditFgf->setAlignment(Qt::AlignCenter);
 
-    Button2 = AddButton(group, QStringLiteral("确定"), 304, 128, 86);
+    Button2 = AddButton(group, tr("确定"), 304, 128, 86);
     return PageOut;
 }
 

@@ -22,6 +22,7 @@
 #include "survey/sample_plan.h"
 #include "survey/survey_error.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
@@ -47,24 +48,28 @@ QString Fixed(double value, int decimals)
 }
 
 // The step of a terrain product (metres) as typed; a text that is not a number above zero
-// is refused with the field's name.
+// is refused with the field's name (`what`, marked for translation in the context TFormMain).
 double ReadStep(const QString& text, const char* what)
 {
+    const QString name = QCoreApplication::translate("TFormMain", what);
     double value = 0.0;
     try {
         value = geodesy::ParseNumber(text.toStdString());
     } catch (const std::exception&) {
-        throw survey::SurveyInputError(std::string(what) + "“" + text.toStdString() + "”不是数字。");
+        throw survey::SurveyInputError(
+            QCoreApplication::translate("TFormMain", "%1“%2”不是数字。").arg(name, text).toStdString());
     }
     if (!(value > 0.0))
-        throw survey::SurveyInputError(std::string(what) + "必须大于0。");
+        throw survey::SurveyInputError(
+            QCoreApplication::translate("TFormMain", "%1必须大于0。").arg(name).toStdString());
     return value;
 }
 
-constexpr const char* kViewSeesSkyForContours =
-    "地图窗的边缘对着天空，无法确定地图窗中的地面范围。请在“地图窗范围”页减小倾角(度)后再生成等高线。";
+constexpr const char* kViewSeesSkyForContours = QT_TRANSLATE_NOOP(
+    "TFormMain",
+    "地图窗的边缘对着天空，无法确定地图窗中的地面范围。请在“地图窗范围”页减小倾角(度)后再生成等高线。");
 
-constexpr const char* kBusy = "正在进行地形计算，请等待结束或按Esc取消。";
+constexpr const char* kBusy = QT_TRANSLATE_NOOP("TFormMain", "正在进行地形计算，请等待结束或按Esc取消。");
 
 }  // namespace
 
@@ -72,7 +77,7 @@ bool TFormMain::RefuseWhileSurveyTaskRuns()
 {
     if (!surveyTask_)
         return false;
-    StatusBar1->setText(QString::fromUtf8(kBusy));
+    StatusBar1->setText(QCoreApplication::translate("TFormMain", kBusy));
     return true;
 }
 
@@ -98,8 +103,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseShape(ShapeSource source,
 
 std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
 {
-    OpenDialog1.title =
-        area ? QStringLiteral("打开含区域边界（多边形）的KML文件") : QStringLiteral("打开含路线的KML文件");
+    OpenDialog1.title = area ? tr("打开含区域边界（多边形）的KML文件") : tr("打开含路线的KML文件");
     OpenDialog1.filter =
         QStringLiteral("GoogleEarth KML files (*.KML *.KMZ)|*.KML;*.KMZ|All files (*.*)|*.*");
     OpenDialog1.defaultSuffix.clear();
@@ -111,21 +115,20 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
     for (cad::KmlShape& shape : cad::ReadKmlShapes(path.toStdString()))
         if (shape.isArea == area)
             shapes.push_back(std::move(shape));
-    if (shapes.empty())
-        throw survey::SurveyInputError(QFileInfo(path).fileName().toStdString() +
-                                       (area ? " 中没有多边形（闭合的坐标串），不能作为区域边界。"
-                                             : " 中没有路径（两个顶点以上的线），不能作为路线。"));
+    if (shapes.empty()) {
+        const QString missing = area ? tr("%1 中没有多边形（闭合的坐标串），不能作为区域边界。")
+                                     : tr("%1 中没有路径（两个顶点以上的线），不能作为路线。");
+        throw survey::SurveyInputError(missing.arg(QFileInfo(path).fileName()).toStdString());
+    }
     std::size_t chosen = 0;
     if (shapes.size() > 1) {
         QStringList items;
         for (std::size_t k = 0; k < shapes.size(); ++k)
             items << QString::number(k + 1) + QStringLiteral(". ") +
                          QString::fromStdString(cad::DescribeKmlShape(shapes[k]));
-        const int index =
-            env_.dialogs->ChooseItem(this, windowTitle(),
-                                     area ? QStringLiteral("文件中有多个多边形，请选择区域边界：")
-                                          : QStringLiteral("文件中有多条路径，请选择路线："),
-                                     items);
+        const int index = env_.dialogs->ChooseItem(
+            this, windowTitle(),
+            area ? tr("文件中有多个多边形，请选择区域边界：") : tr("文件中有多条路径，请选择路线："), items);
         if (index < 0)
             return std::nullopt;
         chosen = static_cast<std::size_t>(index);
@@ -143,9 +146,8 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
     earth::TerrainApplication* viewer = TerrainViewer();
     if (viewer == nullptr)
         return std::nullopt;
-    StatusBar1->setText(
-        area ? QStringLiteral("在地图上左键点选边界顶点，右键或回车结束，Esc取消")
-             : QStringLiteral("在地图上左键点选路线顶点，右键或回车结束，Esc取消"));
+    StatusBar1->setText(area ? tr("在地图上左键点选边界顶点，右键或回车结束，Esc取消")
+                             : tr("在地图上左键点选路线顶点，右键或回车结束，Esc取消"));
     MapTrace trace(*viewer, [this, area](const MapTrace::Vertices& vertices) {
         traceLayer_.reset();
         if (!vertices.empty()) {
@@ -163,6 +165,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
     if (!vertices)
         return std::nullopt;
     ChosenShape shape;
+    // The name goes into the point table with a profile's rows: it stays as written.
     shape.name = area ? QStringLiteral("地图上点选的区域") : QStringLiteral("地图上点选的路线");
     auto& ring = shape.lonLatRings.emplace_back();
     for (const auto& [lat, lon] : *vertices)
@@ -244,7 +247,8 @@ TFormMain::BeginTerrainProduct(TerrainProduct product, TerrainProductChoice& rem
 
 void TFormMain::MBoundarySampleClick()
 {
-    const auto start = BeginTerrainProduct(TerrainProduct::BoundarySampling, boundaryChoice_, "格网间距");
+    const auto start = BeginTerrainProduct(TerrainProduct::BoundarySampling, boundaryChoice_,
+                                           QT_TRANSLATE_NOOP("TFormMain", "格网间距"));
     if (!start)
         return;
     earth::TerrainApplication* viewer = start->viewer;
@@ -264,8 +268,9 @@ void TFormMain::MBoundarySampleClick()
     std::vector<std::optional<double>> found(probes.size());
     heights.query(probes, found);
     if (std::any_of(found.begin(), found.end(), [](const auto& h) { return !h; }))
-        throw survey::SurveyInputError("区域边界有一部分在高程数据范围之外（或落在数据空洞上），没有采点。请"
-                                       "把边界移到高程数据范围以内。");
+        throw survey::SurveyInputError(tr("区域边界有一部分在高程数据范围之外（或落在数据空洞上），没有采点。"
+                                          "请把边界移到高程数据范围以内。")
+                                           .toStdString());
 
     auto batches = std::make_shared<SampledBatches>();
     sampledBatches_ = batches;
@@ -292,19 +297,19 @@ void TFormMain::MBoundarySampleClick()
         if (error)
             return;  // shown by the caller; the rows taken before stay
         if (cancelled) {
-            StatusBar1->setText(QStringLiteral("已取消区域采点，保留已采集的%1个点。").arg(taken));
+            StatusBar1->setText(tr("已取消区域采点，保留已采集的%1个点。").arg(taken));
             return;
         }
-        QString text = QStringLiteral("区域采点结束，共采集%1个点，用时%2秒")
+        QString text = tr("区域采点结束，共采集%1个点，用时%2秒")
                            .arg(taken)
                            .arg(Fixed(static_cast<double>(surveyClock_.elapsed()) / 1000.0, 1));
         if (taken == 0)
-            text = QStringLiteral("区域以内没有格网点（区域小于格网间距？），没有采点。");
+            text = tr("区域以内没有格网点（区域小于格网间距？），没有采点。");
         if (counts->skipped > 0)
-            text += QStringLiteral("\n有%1个点没有地形数据（数据空洞），未采集。").arg(counts->skipped);
+            text += tr("\n有%1个点没有地形数据（数据空洞），未采集。").arg(counts->skipped);
         ShowInfo(text);
     };
-    StartSurveyTask(std::move(work), std::move(done), QStringLiteral("正在区域采点...按Esc取消"));
+    StartSurveyTask(std::move(work), std::move(done), tr("正在区域采点...按Esc取消"));
 }
 
 }  // namespace keldarn::app
@@ -313,7 +318,8 @@ namespace keldarn::app {
 
 void TFormMain::MProfileClick()
 {
-    const auto start = BeginTerrainProduct(TerrainProduct::Profile, profileChoice_, "采样间距");
+    const auto start = BeginTerrainProduct(TerrainProduct::Profile, profileChoice_,
+                                           QT_TRANSLATE_NOOP("TFormMain", "采样间距"));
     if (!start)
         return;
     earth::TerrainApplication* viewer = start->viewer;
@@ -327,7 +333,7 @@ void TFormMain::MProfileClick()
         vertices.push_back({lat, lon});
     // The sampling says so too, but only once the run has started.
     if (vertices.size() < 2)
-        throw survey::SurveyInputError("路线至少要有两个顶点。");
+        throw survey::SurveyInputError(tr("路线至少要有两个顶点。").toStdString());
     const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
     const survey::ChainageMeasure measure = start->choice.ellipsoidChainage
                                                 ? survey::ChainageMeasure::Ellipsoid
@@ -343,12 +349,12 @@ void TFormMain::MProfileClick()
         if (error)
             return;
         if (cancelled) {
-            StatusBar1->setText(QStringLiteral("已取消纵断面。"));
+            StatusBar1->setText(tr("已取消纵断面。"));
             return;
         }
         ShowProfile(routeName, std::move(*samples));
     };
-    StartSurveyTask(std::move(work), std::move(done), QStringLiteral("正在计算纵断面...按Esc取消"));
+    StartSurveyTask(std::move(work), std::move(done), tr("正在计算纵断面...按Esc取消"));
 }
 
 ProfileWindow* TFormMain::ShowProfile(const QString& routeName, std::vector<survey::ProfileSample> samples)
@@ -397,9 +403,9 @@ void TFormMain::AppendProfileRows(const std::vector<survey::ProfileSample>& samp
         StringGrid1->setCurrentIndex(
             pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
     }
-    QString text = QStringLiteral("已把纵断面的%1个点加入点表。").arg(cells.size());
+    QString text = tr("已把纵断面的%1个点加入点表。").arg(cells.size());
     if (skipped > 0)
-        text += QStringLiteral("有%1个点没有地形数据，未加入。").arg(skipped);
+        text += tr("有%1个点没有地形数据，未加入。").arg(skipped);
     StatusBar1->setText(text);
 }
 
@@ -420,7 +426,8 @@ double ProductTextHeight(const cad::DrawingDocument& document)
 
 void TFormMain::MContoursClick()
 {
-    const auto start = BeginTerrainProduct(TerrainProduct::Contours, contourChoice_, "等高距");
+    const auto start = BeginTerrainProduct(TerrainProduct::Contours, contourChoice_,
+                                           QT_TRANSLATE_NOOP("TFormMain", "等高距"));
     if (!start)
         return;
     earth::TerrainApplication* viewer = start->viewer;
@@ -429,12 +436,14 @@ void TFormMain::MContoursClick()
     const TerrainProductChoice& choice = start->choice;
     if (viewer->Source().path.empty())
         throw survey::SurveyInputError(
-            "演示地形没有高程数据文件，不能生成等高线。请先在“设置”中打开地形数据文件、文件夹或网址。");
+            tr("演示地形没有高程数据文件，不能生成等高线。请先在“设置”中打开地形数据文件、文件夹或网址。")
+                .toStdString());
     std::vector<std::vector<raster::GeoPoint>> area;
     if (choice.source == ShapeSource::View) {
         const auto footprint = viewer->ViewFootprint();
         if (!footprint)
-            throw survey::SurveyInputError(kViewSeesSkyForContours);
+            throw survey::SurveyInputError(
+                QCoreApplication::translate("TFormMain", kViewSeesSkyForContours).toStdString());
         area.push_back({{footprint->southDeg, footprint->westDeg},
                         {footprint->southDeg, footprint->eastDeg},
                         {footprint->northDeg, footprint->eastDeg},
@@ -460,12 +469,12 @@ void TFormMain::MContoursClick()
         if (error)
             return;
         if (cancelled) {
-            StatusBar1->setText(QStringLiteral("已取消等高线。"));
+            StatusBar1->setText(tr("已取消等高线。"));
             return;
         }
         DrawContoursIntoDrawing(*lines);
     };
-    StartSurveyTask(std::move(work), std::move(done), QStringLiteral("正在生成等高线...按Esc取消"));
+    StartSurveyTask(std::move(work), std::move(done), tr("正在生成等高线...按Esc取消"));
 }
 
 void TFormMain::DrawContoursIntoDrawing(const std::vector<survey::ContourLine>& lines)
@@ -474,7 +483,7 @@ void TFormMain::DrawContoursIntoDrawing(const std::vector<survey::ContourLine>& 
     if (window == nullptr)
         return;
     if (lines.empty()) {
-        ShowInfo(QStringLiteral("所选范围内没有等高线（地形起伏小于等高距？）。"));
+        ShowInfo(tr("所选范围内没有等高线（地形起伏小于等高距？）。"));
         return;
     }
     std::vector<cad::ContourPolyline> polylines;
@@ -488,7 +497,7 @@ void TFormMain::DrawContoursIntoDrawing(const std::vector<survey::ContourLine>& 
     cad::DrawContours(document.Model(), polylines, ProductTextHeight(document));
     document.ModelChanged();
     window->ZoomExtents();
-    ShowInfo(QStringLiteral("已把%1条等高线（其中计曲线%2条）画入CAD图形，用时%3秒。")
+    ShowInfo(tr("已把%1条等高线（其中计曲线%2条）画入CAD图形，用时%3秒。")
                  .arg(lines.size())
                  .arg(index)
                  .arg(Fixed(static_cast<double>(surveyClock_.elapsed()) / 1000.0, 1)));
@@ -515,16 +524,16 @@ void TFormMain::MElevationPointsClick()
         }
     }
     if (entries.empty()) {
-        ShowInfo(QStringLiteral("点表中没有X、Y、H都是数字的点，没有画入CAD图形。"));
+        ShowInfo(tr("点表中没有X、Y、H都是数字的点，没有画入CAD图形。"));
         return;
     }
     cad::DrawingDocument& document = window->Document();
     cad::DrawElevationPoints(document.Model(), entries, 2, ProductTextHeight(document));
     document.ModelChanged();
     window->ZoomExtents();
-    QString text = QStringLiteral("已把%1个高程点画入CAD图形（图层“高程点”）。").arg(entries.size());
+    QString text = tr("已把%1个高程点画入CAD图形（图层“高程点”）。").arg(entries.size());
     if (unreadable > 0)
-        text += QStringLiteral("\n有%1行的X、Y或H不是数字，没有画入。").arg(unreadable);
+        text += tr("\n有%1行的X、Y或H不是数字，没有画入。").arg(unreadable);
     ShowInfo(text);
     window->SetVisible(true);
 }

@@ -6,6 +6,7 @@
 #include "earth/terrain.h"
 #include "earth/terrain_application.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 
 #include <algorithm>
@@ -41,11 +42,11 @@ QString TerrainSummary(const earth::TerrainApplication& viewer)
     const QString unitName = QString::fromStdString(dem->unitName);
     const QString unit = unitName.compare(QLatin1String("metre"), Qt::CaseInsensitive) == 0 ||
                                  unitName.compare(QLatin1String("meter"), Qt::CaseInsensitive) == 0
-                             ? QStringLiteral("米")
+                             ? QCoreApplication::translate("TFormMain", "米")
                          : unitName.compare(QLatin1String("degree"), Qt::CaseInsensitive) == 0
-                             ? QStringLiteral("度")
+                             ? QCoreApplication::translate("TFormMain", "度")
                              : unitName;
-    return QStringLiteral("%1（%2，格网 %3%4）")
+    return QCoreApplication::translate("TFormMain", "%1（%2，格网 %3%4）")
         .arg(QString::fromStdString(dem->name), QString::fromStdString(dem->crsName),
              QString::number(dem->cellWidth, 'g', 6), unit);
 }
@@ -56,12 +57,12 @@ void TFormMain::SetTerrainSource(const std::string& path)
 {
     auto* terrainViewer = dynamic_cast<earth::TerrainApplication*>(viewer_.get());
     if (terrainViewer == nullptr) {
-        ShowInfo(QStringLiteral("地形视图没有启动，无法更换地形数据。"));
+        ShowInfo(tr("地形视图没有启动，无法更换地形数据。"));
         return;
     }
     // The source is read in the background; the window and the terrain in use stay
     // usable until its first grid is ready.
-    StatusBar1->setText(QStringLiteral("正在读取地形数据，请等待..."));
+    StatusBar1->setText(tr("正在读取地形数据，请等待..."));
     earth::TerrainLoadCallbacks callbacks;
     callbacks.shown = [this, terrainViewer, path] {
         ShowWholeTerrain(*terrainViewer, terrainViewer->CurrentTerrain());
@@ -70,7 +71,7 @@ void TFormMain::SetTerrainSource(const std::string& path)
             ShowViewInFields(
                 FormatCamera({camera->FocusPointLatitude, camera->FocusPointLongitude,
                               camera->FocusPointAltitude, camera->Range, camera->Tilt, camera->Azimuth}));
-        StatusBar1->setText(QStringLiteral("地形数据：") + TerrainSummary(*terrainViewer));
+        StatusBar1->setText(tr("地形数据：%1").arg(TerrainSummary(*terrainViewer)));
         RunCommand([this, &path] { SaveTerrainSource(env_.settingsPath, path); });
     };
     callbacks.failed = [this](const std::string& message) {
@@ -90,10 +91,9 @@ bool TFormMain::TerrainLoading() const
 
 void TFormMain::MTerrainFileClick()
 {
-    OpenDialog1.title = QStringLiteral("打开DEM地形文件");
-    OpenDialog1.filter =
-        QStringLiteral("DEM地形文件 (*.tif *.tiff *.hgt *.asc *.vrt *.img *.dem *.zip)|"
-                       "*.tif;*.tiff;*.hgt;*.asc;*.vrt;*.img;*.dem;*.zip|所有文件 (*.*)|*.*");
+    OpenDialog1.title = tr("打开DEM地形文件");
+    OpenDialog1.filter = tr("DEM地形文件 (*.tif *.tiff *.hgt *.asc *.vrt *.img *.dem *.zip)|"
+                            "*.tif;*.tiff;*.hgt;*.asc;*.vrt;*.img;*.dem;*.zip|所有文件 (*.*)|*.*");
     OpenDialog1.defaultSuffix.clear();
     OpenDialog1.fileName.clear();
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
@@ -103,7 +103,7 @@ void TFormMain::MTerrainFileClick()
 
 void TFormMain::MTerrainFolderClick()
 {
-    const QString folder = env_.dialogs->GetExistingDirectory(this, QStringLiteral("选择DEM地形分幅文件夹"));
+    const QString folder = env_.dialogs->GetExistingDirectory(this, tr("选择DEM地形分幅文件夹"));
     if (!folder.isEmpty())
         SetTerrainSource(folder.toStdString());
 }
@@ -119,8 +119,7 @@ void TFormMain::MTerrainUrlClick()
                           : !lastTerrainUrl_.isEmpty() ? lastTerrainUrl_
                                                        : QStringLiteral("https://");
     const QString answer = env_.dialogs->GetText(
-        this, QStringLiteral("地形数据网址"),
-        QStringLiteral("云优化 GeoTIFF（COG）或 VRT 的网址（http:// 或 https://）："), start);
+        this, tr("地形数据网址"), tr("云优化 GeoTIFF（COG）或 VRT 的网址（http:// 或 https://）："), start);
     if (answer.isNull())
         return;
     const QString url = answer.trimmed();
@@ -128,8 +127,8 @@ void TFormMain::MTerrainUrlClick()
     const bool valid = (url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) && url.size() > 7) ||
                        (url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive) && url.size() > 8);
     if (!valid || url.contains(QLatin1Char(' '))) {
-        ShowError(QStringLiteral("地形数据网址无效：“") + url +
-                  QStringLiteral("”。\n请输入以 http:// 或 https:// 开头、不含空格的完整网址。"));
+        ShowError(
+            tr("地形数据网址无效：“%1”。\n请输入以 http:// 或 https:// 开头、不含空格的完整网址。").arg(url));
         return;
     }
     SetTerrainSource(url.toStdString());

@@ -5,6 +5,8 @@
 #include "geodesy/number_text.h"
 #include "points/point_table_model.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 #include <cstring>
 
@@ -31,7 +33,7 @@ std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableMode
                                                     const std::optional<MapPoints::Frame>& frame)
 {
     auto layer = std::make_shared<earth::MapLayer>();
-    layer->name = QStringLiteral("点表");
+    layer->name = QCoreApplication::translate("MapPoints", "点表");
     layer->colour = kPointColour;
     if (!frame)
         return layer;

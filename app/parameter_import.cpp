@@ -1,6 +1,7 @@
 #include "app/parameter_import.h"
 
 #include "encoding/text_encoding.h"
+#include "i18n/interface_text.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,13 +17,17 @@ std::string ReadWholeFile(const std::filesystem::path& path)
 {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
-        throw FileReadError("无法读取文件 " + path.string() + "：这是一个文件夹");
+        throw FileReadError(
+            i18n::Format(i18n::Translate("app", "无法读取文件 %1：这是一个文件夹"), {path.string()}));
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw FileReadError("无法打开文件 " + path.string() + "：" + std::strerror(errno));
+    if (!in) {
+        const std::string reason = std::strerror(errno);  // before anything else can change errno
+        throw FileReadError(
+            i18n::Format(i18n::Translate("app", "无法打开文件 %1：%2"), {path.string(), reason}));
+    }
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
-        throw FileReadError("读取文件 " + path.string() + " 时出错");
+        throw FileReadError(i18n::Format(i18n::Translate("app", "读取文件 %1 时出错"), {path.string()}));
     return bytes;
 }
 
@@ -34,7 +39,8 @@ std::array<std::string, 5> ReadParameterLines(const std::filesystem::path& path)
     try {
         text = encoding::FileTextToUtf8(ReadWholeFile(path));
     } catch (const encoding::EncodingError& error) {
-        throw FileReadError("无法读取文件 " + path.string() + "：" + error.what());
+        throw FileReadError(
+            i18n::Format(i18n::Translate("app", "无法读取文件 %1：%2"), {path.string(), error.what()}));
     }
     std::array<std::string, 5> lines;
     std::size_t start = 0;

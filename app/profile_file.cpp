@@ -1,6 +1,7 @@
 #include "app/profile_file.h"
 
 #include "fileio/atomic_file.h"
+#include "i18n/interface_text.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -129,7 +130,8 @@ bool ReadAtMost(int fd, std::size_t limit, std::string& text, int& error) {
 }
 
 [[noreturn]] void ThrowReadError(const std::filesystem::path& path, const std::string& reason) {
-    throw ProfileReadError("无法读取设置文件 " + path.string() + "：" + reason);
+    throw ProfileReadError(
+        i18n::Format(i18n::Translate("app", "无法读取设置文件 %1：%2"), {path.string(), reason}));
 }
 
 }  // namespace
@@ -173,7 +175,8 @@ ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
         if (error != 0) {
             ThrowReadError(path, fileio::DescribeSystemError(error));
         }
-        throw ProfileTooLargeError("设置文件 " + path.string() + " 大于 1 MB，不是本程序的设置文件");
+        throw ProfileTooLargeError(i18n::Format(
+            i18n::Translate("app", "设置文件 %1 大于 1 MB，不是本程序的设置文件"), {path.string()}));
     }
     return FromText(text);
 }

@@ -2,6 +2,7 @@
 
 #include "app/ui_scale.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
@@ -164,11 +165,11 @@ void DrawAxes(QPainter& painter, const ChartScales& s)
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(s.plot);
 
-    const QString across = QStringLiteral("里程 (m)");
+    const QString across = QCoreApplication::translate("ProfileChart", "里程 (m)");
     painter.drawText(QPointF(s.plot.center().x() - metrics.horizontalAdvance(across) / 2.0,
                              s.plot.bottom() + 8 + metrics.ascent() + metrics.height()),
                      across);
-    const QString up = QStringLiteral("高程 (m)");
+    const QString up = QCoreApplication::translate("ProfileChart", "高程 (m)");
     painter.save();
     painter.translate(metrics.ascent() + 2, s.plot.center().y() + metrics.horizontalAdvance(up) / 2.0);
     painter.rotate(-90);
@@ -483,11 +484,10 @@ void ProfileChart::PointAt(double xPx)
         (next == samples_.end() || atM - (next - 1)->chainageM < next->chainageM - atM))
         nearest = next - 1;
     cursorSample_ = static_cast<std::size_t>(nearest - samples_.begin());
-    const QString height = nearest->heightM
-                               ? QString::number(*nearest->heightM, 'f', 2) + QStringLiteral(" m")
-                               : QStringLiteral("无");
-    SetReadout(QStringLiteral("里程 %1  高程 %2")
-                   .arg(QString::fromStdString(survey::ChainageName(nearest->chainageM)), height));
+    const QString height =
+        nearest->heightM ? QString::number(*nearest->heightM, 'f', 2) + QStringLiteral(" m") : tr("无");
+    SetReadout(
+        tr("里程 %1  高程 %2").arg(QString::fromStdString(survey::ChainageName(nearest->chainageM)), height));
     update();
 }
 
@@ -502,28 +502,28 @@ void ProfileChart::SetReadout(const QString& text)
 ProfileWindow::ProfileWindow(Dialogs& dialogs, QWidget* owner) : QWidget(owner, Qt::Window), dialogs_(dialogs)
 {
     setObjectName(QStringLiteral("ProfileWindow"));
-    setWindowTitle(QStringLiteral("纵断面"));
+    setWindowTitle(tr("纵断面"));
     chart_ = new ProfileChart(this);
-    auto* fullView = new QPushButton(QStringLiteral("全图"), this);
+    auto* fullView = new QPushButton(tr("全图"), this);
     exaggeration_ = new QDoubleSpinBox(this);
     exaggeration_->setRange(kMinExaggeration, kMaxExaggeration);
     exaggeration_->setDecimals(1);
     exaggeration_->setValue(chart_->VerticalExaggeration());
-    auto* savePng = new QPushButton(QStringLiteral("保存PNG..."), this);
-    auto* saveSvg = new QPushButton(QStringLiteral("保存SVG..."), this);
+    auto* savePng = new QPushButton(tr("保存PNG..."), this);
+    auto* saveSvg = new QPushButton(tr("保存SVG..."), this);
     startChainage_ = new QLineEdit(QStringLiteral("K0+000"), this);
     startChainage_->setObjectName(QStringLiteral("StartChainage"));
-    auto* addButton = new QPushButton(QStringLiteral("加入点表"), this);
+    auto* addButton = new QPushButton(tr("加入点表"), this);
     readout_ = new QLabel(this);
 
     auto* tools = new QHBoxLayout;
     tools->addWidget(fullView);
-    tools->addWidget(new QLabel(QStringLiteral("竖向比例"), this));
+    tools->addWidget(new QLabel(tr("竖向比例"), this));
     tools->addWidget(exaggeration_);
     tools->addWidget(savePng);
     tools->addWidget(saveSvg);
     tools->addStretch(1);
-    tools->addWidget(new QLabel(QStringLiteral("起始里程"), this));
+    tools->addWidget(new QLabel(tr("起始里程"), this));
     tools->addWidget(startChainage_);
     tools->addWidget(addButton);
     auto* layout = new QVBoxLayout(this);
@@ -540,9 +540,9 @@ ProfileWindow::ProfileWindow(Dialogs& dialogs, QWidget* owner) : QWidget(owner, 
     });
     connect(chart_, &ProfileChart::readoutChanged, readout_, &QLabel::setText);
     connect(savePng, &QPushButton::clicked, this,
-            [this] { SaveChart(QStringLiteral("PNG图像 (*.png)|*.png"), QStringLiteral("png")); });
+            [this] { SaveChart(tr("PNG图像 (*.png)|*.png"), QStringLiteral("png")); });
     connect(saveSvg, &QPushButton::clicked, this,
-            [this] { SaveChart(QStringLiteral("SVG矢量图 (*.svg)|*.svg"), QStringLiteral("svg")); });
+            [this] { SaveChart(tr("SVG矢量图 (*.svg)|*.svg"), QStringLiteral("svg")); });
     connect(addButton, &QPushButton::clicked, this, &ProfileWindow::AddToTable);
     connect(startChainage_, &QLineEdit::returnPressed, this, &ProfileWindow::AddToTable);
 }
@@ -550,13 +550,13 @@ ProfileWindow::ProfileWindow(Dialogs& dialogs, QWidget* owner) : QWidget(owner, 
 void ProfileWindow::SetProfile(const QString& routeName, std::vector<survey::ProfileSample> samples)
 {
     routeName_ = routeName;
-    setWindowTitle(QStringLiteral("纵断面 - %1").arg(routeName));
+    setWindowTitle(tr("纵断面 - %1").arg(routeName));
     chart_->SetSamples(std::move(samples));
 }
 
 void ProfileWindow::SaveChart(const QString& filter, const QString& suffix)
 {
-    saveDialog_.title = QStringLiteral("保存纵断面图");
+    saveDialog_.title = tr("保存纵断面图");
     saveDialog_.filter = filter;
     saveDialog_.defaultSuffix = suffix;
     saveDialog_.fileName = routeName_.isEmpty() ? QStringLiteral("纵断面") : routeName_;
@@ -564,8 +564,8 @@ void ProfileWindow::SaveChart(const QString& filter, const QString& suffix)
     if (path.isEmpty())
         return;
     if (!chart_->SaveImage(path))
-        dialogs_.ShowMessage(this, QStringLiteral("无法写入文件“%1”。").arg(QDir::toNativeSeparators(path)),
-                             QStringLiteral("纵断面"), MessageIcon::Error);
+        dialogs_.ShowMessage(this, tr("无法写入文件“%1”。").arg(QDir::toNativeSeparators(path)), tr("纵断面"),
+                             MessageIcon::Error);
 }
 
 void ProfileWindow::AddToTable()
@@ -574,9 +574,8 @@ void ProfileWindow::AddToTable()
     const std::optional<double> startM = survey::ParseChainage(text.toStdString());
     if (!startM) {
         dialogs_.ShowMessage(
-            this,
-            QStringLiteral("起始里程“%1”无法识别，请写成 K1+250.5 或 1250.5 的形式。").arg(text.trimmed()),
-            QStringLiteral("纵断面"), MessageIcon::Warning);
+            this, tr("起始里程“%1”无法识别，请写成 K1+250.5 或 1250.5 的形式。").arg(text.trimmed()),
+            tr("纵断面"), MessageIcon::Warning);
         return;
     }
     emit addToTable(routeName_, *startM);

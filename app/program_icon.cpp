@@ -5,11 +5,9 @@
 
 namespace keldarn::app {
 
-QPixmap ProgramPixmap(int widthPx, int heightPx)
+void PaintProgramIcon(QPainter& painter, double widthPx, double heightPx)
 {
-    QPixmap pixmap(widthPx, heightPx);
-    pixmap.fill(QColor(232, 240, 226));
-    QPainter painter(&pixmap);
+    painter.fillRect(QRectF(0, 0, widthPx, heightPx), QColor(232, 240, 226));
     painter.setRenderHint(QPainter::Antialiasing);
 
     // Nested contour rings, darker toward the summit.
@@ -36,6 +34,13 @@ QPixmap ProgramPixmap(int widthPx, int heightPx)
     painter.drawPath(triangle);
     painter.setBrush(QColor(180, 20, 20));
     painter.drawEllipse(mark, size * 0.15, size * 0.15);
+}
+
+QPixmap ProgramPixmap(int widthPx, int heightPx)
+{
+    QPixmap pixmap(widthPx, heightPx);
+    QPainter painter(&pixmap);
+    PaintProgramIcon(painter, widthPx, heightPx);
     return pixmap;
 }
 

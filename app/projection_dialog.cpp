@@ -4,6 +4,7 @@
 #include "geodesy/number_text.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -19,13 +20,13 @@ namespace {
 
 // The datum fields in the order of SevenParameters, with their captions.
 constexpr std::array<std::pair<const char*, double geodesy::SevenParameters::*>, 7> kDatumFields{{
-    {"ΔX(米)", &geodesy::SevenParameters::dxM},
-    {"ΔY(米)", &geodesy::SevenParameters::dyM},
-    {"ΔZ(米)", &geodesy::SevenParameters::dzM},
-    {"旋转rx(秒)", &geodesy::SevenParameters::rxArcSec},
-    {"旋转ry(秒)", &geodesy::SevenParameters::ryArcSec},
-    {"旋转rz(秒)", &geodesy::SevenParameters::rzArcSec},
-    {"尺度(ppm)", &geodesy::SevenParameters::scalePpm},
+    {QT_TRANSLATE_NOOP("ProjectionDialog", "ΔX(米)"), &geodesy::SevenParameters::dxM},
+    {QT_TRANSLATE_NOOP("ProjectionDialog", "ΔY(米)"), &geodesy::SevenParameters::dyM},
+    {QT_TRANSLATE_NOOP("ProjectionDialog", "ΔZ(米)"), &geodesy::SevenParameters::dzM},
+    {QT_TRANSLATE_NOOP("ProjectionDialog", "旋转rx(秒)"), &geodesy::SevenParameters::rxArcSec},
+    {QT_TRANSLATE_NOOP("ProjectionDialog", "旋转ry(秒)"), &geodesy::SevenParameters::ryArcSec},
+    {QT_TRANSLATE_NOOP("ProjectionDialog", "旋转rz(秒)"), &geodesy::SevenParameters::rzArcSec},
+    {QT_TRANSLATE_NOOP("ProjectionDialog", "尺度(ppm)"), &geodesy::SevenParameters::scalePpm},
 }};
 
 QString Number(double value) { return QString::number(value, 'g', 15); }
@@ -34,28 +35,28 @@ QString Number(double value) { return QString::number(value, 'g', 15); }
 
 ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoice& current) : QDialog(owner)
 {
-    setWindowTitle(QStringLiteral("椭球与分带"));
+    setWindowTitle(tr("椭球与分带"));
     ellipsoid_ = new QComboBox;
     ellipsoid_->setObjectName(QStringLiteral("EllipsoidChoice"));
     for (const geodesy::EllipsoidChoice choice : geodesy::kEllipsoidChoices) {
         const geodesy::Ellipsoid& e = geodesy::EllipsoidOf(choice);
         ellipsoid_->addItem(QString::fromUtf8(geodesy::DisplayName(choice).data(),
                                               static_cast<qsizetype>(geodesy::DisplayName(choice).size())) +
-                            QStringLiteral("（a=%1，1/f=%2）").arg(Number(e.a), Number(e.invF)));
+                            tr("（a=%1，1/f=%2）").arg(Number(e.a), Number(e.invF)));
         if (choice == current.ellipsoid)
             ellipsoid_->setCurrentIndex(ellipsoid_->count() - 1);
     }
     zoneWidth_ = new QComboBox;
     zoneWidth_->setObjectName(QStringLiteral("ZoneWidthChoice"));
-    zoneWidth_->addItems({QStringLiteral("3°带"), QStringLiteral("6°带")});
+    zoneWidth_->addItems({tr("3°带"), tr("6°带")});
     zoneWidth_->setCurrentIndex(current.zoneWidth == geodesy::ZoneWidth::Six ? 1 : 0);
     zoneNumber_ = new QComboBox;
     zoneNumber_->setObjectName(QStringLiteral("ZoneNumberChoice"));
-    zoneNumber_->addItems({QStringLiteral("自动判断（反算时去掉整百万米，程序默认）"), QStringLiteral("不含带号"),
-                           QStringLiteral("含带号（Y = 带号×1000000 + 横坐标）")});
+    zoneNumber_->addItems({tr("自动判断（反算时去掉整百万米，程序默认）"), tr("不含带号"),
+                           tr("含带号（Y = 带号×1000000 + 横坐标）")});
     zoneNumber_->setCurrentIndex(static_cast<int>(current.zoneNumber));
 
-    datum_ = new QGroupBox(QStringLiteral("WGS84到本坐标系的七参数（布尔莎模型，在地心坐标上）"));
+    datum_ = new QGroupBox(tr("WGS84到本坐标系的七参数（布尔莎模型，在地心坐标上）"));
     datum_->setObjectName(QStringLiteral("DatumGroup"));
     datum_->setCheckable(true);
     datum_->setChecked(current.datum.has_value());
@@ -65,19 +66,19 @@ ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoi
         datumFields_[k] = new QLineEdit(Number(datum.*kDatumFields[k].second));
         datumFields_[k]->setObjectName(QStringLiteral("Datum%1").arg(k));
         const int row = static_cast<int>(k % 3), column = static_cast<int>(k / 3) * 2;
-        grid->addWidget(new QLabel(QString::fromUtf8(kDatumFields[k].first)), k == 6 ? 3 : row, k == 6 ? 0 : column);
+        grid->addWidget(new QLabel(QCoreApplication::translate("ProjectionDialog", kDatumFields[k].first)),
+                        k == 6 ? 3 : row, k == 6 ? 0 : column);
         grid->addWidget(datumFields_[k], k == 6 ? 3 : row, k == 6 ? 1 : column + 1);
     }
     convention_ = new QComboBox;
     convention_->setObjectName(QStringLiteral("ConventionChoice"));
-    convention_->addItems({QStringLiteral("位置矢量（Position Vector，EPSG:1033，同 PROJ 的 +towgs84）"),
-                           QStringLiteral("坐标框架（Coordinate Frame，EPSG:1032）")});
+    convention_->addItems({tr("位置矢量（Position Vector，EPSG:1033，同 PROJ 的 +towgs84）"),
+                           tr("坐标框架（Coordinate Frame，EPSG:1032）")});
     convention_->setCurrentIndex(datum.convention == geodesy::RotationConvention::CoordinateFrame ? 1 : 0);
-    grid->addWidget(new QLabel(QStringLiteral("旋转约定")), 4, 0);
+    grid->addWidget(new QLabel(tr("旋转约定")), 4, 0);
     grid->addWidget(convention_, 4, 1, 1, 3);
-    auto* hint = new QLabel(QStringLiteral(
-        "两种约定的旋转角符号相反：同一组参数，按资料注明的约定选择。七参数把 WGS84 经纬度换到本坐标系的"
-        "椭球上再投影；反算时严格逆转。"));
+    auto* hint = new QLabel(tr("两种约定的旋转角符号相反：同一组参数，按资料注明的约定选择。"
+                               "七参数把 WGS84 经纬度换到本坐标系的椭球上再投影；反算时严格逆转。"));
     hint->setWordWrap(true);
     grid->addWidget(hint, 5, 0, 1, 4);
 
@@ -86,9 +87,9 @@ ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoi
     error_->setWordWrap(true);
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("椭球："), ellipsoid_);
-    form->addRow(QStringLiteral("分带："), zoneWidth_);
-    form->addRow(QStringLiteral("Y坐标："), zoneNumber_);
+    form->addRow(tr("椭球："), ellipsoid_);
+    form->addRow(tr("分带："), zoneWidth_);
+    form->addRow(tr("Y坐标："), zoneNumber_);
     QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -123,7 +124,7 @@ std::optional<geodesy::ProjectionChoice> ProjectionDialog::Choice() const
 void ProjectionDialog::accept()
 {
     if (!Choice()) {
-        error_->setText(QStringLiteral("七参数中有不是数字的值，请改正。"));
+        error_->setText(tr("七参数中有不是数字的值，请改正。"));
         return;
     }
     QDialog::accept();
@@ -133,13 +134,15 @@ QString DescribeProjection(const geodesy::ProjectionChoice& choice)
 {
     const std::string_view name = geodesy::DisplayName(choice.ellipsoid);
     QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-    text += choice.zoneWidth == geodesy::ZoneWidth::Six ? QStringLiteral("，6°带") : QStringLiteral("，3°带");
+    text += choice.zoneWidth == geodesy::ZoneWidth::Six
+                ? QCoreApplication::translate("ProjectionDialog", "，6°带")
+                : QCoreApplication::translate("ProjectionDialog", "，3°带");
     if (choice.zoneNumber == geodesy::ZoneNumberInY::With)
-        text += QStringLiteral("，Y含带号");
+        text += QCoreApplication::translate("ProjectionDialog", "，Y含带号");
     else if (choice.zoneNumber == geodesy::ZoneNumberInY::Without)
-        text += QStringLiteral("，Y不含带号");
+        text += QCoreApplication::translate("ProjectionDialog", "，Y不含带号");
     if (choice.datum)
-        text += QStringLiteral("，七参数");
+        text += QCoreApplication::translate("ProjectionDialog", "，七参数");
     return text;
 }
 

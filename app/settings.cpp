@@ -9,8 +9,10 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/install_layout.h"
 #include "app/profile_file.h"
 #include "geodesy/number_text.h"
+#include "i18n/interface_text.h"
 
 namespace keldarn::app {
 namespace {
@@ -25,6 +27,8 @@ constexpr long kLeastCacheMB = 16;
 constexpr long kMostCacheMB = 65536;
 constexpr const char* kImagerySection = "Imagery";
 constexpr const char* kProjectionSection = "Projection";
+constexpr const char* kInterfaceSection = "Interface";
+constexpr const char* kLanguageKey = "Language";
 constexpr long kMostDiskCacheMB = 1048576;
 
 // A key's value as a whole number clamped to [least, most]; nothing when it is absent or
@@ -115,7 +119,7 @@ SettingsWriteError::SettingsWriteError(const std::filesystem::path& path, const 
 
 std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executableDir)
 {
-    if (::access(executableDir.c_str(), W_OK) == 0) {
+    if (!IsInstalledCopy(executableDir) && ::access(executableDir.c_str(), W_OK) == 0) {
         return executableDir / kSettingsFileName;
     }
     return ConfigHome() / "keldarn" / kSettingsFileName;
@@ -165,7 +169,9 @@ template <typename Change> void UpdateProfile(const std::filesystem::path& path,
         profile = ProfileFile::Load(path);
         change(profile);
     } catch (const ProfileTooLargeError& error) {
-        throw SettingsWriteError(path, std::string(error.what()) + "。该文件保持原样，本次的设置没有保存。");
+        throw SettingsWriteError(
+            path,
+            i18n::Format(i18n::Translate("app", "%1。该文件保持原样，本次的设置没有保存。"), {error.what()}));
     } catch (const std::exception&) {
         throw SettingsWriteError(path);
     }
@@ -184,6 +190,20 @@ void SaveSettings(const std::filesystem::path& path, const std::optional<CameraV
                   const FourParamTexts& params)
 {
     UpdateProfile(path, [&](ProfileFile& profile) { WriteInto(profile, camera, params); });
+}
+
+std::string LoadInterfaceLanguage(const std::filesystem::path& path)
+{
+    try {
+        return ProfileFile::Load(path).Get(kInterfaceSection, kLanguageKey).value_or(std::string());
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void SaveInterfaceLanguage(const std::filesystem::path& path, const std::string& value)
+{
+    UpdateProfile(path, [&](ProfileFile& profile) { profile.Set(kInterfaceSection, kLanguageKey, value); });
 }
 
 std::string LoadTerrainSource(const std::filesystem::path& path)

@@ -67,9 +67,16 @@ public:
     explicit SettingsWriteError(const std::filesystem::path& path, const std::string& reason = {});
 };
 
-// Where the settings file lives: beside the executable, or, when that folder cannot be
-// written (an installed copy), in $XDG_CONFIG_HOME/keldarn (~/.config/keldarn).
+// Where the settings file lives: beside the executable of a build folder; for an
+// installed copy (install_layout.h), or when the executable's folder cannot be written,
+// in $XDG_CONFIG_HOME/keldarn (~/.config/keldarn). An installed copy never writes under
+// its prefix, even when run by a user who could.
 std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executableDir);
+
+// The interface language the user chose, section "Interface", key "Language": "zh",
+// "en", or empty (none chosen: the system's language). Saving throws SettingsWriteError.
+std::string LoadInterfaceLanguage(const std::filesystem::path& path);
+void SaveInterfaceLanguage(const std::filesystem::path& path, const std::string& value);
 
 // Reads the eleven keys. A missing file, section or key gives the key's default; a key
 // present with an empty value gives the empty text. Never throws and never creates the

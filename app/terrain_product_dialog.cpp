@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -15,6 +16,7 @@ namespace keldarn::app {
 
 namespace {
 
+// Marked for translation in the context TerrainProductDialog.
 struct ProductTexts {
     const char* title;
     const char* sourceCaption;
@@ -26,17 +28,26 @@ ProductTexts TextsOf(TerrainProduct product)
 {
     switch (product) {
     case TerrainProduct::Profile:
-        return {
-            "纵断面", "路线", "采样间距(米)：",
-            "沿路线每隔采样间距取一点，路线的每个顶点都取。里程默认在测量坐标平面上量取，与CAD图形一致。"};
+        return {QT_TRANSLATE_NOOP("TerrainProductDialog", "纵断面"),
+                QT_TRANSLATE_NOOP("TerrainProductDialog", "路线"),
+                QT_TRANSLATE_NOOP("TerrainProductDialog", "采样间距(米)："),
+                QT_TRANSLATE_NOOP("TerrainProductDialog", "沿路线每隔采样间距取一点，路线的每个顶点都取。"
+                                                          "里程默认在测量坐标平面上量取，与CAD图形一致。")};
     case TerrainProduct::BoundarySampling:
-        return {"区域采点", "区域边界", "格网间距(米)：",
-                "在测量坐标的整数格网上（X、Y为间距的整数倍）取边界以内的点，洞内不取。按Esc可取消。"};
+        return {QT_TRANSLATE_NOOP("TerrainProductDialog", "区域采点"),
+                QT_TRANSLATE_NOOP("TerrainProductDialog", "区域边界"),
+                QT_TRANSLATE_NOOP("TerrainProductDialog", "格网间距(米)："),
+                QT_TRANSLATE_NOOP("TerrainProductDialog",
+                                  "在测量坐标的整数格网上（X、Y为间距的整数倍）取边界以内的点，"
+                                  "洞内不取。按Esc可取消。")};
     case TerrainProduct::Contours:
         break;
     }
-    return {"等高线到CAD图形", "范围", "等高距(米)：",
-            "按高程数据的原分辨率生成等高线，每五条一条计曲线，画入CAD图形的“首曲线”“计曲线”图层。"};
+    return {QT_TRANSLATE_NOOP("TerrainProductDialog", "等高线到CAD图形"),
+            QT_TRANSLATE_NOOP("TerrainProductDialog", "范围"),
+            QT_TRANSLATE_NOOP("TerrainProductDialog", "等高距(米)："),
+            QT_TRANSLATE_NOOP("TerrainProductDialog", "按高程数据的原分辨率生成等高线，每五条一条计曲线，"
+                                                      "画入CAD图形的“首曲线”“计曲线”图层。")};
 }
 
 }  // namespace
@@ -46,9 +57,9 @@ TerrainProductDialog::TerrainProductDialog(QWidget* owner, TerrainProduct produc
     : QDialog(owner)
 {
     const ProductTexts texts = TextsOf(product);
-    setWindowTitle(QString::fromUtf8(texts.title));
+    setWindowTitle(QCoreApplication::translate("TerrainProductDialog", texts.title));
 
-    auto* sourceBox = new QGroupBox(QString::fromUtf8(texts.sourceCaption));
+    auto* sourceBox = new QGroupBox(QCoreApplication::translate("TerrainProductDialog", texts.sourceCaption));
     auto* sourceLayout = new QVBoxLayout(sourceBox);
     sources_ = new QButtonGroup(this);
     const auto addSource = [&](ShapeSource source, const QString& text, const char* name) {
@@ -59,29 +70,26 @@ TerrainProductDialog::TerrainProductDialog(QWidget* owner, TerrainProduct produc
     };
     const bool area = product != TerrainProduct::Profile;
     if (product == TerrainProduct::Contours)
-        addSource(ShapeSource::View, QStringLiteral("地图窗中的地面"), "SourceView");
-    addSource(ShapeSource::KmlFile,
-              area ? QStringLiteral("KML/KMZ文件中的多边形...") : QStringLiteral("KML/KMZ文件中的路径..."),
+        addSource(ShapeSource::View, tr("地图窗中的地面"), "SourceView");
+    addSource(ShapeSource::KmlFile, area ? tr("KML/KMZ文件中的多边形...") : tr("KML/KMZ文件中的路径..."),
               "SourceKml");
-    addSource(ShapeSource::Drawing,
-              area ? QStringLiteral("CAD图形中选取的闭合多段线") : QStringLiteral("CAD图形中选取的多段线"),
+    addSource(ShapeSource::Drawing, area ? tr("CAD图形中选取的闭合多段线") : tr("CAD图形中选取的多段线"),
               "SourceDrawing");
-    addSource(ShapeSource::Map, QStringLiteral("在地图上点选（左键加点，右键或回车结束，Esc取消）"),
-              "SourceMap");
+    addSource(ShapeSource::Map, tr("在地图上点选（左键加点，右键或回车结束，Esc取消）"), "SourceMap");
     QAbstractButton* chosen = sources_->button(static_cast<int>(current.source));
     (chosen ? chosen : sources_->buttons().front())->setChecked(true);
 
     step_ = new QLineEdit(current.stepText);
     step_->setObjectName(QStringLiteral("ProductStep"));
     auto* form = new QFormLayout;
-    form->addRow(QString::fromUtf8(texts.stepLabel), step_);
+    form->addRow(QCoreApplication::translate("TerrainProductDialog", texts.stepLabel), step_);
     if (product == TerrainProduct::Profile) {
-        ellipsoid_ = new QCheckBox(QStringLiteral("里程按椭球面距离（大地线）量取"));
+        ellipsoid_ = new QCheckBox(tr("里程按椭球面距离（大地线）量取"));
         ellipsoid_->setObjectName(QStringLiteral("EllipsoidChainage"));
         ellipsoid_->setChecked(current.ellipsoidChainage);
         form->addRow(QString(), ellipsoid_);
     }
-    auto* hint = new QLabel(QString::fromUtf8(texts.hint));
+    auto* hint = new QLabel(QCoreApplication::translate("TerrainProductDialog", texts.hint));
     hint->setWordWrap(true);
 
     QDialogButtonBox* buttons = OkCancelButtons(this);

@@ -18,6 +18,8 @@ packages=(
   proj-bin gdal-bin python3 python3-gdal python3-numpy python3-ezdxf
   # Chinese texts on screen: a CJK font and Qt's own translations
   fonts-wqy-microhei qt6-translations-l10n
+  # the English interface (lupdate, lrelease) and the Debian package with its checks
+  qt6-l10n-tools qt6-tools-dev dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

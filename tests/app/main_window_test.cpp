@@ -4,10 +4,13 @@
 #include "app/about_box.h"
 #include "app/help_window.h"
 #include "app/ui_scale.h"
+#include "cad/drawing_host.h"
+#include "cad/drawing_window.h"
 #include "points/point_table_model.h"
 #include "window_fixture.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,6 +82,7 @@ private slots:
     void helpOpensTheGuide();
     void splitterKeepsOptionPanelWidth();
     void viewerFollowsPanelSize();
+    void opensFilesGivenToTheProgram();
 };
 
 void MainWindowTest::startsOnMapPageWithDefaults()
@@ -122,7 +126,7 @@ void MainWindowTest::toolbarHoldsTheMenusInOrder()
                           "清空全部数据"}));
     QCOMPARE(ActionTexts(f.window->MSet), (QStringList{"地图窗范围", "投影设置", "坐标转换", "四参数求解...", "-", "地形数据文件...",
                                                        "地形数据文件夹...", "地形数据网址...", "使用合成演示地形", "-",
-                                                       "影像图层..."}));
+                                                       "影像图层...", "-", "界面语言"}));
     QCOMPARE(ActionTexts(f.window->MConvert),
              (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件", "-", "新建CAD图形", "打开DXF图形...", "显示CAD图形窗口",
                           "-", "等高线到CAD图形...", "高程点到CAD图形"}));
@@ -407,6 +411,30 @@ void MainWindowTest::viewerFollowsPanelSize()
     f.window->Splitter1->setSizes({keldarn::app::Scaled(340), 1200});
     QCOMPARE(viewer->geometry(), f.window->PanelGE->contentsRect());
     QVERIFY(!viewer->isWindow());
+}
+
+// keldarn FILE...: each file as its type asks, a missing one reported, the rest opened.
+void MainWindowTest::opensFilesGivenToTheProgram()
+{
+    WindowFixture f;
+    f.dialogs.messages.clear();  // the fixture's viewer fails to start
+    const QString dxf = f.WriteFile(QStringLiteral("given.dxf"),
+                                    "0\nSECTION\n2\nENTITIES\n0\nPOINT\n8\n0\n10\n1.0\n20\n2.0\n30\n0.0\n0\nENDSEC\n0\nEOF\n");
+    const QString points = f.WriteFile(QStringLiteral("given.dat"), "K7,,3800100.5,500200.25,123.4\r\n");
+    const QString kml = f.WriteFile(QStringLiteral("given.kml"), "<kml/>");
+    f.window->OpenFiles({f.dir.filePath(QStringLiteral("missing.dxf")), dxf, points, kml});
+
+    const keldarn::cad::DrawingWindow* drawing = f.window->DrawingHost()->Window();
+    QVERIFY(drawing != nullptr);
+    QCOMPARE(QFileInfo(drawing->FilePath()).fileName(), QStringLiteral("given.dxf"));
+    // The export page's default fields: name, description, Y, X, H.
+    QCOMPARE(f.window->PointTable()->RowCount(), 2);
+    QCOMPARE(f.window->PointTable()->Cell(0, 1), QStringLiteral("K7"));
+    QCOMPARE(f.window->PointTable()->Cell(3, 1), QStringLiteral("3800100.5"));
+    // The map needs the terrain view, which this window has not started.
+    QCOMPARE(f.dialogs.MessageTexts(),
+             (QStringList{QStringLiteral("文件“%1”不存在或无法读取。").arg(f.dir.filePath(QStringLiteral("missing.dxf"))),
+                          QStringLiteral("地形视图没有启动，无法显示KML。")}));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -717,7 +717,8 @@ class Driver:
         self.env = {k: v for k, v in os.environ.items()
                     if k not in ("QT_QPA_PLATFORM", "QT_QPA_PLATFORMTHEME", "XDG_CURRENT_DESKTOP",
                                  "DESKTOP_SESSION", "WAYLAND_DISPLAY", "XAUTHORITY", "SESSION_MANAGER")}
-        self.env.update({"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8", "NO_AT_BRIDGE": "1",
+        # The interface follows the user's language list ($LANGUAGE first): Chinese here.
+        self.env.update({"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8", "LANGUAGE": "zh_CN", "NO_AT_BRIDGE": "1",
                          "XDG_CONFIG_HOME": str(self.work / "config"),
                          "XDG_CACHE_HOME": str(self.work / "cache"),
                          "XDG_RUNTIME_DIR": str(self.work / "runtime")})
@@ -755,7 +756,9 @@ class Driver:
                 raise StepFailed("openbox did not start within 10 s (see openbox.log)")
             time.sleep(0.1)
 
-    def start_program(self):
+    def start_program(self, arguments=(), ready=None):
+        """Starts the program with `arguments` on its command line and waits until
+        `ready` (by default: its main window is shown and active)."""
         if self.map_path.exists():
             self.map_path.unlink()
         env = dict(self.env)
@@ -766,10 +769,14 @@ class Driver:
                     # No session bus: nothing of the desktop's reaches the program, and
                     # libdbus does not try to start a bus (which leaves memory behind).
                     "DBUS_SESSION_BUS_ADDRESS": f"unix:path={self.work / 'no-session-bus'}"})
-        self.program = subprocess.Popen([str(self.app_dir / "keldarn")], cwd=self.work, env=env,
-                                        stdout=open(self.work / "keldarn.log", "ab"), stderr=subprocess.STDOUT)
+        self.program = subprocess.Popen([str(self.app_dir / "keldarn"), *map(str, arguments)], cwd=self.work,
+                                        env=env, stdout=open(self.work / "keldarn.log", "ab"),
+                                        stderr=subprocess.STDOUT)
         self.facts = set()
-        self.wait("the program starts: its main window is shown and active", main_window_active, 30)
+        if ready is None:
+            self.wait("the program starts: its main window is shown and active", main_window_active, 30)
+        else:
+            self.wait(*ready)
 
     def stop_program(self):
         if self.program and self.program.poll() is None:

@@ -1,0 +1,62 @@
+// Files handed to the program from outside (its command line, a file manager), and the
+// interface language chosen in the settings menu.
+
+#include "app/interface_language.h"
+#include "app/main_window.h"
+#include "cad/drawing_host.h"
+
+#include <QActionGroup>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace keldarn::app {
+
+void TFormMain::OpenFiles(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        const QFileInfo file(path);
+        if (!file.isFile()) {
+            ShowError(tr("文件“%1”不存在或无法读取。").arg(path));
+            continue;
+        }
+        const QString suffix = file.suffix().toLower();
+        RunCommand([&] {
+            if (suffix == QLatin1String("kml") || suffix == QLatin1String("kmz"))
+                ShowKmlOnMap(file.absoluteFilePath());
+            else if (suffix == QLatin1String("dxf"))
+                drawingHost_->OpenDxf(file.absoluteFilePath(), this);
+            else if (ImportFieldsChosen())
+                ImportPointsFile(file.absoluteFilePath());
+        });
+    }
+}
+
+void TFormMain::AddLanguageMenu(QMenu* settingsMenu)
+{
+    QMenu* languages = settingsMenu->addMenu(tr("界面语言"));
+    auto* group = new QActionGroup(languages);
+    const std::string chosen = LanguageSettingValue(ParseLanguageChoice(LoadInterfaceLanguage(env_.settingsPath)));
+    // Each language is named in its own language, so that a user who cannot read the
+    // current one still finds theirs.
+    const std::pair<QString, LanguageChoice> entries[] = {
+        {tr("跟随系统"), LanguageChoice::FollowSystem},
+        {QStringLiteral("中文"), LanguageChoice::Chinese},
+        {QStringLiteral("English"), LanguageChoice::English},
+    };
+    for (const auto& [text, choice] : entries) {
+        const std::string value = LanguageSettingValue(choice);
+        QAction* action = languages->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(value == chosen);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, value] { RunCommand([this, value] { ChooseInterfaceLanguage(value); }); });
+    }
+}
+
+void TFormMain::ChooseInterfaceLanguage(const std::string& value)
+{
+    SaveInterfaceLanguage(env_.settingsPath, value);
+    ShowInfo(tr("界面语言将在下次启动程序时更改。"));
+}
+
+}  // namespace keldarn::app

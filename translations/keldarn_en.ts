@@ -1,0 +1,3279 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>ControlPointsDialog</name>
+    <message>
+        <location filename="../app/control_points_dialog.cpp" line="+60"/>
+        <source>点名</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>纬度(度)</source>
+        <translation>Lat (°)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>源X</source>
+        <translation>Source X</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>经度(度)</source>
+        <translation>Lon (°)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>源Y</source>
+        <translation>Source Y</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>源H</source>
+        <translation>Source H</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>目标X</source>
+        <translation>Target X</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>目标Y</source>
+        <translation>Target Y</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>目标H</source>
+        <translation>Target H</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>使用</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>残差vX</source>
+        <translation>Residual vX</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>残差vY</source>
+        <translation>Residual vY</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>残差vH</source>
+        <translation>Residual vH</translation>
+    </message>
+</context>
+<context>
+    <name>Dialogs</name>
+    <message>
+        <location filename="../app/dialogs.cpp" line="+84"/>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <location line="+37"/>
+        <location line="+60"/>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <location line="-59"/>
+        <location line="+60"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>MapPoints</name>
+    <message>
+        <location filename="../app/map_points.cpp" line="+36"/>
+        <source>点表</source>
+        <translation>Point table</translation>
+    </message>
+</context>
+<context>
+    <name>ProfileChart</name>
+    <message>
+        <location filename="../app/profile_window.cpp" line="+168"/>
+        <source>里程 (m)</source>
+        <translation>Chainage (m)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>高程 (m)</source>
+        <translation>Elevation (m)</translation>
+    </message>
+</context>
+<context>
+    <name>ProjectionDialog</name>
+    <message>
+        <location filename="../app/projection_dialog.cpp" line="+23"/>
+        <source>ΔX(米)</source>
+        <translation>ΔX (m)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>ΔY(米)</source>
+        <translation>ΔY (m)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>ΔZ(米)</source>
+        <translation>ΔZ (m)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>旋转rx(秒)</source>
+        <translation>Rotation rx (″)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>旋转ry(秒)</source>
+        <translation>Rotation ry (″)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>旋转rz(秒)</source>
+        <translation>Rotation rz (″)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>尺度(ppm)</source>
+        <translation>Scale (ppm)</translation>
+    </message>
+    <message>
+        <location line="+109"/>
+        <source>，6°带</source>
+        <translation>, 6° zones</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>，3°带</source>
+        <translation>, 3° zones</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>，Y含带号</source>
+        <translation>, Y with zone number</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>，Y不含带号</source>
+        <translation>, Y without zone number</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>，七参数</source>
+        <translation>, seven parameters</translation>
+    </message>
+</context>
+<context>
+    <name>TAboutBox</name>
+    <message>
+        <location filename="../app/about_box.h" line="+41"/>
+        <source>获取产品信息时遇到致命错误，请尝试重新启动软件。</source>
+        <translation>A fatal error occurred while reading the product information. Please try restarting the program.</translation>
+    </message>
+</context>
+<context>
+    <name>TFormMain</name>
+    <message>
+        <location filename="../app/main_window.cpp" line="+70"/>
+        <source>将使用合成演示地形。</source>
+        <translation>The synthetic demonstration terrain will be used.</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_cad.cpp" line="+26"/>
+        <source>AutoCAD尚未打开！</source>
+        <translation>AutoCAD is not open!</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_capture.cpp" line="+72"/>
+        <source>地图窗的边缘对着天空，无法测量地图窗范围。请在“地图窗范围”页减小倾角(度)，使整个地图窗都能看到地面，再刷新。</source>
+        <translation>The edges of the map window face the sky, so its extent cannot be measured. On the &quot;Map View&quot; page, reduce Tilt (°) until the whole map window shows the ground, then refresh.</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_export.cpp" line="+29"/>
+        <source>列表位置无效：请先选中一个字段。</source>
+        <translation>Invalid list position: select a field first.</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_survey.cpp" line="+60"/>
+        <source>%1“%2”不是数字。</source>
+        <translation>%1 &quot;%2&quot; is not a number.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1必须大于0。</source>
+        <translation>%1 must be greater than 0.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>地图窗的边缘对着天空，无法确定地图窗中的地面范围。请在“地图窗范围”页减小倾角(度)后再生成等高线。</source>
+        <translation>The edges of the map view face the sky, so the ground in the map view cannot be bounded. Reduce the tilt (degrees) on the &quot;Map View Extent&quot; page, then generate the contours again.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>正在进行地形计算，请等待结束或按Esc取消。</source>
+        <translation>Terrain computation in progress; wait for it to end or press Esc to cancel.</translation>
+    </message>
+    <message>
+        <location line="+179"/>
+        <source>格网间距</source>
+        <translation>Grid spacing</translation>
+    </message>
+    <message>
+        <location line="+71"/>
+        <source>采样间距</source>
+        <translation>Sampling interval</translation>
+    </message>
+    <message>
+        <location line="+108"/>
+        <source>等高距</source>
+        <translation>Contour interval</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_terrain.cpp" line="+45"/>
+        <source>米</source>
+        <translation>m</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>度</source>
+        <translation>deg</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1（%2，格网 %3%4）</source>
+        <translation>%1 (%2, grid %3 %4)</translation>
+    </message>
+</context>
+<context>
+    <name>TerrainProductDialog</name>
+    <message>
+        <location filename="../app/terrain_product_dialog.cpp" line="+31"/>
+        <source>纵断面</source>
+        <translation>Longitudinal Profile</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>路线</source>
+        <translation>Route</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>采样间距(米)：</source>
+        <translation>Sampling interval (m):</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>沿路线每隔采样间距取一点，路线的每个顶点都取。里程默认在测量坐标平面上量取，与CAD图形一致。</source>
+        <translation>A point is taken along the route at every sampling interval, and at every vertex of the route. Chainage is measured on the survey coordinate plane by default, as in the CAD drawing.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>区域采点</source>
+        <translation>Sample Points in Area</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>区域边界</source>
+        <translation>Area boundary</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>格网间距(米)：</source>
+        <translation>Grid spacing (m):</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>在测量坐标的整数格网上（X、Y为间距的整数倍）取边界以内的点，洞内不取。按Esc可取消。</source>
+        <translation>Points inside the boundary are taken on the whole grid of the survey coordinates (X and Y multiples of the spacing), none inside holes. Press Esc to cancel.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>等高线到CAD图形</source>
+        <translation>Contours to CAD Drawing</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>范围</source>
+        <translation>Extent</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>等高距(米)：</source>
+        <translation>Contour interval (m):</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>按高程数据的原分辨率生成等高线，每五条一条计曲线，画入CAD图形的“首曲线”“计曲线”图层。</source>
+        <translation>Contours are generated at the native resolution of the elevation data, every fifth one an index contour, and drawn into the CAD drawing on the layers &quot;首曲线&quot; (intermediate) and &quot;计曲线&quot; (index).</translation>
+    </message>
+</context>
+<context>
+    <name>app</name>
+    <message>
+        <location filename="../app/parameter_import.cpp" line="+21"/>
+        <source>无法读取文件 %1：这是一个文件夹</source>
+        <translation>Cannot read the file %1: it is a folder</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>无法打开文件 %1：%2</source>
+        <translation>Cannot open the file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>读取文件 %1 时出错</source>
+        <translation>Error while reading the file %1</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>无法读取文件 %1：%2</source>
+        <translation>Cannot read the file %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../app/profile_file.cpp" line="+134"/>
+        <source>无法读取设置文件 %1：%2</source>
+        <translation>Cannot read the settings file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+45"/>
+        <source>设置文件 %1 大于 1 MB，不是本程序的设置文件</source>
+        <translation>The settings file %1 is larger than 1 MB; it is not a settings file of this program</translation>
+    </message>
+    <message>
+        <location filename="../app/settings.cpp" line="+174"/>
+        <source>%1。该文件保持原样，本次的设置没有保存。</source>
+        <translation>%1. The file was left as it was; these settings were not saved.</translation>
+    </message>
+</context>
+<context>
+    <name>cad</name>
+    <message>
+        <location filename="../cad/drawing_document.cpp" line="+62"/>
+        <source>轻量多段线没有属性 %1。</source>
+        <translation>A lightweight polyline has no property %1.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>单行文字没有属性 %1。</source>
+        <translation>A single-line text has no property %1.</translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>顶点序号 %1 超出范围：这条多段线的顶点序号为 0 到 %2。</source>
+        <translation>Vertex index %1 is out of range: this polyline&apos;s vertices are numbered 0 to %2.</translation>
+    </message>
+    <message>
+        <location line="+31"/>
+        <source>图形中没有系统变量“%1”。</source>
+        <translation>The drawing has no system variable &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>点的坐标不是有限的数值。</source>
+        <translation>The point&apos;s coordinates are not finite numbers.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>文字插入点的坐标不是有限的数值。</source>
+        <translation>The text insertion point&apos;s coordinates are not finite numbers.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>文字高度必须是正数，却是 %1。</source>
+        <translation>The text height must be positive, but is %1.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>轻量多段线需要至少两个顶点，以成对的 x, y 给出；收到了 %1 个数值。</source>
+        <translation>A lightweight polyline needs at least two vertices, given as x, y pairs; got %1 number(s).</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>多段线顶点的坐标不是有限的数值。</source>
+        <translation>The polyline vertex&apos;s coordinates are not finite numbers.</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>选择集“%1”正在图形窗口中选择对象，请先结束那次选择。</source>
+        <translation>Selection set &quot;%1&quot; is selecting objects in the drawing window; finish that selection first.</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>图形窗口中已有一次选择正在进行，请先结束那次选择。</source>
+        <translation>A selection is already in progress in the drawing window; finish that selection first.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>图形窗口不能选择对象。</source>
+        <translation>The drawing window cannot select objects.</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>图形窗口只能按“单行文字或轻量多段线”过滤选择对象（&lt;or &lt;and LWPolyline and&gt; &lt;and Text and&gt; or&gt;），不支持给出的过滤条件。</source>
+        <translation>The drawing window can only filter a selection by &quot;single-line text or lightweight polyline&quot; (&lt;or &lt;and LWPolyline and&gt; &lt;and Text and&gt; or&gt;); the filter given is not supported.</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>选择集序号 %1 超出范围：选择集“%2”中有 %3 个对象。</source>
+        <translation>Selection index %1 is out of range: selection set &quot;%2&quot; holds %3 object(s).</translation>
+    </message>
+    <message>
+        <location filename="../cad/drawing_model.cpp" line="+26"/>
+        <source>图形过大：文字或顶点的总量超出了图形窗口的上限。</source>
+        <translation>The drawing is too large: its texts or vertices exceed what the drawing window can hold.</translation>
+    </message>
+    <message>
+        <location filename="../cad/dxf_reader.cpp" line="+71"/>
+        <source>第 %1 行过长，这不是DXF文本文件。</source>
+        <translation>Line %1 is too long; this is not a DXF text file.</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>读取失败：%1</source>
+        <translation>Read failed: %1</translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>块参照 (INSERT)</source>
+        <translation>Block references (INSERT)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>多行文字 (MTEXT)</source>
+        <translation>Multiline texts (MTEXT)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>尺寸标注 (DIMENSION)</source>
+        <translation>Dimensions (DIMENSION)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>图案填充 (HATCH)</source>
+        <translation>Hatches (HATCH)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>样条曲线 (SPLINE)</source>
+        <translation>Splines (SPLINE)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>块属性 (ATTRIB)</source>
+        <translation>Block attributes (ATTRIB)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>属性定义 (ATTDEF)</source>
+        <translation>Attribute definitions (ATTDEF)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>二维填充 (SOLID)</source>
+        <translation>2D solids (SOLID)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>三维面 (3DFACE)</source>
+        <translation>3D faces (3DFACE)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>引线 (LEADER)</source>
+        <translation>Leaders (LEADER)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>多线 (MLINE)</source>
+        <translation>Multilines (MLINE)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>光栅图像 (IMAGE)</source>
+        <translation>Raster images (IMAGE)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>构造线 (XLINE)</source>
+        <translation>Construction lines (XLINE)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>射线 (RAY)</source>
+        <translation>Rays (RAY)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>宽线 (TRACE)</source>
+        <translation>Traces (TRACE)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>面域 (REGION)</source>
+        <translation>Regions (REGION)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>三维实体 (3DSOLID)</source>
+        <translation>3D solids (3DSOLID)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>多重引线 (MULTILEADER)</source>
+        <translation>Multileaders (MULTILEADER)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>区域覆盖 (WIPEOUT)</source>
+        <translation>Wipeouts (WIPEOUT)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>形位公差 (TOLERANCE)</source>
+        <translation>Geometric tolerances (TOLERANCE)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>形 (SHAPE)</source>
+        <translation>Shapes (SHAPE)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>表格 (ACAD_TABLE)</source>
+        <translation>Tables (ACAD_TABLE)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>弧长标注 (ARC_DIMENSION)</source>
+        <translation>Arc length dimensions (ARC_DIMENSION)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>OLE对象 (OLE2FRAME)</source>
+        <translation>OLE objects (OLE2FRAME)</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>这不是DXF文件（文件中没有任何段）。</source>
+        <translation>This is not a DXF file (it has no sections).</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>文件在第 %1 行之后中断（缺少段结束和文件结束标记），可能已被截断。</source>
+        <translation>The file breaks off after line %1 (the section end and end-of-file markers are missing); it may have been truncated.</translation>
+    </message>
+    <message>
+        <location line="+36"/>
+        <source>这是二进制DXF文件，图形窗口只读取文本（ASCII）格式的DXF文件。</source>
+        <translation>This is a binary DXF file; the drawing window reads only DXF files in text (ASCII) format.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>第 %1 行应是组码（整数），却是%2。</source>
+        <translation>Line %1 should be a group code (an integer), but is %2.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>这不是DXF文件（第 1 行不是组码）。</source>
+        <translation>This is not a DXF file (line 1 is not a group code).</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>文件在第 %1 行（组码 %2）之后中断，可能已被截断。</source>
+        <translation>The file breaks off after line %1 (group code %2); it may have been truncated.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>这不是DXF文件（没有以段 SECTION 开始）。</source>
+        <translation>This is not a DXF file (it does not start with a SECTION).</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>块定义 (BLOCK)</source>
+        <translation>Block definitions (BLOCK)</translation>
+    </message>
+    <message>
+        <location line="+99"/>
+        <source>第 %1 行：轻量多段线的顶点数 %2 不合理。</source>
+        <translation>Line %1: the lightweight polyline&apos;s vertex count %2 is not plausible.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>第 %1 行：轻量多段线在顶点数（组码 90）之前给出了顶点。</source>
+        <translation>Line %1: the lightweight polyline gives a vertex before its vertex count (group code 90).</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>超长字符串（读入时已截断）</source>
+        <translation>Overlong strings (cut when read)</translation>
+    </message>
+    <message>
+        <location line="+200"/>
+        <source>三维多段线或网格 (POLYLINE)</source>
+        <translation>3D polylines or meshes (POLYLINE)</translation>
+    </message>
+    <message>
+        <location line="+59"/>
+        <source>图纸空间中的实体</source>
+        <translation>Entities in paper space</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>不在水平面上的实体</source>
+        <translation>Entities not in a horizontal plane</translation>
+    </message>
+    <message>
+        <location line="+39"/>
+        <source>无法读取DXF文件“%1”：%2</source>
+        <translation>Cannot read DXF file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>这是一个文件夹。</source>
+        <translation>This is a folder.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>无法打开文件（%1）。</source>
+        <translation>Cannot open the file (%1).</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>文件是空的。</source>
+        <translation>The file is empty.</translation>
+    </message>
+    <message>
+        <location filename="../cad/dxf_writer.cpp" line="+558"/>
+        <source>无法保存DXF文件“%1”：内存不足。</source>
+        <translation>Cannot save DXF file &quot;%1&quot;: out of memory.</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>%1：%2 个</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>超长文字（保存时截断为前 %1 字节）：%2 个</source>
+        <translation>Overlong texts (cut to the first %1 bytes when saved): %2</translation>
+    </message>
+    <message>
+        <location filename="../cad/kml_writer.cpp" line="+44"/>
+        <source>坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数</source>
+        <translation>Coordinates lie far outside the projection zone (beyond ±1e9 or latitude over 90°); check the central meridian and the four parameters</translation>
+    </message>
+    <message>
+        <location line="+60"/>
+        <source>第%1个选中的图元无法读取：%2</source>
+        <translation>Selected entity no. %1 cannot be read: %2</translation>
+    </message>
+    <message>
+        <location line="+134"/>
+        <source>选中的图元中没有可以写入KML的文字或多段线：有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数</source>
+        <translation>The selected entities hold no text or polyline that can be written to KML: %1 object(s) lie far outside the projection zone (beyond ±1e9 or latitude over 90°); check the central meridian and the four parameters</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>选中的图元中没有可以写入KML的文字或多段线</source>
+        <translation>The selected entities hold no text or polyline that can be written to KML</translation>
+    </message>
+</context>
+<context>
+    <name>earth</name>
+    <message>
+        <location filename="../earth/dem_reader.cpp" line="+49"/>
+        <source>无法读取地形“%1”：%2</source>
+        <translation>Cannot read terrain &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>文件不存在</source>
+        <translation>the file does not exist</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>无法从该网址读取栅格（服务器没有响应、没有这个文件，或它不是可识别的栅格格式）</source>
+        <translation>cannot read a raster from this address (the server does not respond, the file is not there, or it is not a recognised raster format)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>GDAL 无法打开该文件，它不是可识别的栅格格式</source>
+        <translation>GDAL cannot open the file; it is not a recognised raster format</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件中没有栅格波段</source>
+        <translation>the file has no raster band</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>没有地理参考信息（既无地理变换参数，也无控制点）</source>
+        <translation>no georeferencing (neither a geotransform nor ground control points)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>没有坐标系定义（例如缺少 .prj 文件或投影信息）</source>
+        <translation>no coordinate system defined (for example, the .prj file or the projection information is missing)</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>读取栅格掩膜失败</source>
+        <translation>reading the raster mask failed</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <location line="+105"/>
+        <source>读取高程数据失败</source>
+        <translation>reading the elevation data failed</translation>
+    </message>
+    <message>
+        <location line="-72"/>
+        <location line="+111"/>
+        <source>无法把它的坐标系转换为 WGS84 经纬度</source>
+        <translation>cannot transform its coordinate system to WGS84 latitude/longitude</translation>
+    </message>
+    <message>
+        <location line="-106"/>
+        <source>无法确定它在 WGS84 经纬度下的范围</source>
+        <translation>cannot determine its extent in WGS84 latitude/longitude</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>无法把它重投影到 WGS84 经纬度</source>
+        <translation>cannot reproject it to WGS84 latitude/longitude</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>内存不足，无法建立缩减的高程格网</source>
+        <translation>not enough memory to build the reduced elevation grid</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>无法建立缩减的高程格网</source>
+        <translation>cannot build the reduced elevation grid</translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>所要的范围不在该栅格之内</source>
+        <translation>the requested area is not within this raster</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>无法截取所要的范围</source>
+        <translation>cannot cut out the requested area</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>没有给出文件或文件夹</source>
+        <translation>no file or folder given</translation>
+    </message>
+    <message>
+        <location filename="../earth/grid_sampling.cpp" line="+16"/>
+        <source>自动采点间距必须大于0米。</source>
+        <translation>The automatic sampling spacing must be greater than 0 m.</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>自动采点间距太小，采点数量过多。</source>
+        <translation>The automatic sampling spacing is too small: too many points.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>自动采点间距太小，采点数量超过1000万个，请加大间距。</source>
+        <translation>The automatic sampling spacing is too small: more than 10 million points. Increase the spacing.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>自动采点间距大于地图窗的纵向或横向距离，无法形成采点格网，请减小间距或刷新地图窗范围。</source>
+        <translation>The automatic sampling spacing is larger than the map window&apos;s height or width, so no sampling grid can be formed. Reduce the spacing or refresh the map window&apos;s extent.</translation>
+    </message>
+    <message>
+        <location filename="../earth/synthetic_terrain.cpp" line="+147"/>
+        <source>合成演示地形</source>
+        <translation>Synthetic demo terrain</translation>
+    </message>
+    <message>
+        <location filename="../earth/terrain.cpp" line="+46"/>
+        <source>地形文件“%1”无法使用：栅格至少需要 2×2 个有效排列的采样点</source>
+        <translation>Terrain file &quot;%1&quot; cannot be used: the raster needs at least 2×2 validly arranged samples</translation>
+    </message>
+    <message>
+        <location line="+40"/>
+        <source>地形文件“%1”无法使用：所有采样点都是无数据值</source>
+        <translation>Terrain file &quot;%1&quot; cannot be used: all samples are no-data values</translation>
+    </message>
+    <message>
+        <location filename="../earth/terrain_application.cpp" line="+159"/>
+        <location line="+7"/>
+        <source>地形视图窗口已关闭</source>
+        <translation>The terrain view window has been closed</translation>
+    </message>
+    <message>
+        <location line="+73"/>
+        <source>屏幕坐标无效：必须是有限的数</source>
+        <translation>Invalid screen coordinates: they must be finite numbers</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>该屏幕位置没有地形数据：视线没有落到地面上（天空）</source>
+        <translation>No terrain data at this screen position: the line of sight does not reach the ground (sky)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>该屏幕位置没有地形数据：视线落在地形数据范围之外或无数据区</source>
+        <translation>No terrain data at this screen position: the line of sight falls outside the terrain data or on a no-data area</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>正在读取地形数据...</source>
+        <translation>Reading terrain data...</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <location line="+42"/>
+        <location line="+11"/>
+        <location line="+37"/>
+        <source>正在细化地形...</source>
+        <translation>Refining terrain...</translation>
+    </message>
+    <message>
+        <location filename="../earth/terrain_view.cpp" line="+26"/>
+        <source>纬度 %1°  经度 %2°  高程 %3 米</source>
+        <translation>Lat %1°  Lon %2°  Elevation %3 m</translation>
+    </message>
+    <message>
+        <location filename="../earth/view_overlays.cpp" line="+75"/>
+        <source>北</source>
+        <translation>N</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>%1 公里</source>
+        <translation>%1 km</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 米</source>
+        <translation>%1 m</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>合成演示地形（非真实高程）</source>
+        <translation>Synthetic demo terrain (not real elevations)</translation>
+    </message>
+</context>
+<context>
+    <name>fileio</name>
+    <message>
+        <location filename="../fileio/file_error.cpp" line="+12"/>
+        <source>无法写入文件 %1：%2</source>
+        <translation>Cannot write file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>文件或文件夹不存在</source>
+        <translation>no such file or folder</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>路径中的一级不是文件夹</source>
+        <translation>a part of the path is not a folder</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>这是一个文件夹</source>
+        <translation>it is a folder</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>没有访问权限</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件系统是只读的</source>
+        <translation>the file system is read-only</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>磁盘空间不足</source>
+        <translation>not enough disk space</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>超出磁盘配额</source>
+        <translation>disk quota exceeded</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件超出允许的大小</source>
+        <translation>the file is larger than allowed</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件名过长</source>
+        <translation>file name too long</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>输入输出错误</source>
+        <translation>input/output error</translation>
+    </message>
+</context>
+<context>
+    <name>geodesy</name>
+    <message>
+        <location filename="../geodesy/central_meridian.h" line="+16"/>
+        <source>中央子午线没有设置！</source>
+        <translation>The central meridian is not set!</translation>
+    </message>
+    <message>
+        <location filename="../geodesy/control_points.cpp" line="+54"/>
+        <source>控制点 %1 的坐标不是有限数值。</source>
+        <translation>The coordinates of control point %1 are not finite numbers.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>至少需要两个参与计算的控制点。</source>
+        <translation>At least two control points must take part in the calculation.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>控制点 %1 与 %2 的源坐标相同（相距不到 1 毫米），无法求解。请删去其中一个，或不让它参与计算。</source>
+        <translation>Control points %1 and %2 have the same source coordinates (less than 1 mm apart), so there is no solution. Delete one of them, or leave it out of the calculation.</translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>求得的比例因子不大于零（尺度 m ≤ −1），这些控制点不构成相似变换。请检查各点的目标坐标。</source>
+        <translation>The computed scale factor is not greater than zero (scale m ≤ −1): these control points do not form a similarity transformation. Check the target coordinates of the points.</translation>
+    </message>
+    <message>
+        <location line="+32"/>
+        <source>高程拟合需要至少三个不在一条直线上的控制点。</source>
+        <translation>Height fitting needs at least three control points that are not on one straight line.</translation>
+    </message>
+    <message>
+        <location filename="../geodesy/ellipsoid.cpp" line="+54"/>
+        <source>程序默认椭球</source>
+        <translation>Program default ellipsoid</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>西安80（IAG-75）</source>
+        <translation>Xian 80 (IAG-75)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>北京54（克拉索夫斯基）</source>
+        <translation>Beijing 54 (Krassovsky)</translation>
+    </message>
+    <message>
+        <location filename="../geodesy/zone_projection.cpp" line="+21"/>
+        <source>中央子午线 %1° 不是%2°带的中央子午线，Y 无法加带号。请改正中央子午线或带宽。</source>
+        <translation>Central meridian %1° is not the central meridian of a %2° zone, so Y cannot carry the zone number. Correct the central meridian or the zone width.</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::app::ControlPointsDialog</name>
+    <message>
+        <location filename="../app/control_points_dialog.cpp" line="+10"/>
+        <source>四参数求解</source>
+        <translation>Solve Four Parameters</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>源坐标为当前投影带的平面坐标</source>
+        <translation>Source: plane coordinates of the current zone</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>源坐标为经纬度(度)</source>
+        <translation>Source: latitude and longitude (°)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>高程拟合（平面，至少三点）</source>
+        <translation>Height fit (plane, 3 points or more)</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>添加行</source>
+        <translation>Add Row</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>删除行</source>
+        <translation>Delete Row</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>粘贴</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>取自点表</source>
+        <translation>From Point Table</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>打开...</source>
+        <translation>Open...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>保存...</source>
+        <translation>Save...</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>输入两个以上的控制点后按“计算”。</source>
+        <translation>Enter two or more control points, then press &quot;Compute&quot;.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>计算</source>
+        <translation>Compute</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>应用</source>
+        <translation>Apply</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <location line="+87"/>
+        <source>第%1行的%2“%3”不是数字。</source>
+        <translation>Row %1: %2 &quot;%3&quot; is not a number.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>第%1行（%2）的%3“%4”不是数字。</source>
+        <translation>Row %1 (%2): %3 &quot;%4&quot; is not a number.</translation>
+    </message>
+    <message>
+        <location line="+81"/>
+        <source>dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m
+平面残差中误差 %6 m，高程残差中误差 %7 m</source>
+        <translation>dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m
+RMS of plane residuals %6 m, RMS of height residuals %7 m</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>；平面残差最大的点：%1（红色）</source>
+        <translation>; largest plane residual: %1 (red)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>
+高程拟合：dH 为控制点重心处的值，坡度 X 向 %1、Y 向 %2（应用时只写入 dH）</source>
+        <translation>
+Height fit: dH is the value at the centroid of the control points, slope %1 in X and %2 in Y (only dH is applied)</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>粘贴的文字</source>
+        <translation>pasted text</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>打开控制点文件</source>
+        <translation>Open Control Point File</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>控制点文件 (*.txt *.csv)|*.txt;*.csv|All files (*.*)|*.*</source>
+        <translation>Control point files (*.txt *.csv)|*.txt;*.csv|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>保存控制点文件</source>
+        <translation>Save Control Point File</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>控制点文件 (*.txt)|*.txt</source>
+        <translation>Control point files (*.txt)|*.txt</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>请先在点表中选中要作为控制点的行（X、Y、H都是数字），再打开本窗口。</source>
+        <translation>First select the rows to use as control points in the point table (X, Y and H all numbers), then open this window.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>点表中的点以平面坐标取来，请先把源坐标改为平面坐标。</source>
+        <translation>Points from the point table come as plane coordinates; set the source coordinates to plane coordinates first.</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::app::HelpWindow</name>
+    <message>
+        <location filename="../app/help_window.cpp" line="+17"/>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>找不到帮助文件“%1”。</source>
+        <translation>Help file &quot;%1&quot; not found.</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::app::ImageryDialog</name>
+    <message>
+        <location filename="../app/imagery_dialog.cpp" line="+18"/>
+        <source>影像图层</source>
+        <translation>Imagery Layer</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>影像文件、文件夹，或 https://…/{z}/{x}/{y}.png</source>
+        <translation>Imagery file, folder, or https://…/{z}/{x}/{y}.png</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>文件...</source>
+        <translation>File...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>文件夹...</source>
+        <translation>Folder...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>不用影像</source>
+        <translation>No Imagery</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>打开影像文件</source>
+        <translation>Open Imagery File</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>影像 (*.tif *.tiff *.jpg *.jpeg *.png *.jp2 *.mbtiles *.vrt);;所有文件 (*)</source>
+        <translation>Imagery (*.tif *.tiff *.jpg *.jpeg *.png *.jp2 *.mbtiles *.vrt);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>选择影像分幅文件夹</source>
+        <translation>Choose Folder of Imagery Tiles</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>显示影像（不显示时只有地形晕渲）</source>
+        <translation>Show imagery (otherwise only the terrain hillshade)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>瓦片服务的网址模板须含 {z}、{x}、{y}（TMS 用 {-y}）；WMTS 填能力文档网址，WMS 以 WMS: 开头。
+服务的瓦片缓存在本机，看过的地方断网后仍可显示。</source>
+        <translation>A tile service URL template must contain {z}, {x}, {y} ({-y} for TMS); for WMTS enter the capabilities URL, for WMS start with WMS:.
+Tiles of services are cached on this computer: places already seen still show when offline.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>影像来源：</source>
+        <translation>Imagery source:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>不透明度：</source>
+        <translation>Opacity:</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::app::ProfileChart</name>
+    <message>
+        <location filename="../app/profile_window.cpp" line="+316"/>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>里程 %1  高程 %2</source>
+        <translation>Chainage %1  Elevation %2</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::app::ProfileWindow</name>
+    <message>
+        <location line="+15"/>
+        <location line="+62"/>
+        <location line="+11"/>
+        <source>纵断面</source>
+        <translation>Longitudinal Profile</translation>
+    </message>
+    <message>
+        <location line="-71"/>
+        <source>全图</source>
+        <translation>Full View</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>保存PNG...</source>
+        <translation>Save PNG...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>保存SVG...</source>
+        <translation>Save SVG...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>加入点表</source>
+        <translation>Add to Point Table</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>竖向比例</source>
+        <translation>Vertical exaggeration</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>起始里程</source>
+        <translation>Start chainage</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>PNG图像 (*.png)|*.png</source>
+        <translation>PNG images (*.png)|*.png</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>SVG矢量图 (*.svg)|*.svg</source>
+        <translation>SVG vector graphics (*.svg)|*.svg</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>纵断面 - %1</source>
+        <translation>Longitudinal Profile - %1</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>保存纵断面图</source>
+        <translation>Save Profile Chart</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>无法写入文件“%1”。</source>
+        <translation>Cannot write the file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>起始里程“%1”无法识别，请写成 K1+250.5 或 1250.5 的形式。</source>
+        <translation>Start chainage &quot;%1&quot; is not recognised; write it as K1+250.5 or 1250.5.</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::app::ProjectionDialog</name>
+    <message>
+        <location filename="../app/projection_dialog.cpp" line="-107"/>
+        <source>椭球与分带</source>
+        <translation>Ellipsoid and Zones</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>（a=%1，1/f=%2）</source>
+        <translation> (a=%1, 1/f=%2)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>3°带</source>
+        <translation>3° zones</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>6°带</source>
+        <translation>6° zones</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>自动判断（反算时去掉整百万米，程序默认）</source>
+        <translation>Detect (whole millions of metres dropped when inverting; default)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>不含带号</source>
+        <translation>Without zone number</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>含带号（Y = 带号×1000000 + 横坐标）</source>
+        <translation>With zone number (Y = zone × 1000000 + easting)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>WGS84到本坐标系的七参数（布尔莎模型，在地心坐标上）</source>
+        <translation>Seven parameters from WGS84 to this system (Bursa–Wolf, on geocentric coordinates)</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>位置矢量（Position Vector，EPSG:1033，同 PROJ 的 +towgs84）</source>
+        <translation>Position Vector (EPSG:1033, as PROJ +towgs84)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>坐标框架（Coordinate Frame，EPSG:1032）</source>
+        <translation>Coordinate Frame (EPSG:1032)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>旋转约定</source>
+        <translation>Rotation convention</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>两种约定的旋转角符号相反：同一组参数，按资料注明的约定选择。七参数把 WGS84 经纬度换到本坐标系的椭球上再投影；反算时严格逆转。</source>
+        <translation>The two conventions give the rotations opposite signs: for a set of parameters, choose the convention its source states. The seven parameters carry WGS84 latitude and longitude onto this system&apos;s ellipsoid before projecting; the inverse is exact.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>椭球：</source>
+        <translation>Ellipsoid:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>分带：</source>
+        <translation>Zones:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Y坐标：</source>
+        <translation>Y coordinate:</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>七参数中有不是数字的值，请改正。</source>
+        <translation>Some of the seven parameters are not numbers; please correct them.</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::app::TAboutBox</name>
+    <message>
+        <location filename="../app/about_box.cpp" line="+20"/>
+        <source>关于...</source>
+        <translation>About...</translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>欢迎您使用本软件</source>
+        <translation>Thank you for using this software</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>错误</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>产品名称:%1</source>
+        <translation>Product name: %1</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>文件版本:%1</source>
+        <translation>File version: %1</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::app::TFormMain</name>
+    <message>
+        <location filename="../app/main_window.cpp" line="+30"/>
+        <source>正在取消...</source>
+        <translation>Cancelling...</translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>GoogleEarth地图窗</source>
+        <translation>Google Earth map window</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>数据采集</source>
+        <translation>Collect</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>数据转换</source>
+        <translation>Convert</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <location line="+65"/>
+        <source>导出数据</source>
+        <translation>Export Data</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>导入数据...</source>
+        <translation>Import Data...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>在地图上显示KML...</source>
+        <translation>Show KML on Map...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>移除地图上的KML</source>
+        <translation>Remove KML from Map</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>自动采集</source>
+        <translation>Automatic Collection</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>手工采集</source>
+        <translation>Manual Collection</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>手工录入</source>
+        <translation>Manual Entry</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>区域采点...</source>
+        <translation>Sample Area...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>纵断面...</source>
+        <translation>Longitudinal Profile...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>删除当前行</source>
+        <translation>Delete Current Row</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>清空全部数据</source>
+        <translation>Clear All Data</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>地图窗范围</source>
+        <translation>Map View</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../app/main_window_pages.cpp" line="+148"/>
+        <source>投影设置</source>
+        <translation>Projection Settings</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>坐标转换</source>
+        <translation>Coordinate Transformation</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>四参数求解...</source>
+        <translation>Solve Four Parameters...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>地形数据文件...</source>
+        <translation>Terrain Data File...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>地形数据文件夹...</source>
+        <translation>Terrain Data Folder...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>地形数据网址...</source>
+        <translation>Terrain Data URL...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>使用合成演示地形</source>
+        <translation>Use Synthetic Demo Terrain</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>影像图层...</source>
+        <translation>Imagery Layer...</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>KML文件转为CAD图形</source>
+        <translation>KML File to CAD Drawing</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>CAD图形转为KML文件</source>
+        <translation>CAD Drawing to KML File</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>新建CAD图形</source>
+        <translation>New CAD Drawing</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>打开DXF图形...</source>
+        <translation>Open DXF Drawing...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>显示CAD图形窗口</source>
+        <translation>Show CAD Drawing Window</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>等高线到CAD图形...</source>
+        <translation>Contours to CAD Drawing...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>高程点到CAD图形</source>
+        <translation>Elevation Points to CAD Drawing</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>帮助文档</source>
+        <translation>User Guide</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>关于...</source>
+        <translation>About...</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>参数中的换行已替换为空格。</source>
+        <translation>Line breaks in the parameters were replaced by spaces.</translation>
+    </message>
+    <message>
+        <location line="+39"/>
+        <source>另一个Keldarn正在运行，本次运行的点表不作异常退出恢复备份。</source>
+        <translation>Another Keldarn is running; the point table of this run is not backed up for crash recovery.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>上次程序没有正常退出。恢复上次未正常退出时的点表数据（%1个点）？</source>
+        <translation>The program did not exit normally last time. Restore the point table of that run (%1 points)?</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>程序异常退出时，点表数据将无法恢复。</source>
+        <translation>If the program exits abnormally, the point table cannot be recovered.</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>启动Google Earth失败</source>
+        <translation>Failed to start Google Earth</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_cad.cpp" line="+35"/>
+        <source>打开DXF图形</source>
+        <translation>Open DXF Drawing</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>DXF图形文件 (*.dxf)|*.dxf|所有文件 (*.*)|*.*</source>
+        <translation>DXF drawings (*.dxf)|*.dxf|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>打开KML文件</source>
+        <translation>Open KML File</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>绘图结束，请切换到CAD窗口查看结果。</source>
+        <translation>Drawing finished; switch to the CAD window to see the result.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 个地标（Placemark）</source>
+        <translation>%1 placemark(s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 个三维模型（Model）</source>
+        <translation>%1 3D model(s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 个图片叠加层（Overlay）</source>
+        <translation>%1 image overlay(s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>KML文件中没有可绘制的点或线，也没有地标（Placemark）。</source>
+        <translation>The KML file has no points or lines to draw, and no placemarks.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>KML文件中没有可绘制的点或线（文件中有：%1）。</source>
+        <translation>The KML file has no points or lines to draw (it holds %1).</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>
+有 %1 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%2</source>
+        <translation>
+%1 network link(s) (NetworkLink) point to addresses outside the file and were not read: %2</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>KML文件另存为...</source>
+        <translation>Save KML File As...</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <location filename="../app/main_window_export.cpp" line="+95"/>
+        <source>文件已存在,覆盖吗?</source>
+        <translation>The file already exists. Overwrite it?</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。</source>
+        <translation>Conversion finished; open the KML file in Google Earth to see the result.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>
+有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。</source>
+        <translation>
+%1 objects lie far outside the projection zone (beyond ±1e9 or latitude over 90°) and were not written to the KML file.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>请在CAD图形窗口中选取一条闭合多段线，回车结束。</source>
+        <translation>Select one closed polyline in the CAD drawing window, then press Enter.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>请在CAD图形窗口中选取一条多段线，回车结束。</source>
+        <translation>Select one polyline in the CAD drawing window, then press Enter.</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>选取了%1条多段线，请只选取一条。</source>
+        <translation>%1 polylines were selected; select only one.</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>选取的多段线不闭合，不能作为区域边界。请选取闭合多段线。</source>
+        <translation>The selected polyline is not closed and cannot be an area boundary. Select a closed polyline.</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_capture.cpp" line="+71"/>
+        <source>地图窗中心子午线=%1度/中央子午线=%2度</source>
+        <translation>Map centre meridian=%1°/central meridian=%2°</translation>
+    </message>
+    <message>
+        <location line="+85"/>
+        <source>正在采集数据...请不要对地图窗作任何操作！</source>
+        <translation>Collecting data... do not touch the map window!</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>已取消自动采点，保留已采集的%1个点。</source>
+        <translation>Automatic sampling cancelled; the %1 points collected are kept.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>数据采集结束，用时%1秒</source>
+        <translation>Collection finished in %1 s</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>有%1个点没有地形数据（天空、数据范围之外或数据空洞），未采集。</source>
+        <translation>%1 points had no terrain data (sky, outside the data or holes) and were not collected.</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_commands.cpp" line="+71"/>
+        <source>中央子午线=%1度</source>
+        <translation>Central meridian=%1°</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>中央子午线=%1</source>
+        <translation>Central meridian=%1</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>导入四参数</source>
+        <translation>Import Four Parameters</translation>
+    </message>
+    <message>
+        <location line="+63"/>
+        <source>坐标系：%1</source>
+        <translation>Coordinate system: %1</translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>已把控制点求得的四参数和高程改正填入坐标转换页。</source>
+        <translation>The four parameters and height correction solved from the control points were entered on the Coordinate Transformation page.</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_export.cpp" line="-19"/>
+        <source>点表中没有数据，没有导出文件。</source>
+        <translation>The point table is empty; no file was exported.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>选择框中没有字段，没有导出文件。请先用 &gt;&gt; 或 &gt; 添加要导出的字段。</source>
+        <translation>There are no fields in &quot;Selected&quot;; no file was exported. First add the fields to export with &gt;&gt; or &gt;.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>坐标数据另存为...</source>
+        <translation>Save Coordinates As...</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>正在导出数据,请等待...</source>
+        <translation>Exporting data, please wait...</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <location line="+2"/>
+        <source>数据导出完毕！</source>
+        <translation>Export finished!</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>选择框中没有字段，无法导入。请先在“数据格式编辑”页用 &gt;&gt; 或 &gt; 添加文件中的字段。</source>
+        <translation>There are no fields in &quot;Selected&quot;; cannot import. On the &quot;Data format&quot; page, first add the file&apos;s fields with &gt;&gt; or &gt;.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>导入坐标数据</source>
+        <translation>Import Coordinates</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>正在导入数据,请等待...</source>
+        <translation>Importing data, please wait...</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>文件中没有点。</source>
+        <translation>The file holds no points.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>已导入 %1 个点</source>
+        <translation>Imported %1 points</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_files.cpp" line="+19"/>
+        <source>文件“%1”不存在或无法读取。</source>
+        <translation>The file &quot;%1&quot; does not exist or cannot be read.</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>界面语言</source>
+        <translation>Interface Language</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>跟随系统</source>
+        <translation>System Language</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>界面语言将在下次启动程序时更改。</source>
+        <translation>The interface language changes the next time Keldarn starts.</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_map.cpp" line="+86"/>
+        <source>影像图层无法使用</source>
+        <translation>Imagery layer unavailable</translation>
+    </message>
+    <message>
+        <location line="+62"/>
+        <source>地形视图没有启动，无法设置影像图层。</source>
+        <translation>The terrain view has not started; the imagery layer cannot be set.</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <location line="+15"/>
+        <source>地形视图没有启动，无法显示KML。</source>
+        <translation>The terrain view has not started; KML cannot be shown.</translation>
+    </message>
+    <message>
+        <location line="-12"/>
+        <source>在地图上显示KML</source>
+        <translation>Show KML on Map</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>KML文件 (*.kml *.kmz)|*.kml;*.kmz|所有文件 (*.*)|*.*</source>
+        <translation>KML files (*.kml *.kmz)|*.kml;*.kmz|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>正在读取KML：%1</source>
+        <translation>Reading KML: %1</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>地图上显示KML：%1（%2 个点，%3 条线）</source>
+        <translation>KML on the map: %1 (%2 points, %3 lines)</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>地图上没有显示KML。</source>
+        <translation>No KML is shown on the map.</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_pages.cpp" line="-18"/>
+        <source>地图窗位置与范围</source>
+        <translation>Map window position and range</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+95"/>
+        <source>纬度(度)</source>
+        <translation>Lat. (°)</translation>
+    </message>
+    <message>
+        <location line="-94"/>
+        <location line="+95"/>
+        <source>经度(度)</source>
+        <translation>Lon. (°)</translation>
+    </message>
+    <message>
+        <location line="-94"/>
+        <source>范围(米)</source>
+        <translation>Range (m)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>每单位大约为横向距离的1米左右。</source>
+        <translation>Each unit is roughly 1 metre of horizontal distance.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>高度(米)</source>
+        <translation>Alt. (m)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>倾角(度)</source>
+        <translation>Tilt (°)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>方位(度)</source>
+        <translation>Azim. (°)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>输入测区中心经纬度可直接到达测区。</source>
+        <translation>Enter the latitude and longitude of the survey area&apos;s centre to go straight there.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>前往</source>
+        <translation>Go</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>到达到采集数据的测区</source>
+        <translation>Go to the survey area to collect data</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>下一步</source>
+        <translation>Next</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>坐标系为W84，投影方式为高斯克吕格。当地图中心偏离中央子午线超过1.5度时，建议重新设置。</source>
+        <translation>Datum WGS84, Gauss–Krüger projection. When the map centre is more than 1.5° from the central meridian, set it again.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>GE地图窗中心子午线(度)</source>
+        <translation>Map centre meridian (°)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>投影带中央子午线(度)</source>
+        <translation>Zone central meridian (°)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+43"/>
+        <source>刷新</source>
+        <translation>Refresh</translation>
+    </message>
+    <message>
+        <location line="-42"/>
+        <location line="+24"/>
+        <location line="+92"/>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <location line="-115"/>
+        <source>椭球与分带...</source>
+        <translation>Ellipsoid/Zones...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>坐标系的椭球、3°或6°分带、Y是否含带号，以及WGS84到本坐标系的七参数</source>
+        <translation>The ellipsoid of the coordinate system, 3° or 6° zones, whether Y includes the zone number, and the seven parameters from WGS84 to this system</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>转换为用户坐标的参数(二维四参数模型)</source>
+        <translation>Parameters to user coordinates (2D four-parameter model)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>X平移dx=</source>
+        <translation>X shift dx=</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Y平移dy=</source>
+        <translation>Y shift dy=</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>旋转R(&quot;)=</source>
+        <translation>Rotation R(&quot;)=</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>尺度变化m=</source>
+        <translation>Scale m=</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>高程改正dH=</source>
+        <translation>H corr. dH=</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。所有参数置0将不转换。</source>
+        <translation>If a shift is accurate enough, enter only dx and dy and set R and m to 0. Virelle Coordinate Transformation 2014 can compute the four parameters. All 0: no transformation.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>导入</source>
+        <translation>Import</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>求解...</source>
+        <translation>Solve...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>由控制点求解四参数和高程改正</source>
+        <translation>Solve the four parameters and the height correction from control points</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>自动采点密度设置</source>
+        <translation>Automatic sampling density</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>GE地图窗纵向距离(米)</source>
+        <translation>Map view height (m)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+3"/>
+        <source>米/像素</source>
+        <translation>m/pixel</translation>
+    </message>
+    <message>
+        <location line="-2"/>
+        <source>GE地图窗横向距离(米)</source>
+        <translation>Map view width (m)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>自动采点间距(米)</source>
+        <translation>Sampling spacing (m)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>每像素距离和采点间距越小地形精度就越高。但点太密采点速度就会慢。</source>
+        <translation>The smaller the distance per pixel and the spacing, the more accurate the terrain; but dense points make sampling slow.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>预计采点数量</source>
+        <translation>Estimated points</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>自动采点</source>
+        <translation>Auto Sample</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>采集完一屏后，可以将地图移动一屏后继续采集。</source>
+        <translation>When one screen is sampled, move the map by one screen and go on sampling.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <location line="+17"/>
+        <source>点名</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <location line="-16"/>
+        <location line="+17"/>
+        <source>点位描述</source>
+        <translation>Descr.</translation>
+    </message>
+    <message>
+        <location line="-16"/>
+        <source>X坐标</source>
+        <translation>X coord.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Y坐标</source>
+        <translation>Y coord.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>高程H</source>
+        <translation>Height H</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>为便于后期的地形图配准，可选一些地形地物的特征点作为校正点。</source>
+        <translation>To help register topographic maps later, pick distinctive points of the terrain and features as registration points.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>地图窗取点</source>
+        <translation>Pick on Map</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+16"/>
+        <source>采用</source>
+        <translation>Add to Table</translation>
+    </message>
+    <message>
+        <location line="-4"/>
+        <source>高程(m)</source>
+        <translation>Height (m)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>可将GE的地标作为校正点，查地标属性可知经纬度。 采用后经纬度将转换为平面坐标。</source>
+        <translation>Google Earth placemarks can serve as registration points; their properties show latitude and longitude. When added, they are converted to plane coordinates.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>数据格式编辑</source>
+        <translation>Data format</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>备选框</source>
+        <translation>Available</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>添加全部字段</source>
+        <translation>Add all fields</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>添加选择字段</source>
+        <translation>Add selected field</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>移除全部字段</source>
+        <translation>Remove all fields</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>移除选择字段</source>
+        <translation>Remove selected field</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>选择框</source>
+        <translation>Selected</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>0点名</source>
+        <translation>0 Name</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>1描述</source>
+        <translation>1 Description</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>3Y坐标</source>
+        <translation>3 Y coordinate</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>2X坐标</source>
+        <translation>2 X coordinate</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>4高程H</source>
+        <translation>4 Elevation H</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>上移</source>
+        <translation>Move up</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>下移</source>
+        <translation>Move down</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>分隔符</source>
+        <translation>Separator</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_survey.cpp" line="-324"/>
+        <source>打开含区域边界（多边形）的KML文件</source>
+        <translation>Open KML File with Area Boundary (Polygon)</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>打开含路线的KML文件</source>
+        <translation>Open KML File with Route</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>%1 中没有多边形（闭合的坐标串），不能作为区域边界。</source>
+        <translation>%1 has no polygon (closed coordinate string) to serve as the area boundary.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 中没有路径（两个顶点以上的线），不能作为路线。</source>
+        <translation>%1 has no path (line of two or more vertices) to serve as the route.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>文件中有多个多边形，请选择区域边界：</source>
+        <translation>The file has several polygons; choose the area boundary:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>文件中有多条路径，请选择路线：</source>
+        <translation>The file has several paths; choose the route:</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>在地图上左键点选边界顶点，右键或回车结束，Esc取消</source>
+        <translation>Left-click the boundary vertices on the map; right-click or Enter finishes, Esc cancels</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>在地图上左键点选路线顶点，右键或回车结束，Esc取消</source>
+        <translation>Left-click the route vertices on the map; right-click or Enter finishes, Esc cancels</translation>
+    </message>
+    <message>
+        <location line="+121"/>
+        <source>区域边界有一部分在高程数据范围之外（或落在数据空洞上），没有采点。请把边界移到高程数据范围以内。</source>
+        <translation>Part of the area boundary lies outside the elevation data (or on a void in it); no points were sampled. Move the boundary inside the elevation data.</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>已取消区域采点，保留已采集的%1个点。</source>
+        <translation>Area sampling cancelled; the %1 points collected are kept.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>区域采点结束，共采集%1个点，用时%2秒</source>
+        <translation>Area sampling finished: %1 points collected in %2 s</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>区域以内没有格网点（区域小于格网间距？），没有采点。</source>
+        <translation>No grid points inside the area (area smaller than the grid spacing?); no points sampled.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>
+有%1个点没有地形数据（数据空洞），未采集。</source>
+        <translation>
+%1 points have no terrain data (voids) and were not collected.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>正在区域采点...按Esc取消</source>
+        <translation>Sampling points in area... press Esc to cancel</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>路线至少要有两个顶点。</source>
+        <translation>The route needs at least two vertices.</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>已取消纵断面。</source>
+        <translation>Profile cancelled.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>正在计算纵断面...按Esc取消</source>
+        <translation>Computing profile... press Esc to cancel</translation>
+    </message>
+    <message>
+        <location line="+49"/>
+        <source>已把纵断面的%1个点加入点表。</source>
+        <translation>Added %1 profile points to the point table.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>有%1个点没有地形数据，未加入。</source>
+        <translation> %1 points have no terrain data and were not added.</translation>
+    </message>
+    <message>
+        <location line="+31"/>
+        <source>演示地形没有高程数据文件，不能生成等高线。请先在“设置”中打开地形数据文件、文件夹或网址。</source>
+        <translation>The demonstration terrain has no elevation data file, so no contours can be generated. First open a terrain data file, folder or URL under &quot;Settings&quot;.</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>已取消等高线。</source>
+        <translation>Contours cancelled.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>正在生成等高线...按Esc取消</source>
+        <translation>Generating contours... press Esc to cancel</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>所选范围内没有等高线（地形起伏小于等高距？）。</source>
+        <translation>No contours in the chosen extent (relief less than the contour interval?).</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>已把%1条等高线（其中计曲线%2条）画入CAD图形，用时%3秒。</source>
+        <translation>Drew %1 contours (%2 of them index contours) into the CAD drawing in %3 s.</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>点表中没有X、Y、H都是数字的点，没有画入CAD图形。</source>
+        <translation>No point in the point table has numbers for X, Y and H; nothing was drawn into the CAD drawing.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>已把%1个高程点画入CAD图形（图层“高程点”）。</source>
+        <translation>Drew %1 elevation points into the CAD drawing (layer &quot;高程点&quot;).</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>
+有%1行的X、Y或H不是数字，没有画入。</source>
+        <translation>
+%1 rows with an X, Y or H that is not a number were not drawn.</translation>
+    </message>
+    <message>
+        <location filename="../app/main_window_terrain.cpp" line="+11"/>
+        <source>地形视图没有启动，无法更换地形数据。</source>
+        <translation>The terrain view has not started; the terrain data cannot be changed.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>正在读取地形数据，请等待...</source>
+        <translation>Reading terrain data, please wait...</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>地形数据：%1</source>
+        <translation>Terrain data: %1</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>打开DEM地形文件</source>
+        <translation>Open DEM Terrain File</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>DEM地形文件 (*.tif *.tiff *.hgt *.asc *.vrt *.img *.dem *.zip)|*.tif;*.tiff;*.hgt;*.asc;*.vrt;*.img;*.dem;*.zip|所有文件 (*.*)|*.*</source>
+        <translation>DEM terrain files (*.tif *.tiff *.hgt *.asc *.vrt *.img *.dem *.zip)|*.tif;*.tiff;*.hgt;*.asc;*.vrt;*.img;*.dem;*.zip|All files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>选择DEM地形分幅文件夹</source>
+        <translation>Choose Folder of DEM Tiles</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>地形数据网址</source>
+        <translation>Terrain Data URL</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>云优化 GeoTIFF（COG）或 VRT 的网址（http:// 或 https://）：</source>
+        <translation>URL of a cloud-optimised GeoTIFF (COG) or VRT (http:// or https://):</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>地形数据网址无效：“%1”。
+请输入以 http:// 或 https:// 开头、不含空格的完整网址。</source>
+        <translation>Invalid terrain data URL: &quot;%1&quot;.
+Enter a complete URL that starts with http:// or https:// and has no spaces.</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::app::TerrainProductDialog</name>
+    <message>
+        <location filename="../app/terrain_product_dialog.cpp" line="+24"/>
+        <source>地图窗中的地面</source>
+        <translation>Ground in the map view</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>KML/KMZ文件中的多边形...</source>
+        <translation>Polygon in a KML/KMZ file...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>KML/KMZ文件中的路径...</source>
+        <translation>Path in a KML/KMZ file...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>CAD图形中选取的闭合多段线</source>
+        <translation>Closed polyline selected in the CAD drawing</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>CAD图形中选取的多段线</source>
+        <translation>Polyline selected in the CAD drawing</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>在地图上点选（左键加点，右键或回车结束，Esc取消）</source>
+        <translation>Click on the map (left-click adds a vertex, right-click or Enter finishes, Esc cancels)</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>里程按椭球面距离（大地线）量取</source>
+        <translation>Measure chainage on the ellipsoid (geodesic)</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::cad::DrawingWindow</name>
+    <message>
+        <location filename="../cad/drawing_window.cpp" line="+28"/>
+        <source>Keldarn 图形窗口</source>
+        <translation>Keldarn Drawing Window</translation>
+    </message>
+    <message>
+        <location line="+31"/>
+        <source>打开DXF图形</source>
+        <translation>Open DXF Drawing</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>DXF图形文件 (*.dxf);;所有文件 (*)</source>
+        <translation>DXF drawings (*.dxf);;All files (*)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>DXF图形另存为</source>
+        <translation>Save DXF Drawing As</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>DXF图形文件 (*.dxf)</source>
+        <translation>DXF drawings (*.dxf)</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <location line="+15"/>
+        <source>X(东) %1  Y(北) %2</source>
+        <translation>X(E) %1  Y(N) %2</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>新建</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>打开DXF...</source>
+        <translation>Open DXF...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>保存DXF</source>
+        <translation>Save DXF</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>另存为...</source>
+        <translation>Save As...</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>全图</source>
+        <translation>Extents</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>显示整个图形（Home 键，或双击鼠标中键）</source>
+        <translation>Show the whole drawing (Home key, or double-click the middle mouse button)</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>未命名</source>
+        <translation>Untitled</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>选择对象：单击拾取或拖出窗口（向右拖选窗口内的，向左拖选与窗口相交的），Shift 去除；回车、空格或右键结束，Esc 取消。已选 %1 个。</source>
+        <translation>Select objects: click to pick or drag a window (to the right: objects inside it; to the left: objects crossing it), Shift removes; Enter, Space or right-click ends, Esc cancels. %1 selected.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>点 %1 个，文字 %2 个，多段线 %3 个，其他对象 %4 个</source>
+        <translation>Points: %1, texts: %2, polylines: %3, other objects: %4</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>一个命令正在使用当前图形（在图形中选择对象），请先结束选择，再新建或打开图形。</source>
+        <translation>A command is using the current drawing (selecting objects in it). Finish the selection before creating or opening a drawing.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>未命名图形</source>
+        <translation>Untitled drawing</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>图形“%1”已修改，是否保存修改？</source>
+        <translation>Drawing &quot;%1&quot; has been modified. Save the changes?</translation>
+    </message>
+    <message>
+        <location line="+78"/>
+        <source>DXF文件不能保存图形中的以下内容，保存后它们将丢失：</source>
+        <translation>A DXF file cannot hold the following content of the drawing; it will be lost when saved:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>仍然保存吗？</source>
+        <translation>Save anyway?</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::earth::TerrainMainWindow</name>
+    <message>
+        <location filename="../earth/terrain_view.cpp" line="+169"/>
+        <source>Keldarn 地形视图</source>
+        <translation>Keldarn Terrain View</translation>
+    </message>
+</context>
+<context>
+    <name>keldarn::earth::TerrainRenderWidget</name>
+    <message>
+        <location line="-98"/>
+        <source>此处没有地形数据</source>
+        <translation>No terrain data here</translation>
+    </message>
+</context>
+<context>
+    <name>kml</name>
+    <message>
+        <location filename="../kml/kml_decoder.cpp" line="+154"/>
+        <source>不支持文件声明的文本编码“%1”</source>
+        <translation>The text encoding &quot;%1&quot; declared by the file is not supported</translation>
+    </message>
+    <message>
+        <location line="+80"/>
+        <source>一段文字超过16 MB，其中没有空白或标点，不是KML文本</source>
+        <translation>A run of text exceeds 16 MB without a blank or punctuation; this is not KML text</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>文字不是有效的%1编码</source>
+        <translation>The text is not valid %1</translation>
+    </message>
+    <message>
+        <location filename="../kml/kml_error.h" line="+31"/>
+        <source>读取KML文件 %1 第%2行出错：%3</source>
+        <translation>Error reading KML file %1 at line %2: %3</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <location filename="../kml/kml_input.cpp" line="+37"/>
+        <source>读取KML文件 %1 出错：%2</source>
+        <translation>Error reading KML file %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../kml/kml_input.cpp" line="+35"/>
+        <source>压缩数据已损坏（%1）</source>
+        <translation>The compressed data is damaged (%1)</translation>
+    </message>
+    <message>
+        <location line="+40"/>
+        <source>不是有效的KMZ（ZIP）压缩文件</source>
+        <translation>not a valid KMZ (ZIP) archive</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>压缩文件已损坏或不完整</source>
+        <translation>the archive is damaged or incomplete</translation>
+    </message>
+    <message>
+        <location line="+58"/>
+        <source>无法读取KMZ文件 %1 中的 %2：%3</source>
+        <translation>Cannot read %2 in KMZ file %1: %3</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location filename="../kml/kml_parser.cpp" line="+260"/>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>无法打开KMZ文件 %1：%2</source>
+        <translation>Cannot open KMZ file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>KMZ文件 %1 中没有KML文件</source>
+        <translation>KMZ file %1 contains no KML file</translation>
+    </message>
+    <message>
+        <location line="+87"/>
+        <location line="+4"/>
+        <source>无法打开KML文件 %1：%2</source>
+        <translation>Cannot open KML file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>KMZ文件 %1 中没有 %2</source>
+        <translation>KMZ file %1 does not contain %2</translation>
+    </message>
+    <message>
+        <location filename="../kml/kml_parser.cpp" line="-88"/>
+        <source>%1 不是有效的数值</source>
+        <translation>%1 is not a valid number</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>纬度 %1 超出 -90 到 90 度的范围（经度和纬度是否颠倒？）</source>
+        <translation>Latitude %1 is outside the range -90 to 90 degrees (are longitude and latitude swapped?)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>经度 %1 超出 -180 到 180 度的范围</source>
+        <translation>Longitude %1 is outside the range -180 to 180 degrees</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>%1 不是有效的坐标（应为“经度,纬度”或“经度,纬度,高程”）</source>
+        <translation>%1 is not a valid coordinate (expected &quot;longitude,latitude&quot; or &quot;longitude,latitude,elevation&quot;)</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>坐标 %1 缺少经度</source>
+        <translation>Coordinate %1 lacks the longitude</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>坐标 %1 缺少纬度</source>
+        <translation>Coordinate %1 lacks the latitude</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>轨迹坐标 %1 缺少纬度（应为“经度 纬度 高程”）</source>
+        <translation>Track coordinate %1 lacks the latitude (expected &quot;longitude latitude elevation&quot;)</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>文件不完整，在元素结束之前就结束了</source>
+        <translation>The file is incomplete: it ends before its elements end</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>文件是空的，或者不是XML文件</source>
+        <translation>The file is empty or not an XML file</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>文件不完整，在一个标记或字符的中间结束了</source>
+        <translation>The file is incomplete: it ends in the middle of a tag or character</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>含有无效的字符或标记（二进制数据，或文字不符合文件的编码）</source>
+        <translation>It contains invalid characters or tags (binary data, or text not in the file&apos;s encoding)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>结束标记与开始标记不匹配</source>
+        <translation>An end tag does not match its start tag</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>使用了未定义的实体</source>
+        <translation>An undefined entity is used</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>使用了未声明的命名空间前缀</source>
+        <translation>An undeclared namespace prefix is used</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>根元素结束后还有其他内容</source>
+        <translation>There is more content after the root element ends</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>文字编码与文件声明的不符</source>
+        <translation>The text encoding differs from the one the file declares</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>实体展开后的文字超过文件本身的100倍（实体炸弹），拒绝读取</source>
+        <translation>Expanded entities exceed 100 times the file&apos;s own size (an entity bomb); not read</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>XML格式错误</source>
+        <translation>Malformed XML</translation>
+    </message>
+    <message>
+        <location line="+129"/>
+        <source>元素嵌套超过%1层</source>
+        <translation>Elements are nested more than %1 levels deep</translation>
+    </message>
+    <message>
+        <location line="+107"/>
+        <source>名称超过4 MB</source>
+        <translation>A name exceeds 4 MB</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>链接地址超过4 MB</source>
+        <translation>A link address exceeds 4 MB</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>轨迹坐标 %1 过长</source>
+        <translation>Track coordinate %1 is too long</translation>
+    </message>
+    <message>
+        <location line="+46"/>
+        <source>坐标 %1 过长</source>
+        <translation>Coordinate %1 is too long</translation>
+    </message>
+    <message>
+        <location line="+66"/>
+        <source>一个标记或注释超过16 MB，不是KML文件</source>
+        <translation>A tag or comment exceeds 16 MB; this is not a KML file</translation>
+    </message>
+    <message>
+        <location filename="../kml/kml_shapes.cpp" line="+67"/>
+        <source>未命名</source>
+        <translation>Untitled</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1（区域，%2个顶点，%3个洞）</source>
+        <translation>%1 (area, %2 vertices, holes: %3)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1（路线，%2个顶点，%3个洞）</source>
+        <translation>%1 (route, %2 vertices, holes: %3)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1（区域，%2个顶点）</source>
+        <translation>%1 (area, %2 vertices)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1（路线，%2个顶点）</source>
+        <translation>%1 (route, %2 vertices)</translation>
+    </message>
+</context>
+<context>
+    <name>points</name>
+    <message>
+        <location filename="../points/bad_lines.cpp" line="+12"/>
+        <source>第 %1 行：%2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>、</source>
+        <extracomment>Between the numbers of the lines in a list.</extracomment>
+        <translation>, </translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>第 %1 行等 %2 行</source>
+        <translation>lines %1 and more (%2 in all)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>第 %1 行</source>
+        <translation>line(s) %1</translation>
+    </message>
+    <message>
+        <location filename="../points/control_point_file.cpp" line="+37"/>
+        <location line="+5"/>
+        <source>点名</source>
+        <translation>Point name</translation>
+    </message>
+    <message>
+        <location line="-5"/>
+        <source>源X</source>
+        <translation>Source X</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>源Y</source>
+        <translation>Source Y</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location line="+5"/>
+        <source>源H</source>
+        <translation>Source H</translation>
+    </message>
+    <message>
+        <location line="-4"/>
+        <location line="+5"/>
+        <source>目标X</source>
+        <translation>Target X</translation>
+    </message>
+    <message>
+        <location line="-5"/>
+        <location line="+5"/>
+        <source>目标Y</source>
+        <translation>Target Y</translation>
+    </message>
+    <message>
+        <location line="-4"/>
+        <location line="+5"/>
+        <source>目标H</source>
+        <translation>Target H</translation>
+    </message>
+    <message>
+        <location line="-3"/>
+        <source>纬度</source>
+        <translation>Latitude</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>经度</source>
+        <translation>Longitude</translation>
+    </message>
+    <message>
+        <location line="+73"/>
+        <source>源坐标类型与前面的注释行不同</source>
+        <translation>the source coordinate type differs from the comment line above</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>应有 7 或 8 个字段，实有 %1 个（字段以逗号、制表符或分号分隔）</source>
+        <translation>expected 7 or 8 fields, found %1 (fields are separated by commas, tabs or semicolons)</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>点名为空</source>
+        <translation>the point name is empty</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <location filename="../points/import_reader.cpp" line="+227"/>
+        <source>%1为空</source>
+        <translation>%1 is empty</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location filename="../points/import_reader.cpp" line="+1"/>
+        <source>%1“%2”不是数值</source>
+        <translation>%1 &quot;%2&quot; is not a number</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>纬度 %1 超出 −90° 至 90°</source>
+        <translation>latitude %1 is outside −90° to 90°</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>经度 %1 超出 −180° 至 180°</source>
+        <translation>longitude %1 is outside −180° to 180°</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>使用“%1”应为 1 或 0</source>
+        <translation>the use flag &quot;%1&quot; must be 1 or 0</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>无法读取控制点（%1）：%2无法读取，没有读入任何控制点。%3。</source>
+        <translation>Cannot read control points (%1): %2 could not be read, no control points were read. %3.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <location filename="../points/import_reader.cpp" line="-105"/>
+        <source>无法读取文件 %1：%2</source>
+        <translation>Cannot read file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>无法读取文件 %1：文件既不是 UTF-8 也不是 GB18030 编码的文字。</source>
+        <translation>Cannot read file %1: the file is neither UTF-8 nor GB18030 text.</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>无法写入文件 %1：控制点 %2 的坐标不是有限数值。</source>
+        <translation>Cannot write file %1: the coordinates of control point %2 are not finite numbers.</translation>
+    </message>
+    <message>
+        <location filename="../points/export_writer.cpp" line="+57"/>
+        <source>无法写入文件 %1：%2</source>
+        <translation>Cannot write file %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../points/import_reader.cpp" line="+63"/>
+        <source>含有 GB18030 编码中无效的字节</source>
+        <translation>contains bytes that are invalid in GB18030</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>应有 %1 个字段，实有 %2 个（分隔符为“%3”）</source>
+        <translation>expected %1 fields, found %2 (separator &quot;%3&quot;)</translation>
+    </message>
+    <message>
+        <location line="+38"/>
+        <source>无法导入文件 %1：%2无法读取，没有导入任何点。%3。</source>
+        <translation>Cannot import file %1: %2 could not be read, no points were imported. %3.</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>无法导入文件 %1：导出页的选择框中没有字段。</source>
+        <translation>Cannot import file %1: no fields are selected on the Export page.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>无法导入文件 %1：导出页的分隔符为空，各字段连在一起无法分开。请在导出页输入文件所用的分隔符，再导入。</source>
+        <translation>Cannot import file %1: the separator on the Export page is empty, so the fields cannot be told apart. Enter the separator the file uses on the Export page, then import again.</translation>
+    </message>
+    <message>
+        <location filename="../points/point_journal.cpp" line="+188"/>
+        <source>点表恢复文件 %1 正被另一个运行中的程序使用</source>
+        <translation>The point table recovery file %1 is in use by another running program</translation>
+    </message>
+    <message>
+        <location line="+43"/>
+        <source>无法锁定点表恢复文件 %1：%2</source>
+        <translation>Cannot lock the point table recovery file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>无法写入点表恢复文件 %1：%2</source>
+        <translation>Cannot write the point table recovery file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+78"/>
+        <source>文件 %1 不是点表恢复文件</source>
+        <translation>File %1 is not a point table recovery file</translation>
+    </message>
+    <message>
+        <location filename="../points/point_table_model.cpp" line="+37"/>
+        <source>点号</source>
+        <translation>Point</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>描述</source>
+        <translation>Description</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>纵坐标X</source>
+        <translation>Northing X</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>横坐标Y</source>
+        <translation>Easting Y</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>高程H</source>
+        <translation>Elevation H</translation>
+    </message>
+</context>
+<context>
+    <name>raster</name>
+    <message>
+        <location filename="../raster/block_cache.cpp" line="+46"/>
+        <source>无法读取高程栅格“%1”的数据块（%2, %3）</source>
+        <translation>Cannot read the data block (%2, %3) of the elevation raster &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location filename="../raster/elevation_source.cpp" line="+30"/>
+        <source>无法读取高程栅格“%1”：%2</source>
+        <translation>Cannot read the elevation raster &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>服务器上没有这个文件，或服务器没有响应（请检查地址和网络连接）</source>
+        <translation>the file is not on the server, or the server does not respond (check the address and the network connection)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>文件不存在或无法访问</source>
+        <translation>the file does not exist or cannot be accessed</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>GDAL 无法把它作为栅格打开（不可读、不是可识别的栅格格式或内容无效）</source>
+        <translation>GDAL cannot open it as a raster (unreadable, not a recognised raster format, or invalid content)</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>文件中没有栅格波段</source>
+        <translation>the file has no raster band</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>栅格只有 %1 × %2 个格网，至少需要 2 × 2 个格网才能插值高程</source>
+        <translation>the raster has only %1 × %2 cells; at least 2 × 2 cells are needed to interpolate elevations</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>没有坐标系定义（例如缺少 .prj 文件或投影信息）</source>
+        <translation>no coordinate system defined (for example, the .prj file or the projection information is missing)</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>无法从 WGS84 经纬度转换到该栅格的坐标系</source>
+        <translation>cannot transform from WGS84 latitude/longitude to the raster&apos;s coordinate system</translation>
+    </message>
+    <message>
+        <location line="+71"/>
+        <source>没有地理变换参数（格网在坐标系中的位置未知）</source>
+        <translation>no geotransform (the grid&apos;s position in the coordinate system is unknown)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>地理变换参数不可逆（格网大小为零）</source>
+        <translation>the geotransform cannot be inverted (zero cell size)</translation>
+    </message>
+    <message>
+        <location filename="../raster/gdal_support.cpp" line="+149"/>
+        <source>（GDAL：%1）</source>
+        <translation> (GDAL: %1)</translation>
+    </message>
+    <message>
+        <location filename="../raster/tile_fetch.cpp" line="+65"/>
+        <source>GDAL 未能发出网络请求</source>
+        <translation>GDAL could not send the network request</translation>
+    </message>
+    <message>
+        <location filename="../raster/tile_service.cpp" line="+174"/>
+        <source>无法连接影像服务“%1”，显示已缓存的影像（%2 个瓦片未能下载：%3）</source>
+        <translation>Cannot connect to the imagery service &quot;%1&quot;; showing cached imagery (%2 tiles not downloaded: %3)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>无法连接影像服务“%1”，此处暂无影像（%2）</source>
+        <translation>Cannot connect to the imagery service &quot;%1&quot;; no imagery here for now (%2)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>影像服务“%1”拒绝了 %2 个瓦片请求（%3），这些位置留空</source>
+        <translation>The imagery service &quot;%1&quot; refused %2 tile requests (%3); those places are left blank</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>影像服务“%1”返回的 %2 个瓦片不是图像（可能是网页或错误信息），这些位置留空；请检查瓦片地址</source>
+        <translation>%2 tiles from the imagery service &quot;%1&quot; are not images (perhaps web pages or error messages); those places are left blank. Check the tile address</translation>
+    </message>
+    <message>
+        <location line="+80"/>
+        <source>瓦片地址“%1”的 #maxzoom= 后应为 0 到 22 的整数</source>
+        <translation>In the tile address &quot;%1&quot;, #maxzoom= must be followed by a whole number from 0 to 22</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>瓦片地址“%1”缺少 %2：XYZ 瓦片地址须同时含有 {z}、{x} 和 {y}（TMS 行号用 {-y}）</source>
+        <translation>The tile address &quot;%1&quot; lacks %2: an XYZ tile address must contain {z}, {x} and {y} (TMS rows use {-y})</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>瓦片地址“%1”不是 http:// 或 https:// 地址</source>
+        <translation>The tile address &quot;%1&quot; is not an http:// or https:// address</translation>
+    </message>
+    <message>
+        <location filename="../raster/imagery_source.cpp" line="+83"/>
+        <source>地址“%1”不是可识别的影像服务或影像文件：请给出含 {z}、{x}、{y} 的瓦片地址、WMTS 能力文档地址（含 WMTS）、WMS 地址（含 service=WMS），或云优化 GeoTIFF 的地址</source>
+        <translation>The address &quot;%1&quot; is not a recognised imagery service or image file: give a tile address with {z}, {x}, {y}, a WMTS capabilities address (containing WMTS), a WMS address (containing service=WMS), or the address of a cloud-optimised GeoTIFF</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>影像文件“%1”不存在或无法访问</source>
+        <translation>The image file &quot;%1&quot; does not exist or cannot be accessed</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>GDAL 无法把“%1”作为影像打开（不可读、不是可识别的栅格格式或内容无效）</source>
+        <translation>GDAL cannot open &quot;%1&quot; as imagery (unreadable, not a recognised raster format, or invalid content)</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>无法打开影像服务“%1”（请检查地址和网络连接）</source>
+        <translation>Cannot open the imagery service &quot;%1&quot; (check the address and the network connection)</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>影像</source>
+        <translation>imagery</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>影像“%1”中没有栅格波段</source>
+        <translation>The imagery &quot;%1&quot; has no raster band</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>影像“%1”没有地理参考，无法叠加到地形上（需要坐标系和地理变换，例如 GeoTIFF，或带 .jgw/.pgw 世界文件的图片；世界文件不是经纬度时还需要 .prj）</source>
+        <translation>The imagery &quot;%1&quot; has no georeferencing and cannot be draped on the terrain (it needs a coordinate system and a geotransform, e.g. a GeoTIFF, or an image with a .jgw/.pgw world file; a world file not in latitude/longitude also needs a .prj)</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>无法把影像“%1”的坐标系转换到 WGS84 经纬度</source>
+        <translation>Cannot transform the coordinate system of the imagery &quot;%1&quot; to WGS84 latitude/longitude</translation>
+    </message>
+    <message>
+        <location line="+42"/>
+        <source>无法读取影像“%1”（文件可能已被移动、删除或损坏）</source>
+        <translation>Cannot read the imagery &quot;%1&quot; (the file may have been moved, deleted or damaged)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>无法从影像服务“%1”读取这一片影像，暂时留空</source>
+        <translation>Cannot read this part of the imagery from the service &quot;%1&quot;; left blank for now</translation>
+    </message>
+    <message>
+        <location filename="../raster/mosaic.cpp" line="+31"/>
+        <source>无法读取%1“%2”：%3</source>
+        <translation>Cannot read %1 &quot;%2&quot;: %3</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>无法读取该压缩文件，或其中没有文件</source>
+        <translation>cannot read the zip archive, or it holds no files</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>无法列出文件夹内容（%1）</source>
+        <translation>cannot list the folder&apos;s contents (%1)</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>文件夹中没有 GDAL 能读取的带地理参考的栅格文件</source>
+        <translation>the folder holds no georeferenced raster file that GDAL can read</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>无法拼接文件夹中的栅格</source>
+        <translation>cannot mosaic the rasters in the folder</translation>
+    </message>
+    <message>
+        <location filename="../raster/mosaic.h" line="+32"/>
+        <source>高程栅格</source>
+        <translation>elevation raster</translation>
+    </message>
+</context>
+<context>
+    <name>survey</name>
+    <message>
+        <location filename="../survey/boundary_sampling.cpp" line="+77"/>
+        <source>区域边界至少要有三个不同的顶点。</source>
+        <translation>The area boundary needs at least three distinct vertices.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>区域边界自相交（边与边交叉），请修改边界后再采点。</source>
+        <translation>The area boundary intersects itself (edges cross). Correct the boundary, then sample again.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>区域中的第%1个洞的边界自相交，请修改边界后再采点。</source>
+        <translation>The boundary of hole %1 in the area intersects itself. Correct the boundary, then sample again.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <location filename="../survey/route_profile.cpp" line="+51"/>
+        <source>采样间距必须大于0。</source>
+        <translation>The sampling interval must be greater than 0.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>区域内约有%1个格网点，超过5000万个。请加大采样间距或缩小区域。</source>
+        <translation>The area holds about %1 grid points, more than 50 million. Increase the sampling interval or reduce the area.</translation>
+    </message>
+    <message>
+        <location filename="../survey/contours.cpp" line="+47"/>
+        <source>所选范围不在高程数据范围之内。</source>
+        <translation>The selected area is outside the elevation data.</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>无法读取高程栅格“%1”。</source>
+        <translation>Cannot read the elevation raster &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>无法读取高程栅格“%1”：无法在 WGS84 经纬度与该栅格的坐标系之间转换</source>
+        <translation>Cannot read the elevation raster &quot;%1&quot;: cannot transform between WGS84 latitude/longitude and the raster&apos;s coordinate system</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>等高距必须是大于零的数值。</source>
+        <translation>The contour interval must be a number greater than zero.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>没有给出生成等高线的范围。</source>
+        <translation>No area was given for the contours.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>范围的每个边界至少需要三个顶点。</source>
+        <translation>Each boundary of the area needs at least three vertices.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>范围的顶点坐标无效（纬度须在 −90° 到 90° 之间）。</source>
+        <translation>Invalid vertex coordinates in the area (latitude must be between −90° and 90°).</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <source>范围无效：边界在高程数据的坐标系中围不成面。</source>
+        <translation>Invalid area: the boundary encloses no surface in the elevation data&apos;s coordinate system.</translation>
+    </message>
+    <message>
+        <location line="+83"/>
+        <source>无法读取高程栅格“%1”：%2</source>
+        <translation>Cannot read the elevation raster &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>读取高程数据失败</source>
+        <translation>reading the elevation data failed</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>读取高程数据的掩膜失败</source>
+        <translation>reading the elevation data&apos;s mask failed</translation>
+    </message>
+    <message>
+        <location line="+38"/>
+        <source>所选范围内没有高程数据（高程栅格在此处全为空值）。</source>
+        <translation>There is no elevation data in the selected area (the raster holds only no-data values here).</translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>生成等高线失败</source>
+        <translation>generating the contours failed</translation>
+    </message>
+    <message>
+        <location line="+125"/>
+        <source>所选范围太大：约 %1 亿个高程格网，一次最多 %2 亿个。请选择较小的范围，分几次生成。</source>
+        <translation>The selected area is too large: about %1 × 10⁸ elevation cells, at most %2 × 10⁸ at a time. Choose a smaller area and generate in several runs.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>等高线过密：顶点将超过 %1 万个。请加大等高距或缩小范围。</source>
+        <translation>The contours are too dense: there would be more than %1 × 10⁴ vertices. Increase the contour interval or reduce the area.</translation>
+    </message>
+    <message>
+        <location filename="../survey/route_profile.cpp" line="-2"/>
+        <source>路线至少要有两个顶点。</source>
+        <translation>The route needs at least two vertices.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>第%1个顶点的经纬度不是有效数字。</source>
+        <translation>The latitude/longitude of vertex %1 is not a valid number.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>第%1个顶点的纬度超出 ±90°。</source>
+        <translation>The latitude of vertex %1 is beyond ±90°.</translation>
+    </message>
+    <message>
+        <location line="+109"/>
+        <source>纵断面将有 %1 个采样点，超过上限 %2 个，请加大采样间距。</source>
+        <translation>The longitudinal profile would have %1 sample points, more than the limit of %2. Increase the sampling interval.</translation>
+    </message>
+</context>
+</TS>
