@@ -1,8 +1,11 @@
 #include "app/interface_language.h"
 
+#include "app/ui_scale.h"
 #include "i18n/interface_text.h"
 
 #include <QCoreApplication>
+#include <QFont>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 
 namespace keldarn::app {
@@ -56,6 +59,15 @@ bool UsesChineseInterface(LanguageChoice choice, const QLocale& systemLocale)
     // decides, not the locale of numbers and dates.
     const QStringList languages = systemLocale.uiLanguages();
     return !languages.isEmpty() && languages.first().startsWith(QLatin1String("zh"));
+}
+
+void UseInterfaceFont(QGuiApplication& app)
+{
+    QFont font = QGuiApplication::font();
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(Scaled(14));
+    app.setFont(font);
 }
 
 bool InterfaceTranslation::Install(QCoreApplication& app, bool chinese, const std::filesystem::path& dataDir)

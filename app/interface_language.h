@@ -15,6 +15,7 @@
 #include <string_view>
 
 class QCoreApplication;
+class QGuiApplication;
 
 namespace keldarn::app {
 
@@ -26,6 +27,10 @@ std::string LanguageSettingValue(LanguageChoice choice);
 LanguageChoice ParseLanguageChoice(std::string_view value);
 
 bool UsesChineseInterface(LanguageChoice choice, const QLocale& systemLocale);
+
+// The interface's font in either language: Chinese texts appear in both (point names,
+// descriptions, layer names), so a CJK sans-serif face, 14 pixels high at 120 dpi.
+void UseInterfaceFont(QGuiApplication& app);
 
 // The program's translators, kept alive while the application runs.
 class InterfaceTranslation {

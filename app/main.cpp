@@ -16,23 +16,6 @@
 
 #include <cstdio>
 
-namespace {
-
-using keldarn::app::LanguageChoice;
-
-// Chinese texts appear in either language (point names, descriptions, layer names):
-// prefer a CJK sans-serif face, 14 pixels high at 120 dpi.
-void SetInterfaceFont(QApplication& app)
-{
-    QFont font = app.font();
-    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(keldarn::app::Scaled(14));
-    app.setFont(font);
-}
-
-}  // namespace
-
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -41,7 +24,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon(keldarn::app::ProgramPixmap(64, 64)));
     // The interface language: the user's choice in the settings file, else the system's.
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
-    const LanguageChoice choice =
+    const keldarn::app::LanguageChoice choice =
         keldarn::app::ParseLanguageChoice(keldarn::app::LoadInterfaceLanguage(keldarn::app::DefaultSettingsPath(exeDir)));
     bool chinese = keldarn::app::UsesChineseInterface(choice, QLocale::system());
     keldarn::app::InterfaceTranslation translation;
@@ -51,7 +34,7 @@ int main(int argc, char* argv[])
         chinese = true;
         translation.Install(app, chinese, keldarn::app::DataDirectory(exeDir));
     }
-    SetInterfaceFont(app);
+    keldarn::app::UseInterfaceFont(app);
 
     keldarn::app::QtDialogs dialogs;
     keldarn::app::TFormMain mainWindow(keldarn::app::DefaultEnvironment(dialogs, chinese));

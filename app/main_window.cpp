@@ -387,6 +387,10 @@ void TFormMain::RecoverAndStartJournal()
         ShowError(QString::fromUtf8(error.what()));
     }
     try {
+        // The settings folder of an installed copy ($XDG_CONFIG_HOME/keldarn) may not
+        // exist yet on the first start.
+        std::error_code ignored;
+        std::filesystem::create_directories(path.parent_path(), ignored);
         journal_ = std::make_unique<points::PointJournal>(path, *pointTable_);
     } catch (const std::exception& error) {
         ShowError(QString::fromUtf8(error.what()) + QLatin1Char('\n') +

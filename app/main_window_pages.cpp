@@ -74,7 +74,8 @@ QLabel* AddAdvice(QWidget* parent, const QString& text, const QRect& rect120)
     advice->setWordWrap(true);
     advice->setFrameStyle(QFrame::Box | QFrame::Plain);
     advice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    advice->setMargin(Scaled(3));
+    // Little room above and below: two lines of text must fit the lowest of these boxes.
+    advice->setContentsMargins(Scaled(3), 0, Scaled(3), 0);
     advice->setStyleSheet(QStringLiteral("QLabel { color: navy; border: 1px solid gray; }"));
     return advice;
 }

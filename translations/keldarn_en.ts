@@ -1407,7 +1407,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+43"/>
         <source>GoogleEarth地图窗</source>
-        <translation>Google Earth map window</translation>
+        <translation>Map window</translation>
     </message>
     <message>
         <location line="+48"/>
@@ -1496,7 +1496,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     </message>
     <message>
         <location line="+1"/>
-        <location filename="../app/main_window_pages.cpp" line="+148"/>
+        <location filename="../app/main_window_pages.cpp" line="+149"/>
         <source>投影设置</source>
         <translation>Projection Settings</translation>
     </message>
@@ -1596,7 +1596,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>The program did not exit normally last time. Restore the point table of that run (%1 points)?</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+17"/>
         <source>程序异常退出时，点表数据将无法恢复。</source>
         <translation>If the program exits abnormally, the point table cannot be recovered.</translation>
     </message>
@@ -1912,7 +1912,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+1"/>
         <source>输入测区中心经纬度可直接到达测区。</source>
-        <translation>Enter the latitude and longitude of the survey area&apos;s centre to go straight there.</translation>
+        <translation>Type the area&apos;s centre to go there.</translation>
     </message>
     <message>
         <location line="+1"/>
@@ -1932,7 +1932,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+10"/>
         <source>坐标系为W84，投影方式为高斯克吕格。当地图中心偏离中央子午线超过1.5度时，建议重新设置。</source>
-        <translation>Datum WGS84, Gauss–Krüger projection. When the map centre is more than 1.5° from the central meridian, set it again.</translation>
+        <translation>WGS84, Gauss–Krüger. Reset when the map centre is over 1.5° from the meridian.</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -1960,7 +1960,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="-115"/>
         <source>椭球与分带...</source>
-        <translation>Ellipsoid/Zones...</translation>
+        <translation>Ellipsoid...</translation>
     </message>
     <message>
         <location line="+1"/>
@@ -1985,7 +1985,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+1"/>
         <source>旋转R(&quot;)=</source>
-        <translation>Rotation R(&quot;)=</translation>
+        <translation>Rot. R(&quot;)=</translation>
     </message>
     <message>
         <location line="+1"/>
@@ -2000,7 +2000,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+2"/>
         <source>若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。所有参数置0将不转换。</source>
-        <translation>If a shift is accurate enough, enter only dx and dy and set R and m to 0. Virelle Coordinate Transformation 2014 can compute the four parameters. All 0: no transformation.</translation>
+        <translation>Shift only: dx, dy; R, m = 0. Virelle Coordinate Transformation 2014 computes them. All 0: no change.</translation>
     </message>
     <message>
         <location line="+3"/>
@@ -2056,7 +2056,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+2"/>
         <source>自动采点</source>
-        <translation>Auto Sample</translation>
+        <translation>Sample</translation>
     </message>
     <message>
         <location line="+1"/>
@@ -2088,12 +2088,12 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+1"/>
         <source>高程H</source>
-        <translation>Height H</translation>
+        <translation>H (m)</translation>
     </message>
     <message>
         <location line="+2"/>
         <source>为便于后期的地形图配准，可选一些地形地物的特征点作为校正点。</source>
-        <translation>To help register topographic maps later, pick distinctive points of the terrain and features as registration points.</translation>
+        <translation>For registering maps later, pick distinct terrain features as tie points.</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -2114,7 +2114,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+2"/>
         <source>可将GE的地标作为校正点，查地标属性可知经纬度。 采用后经纬度将转换为平面坐标。</source>
-        <translation>Google Earth placemarks can serve as registration points; their properties show latitude and longitude. When added, they are converted to plane coordinates.</translation>
+        <translation>Placemarks make good tie points: their properties give lat/lon, converted to plane coordinates when added.</translation>
     </message>
     <message>
         <location line="+10"/>
@@ -2189,7 +2189,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+2"/>
         <source>分隔符</source>
-        <translation>Separator</translation>
+        <translation>Sep.</translation>
     </message>
     <message>
         <location filename="../app/main_window_survey.cpp" line="-324"/>
@@ -2951,7 +2951,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     <message>
         <location line="+0"/>
         <source>描述</source>
-        <translation>Description</translation>
+        <translation>Desc.</translation>
     </message>
     <message>
         <location line="+1"/>
@@ -2966,7 +2966,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     <message>
         <location line="+1"/>
         <source>高程H</source>
-        <translation>Elevation H</translation>
+        <translation>H (m)</translation>
     </message>
 </context>
 <context>

@@ -7,6 +7,8 @@
 #include "window_fixture.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QPushButton>
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -54,6 +56,40 @@ QStringList ShownTexts(const QWidget& window)
     return texts;
 }
 
+// Texts that do not fit their control: a caption wider than its label, button or group
+// frame, a wrapped text taller than its label, a column title wider than its column.
+QStringList ClippedTexts(const QWidget& window)
+{
+    QStringList clipped;
+    const auto check = [&clipped](const QString& text, bool fits) {
+        if (!fits)
+            clipped << text;
+    };
+    for (const QWidget* widget : window.findChildren<QWidget*>()) {
+        const QFontMetrics metrics = widget->fontMetrics();
+        if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+            if (label->text().isEmpty() || label->textFormat() == Qt::RichText)
+                continue;
+            const QRect room = label->contentsRect();
+            check(label->text(), label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                                   : metrics.horizontalAdvance(label->text()) <= room.width());
+        } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
+            check(button->text(), metrics.horizontalAdvance(button->text()) + 6 <= button->width());
+        } else if (const auto* box = qobject_cast<const QCheckBox*>(widget)) {
+            check(box->text(), box->sizeHint().width() <= box->width());
+        } else if (const auto* group = qobject_cast<const QGroupBox*>(widget)) {
+            check(group->title(), metrics.horizontalAdvance(group->title()) + 16 <= group->width());
+        } else if (const auto* table = qobject_cast<const QTableView*>(widget)) {
+            const QHeaderView* header = table->horizontalHeader();
+            for (int column = 0; column < table->model()->columnCount(); ++column) {
+                const QString title = table->model()->headerData(column, Qt::Horizontal).toString();
+                check(title, header->fontMetrics().horizontalAdvance(title) + 8 <= header->sectionSize(column));
+            }
+        }
+    }
+    return clipped;
+}
+
 const QRegularExpression kChinese(QStringLiteral("[\\x{3400}-\\x{9fff}\\x{3000}-\\x{303f}\\x{ff00}-\\x{ffef}]"));
 // A word of the English interface: Latin letters in a text without any Chinese.
 const QRegularExpression kLatinWord(QStringLiteral("[A-Za-z]{2,}"));
@@ -64,6 +100,9 @@ class InterfaceLanguageTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program's own font, so that the widths measured are those a user sees.
+    void initTestCase() { keldarn::app::UseInterfaceFont(*qApp); }
+
     void followsTheChoiceThenTheSystem_data()
     {
         QTest::addColumn<QString>("setting");
@@ -142,11 +181,13 @@ private slots:
         for (const QString& text : ShownTexts(*fixture.window))
             if (text.contains(kChinese))
                 chinese << text;
+        const QStringList clipped = ClippedTexts(*fixture.window);
         // Messages made outside the window code follow the same translation.
         const std::string message = keldarn::i18n::Translate("raster", "文件中没有栅格波段");
         keldarn::i18n::InstallTranslator(nullptr);
         QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join(QLatin1Char('\n'))));
         QVERIFY(!QString::fromStdString(message).contains(kChinese));
+        QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("clipped: ") + clipped.join(QLatin1String(" | "))));
     }
 
     void chineseWindowShowsNoEnglish()
@@ -157,6 +198,8 @@ private slots:
             if (!text.contains(kChinese) && text.contains(kLatinWord))
                 english << text;
         QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
+        const QStringList clipped = ClippedTexts(*fixture.window);
+        QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("clipped: ") + clipped.join(QLatin1String(" | "))));
     }
 };
 

@@ -108,6 +108,10 @@ def drawing_opened(d, m):
     return None if "given.dxf" in window.get("title", "") else f"the drawing window is titled {window.get('title')!r}"
 
 
+def ended_or_asks(d, m):
+    return None if m is None or m.message_box() is not None else "the program is still running"
+
+
 def run_installed(args, root):
     before = sorted(p for p in root.rglob("*"))
     driver = InstalledDriver(args, root)
@@ -129,7 +133,10 @@ def run_installed(args, root):
         driver.click_at(first["x"] + first["w"] // 2, first["y"] + first["h"] // 2)
         driver.wait("the English guide is shown", english_help_shown, 10)
         driver.screenshot("installed-02-help")
-        driver.program.terminate()
+        driver.key("Escape")
+        e2e.close_main_window(driver)
+        driver.wait("the program ends, or asks about the drawing", ended_or_asks, 20, may_end=True)
+        e2e.discard_drawing_if_asked(driver)
         driver.program.wait(20)
         settings = driver.work / "config/keldarn/Keldarn.ini"
         if not settings.is_file():
