@@ -40,8 +40,7 @@ ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoi
     ellipsoid_->setObjectName(QStringLiteral("EllipsoidChoice"));
     for (const geodesy::EllipsoidChoice choice : geodesy::kEllipsoidChoices) {
         const geodesy::Ellipsoid& e = geodesy::EllipsoidOf(choice);
-        ellipsoid_->addItem(QString::fromUtf8(geodesy::DisplayName(choice).data(),
-                                              static_cast<qsizetype>(geodesy::DisplayName(choice).size())) +
+        ellipsoid_->addItem(QString::fromStdString(geodesy::DisplayName(choice)) +
                             tr("（a=%1，1/f=%2）").arg(Number(e.a), Number(e.invF)));
         if (choice == current.ellipsoid)
             ellipsoid_->setCurrentIndex(ellipsoid_->count() - 1);
@@ -132,8 +131,7 @@ void ProjectionDialog::accept()
 
 QString DescribeProjection(const geodesy::ProjectionChoice& choice)
 {
-    const std::string_view name = geodesy::DisplayName(choice.ellipsoid);
-    QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    QString text = QString::fromStdString(geodesy::DisplayName(choice.ellipsoid));
     text += choice.zoneWidth == geodesy::ZoneWidth::Six
                 ? QCoreApplication::translate("ProjectionDialog", "，6°带")
                 : QCoreApplication::translate("ProjectionDialog", "，3°带");

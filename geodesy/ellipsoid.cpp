@@ -3,9 +3,6 @@
 #include "i18n/interface_text.h"
 
 #include <cstddef>
-#include <functional>
-#include <mutex>
-#include <set>
 #include <string>
 
 namespace keldarn::geodesy {
@@ -30,16 +27,6 @@ const ChoiceInfo& InfoOf(EllipsoidChoice choice)
     return kChoiceInfo[static_cast<std::size_t>(choice)];
 }
 
-// A name in the user's language, kept for the program's life so that the view handed out
-// stays valid: each distinct text is stored once.
-std::string_view Kept(std::string name)
-{
-    static std::mutex mutex;
-    static std::set<std::string, std::less<>> names;
-    const std::lock_guard lock(mutex);
-    return *names.insert(std::move(name)).first;
-}
-
 }  // namespace
 
 const Ellipsoid& EllipsoidOf(EllipsoidChoice choice)
@@ -47,19 +34,19 @@ const Ellipsoid& EllipsoidOf(EllipsoidChoice choice)
     return *InfoOf(choice).ellipsoid;
 }
 
-std::string_view DisplayName(EllipsoidChoice choice)
+std::string DisplayName(EllipsoidChoice choice)
 {
     switch (choice) {
     case EllipsoidChoice::Program:
-        return Kept(i18n::Translate("geodesy", "程序默认椭球"));
+        return i18n::Translate("geodesy", "程序默认椭球");
     case EllipsoidChoice::Cgcs2000:
         return "CGCS2000";
     case EllipsoidChoice::Wgs84:
         return "WGS84";
     case EllipsoidChoice::Xian80:
-        return Kept(i18n::Translate("geodesy", "西安80（IAG-75）"));
+        return i18n::Translate("geodesy", "西安80（IAG-75）");
     case EllipsoidChoice::Beijing54:
-        return Kept(i18n::Translate("geodesy", "北京54（克拉索夫斯基）"));
+        return i18n::Translate("geodesy", "北京54（克拉索夫斯基）");
     }
     return {};
 }

@@ -46,9 +46,8 @@ inline constexpr std::array<EllipsoidChoice, 5> kEllipsoidChoices{
 
 const Ellipsoid& EllipsoidOf(EllipsoidChoice choice);
 
-// Name shown to the user, in the interface's language, UTF-8 ("西安80（IAG-75）"). The view
-// stays valid for the program's life.
-std::string_view DisplayName(EllipsoidChoice choice);
+// Name shown to the user, in the interface's language, UTF-8 ("西安80（IAG-75）").
+std::string DisplayName(EllipsoidChoice choice);
 
 // Key stored in settings ("Xian80"); stable across versions and languages.
 std::string_view SettingKey(EllipsoidChoice choice);
