@@ -1,11 +1,8 @@
 #include "app/interface_language.h"
 
-#include "app/ui_scale.h"
 #include "i18n/interface_text.h"
 
 #include <QCoreApplication>
-#include <QFont>
-#include <QGuiApplication>
 #include <QLibraryInfo>
 
 namespace keldarn::app {
@@ -19,6 +16,20 @@ constexpr std::string_view kEnglishValue = "en";
 std::string TranslateThroughQt(const char* context, const char* source)
 {
     return QCoreApplication::translate(context, source).toStdString();
+}
+
+// The translation of a program without QCoreApplication, loaded once and never changed,
+// so that lookups from several threads only read it.
+QTranslator& ModuleTranslator()
+{
+    static QTranslator* translator = new QTranslator;
+    return *translator;
+}
+
+std::string TranslateThroughModuleTranslator(const char* context, const char* source)
+{
+    const QString text = ModuleTranslator().translate(context, source);
+    return text.isEmpty() ? std::string(source) : text.toStdString();
 }
 
 }  // namespace
@@ -61,15 +72,6 @@ bool UsesChineseInterface(LanguageChoice choice, const QLocale& systemLocale)
     return !languages.isEmpty() && languages.first().startsWith(QLatin1String("zh"));
 }
 
-void UseInterfaceFont(QGuiApplication& app)
-{
-    QFont font = QGuiApplication::font();
-    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(Scaled(14));
-    app.setFont(font);
-}
-
 bool InterfaceTranslation::Install(QCoreApplication& app, bool chinese, const std::filesystem::path& dataDir)
 {
     if (chinese) {
@@ -83,6 +85,14 @@ bool InterfaceTranslation::Install(QCoreApplication& app, bool chinese, const st
         return false;
     app.installTranslator(&program_);
     i18n::InstallTranslator(TranslateThroughQt);
+    return true;
+}
+
+bool InstallModuleTranslation(const std::filesystem::path& dataDir)
+{
+    if (!ModuleTranslator().load(QStringLiteral("keldarn_en"), QString::fromStdString((dataDir / "translations").string())))
+        return false;
+    i18n::InstallTranslator(TranslateThroughModuleTranslator);
     return true;
 }
 

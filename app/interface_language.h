@@ -15,7 +15,6 @@
 #include <string_view>
 
 class QCoreApplication;
-class QGuiApplication;
 
 namespace keldarn::app {
 
@@ -27,10 +26,6 @@ std::string LanguageSettingValue(LanguageChoice choice);
 LanguageChoice ParseLanguageChoice(std::string_view value);
 
 bool UsesChineseInterface(LanguageChoice choice, const QLocale& systemLocale);
-
-// The interface's font in either language: Chinese texts appear in both (point names,
-// descriptions, layer names), so a CJK sans-serif face, 14 pixels high at 120 dpi.
-void UseInterfaceFont(QGuiApplication& app);
 
 // The program's translators, kept alive while the application runs.
 class InterfaceTranslation {
@@ -46,5 +41,10 @@ private:
     QTranslator program_;
     QTranslator qt_;
 };
+
+// For a program without a QCoreApplication (keldarn-cli): the English texts of the
+// modules' messages from `dataDir`/translations, through i18n::Translate, for the rest of
+// the process. Returns false when the translation cannot be loaded (the texts stay Chinese).
+bool InstallModuleTranslation(const std::filesystem::path& dataDir);
 
 }  // namespace keldarn::app

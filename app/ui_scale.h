@@ -1,8 +1,9 @@
 #pragma once
 
 // Window sizes are designed in pixels at 120 dots per inch and scaled to the screen's
-// logical resolution at start (to four fifths at 96 dots per inch).
+// logical resolution at start (to four fifths at 96 dots per inch); so is the font.
 
+#include <QFont>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -21,6 +22,17 @@ inline double UiScale()
 inline int Scaled(int px120)
 {
     return static_cast<int>(std::lround(px120 * UiScale()));
+}
+
+// The interface's font in either language: Chinese texts appear in both (point names,
+// descriptions, layer names), so a CJK sans-serif face, 14 pixels high at 120 dpi.
+inline void UseInterfaceFont(QGuiApplication& app)
+{
+    QFont font = QGuiApplication::font();
+    font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(Scaled(14));
+    app.setFont(font);
 }
 
 }  // namespace keldarn::app

@@ -3,6 +3,7 @@
 
 #include "app/install_layout.h"
 #include "app/interface_language.h"
+#include "app/ui_scale.h"
 #include "i18n/interface_text.h"
 #include "window_fixture.h"
 
