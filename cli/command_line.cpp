@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include "geodesy/number_text.h"
+#include "i18n/interface_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,17 +28,17 @@ ParsedOptions::ParsedOptions(const std::vector<std::string>& arguments, std::siz
         const auto rule =
             std::find_if(rules.begin(), rules.end(), [&](const OptionRule& s) { return s.name == name; });
         if (rule == rules.end())
-            throw UsageError("未知的选项 --" + name);
+            throw UsageError(i18n::Format(i18n::Translate("cli", "未知的选项 --%1"), {name}));
         if (!rule->takesValue) {
             if (equals != std::string::npos)
-                throw UsageError("选项 --" + name + " 不带值");
+                throw UsageError(i18n::Format(i18n::Translate("cli", "选项 --%1 不带值"), {name}));
             values_[name] = "";
         } else if (equals != std::string::npos) {
             values_[name] = argument.substr(equals + 1);
         } else if (k + 1 < arguments.size()) {
             values_[name] = arguments[++k];
         } else {
-            throw UsageError("选项 --" + name + " 缺少值");
+            throw UsageError(i18n::Format(i18n::Translate("cli", "选项 --%1 缺少值"), {name}));
         }
     }
 }
@@ -58,31 +59,40 @@ std::optional<double> ParsedOptions::Number(const std::string& name) const
     try {
         return geodesy::ParseNumber(*text);
     } catch (const std::exception&) {
-        throw UsageError("选项 --" + name + " 的值“" + *text + "”不是数");
+        throw UsageError(i18n::Format(i18n::Translate("cli", "选项 --%1 的值“%2”不是数"), {name, *text}));
     }
 }
 
-int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionRule>& rules,
-                  const char* help, const std::function<int(const ParsedOptions&)>& command)
+void PrintLine(const std::string& text)
 {
-    const char* name = arguments[0].c_str();
+    std::fputs((text + "\n").c_str(), stderr);
+}
+
+int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionRule>& rules,
+                  const std::string& help, const std::function<int(const ParsedOptions&)>& command)
+{
+    const std::string& name = arguments[0];
+    // "keldarn-cli name：message" on standard error.
+    const auto report = [&name](const char* message) {
+        PrintLine(i18n::Format(i18n::Translate("cli", "keldarn-cli %1：%2"), {name, message}));
+    };
     try {
         const ParsedOptions options(arguments, 1, rules);
         if (options.Has("help")) {
-            std::fputs(help, stdout);
+            std::fputs(help.c_str(), stdout);
             return kExitOk;
         }
         return command(options);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "keldarn-cli %s：%s\n", name, error.what());
-        std::fprintf(stderr, "用 keldarn-cli %s --help 查看用法。\n", name);
+        report(error.what());
+        PrintLine(i18n::Format(i18n::Translate("cli", "用 keldarn-cli %1 --help 查看用法。"), {name}));
         return kExitBadInput;
     } catch (const InputError& error) {
-        std::fprintf(stderr, "keldarn-cli %s：%s\n", name, error.what());
+        report(error.what());
         return kExitBadInput;
     } catch (const std::exception& error) {
         // RunError, and whatever else fails while reading or writing (memory, the file system).
-        std::fprintf(stderr, "keldarn-cli %s：%s\n", name, error.what());
+        report(error.what());
         return kExitFailure;
     }
 }

@@ -61,10 +61,14 @@ private:
     std::vector<std::string> positional_;
 };
 
-// Runs a subcommand (arguments[0] is its name): --help prints `help` on standard output;
-// otherwise `command` runs, and what it throws becomes a message on standard error and the
-// exit status (UsageError and InputError 1, anything else 2).
+// Writes `text` and a line end on standard error.
+void PrintLine(const std::string& text);
+
+// Runs a subcommand (arguments[0] is its name): --help prints `help` (the page in the
+// interface language) on standard output; otherwise `command` runs, and what it throws
+// becomes a message on standard error and the exit status (UsageError and InputError 1,
+// anything else 2).
 int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionRule>& rules,
-                  const char* help, const std::function<int(const ParsedOptions&)>& command);
+                  const std::string& help, const std::function<int(const ParsedOptions&)>& command);
 
 }  // namespace keldarn::cli

@@ -9,6 +9,7 @@
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
+#include "i18n/interface_text.h"
 
 #include <algorithm>
 #include <array>
@@ -26,8 +27,12 @@ namespace keldarn::cli {
 
 namespace {
 
-constexpr const char* kConvertHelp =
-    R"(用法：keldarn-cli convert [--to grid|geo] --meridian 中央子午线 --output 文件 [选项] 输入文件
+// The page of --help, in the interface language.
+std::string ConvertHelp()
+{
+    return i18n::Translate(
+        "cli",
+        R"(用法：keldarn-cli convert [--to grid|geo] --meridian 中央子午线 --output 文件 [选项] 输入文件
 
 把文本文件中的点在经纬度与测量坐标之间换算，算法与程序中相同：
   --to grid（缺省）  纬度、经度（度）、高程（米）→ X（北坐标）、Y（东坐标）、H（米）：
@@ -57,7 +62,8 @@ constexpr const char* kConvertHelp =
 
 纬度、经度为十进制度，北纬、东经为正。
 退出状态：0 成功，1 输入有误（指明文件与行号），2 读写失败；出错时不改动输出文件。
-)";
+)");
+}
 
 const std::vector<OptionRule> kConvertOptions = {
     {"input"},        {"output"},     {"to"},       {"meridian"},
@@ -105,21 +111,23 @@ std::string Lower(std::string text)
     return text;
 }
 
-// "file 第 n 行：", the start of every message about a line.
-std::string Where(const std::string& path, std::int64_t lineNumber)
+// A message about a line of a file: `pattern` (translated) with %1 the file, %2 the line
+// number and %3.. the values given.
+std::string AtLine(const std::string& pattern, const std::string& path, std::int64_t lineNumber,
+                   std::string_view value1 = {}, std::string_view value2 = {})
 {
-    return path + " 第 " + std::to_string(lineNumber) + " 行：";
+    return i18n::Format(pattern, {path, std::to_string(lineNumber), value1, value2});
 }
 
 // The line as quoted in a message: at most kQuotedBytes, cut on a character boundary.
 std::string Quoted(std::string_view utf8)
 {
     if (utf8.size() <= kQuotedBytes)
-        return "“" + std::string(utf8) + "”";
+        return i18n::Format(i18n::Translate("cli", "“%1”"), {utf8});
     std::size_t cut = kQuotedBytes;
     while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
         --cut;
-    return "“" + std::string(utf8.substr(0, cut)) + "…”";
+    return i18n::Format(i18n::Translate("cli", "“%1…”"), {utf8.substr(0, cut)});
 }
 
 // A whole number from `minimum` up, as the option's value.
@@ -129,8 +137,8 @@ std::int64_t WholeNumber(std::string_view text, const std::string& option, std::
     std::int64_t value = 0;
     const auto [end, error] = std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), value);
     if (error != std::errc() || end != trimmed.data() + trimmed.size() || trimmed.empty() || value < minimum)
-        throw UsageError("--" + option + " 的值应为不小于 " + std::to_string(minimum) + " 的整数，不是“" +
-                         std::string(text) + "”");
+        throw UsageError(i18n::Format(i18n::Translate("cli", "--%1 的值应为不小于 %2 的整数，不是“%3”"),
+                                      {option, std::to_string(minimum), text}));
     return value;
 }
 
@@ -144,18 +152,21 @@ std::array<std::size_t, 3> ValueColumnsFromOption(const std::optional<std::strin
         const std::size_t comma = text->find(',', start);
         const std::string_view field = std::string_view(*text).substr(start, comma - start);
         if (count == 3)
-            throw UsageError("--columns 需要三个以逗号分隔的列号，不是“" + *text + "”");
+            throw UsageError(i18n::Format(
+                i18n::Translate("cli", "--columns 需要三个以逗号分隔的列号，不是“%1”"), {*text}));
         columns[count] = static_cast<std::size_t>(WholeNumber(field, "columns", 1) - 1);
         if (std::find(columns.begin(), columns.begin() + static_cast<std::ptrdiff_t>(count),
                       columns[count]) != columns.begin() + static_cast<std::ptrdiff_t>(count))
-            throw UsageError("--columns 中的列号不能重复：“" + *text + "”");
+            throw UsageError(
+                i18n::Format(i18n::Translate("cli", "--columns 中的列号不能重复：“%1”"), {*text}));
         ++count;
         if (comma == std::string::npos)
             break;
         start = comma + 1;
     }
     if (count != 3)
-        throw UsageError("--columns 需要三个以逗号分隔的列号，不是“" + *text + "”");
+        throw UsageError(
+            i18n::Format(i18n::Translate("cli", "--columns 需要三个以逗号分隔的列号，不是“%1”"), {*text}));
     return columns;
 }
 
@@ -170,7 +181,8 @@ std::optional<Separator> SeparatorFromOption(const std::optional<std::string>& t
     const auto characters = std::count_if(
         text->begin(), text->end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
     if (characters != 1)
-        throw UsageError("--separator 应为 auto、tab、space 或一个字符，不是“" + *text + "”");
+        throw UsageError(i18n::Format(
+            i18n::Translate("cli", "--separator 应为 auto、tab、space 或一个字符，不是“%1”"), {*text}));
     return Separator{false, *text};
 }
 
@@ -187,8 +199,10 @@ std::optional<TextEncoding> EncodingFromOption(const ParsedOptions& options, con
         return TextEncoding::Gb18030;
     if (allowAuto && name == "auto")
         return std::nullopt;
-    throw UsageError("--" + option + " 应为 " + (allowAuto ? "auto、" : "") + "utf-8 或 gb18030，不是“" +
-                     *text + "”");
+    throw UsageError(i18n::Format(allowAuto
+                                      ? i18n::Translate("cli", "--%1 应为 auto、utf-8 或 gb18030，不是“%2”")
+                                      : i18n::Translate("cli", "--%1 应为 utf-8 或 gb18030，不是“%2”"),
+                                  {option, *text}));
 }
 
 ConvertJob JobFromOptions(const ParsedOptions& options)
@@ -196,16 +210,18 @@ ConvertJob JobFromOptions(const ParsedOptions& options)
     ConvertJob job;
     const auto& positional = options.Positional();
     if (positional.size() + (options.Has("input") ? 1 : 0) > 1)
-        throw UsageError("只能给出一个输入文件");
+        throw UsageError(i18n::Translate("cli", "只能给出一个输入文件"));
     job.input = options.Value("input").value_or(positional.empty() ? std::string() : positional.front());
     job.output = options.Value("output").value_or("");
     if (job.input.empty())
-        throw UsageError("缺少输入文件（--input 或直接写出文件名）");
+        throw UsageError(i18n::Translate("cli", "缺少输入文件（--input 或直接写出文件名）"));
     if (job.output.empty())
-        throw UsageError("缺少 --output（输出文件）");
+        throw UsageError(i18n::Translate("cli", "缺少 --output（输出文件）"));
     const std::string to = options.Value("to").value_or("grid");
     if (to != "grid" && to != "geo")
-        throw UsageError("--to 只能是 grid（经纬度→测量坐标）或 geo（测量坐标→经纬度），不是“" + to + "”");
+        throw UsageError(i18n::Format(
+            i18n::Translate("cli", "--to 只能是 grid（经纬度→测量坐标）或 geo（测量坐标→经纬度），不是“%1”"),
+            {to}));
     job.direction = to == "grid" ? Direction::ToGrid : Direction::ToGeo;
     job.frame = SurveyFrameFromOptions(options);
     job.valueColumns = ValueColumnsFromOption(options.Value("columns"));
@@ -213,7 +229,7 @@ ConvertJob JobFromOptions(const ParsedOptions& options)
         job.nameColumn = static_cast<std::size_t>(WholeNumber(*name, "name-column", 1) - 1);
         if (std::find(job.valueColumns.begin(), job.valueColumns.end(), *job.nameColumn) !=
             job.valueColumns.end())
-            throw UsageError("--name-column 不能是 --columns 中的列");
+            throw UsageError(i18n::Translate("cli", "--name-column 不能是 --columns 中的列"));
     }
     job.separator = SeparatorFromOption(options.Value("separator"));
     if (const auto skip = options.Value("skip-lines"))
@@ -232,7 +248,7 @@ public:
         : path_(path), in_(path, std::ios::binary), buffer_(kReadBytes)
     {
         if (!in_)
-            throw RunError("无法读取文件 " + path);
+            throw RunError(i18n::Format(i18n::Translate("cli", "无法读取文件 %1"), {path}));
     }
 
     // The next line; false after the last. Throws RunError for a failed read and
@@ -249,7 +265,9 @@ public:
             line.append(begin, lf);
             next_ = static_cast<std::size_t>(lf - buffer_.data());
             if (line.size() > kMaxLineBytes)
-                throw UsageError(Where(path_, number_ + 1) + "一行超过 1 MB，不是点的文本文件");
+                throw UsageError(
+                    AtLine(i18n::Translate("cli", "%1 第 %2 行：一行超过 1 MB，不是点的文本文件"), path_,
+                           number_ + 1));
             if (lf != end) {
                 ++next_;
                 break;
@@ -273,7 +291,7 @@ private:
         filled_ = static_cast<std::size_t>(in_.gcount());
         next_ = 0;
         if (in_.bad())
-            throw RunError("读取文件 " + path_ + " 时出错");
+            throw RunError(i18n::Format(i18n::Translate("cli", "读取文件 %1 时出错"), {path_}));
         return filled_ > 0;
     }
 
@@ -318,8 +336,9 @@ public:
         if (encoding_ == TextEncoding::Utf8) {
             if (!encoding::IsValidUtf8(bytes))
                 throw UsageError(
-                    Where(path_, lineNumber) +
-                    "不是有效的 UTF-8 文本；GB18030（GBK）编码的文件请用 --encoding gb18030 或 auto");
+                    AtLine(i18n::Translate("cli", "%1 第 %2 行：不是有效的 UTF-8 文本；"
+                                                  "GB18030（GBK）编码的文件请用 --encoding gb18030 或 auto"),
+                           path_, lineNumber));
             // A byte-order mark opens some UTF-8 files; it is no part of the first field.
             if (lineNumber == 1 && bytes.starts_with("\xEF\xBB\xBF"))
                 bytes.remove_prefix(3);
@@ -329,9 +348,10 @@ public:
         try {
             fromGb18030_->ConvertAppend(bytes, decoded_);
         } catch (const encoding::EncodingError&) {
-            throw UsageError(
-                Where(path_, lineNumber) +
-                (chosen_ ? "不是有效的 GB18030 文本" : "既不是有效的 UTF-8 也不是有效的 GB18030 文本"));
+            throw UsageError(AtLine(
+                chosen_ ? i18n::Translate("cli", "%1 第 %2 行：不是有效的 GB18030 文本")
+                        : i18n::Translate("cli", "%1 第 %2 行：既不是有效的 UTF-8 也不是有效的 GB18030 文本"),
+                path_, lineNumber));
         }
         return decoded_;
     }
@@ -392,7 +412,8 @@ private:
                 file_->Write(pending_);
             }
         } catch (const std::exception& failure) {
-            throw RunError("无法写入文件 " + path_ + "：" + failure.what());
+            throw RunError(
+                i18n::Format(i18n::Translate("cli", "无法写入文件 %1：%2"), {path_, failure.what()}));
         }
         pending_.clear();
     }
@@ -442,15 +463,15 @@ std::optional<std::array<double, 3>> ReadValues(const std::vector<std::string_vi
     std::array<double, 3> values{};
     for (std::size_t k = 0; k < columns.size(); ++k) {
         if (columns[k] >= fields.size()) {
-            problem = "只有 " + std::to_string(fields.size()) + " 列，没有第 " +
-                      std::to_string(columns[k] + 1) + " 列";
+            problem = i18n::Format(i18n::Translate("cli", "只有 %1 列，没有第 %2 列"),
+                                   {std::to_string(fields.size()), std::to_string(columns[k] + 1)});
             return std::nullopt;
         }
         try {
             values[k] = geodesy::ParseNumber(fields[columns[k]]);
         } catch (const geodesy::InvalidNumberError&) {
-            problem =
-                "第 " + std::to_string(columns[k] + 1) + " 列“" + std::string(fields[columns[k]]) + "”不是数";
+            problem = i18n::Format(i18n::Translate("cli", "第 %1 列“%2”不是数"),
+                                   {std::to_string(columns[k] + 1), fields[columns[k]]});
             return std::nullopt;
         }
     }
@@ -496,7 +517,7 @@ int Convert(const ParsedOptions& options)
     LineReader reader(job.input);
     LineDecoder decoder(inputEncoding, job.inputEncoding.has_value(), job.input);
     ConvertedFile output(job.output, job.outputEncoding.value_or(inputEncoding));
-    Progress progress("转换", 0, Progress::ModeFor(job.quiet));
+    Progress progress(i18n::Translate("cli", "转换"), 0, Progress::ModeFor(job.quiet));
 
     // Without --separator, the first line of points fixes the separator of the file; a title
     // before it may be separated otherwise.
@@ -518,41 +539,50 @@ int Convert(const ParsedOptions& options)
         const auto values = ReadValues(fields, job.valueColumns, problem);
         const bool mayBeTitle = std::exchange(firstLine, false);
         if (!values && mayBeTitle) {
-            title = "第 " + std::to_string(number) + " 行当作标题跳过了：" + problem;
+            title = i18n::Format(i18n::Translate("cli", "第 %1 行当作标题跳过了：%2"),
+                                 {std::to_string(number), problem});
             continue;
         }
         if (!values)
-            throw UsageError(Where(job.input, number) + problem + "：" + Quoted(line));
+            throw UsageError(AtLine(i18n::Translate("cli", "%1 第 %2 行：%3：%4"), job.input, number, problem,
+                                    Quoted(line)));
         separator = used;
         if (job.direction == Direction::ToGrid && !(std::abs((*values)[0]) <= 90.0))
-            throw UsageError(Where(job.input, number) + "纬度不在 −90 到 90 度之间（列的顺序是否有误？）：" +
-                             Quoted(line));
+            throw UsageError(AtLine(
+                i18n::Translate("cli", "%1 第 %2 行：纬度不在 −90 到 90 度之间（列的顺序是否有误？）：%3"),
+                job.input, number, Quoted(line)));
         converted.clear();
         if (job.nameColumn) {
             if (*job.nameColumn >= fields.size())
-                throw UsageError(Where(job.input, number) + "没有点名所在的第 " +
-                                 std::to_string(*job.nameColumn + 1) + " 列：" + Quoted(line));
+                throw UsageError(AtLine(i18n::Translate("cli", "%1 第 %2 行：没有点名所在的第 %3 列：%4"),
+                                        job.input, number, std::to_string(*job.nameColumn + 1),
+                                        Quoted(line)));
             const std::string_view name = fields[*job.nameColumn];
             if (name.find(',') != std::string_view::npos)
-                throw UsageError(Where(job.input, number) + "点名中有逗号，而输出以逗号分隔：" +
-                                 Quoted(line));
+                throw UsageError(
+                    AtLine(i18n::Translate("cli", "%1 第 %2 行：点名中有逗号，而输出以逗号分隔：%3"),
+                           job.input, number, Quoted(line)));
             converted += name;
             converted += ',';
         }
         if (!AppendConverted(job, projection, *values, converted))
-            throw UsageError(Where(job.input, number) + "坐标超出可换算的范围：" + Quoted(line));
+            throw UsageError(AtLine(i18n::Translate("cli", "%1 第 %2 行：坐标超出可换算的范围：%3"),
+                                    job.input, number, Quoted(line)));
         converted += "\r\n";
         output.Append(converted);
         ++points;
     }
     progress.Finish(reader.Number());
     if (points == 0)
-        throw UsageError(job.input + "：没有可换算的点，没有写出文件" +
-                         (title.empty() ? "" : "（" + title + "）"));
+        throw UsageError(
+            title.empty()
+                ? i18n::Format(i18n::Translate("cli", "%1：没有可换算的点，没有写出文件"), {job.input})
+                : i18n::Format(i18n::Translate("cli", "%1：没有可换算的点，没有写出文件（%2）"),
+                               {job.input, title}));
     output.Commit();
     if (!job.quiet)
-        std::fprintf(stderr, "已换算 %lld 个点，写入 %s\n", static_cast<long long>(points),
-                     job.output.c_str());
+        PrintLine(i18n::Format(i18n::Translate("cli", "已换算 %1 个点，写入 %2"),
+                               {std::to_string(points), job.output}));
     return kExitOk;
 }
 
@@ -560,7 +590,7 @@ int Convert(const ParsedOptions& options)
 
 int RunConvert(const std::vector<std::string>& arguments)
 {
-    return RunSubcommand(arguments, kConvertOptions, kConvertHelp, Convert);
+    return RunSubcommand(arguments, kConvertOptions, ConvertHelp(), Convert);
 }
 
 }  // namespace keldarn::cli

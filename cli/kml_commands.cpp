@@ -11,6 +11,7 @@
 #include "fileio/file_error.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/survey_conversion.h"
+#include "i18n/interface_text.h"
 
 #include <QFile>
 
@@ -29,8 +30,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kKml2DxfHelp =
-    R"(用法：keldarn-cli kml2dxf --meridian 中央子午线 (--output 文件.dxf | --output-dir 文件夹) [选项] 输入...
+// The page of --help, in the interface language.
+std::string Kml2DxfHelp()
+{
+    return i18n::Translate(
+        "cli",
+        R"(用法：keldarn-cli kml2dxf --meridian 中央子午线 (--output 文件.dxf | --output-dir 文件夹) [选项] 输入...
 
 把 KML/KMZ 文件绘成图形并存为 DXF 文件，与程序中“KML文件转为CAD图形”后在图形窗口保存的
 文件相同：只有一个顶点的坐标画成点（地标有名称时在同一位置注记名称），多个顶点的画成多段线。
@@ -50,10 +55,14 @@ constexpr const char* kKml2DxfHelp =
 KML 文件中没有可绘制的点或线时给出警告，不写出文件。多个输入按顺序转换，遇到错误即停止，
 此前已写出的文件保留。
 退出状态：0 成功，1 输入有误，2 读写失败（此时不改动出错的输出文件）。
-)";
+)");
+}
 
-constexpr const char* kDxf2KmlHelp =
-    R"(用法：keldarn-cli dxf2kml --meridian 中央子午线 --output 文件.kml [选项] 文件.dxf
+// The page of --help, in the interface language.
+std::string Dxf2KmlHelp()
+{
+    return i18n::Translate(
+        "cli", R"(用法：keldarn-cli dxf2kml --meridian 中央子午线 --output 文件.kml [选项] 文件.dxf
 
 把 DXF 图形中全部单行文字和轻量多段线写成 KML 文件，与在图形窗口中打开该文件、用
 “CAD图形转为KML文件”选中整个图形时写出的文件相同：文字成为以文字命名的点，闭合的多段线
@@ -70,7 +79,8 @@ constexpr const char* kDxf2KmlHelp =
 
 图形中没有文字或多段线时给出警告，不写出文件。
 退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
-)";
+)");
+}
 
 const std::vector<OptionRule> kKml2DxfOptions = {
     {"settings"},    {"meridian"}, {"dx"},         {"dy"},           {"rot"},        {"scale"},
@@ -88,7 +98,7 @@ const std::vector<std::string> kFilterData = {"<or",  "<and", "LWPolyline", "and
 // A warning on standard error; the run goes on.
 void Warn(const char* command, const std::string& text)
 {
-    std::fprintf(stderr, "keldarn-cli %s：警告：%s\n", command, text.c_str());
+    PrintLine(i18n::Format(i18n::Translate("cli", "keldarn-cli %1：警告：%2"), {command, text}));
 }
 
 // A path as the drawing's file functions take it.
@@ -109,13 +119,13 @@ bool IsKmlName(const fs::path& path)
 std::vector<fs::path> KmlInputs(const std::vector<std::string>& arguments)
 {
     if (arguments.empty())
-        throw UsageError("没有给出要转换的 KML/KMZ 文件或文件夹");
+        throw UsageError(i18n::Translate("cli", "没有给出要转换的 KML/KMZ 文件或文件夹"));
     std::vector<fs::path> inputs;
     for (const std::string& argument : arguments) {
         const fs::path path(argument);
         if (!fs::is_directory(path)) {
             if (!fs::exists(path))
-                throw UsageError("找不到输入文件 " + argument);
+                throw UsageError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {argument}));
             inputs.push_back(path);
             continue;
         }
@@ -125,11 +135,12 @@ std::vector<fs::path> KmlInputs(const std::vector<std::string>& arguments)
                 if (IsKmlName(entry.path()) && entry.is_regular_file())
                     found.push_back(entry.path());
         } catch (const fs::filesystem_error& error) {
-            throw RunError("无法读取文件夹 " + argument + "：" +
-                           fileio::DescribeSystemError(error.code().value()));
+            throw RunError(i18n::Format(i18n::Translate("cli", "无法读取文件夹 %1：%2"),
+                                        {argument, fileio::DescribeSystemError(error.code().value())}));
         }
         if (found.empty())
-            throw UsageError("文件夹 " + argument + " 中没有 .kml 或 .kmz 文件");
+            throw UsageError(
+                i18n::Format(i18n::Translate("cli", "文件夹 %1 中没有 .kml 或 .kmz 文件"), {argument}));
         std::sort(found.begin(), found.end());
         inputs.insert(inputs.end(), found.begin(), found.end());
     }
@@ -143,23 +154,25 @@ std::vector<fs::path> DxfTargets(const ParsedOptions& options, const std::vector
     const auto output = options.Value("output");
     const auto outputDir = options.Value("output-dir");
     if (output && outputDir)
-        throw UsageError("--output 与 --output-dir 只能给出一个");
+        throw UsageError(i18n::Translate("cli", "--output 与 --output-dir 只能给出一个"));
     if (output) {
         if (output->empty())
-            throw UsageError("--output 的文件名是空的");
+            throw UsageError(i18n::Translate("cli", "--output 的文件名是空的"));
         if (inputs.size() != 1)
-            throw UsageError("有 " + std::to_string(inputs.size()) +
-                             " 个输入文件，请用 --output-dir 给出输出文件夹");
+            throw UsageError(
+                i18n::Format(i18n::Translate("cli", "有 %1 个输入文件，请用 --output-dir 给出输出文件夹"),
+                             {std::to_string(inputs.size())}));
         return {fs::path(*output)};
     }
     if (!outputDir || outputDir->empty())
-        throw UsageError("缺少 --output（输出文件）或 --output-dir（输出文件夹）");
+        throw UsageError(i18n::Translate("cli", "缺少 --output（输出文件）或 --output-dir（输出文件夹）"));
     std::vector<fs::path> targets;
     std::set<fs::path> taken;
     for (const fs::path& input : inputs) {
         const fs::path target = fs::path(*outputDir) / fs::path(input.filename()).replace_extension(".dxf");
         if (!taken.insert(target).second)
-            throw UsageError("有两个输入都会写成 " + target.string() + "，请分开转换");
+            throw UsageError(
+                i18n::Format(i18n::Translate("cli", "有两个输入都会写成 %1，请分开转换"), {target.string()}));
         targets.push_back(target);
     }
     return targets;
@@ -169,15 +182,18 @@ std::vector<fs::path> DxfTargets(const ParsedOptions& options, const std::vector
 std::string NothingDrawnMessage(const cad::KmlDrawSummary& summary)
 {
     std::string found;
-    const auto count = [&found](std::size_t n, const char* what) {
+    const auto count = [&found](std::size_t n, const std::string& what) {
         if (n > 0)
-            found += (found.empty() ? "" : "、") + std::to_string(n) + " 个" + what;
+            found += (found.empty() ? std::string() : i18n::Translate("cli", "、")) +
+                     i18n::Format(what, {std::to_string(n)});
     };
-    count(summary.placemarks, "地标（Placemark）");
-    count(summary.models, "三维模型（Model）");
-    count(summary.overlays, "图片叠加层（Overlay）");
-    return found.empty() ? "KML文件中没有可绘制的点或线，也没有地标（Placemark）。"
-                         : "KML文件中没有可绘制的点或线（文件中有：" + found + "）。";
+    count(summary.placemarks, i18n::Translate("cli", "%1 个地标（Placemark）"));
+    count(summary.models, i18n::Translate("cli", "%1 个三维模型（Model）"));
+    count(summary.overlays, i18n::Translate("cli", "%1 个图片叠加层（Overlay）"));
+    return found.empty()
+               ? i18n::Translate("cli", "KML文件中没有可绘制的点或线，也没有地标（Placemark）。")
+               : i18n::Format(i18n::Translate("cli", "KML文件中没有可绘制的点或线（文件中有：%1）。"),
+                              {found});
 }
 
 void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyFrame& frame,
@@ -193,24 +209,28 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
     } catch (const cad::KmlError& error) {
         throw InputError(error.what());
     } catch (const cad::AcadError& error) {
-        throw InputError(input.string() + "：" + error.what());
+        throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2"), {input.string(), error.what()}));
     }
     if (summary.outsideLinks > 0)
-        Warn("kml2dxf", input.string() + "：有 " + std::to_string(summary.outsideLinks) +
-                            " 个网络链接（NetworkLink）指向文件以外的地址，没有读取：" +
-                            summary.firstOutsideLink);
+        Warn("kml2dxf",
+             i18n::Format(i18n::Translate(
+                              "cli", "%1：有 %2 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%3"),
+                          {input.string(), std::to_string(summary.outsideLinks), summary.firstOutsideLink}));
     if (summary.points + summary.polylines == 0)
-        throw InputError(input.string() + "：" + NothingDrawnMessage(summary) + "没有写出文件。");
+        throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2没有写出文件。"),
+                                      {input.string(), NothingDrawnMessage(summary)}));
     for (const std::string& line : cad::UnsavedContentLines(document.Model()))
-        Warn("kml2dxf", target.string() + " 不能保存图形中的以下内容：" + line);
+        Warn("kml2dxf", i18n::Format(i18n::Translate("cli", "%1 不能保存图形中的以下内容：%2"),
+                                     {target.string(), line}));
     try {
         cad::SaveDxfFile(document.Model(), QtPath(target));
     } catch (const cad::DxfError& error) {
         throw RunError(error.what());
     }
     if (!quiet)
-        std::fprintf(stderr, "%s → %s：点 %zu 个，多段线 %zu 条\n", input.string().c_str(),
-                     target.string().c_str(), summary.points, summary.polylines);
+        PrintLine(i18n::Format(i18n::Translate("cli", "%1 → %2：点 %3 个，多段线 %4 条"),
+                               {input.string(), target.string(), std::to_string(summary.points),
+                                std::to_string(summary.polylines)}));
 }
 
 int Kml2Dxf(const ParsedOptions& options)
@@ -218,15 +238,16 @@ int Kml2Dxf(const ParsedOptions& options)
     const SurveyFrame frame = SurveyFrameFromOptions(options);
     const auto textHeight = options.Number("text-height");
     if (textHeight && !(std::isfinite(*textHeight) && *textHeight > 0.0))
-        throw UsageError("--text-height 应大于 0");
+        throw UsageError(i18n::Translate("cli", "--text-height 应大于 0"));
     const std::vector<fs::path> inputs = KmlInputs(options.Positional());
     const std::vector<fs::path> targets = DxfTargets(options, inputs);
     if (const auto outputDir = options.Value("output-dir")) {
         std::error_code error;
         fs::create_directories(*outputDir, error);
         if (error || !fs::is_directory(*outputDir))
-            throw RunError("无法创建输出文件夹 " + *outputDir + "：" +
-                           fileio::DescribeSystemError(error ? error.value() : ENOTDIR));
+            throw RunError(
+                i18n::Format(i18n::Translate("cli", "无法创建输出文件夹 %1：%2"),
+                             {*outputDir, fileio::DescribeSystemError(error ? error.value() : ENOTDIR)}));
     }
     for (std::size_t k = 0; k < inputs.size(); ++k)
         ConvertKmlFile(inputs[k], targets[k], frame, textHeight, options.Has("quiet"));
@@ -237,12 +258,12 @@ int Dxf2Kml(const ParsedOptions& options)
 {
     const SurveyFrame frame = SurveyFrameFromOptions(options);
     if (options.Positional().size() != 1)
-        throw UsageError(options.Positional().empty() ? "没有给出要转换的 DXF 文件"
-                                                      : "一次只能转换一个 DXF 文件");
+        throw UsageError(options.Positional().empty() ? i18n::Translate("cli", "没有给出要转换的 DXF 文件")
+                                                      : i18n::Translate("cli", "一次只能转换一个 DXF 文件"));
     const std::string& input = options.Positional().front();
     const auto output = options.Value("output");
     if (!output || output->empty())
-        throw UsageError("缺少 --output（输出的 KML 文件）");
+        throw UsageError(i18n::Translate("cli", "缺少 --output（输出的 KML 文件）"));
 
     cad::DrawingDocument document;
     try {
@@ -264,22 +285,26 @@ int Dxf2Kml(const ParsedOptions& options)
     cad::IAcadSelectionSet& selection = document.SelectionSets().Add("ssObj");
     selection.SelectOnScreen(kFilterTypes, kFilterData);
     if (selection.Count() == 0)
-        throw InputError(input + "：图形中没有单行文字或轻量多段线，没有写出文件。");
+        throw InputError(i18n::Format(
+            i18n::Translate("cli", "%1：图形中没有单行文字或轻量多段线，没有写出文件。"), {input}));
     cad::KmlWriteResult result;
     try {
         result = cad::WriteKmlFromSelection(selection, frame.Projection(), frame.transform, *output);
     } catch (const cad::KmlError& error) {
-        throw InputError(input + "：" + error.what());
+        throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2"), {input, error.what()}));
     } catch (const cad::AcadError& error) {
-        throw InputError(input + "：" + error.what());
+        throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2"), {input, error.what()}));
     } catch (const fileio::FileWriteError& error) {
         throw RunError(error.what());
     }
     if (result.leftOut > 0)
-        Warn("dxf2kml", "有" + std::to_string(result.leftOut) +
-                            "个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。");
+        Warn("dxf2kml",
+             i18n::Format(i18n::Translate("cli", "有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），"
+                                                 "没有写入KML文件。"),
+                          {std::to_string(result.leftOut)}));
     if (!options.Has("quiet"))
-        std::fprintf(stderr, "%s → %s：地标 %zu 个\n", input.c_str(), output->c_str(), result.written);
+        PrintLine(i18n::Format(i18n::Translate("cli", "%1 → %2：地标 %3 个"),
+                               {input, *output, std::to_string(result.written)}));
     return kExitOk;
 }
 
@@ -287,12 +312,12 @@ int Dxf2Kml(const ParsedOptions& options)
 
 int RunKml2Dxf(const std::vector<std::string>& arguments)
 {
-    return RunSubcommand(arguments, kKml2DxfOptions, kKml2DxfHelp, Kml2Dxf);
+    return RunSubcommand(arguments, kKml2DxfOptions, Kml2DxfHelp(), Kml2Dxf);
 }
 
 int RunDxf2Kml(const std::vector<std::string>& arguments)
 {
-    return RunSubcommand(arguments, kDxf2KmlOptions, kDxf2KmlHelp, Dxf2Kml);
+    return RunSubcommand(arguments, kDxf2KmlOptions, Dxf2KmlHelp(), Dxf2Kml);
 }
 
 }  // namespace keldarn::cli

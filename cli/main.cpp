@@ -1,18 +1,28 @@
 // keldarn-cli: the program's work without its window, for areas of any size, batch jobs
 // and runs on several machines.
 
+#include "app/install_layout.h"
+#include "app/interface_language.h"
 #include "cli/command_line.h"
 #include "cli/convert_command.h"
 #include "cli/kml_commands.h"
 #include "cli/sample_command.h"
+#include "i18n/interface_text.h"
+
+#include <QLocale>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
 
-constexpr const char* kHelp = R"(用法：keldarn-cli 子命令 [选项]
+// The program's help page, in the interface language.
+std::string Help()
+{
+    return keldarn::i18n::Translate("cli", R"(用法：keldarn-cli 子命令 [选项]
 
 子命令：
   sample    在测区内按测量坐标格网采集高程，写入导出格式（.dat）或 CSV
@@ -23,15 +33,31 @@ constexpr const char* kHelp = R"(用法：keldarn-cli 子命令 [选项]
 
 各子命令的选项：keldarn-cli 子命令 --help
 退出状态：0 成功，1 输入有误，2 读写失败。
-)";
+)");
+}
+
+// English texts unless the user's language list ($LANGUAGE, LC_ALL, LC_MESSAGES, LANG) is
+// Chinese, as the window decides without a choice in its settings. The translation lies
+// beside the executable in a build folder, under <prefix>/share/keldarn when installed.
+void UseUserLanguage()
+{
+    using namespace keldarn::app;
+    if (UsesChineseInterface(LanguageChoice::FollowSystem, QLocale::system()))
+        return;
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !InstallModuleTranslation(DataDirectory(executable.parent_path())))
+        std::fputs("keldarn-cli: no English translation was found; messages stay Chinese.\n", stderr);
+}
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    UseUserLanguage();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "help") {
-        std::fputs(kHelp, arguments.empty() ? stderr : stdout);
+        std::fputs(Help().c_str(), arguments.empty() ? stderr : stdout);
         return arguments.empty() ? keldarn::cli::kExitBadInput : keldarn::cli::kExitOk;
     }
     if (arguments[0] == "sample")
@@ -44,6 +70,8 @@ int main(int argc, char** argv)
         return keldarn::cli::RunKml2Dxf(arguments);
     if (arguments[0] == "dxf2kml")
         return keldarn::cli::RunDxf2Kml(arguments);
-    std::fprintf(stderr, "keldarn-cli：未知的子命令“%s”\n\n%s", arguments[0].c_str(), kHelp);
+    keldarn::cli::PrintLine(keldarn::i18n::Format(
+        keldarn::i18n::Translate("cli", "keldarn-cli：未知的子命令“%1”"), {arguments[0]}));
+    std::fputs(("\n" + Help()).c_str(), stderr);
     return keldarn::cli::kExitBadInput;
 }

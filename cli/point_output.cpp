@@ -1,5 +1,7 @@
 #include "cli/point_output.h"
 
+#include "i18n/interface_text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -7,7 +9,7 @@ namespace keldarn::cli {
 
 namespace {
 
-// The column titles of the point table.
+// The column titles of the point table, written into CSV files as they are.
 constexpr const char* kColumnTitles[] = {"点名", "描述", "X坐标", "Y坐标", "高程H"};
 
 std::string Lower(std::string text)
@@ -33,7 +35,8 @@ PointFormat FormatFromOptions(const ParsedOptions& options, const std::filesyste
     const std::string kind =
         options.Value("format").value_or(Lower(target.extension().string()) == ".csv" ? "csv" : "dat");
     if (kind != "dat" && kind != "csv")
-        throw UsageError("--format 只能是 dat 或 csv，不是“" + kind + "”");
+        throw UsageError(
+            i18n::Format(i18n::Translate("cli", "--format 只能是 dat 或 csv，不是“%1”"), {kind}));
     format.csv = kind == "csv";
     format.lineEnd = format.csv ? "\n" : "\r\n";
     if (const auto fields = options.Value("fields")) {
@@ -42,18 +45,21 @@ PointFormat FormatFromOptions(const ParsedOptions& options, const std::filesyste
             if (c == ',' || c == ' ')
                 continue;
             if (c < '0' || c > '4')
-                throw UsageError("--fields 的值“" + *fields +
-                                 "”中有不是 0–4 的字段：0点名 1描述 2X坐标 3Y坐标 4高程H");
+                throw UsageError(i18n::Format(
+                    i18n::Translate("cli",
+                                    "--fields 的值“%1”中有不是 0–4 的字段：0点名 1描述 2X坐标 3Y坐标 4高程H"),
+                    {*fields}));
             format.layout.columns.push_back(c - '0');
         }
         if (format.layout.columns.empty())
-            throw UsageError("--fields 至少要选一个字段");
+            throw UsageError(i18n::Translate("cli", "--fields 至少要选一个字段"));
     }
     if (const auto separator = options.Value("separator")) {
         if (CharacterCount(*separator) > 1)
-            throw UsageError("--separator 只能是一个字符或空，不是“" + *separator + "”");
+            throw UsageError(i18n::Format(i18n::Translate("cli", "--separator 只能是一个字符或空，不是“%1”"),
+                                          {*separator}));
         if (format.csv && *separator != ",")
-            throw UsageError("CSV 文件的分隔符总是逗号；其他分隔符请用 --format dat");
+            throw UsageError(i18n::Translate("cli", "CSV 文件的分隔符总是逗号；其他分隔符请用 --format dat"));
         format.layout.separator = *separator;
     }
     return format;
@@ -93,7 +99,8 @@ void PointFileWriter::Write(std::string_view utf8)
         toGb18030_->ConvertAppend(utf8, encoded_);
         file_->Write(encoded_);
     } catch (const std::exception& failure) {
-        throw RunError("无法写入文件 " + target_.string() + "：" + failure.what());
+        throw RunError(
+            i18n::Format(i18n::Translate("cli", "无法写入文件 %1：%2"), {target_.string(), failure.what()}));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "cli/progress.h"
 
+#include "i18n/interface_text.h"
+
 #include <unistd.h>
 
 #include <cmath>
@@ -19,10 +21,12 @@ std::string Duration(double seconds)
 {
     const auto s = static_cast<long long>(std::llround(seconds));
     if (s >= 3600)
-        return std::to_string(s / 3600) + "时" + std::to_string(s % 3600 / 60) + "分";
+        return i18n::Format(i18n::Translate("cli", "%1时%2分"),
+                            {std::to_string(s / 3600), std::to_string(s % 3600 / 60)});
     if (s >= 60)
-        return std::to_string(s / 60) + "分" + std::to_string(s % 60) + "秒";
-    return std::to_string(s) + "秒";
+        return i18n::Format(i18n::Translate("cli", "%1分%2秒"),
+                            {std::to_string(s / 60), std::to_string(s % 60)});
+    return i18n::Format(i18n::Translate("cli", "%1秒"), {std::to_string(s)});
 }
 
 }  // namespace
@@ -56,11 +60,12 @@ std::string Progress::Describe(const std::string& what, std::int64_t done, std::
                       100.0 * static_cast<double>(done) / static_cast<double>(total));
         text += buffer;
     }
-    std::snprintf(buffer, sizeof buffer, "  %.0f/秒", rate);
-    text += buffer;
+    std::snprintf(buffer, sizeof buffer, "%.0f", rate);
+    text += "  " + i18n::Format(i18n::Translate("cli", "%1/秒"), {buffer});
     if (total > 0 && rate > 0.0 && done < total)
-        text += "  剩余 " + Duration(static_cast<double>(total - done) / rate);
-    text += "  用时 " + Duration(seconds);
+        text += "  " + i18n::Format(i18n::Translate("cli", "剩余 %1"),
+                                    {Duration(static_cast<double>(total - done) / rate)});
+    text += "  " + i18n::Format(i18n::Translate("cli", "用时 %1"), {Duration(seconds)});
     return text;
 }
 

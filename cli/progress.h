@@ -15,7 +15,8 @@ class Progress {
 public:
     enum class Mode { Terminal, Lines, Quiet };
 
-    // total: the work in items (points, lines, files); 0 when unknown.
+    // what: the work's name as shown (in the interface language); total: the work in
+    // items (points, lines, files), 0 when unknown.
     Progress(std::string what, std::int64_t total, Mode mode, std::FILE* out = stderr);
     ~Progress();
     Progress(const Progress&) = delete;

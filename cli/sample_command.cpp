@@ -12,6 +12,7 @@
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
+#include "i18n/interface_text.h"
 #include "raster/elevation_source.h"
 
 #include <algorithm>
@@ -29,8 +30,11 @@ using survey::SamplePlan;
 
 namespace {
 
-constexpr const char* kSampleHelp =
-    R"(用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
+// The page of --help, in the interface language.
+std::string SampleHelp()
+{
+    return i18n::Translate("cli",
+                           R"(用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
                          (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
 
 在测区内按测量坐标的整数倍格网（X、Y 都是间距的整数倍，已经过四参数转换）采集高程，
@@ -56,16 +60,22 @@ constexpr const char* kSampleHelp =
   --help                显示本说明
 
 退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
-)";
+)");
+}
 
-constexpr const char* kMergeHelp =
-    R"(用法：keldarn-cli merge --output 文件 [--format dat|csv] [--fields ...] [--separator ...] 第1份 第2份 ...
+// The page of --help, in the interface language.
+std::string MergeHelp()
+{
+    return i18n::Translate(
+        "cli",
+        R"(用法：keldarn-cli merge --output 文件 [--format dat|csv] [--fields ...] [--separator ...] 第1份 第2份 ...
 
 把 sample --part i/n 的各份结果按顺序合并为一次运行所写的文件（点名重新连续编号）。
 格式选项必须与生成各份时相同。
 
 退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
-)";
+)");
+}
 
 // Beyond this many candidate points a run needs --force.
 constexpr std::int64_t kMaxCandidatesWithoutForce = 1'000'000'000;
@@ -90,12 +100,13 @@ std::vector<double> NumberList(const std::string& text, const std::string& optio
         try {
             values.push_back(geodesy::ParseNumber(field));
         } catch (const std::exception&) {
-            throw UsageError("--" + option + " 的值“" + text + "”中“" + field + "”不是数");
+            throw UsageError(
+                i18n::Format(i18n::Translate("cli", "--%1 的值“%2”中“%3”不是数"), {option, text, field}));
         }
     }
     if (values.size() != count)
-        throw UsageError("--" + option + " 需要 " + std::to_string(count) + " 个以逗号分隔的数，不是“" +
-                         text + "”");
+        throw UsageError(i18n::Format(i18n::Translate("cli", "--%1 需要 %2 个以逗号分隔的数，不是“%3”"),
+                                      {option, std::to_string(count), text}));
     return values;
 }
 
@@ -103,7 +114,7 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 {
     std::ifstream in(path);
     if (!in)
-        throw UsageError("无法打开边界文件 " + path);
+        throw UsageError(i18n::Format(i18n::Translate("cli", "无法打开边界文件 %1"), {path}));
     std::vector<std::pair<double, double>> points;
     std::string line;
     for (int number = 1; std::getline(in, line); ++number) {
@@ -118,12 +129,13 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
                 throw UsageError("");
             points.emplace_back(geodesy::ParseNumber(x), geodesy::ParseNumber(y));
         } catch (const std::exception&) {
-            throw UsageError(path + " 第 " + std::to_string(number) + " 行：应为 \"X,Y\" 两个数，而不是“" +
-                             line + "”");
+            throw UsageError(
+                i18n::Format(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
+                             {path, std::to_string(number), line}));
         }
     }
     if (points.size() < 3)
-        throw UsageError(path + "：边界至少要有 3 个点");
+        throw UsageError(i18n::Format(i18n::Translate("cli", "%1：边界至少要有 3 个点"), {path}));
     return points;
 }
 
@@ -151,7 +163,8 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
         throw UsageError(error.what());
     }
     if (sink.rings.empty())
-        throw UsageError(path + " 中没有多边形（闭合的坐标串），无法作为测区");
+        throw UsageError(
+            i18n::Format(i18n::Translate("cli", "%1 中没有多边形（闭合的坐标串），无法作为测区"), {path}));
     return std::move(sink.rings);
 }
 
@@ -164,7 +177,8 @@ std::pair<int, int> PartFromOption(const std::optional<std::string>& text)
     char slash = 0;
     std::istringstream in(*text);
     if (!(in >> i >> slash >> n) || slash != '/' || !in.eof() || n < 1 || i < 1 || i > n)
-        throw UsageError("--part 的值应为 i/n（1 ≤ i ≤ n），不是“" + *text + "”");
+        throw UsageError(
+            i18n::Format(i18n::Translate("cli", "--part 的值应为 i/n（1 ≤ i ≤ n），不是“%1”"), {*text}));
     return {i - 1, n};
 }
 
@@ -220,24 +234,24 @@ int Sample(const ParsedOptions& options)
     const std::string terrain = options.Value("terrain").value_or(
         settingsPath ? app::LoadTerrainSource(*settingsPath) : std::string());
     if (terrain.empty())
-        throw UsageError("缺少 --terrain（地形数据），设置文件中也没有");
+        throw UsageError(i18n::Translate("cli", "缺少 --terrain（地形数据），设置文件中也没有"));
     const std::size_t cacheBytes = settingsPath ? app::LoadTerrainCacheBytes(*settingsPath)
                                                 : static_cast<std::size_t>(app::kDefaultTerrainCacheMB) << 20;
     const SurveyFrame frame = SurveyFrameFromOptions(options);
     const auto spacing = options.Number("spacing");
     if (!spacing || !(*spacing > 0.0))
-        throw UsageError("缺少 --spacing，或间距不大于 0");
+        throw UsageError(i18n::Translate("cli", "缺少 --spacing，或间距不大于 0"));
     const auto output = options.Value("output");
     if (!output || output->empty())
-        throw UsageError("缺少 --output（输出文件）");
+        throw UsageError(i18n::Translate("cli", "缺少 --output（输出文件）"));
     const PointFormat format = FormatFromOptions(options, *output);
     if (options.Has("bbox") + options.Has("boundary") + options.Has("kml") != 1)
-        throw UsageError("测区要用 --bbox、--boundary 或 --kml 三者之一给出");
+        throw UsageError(i18n::Translate("cli", "测区要用 --bbox、--boundary 或 --kml 三者之一给出"));
     std::optional<SamplePlan> plan;
     if (const auto bbox = options.Value("bbox")) {
         const std::vector<double> v = NumberList(*bbox, "bbox", 4);
         if (!(v[0] < v[2] && v[1] < v[3] && v[0] >= -90.0 && v[2] <= 90.0))
-            throw UsageError("--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东");
+            throw UsageError(i18n::Translate("cli", "--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东"));
         plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);
     } else if (const auto kml = options.Value("kml")) {
         plan = SamplePlan::ForGeoRings(ReadKmlRings(*kml), *spacing, frame);
@@ -245,8 +259,10 @@ int Sample(const ParsedOptions& options)
         plan = SamplePlan::ForBoundary(ReadBoundary(*options.Value("boundary")), *spacing, frame);
     }
     if (plan->CandidateCount() > kMaxCandidatesWithoutForce && !options.Has("force"))
-        throw UsageError("测区内约有 " + std::to_string(plan->CandidateCount()) +
-                         " 个格网点，超过 10 亿；确需如此请加 --force，或加大间距、用 --part 分份");
+        throw UsageError(
+            i18n::Format(i18n::Translate("cli", "测区内约有 %1 个格网点，超过 10 亿；"
+                                                "确需如此请加 --force，或加大间距、用 --part 分份"),
+                         {std::to_string(plan->CandidateCount())}));
     const auto [part, parts] = PartFromOption(options.Value("part"));
     const auto [beginRow, endRow] = plan->PartRows(part, parts);
 
@@ -267,7 +283,7 @@ int Sample(const ParsedOptions& options)
         writer.Write(CsvTitle(format));
     const std::int64_t rowsPerTask =
         std::max<std::int64_t>(1, kCandidatesPerTask / std::max<std::int64_t>(1, plan->ColumnCount()));
-    Progress progress("采样", (endRow - beginRow) * plan->ColumnCount(),
+    Progress progress(i18n::Translate("cli", "采样"), (endRow - beginRow) * plan->ColumnCount(),
                       Progress::ModeFor(options.Has("quiet")));
     std::int64_t written = 0, voids = 0, nextName = 1;
     std::string numbered;
@@ -288,7 +304,8 @@ int Sample(const ParsedOptions& options)
             try {
                 result = task.get();
             } catch (const std::exception& failure) {
-                throw RunError(std::string(failure.what()) + "\n已停止，输出文件未改动。");
+                throw RunError(
+                    i18n::Format(i18n::Translate("cli", "%1\n已停止，输出文件未改动。"), {failure.what()}));
             }
             numbered.clear();
             std::size_t start = 0;
@@ -310,17 +327,19 @@ int Sample(const ParsedOptions& options)
     // One share of several may hold no point (a band outside a polygon): it is written empty,
     // so that merge finds every share. A whole run without points is an error.
     if (written == 0 && parts == 1)
-        throw UsageError(voids > 0 ? "测区内的 " + std::to_string(voids) +
-                                         " 个格网点都没有高程（在地形数据范围之外或是数据空洞），没有写出文件"
-                                   : std::string("测区内没有格网点（测区太小或间距太大），没有写出文件"));
+        throw UsageError(
+            voids > 0
+                ? i18n::Format(i18n::Translate("cli", "测区内的 %1 个格网点都没有高程（在地形数据范围之外"
+                                                      "或是数据空洞），没有写出文件"),
+                               {std::to_string(voids)})
+                : i18n::Translate("cli", "测区内没有格网点（测区太小或间距太大），没有写出文件"));
     writer.Commit();
-    if (!options.Has("quiet")) {
-        std::fprintf(stderr, "已写出 %lld 个点到 %s", static_cast<long long>(written), output->c_str());
-        if (voids > 0)
-            std::fprintf(stderr, "；%lld 个格网点没有高程（数据范围之外或数据空洞），未写出",
-                         static_cast<long long>(voids));
-        std::fprintf(stderr, "\n");
-    }
+    if (!options.Has("quiet"))
+        PrintLine(voids > 0 ? i18n::Format(i18n::Translate("cli", "已写出 %1 个点到 %2；%3 个格网点没有高程"
+                                                                  "（数据范围之外或数据空洞），未写出"),
+                                           {std::to_string(written), *output, std::to_string(voids)})
+                            : i18n::Format(i18n::Translate("cli", "已写出 %1 个点到 %2"),
+                                           {std::to_string(written), *output}));
     return kExitOk;
 }
 
@@ -328,22 +347,23 @@ int Merge(const ParsedOptions& options)
 {
     const auto output = options.Value("output");
     if (!output || output->empty())
-        throw UsageError("缺少 --output（合并后的文件）");
+        throw UsageError(i18n::Translate("cli", "缺少 --output（合并后的文件）"));
     if (options.Positional().empty())
-        throw UsageError("没有给出要合并的文件");
+        throw UsageError(i18n::Translate("cli", "没有给出要合并的文件"));
     const PointFormat format = FormatFromOptions(options, *output);
     const auto nameAt = std::find(format.layout.columns.begin(), format.layout.columns.end(), 0);
     const auto nameField = static_cast<std::size_t>(nameAt - format.layout.columns.begin());
     const bool renumber = nameAt != format.layout.columns.end();
     if (renumber && format.layout.separator.empty() && format.layout.columns.size() > 1)
-        throw UsageError("分隔符为空时无法找出点名字段，不能重新编号；请用带分隔符的格式分份");
+        throw UsageError(
+            i18n::Translate("cli", "分隔符为空时无法找出点名字段，不能重新编号；请用带分隔符的格式分份"));
     PointFileWriter writer(*output, format);
     std::int64_t nextName = 1;
     bool titleWritten = false;
     for (const std::string& partPath : options.Positional()) {
         std::ifstream in(partPath, std::ios::binary);
         if (!in)
-            throw RunError("无法读取文件 " + partPath);
+            throw RunError(i18n::Format(i18n::Translate("cli", "无法读取文件 %1"), {partPath}));
         std::string line, out;
         for (int number = 1; std::getline(in, line); ++number) {
             if (!line.empty() && line.back() == '\r')
@@ -363,8 +383,9 @@ int Merge(const ParsedOptions& options)
                 for (std::size_t field = 0; field < nameField; ++field) {
                     const std::size_t next = line.find(format.layout.separator, start);
                     if (next == std::string::npos)
-                        throw UsageError(partPath + " 第 " + std::to_string(number) +
-                                         " 行的字段少于所给的格式");
+                        throw UsageError(
+                            i18n::Format(i18n::Translate("cli", "%1 第 %2 行的字段少于所给的格式"),
+                                         {partPath, std::to_string(number)}));
                     start = next + format.layout.separator.size();
                 }
                 const std::size_t end =
@@ -387,12 +408,12 @@ int Merge(const ParsedOptions& options)
 
 int RunSample(const std::vector<std::string>& arguments)
 {
-    return RunSubcommand(arguments, kSampleOptions, kSampleHelp, Sample);
+    return RunSubcommand(arguments, kSampleOptions, SampleHelp(), Sample);
 }
 
 int RunMerge(const std::vector<std::string>& arguments)
 {
-    return RunSubcommand(arguments, kMergeOptions, kMergeHelp, Merge);
+    return RunSubcommand(arguments, kMergeOptions, MergeHelp(), Merge);
 }
 
 }  // namespace keldarn::cli

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/survey_conversion.h"
+#include "i18n/interface_text.h"
 
 #include <filesystem>
 
@@ -12,7 +13,7 @@ std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options)
 {
     const auto path = options.Value("settings");
     if (path && !std::filesystem::exists(*path))
-        throw UsageError("找不到设置文件 " + *path);
+        throw UsageError(i18n::Format(i18n::Translate("cli", "找不到设置文件 %1"), {*path}));
     return path;
 }
 
@@ -23,12 +24,12 @@ SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
         settingsPath ? app::LoadSettings(*settingsPath).params : app::FourParamTexts{};
     const auto meridian = options.Value("meridian");
     if (!meridian)
-        throw UsageError("缺少 --meridian（中央子午线经度）");
+        throw UsageError(i18n::Translate("cli", "缺少 --meridian（中央子午线经度）"));
     SurveyFrame frame;
     try {
         frame.centralMeridianDeg = geodesy::ReadCentralMeridian(*meridian);
     } catch (const std::exception& error) {
-        throw UsageError(std::string("--meridian：") + error.what());
+        throw UsageError(i18n::Format(i18n::Translate("cli", "--meridian：%1"), {error.what()}));
     }
     const auto text = [&](const char* option, const std::string& fromSettings) {
         return options.Value(option).value_or(fromSettings);
@@ -40,17 +41,17 @@ SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
         frame.transform =
             geodesy::MakeFourParamCoefficients(geodesy::ReadFourParameters({dx, dy, rot, scale, dh}));
     } catch (const std::exception& error) {
-        throw UsageError(std::string("四参数：") + error.what());
+        throw UsageError(i18n::Format(i18n::Translate("cli", "四参数：%1"), {error.what()}));
     }
     if (!(frame.transform.c * frame.transform.c + frame.transform.s * frame.transform.s > 0.0))
-        throw UsageError("四参数：尺度比例 m 为 −1，无法换算");
+        throw UsageError(i18n::Translate("cli", "四参数：尺度比例 m 为 −1，无法换算"));
     // The national system as the window keeps it ([Projection]); the program's own without one.
     if (settingsPath)
         frame.projection = app::LoadProjectionChoice(*settingsPath);
     try {
         static_cast<void>(frame.Projection());
     } catch (const geodesy::ProjectionSetupError& error) {
-        throw UsageError(std::string("--meridian：") + error.what());
+        throw UsageError(i18n::Format(i18n::Translate("cli", "--meridian：%1"), {error.what()}));
     }
     return frame;
 }

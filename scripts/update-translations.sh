@@ -5,7 +5,6 @@
 # tr() land in the namespaced class contexts the program looks them up in. Then fill in
 # the new <translation> elements (Qt Linguist, or by hand) and commit the .ts file; the
 # build makes the .qm from it.
-# The command line (cli/) keeps its Chinese texts and is not collected.
 #
 #     scripts/update-translations.sh [TS_FILE]   (default translations/keldarn_en.ts)
 set -euo pipefail
@@ -14,5 +13,5 @@ lupdate=/usr/lib/qt6/bin/lupdate
 [ -x "$lupdate" ] || lupdate=lupdate
 "$lupdate" -locations relative -no-obsolete -tr-function-alias translate+=Translate -I . \
   -source-language zh_CN -target-language en \
-  app cad earth fileio geodesy kml points raster survey \
+  app cad cli earth fileio geodesy kml points raster survey \
   -ts "${1:-translations/keldarn_en.ts}"

@@ -153,7 +153,7 @@
         <translation>Scale (ppm)</translation>
     </message>
     <message>
-        <location line="+109"/>
+        <location line="+107"/>
         <source>，6°带</source>
         <translation>, 6° zones</translation>
     </message>
@@ -694,6 +694,798 @@
     </message>
 </context>
 <context>
+    <name>cli</name>
+    <message>
+        <location filename="../cli/command_line.cpp" line="+31"/>
+        <source>未知的选项 --%1</source>
+        <translation>Unknown option --%1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>选项 --%1 不带值</source>
+        <translation>Option --%1 takes no value</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>选项 --%1 缺少值</source>
+        <translation>Option --%1 needs a value</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>选项 --%1 的值“%2”不是数</source>
+        <translation>The value &quot;%2&quot; of option --%1 is not a number</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>keldarn-cli %1：%2</source>
+        <translation>keldarn-cli %1: %2</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>用 keldarn-cli %1 --help 查看用法。</source>
+        <translation>See keldarn-cli %1 --help for usage.</translation>
+    </message>
+    <message>
+        <location filename="../cli/convert_command.cpp" line="+33"/>
+        <source>用法：keldarn-cli convert [--to grid|geo] --meridian 中央子午线 --output 文件 [选项] 输入文件
+
+把文本文件中的点在经纬度与测量坐标之间换算，算法与程序中相同：
+  --to grid（缺省）  纬度、经度（度）、高程（米）→ X（北坐标）、Y（东坐标）、H（米）：
+                     按中央子午线作高斯–克吕格投影，再作四参数转换，H = 高程 + dH
+  --to geo           X、Y、H → 纬度、经度、高程：四参数反算后作高斯反算，高程 = H − dH
+输出每行依次为点名（给了 --name-column 时）和换算后的三个值，以逗号分隔，CR LF 换行，
+米保留 3 位小数，度保留 9 位小数。输入中的其他列不写入输出；空行跳过。
+
+  --input 文件          输入文件（也可直接写在选项之后）
+  --output 文件         输出文件（必填）
+  --to grid|geo         换算方向（缺省 grid）
+  --meridian 度         中央子午线经度（必填）
+  --settings 文件       Keldarn.ini：从 [GEzbzh] 读取四参数，选项优先
+  --dx 米 --dy 米 --rot 秒 --scale 比例 --dh 米
+                        四参数与高程改正，覆盖 --settings 中的值（缺省都为 0）
+  --columns 1,2,3       三个输入值所在的列（从 1 数起）：纬度,经度,高程 或 X,Y,H
+  --name-column n       点名所在的列（从 1 数起），原样写在输出的第一列
+  --separator 分隔符    输入的分隔符：auto（缺省，按文件在逗号、分号、制表符、空白中判断）、
+                        tab、space（连续的空格与制表符）或任意一个字符
+  --skip-lines n        跳过开头的 n 行（缺省 0）；其后第一行的数值列若不是数，当作标题跳过
+  --encoding 编码       输入的编码：auto（缺省：整个文件是有效的 UTF-8 就按 UTF-8，否则按
+                        GB18030）、utf-8 或 gb18030
+  --output-encoding 编码
+                        输出的编码：utf-8 或 gb18030（缺省与输入相同）
+  --quiet               不显示进度
+  --help                显示本说明
+
+纬度、经度为十进制度，北纬、东经为正。
+退出状态：0 成功，1 输入有误（指明文件与行号），2 读写失败；出错时不改动输出文件。
+</source>
+        <translation>Usage: keldarn-cli convert [--to grid|geo] --meridian MERIDIAN --output FILE [options] INPUT
+
+Converts the points of a text file between latitude/longitude and survey grid coordinates, as the program does:
+  --to grid (default)  latitude, longitude (degrees), elevation (m) → X (northing), Y (easting), H (m):
+                       Gauss–Krüger on the central meridian, then the four parameters; H = elevation + dH
+  --to geo             X, Y, H → latitude, longitude, elevation: the same steps reversed; elevation = H − dH
+Each output line: the point name (with --name-column) and the three converted values, comma-separated, CR LF;
+metres to 3 decimals, degrees to 9 decimals. Other input columns are not written; blank lines are skipped.
+
+  --input FILE          input file (may also be given by itself after the options)
+  --output FILE         output file (required)
+  --to grid|geo         direction of the conversion (default grid)
+  --meridian DEG        longitude of the central meridian (required)
+  --settings FILE       Keldarn.ini: four parameters from [GEzbzh]; options take precedence
+  --dx M --dy M --rot SEC --scale SCALE --dh M
+                        four parameters and height correction, overriding --settings (default 0 each)
+  --columns 1,2,3       columns of the three input values (from 1): latitude,longitude,elevation or X,Y,H
+  --name-column n       column of the point name (from 1), copied as it is into the first output column
+  --separator SEP       input separator: auto (default; comma, semicolon, tab or blanks, judged from the file),
+                        tab, space (runs of spaces and tabs) or any single character
+  --skip-lines n        skip n leading lines (default 0); a following title line (values not numbers) is skipped
+  --encoding ENC        input encoding: auto (default: UTF-8 if the whole file is valid UTF-8, otherwise
+                        GB18030), utf-8 or gb18030
+  --output-encoding ENC
+                        output encoding: utf-8 or gb18030 (default: the input&apos;s)
+  --quiet               show no progress
+  --help                show this help
+
+Latitude and longitude in decimal degrees, north and east positive.
+Exit status: 0 success, 1 bad input (file and line named), 2 read or write failure; errors leave the output alone.
+</translation>
+    </message>
+    <message>
+        <location line="+93"/>
+        <source>“%1”</source>
+        <translation>&quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>“%1…”</source>
+        <translation>&quot;%1...&quot;</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>--%1 的值应为不小于 %2 的整数，不是“%3”</source>
+        <translation>--%1 must be a whole number of at least %2, not &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <location line="+13"/>
+        <source>--columns 需要三个以逗号分隔的列号，不是“%1”</source>
+        <translation>--columns needs three comma-separated column numbers, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location line="-8"/>
+        <source>--columns 中的列号不能重复：“%1”</source>
+        <translation>The column numbers of --columns must not repeat: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>--separator 应为 auto、tab、space 或一个字符，不是“%1”</source>
+        <translation>--separator must be auto, tab, space or one character, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>--%1 应为 auto、utf-8 或 gb18030，不是“%2”</source>
+        <translation>--%1 must be auto, utf-8 or gb18030, not &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>--%1 应为 utf-8 或 gb18030，不是“%2”</source>
+        <translation>--%1 must be utf-8 or gb18030, not &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>只能给出一个输入文件</source>
+        <translation>Only one input file can be given</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>缺少输入文件（--input 或直接写出文件名）</source>
+        <translation>Missing input file (--input, or the file name by itself)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location filename="../cli/sample_command.cpp" line="+246"/>
+        <source>缺少 --output（输出文件）</source>
+        <translation>Missing --output (the output file)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>--to 只能是 grid（经纬度→测量坐标）或 geo（测量坐标→经纬度），不是“%1”</source>
+        <translation>--to must be grid (latitude/longitude → survey grid coordinates) or geo (survey grid coordinates → latitude/longitude), not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>--name-column 不能是 --columns 中的列</source>
+        <translation>--name-column cannot be one of the --columns</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <location filename="../cli/sample_command.cpp" line="+120"/>
+        <source>无法读取文件 %1</source>
+        <translation>Cannot read file %1</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>%1 第 %2 行：一行超过 1 MB，不是点的文本文件</source>
+        <translation>%1, line %2: a line longer than 1 MB; this is no text file of points</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>读取文件 %1 时出错</source>
+        <translation>Error reading file %1</translation>
+    </message>
+    <message>
+        <location line="+45"/>
+        <source>%1 第 %2 行：不是有效的 UTF-8 文本；GB18030（GBK）编码的文件请用 --encoding gb18030 或 auto</source>
+        <translation>%1, line %2: not valid UTF-8 text; for a file in GB18030 (GBK) use --encoding gb18030 or auto</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>%1 第 %2 行：不是有效的 GB18030 文本</source>
+        <translation>%1, line %2: not valid GB18030 text</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 第 %2 行：既不是有效的 UTF-8 也不是有效的 GB18030 文本</source>
+        <translation>%1, line %2: neither valid UTF-8 nor valid GB18030 text</translation>
+    </message>
+    <message>
+        <location line="+63"/>
+        <location filename="../cli/point_output.cpp" line="+103"/>
+        <source>无法写入文件 %1：%2</source>
+        <translation>Cannot write file %1: %2</translation>
+    </message>
+    <message>
+        <location line="+50"/>
+        <source>只有 %1 列，没有第 %2 列</source>
+        <translation>only %1 column(s), no column %2</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>第 %1 列“%2”不是数</source>
+        <translation>column %1 &quot;%2&quot; is not a number</translation>
+    </message>
+    <message>
+        <location line="+47"/>
+        <source>转换</source>
+        <translation>Converting</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>第 %1 行当作标题跳过了：%2</source>
+        <translation>line %1 was skipped as a title: %2</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 第 %2 行：%3：%4</source>
+        <translation>%1, line %2: %3: %4</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 第 %2 行：纬度不在 −90 到 90 度之间（列的顺序是否有误？）：%3</source>
+        <translation>%1, line %2: latitude not between −90 and 90 degrees (wrong column order?): %3</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 第 %2 行：没有点名所在的第 %3 列：%4</source>
+        <translation>%1, line %2: no column %3 for the point name: %4</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>%1 第 %2 行：点名中有逗号，而输出以逗号分隔：%3</source>
+        <translation>%1, line %2: the point name holds a comma, but the output is comma-separated: %3</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>%1 第 %2 行：坐标超出可换算的范围：%3</source>
+        <translation>%1, line %2: coordinates outside the range that can be converted: %3</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>%1：没有可换算的点，没有写出文件</source>
+        <translation>%1: no points to convert; no file was written</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1：没有可换算的点，没有写出文件（%2）</source>
+        <translation>%1: no points to convert; no file was written (%2)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>已换算 %1 个点，写入 %2</source>
+        <translation>Converted %1 point(s) and wrote them to %2</translation>
+    </message>
+    <message>
+        <location filename="../cli/kml_commands.cpp" line="+36"/>
+        <source>用法：keldarn-cli kml2dxf --meridian 中央子午线 (--output 文件.dxf | --output-dir 文件夹) [选项] 输入...
+
+把 KML/KMZ 文件绘成图形并存为 DXF 文件，与程序中“KML文件转为CAD图形”后在图形窗口保存的
+文件相同：只有一个顶点的坐标画成点（地标有名称时在同一位置注记名称），多个顶点的画成多段线。
+经纬度按中央子午线投影并经四参数转换；图形的 x 是东坐标 Y，y 是北坐标 X，单位米。
+
+  输入                  .kml 或 .kmz 文件，或文件夹（取其中直接包含的全部 .kml、.kmz 文件）
+  --settings 文件       Keldarn.ini：四参数 [GEzbzh]，选项优先
+  --meridian 度         中央子午线经度（必填）
+  --dx 米 --dy 米 --rot 秒 --scale 比例
+                        四参数，覆盖 --settings 中的值
+  --text-height 米      名称注记的字高（缺省 3，即新建图形中程序所用的 3 × LTSCALE）
+  --output 文件         输出的 DXF 文件（只有一个输入文件时）
+  --output-dir 文件夹   每个输入写成此文件夹中同名的 .dxf 文件；文件夹不存在时创建
+  --quiet               不显示每个文件的结果
+  --help                显示本说明
+
+KML 文件中没有可绘制的点或线时给出警告，不写出文件。多个输入按顺序转换，遇到错误即停止，
+此前已写出的文件保留。
+退出状态：0 成功，1 输入有误，2 读写失败（此时不改动出错的输出文件）。
+</source>
+        <translation>Usage: keldarn-cli kml2dxf --meridian MERIDIAN (--output FILE.dxf | --output-dir FOLDER) [options] INPUT...
+
+Draws KML/KMZ files and saves them as DXF files, like &quot;KML File to CAD Drawing&quot; then saving in the drawing window:
+coordinates with one vertex become points (labelled with the placemark&apos;s name, if any), longer ones polylines.
+Projection on the central meridian, then the four parameters; drawing x is easting Y, y is northing X, in metres.
+
+  INPUT                 .kml or .kmz files, or folders (all .kml and .kmz files directly inside them)
+  --settings FILE       Keldarn.ini: four parameters [GEzbzh]; options take precedence
+  --meridian DEG        longitude of the central meridian (required)
+  --dx M --dy M --rot SEC --scale SCALE
+                        four parameters, overriding --settings
+  --text-height M       text height of the name labels (default 3, the program&apos;s 3 × LTSCALE in a new drawing)
+  --output FILE         the output DXF file (with a single input file only)
+  --output-dir FOLDER   write each input as a .dxf file of the same name in this folder; created if missing
+  --quiet               do not show the result of each file
+  --help                show this help
+
+A KML file with nothing to draw gives a warning and no file. Inputs are converted in order, up to the first error;
+files already written are kept.
+Exit status: 0 success, 1 bad input, 2 read or write failure (the failing output file is then left unchanged).
+</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>用法：keldarn-cli dxf2kml --meridian 中央子午线 --output 文件.kml [选项] 文件.dxf
+
+把 DXF 图形中全部单行文字和轻量多段线写成 KML 文件，与在图形窗口中打开该文件、用
+“CAD图形转为KML文件”选中整个图形时写出的文件相同：文字成为以文字命名的点，闭合的多段线
+成为多边形（Region1、Region2…），其余成为线（Line1、Line2…）。图形坐标经反向四参数转换和
+中央子午线上的反投影得到经纬度。
+
+  --settings 文件       Keldarn.ini：四参数 [GEzbzh]，选项优先
+  --meridian 度         中央子午线经度（必填）
+  --dx 米 --dy 米 --rot 秒 --scale 比例
+                        四参数，覆盖 --settings 中的值
+  --output 文件         输出的 KML 文件（必填）
+  --quiet               不显示结果
+  --help                显示本说明
+
+图形中没有文字或多段线时给出警告，不写出文件。
+退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
+</source>
+        <translation>Usage: keldarn-cli dxf2kml --meridian MERIDIAN --output FILE.kml [options] FILE.dxf
+
+Writes all single-line texts and lightweight polylines of a DXF drawing to a KML file, as the drawing window
+does with &quot;CAD Drawing to KML File&quot; on the whole drawing: texts become points named by the text, closed polylines
+become polygons (Region1, Region2, ...), the others lines (Line1, Line2, ...). The reverse four parameters and the
+inverse projection on the central meridian turn the drawing&apos;s coordinates into latitude/longitude.
+
+  --settings FILE       Keldarn.ini: four parameters [GEzbzh]; options take precedence
+  --meridian DEG        longitude of the central meridian (required)
+  --dx M --dy M --rot SEC --scale SCALE
+                        four parameters, overriding --settings
+  --output FILE         the output KML file (required)
+  --quiet               show no result
+  --help                show this help
+
+A drawing without texts or polylines gives a warning and no file.
+Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is then left unchanged).
+</translation>
+    </message>
+    <message>
+        <location line="+37"/>
+        <source>keldarn-cli %1：警告：%2</source>
+        <translation>keldarn-cli %1: warning: %2</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>没有给出要转换的 KML/KMZ 文件或文件夹</source>
+        <translation>No KML/KMZ file or folder to convert was given</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>找不到输入文件 %1</source>
+        <translation>Input file %1 not found</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>无法读取文件夹 %1：%2</source>
+        <translation>Cannot read folder %1: %2</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>文件夹 %1 中没有 .kml 或 .kmz 文件</source>
+        <translation>Folder %1 holds no .kml or .kmz file</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>--output 与 --output-dir 只能给出一个</source>
+        <translation>Give only one of --output and --output-dir</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>--output 的文件名是空的</source>
+        <translation>The file name of --output is empty</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>有 %1 个输入文件，请用 --output-dir 给出输出文件夹</source>
+        <translation>There are %1 input files; give an output folder with --output-dir</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>缺少 --output（输出文件）或 --output-dir（输出文件夹）</source>
+        <translation>Missing --output (output file) or --output-dir (output folder)</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>有两个输入都会写成 %1，请分开转换</source>
+        <translation>Two inputs would both be written as %1; convert them separately</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1 个地标（Placemark）</source>
+        <translation>%1 placemark(s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 个三维模型（Model）</source>
+        <translation>%1 3D model(s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 个图片叠加层（Overlay）</source>
+        <translation>%1 image overlay(s)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>KML文件中没有可绘制的点或线，也没有地标（Placemark）。</source>
+        <translation>The KML file has no points or lines to draw, and no placemarks.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>KML文件中没有可绘制的点或线（文件中有：%1）。</source>
+        <translation>The KML file has no points or lines to draw (it holds %1).</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <location line="+82"/>
+        <location line="+2"/>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <location line="-80"/>
+        <source>%1：有 %2 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%3</source>
+        <translation>%1: %2 network link(s) (NetworkLink) point to addresses outside the file and were not read: %3</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1：%2没有写出文件。</source>
+        <translation>%1: %2 No file was written.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1 不能保存图形中的以下内容：%2</source>
+        <translation>%1 cannot hold the following content of the drawing: %2</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>%1 → %2：点 %3 个，多段线 %4 条</source>
+        <translation>%1 → %2: %3 point(s), %4 polyline(s)</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>--text-height 应大于 0</source>
+        <translation>--text-height must be greater than 0</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>无法创建输出文件夹 %1：%2</source>
+        <translation>Cannot create output folder %1: %2</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>没有给出要转换的 DXF 文件</source>
+        <translation>No DXF file to convert was given</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>一次只能转换一个 DXF 文件</source>
+        <translation>Only one DXF file can be converted at a time</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>缺少 --output（输出的 KML 文件）</source>
+        <translation>Missing --output (the KML file to write)</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>%1：图形中没有单行文字或轻量多段线，没有写出文件。</source>
+        <translation>%1: the drawing has no single-line texts or lightweight polylines; no file was written.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。</source>
+        <translation>%1 object(s) lie far outside the projection zone (beyond ±1e9 or latitude over 90°) and were not written to the KML file.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1 → %2：地标 %3 个</source>
+        <translation>%1 → %2: %3 placemark(s)</translation>
+    </message>
+    <message>
+        <location filename="../cli/main.cpp" line="+25"/>
+        <source>用法：keldarn-cli 子命令 [选项]
+
+子命令：
+  sample    在测区内按测量坐标格网采集高程，写入导出格式（.dat）或 CSV
+  merge     把 sample --part 分份运行的结果合并为一个文件
+  convert   把文本文件中的点在经纬度与测量坐标之间换算
+  kml2dxf   把 KML/KMZ 文件绘成图形，存为 DXF 文件（同“KML文件转为CAD图形”后保存）
+  dxf2kml   把 DXF 图形中的文字和多段线写成 KML 文件（同“CAD图形转为KML文件”）
+
+各子命令的选项：keldarn-cli 子命令 --help
+退出状态：0 成功，1 输入有误，2 读写失败。
+</source>
+        <translation>Usage: keldarn-cli SUBCOMMAND [options]
+
+Subcommands:
+  sample    sample elevations on a survey grid inside a survey area; write the export format (.dat) or CSV
+  merge     merge the results of a run split into parts with sample --part into one file
+  convert   convert the points of a text file between latitude/longitude and survey grid coordinates
+  kml2dxf   draw KML/KMZ files and save them as DXF files (as &quot;KML File to CAD Drawing&quot;, then saving)
+  dxf2kml   write the texts and polylines of a DXF drawing as a KML file (as &quot;CAD Drawing to KML File&quot;)
+
+Options of a subcommand: keldarn-cli SUBCOMMAND --help
+Exit status: 0 success, 1 bad input, 2 read or write failure.
+</translation>
+    </message>
+    <message>
+        <location line="+49"/>
+        <source>keldarn-cli：未知的子命令“%1”</source>
+        <translation>keldarn-cli: unknown subcommand &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location filename="../cli/point_output.cpp" line="-64"/>
+        <source>--format 只能是 dat 或 csv，不是“%1”</source>
+        <translation>--format must be dat or csv, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>--fields 的值“%1”中有不是 0–4 的字段：0点名 1描述 2X坐标 3Y坐标 4高程H</source>
+        <translation>The value &quot;%1&quot; of --fields has a field other than 0–4: 0 name 1 description 2 X 3 Y 4 elevation H</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>--fields 至少要选一个字段</source>
+        <translation>--fields must choose at least one field</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>--separator 只能是一个字符或空，不是“%1”</source>
+        <translation>--separator must be one character or empty, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>CSV 文件的分隔符总是逗号；其他分隔符请用 --format dat</source>
+        <translation>The separator of a CSV file is always a comma; for other separators use --format dat</translation>
+    </message>
+    <message>
+        <location filename="../cli/progress.cpp" line="+24"/>
+        <source>%1时%2分</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1分%2秒</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>%1/秒</source>
+        <translation>%1/s</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>剩余 %1</source>
+        <translation>%1 left</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>用时 %1</source>
+        <translation>elapsed %1</translation>
+    </message>
+    <message>
+        <location filename="../cli/sample_command.cpp" line="-330"/>
+        <source>用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
+                         (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
+
+在测区内按测量坐标的整数倍格网（X、Y 都是间距的整数倍，已经过四参数转换）采集高程，
+逐行（由北向南，每行由西向东）写入文件。高程取自地形数据的原始分辨率，与程序中取点相同。
+
+  --terrain 地形        DEM 文件、分幅文件夹、.zip、VRT 或 http(s) 网址；缺省取 --settings 中的
+  --settings 文件       Keldarn.ini：四参数 [GEzbzh] 与地形 [Terrain]，选项优先
+  --meridian 度         中央子午线经度（必填）
+  --dx 米 --dy 米 --rot 秒 --scale 比例 --dh 米
+                        四参数与高程改正，覆盖 --settings 中的值
+  --spacing 米          格网间距（必填，&gt; 0）
+  --bbox 南,西,北,东    以纬度、经度（度）给出的测区
+  --boundary 文件       以测量坐标给出的测区边界：每行 &quot;X,Y&quot;（或以空格、制表符分隔）
+  --kml 文件            以 KML/KMZ 中的多边形（闭合的坐标串）给出的测区；内环为洞
+  --output 文件         输出文件；扩展名 .csv 写 CSV（UTF-8），否则写导出格式（GB18030，CR LF）
+  --format dat|csv      输出格式，覆盖扩展名的判断
+  --fields 0,1,3,2,4    导出字段及顺序：0点名 1描述 2X坐标 3Y坐标 4高程H（缺省同程序的导出）
+  --separator ,         导出分隔符（一个字符或空，缺省逗号）
+  --part i/n            只做 n 份中的第 i 份（1..n，按格网行分成连续的带）；用 merge 合并
+  --threads n           使用的线程数（缺省为 CPU 核数）
+  --force               允许超过 10 亿个候选点的测区
+  --quiet               不显示进度
+  --help                显示本说明
+
+退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
+</source>
+        <translation>Usage: keldarn-cli sample --terrain TERRAIN --meridian MERIDIAN --spacing SPACING
+                          (--bbox S,W,N,E | --boundary BOUNDARY | --kml POLYGONS) --output FILE [options]
+
+Samples elevations in the survey area on the survey grid coordinates that are whole multiples of the spacing
+(after the four parameters), row by row (north to south, west to east), at the terrain&apos;s native resolution.
+
+  --terrain TERRAIN     DEM file, tile folder, .zip, VRT or http(s) URL; by default the one in --settings
+  --settings FILE       Keldarn.ini: four parameters [GEzbzh] and terrain [Terrain]; options take precedence
+  --meridian DEG        longitude of the central meridian (required)
+  --dx M --dy M --rot SEC --scale SCALE --dh M
+                        four parameters and height correction, overriding --settings
+  --spacing M           grid spacing (required, &gt; 0)
+  --bbox S,W,N,E        survey area by latitude and longitude (degrees)
+  --boundary FILE       survey area boundary in survey grid coordinates: &quot;X,Y&quot; per line (or space/tab separated)
+  --kml FILE            survey area as polygons (closed coordinate strings) in a KML/KMZ; inner rings are holes
+  --output FILE         output file; .csv writes CSV (UTF-8), anything else the export format (GB18030, CR LF)
+  --format dat|csv      output format, overriding the extension
+  --fields 0,1,3,2,4    fields in order: 0 name 1 description 2 X 3 Y 4 elevation H (default: as the export)
+  --separator ,         export separator (one character or empty; default comma)
+  --part i/n            do only part i of n (1..n, contiguous bands of grid rows); join them with merge
+  --threads n           number of threads (default: the number of CPU cores)
+  --force               allow survey areas of more than 1 billion candidate points
+  --quiet               show no progress
+  --help                show this help
+
+Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is then left unchanged).
+</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>用法：keldarn-cli merge --output 文件 [--format dat|csv] [--fields ...] [--separator ...] 第1份 第2份 ...
+
+把 sample --part i/n 的各份结果按顺序合并为一次运行所写的文件（点名重新连续编号）。
+格式选项必须与生成各份时相同。
+
+退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
+</source>
+        <translation>Usage: keldarn-cli merge --output FILE [--format dat|csv] [--fields ...] [--separator ...] PART1 PART2 ...
+
+Joins the parts written by sample --part i/n, in order, into the file a single run writes (names renumbered).
+The format options must be the same as those the parts were written with.
+
+Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is then left unchanged).
+</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>--%1 的值“%2”中“%3”不是数</source>
+        <translation>In the value &quot;%2&quot; of --%1, &quot;%3&quot; is not a number</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>--%1 需要 %2 个以逗号分隔的数，不是“%3”</source>
+        <translation>--%1 needs %2 comma-separated numbers, not &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>无法打开边界文件 %1</source>
+        <translation>Cannot open boundary file %1</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>%1 第 %2 行：应为 &quot;X,Y&quot; 两个数，而不是“%3”</source>
+        <translation>%1, line %2: expected two numbers &quot;X,Y&quot;, not &quot;%3&quot;</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1：边界至少要有 3 个点</source>
+        <translation>%1: the boundary needs at least 3 points</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>%1 中没有多边形（闭合的坐标串），无法作为测区</source>
+        <translation>%1 has no polygon (closed coordinate string) to serve as the survey area</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>--part 的值应为 i/n（1 ≤ i ≤ n），不是“%1”</source>
+        <translation>The value of --part must be i/n (1 ≤ i ≤ n), not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location line="+56"/>
+        <source>缺少 --terrain（地形数据），设置文件中也没有</source>
+        <translation>Missing --terrain (the terrain data), and the settings file has none either</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>缺少 --spacing，或间距不大于 0</source>
+        <translation>Missing --spacing, or the spacing is not greater than 0</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>测区要用 --bbox、--boundary 或 --kml 三者之一给出</source>
+        <translation>Give the survey area with exactly one of --bbox, --boundary and --kml</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>--bbox 应为 南,西,北,东（度），且南 &lt; 北、西 &lt; 东</source>
+        <translation>--bbox must be S,W,N,E (degrees) with S &lt; N and W &lt; E</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>测区内约有 %1 个格网点，超过 10 亿；确需如此请加 --force，或加大间距、用 --part 分份</source>
+        <translation>The survey area holds about %1 grid points, more than 1 billion; if this is really wanted add --force, or increase the spacing or split the run with --part</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>采样</source>
+        <translation>Sampling</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>%1
+已停止，输出文件未改动。</source>
+        <translation>%1
+Stopped; the output file was not changed.</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>测区内的 %1 个格网点都没有高程（在地形数据范围之外或是数据空洞），没有写出文件</source>
+        <translation>None of the %1 grid points in the survey area has an elevation (outside the terrain data or in voids); no file was written</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>测区内没有格网点（测区太小或间距太大），没有写出文件</source>
+        <translation>The survey area holds no grid points (area too small or spacing too large); no file was written</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>已写出 %1 个点到 %2；%3 个格网点没有高程（数据范围之外或数据空洞），未写出</source>
+        <translation>Wrote %1 point(s) to %2; %3 grid point(s) had no elevation (outside the data or in voids) and were not written</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>已写出 %1 个点到 %2</source>
+        <translation>Wrote %1 point(s) to %2</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>缺少 --output（合并后的文件）</source>
+        <translation>Missing --output (the merged file)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>没有给出要合并的文件</source>
+        <translation>No files to merge were given</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>分隔符为空时无法找出点名字段，不能重新编号；请用带分隔符的格式分份</source>
+        <translation>With an empty separator the point name field cannot be found, so the names cannot be renumbered; split the run with a format that has a separator</translation>
+    </message>
+    <message>
+        <location line="+28"/>
+        <source>%1 第 %2 行的字段少于所给的格式</source>
+        <translation>%1, line %2 has fewer fields than the given format</translation>
+    </message>
+    <message>
+        <location filename="../cli/survey_frame.cpp" line="+16"/>
+        <source>找不到设置文件 %1</source>
+        <translation>Settings file %1 not found</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>缺少 --meridian（中央子午线经度）</source>
+        <translation>Missing --meridian (the longitude of the central meridian)</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <location line="+22"/>
+        <source>--meridian：%1</source>
+        <translation>--meridian: %1</translation>
+    </message>
+    <message>
+        <location line="-10"/>
+        <source>四参数：%1</source>
+        <translation>Four parameters: %1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>四参数：尺度比例 m 为 −1，无法换算</source>
+        <translation>Four parameters: the scale m is −1, so no conversion is possible</translation>
+    </message>
+</context>
+<context>
     <name>earth</name>
     <message>
         <location filename="../earth/dem_reader.cpp" line="+49"/>
@@ -968,7 +1760,7 @@
         <translation>Height fitting needs at least three control points that are not on one straight line.</translation>
     </message>
     <message>
-        <location filename="../geodesy/ellipsoid.cpp" line="+54"/>
+        <location filename="../geodesy/ellipsoid.cpp" line="+41"/>
         <source>程序默认椭球</source>
         <translation>Program default ellipsoid</translation>
     </message>
@@ -1289,12 +2081,12 @@ Tiles of services are cached on this computer: places already seen still show wh
 <context>
     <name>keldarn::app::ProjectionDialog</name>
     <message>
-        <location filename="../app/projection_dialog.cpp" line="-107"/>
+        <location filename="../app/projection_dialog.cpp" line="-105"/>
         <source>椭球与分带</source>
         <translation>Ellipsoid and Zones</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+6"/>
         <source>（a=%1，1/f=%2）</source>
         <translation> (a=%1, 1/f=%2)</translation>
     </message>
