@@ -6,7 +6,8 @@ desktop-file-validate and appstreamcli on it, extracts it with dpkg-deb into a s
 and starts the extracted program under Xvfb in an English locale: it must find its
 translation and its English guide under the root's share/keldarn, write its settings under
 $XDG_CONFIG_HOME and nothing under the root, and open a DXF given on its command line in
-the drawing window. The program is driven as in the end-to-end test (keldarn_e2e.py).
+the drawing window. The extracted keldarn-cli prints its help in English or Chinese by the
+user's language list. The program is driven as in the end-to-end test (keldarn_e2e.py).
 """
 
 import argparse
@@ -56,6 +57,12 @@ def check_tools(deb, root):
     for library in ("libqt6widgets6", "libgdal"):
         if library not in depends:
             failures.append(f"the package does not depend on {library} (dpkg-shlibdeps did not run?)")
+    # The extracted keldarn-cli finds the translation under the root's share/keldarn.
+    for language, expect_chinese in (("en", False), ("zh_CN", True)):
+        env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "LANGUAGE": language}
+        status, output = run([str(root / "usr/bin/keldarn-cli"), "--help"], env=env)
+        if status != 0 or bool(CJK.search(output)) != expect_chinese:
+            failures.append(f"keldarn-cli --help with LANGUAGE={language}: {output[:200]!r}")
     missing = [path for path in EXPECTED if not (root / path).is_file()]
     if missing:
         failures.append("missing from the package: " + ", ".join(missing))
