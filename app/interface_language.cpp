@@ -18,6 +18,12 @@ std::string TranslateThroughQt(const char* context, const char* source)
     return QCoreApplication::translate(context, source).toStdString();
 }
 
+// The program's English texts from `dataDir`/translations/keldarn_en.qm.
+bool LoadEnglish(QTranslator& translator, const std::filesystem::path& dataDir)
+{
+    return translator.load(QStringLiteral("keldarn_en"), QString::fromStdString((dataDir / "translations").string()));
+}
+
 // The translation of a program without QCoreApplication, loaded once and never changed,
 // so that lookups from several threads only read it.
 QTranslator& ModuleTranslator()
@@ -80,8 +86,7 @@ bool InterfaceTranslation::Install(QCoreApplication& app, bool chinese, const st
             app.installTranslator(&qt_);
         return true;
     }
-    const QString folder = QString::fromStdString((dataDir / "translations").string());
-    if (!program_.load(QStringLiteral("keldarn_en"), folder))
+    if (!LoadEnglish(program_, dataDir))
         return false;
     app.installTranslator(&program_);
     i18n::InstallTranslator(TranslateThroughQt);
@@ -90,7 +95,7 @@ bool InterfaceTranslation::Install(QCoreApplication& app, bool chinese, const st
 
 bool InstallModuleTranslation(const std::filesystem::path& dataDir)
 {
-    if (!ModuleTranslator().load(QStringLiteral("keldarn_en"), QString::fromStdString((dataDir / "translations").string())))
+    if (!LoadEnglish(ModuleTranslator(), dataDir))
         return false;
     i18n::InstallTranslator(TranslateThroughModuleTranslator);
     return true;

@@ -24,15 +24,16 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon(keldarn::app::ProgramPixmap(64, 64)));
     // The interface language: the user's choice in the settings file, else the system's.
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+    const std::filesystem::path dataDir = keldarn::app::DataDirectory(exeDir);
     const keldarn::app::LanguageChoice choice =
         keldarn::app::ParseLanguageChoice(keldarn::app::LoadInterfaceLanguage(keldarn::app::DefaultSettingsPath(exeDir)));
     bool chinese = keldarn::app::UsesChineseInterface(choice, QLocale::system());
     keldarn::app::InterfaceTranslation translation;
-    if (!translation.Install(app, chinese, keldarn::app::DataDirectory(exeDir))) {
+    if (!translation.Install(app, chinese, dataDir)) {
         std::fprintf(stderr, "keldarn: the English translation is missing under %s; the interface stays Chinese\n",
-                     keldarn::app::DataDirectory(exeDir).c_str());
+                     dataDir.c_str());
         chinese = true;
-        translation.Install(app, chinese, keldarn::app::DataDirectory(exeDir));
+        translation.Install(app, chinese, dataDir);
     }
     keldarn::app::UseInterfaceFont(app);
 
