@@ -435,6 +435,27 @@ def kml_written(d, m):
     return None
 
 
+def menu_item_shown(text):
+    def check(d, m):
+        return None if m.menu_action(text) is not None else f"no menu item {text} is shown"
+    return check
+
+
+def click_menu_item(text):
+    def act(d):
+        r = d.find(f"menu item {text}", lambda m: m.menu_action(text))["rect"]
+        d.click_at(r["x"] + r["w"] // 2, r["y"] + r["h"] // 2)
+    return act
+
+
+def language_kept(value):
+    def check(d, m):
+        text = (d.app_dir / "Keldarn.ini").read_text(encoding="utf-8") if (d.app_dir / "Keldarn.ini").exists() else ""
+        return None if re.search(rf"^\[Interface\]\s*^Language={value}\s*$", text, re.M) else \
+            f"Keldarn.ini does not keep Language={value} under [Interface]"
+    return check
+
+
 def help_window_shown(d, m):
     window = next((w for w in m.windows() if w["name"] == "HelpWindow"), None)
     if window is None:
@@ -655,6 +676,11 @@ SCENARIOS = [
         Step("menu-contours", lambda d: d.menu("ConvertButton", "等高线到CAD图形..."), product_dialog_open("等高线到CAD图形")),
         Step("interval", answer_product_dialog("等高线到CAD图形", "10", False), message_box("已把"), 60),
         Step("close-message", lambda d: d.key("Return"), no_modal_and(drawing_status("多段线"))),
+    ]),
+    Scenario("language", steps=[
+        Step("menu-language", lambda d: d.menu("SetButton", "界面语言"), menu_item_shown("中文")),
+        Step("choose-chinese", click_menu_item("中文"), message_box("界面语言将在下次启动程序时更改")),
+        Step("close-message", lambda d: d.key("Return"), no_modal_and(all_of(main_window_active, language_kept("zh")))),
     ]),
     Scenario("help", steps=[
         Step("menu-help", lambda d: d.menu("HelpButton", "帮助文档"), help_window_shown),
