@@ -113,6 +113,7 @@ int PointTableModel::AppendRow(const RowCells& cells)
     const int modelRow = DataRowCount();
     beginInsertRows({}, modelRow, modelRow);
     rows_.push_back(PackRow(cells));
+    AppendUnexported(1);
     endInsertRows();
     return modelRow + 1;
 }
@@ -126,6 +127,7 @@ void PointTableModel::AppendRows(const std::vector<RowCells>& rows)
     rows_.reserve(rows_.size() + rows.size());
     for (const RowCells& cells : rows)
         rows_.push_back(PackRow(cells));
+    AppendUnexported(rows.size());
     endInsertRows();
 }
 
@@ -138,6 +140,7 @@ void PointTableModel::AppendPackedRows(std::vector<std::string> rows)
     rows_.reserve(rows_.size() + rows.size());
     for (std::string& packed : rows)
         rows_.push_back(std::move(packed));
+    AppendUnexported(rows.size());
     endInsertRows();
 }
 
@@ -147,6 +150,9 @@ void PointTableModel::RemoveGridRow(int gridRow)
         return;
     beginRemoveRows({}, gridRow - 1, gridRow - 1);
     rows_.erase(rows_.begin() + (gridRow - 1));
+    const auto flag = unexported_.begin() + (gridRow - 1);
+    unexportedCount_ -= *flag ? 1 : 0;
+    unexported_.erase(flag);
     endRemoveRows();
     if (rows_.empty())
         SetHeaderFixed(false);
@@ -157,9 +163,23 @@ void PointTableModel::Clear()
     if (!rows_.empty()) {
         beginResetModel();
         std::vector<std::string>().swap(rows_);
+        std::vector<bool>().swap(unexported_);
+        unexportedCount_ = 0;
         endResetModel();
     }
     SetHeaderFixed(false);
+}
+
+void PointTableModel::AppendUnexported(std::size_t count)
+{
+    unexported_.resize(unexported_.size() + count, true);
+    unexportedCount_ += static_cast<int>(count);
+}
+
+void PointTableModel::MarkAllExported()
+{
+    unexported_.assign(unexported_.size(), false);
+    unexportedCount_ = 0;
 }
 
 void PointTableModel::SetHeaderFixed(bool fixed)
@@ -198,8 +218,16 @@ bool PointTableModel::setData(const QModelIndex& index, const QVariant& value, i
     RowCells cells;
     for (std::size_t c = 0; c < cells.size(); ++c)
         cells[c] = QString::fromUtf8(views[c].data(), static_cast<qsizetype>(views[c].size()));
-    cells[static_cast<std::size_t>(index.column())] = value.toString();
+    QString& cell = cells[static_cast<std::size_t>(index.column())];
+    const QString text = value.toString();
+    if (cell == text)
+        return true;  // an editor closed without a change leaves the row as exported
+    cell = text;
     packed = PackRow(cells);
+    if (!unexported_[static_cast<std::size_t>(index.row())]) {
+        unexported_[static_cast<std::size_t>(index.row())] = true;
+        ++unexportedCount_;
+    }
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     return true;
 }

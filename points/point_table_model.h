@@ -57,6 +57,13 @@ public:
     // Removes every data row; the title row stays.
     void Clear();
 
+    // Rows added or changed since they were last written by an export of the whole table;
+    // rows read back from the journal or imported count as added. Removing a row takes
+    // it out of the count, and never makes other rows unexported.
+    int UnexportedRowCount() const { return unexportedCount_; }
+    // Every row as the successful export of the whole table has just written it.
+    void MarkAllExported();
+
     // The title row is fixed (non-scrolling, not editable) after an adoption or a
     // sampling run; it stops being fixed when the table is emptied.
     bool HeaderFixed() const { return headerFixed_; }
@@ -73,7 +80,13 @@ signals:
     void headerFixedChanged(bool fixed);
 
 private:
+    void AppendUnexported(std::size_t count);
+
     std::vector<std::string> rows_;
+    // One bit a row, parallel to rows_: added or changed since the last export. A bit
+    // a row keeps a million rows within 125 kB.
+    std::vector<bool> unexported_;
+    int unexportedCount_ = 0;
     bool headerFixed_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,52 @@ TEST(PointTable, EditingChangesOneCellOnly)
     }
     EXPECT_EQ(table.data(table.index(0, kYColumn), Qt::DisplayRole).toString(),
               QStringLiteral("  502.250 校正"));
+}
+
+TEST(PointTable, CountsRowsChangedSinceTheLastExport)
+{
+    PointTableModel table;
+    const auto edit = [&table](int modelRow, const char* text) {
+        table.setData(table.index(modelRow, kDescriptionColumn), QString::fromUtf8(text), Qt::EditRole);
+    };
+    const auto row = [](const char* name) { return Cells({name, "", "1", "2", "3"}); };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int unexported;
+    };
+    const std::vector<Step> steps = {
+        {"three sampled",
+         [&] {
+             table.AppendRows({row("1"), row("2"), row("3")});
+         },
+         3},
+        {"exported", [&] { table.MarkAllExported(); }, 0},
+        {"first row edited twice",
+         [&] {
+             edit(0, "a");
+             edit(0, "b");
+         },
+         1},
+        {"second row given its own text", [&] { edit(1, ""); }, 1},
+        {"exported second row deleted", [&] { table.RemoveGridRow(2); }, 1},
+        {"edited first row deleted", [&] { table.RemoveGridRow(1); }, 0},
+        {"two from the journal",
+         [&] {
+             table.AppendPackedRows({PackRow(row("4")), PackRow(row("5"))});
+         },
+         2},
+        {"the exported row below the deletions edited", [&] { edit(0, "c"); }, 3},
+        {"one typed", [&] { table.AppendRow(row("6")); }, 4},
+        {"exported again", [&] { table.MarkAllExported(); }, 0},
+        {"one more typed", [&] { table.AppendRow(row("7")); }, 1},
+        {"cleared", [&] { table.Clear(); }, 0},
+        {"typed into the empty table", [&] { table.AppendRow(row("8")); }, 1},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        EXPECT_EQ(table.UnexportedRowCount(), step.unexported) << step.what;
+    }
 }
 
 }  // namespace
