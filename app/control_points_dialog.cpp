@@ -262,7 +262,8 @@ bool ControlPointsDialog::Solve()
             point.name = row.name;
             point.source = {row.source[0], row.source[1], row.source[2]};
             if (list.kind == points::ControlSourceKind::Geographic) {
-                const geodesy::PlanePoint plane = projection->ToPlane(row.source[0], row.source[1]);
+                const geodesy::PlanePoint plane =
+                    projection->ToPlane(row.source[0], row.source[1], row.source[2]);
                 point.source = {plane.x, plane.y, row.source[2]};
             }
             point.target = {row.target[0], row.target[1], row.target[2]};

@@ -41,7 +41,8 @@ std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableMode
     const geodesy::ZoneProjection projection(frame->centralMeridianDeg, frame->projection);
     for (int gridRow = first + 1; gridRow <= end; ++gridRow) {
         const auto cells = table.CellViews(gridRow);
-        const auto place = GridToLatLon(cells[points::kXColumn], cells[points::kYColumn], projection, frame->transform);
+        const auto place = GridToLatLon(cells[points::kXColumn], cells[points::kYColumn],
+                                        cells[points::kHColumn], projection, frame->transform);
         if (!place)
             continue;
         earth::MapMarker marker;
@@ -57,6 +58,7 @@ std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableMode
 }  // namespace
 
 std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::string_view y,
+                                                      std::string_view h,
                                                       const geodesy::ZoneProjection& projection,
                                                       const geodesy::FourParamCoefficients& transform)
 {
@@ -67,7 +69,14 @@ std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::s
     } catch (const std::exception&) {
         return std::nullopt;
     }
-    const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {northing, easting, 0.0});
+    double height = transform.dHM;  // H′ = dH: height 0 before the correction
+    try {
+        height = geodesy::ParseNumber(h);
+        if (!std::isfinite(height))
+            height = transform.dHM;
+    } catch (const std::exception&) {
+    }
+    const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {northing, easting, height});
     // The series hold within a zone's few degrees; beyond some thousand kilometres from the
     // meridian a row cannot be a point of this zone.
     const int zone = projection.ZoneNumberOfY();
@@ -75,7 +84,7 @@ std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::s
     if (!std::isfinite(plane.x) || !std::isfinite(plane.y) ||
         std::abs(eastingInZone - geodesy::kFalseEastingM) > 1.0e6 || std::abs(plane.x) > 1.0e7)
         return std::nullopt;
-    const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y);
+    const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, plane.h);
     if (!std::isfinite(geo.latDeg) || !std::isfinite(geo.lonDeg) || std::abs(geo.latDeg) > 90.0)
         return std::nullopt;
     return std::pair{geo.latDeg, geo.lonDeg};
@@ -87,8 +96,9 @@ std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::Point
     if (!frame || gridRow < 1 || gridRow >= table.RowCount())
         return std::nullopt;
     const auto cells = table.CellViews(gridRow);
-    return GridToLatLon(cells[points::kXColumn], cells[points::kYColumn],
-                        geodesy::ZoneProjection(frame->centralMeridianDeg, frame->projection), frame->transform);
+    return GridToLatLon(cells[points::kXColumn], cells[points::kYColumn], cells[points::kHColumn],
+                        geodesy::ZoneProjection(frame->centralMeridianDeg, frame->projection),
+                        frame->transform);
 }
 
 bool MapPoints::Update(const points::PointTableModel& table, const std::optional<Frame>& frame)

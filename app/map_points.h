@@ -23,7 +23,10 @@ namespace keldarn::app {
 
 // Latitude and longitude (degrees) of a row's X (northing) and Y (easting with the false
 // easting) texts, or nothing when either is not a number or the point lies off the zone.
+// The H text (metres, with the height correction) is the height the datum shift takes; a
+// row without a readable H is taken at height 0, centimetres off at most.
 std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::string_view y,
+                                                      std::string_view h,
                                                       const geodesy::ZoneProjection& projection,
                                                       const geodesy::FourParamCoefficients& transform);
 

@@ -67,11 +67,13 @@ private:
         return text.substr(0, end) + "…";
     }
 
-    // In place: (lon, lat) pairs become (easting, northing) pairs in the user's grid.
+    // In place: (lon, lat) pairs become (easting, northing) pairs in the user's grid. The
+    // drawing is two-dimensional and the reader keeps no altitude (a KML's is mostly relative
+    // to the ground anyway), so the datum shift takes each point at height 0.
     void ToDrawing(std::vector<double>& coordinates) const
     {
         for (std::size_t i = 0; i + 1 < coordinates.size(); i += 2) {
-            const geodesy::PlanePoint plane = projection_.ToPlane(coordinates[i + 1], coordinates[i]);
+            const geodesy::PlanePoint plane = projection_.ToPlane(coordinates[i + 1], coordinates[i], 0.0);
             const geodesy::GridPoint grid = geodesy::FourParamForward(transform_, {plane.x, plane.y, 0.0});
             coordinates[i] = grid.y;
             coordinates[i + 1] = grid.x;

@@ -184,9 +184,10 @@ double DocumentBuilder::Checked(double value)
 
 geodesy::GeoPoint DocumentBuilder::ToGeographic(double x, double y) const
 {
-    // The drawing's y is the northing X′, its x the easting Y′.
+    // The drawing's y is the northing X′, its x the easting Y′. Its entities are taken as
+    // two-dimensional and written at altitude 0, so the datum shift takes them at height 0.
     const geodesy::GridPoint plane = geodesy::FourParamReverse(transform_, {Checked(y), Checked(x), 0.0});
-    const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y);
+    const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y, 0.0);
     if (!std::isfinite(geo.latDeg) || !std::isfinite(geo.lonDeg) || std::abs(geo.latDeg) > 90.0)
         throw OutsideZoneError();
     return geo;

@@ -495,7 +495,7 @@ bool AppendConverted(const ConvertJob& job, const geodesy::ZoneProjection& proje
     } else {
         const geodesy::GridPoint plane =
             geodesy::FourParamReverse(job.frame.transform, {in[0], in[1], in[2]});
-        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y);
+        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, plane.h);
         result = {geo.latDeg, geo.lonDeg, plane.h};
         decimals = 9;
     }

@@ -194,17 +194,13 @@ TaskResult SampleRows(const SamplePlan& plan, std::int64_t beginRow, std::int64_
 {
     TaskResult result;
     std::vector<PlannedPoint> row;
-    std::vector<raster::GeoPoint> where;
     std::vector<std::optional<double>> heights;
+    const survey::HeightQuery query = survey::HeightsOf(source);
     std::array<std::string, points::kColumnCount> cells;
     for (std::int64_t r = beginRow; r < endRow; ++r) {
         row.clear();
         plan.RowPoints(r, row);
-        where.resize(row.size());
-        heights.resize(row.size());
-        for (std::size_t k = 0; k < row.size(); ++k)
-            where[k] = {row[k].latDeg, row[k].lonDeg};
-        source.HeightsM(where, heights);
+        plan.QueryHeights(row, query, heights);
         for (std::size_t k = 0; k < row.size(); ++k) {
             if (!heights[k]) {
                 ++result.voids;

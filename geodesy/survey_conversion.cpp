@@ -26,7 +26,7 @@ GridPoint GeographicToGrid(double latDeg, double lonDeg, double elevationM, doub
 GridPoint GeographicToGrid(double latDeg, double lonDeg, double elevationM, const ZoneProjection& projection,
                            const FourParamCoefficients& transform)
 {
-    const PlanePoint plane = projection.ToPlane(latDeg, lonDeg);
+    const PlanePoint plane = projection.ToPlane(latDeg, lonDeg, elevationM);
     return FourParamForward(transform, GridPoint{plane.x, plane.y, elevationM});
 }
 

@@ -30,7 +30,8 @@ FourParameterSet ReadFourParameters(const FourParamTextsView& texts);
 // X northing, Y easting with the false easting, H corrected (metres).
 GridPoint GeographicToGrid(double latDeg, double lonDeg, double elevationM, double centralMeridianDeg,
                            const FourParamCoefficients& transform);
-// The same on the zone's projection as the user has set it up (ellipsoid, zone number, datum).
+// The same on the zone's projection as the user has set it up (ellipsoid, zone number, datum);
+// the elevation is the height the datum shift takes (ZoneProjection::ToPlane).
 GridPoint GeographicToGrid(double latDeg, double lonDeg, double elevationM, const ZoneProjection& projection,
                            const FourParamCoefficients& transform);
 

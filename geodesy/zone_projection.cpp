@@ -24,13 +24,13 @@ ZoneProjection::ZoneProjection(double centralMeridianDeg, const ProjectionChoice
     }
 }
 
-PlanePoint ZoneProjection::ToPlane(double latDeg, double lonDeg) const
+PlanePoint ZoneProjection::ToPlane(double latDeg, double lonDeg, double heightM) const
 {
     if (choice_.IsDefault())
         return GeographicToPlane(latDeg, lonDeg, centralMeridianDeg_);
     if (choice_.datum) {
         const GeodeticPoint local =
-            Wgs84ToLocal({latDeg, lonDeg, 0.0}, *choice_.datum, EllipsoidOf(choice_.ellipsoid));
+            Wgs84ToLocal({latDeg, lonDeg, heightM}, *choice_.datum, EllipsoidOf(choice_.ellipsoid));
         latDeg = local.latDeg;
         lonDeg = local.lonDeg;
     }
@@ -40,7 +40,7 @@ PlanePoint ZoneProjection::ToPlane(double latDeg, double lonDeg) const
     return plane;
 }
 
-GeoPoint ZoneProjection::ToGeographic(double northingM, double eastingM) const
+GeoPoint ZoneProjection::ToGeographic(double northingM, double eastingM, double heightM) const
 {
     if (choice_.IsDefault())
         return PlaneToGeographic(northingM, eastingM, centralMeridianDeg_);
@@ -53,14 +53,14 @@ GeoPoint ZoneProjection::ToGeographic(double northingM, double eastingM) const
                                    centralMeridianDeg_);
     }
     if (choice_.datum) {
-        // Back to height zero on WGS84, where ToPlane took the point, not on the local
+        // Back to heightM above WGS84, where ToPlane took the point, not above the local
         // ellipsoid: the two lie tens of metres apart along normals arc-seconds apart, which
-        // moves the point by millimetres. One correction of the local height brings the WGS84
-        // height to zero within nanometres.
+        // moves the point by millimetres. One correction of the local height by the WGS84
+        // height's miss brings that height to heightM within nanometres.
         const Ellipsoid& local = EllipsoidOf(choice_.ellipsoid);
-        const GeodeticPoint first = LocalToWgs84({geo.latDeg, geo.lonDeg, 0.0}, *choice_.datum, local);
-        const GeodeticPoint wgs84 =
-            LocalToWgs84({geo.latDeg, geo.lonDeg, -first.heightM}, *choice_.datum, local);
+        const GeodeticPoint first = LocalToWgs84({geo.latDeg, geo.lonDeg, heightM}, *choice_.datum, local);
+        const GeodeticPoint wgs84 = LocalToWgs84(
+            {geo.latDeg, geo.lonDeg, heightM + (heightM - first.heightM)}, *choice_.datum, local);
         geo = {wgs84.latDeg, wgs84.lonDeg};
     }
     return geo;

@@ -53,11 +53,16 @@ public:
     explicit ZoneProjection(double centralMeridianDeg, const ProjectionChoice& choice = {});
 
     // WGS84 latitude and longitude (degrees) to the zone's plane: X northing, Y easting with
-    // the false easting and, with ZoneNumberInY::With, the zone number (metres). The height
-    // of the point is taken as zero on the ellipsoid for the datum shift.
-    PlanePoint ToPlane(double latDeg, double lonDeg) const;
-    // The reverse: X, Y (metres) to WGS84 latitude and longitude (degrees).
-    GeoPoint ToGeographic(double northingM, double eastingM) const;
+    // the false easting and, with ZoneNumberInY::With, the zone number (metres). heightM is
+    // the point's height (metres), taken as its height above the WGS84 ellipsoid, the datum
+    // shift's source: the shift's rotations and scale move a point at 3000 m some centimetres
+    // more than one on the ellipsoid. Without a datum shift the height does not matter.
+    PlanePoint ToPlane(double latDeg, double lonDeg, double heightM) const;
+    // The exact inverse of ToPlane for a point of the same heightM (metres above WGS84): X, Y
+    // (metres) to WGS84 latitude and longitude (degrees).
+    GeoPoint ToGeographic(double northingM, double eastingM, double heightM) const;
+    // Whether the height moves the plane point (a datum shift is set).
+    bool DependsOnHeight() const { return choice_.datum.has_value(); }
 
     double CentralMeridianDeg() const { return centralMeridianDeg_; }
     const ProjectionChoice& Choice() const { return choice_; }

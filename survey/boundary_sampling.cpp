@@ -122,7 +122,6 @@ BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const Height
     const std::int64_t rowsPerBatch =
         std::max<std::int64_t>(1, kSampledBatchCandidates / std::max<std::int64_t>(1, plan.ColumnCount()));
     std::vector<PlannedPoint> planned;
-    std::vector<raster::GeoPoint> geo;
     std::vector<std::optional<double>> found;
     for (std::int64_t first = 0; first < rows; first += rowsPerBatch) {
         if (progress)
@@ -130,12 +129,7 @@ BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const Height
         planned.clear();
         for (std::int64_t row = first; row < std::min(rows, first + rowsPerBatch); ++row)
             plan.RowPoints(row, planned);
-        geo.resize(planned.size());
-        for (std::size_t k = 0; k < planned.size(); ++k)
-            geo[k] = {planned[k].latDeg, planned[k].lonDeg};
-        found.assign(planned.size(), std::nullopt);
-        if (!planned.empty())
-            heights(geo, found);
+        plan.QueryHeights(planned, heights, found);
         std::vector<SampledPoint> batch;
         batch.reserve(planned.size());
         for (std::size_t k = 0; k < planned.size(); ++k) {

@@ -456,7 +456,8 @@ std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double inter
                 line.xy.clear();
                 continue;
             }
-            const geodesy::PlanePoint plane = projection.ToPlane(parts.ys[i], parts.xs[i]);
+            // The line lies at its level's DEM height, which the datum shift takes.
+            const geodesy::PlanePoint plane = projection.ToPlane(parts.ys[i], parts.xs[i], part.levelM);
             const geodesy::GridPoint grid =
                 geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
             line.xy.push_back(grid.y);

@@ -36,10 +36,13 @@ struct Segment {
     double kLast = -1.0;
 };
 
-geodesy::GridPoint GridOf(double latDeg, double lonDeg, const geodesy::ZoneProjection& projection,
+// heightM: the terrain height (metres) the datum shift takes; before the heights are read,
+// 0, which puts the grid point centimetres off at most.
+geodesy::GridPoint GridOf(double latDeg, double lonDeg, double heightM,
+                          const geodesy::ZoneProjection& projection,
                           const geodesy::FourParamCoefficients& transform)
 {
-    const geodesy::PlanePoint plane = projection.ToPlane(latDeg, lonDeg);
+    const geodesy::PlanePoint plane = projection.ToPlane(latDeg, lonDeg, heightM);
     return geodesy::FourParamForward(transform, {plane.x, plane.y, 0.0});
 }
 
@@ -160,7 +163,7 @@ std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertice
     std::vector<geodesy::GridPoint> grid;
     grid.reserve(vertices.size());
     for (const raster::GeoPoint& v : vertices)
-        grid.push_back(GridOf(v.latDeg, v.lonDeg, projection, frame.transform));
+        grid.push_back(GridOf(v.latDeg, v.lonDeg, 0.0, projection, frame.transform));
     const std::vector<Segment> segments = PlanSegments(vertices, grid, intervalM, measure);
 
     const double count = SampleCount(segments);
@@ -185,7 +188,8 @@ std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertice
             const double fraction = (chainageM - s.startChainageM) / s.lengthM;
             ProfileSample sample;
             s.line.Position(fraction * s.geodesicM, sample.latDeg, sample.lonDeg);
-            const geodesy::GridPoint g = GridOf(sample.latDeg, sample.lonDeg, projection, frame.transform);
+            const geodesy::GridPoint g =
+                GridOf(sample.latDeg, sample.lonDeg, 0.0, projection, frame.transform);
             sample.chainageM = chainageM;
             sample.x = g.x;
             sample.y = g.y;
@@ -194,6 +198,16 @@ std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertice
         addVertex(i + 1, s.startChainageM + s.lengthM);
     }
     QueryHeights(samples, frame, heights, progress);
+    // With a datum shift the grid point moves with the height, known only now.
+    if (projection.DependsOnHeight())
+        for (ProfileSample& sample : samples)
+            if (sample.heightM) {
+                const geodesy::GridPoint g =
+                    GridOf(sample.latDeg, sample.lonDeg, *sample.heightM - frame.transform.dHM, projection,
+                           frame.transform);
+                sample.x = g.x;
+                sample.y = g.y;
+            }
     return samples;
 }
 

@@ -63,8 +63,9 @@ SamplePlan SamplePlan::ForGeoRings(std::vector<std::vector<std::pair<double, dou
             const auto [lon1, lat1] = ring[(i + 1) % ring.size()];
             for (int k = 0; k < kPointsPerEdge; ++k) {
                 const double f = static_cast<double>(k) / kPointsPerEdge;
+                // The bounds need no height: centimetres against the spacing's metres.
                 const geodesy::PlanePoint plane =
-                    projection.ToPlane(lat0 + f * (lat1 - lat0), lon0 + f * (lon1 - lon0));
+                    projection.ToPlane(lat0 + f * (lat1 - lat0), lon0 + f * (lon1 - lon0), 0.0);
                 const geodesy::GridPoint grid =
                     geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
                 minX = std::min(minX, grid.x);
@@ -114,12 +115,43 @@ void SamplePlan::RowPoints(std::int64_t row, std::vector<PlannedPoint>& points) 
         point.x = x;
         point.y = static_cast<double>(leftIndex_ + column) * spacingM_;
         const geodesy::GridPoint plane = geodesy::FourParamReverse(frame_.transform, {point.x, point.y, 0.0});
-        const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y);
+        const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y, 0.0);
         point.latDeg = geo.latDeg;
         point.lonDeg = geo.lonDeg;
         if (Inside(point))
             points.push_back(point);
     }
+}
+
+void SamplePlan::QueryHeights(std::vector<PlannedPoint>& points, const HeightQuery& heights,
+                              std::vector<std::optional<double>>& heightsM) const
+{
+    heightsM.assign(points.size(), std::nullopt);
+    if (points.empty())
+        return;
+    std::vector<raster::GeoPoint> where(points.size());
+    for (std::size_t k = 0; k < points.size(); ++k)
+        where[k] = {points[k].latDeg, points[k].lonDeg};
+    heights(where, heightsM);
+    if (!projection_.DependsOnHeight())
+        return;
+    // The height read at the moved place differs by the slope times centimetres, which
+    // moves the place again by less than a micrometre: one more reading is enough.
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        if (!heightsM[k])
+            continue;
+        const geodesy::GridPoint plane =
+            geodesy::FourParamReverse(frame_.transform, {points[k].x, points[k].y, 0.0});
+        const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y, *heightsM[k]);
+        points[k].latDeg = geo.latDeg;
+        points[k].lonDeg = geo.lonDeg;
+        where[k] = {geo.latDeg, geo.lonDeg};
+    }
+    std::vector<std::optional<double>> moved(points.size());
+    heights(where, moved);
+    for (std::size_t k = 0; k < points.size(); ++k)
+        if (heightsM[k])
+            heightsM[k] = moved[k];
 }
 
 }  // namespace keldarn::survey

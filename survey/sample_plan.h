@@ -6,6 +6,7 @@
 // south and west to east in each row. The rows split into disjoint shares for runs on
 // several machines.
 
+#include "survey/height_query.h"
 #include "survey/survey_frame.h"
 
 #include <cstdint>
@@ -55,8 +56,16 @@ public:
     // shares in order are the whole run in order.
     std::pair<std::int64_t, std::int64_t> PartRows(int part, int parts) const;
 
-    // The points of one row inside the area, west to east, appended to `points`.
+    // The points of one row inside the area, west to east, appended to `points`; their
+    // latitude and longitude are those of height 0.
     void RowPoints(std::int64_t row, std::vector<PlannedPoint>& points) const;
+
+    // The terrain heights of the points (metres, as the DEM gives them) into heightsM, one
+    // each or nothing over no terrain. With a datum shift a grid point's latitude and
+    // longitude depend on its height (centimetres at 3000 m): each point found is moved to
+    // where its height puts it, and its height is read there. May throw what heights throws.
+    void QueryHeights(std::vector<PlannedPoint>& points, const HeightQuery& heights,
+                      std::vector<std::optional<double>>& heightsM) const;
 
 private:
     SamplePlan(double spacingM, const SurveyFrame& frame, double minX, double maxX, double minY, double maxY);

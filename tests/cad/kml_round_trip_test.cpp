@@ -115,8 +115,8 @@ TEST_P(KmlRoundTripOnProjection, DrawnOnTheProjectionAndWrittenBack)
     const std::filesystem::path original = folder.Write("survey.kml", kSurveyKml);
     FakeModelSpace drawn;
     DrawKmlFile(original, projection, kTransform, 3.0, drawn);
-    // K1 lies where this projection and the four parameters put it.
-    const geodesy::PlanePoint plane = projection.ToPlane(39.987654321, 116.123456789);
+    // K1 lies where this projection and the four parameters put it, at height 0.
+    const geodesy::PlanePoint plane = projection.ToPlane(39.987654321, 116.123456789, 0.0);
     const geodesy::GridPoint k1 = geodesy::FourParamForward(kTransform, {plane.x, plane.y, 0.0});
     ASSERT_EQ(drawn.entities.front().kind, DrawnEntity::Kind::Point);
     EXPECT_NEAR(drawn.entities.front().at.x, k1.y, 1e-6);

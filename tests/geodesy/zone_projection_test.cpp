@@ -29,14 +29,16 @@ ProjectionChoice Choice(EllipsoidChoice ellipsoid, ZoneWidth width, ZoneNumberIn
 TEST(ZoneProjectionTest, DefaultChoiceIsTheOldConversionToTheBit)
 {
     std::mt19937_64 random(11);
-    std::uniform_real_distribution<double> lat(-85, 85), dLon(-4, 4), northing(-9e6, 9e6), easting(0, 40e6);
+    std::uniform_real_distribution<double> lat(-85, 85), dLon(-4, 4), northing(-9e6, 9e6), easting(0, 40e6),
+        height(-100, 8000);
     for (const double L0 : {117.0, 114.0, -135.0, 116.37}) {
         const ZoneProjection projection(L0);
         for (int i = 0; i < 2000; ++i) {
             // Eastings up to 40e6 m: with and without a zone number in their millions.
-            const double B = lat(random), L = L0 + dLon(random), X = northing(random), Y = easting(random);
-            const PlanePoint p = projection.ToPlane(B, L), q = GeographicToPlane(B, L, L0);
-            const GeoPoint g = projection.ToGeographic(X, Y), h = PlaneToGeographic(X, Y, L0);
+            const double B = lat(random), L = L0 + dLon(random), X = northing(random), Y = easting(random),
+                         H = height(random);
+            const PlanePoint p = projection.ToPlane(B, L, H), q = GeographicToPlane(B, L, L0);
+            const GeoPoint g = projection.ToGeographic(X, Y, H), h = PlaneToGeographic(X, Y, L0);
             ASSERT_TRUE(p.x == q.x && p.y == q.y && g.latDeg == h.latDeg && g.lonDeg == h.lonDeg)
                 << B << ", " << L << " / " << X << ", " << Y << " on " << L0;
         }
@@ -53,8 +55,8 @@ TEST(ZoneProjectionTest, EllipsoidChoiceIsTheSeriesOfThatEllipsoid)
             easting(100000, 900000);
         for (int i = 0; i < 1000; ++i) {
             const double B = lat(random), L = lon(random), X = northing(random), Y = easting(random);
-            const PlanePoint p = projection.ToPlane(B, L), q = series.ToPlane(B, L, 114);
-            const GeoPoint g = projection.ToGeographic(X, Y), h = series.ToGeographic(X, Y, 114);
+            const PlanePoint p = projection.ToPlane(B, L, 0.0), q = series.ToPlane(B, L, 114);
+            const GeoPoint g = projection.ToGeographic(X, Y, 0.0), h = series.ToGeographic(X, Y, 114);
             ASSERT_TRUE(p.x == q.x && p.y == q.y && g.latDeg == h.latDeg && g.lonDeg == h.lonDeg)
                 << DisplayName(ellipsoid) << ": " << B << ", " << L << " / " << X << ", " << Y;
         }
@@ -73,10 +75,10 @@ TEST(ZoneProjectionTest, ZoneNumberIsWrittenOnTheWayOutAndRemovedOnTheWayIn)
         const ZoneProjection projection(117, Choice(EllipsoidChoice::Cgcs2000, c.width, ZoneNumberInY::With));
         EXPECT_EQ(projection.ZoneNumberOfY(), c.zone);
         for (const double L : {114.6, 117.0, 118.9}) {
-            const PlanePoint p = projection.ToPlane(31.25, L), bare = series.ToPlane(31.25, L, 117);
+            const PlanePoint p = projection.ToPlane(31.25, L, 0.0), bare = series.ToPlane(31.25, L, 117);
             EXPECT_EQ(p.x, bare.x);
             EXPECT_NEAR(p.y, c.zone * 1e6 + bare.y, 1e-8) << c.zone << " at " << L;
-            const GeoPoint back = projection.ToGeographic(p.x, p.y);
+            const GeoPoint back = projection.ToGeographic(p.x, p.y, 0.0);
             EXPECT_NEAR(back.latDeg, 31.25, 1e-9);
             EXPECT_NEAR(back.lonDeg, L, 1e-9);
         }
@@ -90,12 +92,12 @@ TEST(ZoneProjectionTest, EastingWithoutZoneNumberIsNeverCut)
     constexpr double B = 5.63036163, L = -130.47985464, L0 = -135;
     const ZoneProjection without(L0,
                                  Choice(EllipsoidChoice::Program, ZoneWidth::Three, ZoneNumberInY::Without));
-    const PlanePoint p = without.ToPlane(B, L);
+    const PlanePoint p = without.ToPlane(B, L, 0.0);
     EXPECT_NEAR(p.y, 1001282.590, kMillimetre);
-    const GeoPoint back = without.ToGeographic(p.x, p.y);
+    const GeoPoint back = without.ToGeographic(p.x, p.y, 0.0);
     EXPECT_NEAR(back.latDeg, B, 1e-8);
     EXPECT_NEAR(back.lonDeg, L, 1e-8);
-    EXPECT_NEAR(ZoneProjection(L0).ToGeographic(p.x, p.y).lonDeg, -139.497, 1e-3);
+    EXPECT_NEAR(ZoneProjection(L0).ToGeographic(p.x, p.y, 0.0).lonDeg, -139.497, 1e-3);
 }
 
 TEST(ZoneProjectionTest, ZoneNumberNeedsTheMeridianOfAZone)
@@ -130,12 +132,12 @@ TEST(ZoneProjectionTest, DatumShiftRoundTrips)
             117, Choice(EllipsoidChoice::Beijing54, ZoneWidth::Three, ZoneNumberInY::With, shift));
         for (const double B : {18.3, 31.25, 53.4})
             for (const double L : {115.6, 117.0, 118.4}) {
-                const PlanePoint p = projection.ToPlane(B, L);
+                const PlanePoint p = projection.ToPlane(B, L, 0.0);
                 const GeodeticPoint local = Wgs84ToLocal({B, L, 0.0}, shift, kBeijing54);
                 const PlanePoint expected = series.ToPlane(local.latDeg, local.lonDeg, 117);
                 EXPECT_NEAR(p.x, expected.x, 1e-6) << B << ", " << L;
                 EXPECT_NEAR(p.y, 39e6 + expected.y, 1e-6) << B << ", " << L;
-                const GeoPoint back = projection.ToGeographic(p.x, p.y);
+                const GeoPoint back = projection.ToGeographic(p.x, p.y, 0.0);
                 EXPECT_NEAR(back.latDeg, B, 1e-9) << B << ", " << L;
                 EXPECT_NEAR(back.lonDeg, L, 1e-9) << B << ", " << L;
             }

@@ -138,12 +138,31 @@ TEST(BoundarySampling, PlanUsesTheFramesProjection)
     for (const PlannedPoint& p : points) {
         EXPECT_GT(p.y, 39e6);
         const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, 0.0});
-        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y);
+        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, 0.0);
         EXPECT_NEAR(p.latDeg, geo.latDeg, 1e-12);
         EXPECT_NEAR(p.lonDeg, geo.lonDeg, 1e-12);
         EXPECT_TRUE(p.latDeg >= box.southDeg && p.latDeg <= box.northDeg && p.lonDeg >= box.westDeg &&
                     p.lonDeg <= box.eastDeg)
             << p.latDeg << ", " << p.lonDeg;
+    }
+}
+
+// With a Beijing 1954 datum shift a grid point's place depends on its height: each sampled H
+// (about 30 km on this ground) is the ground's height at the place where the grid point of
+// that height lies, not where it would lie at height 0 (0.14 mm different here).
+TEST(BoundarySampling, HeightIsTheGroundsWhereThePointOfThatHeightLies)
+{
+    SurveyFrame frame = TestFrame();
+    frame.projection.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
+    frame.projection.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
+    const geodesy::ZoneProjection projection(frame.centralMeridianDeg, frame.projection);
+    const std::vector<SampledPoint> points =
+        SampleAll(SamplePlan::ForGeoBox({30.0, 117.01, 30.01, 117.02}, 25.0, frame));
+    ASSERT_GT(points.size(), 1000u);
+    for (const SampledPoint& p : points) {
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, p.h});
+        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, plane.h);
+        ASSERT_NEAR(plane.h, 100.0 + 1000.0 * geo.latDeg, 1e-6) << p.x << ", " << p.y;
     }
 }
 

@@ -12,6 +12,7 @@
 #include <ogr_srs_api.h>
 #include <proj.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -221,22 +222,33 @@ TEST(SampleRouteTest, RoundChainageWithinAMillimetreOfAVertexIsTheVertex)
 }
 
 // On the CGCS2000 ellipsoid with the zone number in Y (zone 38 of the 3° grid), every sample,
-// vertex or not, lies where that projection and the four parameters put it.
+// vertex or not, lies where that projection and the four parameters put it; with a datum
+// shift, at the height of the ground (3000 m, which moves it by centimetres).
 TEST(SampleRouteTest, GridCoordinatesComeFromTheFramesProjection)
 {
-    SurveyFrame frame = TestFrame();
-    frame.projection.ellipsoid = geodesy::EllipsoidChoice::Cgcs2000;
-    frame.projection.zoneNumber = geodesy::ZoneNumberInY::With;
-    const geodesy::ZoneProjection projection(kCentralMeridianDeg, frame.projection);
     const HeightQuery none = [](std::span<const raster::GeoPoint>, std::span<std::optional<double>>) {};
-    const std::vector<ProfileSample> samples =
-        SampleRoute(kRoute, kIntervalM, frame, ChainageMeasure::SurveyPlane, none);
-    ASSERT_GT(samples.size(), kRoute.size());
-    for (const ProfileSample& s : samples) {
-        const geodesy::PlanePoint plane = projection.ToPlane(s.latDeg, s.lonDeg);
-        const geodesy::GridPoint grid = geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
-        EXPECT_NEAR(s.x, grid.x, 1e-6) << s.chainageM;
-        EXPECT_NEAR(s.y, grid.y, 1e-6) << s.chainageM;
+    const HeightQuery at3000 = [](std::span<const raster::GeoPoint>,
+                                  std::span<std::optional<double>> heights) {
+        std::fill(heights.begin(), heights.end(), 3000.0);
+    };
+    for (const bool shifted : {false, true}) {
+        SurveyFrame frame = TestFrame();
+        frame.projection.ellipsoid = geodesy::EllipsoidChoice::Cgcs2000;
+        frame.projection.zoneNumber = geodesy::ZoneNumberInY::With;
+        if (shifted)
+            frame.projection.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
+        const geodesy::ZoneProjection projection(kCentralMeridianDeg, frame.projection);
+        const double groundM = shifted ? 3000.0 : 0.0;
+        const std::vector<ProfileSample> samples =
+            SampleRoute(kRoute, kIntervalM, frame, ChainageMeasure::SurveyPlane, shifted ? at3000 : none);
+        ASSERT_GT(samples.size(), kRoute.size());
+        for (const ProfileSample& s : samples) {
+            const geodesy::PlanePoint plane = projection.ToPlane(s.latDeg, s.lonDeg, groundM);
+            const geodesy::GridPoint grid =
+                geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
+            EXPECT_NEAR(s.x, grid.x, 1e-6) << s.chainageM << (shifted ? " with the datum shift" : "");
+            EXPECT_NEAR(s.y, grid.y, 1e-6) << s.chainageM << (shifted ? " with the datum shift" : "");
+        }
     }
 }
 
