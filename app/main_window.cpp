@@ -7,6 +7,7 @@
 #include "cad/drawing_host.h"
 #include "earth/terrain_application.h"
 #include "geodesy/central_meridian.h"
+#include "geodesy/number_text.h"
 #include "points/point_journal.h"
 #include "points/point_table_model.h"
 
@@ -31,6 +32,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace keldarn::app {
 
 namespace {
@@ -48,22 +51,35 @@ QFrame* MakePanel(QFrame::Shape shape, QFrame::Shadow shadow)
     return frame;
 }
 
+// The view kept in the settings file as the viewer's camera; a text that does not read as a
+// number (full stop as decimal mark, as the file writes it) leaves that value to the viewer.
+std::optional<earth::LookAt> SavedLookAt(const std::filesystem::path& settingsPath)
+{
+    const std::optional<ViewSettingsText> view = LoadSavedView(settingsPath);
+    if (!view)
+        return std::nullopt;
+    const auto number = [](const std::string& text) {
+        try {
+            return geodesy::ParseNumber(text);
+        } catch (const geodesy::InvalidNumberError&) {
+            return std::numeric_limits<double>::quiet_NaN();
+        }
+    };
+    return earth::LookAt{number(view->latitude), number(view->longitude), number(view->altitude),
+                         number(view->range),    number(view->tilt),      number(view->azimuth)};
+}
+
 }  // namespace
 
-MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs, bool chineseInterface)
+earth::ApplicationFactory TerrainViewerFactory(std::filesystem::path settingsPath, Dialogs& dialogs)
 {
-    const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
-    MainWindowEnvironment env;
-    env.settingsPath = DefaultSettingsPath(exeDir);
-    env.dialogs = &dialogs;
-    // The terrain chosen in an earlier run; when it cannot be read any more the viewer
-    // starts on the demonstration terrain and says why.
-    env.createViewer = [settingsPath = env.settingsPath, &dialogs]() -> std::unique_ptr<earth::IApplicationGE> {
+    return [settingsPath = std::move(settingsPath), &dialogs]() -> std::unique_ptr<earth::IApplicationGE> {
+        const std::optional<earth::LookAt> startView = SavedLookAt(settingsPath);
         const std::string source = LoadTerrainSource(settingsPath);
         if (!source.empty()) {
             try {
                 return earth::CreateTerrainApplication(
-                    earth::TerrainSource{source, LoadTerrainCacheBytes(settingsPath)});
+                    earth::TerrainSource{source, LoadTerrainCacheBytes(settingsPath)}, startView);
             } catch (const std::exception& error) {
                 dialogs.ShowMessage(nullptr,
                                     QString::fromUtf8(error.what()) + QLatin1Char('\n') +
@@ -71,8 +87,17 @@ MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs, bool chineseInterface
                                     QString::fromUtf8(kWindowTitle), MessageIcon::Warning);
             }
         }
-        return earth::CreateTerrainApplication(earth::TerrainSource{});
+        return earth::CreateTerrainApplication(earth::TerrainSource{}, startView);
     };
+}
+
+MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs, bool chineseInterface)
+{
+    const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+    MainWindowEnvironment env;
+    env.settingsPath = DefaultSettingsPath(exeDir);
+    env.dialogs = &dialogs;
+    env.createViewer = TerrainViewerFactory(env.settingsPath, dialogs);
     env.versionInfo = CompiledVersionInfo;
     env.helpPath = QString::fromStdString(
         (DataDirectory(exeDir) / (chineseInterface ? "help.html" : "help_en.html")).string());

@@ -86,6 +86,11 @@ struct MainWindowEnvironment {
                                                 // unset: the window's own drawing host
 };
 
+// The program's terrain viewer, as the settings file leaves it: on the terrain chosen in an
+// earlier run (the demonstration terrain, after a warning, when that cannot be read any
+// more), starting on the view it was closed on.
+earth::ApplicationFactory TerrainViewerFactory(std::filesystem::path settingsPath, Dialogs& dialogs);
+
 // The environment of the real program: settings and the user's guide where the copy
 // keeps them (install_layout.h), the guide in the interface's language, Qt dialogs, the
 // terrain viewer and the compiled version values.

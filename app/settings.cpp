@@ -157,6 +157,21 @@ StoredSettings LoadSettings(const std::filesystem::path& path)
     return settings;
 }
 
+std::optional<ViewSettingsText> LoadSavedView(const std::filesystem::path& path)
+{
+    try {
+        const ProfileFile profile = ProfileFile::Load(path);
+        for (const ViewKey& key : kViewKeys)
+            if (profile.Get(kViewSection, key.name)) {
+                StoredSettings settings;
+                ReadInto(profile, settings);
+                return settings.view;
+            }
+    } catch (const std::exception&) {
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 // Reads the file, lets `change` set keys, and replaces the file atomically. The old

@@ -84,6 +84,11 @@ void SaveInterfaceLanguage(const std::filesystem::path& path, const std::string&
 // (ProfileFile::kMaxFileBytes, never read into memory), count as missing.
 StoredSettings LoadSettings(const std::filesystem::path& path);
 
+// The view the viewer was closed on, for it to start there again: the six GEwin texts as
+// LoadSettings reads them, or nothing when the file holds none of the six keys (a first
+// start, when the viewer starts on its own default view).
+std::optional<ViewSettingsText> LoadSavedView(const std::filesystem::path& path);
+
 // `text` with each CR LF, lone CR and lone LF replaced by one blank: a profile value is
 // one line, and text pasted into a field can carry line breaks.
 std::string LineBreaksAsBlanks(std::string_view text);

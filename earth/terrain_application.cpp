@@ -394,7 +394,8 @@ void TerrainApplication::StartDetail()
     }));
 }
 
-std::unique_ptr<TerrainApplication> CreateTerrainApplication(const TerrainSource& source)
+std::unique_ptr<TerrainApplication> CreateTerrainApplication(const TerrainSource& source,
+                                                             const std::optional<LookAt>& startView)
 {
     std::shared_ptr<const Terrain> terrain;
     std::shared_ptr<raster::ElevationSource> heights;
@@ -405,6 +406,10 @@ std::unique_ptr<TerrainApplication> CreateTerrainApplication(const TerrainSource
         throw EarthError(error.what());
     }
     auto application = std::make_unique<TerrainApplication>(std::move(terrain), std::move(heights));
+    if (startView)
+        application->SetCameraParams(startView->latDeg, startView->lonDeg, startView->altitudeM,
+                                     AltitudeModeGE::RelativeToGroundAltitudeGE, startView->rangeM,
+                                     startView->tiltDeg, startView->azimuthDeg, 1.0);
     application->RefineInBackground(source);
     return application;
 }

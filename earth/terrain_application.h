@@ -18,6 +18,7 @@
 #include <functional>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace keldarn::earth {
@@ -159,7 +160,12 @@ private:
 };
 
 // The viewer for a terrain source: its first grid is read at once, the finer one in the
-// background. Throws EarthError with the reader's message when the source cannot be read.
-std::unique_ptr<TerrainApplication> CreateTerrainApplication(const TerrainSource& source);
+// background. startView: the view the viewer was closed on last, shown from the first
+// frame on and kept while finer grids load (a value that is not a number keeps the
+// viewer's own); without it the viewer starts on its own view, the default place on the
+// demonstration terrain, else the whole grid. Throws EarthError with the reader's
+// message when the source cannot be read.
+std::unique_ptr<TerrainApplication>
+CreateTerrainApplication(const TerrainSource& source, const std::optional<LookAt>& startView = std::nullopt);
 
 }  // namespace keldarn::earth

@@ -81,6 +81,7 @@ class TerrainViewerTest : public QObject {
 private slots:
     void embedsTheViewerAndProposesTheZone();
     void goesToTheViewAndSavesItAtClose();
+    void startsOnTheViewItWasClosedOn();
     void changesTheTerrainSource();
     void loadsANewSourceInTheBackground();
     void refusesADemItCannotRead();
@@ -124,6 +125,40 @@ void TerrainViewerTest::goesToTheViewAndSavesItAtClose()
     for (const char* line : {"Latitude=33.2677", "Longitude=113.5538", "Altitude=0", "Range=3000",
                              "Tilt=45.0000", "Azimuth=360.0000", "Xdis=12.5"})
         QVERIFY2(text.contains(QString::fromUtf8(line)), line);
+}
+
+// Two starts and closes without a command: the saved site comes back to the file value for
+// value, on the demonstration terrain and on a DEM that the site lies beside (where a fresh
+// viewer would frame the DEM instead).
+void TerrainViewerTest::startsOnTheViewItWasClosedOn()
+{
+    QTemporaryDir demDir;
+    const QString dem = WriteDem(demDir);
+    const QByteArray site = "[GEwin]\nLatitude=33.2812\nLongitude=113.5417\nAltitude=15\nRange=4321\n"
+                            "Tilt=30.5000\nAzimuth=123.4567\n";
+    for (const QByteArray& terrain : {QByteArray(), "[Terrain]\nSource=" + dem.toUtf8() + "\n"}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Keldarn.ini"));
+        const QByteArray saved = site + "[GEzbzh]\nXdis=0\nYdis=0\nRot=0\nSca=0\nHdis=0\n" + terrain;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(saved);
+        file.close();
+        for (int run = 1; run <= 2; ++run) {
+            FakeDialogs dialogs;
+            keldarn::app::MainWindowEnvironment env;
+            env.settingsPath = path.toStdString();
+            env.dialogs = &dialogs;
+            env.createViewer = keldarn::app::TerrainViewerFactory(env.settingsPath, dialogs);
+            keldarn::app::TFormMain window(std::move(env));
+            QTRY_VERIFY_WITH_TIMEOUT(!window.TerrainLoading(), 120000);
+            window.close();
+            QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.MessageTexts().join('\n')));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), saved);
+            file.close();
+        }
+    }
 }
 
 void TerrainViewerTest::changesTheTerrainSource()
