@@ -1,10 +1,6 @@
 #include "cad/kml_to_drawing.h"
 
-#include "kml/kml_input.h"
-#include "kml/kml_parser.h"
-
-#include <deque>
-#include <set>
+#include "kml/kml_file.h"
 
 namespace keldarn::cad {
 namespace {
@@ -38,35 +34,9 @@ public:
         ++summary.tracks;
     }
 
-    void OnNetworkLink(const std::string& href) override
-    {
-        const std::string entry = LinkedEntry(*document, href);
-        if (entry.empty()) {
-            if (summary.outsideLinks++ == 0)
-                summary.firstOutsideLink = Shortened(href);
-        } else if (entriesSeen.insert(entry).second) {
-            entriesToRead.push_back(entry);
-        }
-    }
-
     KmlDrawSummary summary;
-    const KmlInput* document = nullptr;  // the one being read
-    // Archive entries read or waiting to be: each is read once, so links in a circle end.
-    std::set<std::string> entriesSeen;
-    std::deque<std::string> entriesToRead;
 
 private:
-    static std::string Shortened(const std::string& text)
-    {
-        constexpr std::size_t kShownBytes = 200;
-        if (text.size() <= kShownBytes)
-            return text;
-        std::size_t end = kShownBytes;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            --end;  // never end inside a UTF-8 sequence
-        return text.substr(0, end) + "…";
-    }
-
     // In place: (lon, lat) pairs become (easting, northing) pairs in the user's grid. The
     // drawing is two-dimensional and the reader keeps no altitude (a KML's is mostly relative
     // to the ground anyway), so the datum shift takes each point at height 0.
@@ -92,20 +62,14 @@ KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::Zon
                            const geodesy::FourParamCoefficients& transform, double textHeight,
                            IAcadModelSpace& modelSpace)
 {
-    KmlInput input = OpenKmlInput(path);
     DrawingSink sink(projection, transform, textHeight, modelSpace);
-    sink.entriesSeen.insert(input.entryName);
-    for (;;) {
-        sink.document = &input;
-        const KmlFeatureCounts counts = ScanKml(*input.source, input.displayName, sink);
-        sink.summary.placemarks += counts.placemarks;
-        sink.summary.models += counts.models;
-        sink.summary.overlays += counts.overlays;
-        if (sink.entriesToRead.empty())
-            return sink.summary;
-        input = OpenLinkedEntry(input, sink.entriesToRead.front());
-        sink.entriesToRead.pop_front();
-    }
+    const KmlFileSummary read = ScanKmlFile(path, sink);
+    sink.summary.outsideLinks = read.outsideLinks;
+    sink.summary.firstOutsideLink = read.firstOutsideLink;
+    sink.summary.placemarks = read.counts.placemarks;
+    sink.summary.models = read.counts.models;
+    sink.summary.overlays = read.counts.overlays;
+    return sink.summary;
 }
 
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,

@@ -8,9 +8,9 @@
 // has set it up and carried into the user's grid: drawing x = easting Y′, y = northing X′,
 // metres.
 //
-// A .kmz is read from its main document on through its NetworkLinks to other KML
-// entries of the same archive, each entry once (GDAL and other exporters put the layers
-// in such entries); links to anything else are counted, not followed.
+// A .kmz is read with the KML entries of the same archive that its NetworkLinks name,
+// each where its link stands (GDAL and other exporters put the layers in such entries);
+// links to anything else are counted, not followed (see ScanKmlFile).
 
 #include "cad/acad_automation.h"
 #include "kml/kml_error.h"
@@ -27,7 +27,7 @@ struct KmlDrawSummary {
     std::size_t points = 0;  // each with its text when its placemark has a name
     std::size_t polylines = 0;
     std::size_t tracks = 0;  // gx:Tracks drawn, among the points and polylines
-    // NetworkLinks not followed (see LinkedEntry), and the address of the first,
+    // NetworkLinks not followed (see ScanKmlFile), and the address of the first,
     // shortened to about 200 bytes for a message.
     std::size_t outsideLinks = 0;
     std::string firstOutsideLink;
@@ -37,7 +37,7 @@ struct KmlDrawSummary {
     std::size_t overlays = 0;
 };
 
-// Draws the .kml or .kmz file at `path` (see OpenKmlInput and ScanKml for what is read).
+// Draws the .kml or .kmz file at `path` (see ScanKmlFile and ScanKml for what is read).
 // projection: the zone's, WGS84 longitude/latitude to X, Y. transform: the four
 // parameters (the height correction is not used). textHeight: height of the name
 // texts, drawing units. Throws KmlError with a message naming the file and line, or the

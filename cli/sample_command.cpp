@@ -2,8 +2,7 @@
 
 #include "app/settings.h"
 #include "kml/kml_error.h"
-#include "kml/kml_input.h"
-#include "kml/kml_parser.h"
+#include "kml/kml_file.h"
 #include "cli/command_line.h"
 #include "cli/point_output.h"
 #include "cli/progress.h"
@@ -140,7 +139,8 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 }
 
 // The closed rings (first vertex repeated at the end, at least three others) of a KML or
-// KMZ file, as longitude/latitude vertices: polygons' outer and inner boundaries.
+// KMZ file with its linked layers, as longitude/latitude vertices: polygons' outer and
+// inner boundaries.
 std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::string& path)
 {
     class Rings : public cad::KmlGeometrySink {
@@ -157,8 +157,7 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
         std::vector<std::vector<std::pair<double, double>>> rings;
     } sink;
     try {
-        cad::KmlInput input = cad::OpenKmlInput(path);
-        cad::ScanKml(*input.source, input.displayName, sink);
+        cad::ScanKmlFile(path, sink);
     } catch (const cad::KmlError& error) {
         throw UsageError(error.what());
     }

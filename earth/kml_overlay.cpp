@@ -1,10 +1,9 @@
 #include "earth/kml_overlay.h"
 
-#include "kml/kml_input.h"
-#include "kml/kml_parser.h"
+#include "kml/kml_file.h"
 
-#include <deque>
-#include <set>
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace keldarn::earth {
@@ -14,37 +13,6 @@ namespace {
 const QColor kKmlLayerColour(255, 176, 0);
 
 struct Cancelled {};
-
-// Passes the bytes on, asking `cancelled` before each read and reporting the share read.
-class WatchedSource : public cad::KmlByteSource {
-public:
-    WatchedSource(cad::KmlByteSource& inner, const std::function<bool()>& cancelled,
-                  const std::function<void(double)>& progress, double totalBytes)
-        : inner_(inner), cancelled_(cancelled), progress_(progress), totalBytes_(totalBytes)
-    {
-    }
-
-    std::size_t Read(char* buffer, std::size_t capacity) override
-    {
-        if (cancelled_ && cancelled_())
-            throw Cancelled{};
-        const std::size_t count = inner_.Read(buffer, capacity);
-        readBytes_ += static_cast<double>(count);
-        if (progress_ && totalBytes_ > 0.0 && readBytes_ >= reportedBytes_ + 0.01 * totalBytes_) {
-            reportedBytes_ = readBytes_;
-            progress_(std::min(readBytes_ / totalBytes_, 1.0));
-        }
-        return count;
-    }
-
-private:
-    cad::KmlByteSource& inner_;
-    const std::function<bool()>& cancelled_;
-    const std::function<void(double)>& progress_;
-    double totalBytes_;
-    double readBytes_ = 0.0;
-    double reportedBytes_ = 0.0;
-};
 
 class LayerSink : public cad::KmlGeometrySink {
 public:
@@ -66,18 +34,6 @@ public:
             line.latLonDeg.emplace_back(lonLatDeg[2 * i + 1], lonLatDeg[2 * i]);
         layer_.lines.push_back(std::move(line));
     }
-
-    void OnNetworkLink(const std::string& href) override
-    {
-        const std::string entry = cad::LinkedEntry(*document, href);
-        if (!entry.empty() && entriesSeen.insert(entry).second)
-            entriesToRead.push_back(entry);
-    }
-
-    const cad::KmlInput* document = nullptr;  // the one being read
-    // Archive entries read or waiting to be: each is read once, so links in a circle end.
-    std::set<std::string> entriesSeen;
-    std::deque<std::string> entriesToRead;
 
 private:
     // The geometries of one placemark come one after another: convert its name once.
@@ -104,22 +60,20 @@ std::shared_ptr<MapLayer> LoadKmlOverlay(const std::filesystem::path& path,
     auto layer = std::make_shared<MapLayer>();
     layer->name = QString::fromStdString(path.filename().string());
     layer->colour = kKmlLayerColour;
-    cad::KmlInput input = cad::OpenKmlInput(path);
-    std::error_code sizeError;
-    const double totalBytes =
-        input.archive ? 0.0 : static_cast<double>(std::filesystem::file_size(path, sizeError));
     LayerSink sink(*layer);
-    sink.entriesSeen.insert(input.entryName);
-    try {
-        for (;;) {
-            sink.document = &input;
-            WatchedSource source(*input.source, cancelled, progress, sizeError ? 0.0 : totalBytes);
-            cad::ScanKml(source, input.displayName, sink);
-            if (sink.entriesToRead.empty())
-                break;
-            input = cad::OpenLinkedEntry(input, sink.entriesToRead.front());
-            sink.entriesToRead.pop_front();
+    // Progress over a plain file's bytes, about a hundred reports at most.
+    std::uint64_t reportedBytes = 0;
+    const auto watch = [&](std::uint64_t bytesRead, std::uint64_t fileBytes) {
+        if (cancelled && cancelled())
+            throw Cancelled{};
+        if (progress && fileBytes > 0 && bytesRead > reportedBytes &&
+            bytesRead - reportedBytes >= fileBytes / 100) {
+            reportedBytes = bytesRead;
+            progress(std::min(static_cast<double>(bytesRead) / static_cast<double>(fileBytes), 1.0));
         }
+    };
+    try {
+        cad::ScanKmlFile(path, sink, watch);
     } catch (const Cancelled&) {
         return nullptr;
     }

@@ -14,7 +14,7 @@ namespace keldarn::earth {
 // track) of one vertex is a marker named after its placemark, a longer one a polyline,
 // closed when its first and last vertex coincide, as polygon rings do (the repeated vertex
 // is dropped). Encodings, KMZ archives and NetworkLinks to other documents of the same
-// archive are handled as cad::ScanKml and cad::OpenKmlInput handle them.
+// archive are handled as cad::ScanKmlFile handles them.
 //
 // Throws std::runtime_error (cad::KmlError, whose message names the file, the line and the
 // reason) for unreadable input. `cancelled` is polled as the bytes are read; when it answers

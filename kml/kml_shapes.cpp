@@ -1,8 +1,7 @@
 #include "kml/kml_shapes.h"
 
 #include "i18n/interface_text.h"
-#include "kml/kml_input.h"
-#include "kml/kml_parser.h"
+#include "kml/kml_file.h"
 
 namespace keldarn::cad {
 
@@ -54,8 +53,7 @@ public:
 std::vector<KmlShape> ReadKmlShapes(const std::filesystem::path& path)
 {
     ShapeSink sink;
-    KmlInput input = OpenKmlInput(path);
-    ScanKml(*input.source, input.displayName, sink);
+    ScanKmlFile(path, sink);
     return std::move(sink.shapes);
 }
 

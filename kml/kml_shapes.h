@@ -21,7 +21,8 @@ struct KmlShape {
     std::vector<std::vector<std::pair<double, double>>> rings;
 };
 
-// In file order. Throws KmlError as ScanKml does; the main document of a .kmz is read.
+// In document order, a .kmz's linked layers included (see ScanKmlFile). Throws KmlError
+// as ScanKmlFile does.
 std::vector<KmlShape> ReadKmlShapes(const std::filesystem::path& path);
 
 // How a list offers a shape: its name (or "未命名"), kind and vertex count, e.g.

@@ -1,5 +1,7 @@
 #include "kml/kml_error.h"
 #include "cad/kml_to_drawing.h"
+#include "kml/kml_file.h"
+#include "kml/kml_shapes.h"
 #include "encoding/text_encoding.h"
 #include "geodesy/survey_conversion.h"
 #include "tests/cad/kml_fakes.h"
@@ -343,7 +345,8 @@ TEST_F(KmlDrawing, KmzLinksToItsOwnKmlEntriesAreReadOnceEach)
     summary = DrawKmlFile(kmz, kCentralMeridianDeg, kTransform, kTextHeight, drawn);
     EXPECT_EQ(Texts(drawn), (std::vector<std::string>{"A", "B"}));
     EXPECT_EQ(summary.outsideLinks, 2u);  // the address and the path above the archive
-    EXPECT_EQ(summary.firstOutsideLink, "http://example.com/live.kml");
+    // In document order: a.kml's contents stand where doc.kml links to it, before the address.
+    EXPECT_EQ(summary.firstOutsideLink, "../../up.kml");
     EXPECT_EQ(summary.models, 1u);
 
     // A plain file's link to a file beside it is not followed either.
@@ -351,6 +354,97 @@ TEST_F(KmlDrawing, KmzLinksToItsOwnKmlEntriesAreReadOnceEach)
     EXPECT_EQ(Texts(Draw(Document(Placemark("P", "116.1,39.9") + NetworkLink("beside.kml")))),
               std::vector<std::string>{"P"});
     EXPECT_EQ(summary.outsideLinks, 1u);
+}
+
+struct KmzCase {
+    std::string file;  // in tests/data/kml, or written with `entries` into a temporary folder
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::vector<std::string> names;  // of the elements passed on, in order
+    std::size_t documents;
+    std::size_t outsideLinks;
+};
+
+// KMZ files as GDAL's LIBKML driver and Google Earth write them, and links that must not be
+// followed, through the one reader of linked documents.
+TEST(KmzLinks, LinkedLayersAreReadWhereTheirLinksStandAndNothingOutsideTheArchive)
+{
+    TempFolder folder;
+    const std::string beside =
+        folder.Write("beside.kml", Document(Placemark("beside", "116.3,39.9"))).string();
+    std::vector<std::pair<std::string, std::string>> chain = {
+        {"doc.kml", Document(Placemark("0", "116,39") + NetworkLink("layers/c1.kml"))}};
+    for (int i = 1; i < 30; ++i)  // the last link names an entry that is missing
+        chain.emplace_back("layers/c" + std::to_string(i) + ".kml",
+                           Document(Placemark(std::to_string(i), "116,39") +
+                                    NetworkLink("c" + std::to_string(i + 1) + ".kml")));
+    std::vector<std::string> chainNames;
+    for (int i = 0; i < 30; ++i)
+        chainNames.push_back(std::to_string(i));
+
+    const std::vector<KmzCase> cases = {
+        // doc.kml holds only a NetworkLink to layers/area.kml: a polygon with a hole.
+        {"libkml_area.kmz", {}, {"测区", "测区"}, 2, 0},
+        {"libkml_layers.kmz", {}, {"渠线", "测区", "测区"}, 3, 0},
+        {"google_earth.kmz",
+         {{"doc.kml", Document(Placemark("K1", "116.1,39.9") +
+                               "<GroundOverlay><Icon><href>files/photo.jpg</href></Icon></GroundOverlay>\n" +
+                               Placemark("K2", "116.2,39.9"))},
+          {"files/photo.jpg", "\xFF\xD8\xFF"}},
+         {"K1", "K2"},
+         1,
+         0},
+        {"outside.kmz",
+         {{"doc.kml", Document(Placemark("in", "116.1,39.9") + NetworkLink("http://127.0.0.1:8080/live.kml") +
+                               NetworkLink("file://" + beside) + NetworkLink(beside) +
+                               NetworkLink("../beside.kml") + NetworkLink("..\\beside.kml"))},
+          {"../beside.kml", Document(Placemark("slipped", "116.4,39.9"))}},
+         {"in"},
+         1,
+         5},
+        {"cycle.kmz",
+         {{"doc.kml", Document(Placemark("D1", "116,39") + NetworkLink("a.kml") + Placemark("D2", "116,39"))},
+          {"a.kml", Document(Placemark("A", "116,39") + NetworkLink("b.kml"))},
+          {"b.kml", Document(Placemark("B", "116,39") + NetworkLink("a.kml") + NetworkLink("doc.kml"))}},
+         {"D1", "A", "B", "D2"},
+         3,
+         0},
+        {"chain.kmz", chain, chainNames, 30, 1},
+    };
+    for (const KmzCase& k : cases) {
+        SCOPED_TRACE(k.file);
+        std::filesystem::path file = std::filesystem::path(KELDARN_KML_TEST_DATA) / k.file;
+        if (!k.entries.empty()) {
+            file = folder.path() / k.file;
+            WriteZip(file, k.entries);
+        }
+        testing::RecordingSink sink;
+        const KmlFileSummary summary = ScanKmlFile(file, sink);
+        std::vector<std::string> names;
+        for (const testing::ScannedElement& element : sink.elements)
+            names.push_back(element.name);
+        EXPECT_EQ(names, k.names);
+        EXPECT_EQ(summary.documents, k.documents);
+        EXPECT_EQ(summary.outsideLinks, k.outsideLinks);
+    }
+}
+
+// The readers of areas and routes and of the drawing conversion take LIBKML's layers.
+TEST(KmzLinks, EveryReaderTakesTheLayersOfALibkmlKmz)
+{
+    const std::filesystem::path kmz = KELDARN_KML_TEST_DATA "/libkml_layers.kmz";
+    const std::vector<KmlShape> shapes = ReadKmlShapes(kmz);
+    ASSERT_EQ(shapes.size(), 2u);
+    EXPECT_FALSE(shapes[0].isArea);
+    EXPECT_EQ(shapes[0].name, "渠线");
+    EXPECT_TRUE(shapes[1].isArea);
+    EXPECT_EQ(shapes[1].name, "测区");
+    ASSERT_EQ(shapes[1].rings.size(), 2u);  // the outer ring and its hole
+    EXPECT_EQ(shapes[1].rings[0].at(2), std::make_pair(111.04, 30.04));
+
+    FakeModelSpace drawn;
+    const KmlDrawSummary summary = DrawKmlFile(kmz, 111.0, kTransform, kTextHeight, drawn);
+    EXPECT_EQ(summary.polylines, 3u);
+    EXPECT_EQ(summary.placemarks, 2u);
 }
 
 TEST_F(KmlDrawing, GoogleEarthExportDrawsEveryGeometry)

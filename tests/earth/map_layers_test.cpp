@@ -233,6 +233,8 @@ TEST(KmlOverlay, ReadsPlacemarksAndLines)
         {"tracks_only.kml", {"巡线 下午"}, 2, 0},
         // The archive's main document only links to a document in a folder of the archive.
         {"ogr_libkml.kmz", {"P1", ""}, 1, 0},
+        // Two layer files: a route, then an area of an outer ring and a hole.
+        {"libkml_layers.kmz", {}, 3, 2},
     };
     for (const KmlCase& k : cases) {
         const auto layer = LoadKmlOverlay(testing::TestDataDir() + "/kml/" + k.file);
