@@ -7,6 +7,7 @@
 #include "cli/convert_command.h"
 #include "cli/kml_commands.h"
 #include "cli/sample_command.h"
+#include "fileio/interrupt_cleanup.h"
 #include "i18n/interface_text.h"
 
 #include <QLocale>
@@ -54,6 +55,8 @@ void UseUserLanguage()
 
 int main(int argc, char** argv)
 {
+    // An interrupted nightly run must not leave a temporary file the size of its output.
+    keldarn::fileio::RemoveTemporaryFilesOnTermination();
     UseUserLanguage();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h" || arguments[0] == "help") {

@@ -1,5 +1,7 @@
 #include "fileio/atomic_file.h"
 
+#include "fileio/interrupt_cleanup.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
@@ -7,6 +9,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace keldarn::fileio {
 namespace {
@@ -63,10 +66,12 @@ AtomicFile::AtomicFile(const std::filesystem::path& target, mode_t newFileMode)
         temporary_.clear();
         Fail(errno);
     }
+    registration_ = RegisterTemporaryFile(temporary_.c_str());
     if (exists && ::fchmod(file_.get(), existing.st_mode & 07777) != 0) {
         const int error = errno;
         file_.Close();
         ::unlink(temporary_.c_str());  // no destructor runs for a throwing constructor
+        ForgetTemporaryFile(registration_);
         Fail(error);
     }
 }
@@ -76,6 +81,7 @@ AtomicFile::~AtomicFile()
     file_.Close();
     if (!committed_ && !temporary_.empty())
         ::unlink(temporary_.c_str());
+    ForgetTemporaryFile(registration_);
 }
 
 void AtomicFile::Fail(int errorNumber)
@@ -114,6 +120,7 @@ void AtomicFile::Publish(bool keepOpen)
     if (::rename(temporary_.c_str(), replaced_.c_str()) != 0)
         Fail(errno);
     committed_ = true;
+    ForgetTemporaryFile(std::exchange(registration_, -1));
     SyncFolder(replaced_);
 }
 

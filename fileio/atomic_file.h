@@ -24,7 +24,8 @@ namespace keldarn::fileio {
 //   cut leaves either the old file or the whole new one under the target's name.
 // - Until Commit() has succeeded the target is untouched; the destructor removes the
 //   temporary file of a write that was not committed (a failure, an exception of the
-//   caller, a cancelled command).
+//   caller, a cancelled command). A program that calls RemoveTemporaryFilesOnTermination()
+//   (interrupt_cleanup.h) also leaves none behind on SIGINT, SIGTERM or SIGHUP.
 // Every failure throws FileWriteError naming the target and the reason; after one, the
 // object is only to be destroyed.
 class AtomicFile {
@@ -60,6 +61,7 @@ private:
     std::filesystem::path replaced_;  // the file that is replaced: target_ or a link's file
     std::filesystem::path temporary_;
     FileDescriptor file_;
+    int registration_ = -1;  // entry of the temporary file in the signal handler's registry
     bool committed_ = false;
     int error_ = 0;  // errno of the first failure
 };

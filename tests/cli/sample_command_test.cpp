@@ -13,9 +13,13 @@
 #include <ogr_spatialref.h>
 
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -214,6 +218,74 @@ TEST_F(SampleCommandTest, SharesMergedAndAnyThreadCountGiveTheSingleRunsFile)
         merge.push_back(empty);
         ASSERT_EQ(RunMerge(merge), kExitOk);
         EXPECT_EQ(Read(Path("merged" + extension)), wholeBytes) << extension;
+    }
+}
+
+// The real program stopped by a signal while it writes a large area.
+TEST_F(SampleCommandTest, AnInterruptedRunLeavesNeitherAChangedTargetNorATemporaryFile)
+{
+    const struct {
+        int signal;
+        bool targetExists;
+    } cases[] = {{SIGINT, true}, {SIGTERM, false}, {SIGHUP, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::strsignal(c.signal));
+        const fs::path folder = dir_ / ("signal" + std::to_string(c.signal));
+        fs::create_directories(folder);
+        const std::string target = (folder / "heights.dat").string();
+        if (c.targetExists)
+            std::ofstream(target) << "earlier work\r\n";
+        const auto temporaries = [&folder] {
+            std::vector<fs::path> found;
+            for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+                if (entry.path().filename().string().find(".tmp-") != std::string::npos)
+                    found.push_back(entry.path());
+            return found;
+        };
+        // At 1 m, some 10^8 points: minutes of writing, stopped as soon as the first rows are out.
+        std::vector<std::string> arguments = Sample(target, {"--spacing", "1"});
+        arguments[0] = KELDARN_CLI;
+        arguments.insert(arguments.begin() + 1, "sample");
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        // The three signals with their default action, whatever the test runner ignores.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        for (const int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&defaults, s);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, KELDARN_CLI, nullptr, &attributes, argv.data(), environ), 0);
+        posix_spawnattr_destroy(&attributes);
+        bool writing = false;
+        for (int wait = 0; wait < 600 && !writing; ++wait) {
+            for (const fs::path& file : temporaries()) {
+                std::error_code error;
+                writing = writing || fs::file_size(file, error) > 0;
+            }
+            if (!writing)
+                ::usleep(50'000);
+        }
+        ::kill(pid, c.signal);
+        int status = 0;
+        for (int wait = 0; wait < 200 && ::waitpid(pid, &status, WNOHANG) == 0; ++wait)
+            ::usleep(50'000);
+        if (::kill(pid, 0) == 0) {  // still running after 10 s: not stopped by the signal
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+        }
+        EXPECT_TRUE(writing);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+        if (c.targetExists)
+            EXPECT_EQ(Read(target), "earlier work\r\n");
+        else
+            EXPECT_FALSE(fs::exists(target));
+        EXPECT_EQ(temporaries(), std::vector<fs::path>());
     }
 }
 
