@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 
 namespace keldarn::cli {
 
@@ -76,6 +77,26 @@ std::string CsvTitle(const PointFormat& format)
     return line + format.lineEnd;
 }
 
+void RecordFormat(const PointFormat& format, PartManifest& manifest)
+{
+    manifest.format = format.csv ? "csv" : "dat";
+    manifest.fields.clear();
+    for (const int column : format.layout.columns)
+        manifest.fields += (manifest.fields.empty() ? "" : ",") + std::to_string(column);
+    manifest.separator.clear();
+    if (format.layout.separator.empty())
+        return;
+    // The one UTF-8 character's code point.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(format.layout.separator.data());
+    const std::size_t length = format.layout.separator.size();
+    char32_t code = length == 1 ? bytes[0] : bytes[0] & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k)
+        code = (code << 6) | (bytes[k] & 0x3F);
+    char text[16];
+    std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(code));
+    manifest.separator = text;
+}
+
 PointFileWriter::PointFileWriter(const std::filesystem::path& target, const PointFormat& format)
     : target_(target)
 {
@@ -92,16 +113,23 @@ void PointFileWriter::Write(std::string_view utf8)
 {
     try {
         if (!toGb18030_ || std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
-            file_->Write(utf8);
+            WriteBytes(utf8);
             return;
         }
         encoded_.clear();
         toGb18030_->ConvertAppend(utf8, encoded_);
-        file_->Write(encoded_);
+        WriteBytes(encoded_);
     } catch (const std::exception& failure) {
         throw RunError(
             i18n::Format(i18n::Translate("cli", "无法写入文件 %1：%2"), {target_.string(), failure.what()}));
     }
+}
+
+void PointFileWriter::WriteBytes(std::string_view bytes)
+{
+    file_->Write(bytes);
+    bytes_ += bytes.size();
+    checksum_.Add(bytes);
 }
 
 void PointFileWriter::Commit()

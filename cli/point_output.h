@@ -6,6 +6,7 @@
 // run that fails leaves the target as it was.
 
 #include "cli/command_line.h"
+#include "cli/part_manifest.h"
 #include "encoding/text_encoding.h"
 #include "fileio/atomic_file.h"
 #include "points/export_writer.h"
@@ -34,6 +35,10 @@ PointFormat FormatFromOptions(const ParsedOptions& options, const std::filesyste
 // The CSV title line, with its line end.
 std::string CsvTitle(const PointFormat& format);
 
+// Sets the manifest's format, fields and separator ("U+002C"; empty for none) to `format`'s,
+// so that two formats compare equal exactly when their records do.
+void RecordFormat(const PointFormat& format, PartManifest& manifest);
+
 class PointFileWriter {
 public:
     // Throws RunError when the target's folder cannot be written.
@@ -43,11 +48,19 @@ public:
     // Puts the file in the target's place. Throws RunError.
     void Commit();
 
+    // What has been written to the file so far, in its encoding.
+    std::uint64_t bytes() const { return bytes_; }
+    std::uint64_t checksum() const { return checksum_.value(); }
+
 private:
+    void WriteBytes(std::string_view bytes);
+
     std::filesystem::path target_;
     std::unique_ptr<fileio::AtomicFile> file_;
     std::unique_ptr<encoding::StreamConverter> toGb18030_;  // .dat only
     std::string encoded_;
+    std::uint64_t bytes_ = 0;
+    Fnv1a64 checksum_;
 };
 
 }  // namespace keldarn::cli

@@ -4,6 +4,7 @@
 #include "kml/kml_error.h"
 #include "kml/kml_file.h"
 #include "cli/command_line.h"
+#include "cli/part_manifest.h"
 #include "cli/point_output.h"
 #include "cli/progress.h"
 #include "cli/survey_frame.h"
@@ -13,8 +14,10 @@
 #include "geodesy/survey_conversion.h"
 #include "i18n/interface_text.h"
 #include "raster/elevation_source.h"
+#include "fileio/atomic_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <future>
@@ -52,7 +55,9 @@ std::string SampleHelp()
   --format dat|csv      输出格式，覆盖扩展名的判断
   --fields 0,1,3,2,4    导出字段及顺序：0点名 1描述 2X坐标 3Y坐标 4高程H（缺省同程序的导出）
   --separator ,         导出分隔符（一个字符或空，缺省逗号）
-  --part i/n            只做 n 份中的第 i 份（1..n，按格网行分成连续的带）；用 merge 合并
+  --part i/n            只做 n 份中的第 i 份（1..n，按格网行分成连续的带）；用 merge 合并。
+                        输出文件写好后，在其旁写出分份说明“输出文件.part”（第几份、哪次运行、
+                        行数、字节数和校验和），merge 凭它核对各份
   --threads n           使用的线程数（缺省为 CPU 核数）
   --force               允许超过 10 亿个候选点的测区
   --quiet               不显示进度
@@ -67,10 +72,16 @@ std::string MergeHelp()
 {
     return i18n::Translate(
         "cli",
-        R"(用法：keldarn-cli merge --output 文件 [--format dat|csv] [--fields ...] [--separator ...] 第1份 第2份 ...
+        R"(用法：keldarn-cli merge --output 文件 [--format dat|csv] [--fields ...] [--separator ...] 第1份 第2份 ... 第n份
 
 把 sample --part i/n 的各份结果按顺序合并为一次运行所写的文件（点名重新连续编号）。
-格式选项必须与生成各份时相同。
+格式选项必须与生成各份时相同。每一份旁须有 sample 写出的分份说明（文件名加 .part）。
+合并前逐一核对，有下列情况时不合并，说明是哪个文件、什么原因，退出状态为 1：
+  - 缺少分份说明，或文件的字节数、校验和与说明不符（不完整或在 sample 之后被改动过）；
+  - 各份不是同一次运行的（地形、测区、间距、中央子午线、四参数、格式或份数不同）；
+  - 缺少某一份，或某一份给出了两次；
+  - 各份不是按第 1 份到第 n 份的顺序给出（shell 的 part*.dat 会把 part10 排在 part2 之前）；
+  - 某一行不能按这一格式读出（给出行号）。
 
 退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
 )");
@@ -181,6 +192,32 @@ std::pair<int, int> PartFromOption(const std::optional<std::string>& text)
     return {i - 1, n};
 }
 
+// Appends numbers to the text that identifies a run, each in the shortest form that reads back
+// to the same double, so equal values give equal texts.
+void AppendNumbers(std::string& identity, std::initializer_list<double> values)
+{
+    for (const double value : values) {
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+        identity.append(text, end);
+        identity += ' ';
+    }
+    identity += '\n';
+}
+
+// The survey frame in the run's identity: meridian, four parameters, national system.
+void AppendFrame(std::string& identity, const SurveyFrame& frame)
+{
+    const auto& k = frame.transform;
+    const auto& p = frame.projection;
+    AppendNumbers(identity,
+                  {frame.centralMeridianDeg, k.c, k.s, k.dxM, k.dyM, k.dHM, static_cast<double>(p.ellipsoid),
+                   static_cast<double>(p.zoneWidth), static_cast<double>(p.zoneNumber)});
+    if (const auto& d = p.datum)
+        AppendNumbers(identity, {d->dxM, d->dyM, d->dzM, d->rxArcSec, d->ryArcSec, d->rzArcSec, d->scalePpm,
+                                 static_cast<double>(d->convention)});
+}
+
 // One task's rows, sampled: lines with kNameMark for the name, and counts.
 struct TaskResult {
     std::string lines;
@@ -242,16 +279,35 @@ int Sample(const ParsedOptions& options)
     const PointFormat format = FormatFromOptions(options, *output);
     if (options.Has("bbox") + options.Has("boundary") + options.Has("kml") != 1)
         throw UsageError(i18n::Translate("cli", "测区要用 --bbox、--boundary 或 --kml 三者之一给出"));
+    // Everything that decides the rows and their bytes; the shares of one run share it. The
+    // area enters as its values, so the same area read from two copies of a file is one run.
+    PartManifest manifest;
+    RecordFormat(format, manifest);
+    std::string identity =
+        terrain + "\n" + manifest.format + " " + manifest.fields + " " + manifest.separator + "\n";
+    AppendFrame(identity, frame);
+    AppendNumbers(identity, {*spacing});
     std::optional<SamplePlan> plan;
     if (const auto bbox = options.Value("bbox")) {
         const std::vector<double> v = NumberList(*bbox, "bbox", 4);
         if (!(v[0] < v[2] && v[1] < v[3] && v[0] >= -90.0 && v[2] <= 90.0))
             throw UsageError(i18n::Translate("cli", "--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东"));
+        AppendNumbers(identity, {v[0], v[1], v[2], v[3]});
         plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);
     } else if (const auto kml = options.Value("kml")) {
-        plan = SamplePlan::ForGeoRings(ReadKmlRings(*kml), *spacing, frame);
+        auto rings = ReadKmlRings(*kml);
+        for (const auto& ring : rings) {
+            identity += "ring\n";
+            for (const auto& [lonDeg, latDeg] : ring)
+                AppendNumbers(identity, {lonDeg, latDeg});
+        }
+        plan = SamplePlan::ForGeoRings(std::move(rings), *spacing, frame);
     } else {
-        plan = SamplePlan::ForBoundary(ReadBoundary(*options.Value("boundary")), *spacing, frame);
+        auto boundary = ReadBoundary(*options.Value("boundary"));
+        identity += "boundary\n";
+        for (const auto& [x, y] : boundary)
+            AppendNumbers(identity, {x, y});
+        plan = SamplePlan::ForBoundary(std::move(boundary), *spacing, frame);
     }
     if (plan->CandidateCount() > kMaxCandidatesWithoutForce && !options.Has("force"))
         throw UsageError(
@@ -329,6 +385,22 @@ int Sample(const ParsedOptions& options)
                                {std::to_string(voids)})
                 : i18n::Translate("cli", "测区内没有格网点（测区太小或间距太大），没有写出文件"));
     writer.Commit();
+    // The share's side file, once the share is in place: merge finds and checks it by it.
+    if (options.Has("part")) {
+        Fnv1a64 run;
+        run.Add(identity);
+        manifest.run = Hex64(run.value());
+        manifest.index = part + 1;
+        manifest.count = parts;
+        manifest.rows = written;
+        manifest.bytes = writer.bytes();
+        manifest.checksum = writer.checksum();
+        try {
+            fileio::WriteFileAtomically(ManifestPath(*output), ManifestText(manifest));
+        } catch (const std::exception& failure) {
+            throw RunError(failure.what());
+        }
+    }
     if (!options.Has("quiet"))
         PrintLine(voids > 0 ? i18n::Format(i18n::Translate("cli", "已写出 %1 个点到 %2；%3 个格网点没有高程"
                                                                   "（数据范围之外或数据空洞），未写出"),
@@ -336,6 +408,181 @@ int Sample(const ParsedOptions& options)
                             : i18n::Format(i18n::Translate("cli", "已写出 %1 个点到 %2"),
                                            {std::to_string(written), *output}));
     return kExitOk;
+}
+
+// A share named on merge's command line, with its side file.
+struct Share {
+    std::string path;
+    PartManifest manifest;
+};
+
+// Reads the shares' side files and refuses, before anything is written, shares that do not
+// make one run's file in `format`: a share without its side file or of another size than
+// recorded, shares of different runs or of another format, a share given twice, a missing
+// share, shares out of order. Throws InputError naming the file and the reason.
+std::vector<Share> CheckedShares(const std::vector<std::string>& paths, const PointFormat& format)
+{
+    std::vector<Share> shares;
+    for (const std::string& path : paths) {
+        Share& share = shares.emplace_back(Share{path, ReadManifest(path)});
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        if (error)
+            throw RunError(i18n::Format(i18n::Translate("cli", "无法读取文件 %1"), {path}));
+        if (size != share.manifest.bytes)
+            throw InputError(i18n::Format(
+                i18n::Translate(
+                    "cli", "%1 有 %2 字节，而分份说明记载 %3 字节：这一份不完整或在 sample 之后被改动过"),
+                {path, std::to_string(size), std::to_string(share.manifest.bytes)}));
+    }
+    const Share& first = shares.front();
+    PartManifest wanted;
+    RecordFormat(format, wanted);
+    for (const Share& share : shares) {
+        const PartManifest& m = share.manifest;
+        if (m.run != first.manifest.run || m.count != first.manifest.count)
+            throw InputError(i18n::Format(
+                i18n::Translate("cli", "%1 与 %2 不是同一次运行的分份（sample 的选项或份数不同），不能合并"),
+                {share.path, first.path}));
+        if (m.format != wanted.format || m.fields != wanted.fields || m.separator != wanted.separator)
+            throw InputError(i18n::Format(
+                i18n::Translate("cli",
+                                "%1 的格式是 --format %2 --fields %3（分隔符 %4），而合并所用的是 "
+                                "--format %5 --fields %6（分隔符 %7）；请给出与 sample 相同的格式选项"),
+                {share.path, m.format, m.fields, m.separator, wanted.format, wanted.fields,
+                 wanted.separator}));
+    }
+    const int count = first.manifest.count;
+    std::vector<const Share*> byIndex(static_cast<std::size_t>(count) + 1, nullptr);
+    for (const Share& share : shares) {
+        const Share*& place = byIndex[static_cast<std::size_t>(share.manifest.index)];
+        if (place)
+            throw InputError(i18n::Format(i18n::Translate("cli", "%1 与 %2 都是第 %3 份，一份只能给出一次"),
+                                          {place->path, share.path, std::to_string(share.manifest.index)}));
+        place = &share;
+    }
+    for (int index = 1; index <= count; ++index)
+        if (!byIndex[static_cast<std::size_t>(index)])
+            throw InputError(i18n::Format(i18n::Translate("cli", "%1 所属的运行共 %2 份，缺少第 %3 份"),
+                                          {first.path, std::to_string(count), std::to_string(index)}));
+    for (std::size_t k = 0; k < shares.size(); ++k) {
+        if (shares[k].manifest.index == static_cast<int>(k) + 1)
+            continue;
+        std::string inOrder;
+        for (int index = 1; index <= count; ++index)
+            inOrder += (index > 1 ? " " : "") + byIndex[static_cast<std::size_t>(index)]->path;
+        throw InputError(i18n::Format(
+            i18n::Translate("cli", "%1 是第 %2 份，却给在第 %3 个位置；请按顺序给出各份：%4"),
+            {shares[k].path, std::to_string(shares[k].manifest.index), std::to_string(k + 1), inOrder}));
+    }
+    return shares;
+}
+
+// A share's lines with their line ends, every byte added to the checksum.
+class ShareReader {
+public:
+    explicit ShareReader(const std::string& path) : in_(path, std::ios::binary)
+    {
+        if (!in_)
+            throw RunError(i18n::Format(i18n::Translate("cli", "无法读取文件 %1"), {path}));
+    }
+
+    bool Next(std::string& line)
+    {
+        for (;;) {
+            const std::size_t end = buffer_.find('\n', position_);
+            if (end != std::string::npos) {
+                line.assign(buffer_, position_, end + 1 - position_);
+                position_ = end + 1;
+                return true;
+            }
+            if (!in_) {  // the last line without a line end, if any
+                line.assign(buffer_, position_, std::string::npos);
+                position_ = buffer_.size();
+                return !line.empty();
+            }
+            buffer_.erase(0, position_);
+            position_ = 0;
+            const std::size_t kept = buffer_.size();
+            buffer_.resize(kept + kBlockBytes);
+            in_.read(buffer_.data() + kept, kBlockBytes);
+            buffer_.resize(kept + static_cast<std::size_t>(in_.gcount()));
+            checksum_.Add(std::string_view(buffer_).substr(kept));
+        }
+    }
+
+    std::uint64_t checksum() const { return checksum_.value(); }
+
+private:
+    static constexpr std::size_t kBlockBytes = 1 << 20;
+    std::ifstream in_;
+    std::string buffer_;
+    std::size_t position_ = 0;
+    Fnv1a64 checksum_;
+};
+
+// The characters sample writes into a field: digits, '.', '-'. A separator among them cannot
+// tell the fields apart.
+bool SeparatesFields(const std::string& separator)
+{
+    return !separator.empty() && separator.find_first_of("0123456789.-") == std::string::npos;
+}
+
+// Why `line` (its line end taken off) is no point line of `format`; empty when it is one.
+std::string RowProblem(std::string_view line, const PointFormat& format)
+{
+    const std::string& separator = format.layout.separator;
+    if (!SeparatesFields(separator)) {
+        if (line.empty() || line.find_first_not_of("0123456789.-" + separator) != std::string::npos)
+            return i18n::Translate("cli", "含有数字、“.”、“-”和分隔符以外的字符");
+        return {};
+    }
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = line.find(separator, start);
+        fields.push_back(line.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos)
+            break;
+        start = end + separator.size();
+    }
+    const auto& columns = format.layout.columns;
+    if (fields.size() != columns.size())
+        return i18n::Format(i18n::Translate("cli", "有 %1 个字段，应有 %2 个"),
+                            {std::to_string(fields.size()), std::to_string(columns.size())});
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        const std::string_view field = fields[k];
+        const std::string place = std::to_string(k + 1);
+        if (columns[k] == 0) {
+            if (field.empty() || field[0] == '0' ||
+                field.find_first_not_of("0123456789") != std::string::npos)
+                return i18n::Format(i18n::Translate("cli", "第 %1 个字段（点名）应为正整数"), {place});
+        } else if (columns[k] == 1) {
+            if (!field.empty())
+                return i18n::Format(i18n::Translate("cli", "第 %1 个字段（描述）应为空"), {place});
+        } else {
+            try {
+                geodesy::ParseNumber(field);
+            } catch (const std::exception&) {
+                return i18n::Format(i18n::Translate("cli", "第 %1 个字段应为数"), {place});
+            }
+        }
+    }
+    return {};
+}
+
+// `line` with the name field (the `nameField`-th) replaced by `name`; `line` has been read
+// as a point line of a format whose separator separates fields.
+std::string Renamed(const std::string& line, const std::string& separator, std::size_t nameField,
+                    std::int64_t name)
+{
+    std::size_t start = 0;
+    for (std::size_t field = 0; field < nameField; ++field)
+        start = line.find(separator, start) + separator.size();
+    const std::size_t end = line.find(separator, start);
+    std::string renamed = line.substr(0, start) + std::to_string(name);
+    if (end != std::string::npos)
+        renamed.append(line, end, std::string::npos);
+    return renamed;
 }
 
 int Merge(const ParsedOptions& options)
@@ -349,51 +596,51 @@ int Merge(const ParsedOptions& options)
     const auto nameAt = std::find(format.layout.columns.begin(), format.layout.columns.end(), 0);
     const auto nameField = static_cast<std::size_t>(nameAt - format.layout.columns.begin());
     const bool renumber = nameAt != format.layout.columns.end();
-    if (renumber && format.layout.separator.empty() && format.layout.columns.size() > 1)
-        throw UsageError(
-            i18n::Translate("cli", "分隔符为空时无法找出点名字段，不能重新编号；请用带分隔符的格式分份"));
+    if (renumber && !SeparatesFields(format.layout.separator) && format.layout.columns.size() > 1)
+        throw UsageError(i18n::Translate("cli",
+                                         "分隔符为空或是数字、“.”、“-”时无法找出点名字段，不能重新编号；"
+                                         "请用其他分隔符分份"));
+    const std::vector<Share> shares = CheckedShares(options.Positional(), format);
+    const std::string title = format.csv ? CsvTitle(format) : std::string();
     PointFileWriter writer(*output, format);
+    if (format.csv)
+        writer.Write(title);
     std::int64_t nextName = 1;
-    bool titleWritten = false;
-    for (const std::string& partPath : options.Positional()) {
-        std::ifstream in(partPath, std::ios::binary);
-        if (!in)
-            throw RunError(i18n::Format(i18n::Translate("cli", "无法读取文件 %1"), {partPath}));
-        std::string line, out;
-        for (int number = 1; std::getline(in, line); ++number) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (format.csv && number == 1) {
-                if (!titleWritten)
-                    writer.Write(line + format.lineEnd);
-                titleWritten = true;
+    std::string line;
+    for (const Share& share : shares) {
+        ShareReader reader(share.path);
+        std::int64_t rows = 0;
+        for (std::int64_t number = 1; reader.Next(line); ++number) {
+            const auto refuse = [&](const std::string& reason) {
+                return InputError(i18n::Format(i18n::Translate("cli", "%1 第 %2 行读不出：%3"),
+                                               {share.path, std::to_string(number), reason}));
+            };
+            if (number == 1 && format.csv) {
+                if (line != title)
+                    throw refuse(i18n::Format(i18n::Translate("cli", "应为标题行“%1”"),
+                                              {title.substr(0, title.size() - format.lineEnd.size())}));
                 continue;
             }
-            out.clear();
-            if (!renumber) {
-                out = line;
-            } else {
-                // The fields up to the name's are copied; the name is the run's count.
-                std::size_t start = 0;
-                for (std::size_t field = 0; field < nameField; ++field) {
-                    const std::size_t next = line.find(format.layout.separator, start);
-                    if (next == std::string::npos)
-                        throw UsageError(
-                            i18n::Format(i18n::Translate("cli", "%1 第 %2 行的字段少于所给的格式"),
-                                         {partPath, std::to_string(number)}));
-                    start = next + format.layout.separator.size();
-                }
-                const std::size_t end =
-                    format.layout.separator.empty() ? line.size() : line.find(format.layout.separator, start);
-                out.append(line, 0, start);
-                out += std::to_string(nextName++);
-                if (end != std::string::npos)
-                    out.append(line, end, std::string::npos);
-            }
-            // The parts were written in the target's encoding; pass their bytes through.
-            out += format.lineEnd;
-            writer.Write(out);
+            if (!line.ends_with(format.lineEnd))
+                throw refuse(
+                    i18n::Format(i18n::Translate("cli", "行尾应为 %1"), {format.csv ? "LF" : "CR LF"}));
+            line.resize(line.size() - format.lineEnd.size());
+            if (const std::string problem = RowProblem(line, format); !problem.empty())
+                throw refuse(problem);
+            ++rows;
+            // The shares were written in the target's encoding and hold ASCII only: their
+            // bytes pass through; only the names become the run's count.
+            writer.Write((renumber ? Renamed(line, format.layout.separator, nameField, nextName++) : line) +
+                         format.lineEnd);
         }
+        if (reader.checksum() != share.manifest.checksum)
+            throw InputError(i18n::Format(
+                i18n::Translate("cli", "%1 的内容与分份说明 %2 不符：这一份在 sample 之后被改动过"),
+                {share.path, ManifestPath(share.path).string()}));
+        if (rows != share.manifest.rows)
+            throw InputError(
+                i18n::Format(i18n::Translate("cli", "%1 有 %2 个点行，而分份说明记载 %3 个"),
+                             {share.path, std::to_string(rows), std::to_string(share.manifest.rows)}));
     }
     writer.Commit();
     return kExitOk;

@@ -200,24 +200,88 @@ TEST_F(SampleCommandTest, AKmlPolygonWithAHoleBoundsTheArea)
 
 TEST_F(SampleCommandTest, SharesMergedAndAnyThreadCountGiveTheSingleRunsFile)
 {
+    // The box reaches 0.2° north of the DEM: the first share holds no point and is written
+    // empty (a CSV with its title only), so that merge finds every share.
+    const std::string box = "29.95,110.96,30.25,111.05";
     for (const std::string extension : {".dat", ".csv"}) {
         const std::string whole = Path("whole" + extension);
-        ASSERT_EQ(RunSample(Sample(whole, {"--threads", "1"})), kExitOk);
+        ASSERT_EQ(RunSample(Sample(whole, {"--bbox", box, "--threads", "1"})), kExitOk);
         const std::string wholeBytes = Read(whole);
-        ASSERT_EQ(RunSample(Sample(Path("threads" + extension), {"--threads", "3"})), kExitOk);
+        ASSERT_EQ(RunSample(Sample(Path("threads" + extension), {"--bbox", box, "--threads", "3"})), kExitOk);
         EXPECT_EQ(Read(Path("threads" + extension)), wholeBytes);
         std::vector<std::string> merge = {"merge", "--output", Path("merged" + extension)};
         for (int part = 1; part <= 3; ++part) {
             const std::string share = Path("part" + std::to_string(part) + extension);
-            ASSERT_EQ(RunSample(Sample(share, {"--part", std::to_string(part) + "/3"})), kExitOk);
+            const std::string which = std::to_string(part) + "/3";
+            ASSERT_EQ(RunSample(Sample(share, {"--bbox", box, "--part", which})), kExitOk);
             merge.push_back(share);
         }
-        // A share of the rows north of the box holds no point and is written empty.
-        const std::string empty = Path("part-empty" + extension);
-        ASSERT_EQ(RunSample(Sample(empty, {"--part", "1/3", "--bbox", "30.1,110.96,30.2,111.05"})), kExitOk);
-        merge.push_back(empty);
+        EXPECT_EQ(Read(merge[3]), extension == ".csv" ? "点名,描述,Y坐标,X坐标,高程H\n" : "");
         ASSERT_EQ(RunMerge(merge), kExitOk);
         EXPECT_EQ(Read(Path("merged" + extension)), wholeBytes) << extension;
+    }
+}
+
+TEST_F(SampleCommandTest, MergeTakesOnlyOneRunsSharesEachOnceWholeAndInOrder)
+{
+    const std::string box = "29.99,110.99,30.0,111.0";
+    const auto share = [&box](const std::string& name, const std::string& part,
+                              std::vector<std::string> more = {}) {
+        more.insert(more.end(), {"--bbox", box, "--part", part});
+        EXPECT_EQ(RunSample(Sample(Path(name), more)), kExitOk) << name;
+        return Path(name);
+    };
+    ASSERT_EQ(RunSample(Sample(Path("single.dat"), {"--bbox", box})), kExitOk);
+    const std::string p1 = share("s1.dat", "1/3"), p2 = share("s2.dat", "2/3"), p3 = share("s3.dat", "3/3");
+    const std::string otherRun = share("other2.dat", "2/3", {"--dh", "2.5"});
+    const std::string c1 = share("s1.csv", "1/3"), c2 = share("s2.csv", "2/3"), c3 = share("s3.csv", "3/3");
+    // Copies of share 2: without its side file, cut short, one digit changed.
+    const std::string bytes = Read(p2);
+    const auto copy = [&](const std::string& name, const std::string& content, bool withSideFile) {
+        std::ofstream(Path(name), std::ios::binary) << content;
+        if (withSideFile)
+            fs::copy_file(p2 + ".part", Path(name) + ".part", fs::copy_options::overwrite_existing);
+        return Path(name);
+    };
+    std::string edited = bytes;
+    const std::size_t digit = edited.find('\r') - 1;
+    edited[digit] = edited[digit] == '1' ? '2' : '1';
+    const std::string lone = copy("lone.dat", bytes, false);
+    const std::string cut = copy("cut.dat", bytes.substr(0, bytes.size() - 40), true);
+    const std::string changed = copy("changed.dat", edited, true);
+    const struct {
+        std::vector<std::string> shares;
+        std::string reason;  // empty: merged
+        std::string named;   // the file the message names
+    } cases[] = {
+        {{p1, p2, p3}, "", ""},
+        {{p1, lone, p3}, "没有分份说明文件", lone},
+        {{p2, p1, p3}, "请按顺序给出各份：" + p1 + " " + p2 + " " + p3, p2},
+        {{p1, p3}, "缺少第 2 份", p1},
+        {{p1, p2, p2, p3}, "都是第 2 份", p2},
+        {{p1, otherRun, p3}, "不是同一次运行的分份", otherRun},
+        {{p1, cut, p3}, "不完整", cut},
+        {{p1, changed, p3}, "内容与分份说明", changed},
+        {{c1, c2, c3}, "的格式是 --format csv", c1},  // their title rows would become points of a .dat
+    };
+    const std::string target = Path("merged-shares.dat");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        fs::remove(target);
+        std::vector<std::string> arguments = {"merge", "--output", target};
+        arguments.insert(arguments.end(), c.shares.begin(), c.shares.end());
+        testing::internal::CaptureStderr();
+        const int status = RunMerge(arguments);
+        const std::string message = testing::internal::GetCapturedStderr();
+        if (c.reason.empty()) {
+            EXPECT_EQ(status, kExitOk) << message;
+            EXPECT_EQ(Read(target), Read(Path("single.dat")));
+            continue;
+        }
+        EXPECT_EQ(status, kExitBadInput);
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        EXPECT_NE(message.find(c.named), std::string::npos) << message;
+        EXPECT_FALSE(fs::exists(target));
     }
 }
 
