@@ -48,6 +48,19 @@ QString RunFileDialog(QWidget* owner, const FileDialogOptions& options, QFileDia
     return dialog.selectedFiles().constFirst();
 }
 
+// A question with 是 and 否; Enter presses defaultButton, or the one Qt's platform style makes
+// the default when it is NoButton.
+bool AskYesOrNo(QWidget* owner, const QString& text, const QString& title,
+                QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.button(QMessageBox::Yes)->setText(QCoreApplication::translate("Dialogs", "是"));
+    box.button(QMessageBox::No)->setText(QCoreApplication::translate("Dialogs", "否"));
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace
 
 QString QtFilterFromPairs(const QString& pairs)
@@ -80,10 +93,17 @@ void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& 
 
 bool QtDialogs::AskYesNo(QWidget* owner, const QString& text, const QString& title)
 {
-    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner);
-    box.button(QMessageBox::Yes)->setText(QCoreApplication::translate("Dialogs", "是"));
-    box.button(QMessageBox::No)->setText(QCoreApplication::translate("Dialogs", "否"));
-    return box.exec() == QMessageBox::Yes;
+    return AskYesOrNo(owner, text, title, QMessageBox::NoButton);
+}
+
+bool QtDialogs::AskYesNoDefaultNo(QWidget* owner, const QString& text, const QString& title)
+{
+    return AskYesOrNo(owner, text, title, QMessageBox::No);
+}
+
+bool Dialogs::AskYesNoDefaultNo(QWidget* owner, const QString& text, const QString& title)
+{
+    return AskYesNo(owner, text, title);
 }
 
 QString QtDialogs::GetSaveFileName(QWidget* owner, const FileDialogOptions& options)

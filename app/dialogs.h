@@ -62,6 +62,9 @@ public:
     virtual void ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon) = 0;
     // True for Yes.
     virtual bool AskYesNo(QWidget* owner, const QString& text, const QString& title) = 0;
+    // As AskYesNo, with 否 as the button that Enter presses: for a question whose 是 loses
+    // the user's data. Without an implementation of its own, the same as AskYesNo.
+    virtual bool AskYesNoDefaultNo(QWidget* owner, const QString& text, const QString& title);
     // The chosen path, or an empty text when the user cancelled.
     virtual QString GetSaveFileName(QWidget* owner, const FileDialogOptions& options) = 0;
     virtual QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) = 0;
@@ -92,6 +95,7 @@ class QtDialogs : public Dialogs {
 public:
     void ShowMessage(QWidget* owner, const QString& text, const QString& title, MessageIcon icon) override;
     bool AskYesNo(QWidget* owner, const QString& text, const QString& title) override;
+    bool AskYesNoDefaultNo(QWidget* owner, const QString& text, const QString& title) override;
     QString GetSaveFileName(QWidget* owner, const FileDialogOptions& options) override;
     QString GetOpenFileName(QWidget* owner, const FileDialogOptions& options) override;
     QString GetExistingDirectory(QWidget* owner, const QString& title) override;

@@ -464,8 +464,8 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 
 void TFormMain::closeEvent(QCloseEvent* event)
 {
-    // A drawing with unsaved changes may keep the program open.
-    if (!stateSaved_ && !drawingHost_->CloseDrawing()) {
+    // Points not exported, or a drawing with unsaved changes, may keep the program open.
+    if (!stateSaved_ && (!CloseWithUnexportedPoints() || !drawingHost_->CloseDrawing())) {
         event->ignore();
         return;
     }
@@ -478,6 +478,17 @@ void TFormMain::closeEvent(QCloseEvent* event)
     }
     SaveStateAtClose();
     event->accept();
+}
+
+bool TFormMain::CloseWithUnexportedPoints()
+{
+    // The rows a sampling run has made so far belong to the table already.
+    if (surveyTask_ && sampledBatches_)
+        AppendSampledBatches();
+    const int unexported = pointTable_->UnexportedRowCount();
+    return unexported == 0 ||
+           env_.dialogs->AskYesNoDefaultNo(
+               this, tr("点表中有%1个点尚未导出，退出后将丢失。是否退出？").arg(unexported), windowTitle());
 }
 
 void TFormMain::SaveStateAtClose()

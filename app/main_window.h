@@ -317,6 +317,9 @@ private:
     void LoadSettingsIntoFields();
     // Writes a view into the six fields of the map page.
     void ShowViewInFields(const ViewSettingsText& view);
+    // Whether the window may close with the table's unexported rows: true when there are
+    // none or the user answers 是 (否 is the default answer).
+    bool CloseWithUnexportedPoints();
     // Offers the rows of a run that did not end normally, then keeps a journal of the
     // table beside the settings file for as long as the window lives.
     void RecoverAndStartJournal();

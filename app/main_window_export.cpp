@@ -134,6 +134,7 @@ void TFormMain::Button2Click()
         SetProgress(0);
         throw;
     }
+    pointTable_->MarkAllExported();
     StatusBar1->setText(tr("数据导出完毕！"));
     SetProgress(100);
     ShowInfo(tr("数据导出完毕！"));

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <functional>
 #include <thread>
 
 using keldarn::testing::WindowFixture;
@@ -62,6 +63,7 @@ private slots:
     void declinedRowsAreKeptAsBackup();
     void normalEndLeavesNothingToRecover();
     void recoversEveryRowAfterAKillDuringSampling();
+    void closingAsksForRowsNotExported();
 };
 
 void CrashRecoveryTest::offersTheRowsOfAnAbnormalEnd()
@@ -167,6 +169,97 @@ void CrashRecoveryTest::recoversEveryRowAfterAKillDuringSampling()
         const int index = row - 1, i = index / 2001, j = index % 2001;
         const auto p = reference.viewer->terrain(2.0 * j / 2000 - 1.0, 2.0 * i / 2000 - 1.0);
         QCOMPARE(table->Cell(4, row), QString::number(p.Altitude, 'f', 3));
+    }
+}
+
+void CrashRecoveryTest::closingAsksForRowsNotExported()
+{
+    using Window = keldarn::app::TFormMain;
+    const auto add = [](Window* w, int rows) {
+        for (int i = 0; i < rows; ++i)
+            w->PointTable()->AppendRow({QString::number(i + 1), "", "1.000", "2.000", "3.000"});
+    };
+    const auto exportTo = [](Window* w, keldarn::testing::FakeDialogs& dialogs, const QString& path) {
+        dialogs.filePaths.push_back(path);
+        QTest::mouseClick(w->Button2, Qt::LeftButton);  // as the user does: an error is shown
+    };
+    struct Case {
+        const char* what;
+        int journalRows;  // rows of an earlier run that did not end normally
+        std::function<void(Window*, keldarn::testing::FakeDialogs&, const QTemporaryDir&)> work;
+        int unexported;  // 0: no question
+    };
+    const std::vector<Case> cases = {
+        {"typed", 0, [&](Window* w, auto&, auto&) { add(w, 2); }, 2},
+        {"recovered from the journal", 3, [](Window*, auto&, auto&) {}, 3},
+        {"exported", 0,
+         [&](Window* w, auto& dialogs, auto& dir) {
+             add(w, 2);
+             exportTo(w, dialogs, dir.filePath("out.dat"));
+         },
+         0},
+        {"edited after the export", 0,
+         [&](Window* w, auto& dialogs, auto& dir) {
+             add(w, 3);
+             exportTo(w, dialogs, dir.filePath("out.dat"));
+             auto* table = w->PointTable();
+             table->setData(table->index(1, keldarn::points::kHColumn), QStringLiteral("4.500"),
+                            Qt::EditRole);
+         },
+         1},
+        {"deleted after the export", 0,
+         [&](Window* w, auto& dialogs, auto& dir) {
+             add(w, 3);
+             exportTo(w, dialogs, dir.filePath("out.dat"));
+             w->PointTable()->RemoveGridRow(2);
+         },
+         0},
+        {"export failed", 0,
+         [&](Window* w, auto& dialogs, auto& dir) {
+             add(w, 2);
+             exportTo(w, dialogs, dir.filePath("Keldarn.ini/out.dat"));  // under a file: never written
+         },
+         2},
+        {"export cancelled", 0,
+         [&](Window* w, auto& dialogs, auto&) {
+             add(w, 2);
+             exportTo(w, dialogs, QString());
+         },
+         2},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const std::string journalPath = dir.filePath(QStringLiteral("Keldarn.journal")).toStdString();
+        if (c.journalRows > 0) {
+            keldarn::points::PointTableModel table;
+            keldarn::points::PointJournal journal(journalPath, table);
+            for (int i = 0; i < c.journalRows; ++i)
+                table.AppendRow({QString::number(i + 1), "", "1", "2", "3"});
+        }
+        QFile(dir.filePath(QStringLiteral("Keldarn.ini"))).open(QIODevice::WriteOnly);
+        keldarn::testing::FakeDialogs dialogs;
+        keldarn::app::MainWindowEnvironment env;
+        env.settingsPath = dir.filePath(QStringLiteral("Keldarn.ini")).toStdString();
+        env.dialogs = &dialogs;
+        Window window(std::move(env));
+        window.show();
+        c.work(&window, dialogs, dir);
+        dialogs.questions.clear();
+        dialogs.answerYes = false;
+        window.close();
+        if (c.unexported > 0) {
+            const QString question =
+                QStringLiteral("点表中有%1个点尚未导出，退出后将丢失。是否退出？").arg(c.unexported);
+            QVERIFY2(dialogs.defaultNoQuestions == QStringList{question}, c.what);
+            // 否: the window stays, with its rows and their journal.
+            QVERIFY2(window.isVisible(), c.what);
+            QVERIFY2(std::filesystem::exists(journalPath), c.what);
+            dialogs.answerYes = true;
+            window.close();
+        }
+        QVERIFY2(dialogs.questions.size() == (c.unexported > 0 ? 2 : 0), c.what);
+        QVERIFY2(!window.isVisible(), c.what);
+        QVERIFY2(!std::filesystem::exists(journalPath), c.what);
     }
 }
 

@@ -35,6 +35,12 @@ public:
         questions << text;
         return answerYes;
     }
+    // Recorded also in defaultNoQuestions, then answered as AskYesNo.
+    bool AskYesNoDefaultNo(QWidget* owner, const QString& text, const QString& title) override
+    {
+        defaultNoQuestions << text;
+        return AskYesNo(owner, text, title);
+    }
     QString GetSaveFileName(QWidget*, const app::FileDialogOptions& options) override
     {
         lastSaveOptions = options;
@@ -122,6 +128,7 @@ public:
 
     std::vector<ShownMessage> messages;
     QStringList questions;
+    QStringList defaultNoQuestions;  // the questions whose default answer is 否
     bool answerYes = true;
     std::deque<QString> filePaths;  // answers of the file dialogs in turn; empty = cancel
     std::deque<QString> texts;      // answers of the text prompts in turn; empty = cancel

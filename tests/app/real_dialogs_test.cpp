@@ -133,6 +133,7 @@ private slots:
     void projectionChosenWithTheKeyboard();
     void aboutAndHelp();
     void recoveryQuestionAtStart();
+    void closeAsksForRowsNotExported();
 };
 
 void RealDialogsTest::samplingEndMessageCloses_data()
@@ -510,6 +511,28 @@ void RealDialogsTest::recoveryQuestionAtStart()
              QStringLiteral("上次程序没有正常退出。恢复上次未正常退出时的点表数据（1个点）？"));
     QCOMPARE(second.Rows(), 1);
     CheckTakesInput(second);
+}
+
+void RealDialogsTest::closeAsksForRowsNotExported()
+{
+    RealWindow w(false);
+    w.window->PointTable()->AppendRow({QStringLiteral("P1"), QString(), QStringLiteral("1.000"),
+                                       QStringLiteral("2.000"), QStringLiteral("3.000")});
+    RealUser user;
+    user.Then(RealUser::Press(Qt::Key_Return))  // 否, the default answer
+        .Then(RealUser::Click(QStringLiteral("是")));
+    w.window->close();
+    QVERIFY(w.window->isVisible());
+    QCOMPARE(w.Rows(), 1);
+    QVERIFY(QFile::exists(w.Path(QStringLiteral("Keldarn.journal"))));
+    CheckTakesInput(w);
+    w.window->close();
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY(user.AllAnswered());
+    const QString question = QStringLiteral("点表中有1个点尚未导出，退出后将丢失。是否退出？");
+    QCOMPARE(user.seen, (QStringList{question, question}));
+    QVERIFY(!w.window->isVisible());
+    QVERIFY(!QFile::exists(w.Path(QStringLiteral("Keldarn.journal"))));
 }
 
 QTEST_MAIN(RealDialogsTest)
