@@ -367,8 +367,16 @@ void TFormMain::LoadSettingsIntoFields()
     put(EditRot, stored.params.rot);
     put(EditSca, stored.params.sca);
     put(EditHdis, stored.params.hdis);
-    projection_ = LoadProjectionChoice(env_.settingsPath);
+    const ProjectionSettings projection = ReadProjectionSettings(env_.settingsPath);
+    projection_ = projection.choice;
     LabelProjection->setText(DescribeProjection(projection_));
+    // The file is left as it is: the user sees what it says and what is used instead.
+    if (!projection.problem.empty())
+        env_.dialogs->ShowMessage(this,
+                                  QString::fromStdString(projection.problem) + QStringLiteral("\n\n") +
+                                      tr("本次使用程序自带的投影：%1。请在“椭球与分带...”中重新设置。")
+                                          .arg(DescribeProjection(projection_)),
+                                  QString::fromUtf8(kWindowTitle), MessageIcon::Warning);
 }
 
 void TFormMain::ShowViewInFields(const ViewSettingsText& view)

@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string_view>
 #include <system_error>
 
@@ -319,33 +322,114 @@ std::string ExactNumber(double value)
 
 }  // namespace
 
+namespace {
+
+// A word of [Projection] as a user may have typed it: neither the case of its letters nor
+// blanks, inside or around it, change what it means ("Beijing 54" is Beijing54).
+std::string FoldedWord(std::string_view text)
+{
+    std::string folded;
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) > ' ')
+            folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+// Reads the values of [Projection] one by one; each value that does not read adds a line
+// naming its key and value to `problems`.
+class ProjectionReader {
+public:
+    explicit ProjectionReader(const ProfileFile& profile) : profile_(profile) {}
+
+    // The index in `words` of the word that key's value means; nothing when the key is absent
+    // or blank, or when the value means none of them.
+    std::optional<std::size_t> Word(const char* key, std::initializer_list<std::string_view> words)
+    {
+        const auto text = profile_.Get(kProjectionSection, key);
+        if (!text || FoldedWord(*text).empty())
+            return std::nullopt;
+        std::string listed;
+        std::size_t index = 0;
+        for (const std::string_view word : words) {
+            if (FoldedWord(word) == FoldedWord(*text))
+                return index;
+            listed += (index++ == 0 ? "" : ", ") + std::string(word);
+        }
+        Refuse(key, *text, i18n::Format(i18n::Translate("app", "应为 %1 之一"), {listed}));
+        return std::nullopt;
+    }
+
+    // Metres, arc-seconds or ppm; an absent or blank value is 0.
+    double Number(const char* key)
+    {
+        const std::string text = profile_.Get(kProjectionSection, key).value_or("");
+        try {
+            return geodesy::ParseNumberOrZero(text);
+        } catch (const geodesy::InvalidNumberError&) {
+            Refuse(key, text,
+                   text.find(',') != std::string::npos
+                       ? i18n::Translate("app", "小数点须写作“.”，逗号也可能是千位分隔符，其意不明")
+                       : i18n::Translate("app", "不是数"));
+            return 0.0;
+        }
+    }
+
+    std::string problems;
+
+private:
+    void Refuse(const char* key, const std::string& value, const std::string& reason)
+    {
+        problems += '\n';
+        problems += i18n::Format(i18n::Translate("app", "%1=%2：%3"), {key, value, reason});
+    }
+
+    const ProfileFile& profile_;
+};
+
+}  // namespace
+
+ProjectionSettings ReadProjectionSettings(const std::filesystem::path& path)
+{
+    std::optional<ProfileFile> profile;
+    try {
+        profile = ProfileFile::Load(path);
+    } catch (const std::exception&) {
+        return {};  // a file that does not read at all counts as missing, as for every section
+    }
+    ProjectionReader read(*profile);
+    geodesy::ProjectionChoice choice;
+    std::initializer_list<std::string_view> ellipsoids = {geodesy::SettingKey(geodesy::kEllipsoidChoices[0]),
+                                                          geodesy::SettingKey(geodesy::kEllipsoidChoices[1]),
+                                                          geodesy::SettingKey(geodesy::kEllipsoidChoices[2]),
+                                                          geodesy::SettingKey(geodesy::kEllipsoidChoices[3]),
+                                                          geodesy::SettingKey(geodesy::kEllipsoidChoices[4])};
+    if (const auto ellipsoid = read.Word("Ellipsoid", ellipsoids))
+        choice.ellipsoid = geodesy::kEllipsoidChoices[*ellipsoid];
+    if (read.Word("ZoneWidth", {"3", "6"}).value_or(0) == 1)
+        choice.zoneWidth = geodesy::ZoneWidth::Six;
+    if (const auto zone = read.Word("ZoneNumber", {"Guess", "Without", "With"}))
+        choice.zoneNumber = std::array{geodesy::ZoneNumberInY::Guess, geodesy::ZoneNumberInY::Without,
+                                       geodesy::ZoneNumberInY::With}[*zone];
+    if (read.Word("Datum", {"0", "1"}).value_or(0) == 1) {
+        geodesy::SevenParameters datum;
+        for (const DatumKey& key : kDatumKeys)
+            datum.*key.value = read.Number(key.key);
+        if (read.Word("DatumConvention", {"PositionVector", "CoordinateFrame"}).value_or(0) == 1)
+            datum.convention = geodesy::RotationConvention::CoordinateFrame;
+        choice.datum = datum;
+    }
+    if (read.problems.empty())
+        return {choice, {}};
+    // Half a national system is no system: nothing of it is used.
+    return {{},
+            i18n::Format(i18n::Translate("app", "设置文件 %1 的 [Projection] 节中有无法识别的值："),
+                         {path.string()}) +
+                read.problems};
+}
+
 geodesy::ProjectionChoice LoadProjectionChoice(const std::filesystem::path& path)
 {
-    geodesy::ProjectionChoice choice;
-    try {
-        const ProfileFile profile = ProfileFile::Load(path);
-        if (const auto key = profile.Get(kProjectionSection, "Ellipsoid"))
-            choice.ellipsoid = geodesy::ParseEllipsoidKey(*key).value_or(choice.ellipsoid);
-        if (WholeNumber(profile, kProjectionSection, "ZoneWidth", 3, 6).value_or(3) == 6)
-            choice.zoneWidth = geodesy::ZoneWidth::Six;
-        const std::string zone = profile.Get(kProjectionSection, "ZoneNumber").value_or("Guess");
-        if (zone == "Without")
-            choice.zoneNumber = geodesy::ZoneNumberInY::Without;
-        else if (zone == "With")
-            choice.zoneNumber = geodesy::ZoneNumberInY::With;
-        if (WholeNumber(profile, kProjectionSection, "Datum", 0, 1).value_or(0) == 1) {
-            geodesy::SevenParameters datum;
-            for (const DatumKey& key : kDatumKeys)
-                datum.*key.value = geodesy::ParseNumberOrZero(profile.Get(kProjectionSection, key.key).value_or(""));
-            if (profile.Get(kProjectionSection, "DatumConvention").value_or("") == "CoordinateFrame")
-                datum.convention = geodesy::RotationConvention::CoordinateFrame;
-            choice.datum = datum;
-        }
-    } catch (const std::exception&) {
-        // A file that does not read, or a datum value that is no number: the program's own.
-        return {};
-    }
-    return choice;
+    return ReadProjectionSettings(path).choice;
 }
 
 void SaveProjectionChoice(const std::filesystem::path& path, const geodesy::ProjectionChoice& choice)

@@ -137,8 +137,20 @@ void SaveImagerySettings(const std::filesystem::path& path, const ImagerySetting
 // 6), ZoneNumber (Guess, Without, With: whether Y carries the zone number), and the
 // optional WGS84 → datum shift: Datum (1 or 0), DatumDx, DatumDy, DatumDz (metres), DatumRx,
 // DatumRy, DatumRz (arc-seconds), DatumScalePpm, DatumConvention (PositionVector or
-// CoordinateFrame). A value that does not read keeps the default; without the section the
-// program's own projection is used, as before the section existed.
+// CoordinateFrame). Without the section, or a key absent or blank, the program's own
+// projection (or the key's default) is used, as before the section existed.
+//
+// A word is read whatever its case and blanks ("beijing 54", " with "); a number takes '.'
+// as its decimal mark, and a comma is refused, for it may as well group thousands. Any
+// other value means the file does not say which national system to use.
+struct ProjectionSettings {
+    geodesy::ProjectionChoice choice;  // the program's own when `problem` is not empty
+    // Empty when every value reads; else for the user: the file, then each key and value
+    // that does not read with the reason, one a line.
+    std::string problem;
+};
+ProjectionSettings ReadProjectionSettings(const std::filesystem::path& path);
+// ReadProjectionSettings(path).choice.
 geodesy::ProjectionChoice LoadProjectionChoice(const std::filesystem::path& path);
 // Writes the section, atomically; a default choice writes nothing to a file without the
 // section (and resets the keys of a file that has it). Throws SettingsWriteError.

@@ -46,8 +46,12 @@ SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
     if (!(frame.transform.c * frame.transform.c + frame.transform.s * frame.transform.s > 0.0))
         throw UsageError(i18n::Translate("cli", "四参数：尺度比例 m 为 −1，无法换算"));
     // The national system as the window keeps it ([Projection]); the program's own without one.
-    if (settingsPath)
-        frame.projection = app::LoadProjectionChoice(*settingsPath);
+    if (settingsPath) {
+        app::ProjectionSettings read = app::ReadProjectionSettings(*settingsPath);
+        if (!read.problem.empty())
+            throw UsageError(read.problem);
+        frame.projection = read.choice;
+    }
     try {
         static_cast<void>(frame.Projection());
     } catch (const geodesy::ProjectionSetupError& error) {

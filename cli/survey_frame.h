@@ -21,8 +21,8 @@ using survey::SurveyFrame;
 std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options);
 
 // Throws UsageError for a missing or wrong meridian, a parameter that is not a number, a
-// scale change of −1 (which collapses the plane), or a zone number in Y on a meridian that is
-// no zone's.
+// scale change of −1 (which collapses the plane), a [Projection] value of the settings file
+// that does not read, or a zone number in Y on a meridian that is no zone's.
 SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options);
 
 }  // namespace keldarn::cli

@@ -133,6 +133,7 @@ private slots:
     void projectionChosenWithTheKeyboard();
     void aboutAndHelp();
     void recoveryQuestionAtStart();
+    void unreadableNationalSystemAtStart();
     void closeAsksForRowsNotExported();
 };
 
@@ -480,6 +481,25 @@ void RealDialogsTest::aboutAndHelp()
     QCOMPARE(help->Browser()->source().fragment(), QStringLiteral("export"));
     QVERIFY(help->Browser()->verticalScrollBar()->value() > 0);
     help->close();
+    CheckTakesInput(w);
+}
+
+// A [Projection] value that does not read is said at start in the program's own message box,
+// closed with Enter before the window is shown; the window then uses the program's own projection.
+void RealDialogsTest::unreadableNationalSystemAtStart()
+{
+    QTemporaryDir scratch;
+    QFile settings(QDir(scratch.path()).filePath(QStringLiteral("Keldarn.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[Projection]\nEllipsoid=Beijing54\nZoneNumber=maybe\n");
+    settings.close();
+    RealUser user;
+    user.Then(RealUser::Press(Qt::Key_Return));  // the message without a viewer, after it
+    RealWindow w(false, scratch.path(), &user);
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY2(user.seen.size() == 2, qPrintable(user.seen.join('|')));
+    QVERIFY2(user.seen[0].contains(QStringLiteral("ZoneNumber=maybe")), qPrintable(user.seen[0]));
+    QVERIFY(w.window->Projection().IsDefault());
     CheckTakesInput(w);
 }
 

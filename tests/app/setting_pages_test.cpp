@@ -1,6 +1,7 @@
 // The guided setting pages: the central meridian proposal and the four-parameter
 // page with its import.
 
+#include "app/projection_dialog.h"
 #include "geodesy/gauss_kruger_ellipsoid.h"
 #include "points/point_table_model.h"
 #include "window_fixture.h"
@@ -10,6 +11,8 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QtTest>
+
+#include <algorithm>
 
 using keldarn::testing::WindowFixture;
 
@@ -24,6 +27,7 @@ private slots:
     void confirmingProjectionMovesOn();
     void confirmingTransformationShowsSampling();
     void nationalSystemReachesTypedPoints();
+    void unreadableNationalSystemIsSaidAtStart();
     void importsParameterLines_data();
     void importsParameterLines();
     void importCancelledChangesNothing();
@@ -181,6 +185,26 @@ void SettingPagesTest::nationalSystemReachesTypedPoints()
     QCOMPARE(table->Cell(keldarn::points::kXColumn, 1), QString::number(expected.x, 'f', 3));
     // 3° zone 39 in front of Y.
     QCOMPARE(table->Cell(keldarn::points::kYColumn, 1), QString::number(39e6 + expected.y, 'f', 3));
+}
+
+// A [Projection] value that does not read is said at start, naming the key and its value;
+// the page shows the program's own projection, used instead, and the file stays as it is.
+void SettingPagesTest::unreadableNationalSystemIsSaidAtStart()
+{
+    const QByteArray section = "[Projection]\nEllipsoid=Beijing54\nDatum=1\nDatumDx=-15,8\n";
+    WindowFixture f(false, section, true);
+    const QStringList texts = f.dialogs.MessageTexts();
+    const auto said = std::find_if(texts.begin(), texts.end(), [](const QString& text) {
+        return text.contains(QStringLiteral("DatumDx=-15,8"));
+    });
+    QVERIFY2(said != texts.end(), qPrintable(texts.join('|')));
+    QVERIFY(said->contains(f.SettingsPath()));
+    QVERIFY(said->contains(keldarn::app::DescribeProjection({})));
+    QCOMPARE(f.dialogs.messages[static_cast<std::size_t>(said - texts.begin())].icon,
+             keldarn::app::MessageIcon::Warning);
+    QVERIFY(f.window->Projection().IsDefault());
+    QCOMPARE(f.window->LabelProjection->text(), keldarn::app::DescribeProjection({}));
+    QCOMPARE(f.SettingsText(), section);
 }
 
 QTEST_MAIN(SettingPagesTest)

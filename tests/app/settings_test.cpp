@@ -263,6 +263,70 @@ TEST_F(SettingsTest, ProjectionChoiceHasASectionOfItsOwn)
     EXPECT_TRUE(LoadProjectionChoice(path_).IsDefault());
 }
 
+// One value of a Beijing 1954 section with a datum shift changed at a time: read as the word
+// or number it plainly is, or refused with a message naming the file, the key and the value,
+// and then none of the section used.
+TEST_F(SettingsTest, ProjectionValuesReadAsMeantOrRefusedByName)
+{
+    using geodesy::ProjectionChoice;
+    ProjectionChoice saved;
+    saved.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
+    saved.zoneNumber = geodesy::ZoneNumberInY::With;
+    saved.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
+    const struct {
+        const char *key, *value;
+        void (*meaning)(ProjectionChoice&);  // on the saved choice; none: refused
+    } cases[] = {
+        {"Ellipsoid", " Beijing 54 ", [](ProjectionChoice&) {}},
+        {"Ellipsoid", "cgcs2000",
+         [](ProjectionChoice& c) { c.ellipsoid = geodesy::EllipsoidChoice::Cgcs2000; }},
+        {"Ellipsoid", "", [](ProjectionChoice& c) { c.ellipsoid = geodesy::EllipsoidChoice::Program; }},
+        {"Ellipsoid", "Beijing 1954", nullptr},
+        {"Ellipsoid", "Mars", nullptr},
+        {"ZoneWidth", " 6 ", [](ProjectionChoice& c) { c.zoneWidth = geodesy::ZoneWidth::Six; }},
+        {"ZoneWidth", "5", nullptr},
+        {"ZoneWidth", "7", nullptr},
+        {"ZoneNumber", "with", [](ProjectionChoice&) {}},
+        {"ZoneNumber", "WITH OUT",
+         [](ProjectionChoice& c) { c.zoneNumber = geodesy::ZoneNumberInY::Without; }},
+        {"ZoneNumber", "maybe", nullptr},
+        {"Datum", " 0", [](ProjectionChoice& c) { c.datum.reset(); }},
+        {"Datum", "yes", nullptr},
+        {"DatumDx", " -15.25 ", [](ProjectionChoice& c) { c.datum->dxM = -15.25; }},
+        {"DatumDx", "", [](ProjectionChoice& c) { c.datum->dxM = 0.0; }},
+        {"DatumDx", "-15,8", nullptr},
+        {"DatumDy", "1,544", nullptr},
+        {"DatumScalePpm", "abc", nullptr},
+        {"DatumConvention", "coordinate frame",
+         [](ProjectionChoice& c) { c.datum->convention = geodesy::RotationConvention::CoordinateFrame; }},
+        {"DatumConvention", "CF", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+        SaveProjectionChoice(path_, saved);
+        std::ifstream in(path_);
+        std::string text, line;
+        while (std::getline(in, line))
+            text +=
+                (line.rfind(std::string(c.key) + "=", 0) == 0 ? std::string(c.key) + "=" + c.value : line) +
+                "\n";
+        in.close();
+        WriteBytes(path_, text);
+        const ProjectionSettings read = ReadProjectionSettings(path_);
+        if (c.meaning) {
+            ProjectionChoice expected = saved;
+            c.meaning(expected);
+            EXPECT_EQ(read.choice, expected);
+            EXPECT_EQ(read.problem, "");
+        } else {
+            EXPECT_TRUE(read.choice.IsDefault());
+            EXPECT_NE(read.problem.find(path_.string()), std::string::npos) << read.problem;
+            EXPECT_NE(read.problem.find("\n" + std::string(c.key) + "=" + c.value + "："), std::string::npos)
+                << read.problem;
+        }
+    }
+}
+
 TEST_F(SettingsTest, TerrainCacheBoundIsReadFromTheTerrainSection)
 {
     EXPECT_EQ(LoadTerrainCacheBytes(path_), std::size_t{256} << 20);

@@ -141,7 +141,10 @@ TEST_F(ConvertCommandTest, BadInputLeavesTheTargetAlone)
          {"--encoding", "utf-8"},
          kExitBadInput,
          Path("in.txt") + " 第 2 行"},
+        // A decimal comma in the settings file's national system: the run does not guess.
+        {"30,111,100\n", {"--settings", Path("comma.ini")}, kExitBadInput, "DatumDx=-15,8"},
     };
+    Write(Path("comma.ini"), "[Projection]\r\nEllipsoid=Beijing54\r\nDatum=1\r\nDatumDx=-15,8\r\n");
     for (const auto& c : cases) {
         fs::remove(Path("in.txt"));
         if (c.input)
