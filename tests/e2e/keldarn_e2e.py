@@ -36,8 +36,9 @@ SCREEN = (1600, 1000)
 MAP_POLL_S = 0.05
 # The whole run, seconds; ctest's TIMEOUT of the test is larger.
 RUN_LIMIT_S = 120
-# QMessageBox::Discard
+# QMessageBox::Discard and QMessageBox::Yes
 DISCARD_BUTTON = 0x00800000
+YES_BUTTON = 0x00004000
 
 DRAWING_TITLE = "Keldarn 图形窗口"
 CENTRAL_MERIDIAN = "114"
@@ -483,6 +484,17 @@ def drawing_question_or_end(d, m):
     return "the program neither ended nor asked about the changed drawing"
 
 
+def points_question(d, m):
+    """The question before the end has the keyboard and counts the rows added since the
+    export (the scenarios after it only add rows)."""
+    export = d.work / "export.dat"
+    exported = export.read_bytes().count(b"\r\n") if export.exists() else 0
+    rows = table_rows(m)[0]
+    if rows is None:
+        return "the point table is not shown"
+    return message_box(f"点表中有{rows - exported}个点尚未导出，退出后将丢失。是否退出？")(d, m)
+
+
 def ended_normally(d, m):
     if m is not None:
         return "the program has not ended"
@@ -549,6 +561,15 @@ def close_main_window(d):
     d.click(d.find("the status line", lambda m: control(m, "StatusBar1")))
     d.wait("the main window is active", main_window_active, 5)
     d.key("alt+F4")
+
+
+def answer_yes(d):
+    m = d.read_map()
+    box = m.message_box()
+    button = next((w for w in m.in_window(box) if w.get("standardButton") == YES_BUTTON), None) if box else None
+    if button is None:
+        raise StepFailed("no question with a 是 button is shown")
+    d.click(button)
 
 
 def discard_drawing_if_asked(d):
@@ -686,9 +707,16 @@ SCENARIOS = [
         Step("menu-help", lambda d: d.menu("HelpButton", "帮助文档"), help_window_shown),
         Step("close-help", lambda d: d.key("alt+F4"), help_window_closed),
     ]),
-    # A changed drawing asks before the program ends; the answer is to discard it.
-    Scenario("close", steps=[
-        Step("close-request", close_main_window, drawing_question_or_end, 10, may_end=True),
+    # Rows not exported ask before the program ends: Enter keeps it open (否 is the default),
+    # 是 goes on. A changed drawing asks then; the answer is to discard it.
+    Scenario("close", needs=("meridian",), steps=[
+        Step("menu-manual-entry", lambda d: d.menu("DataButton", "手工录入"), page_shown("PageAdd")),
+        Step("type-point", type_point, field_is("EditNam1", TYPED_POINT["name"])),
+        Step("adopt", press_after_counting_rows("Button1"), typed_row_added),
+        Step("close-request", close_main_window, points_question, 10),
+        Step("keep-open", lambda d: d.key("Return"), no_modal_and(main_window_active)),
+        Step("close-again", close_main_window, points_question, 10),
+        Step("answer-yes", answer_yes, drawing_question_or_end, 10, may_end=True),
         Step("end", discard_drawing_if_asked, ended_normally, 15, may_end=True),
     ]),
 ]
