@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -52,23 +53,29 @@ DatasetPtr OpenFile(const std::string& path, const std::string& gdalPath)
              GdalDetail());
 }
 
-// A folder or a zip archive of tiles opens as the mosaic of its tiles, anything else as
-// GDAL opens it.
-DatasetPtr OpenDataset(const std::string& path)
+// The rasters a source is read from: a folder or a zip archive of tiles opens as the mosaics of
+// its tiles, one per coordinate system and the finest first; anything else as GDAL opens it.
+std::vector<DatasetPtr> OpenDatasets(const std::string& path)
 {
-    DatasetPtr dataset = IsTileCollection(path)
-                             ? DatasetPtr(GDALDataset::FromHandle(BuildFolderMosaic(path).release()))
-                             : OpenFile(path, GdalPathOf(path));
-    if (dataset->GetRasterCount() < 1)
-        Fail(path, i18n::Translate("raster", "文件中没有栅格波段"));
-    const int columns = dataset->GetRasterXSize();
-    const int rows = dataset->GetRasterYSize();
-    // Bilinear interpolation needs two samples in each direction.
-    if (columns < 2 || rows < 2)
-        Fail(path, i18n::Format(i18n::Translate("raster",
-                                                "栅格只有 %1 × %2 个格网，至少需要 2 × 2 个格网才能插值高程"),
-                                {std::to_string(columns), std::to_string(rows)}));
-    return dataset;
+    std::vector<DatasetPtr> datasets;
+    if (IsTileCollection(path)) {
+        for (OwnedDataset& mosaic : BuildFolderMosaics(path))
+            datasets.emplace_back(GDALDataset::FromHandle(mosaic.release()));
+    } else {
+        datasets.push_back(OpenFile(path, GdalPathOf(path)));
+    }
+    for (const DatasetPtr& dataset : datasets) {
+        if (dataset->GetRasterCount() < 1)
+            Fail(path, i18n::Translate("raster", "文件中没有栅格波段"));
+        const int columns = dataset->GetRasterXSize();
+        const int rows = dataset->GetRasterYSize();
+        // Bilinear interpolation needs two samples in each direction.
+        if (columns < 2 || rows < 2)
+            Fail(path, i18n::Format(i18n::Translate("raster",
+                                                    "栅格只有 %1 × %2 个格网，至少需要 2 × 2 个格网才能插值高程"),
+                                    {std::to_string(columns), std::to_string(rows)}));
+    }
+    return datasets;
 }
 
 // The raster's CRS with longitude (easting) first, as geotransforms use it.
@@ -122,10 +129,9 @@ RasterDescription Describe(const std::string& path, const OGRSpatialReference& c
     return description;
 }
 
-}  // namespace
-
-struct ElevationSource::Impl {
-    Impl(const std::string& path, std::size_t cacheBoundBytes);
+// One raster of a source in its own CRS: a file, or the mosaic of a folder's tiles in one CRS.
+struct Layer {
+    Layer(DatasetPtr opened, const std::string& path, std::size_t cacheBoundBytes);
 
     // Height at a point in the raster's CRS given as pixel/line (0, 0 is the top-left corner
     // of the top-left cell).
@@ -145,17 +151,11 @@ struct ElevationSource::Impl {
     TransformationPtr fromWgs84;
     std::optional<BlockCache> cache;
     RasterDescription description;
-    std::mutex mutex;
-    // Scratch for the batch transformation, kept to avoid allocations per call.
-    std::vector<double> xs, ys;
-    std::vector<int> transformed;
 };
 
-ElevationSource::Impl::Impl(const std::string& path, std::size_t cacheBoundBytes)
+Layer::Layer(DatasetPtr opened, const std::string& path, std::size_t cacheBoundBytes)
+    : dataset(std::move(opened))
 {
-    EnsureGdalRegistered();
-    const QuietGdalErrors quiet;
-    dataset = OpenDataset(path);
     columns = dataset->GetRasterXSize();
     rows = dataset->GetRasterYSize();
     std::array<double, 6> gt{};
@@ -180,7 +180,7 @@ ElevationSource::Impl::Impl(const std::string& path, std::size_t cacheBoundBytes
     description = Describe(path, crs, gt, columns, rows);
 }
 
-std::optional<double> ElevationSource::Impl::Sample(double pixel, double line)
+std::optional<double> Layer::Sample(double pixel, double line)
 {
     // (u, v): position in cell-centre units, the centre of cell (i, j) at (i, j).
     double u = pixel - 0.5;
@@ -211,6 +211,70 @@ std::optional<double> ElevationSource::Impl::Sample(double pixel, double line)
     return sum / weightSum * scale + offset;
 }
 
+}  // namespace
+
+struct ElevationSource::Impl {
+    Impl(const std::string& path, std::size_t cacheBoundBytes);
+
+    // Heights of the points at `pending` (indices into points) from one layer; the points it
+    // answers leave `pending`.
+    void Answer(Layer& layer, std::span<const GeoPoint> points, std::span<std::optional<double>> heightsM);
+
+    // The finest first: a point goes to the first layer that has a height there.
+    std::deque<Layer> layers;  // a deque: layers hold block caches that do not move
+    RasterDescription description;
+    std::mutex mutex;
+    // Scratch for the batch transformation, kept to avoid allocations per call.
+    std::vector<std::size_t> pending;
+    std::vector<double> xs, ys;
+    std::vector<int> transformed;
+};
+
+ElevationSource::Impl::Impl(const std::string& path, std::size_t cacheBoundBytes)
+{
+    EnsureGdalRegistered();
+    const QuietGdalErrors quiet;
+    std::vector<DatasetPtr> datasets = OpenDatasets(path);
+    const std::size_t layerBoundBytes = cacheBoundBytes / datasets.size();
+    for (DatasetPtr& dataset : datasets)
+        layers.emplace_back(std::move(dataset), path, layerBoundBytes);
+    // The finest layer describes the source; the name of every CRS among the layers.
+    description = layers.front().description;
+    for (std::size_t k = 1; k < layers.size(); ++k)
+        description.crsName += " + " + layers[k].description.crsName;
+}
+
+void ElevationSource::Impl::Answer(Layer& layer, std::span<const GeoPoint> points,
+                                   std::span<std::optional<double>> heightsM)
+{
+    const std::size_t n = pending.size();
+    xs.resize(n);
+    ys.resize(n);
+    transformed.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        xs[k] = points[pending[k]].lonDeg;  // traditional GIS order: x is the longitude
+        ys[k] = points[pending[k]].latDeg;
+    }
+    {
+        const QuietGdalErrors quiet;  // points outside the projection's domain only fail
+        layer.fromWgs84->Transform(n, xs.data(), ys.data(), nullptr, transformed.data());
+    }
+    const std::array<double, 6>& inv = layer.inverseGt;
+    std::size_t unanswered = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        std::optional<double>& height = heightsM[pending[k]];
+        height.reset();
+        if (transformed[k]) {
+            const double pixel = inv[0] + inv[1] * xs[k] + inv[2] * ys[k];
+            const double line = inv[3] + inv[4] * xs[k] + inv[5] * ys[k];
+            height = layer.Sample(pixel, line);
+        }
+        if (!height)
+            pending[unanswered++] = pending[k];
+    }
+    pending.resize(unanswered);
+}
+
 ElevationSource::ElevationSource(const std::string& path, std::size_t cacheBoundBytes)
     : impl_(std::make_unique<Impl>(path, cacheBoundBytes))
 {
@@ -231,26 +295,13 @@ void ElevationSource::HeightsM(std::span<const GeoPoint> points, std::span<std::
     const std::lock_guard lock(impl_->mutex);
     Impl& d = *impl_;
     const std::size_t n = std::min(points.size(), heightsM.size());
-    d.xs.resize(n);
-    d.ys.resize(n);
-    d.transformed.resize(n);
-    for (std::size_t k = 0; k < n; ++k) {
-        d.xs[k] = points[k].lonDeg;  // traditional GIS order: x is the longitude
-        d.ys[k] = points[k].latDeg;
-    }
-    {
-        const QuietGdalErrors quiet;  // points outside the projection's domain only fail
-        d.fromWgs84->Transform(n, d.xs.data(), d.ys.data(), nullptr, d.transformed.data());
-    }
-    const std::array<double, 6>& inv = d.inverseGt;
-    for (std::size_t k = 0; k < n; ++k) {
-        if (!d.transformed[k]) {
-            heightsM[k].reset();
-            continue;
-        }
-        const double pixel = inv[0] + inv[1] * d.xs[k] + inv[2] * d.ys[k];
-        const double line = inv[3] + inv[4] * d.xs[k] + inv[5] * d.ys[k];
-        heightsM[k] = d.Sample(pixel, line);
+    d.pending.resize(n);
+    for (std::size_t k = 0; k < n; ++k)
+        d.pending[k] = k;
+    for (Layer& layer : d.layers) {
+        if (d.pending.empty())
+            break;
+        d.Answer(layer, points, heightsM);
     }
 }
 
@@ -262,12 +313,18 @@ const RasterDescription& ElevationSource::Description() const
 std::size_t ElevationSource::CacheBytesHeld() const
 {
     const std::lock_guard lock(impl_->mutex);
-    return impl_->cache->BytesHeld();
+    std::size_t bytes = 0;
+    for (const Layer& layer : impl_->layers)
+        bytes += layer.cache->BytesHeld();
+    return bytes;
 }
 
 std::size_t ElevationSource::CacheBoundBytes() const
 {
-    return impl_->cache->BoundBytes();
+    std::size_t bytes = 0;
+    for (const Layer& layer : impl_->layers)
+        bytes += layer.cache->BoundBytes();
+    return bytes;
 }
 
 }  // namespace keldarn::raster

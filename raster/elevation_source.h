@@ -52,7 +52,9 @@ struct RasterDescription {
 class ElevationSource {
 public:
     // path (UTF-8): anything GDAL opens as a raster (file, VRT, /vsizip/..., /vsicurl/...), a
-    // folder of tiles, read as their mosaic (see BuildFolderMosaic), or the http(s) address of
+    // folder or zip archive of tiles, read as their mosaics, one per coordinate system (see
+    // BuildFolderMosaics): a point is answered by the finest mosaic that has a height there,
+    // each in its own CRS, so tiles in two UTM zones are used alike; or the http(s) address of
     // a Cloud-Optimized GeoTIFF or a VRT on a web server, read block by block with range
     // requests (see GdalPathOf); only the blocks sampled are downloaded. A remote raster is
     // opened without looking for side files, so its georeferencing must be inside it.

@@ -117,11 +117,12 @@ TEST_P(OracleComparison, HeightsMatchGdalPythonWithinOneMillimetre)
 // .hgt ("pixel is point"), its heights computed from the format's sample positions. vrt: four
 // tiles, points crowded on the seams. folder: a folder of five tiles with gaps between them and
 // no no-data value (only the mosaic's mask marks the gaps), points on the seams and in the
-// gaps. zipped: the same tiles in a folder of a zip archive. large: 9000 × 9000 cells, more than fit in memory as one grid, only a few blocks
+// gaps. zipped: the same tiles in a folder of a zip archive. mixed_zones: tiles in UTM zones 49N
+// and 50N astride 114° E, overlapping, each answered in its own CRS, the finer on overlap. large: 9000 × 9000 cells, more than fit in memory as one grid, only a few blocks
 // written; points in and around them and in blocks never written (no-data).
 INSTANTIATE_TEST_SUITE_P(Kinds, OracleComparison,
                          testing::Values("utm", "rotated", "geographic", "int16_holes", "point", "vrt",
-                                         "folder", "zipped", "large"),
+                                         "folder", "zipped", "mixed_zones", "large"),
                          [](const testing::TestParamInfo<std::string>& info) { return info.param; });
 
 struct DatasetCloser {

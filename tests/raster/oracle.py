@@ -201,6 +201,44 @@ def make_folder(folder, rng):
     return f"{folder}/tiles", [(lat, lon, h) for (lat, lon), h in zip(points, heights)]
 
 
+def make_mixed_zones(folder, rng):
+    """A folder of four tiles astride the boundary of UTM zones 49 and 50 (114° E), each in its
+    own zone: two of 30 m cells in 49N, one above the other, reaching about 200 m east of the
+    boundary, and two of 20 m cells in 50N reaching as far west of it. Each zone's heights come
+    from one grid assembled from its tiles' own samples; where both zones answer, the finer
+    (50N) does."""
+    os.makedirs(f"{folder}/tiles", exist_ok=True)
+    zones = []  # (epsg, cell, gt of the zone's grid, grid), finest first
+    for epsg, cell, x0, cols in [(32650, 20.0, 210400.0, 150), (32649, 30.0, 786600.0, 100)]:
+        rows_per_tile, y0 = int(3000 / cell), 3328000.0
+        grid = np.empty((2 * rows_per_tile, cols))
+        for ty in range(2):
+            gt = (x0, cell, 0.0, y0 - ty * 3000.0, 0.0, -cell)
+            tile = write_tiff(f"{folder}/tiles/z{epsg % 100}_{ty}.tif",
+                              rugged(rng, cols, rows_per_tile, 0, ty * rows_per_tile), gt, epsg,
+                              gdal.GDT_Float32)
+            grid[ty * rows_per_tile:(ty + 1) * rows_per_tile] = gdal.Open(tile).ReadAsArray()
+        zones.append((epsg, cell, (x0, cell, 0.0, y0, 0.0, -cell), grid))
+
+    def height(lat, lon):
+        for epsg, _, gt, grid in zones:
+            rows, cols = grid.shape
+            h = grid_height(lambda i0, j0: grid[j0:j0 + 2, i0:i0 + 2], cols, rows, gt, srs(epsg), lat, lon, None)
+            if h is not None:
+                return h
+        return None
+
+    # Over both zones' tiles and around them, crowded on the boundary and on the seams
+    # between the tiles of a zone (3325000 m north in both).
+    west, east, south, north = 113.968, 114.032, 29.996, 30.054
+    points = [(rng.uniform(south, north), rng.uniform(west, east)) for _ in range(400)]
+    points += [(rng.uniform(south, north), 114.0 + rng.uniform(-0.003, 0.003)) for _ in range(100)]
+    seam = to_wgs84(zones[1][2], srs(32649), [(rng.uniform(0, 100), 100.0 + rng.uniform(-1, 1)) for _ in range(30)])
+    seam += to_wgs84(zones[0][2], srs(32650), [(rng.uniform(0, 150), 150.0 + rng.uniform(-1, 1)) for _ in range(30)])
+    points += seam
+    return f"{folder}/tiles", [(lat, lon, height(lat, lon)) for lat, lon in points]
+
+
 def make_hgt(folder, rng):
     """An SRTM tile written byte by byte: 1201 × 1201 big-endian Int16, sample (r, c) exactly at
     latitude 31 - r/1200, longitude 110 + c/1200 ("pixel is point"). Its heights come from
@@ -229,8 +267,9 @@ def main():
     kind, folder = sys.argv[1], sys.argv[2]
     os.makedirs(folder, exist_ok=True)
     rng = np.random.default_rng(20261207)
-    if kind in ("point", "folder", "zipped"):
-        path, rows = (make_hgt if kind == "point" else make_folder)(folder, rng)
+    if kind in ("point", "folder", "zipped", "mixed_zones"):
+        maker = {"point": make_hgt, "mixed_zones": make_mixed_zones}.get(kind, make_folder)
+        path, rows = maker(folder, rng)
         if kind == "zipped":
             # The same tiles in a folder of a zip archive, as they are often handed over.
             archive = f"{folder}/tiles.zip"
