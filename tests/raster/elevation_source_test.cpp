@@ -298,6 +298,58 @@ TEST(ElevationSourceRefusal, UnusableRastersAreRefusedOnceWithFileAndReason)
     EXPECT_THROW(ElevationSource("/nonexistent/dem.tif"), RasterError);
 }
 
+// A folder of tiles is used whole or refused naming the tile at fault: notes and checksums
+// beside the tiles are passed over, but a tile without a CRS, a damaged tile and a tile that
+// GDAL cannot mosaic with the others (two bands where the others have one) would otherwise
+// leave a hole that reads as "outside the data".
+TEST(ElevationSourceRefusal, AFolderTileThatCannotBeUsedIsNamed)
+{
+    struct Case {
+        std::string folder;
+        std::string extraFile;  // beside good.tif, in the folder
+        std::string refusedFor;  // empty: the folder is read
+    };
+    const Case cases[] = {
+        {"notes", "readme.txt", ""},
+        {"no_crs", "bad.tif", "没有坐标系"},
+        {"damaged", "bad.tif", "无法作为栅格打开"},
+        {"two_bands", "z_bad.tif", "无法与同一坐标系的其他瓦片拼接"},
+    };
+    const std::array<double, 6> gt{500000.0, 30.0, 0.0, 3320000.0, 0.0, -30.0};
+    for (const Case& c : cases) {
+        fs::create_directories(ScratchFolder("small") / c.folder);
+        const fs::path good = WriteGeoTiff(c.folder + "/good.tif", 4, 4, std::vector<double>(16, 7.0), gt, 32649);
+        const fs::path extra = good.parent_path() / c.extraFile;
+        if (c.folder == "notes") {
+            std::ofstream(extra) << "DEM tiles, metres above EGM96\n";
+        } else if (c.folder == "no_crs") {
+            WriteGeoTiff(c.folder + "/" + c.extraFile, 4, 4, std::vector<double>(16, 8.0), gt, 0);
+        } else if (c.folder == "damaged") {
+            std::ofstream(extra, std::ios::binary) << std::string("II*\0\x08\0\0\0", 8) << std::string(64, '\xff');
+        } else {
+            DatasetPtr two(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(extra.c_str(), 4, 4, 2,
+                                                                                    GDT_Float64, nullptr));
+            std::array<double, 6> east = gt;
+            east[0] += 120.0;
+            two->SetGeoTransform(east.data());
+            OGRSpatialReference crs;
+            crs.importFromEPSG(32649);
+            two->SetSpatialRef(&crs);
+        }
+        const std::string folder = good.parent_path().string();
+        try {
+            ElevationSource source(folder);
+            EXPECT_TRUE(c.refusedFor.empty()) << c.folder << " was accepted";
+            EXPECT_NEAR(source.HeightM(30.0104, 111.0006).value_or(NAN), 7.0, 1e-9) << c.folder;
+        } catch (const RasterError& error) {
+            const std::string message = error.what();
+            EXPECT_FALSE(c.refusedFor.empty()) << c.folder << ": " << message;
+            EXPECT_NE(message.find(c.extraFile), std::string::npos) << message;
+            EXPECT_NE(message.find(c.refusedFor), std::string::npos) << message;
+        }
+    }
+}
+
 // 1500 × 1500 cells in memory, strips of one row: read as 256 × 256 blocks of 512 KiB, so a
 // bound of 1 MiB holds two of the 36.
 TEST(BlockCache, StaysWithinItsBoundAndKeepsReturningTheBandsValues)
