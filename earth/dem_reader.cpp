@@ -17,6 +17,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace keldarn::earth {
@@ -82,11 +83,12 @@ DatasetPtr OpenRaster(const std::string& path)
     return dataset;
 }
 
-// The tiles of a folder as one raster; the raster module's message already names the folder.
-DatasetPtr BuildMosaic(const std::string& folder)
+// The tiles of a folder as one raster per coordinate system, the finest first; the raster
+// module's message already names the folder.
+std::vector<DatasetPtr> BuildMosaics(const std::string& folder)
 {
     try {
-        return raster::BuildFolderMosaic(folder);
+        return raster::BuildFolderMosaics(folder);
     } catch (const raster::RasterError& error) {
         throw TerrainError(error.what());
     }
@@ -382,15 +384,56 @@ std::shared_ptr<const Terrain> ReadGrid(DatasetPtr dataset, const OGRSpatialRefe
     return std::make_shared<const Terrain>(read.grid, std::move(read.elevationsM), path, false);
 }
 
-}  // namespace
-
-std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const DemReadOptions& options)
+// The grids of a folder's mosaics in several coordinate systems as one grid over all of them, at
+// the finest step among them (coarser where the whole would exceed maxCells): each sample from
+// the first grid, the finest, that has a height there, as the heights are answered.
+std::shared_ptr<const Terrain> CombineGrids(const std::vector<std::shared_ptr<const Terrain>>& parts,
+                                            std::int64_t maxCells, const std::string& path)
 {
-    EnsureGdalRegistered();
-    const QuietGdalErrors quiet;
-    if (path.empty())
-        Fail(path, i18n::Translate("earth", "没有给出文件或文件夹"));
-    DatasetPtr dataset = raster::IsTileCollection(path) ? BuildMosaic(path) : OpenRaster(path);
+    GridGeometry grid;
+    double west = HUGE_VAL, east = -HUGE_VAL, south = HUGE_VAL, north = -HUGE_VAL;
+    grid.stepLonDeg = grid.stepLatDeg = HUGE_VAL;
+    for (const auto& part : parts) {
+        west = std::min(west, part->WestLonDeg());
+        east = std::max(east, part->EastLonDeg());
+        south = std::min(south, part->SouthLatDeg());
+        north = std::max(north, part->NorthLatDeg());
+        grid.stepLonDeg = std::min(grid.stepLonDeg, part->Grid().stepLonDeg);
+        grid.stepLatDeg = std::min(grid.stepLatDeg, part->Grid().stepLatDeg);
+    }
+    const auto size = [&] {
+        grid.columns = std::max(2, static_cast<int>(std::ceil((east - west) / grid.stepLonDeg - 1e-6)) + 1);
+        grid.rows = std::max(2, static_cast<int>(std::ceil((north - south) / grid.stepLatDeg - 1e-6)) + 1);
+    };
+    size();
+    const double cells = static_cast<double>(grid.columns) * grid.rows;
+    if (cells > static_cast<double>(maxCells)) {
+        const double shrink = std::sqrt(cells / static_cast<double>(maxCells));
+        grid.stepLonDeg *= shrink;
+        grid.stepLatDeg *= shrink;
+        size();
+    }
+    grid.westLonDeg = west;
+    grid.northLatDeg = north;
+    std::vector<float> elevationsM(static_cast<std::size_t>(grid.columns) * grid.rows, NAN);
+    for (int row = 0; row < grid.rows; ++row) {
+        const double latDeg = north - row * grid.stepLatDeg;
+        for (int column = 0; column < grid.columns; ++column) {
+            const double lonDeg = west + column * grid.stepLonDeg;
+            for (const auto& part : parts)
+                if (const std::optional<double> height = part->ElevationM(latDeg, lonDeg)) {
+                    elevationsM[static_cast<std::size_t>(row) * grid.columns + column] = static_cast<float>(*height);
+                    break;
+                }
+        }
+    }
+    return std::make_shared<const Terrain>(grid, std::move(elevationsM), path, false);
+}
+
+// One source raster's grid, under the window where one is given.
+std::shared_ptr<const Terrain> ReadSource(DatasetPtr dataset, const DemReadOptions& options,
+                                          const std::string& path)
+{
     const OGRSpatialReference* crs = RequireGeoreferencing(dataset.get(), path);
     if (options.window && HasGeoTransform(dataset.get())) {
         DatasetPtr part = SourceUnder(dataset.get(), *crs, *options.window, path);
@@ -401,6 +444,42 @@ std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const Dem
         return ReadGrid(std::move(dataset), crs, options, path, std::move(whole));
     }
     return ReadGrid(std::move(dataset), crs, options, path, nullptr);
+}
+
+// The grids of several mosaics (tiles in several coordinate systems) as one. Under a window,
+// the mosaics it misses are left out; missing all of them is the one refusal.
+std::shared_ptr<const Terrain> ReadMosaics(std::vector<DatasetPtr> mosaics, const DemReadOptions& options,
+                                           const std::string& path)
+{
+    DemReadOptions each = options;
+    each.maxCells = std::max<std::int64_t>(4, options.maxCells / static_cast<std::int64_t>(mosaics.size()));
+    std::vector<std::shared_ptr<const Terrain>> parts;
+    std::optional<TerrainError> missed;
+    for (DatasetPtr& mosaic : mosaics) {
+        try {
+            parts.push_back(ReadSource(std::move(mosaic), each, path));
+        } catch (const TerrainError& error) {
+            if (!options.window)
+                throw;
+            missed.emplace(error);
+        }
+    }
+    if (parts.empty())
+        throw *missed;
+    return parts.size() == 1 ? parts.front() : CombineGrids(parts, options.maxCells, path);
+}
+
+}  // namespace
+
+std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const DemReadOptions& options)
+{
+    EnsureGdalRegistered();
+    const QuietGdalErrors quiet;
+    if (path.empty())
+        Fail(path, i18n::Translate("earth", "没有给出文件或文件夹"));
+    if (raster::IsTileCollection(path))
+        return ReadMosaics(BuildMosaics(path), options, path);
+    return ReadSource(OpenRaster(path), options, path);
 }
 
 }  // namespace keldarn::earth

@@ -34,7 +34,8 @@ struct DemReadOptions {
 // Reads band 1 of the raster at `path` (UTF-8), or mosaics every georeferenced raster
 // directly inside the folder at `path`. A source already in WGS84 geographic coordinates,
 // north up, that fits is copied sample for sample; any other is warped bilinearly to
-// EPSG:4326. No-data values, masks and values beyond ±100 km become holes.
+// EPSG:4326. Tiles of a folder in several coordinate systems are read as one mosaic per
+// system and joined in one grid, the finer mosaic where they overlap. No-data values, masks and values beyond ±100 km become holes.
 // Throws TerrainError naming the path and the reason: missing, not readable by GDAL, not
 // georeferenced, no coordinate system, a folder without rasters, or no data at all.
 std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const DemReadOptions& options = {});

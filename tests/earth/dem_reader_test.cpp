@@ -177,6 +177,21 @@ TEST(DemReader, MosaicsTheRastersOfAFolder)
     EXPECT_NEAR(*terrain->ElevationM(33.295, 113.5100), 150.0, 1e-6);  // between the tiles' samples
 }
 
+// Tiles in UTM zones 49N and 50N on either side of 114° E: both are shown, each carried
+// from its own zone, none left out because the other came first.
+TEST(DemReader, JoinsTilesInTwoUtmZones)
+{
+    ScratchDir dir;
+    WriteGeoTiff(dir.File("z49.tif"), {786600, 30, 0, 3328000, 0, -30}, 100, 100, std::vector<float>(10000, 100.0f),
+                 "EPSG:32649");
+    WriteGeoTiff(dir.File("z50.tif"), {210600, 20, 0, 3328000, 0, -20}, 150, 150, std::vector<float>(22500, 200.0f),
+                 "EPSG:32650");
+    const auto terrain = ReadDemTerrain(dir.Path());
+    EXPECT_NEAR(terrain->ElevationM(30.0357, 113.9875).value_or(NAN), 100.0, 1e-3);
+    EXPECT_NEAR(terrain->ElevationM(30.0357, 114.0146).value_or(NAN), 200.0, 1e-3);
+    EXPECT_FALSE(terrain->ElevationM(30.0357, 113.90).has_value());
+}
+
 TEST(DemReader, ErrorsNameTheFileAndTheReason)
 {
     ScratchDir dir;
