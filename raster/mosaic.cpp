@@ -112,21 +112,22 @@ std::optional<Tile> ProbeTile(const std::string& folder, const std::string& file
 {
     if (GDALIdentifyDriverEx(file.c_str(), GDAL_OF_RASTER, nullptr, nullptr) == nullptr)
         return std::nullopt;
-    const auto refuse = [&](const std::string& reason) {
-        Fail(kind, folder, i18n::Format(i18n::Translate("raster", "其中的文件“%1”%2"), {TileName(folder, file), reason}));
+    // pattern: the whole reason, with the tile's name for %1 and GDAL's report for %2.
+    const auto refuse = [&](const std::string& pattern) {
+        Fail(kind, folder, i18n::Format(pattern, {TileName(folder, file), GdalDetail()}));
     };
     const DatasetPtr dataset(GDALDataset::FromHandle(
         GDALOpenEx(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
     if (!dataset)
-        refuse(i18n::Translate("raster", "无法作为栅格打开") + GdalDetail());
+        refuse(i18n::Translate("raster", "其中的文件“%1”无法作为栅格打开%2"));
     if (dataset->GetRasterCount() < 1)
-        refuse(i18n::Translate("raster", "中没有栅格波段"));
+        refuse(i18n::Translate("raster", "其中的文件“%1”中没有栅格波段"));
     std::array<double, 6> gt{};
     if (dataset->GetGeoTransform(gt.data()) != CE_None)
-        refuse(i18n::Translate("raster", "没有地理变换参数（格网在坐标系中的位置未知）"));
+        refuse(i18n::Translate("raster", "其中的文件“%1”没有地理变换参数（格网在坐标系中的位置未知）"));
     const OGRSpatialReference* crs = dataset->GetSpatialRef();
     if (crs == nullptr || crs->IsEmpty())
-        refuse(i18n::Translate("raster", "没有坐标系定义（例如缺少 .prj 文件或投影信息）"));
+        refuse(i18n::Translate("raster", "其中的文件“%1”没有坐标系定义（例如缺少 .prj 文件或投影信息）"));
     const double cellSize = std::max(std::hypot(gt[1], gt[4]), std::hypot(gt[2], gt[5]));
     const double metresPerUnit = crs->IsGeographic() ? kMetresPerDegree : crs->GetLinearUnits();
     return Tile{file, *crs, cellSize * metresPerUnit};
