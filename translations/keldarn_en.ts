@@ -72,7 +72,7 @@
 <context>
     <name>Dialogs</name>
     <message>
-        <location filename="../app/dialogs.cpp" line="+84"/>
+        <location filename="../app/dialogs.cpp" line="+57"/>
         <source>是</source>
         <translation>Yes</translation>
     </message>
@@ -82,7 +82,7 @@
         <translation>No</translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+84"/>
         <location line="+60"/>
         <source>确定</source>
         <translation>OK</translation>
@@ -189,7 +189,7 @@
 <context>
     <name>TFormMain</name>
     <message>
-        <location filename="../app/main_window.cpp" line="+70"/>
+        <location filename="../app/main_window.cpp" line="+86"/>
         <source>将使用合成演示地形。</source>
         <translation>The synthetic demonstration terrain will be used.</translation>
     </message>
@@ -355,9 +355,34 @@
         <translation>The settings file %1 is larger than 1 MB; it is not a settings file of this program</translation>
     </message>
     <message>
-        <location filename="../app/settings.cpp" line="+174"/>
+        <location filename="../app/settings.cpp" line="+192"/>
         <source>%1。该文件保持原样，本次的设置没有保存。</source>
         <translation>%1. The file was left as it was; these settings were not saved.</translation>
+    </message>
+    <message>
+        <location line="+166"/>
+        <source>应为 %1 之一</source>
+        <translation>should be one of %1</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>小数点须写作“.”，逗号也可能是千位分隔符，其意不明</source>
+        <translation>the decimal mark must be “.”; a comma may also separate thousands, so the meaning is unclear</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>不是数</source>
+        <translation>is not a number</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>%1=%2：%3</source>
+        <translation>%1=%2: %3</translation>
+    </message>
+    <message>
+        <location line="+42"/>
+        <source>设置文件 %1 的 [Projection] 节中有无法识别的值：</source>
+        <translation>The [Projection] section of the settings file %1 has values that cannot be read:</translation>
     </message>
 </context>
 <context>
@@ -683,7 +708,7 @@
         <translation>Selected entity no. %1 cannot be read: %2</translation>
     </message>
     <message>
-        <location line="+134"/>
+        <location line="+135"/>
         <source>选中的图元中没有可以写入KML的文字或多段线：有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数</source>
         <translation>The selected entities hold no text or polyline that can be written to KML: %1 object(s) lie far outside the projection zone (beyond ±1e9 or latitude over 90°); check the central meridian and the four parameters</translation>
     </message>
@@ -843,7 +868,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../cli/sample_command.cpp" line="+246"/>
+        <location filename="../cli/sample_command.cpp" line="+278"/>
         <source>缺少 --output（输出文件）</source>
         <translation>Missing --output (the output file)</translation>
     </message>
@@ -859,7 +884,8 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
     </message>
     <message>
         <location line="+19"/>
-        <location filename="../cli/sample_command.cpp" line="+120"/>
+        <location filename="../cli/sample_command.cpp" line="+153"/>
+        <location line="+56"/>
         <source>无法读取文件 %1</source>
         <translation>Cannot read file %1</translation>
     </message>
@@ -890,7 +916,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
     </message>
     <message>
         <location line="+63"/>
-        <location filename="../cli/point_output.cpp" line="+103"/>
+        <location filename="../cli/point_output.cpp" line="+124"/>
         <source>无法写入文件 %1：%2</source>
         <translation>Cannot write file %1: %2</translation>
     </message>
@@ -1186,7 +1212,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>%1 → %2: %3 placemark(s)</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="+25"/>
+        <location filename="../cli/main.cpp" line="+26"/>
         <source>用法：keldarn-cli 子命令 [选项]
 
 子命令：
@@ -1213,12 +1239,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
 </translation>
     </message>
     <message>
-        <location line="+49"/>
+        <location line="+51"/>
         <source>keldarn-cli：未知的子命令“%1”</source>
         <translation>keldarn-cli: unknown subcommand &quot;%1&quot;</translation>
     </message>
     <message>
-        <location filename="../cli/point_output.cpp" line="-64"/>
+        <location filename="../cli/point_output.cpp" line="-84"/>
         <source>--format 只能是 dat 或 csv，不是“%1”</source>
         <translation>--format must be dat or csv, not &quot;%1&quot;</translation>
     </message>
@@ -1273,7 +1299,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>elapsed %1</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="-330"/>
+        <location filename="../cli/sample_command.cpp" line="-449"/>
         <source>用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
                          (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
 
@@ -1293,7 +1319,9 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
   --format dat|csv      输出格式，覆盖扩展名的判断
   --fields 0,1,3,2,4    导出字段及顺序：0点名 1描述 2X坐标 3Y坐标 4高程H（缺省同程序的导出）
   --separator ,         导出分隔符（一个字符或空，缺省逗号）
-  --part i/n            只做 n 份中的第 i 份（1..n，按格网行分成连续的带）；用 merge 合并
+  --part i/n            只做 n 份中的第 i 份（1..n，按格网行分成连续的带）；用 merge 合并。
+                        输出文件写好后，在其旁写出分份说明“输出文件.part”（第几份、哪次运行、
+                        行数、字节数和校验和），merge 凭它核对各份
   --threads n           使用的线程数（缺省为 CPU 核数）
   --force               允许超过 10 亿个候选点的测区
   --quiet               不显示进度
@@ -1320,7 +1348,9 @@ Samples elevations in the survey area on the survey grid coordinates that are wh
   --format dat|csv      output format, overriding the extension
   --fields 0,1,3,2,4    fields in order: 0 name 1 description 2 X 3 Y 4 elevation H (default: as the export)
   --separator ,         export separator (one character or empty; default comma)
-  --part i/n            do only part i of n (1..n, contiguous bands of grid rows); join them with merge
+  --part i/n            do only part i of n (1..n, contiguous bands of grid rows); join them with merge.
+                        Once the output is written, a side file &quot;OUTPUT.part&quot; is written beside it (part
+                        number, run, rows, bytes and checksum), by which merge checks the parts
   --threads n           number of threads (default: the number of CPU cores)
   --force               allow survey areas of more than 1 billion candidate points
   --quiet               show no progress
@@ -1330,24 +1360,37 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
 </translation>
     </message>
     <message>
-        <location line="+33"/>
-        <source>用法：keldarn-cli merge --output 文件 [--format dat|csv] [--fields ...] [--separator ...] 第1份 第2份 ...
+        <location line="+35"/>
+        <source>用法：keldarn-cli merge --output 文件 [--format dat|csv] [--fields ...] [--separator ...] 第1份 第2份 ... 第n份
 
 把 sample --part i/n 的各份结果按顺序合并为一次运行所写的文件（点名重新连续编号）。
-格式选项必须与生成各份时相同。
+格式选项必须与生成各份时相同。每一份旁须有 sample 写出的分份说明（文件名加 .part）。
+合并前逐一核对，有下列情况时不合并，说明是哪个文件、什么原因，退出状态为 1：
+  - 缺少分份说明，或文件的字节数、校验和与说明不符（不完整或在 sample 之后被改动过）；
+  - 各份不是同一次运行的（地形、测区、间距、中央子午线、四参数、格式或份数不同）；
+  - 缺少某一份，或某一份给出了两次；
+  - 各份不是按第 1 份到第 n 份的顺序给出（shell 的 part*.dat 会把 part10 排在 part2 之前）；
+  - 某一行不能按这一格式读出（给出行号）。
 
 退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
 </source>
-        <translation>Usage: keldarn-cli merge --output FILE [--format dat|csv] [--fields ...] [--separator ...] PART1 PART2 ...
+        <translation>Usage: keldarn-cli merge --output FILE [--format dat|csv] [--fields ...] [--separator ...] PART1 PART2 ... PARTn
 
 Joins the parts written by sample --part i/n, in order, into the file a single run writes (names renumbered).
-The format options must be the same as those the parts were written with.
+The format options must be the same as those the parts were written with. Each part needs the side file that
+sample writes beside it (its name plus .part). Every part is checked first; the merge is refused, naming the
+file and the reason, with exit status 1, when:
+  - a side file is missing, or the part&apos;s size or checksum differ from it (incomplete, or changed after sample);
+  - the parts are not of one run (terrain, area, spacing, meridian, parameters, format or part count differ);
+  - a part is missing or given twice;
+  - the parts are not given in order 1 to n (a shell&apos;s part*.dat puts part10 before part2);
+  - a line does not read in the format (its number is given).
 
 Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is then left unchanged).
 </translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+41"/>
         <source>--%1 的值“%2”中“%3”不是数</source>
         <translation>In the value &quot;%2&quot; of --%1, &quot;%3&quot; is not a number</translation>
     </message>
@@ -1382,7 +1425,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>The value of --part must be i/n (1 ≤ i ≤ n), not &quot;%1&quot;</translation>
     </message>
     <message>
-        <location line="+56"/>
+        <location line="+78"/>
         <source>缺少 --terrain（地形数据），设置文件中也没有</source>
         <translation>Missing --terrain (the terrain data), and the settings file has none either</translation>
     </message>
@@ -1397,12 +1440,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Give the survey area with exactly one of --bbox, --boundary and --kml</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+13"/>
         <source>--bbox 应为 南,西,北,东（度），且南 &lt; 北、西 &lt; 东</source>
         <translation>--bbox must be S,W,N,E (degrees) with S &lt; N and W &lt; E</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="+20"/>
         <source>测区内约有 %1 个格网点，超过 10 亿；确需如此请加 --force，或加大间距、用 --part 分份</source>
         <translation>The survey area holds about %1 grid points, more than 1 billion; if this is really wanted add --force, or increase the spacing or split the run with --part</translation>
     </message>
@@ -1429,7 +1472,7 @@ Stopped; the output file was not changed.</translation>
         <translation>The survey area holds no grid points (area too small or spacing too large); no file was written</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+19"/>
         <source>已写出 %1 个点到 %2；%3 个格网点没有高程（数据范围之外或数据空洞），未写出</source>
         <translation>Wrote %1 point(s) to %2; %3 grid point(s) had no elevation (outside the data or in voids) and were not written</translation>
     </message>
@@ -1439,7 +1482,62 @@ Stopped; the output file was not changed.</translation>
         <translation>Wrote %1 point(s) to %2</translation>
     </message>
     <message>
+        <location line="+26"/>
+        <source>%1 有 %2 字节，而分份说明记载 %3 字节：这一份不完整或在 sample 之后被改动过</source>
+        <translation>%1 has %2 bytes, but its side file records %3: the part is incomplete or was changed after sample</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>%1 与 %2 不是同一次运行的分份（sample 的选项或份数不同），不能合并</source>
+        <translation>%1 and %2 are not parts of the same run (different sample options or part count); they cannot be merged</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1 的格式是 --format %2 --fields %3（分隔符 %4），而合并所用的是 --format %5 --fields %6（分隔符 %7）；请给出与 sample 相同的格式选项</source>
+        <translation>%1 was written with --format %2 --fields %3 (separator %4), but the merge uses --format %5 --fields %6 (separator %7); give the same format options as to sample</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>%1 与 %2 都是第 %3 份，一份只能给出一次</source>
+        <translation>%1 and %2 are both part %3; each part may be given only once</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>%1 所属的运行共 %2 份，缺少第 %3 份</source>
+        <translation>The run of %1 has %2 parts; part %3 is missing</translation>
+    </message>
+    <message>
         <location line="+9"/>
+        <source>%1 是第 %2 份，却给在第 %3 个位置；请按顺序给出各份：%4</source>
+        <translation>%1 is part %2 but was given in position %3; give the parts in order: %4</translation>
+    </message>
+    <message>
+        <location line="+62"/>
+        <source>含有数字、“.”、“-”和分隔符以外的字符</source>
+        <translation>contains characters other than digits, “.”, “-” and the separator</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>有 %1 个字段，应有 %2 个</source>
+        <translation>has %1 fields instead of %2</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>第 %1 个字段（点名）应为正整数</source>
+        <translation>field %1 (the name) should be a positive whole number</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>第 %1 个字段（描述）应为空</source>
+        <translation>field %1 (the description) should be empty</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>第 %1 个字段应为数</source>
+        <translation>field %1 should be a number</translation>
+    </message>
+    <message>
+        <location line="+26"/>
         <source>缺少 --output（合并后的文件）</source>
         <translation>Missing --output (the merged file)</translation>
     </message>
@@ -1449,14 +1547,34 @@ Stopped; the output file was not changed.</translation>
         <translation>No files to merge were given</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>分隔符为空时无法找出点名字段，不能重新编号；请用带分隔符的格式分份</source>
-        <translation>With an empty separator the point name field cannot be found, so the names cannot be renumbered; split the run with a format that has a separator</translation>
+        <location line="+6"/>
+        <source>分隔符为空或是数字、“.”、“-”时无法找出点名字段，不能重新编号；请用其他分隔符分份</source>
+        <translation>With no separator, or a digit, “.” or “-” as the separator, the name field cannot be found and the points cannot be renumbered; split the run with another separator</translation>
     </message>
     <message>
-        <location line="+28"/>
-        <source>%1 第 %2 行的字段少于所给的格式</source>
-        <translation>%1, line %2 has fewer fields than the given format</translation>
+        <location line="+15"/>
+        <source>%1 第 %2 行读不出：%3</source>
+        <translation>%1 line %2 does not read: %3</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>应为标题行“%1”</source>
+        <translation>should be the title line “%1”</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>行尾应为 %1</source>
+        <translation>the line should end with %1</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>%1 的内容与分份说明 %2 不符：这一份在 sample 之后被改动过</source>
+        <translation>The content of %1 does not match its side file %2: the part was changed after sample</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1 有 %2 个点行，而分份说明记载 %3 个</source>
+        <translation>%1 has %2 point lines, but its side file records %3</translation>
     </message>
     <message>
         <location filename="../cli/survey_frame.cpp" line="+16"/>
@@ -1470,12 +1588,12 @@ Stopped; the output file was not changed.</translation>
     </message>
     <message>
         <location line="+5"/>
-        <location line="+22"/>
+        <location line="+26"/>
         <source>--meridian：%1</source>
         <translation>--meridian: %1</translation>
     </message>
     <message>
-        <location line="-10"/>
+        <location line="-14"/>
         <source>四参数：%1</source>
         <translation>Four parameters: %1</translation>
     </message>
@@ -1484,11 +1602,26 @@ Stopped; the output file was not changed.</translation>
         <source>四参数：尺度比例 m 为 −1，无法换算</source>
         <translation>Four parameters: the scale m is −1, so no conversion is possible</translation>
     </message>
+    <message>
+        <location filename="../cli/part_manifest.cpp" line="+61"/>
+        <source>%1：没有分份说明文件 %2，它不是 sample --part 写出的一份（或说明文件已丢失）</source>
+        <translation>%1: there is no side file %2; it is not a part written by sample --part (or its side file was lost)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>%1 不是 sample --part 写出的分份说明文件</source>
+        <translation>%1 is not a side file written by sample --part</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>分份说明文件 %1 中 %2 的值“%3”读不出</source>
+        <translation>In the side file %1, the value “%3” of %2 does not read</translation>
+    </message>
 </context>
 <context>
     <name>earth</name>
     <message>
-        <location filename="../earth/dem_reader.cpp" line="+49"/>
+        <location filename="../earth/dem_reader.cpp" line="+50"/>
         <source>无法读取地形“%1”：%2</source>
         <translation>Cannot read terrain &quot;%1&quot;: %2</translation>
     </message>
@@ -1513,7 +1646,7 @@ Stopped; the output file was not changed.</translation>
         <translation>the file has no raster band</translation>
     </message>
     <message>
-        <location line="+19"/>
+        <location line="+20"/>
         <source>没有地理参考信息（既无地理变换参数，也无控制点）</source>
         <translation>no georeferencing (neither a geotransform nor ground control points)</translation>
     </message>
@@ -1570,7 +1703,7 @@ Stopped; the output file was not changed.</translation>
         <translation>cannot cut out the requested area</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+118"/>
         <source>没有给出文件或文件夹</source>
         <translation>no file or folder given</translation>
     </message>
@@ -1863,7 +1996,7 @@ Stopped; the output file was not changed.</translation>
         <translation>Row %1 (%2): %3 &quot;%4&quot; is not a number.</translation>
     </message>
     <message>
-        <location line="+81"/>
+        <location line="+82"/>
         <source>dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m
 平面残差中误差 %6 m，高程残差中误差 %7 m</source>
         <translation>dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m
@@ -2192,7 +2325,7 @@ Tiles of services are cached on this computer: places already seen still show wh
 <context>
     <name>keldarn::app::TFormMain</name>
     <message>
-        <location filename="../app/main_window.cpp" line="+30"/>
+        <location filename="../app/main_window.cpp" line="+39"/>
         <source>正在取消...</source>
         <translation>Cancelling...</translation>
     </message>
@@ -2378,7 +2511,12 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Line breaks in the parameters were replaced by spaces.</translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="+22"/>
+        <source>本次使用程序自带的投影：%1。请在“椭球与分带...”中重新设置。</source>
+        <translation>This run uses the program’s own projection: %1. Set it again under “Ellipsoid...”.</translation>
+    </message>
+    <message>
+        <location line="+25"/>
         <source>另一个Keldarn正在运行，本次运行的点表不作异常退出恢复备份。</source>
         <translation>Another Keldarn is running; the point table of this run is not backed up for crash recovery.</translation>
     </message>
@@ -2396,6 +2534,11 @@ Tiles of services are cached on this computer: places already seen still show wh
         <location line="+14"/>
         <source>启动Google Earth失败</source>
         <translation>Failed to start Google Earth</translation>
+    </message>
+    <message>
+        <location line="+55"/>
+        <source>点表中有%1个点尚未导出，退出后将丢失。是否退出？</source>
+        <translation>%1 points in the table have not been exported and will be lost if you quit. Quit anyway?</translation>
     </message>
     <message>
         <location filename="../app/main_window_cad.cpp" line="+35"/>
@@ -2568,7 +2711,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Exporting data, please wait...</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+11"/>
         <location line="+2"/>
         <source>数据导出完毕！</source>
         <translation>Export finished!</translation>
@@ -3524,7 +3667,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>A tag or comment exceeds 16 MB; this is not a KML file</translation>
     </message>
     <message>
-        <location filename="../kml/kml_shapes.cpp" line="+67"/>
+        <location filename="../kml/kml_shapes.cpp" line="+65"/>
         <source>未命名</source>
         <translation>Untitled</translation>
     </message>
@@ -3769,7 +3912,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Cannot read the data block (%2, %3) of the elevation raster &quot;%1&quot;</translation>
     </message>
     <message>
-        <location filename="../raster/elevation_source.cpp" line="+30"/>
+        <location filename="../raster/elevation_source.cpp" line="+31"/>
         <source>无法读取高程栅格“%1”：%2</source>
         <translation>Cannot read the elevation raster &quot;%1&quot;: %2</translation>
     </message>
@@ -3789,7 +3932,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>GDAL cannot open it as a raster (unreadable, not a recognised raster format, or invalid content)</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+17"/>
         <source>文件中没有栅格波段</source>
         <translation>the file has no raster band</translation>
     </message>
@@ -3799,7 +3942,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>the raster has only %1 × %2 cells; at least 2 × 2 cells are needed to interpolate elevations</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+12"/>
         <source>没有坐标系定义（例如缺少 .prj 文件或投影信息）</source>
         <translation>no coordinate system defined (for example, the .prj file or the projection information is missing)</translation>
     </message>
@@ -3809,7 +3952,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>cannot transform from WGS84 latitude/longitude to the raster&apos;s coordinate system</translation>
     </message>
     <message>
-        <location line="+71"/>
+        <location line="+64"/>
         <source>没有地理变换参数（格网在坐标系中的位置未知）</source>
         <translation>no geotransform (the grid&apos;s position in the coordinate system is unknown)</translation>
     </message>
@@ -3914,12 +4057,12 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Cannot read this part of the imagery from the service &quot;%1&quot;; left blank for now</translation>
     </message>
     <message>
-        <location filename="../raster/mosaic.cpp" line="+31"/>
+        <location filename="../raster/mosaic.cpp" line="+43"/>
         <source>无法读取%1“%2”：%3</source>
         <translation>Cannot read %1 &quot;%2&quot;: %3</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+20"/>
         <source>无法读取该压缩文件，或其中没有文件</source>
         <translation>cannot read the zip archive, or it holds no files</translation>
     </message>
@@ -3930,16 +4073,49 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     </message>
     <message>
         <location line="+35"/>
+        <source>其中的文件“%1”无法作为栅格打开%2</source>
+        <translation>its file “%1” cannot be opened as a raster%2</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>其中的文件“%1”中没有栅格波段</source>
+        <translation>its file “%1” has no raster band</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>其中的文件“%1”没有地理变换参数（格网在坐标系中的位置未知）</source>
+        <translation>its file “%1” has no geotransform (the grid’s position in the coordinate system is unknown)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>其中的文件“%1”没有坐标系定义（例如缺少 .prj 文件或投影信息）</source>
+        <translation>its file “%1” has no coordinate system (for example, the .prj file or the projection information is missing)</translation>
+    </message>
+    <message>
+        <location line="+72"/>
+        <source>其中的文件“%1”无法与同一坐标系的其他瓦片拼接%2</source>
+        <translation>its file “%1” cannot be mosaicked with the other tiles of its coordinate system%2</translation>
+    </message>
+    <message>
+        <location line="+45"/>
         <source>文件夹中没有 GDAL 能读取的带地理参考的栅格文件</source>
         <translation>the folder holds no georeferenced raster file that GDAL can read</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+17"/>
+        <source>其中的瓦片分属 %1 个坐标系（%2），这里只能使用同一坐标系的瓦片</source>
+        <translation>its tiles lie in %1 coordinate systems (%2); only tiles of one coordinate system can be used here</translation>
+    </message>
+    <message>
+        <location line="-72"/>
+        <location line="+3"/>
+        <location line="+11"/>
         <source>无法拼接文件夹中的栅格</source>
         <translation>cannot mosaic the rasters in the folder</translation>
     </message>
     <message>
-        <location filename="../raster/mosaic.h" line="+32"/>
+        <location filename="../raster/mosaic.h" line="+44"/>
+        <location line="+5"/>
         <source>高程栅格</source>
         <translation>elevation raster</translation>
     </message>
@@ -3963,7 +4139,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     </message>
     <message>
         <location line="+7"/>
-        <location filename="../survey/route_profile.cpp" line="+51"/>
+        <location filename="../survey/route_profile.cpp" line="+54"/>
         <source>采样间距必须大于0。</source>
         <translation>The sampling interval must be greater than 0.</translation>
     </message>
@@ -4038,7 +4214,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>generating the contours failed</translation>
     </message>
     <message>
-        <location line="+125"/>
+        <location line="+126"/>
         <source>所选范围太大：约 %1 亿个高程格网，一次最多 %2 亿个。请选择较小的范围，分几次生成。</source>
         <translation>The selected area is too large: about %1 × 10⁸ elevation cells, at most %2 × 10⁸ at a time. Choose a smaller area and generate in several runs.</translation>
     </message>
