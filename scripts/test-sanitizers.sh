@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The test suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer in
-# build-asan/ (debug information, -O1, no benchmarks). Any report of a sanitizer fails
+# build-asan/ (debug information, -O1, no benchmarks), then the tests of the multi-threaded
+# terrain readers built with ThreadSanitizer in build-tsan/. Any report of a sanitizer fails
 # the run, even one from a process whose exit status nobody looks at: reports are also
 # written to build-asan/sanitizer-reports/, which must stay empty. Tests labelled "long"
 # (the large generated files) and "e2e" (the real program under a real X server, whose
@@ -22,6 +23,21 @@ export QT_QPA_PLATFORM=offscreen
 
 status=0
 (cd build-asan && ctest --output-on-failure --parallel "$(nproc)" --label-exclude 'long|e2e') || status=$?
+
+# ThreadSanitizer over the tests of what reads terrain on several threads: raster/, survey/,
+# keldarn-cli and the thread-determinism tests, in build-tsan/ with only their targets.
+# tests/sanitizers/tsan.supp may name system libraries, never our own code.
+tsan_tests=(raster_tests survey_sampling_tests survey_profile_tests survey_contour_tests cli_tests
+            determinism_tests)
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+  -DKELDARN_TSAN=ON -DKELDARN_BUILD_BENCH=OFF >/dev/null
+cmake --build build-tsan --parallel "$(nproc)" --target "${tsan_tests[@]}"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitizers/tsan.supp:log_path=$reports/tsan"
+for test in "${tsan_tests[@]}"; do
+  echo "ThreadSanitizer: $test"
+  (cd build-tsan/tests && "./$test" --gtest_brief=1) || status=1
+done
+
 if compgen -G "$reports/*" >/dev/null; then
   echo "Sanitizer reports:" >&2
   cat "$reports"/* >&2
