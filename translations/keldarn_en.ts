@@ -1377,9 +1377,8 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Usage: keldarn-cli merge --output FILE [--format dat|csv] [--fields ...] [--separator ...] PART1 PART2 ... PARTn
 
 Joins the parts written by sample --part i/n, in order, into the file a single run writes (names renumbered).
-The format options must be the same as those the parts were written with. Each part needs the side file that
-sample writes beside it (its name plus .part). Every part is checked first; the merge is refused, naming the
-file and the reason, with exit status 1, when:
+The format options must be the same as those the parts were written with. Each part needs the side file that sample writes beside it (its name plus .part).
+Every part is checked first; the merge is refused, naming the file and the reason, with exit status 1, when:
   - a side file is missing, or the part&apos;s size or checksum differ from it (incomplete, or changed after sample);
   - the parts are not of one run (terrain, area, spacing, meridian, parameters, format or part count differ);
   - a part is missing or given twice;
