@@ -422,7 +422,8 @@ std::shared_ptr<const Terrain> CombineGrids(const std::vector<std::shared_ptr<co
             const double lonDeg = west + column * grid.stepLonDeg;
             for (const auto& part : parts)
                 if (const std::optional<double> height = part->ElevationM(latDeg, lonDeg)) {
-                    elevationsM[static_cast<std::size_t>(row) * grid.columns + column] = static_cast<float>(*height);
+                    elevationsM[static_cast<std::size_t>(row) * grid.columns + column] =
+                        static_cast<float>(*height);
                     break;
                 }
         }

@@ -71,9 +71,10 @@ std::vector<DatasetPtr> OpenDatasets(const std::string& path)
         const int rows = dataset->GetRasterYSize();
         // Bilinear interpolation needs two samples in each direction.
         if (columns < 2 || rows < 2)
-            Fail(path, i18n::Format(i18n::Translate("raster",
-                                                    "栅格只有 %1 × %2 个格网，至少需要 2 × 2 个格网才能插值高程"),
-                                    {std::to_string(columns), std::to_string(rows)}));
+            Fail(path,
+                 i18n::Format(
+                     i18n::Translate("raster", "栅格只有 %1 × %2 个格网，至少需要 2 × 2 个格网才能插值高程"),
+                     {std::to_string(columns), std::to_string(rows)}));
     }
     return datasets;
 }

@@ -201,7 +201,8 @@ OwnedDataset BuildGroupMosaic(const TileGroup& group, const std::string& folder,
             Fail(kind, folder,
                  i18n::Format(i18n::Translate("raster", "其中的文件“%1”无法与同一坐标系的其他瓦片拼接%2"),
                               {TileName(folder, tile->file), GdalDetail()}));
-    OwnedDataset mosaic(GDALOpenEx(xml.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    OwnedDataset mosaic(
+        GDALOpenEx(xml.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
     if (!mosaic)
         Fail(kind, folder, i18n::Translate("raster", "无法拼接文件夹中的栅格") + GdalDetail());
     return mosaic;
@@ -261,8 +262,9 @@ OwnedDataset BuildFolderMosaic(const std::string& folder, const std::string& kin
             names += (names.empty() ? "" : "、") + (crs != nullptr ? CrsName(*crs) : std::string("?"));
         }
         Fail(kind, folder,
-             i18n::Format(i18n::Translate("raster", "其中的瓦片分属 %1 个坐标系（%2），这里只能使用同一坐标系的瓦片"),
-                          {std::to_string(mosaics.size()), names}));
+             i18n::Format(
+                 i18n::Translate("raster", "其中的瓦片分属 %1 个坐标系（%2），这里只能使用同一坐标系的瓦片"),
+                 {std::to_string(mosaics.size()), names}));
     }
     return std::move(mosaics.front());
 }

@@ -85,9 +85,10 @@ TEST_P(SampleDeterminism, FourThreadsWriteTheOneThreadFile)
 {
     const SourceKind& kind = GetParam();
     const auto run = [&](const std::string& threads, const fs::path& output) {
-        return RunSample({"sample", "--terrain", kind.terrain(), "--meridian", "111", "--spacing", kind.spacing,
-                          "--bbox", kind.bbox, "--dx", "-12.5", "--rot", "3.2", "--dh", "1.5", "--threads",
-                          threads, "--output", output.string(), "--quiet"});
+        return RunSample({"sample",    "--terrain",  kind.terrain(), "--meridian",    "111",
+                          "--spacing", kind.spacing, "--bbox",       kind.bbox,       "--dx",
+                          "-12.5",     "--rot",      "3.2",          "--dh",          "1.5",
+                          "--threads", threads,      "--output",     output.string(), "--quiet"});
     };
     const fs::path one = TerrainKinds::Folder() / (kind.name + "-1.dat");
     ASSERT_EQ(run("1", one), kExitOk);
@@ -96,7 +97,8 @@ TEST_P(SampleDeterminism, FourThreadsWriteTheOneThreadFile)
     for (int k = 0; k < Runs(); ++k) {
         const fs::path four = TerrainKinds::Folder() / (kind.name + "-4.dat");
         ASSERT_EQ(run("4", four), kExitOk) << "run " << k;
-        ASSERT_TRUE(Read(four) == expected) << kind.name << ": run " << k << " differs from the one-thread file";
+        ASSERT_TRUE(Read(four) == expected)
+            << kind.name << ": run " << k << " differs from the one-thread file";
     }
 }
 
@@ -121,7 +123,8 @@ TEST(ConcurrentReaders, EachGivesWhatItGivesAlone)
     const std::string zip = (TerrainKinds::Folder() / "tiles.zip").string();
     std::vector<raster::GeoPoint> points;
     for (int k = 0; k < 100'000; ++k)
-        points.push_back({30.04 - 0.41 * (k / 250) / 400.0, 110.96 + 0.47 * (k % 250) / 250.0});  // rows north to south
+        points.push_back(
+            {30.04 - 0.41 * (k / 250) / 400.0, 110.96 + 0.47 * (k % 250) / 250.0});  // rows north to south
     // Sources are opened on one thread and used on another, as the window hands a source
     // opened on its thread to a task; a small cache makes them read blocks again and again.
     const auto open = [&] { return std::make_unique<raster::ElevationSource>(zip, 8 << 20); };

@@ -182,10 +182,10 @@ TEST(DemReader, MosaicsTheRastersOfAFolder)
 TEST(DemReader, JoinsTilesInTwoUtmZones)
 {
     ScratchDir dir;
-    WriteGeoTiff(dir.File("z49.tif"), {786600, 30, 0, 3328000, 0, -30}, 100, 100, std::vector<float>(10000, 100.0f),
-                 "EPSG:32649");
-    WriteGeoTiff(dir.File("z50.tif"), {210600, 20, 0, 3328000, 0, -20}, 150, 150, std::vector<float>(22500, 200.0f),
-                 "EPSG:32650");
+    WriteGeoTiff(dir.File("z49.tif"), {786600, 30, 0, 3328000, 0, -30}, 100, 100,
+                 std::vector<float>(10000, 100.0f), "EPSG:32649");
+    WriteGeoTiff(dir.File("z50.tif"), {210600, 20, 0, 3328000, 0, -20}, 150, 150,
+                 std::vector<float>(22500, 200.0f), "EPSG:32650");
     const auto terrain = ReadDemTerrain(dir.Path());
     EXPECT_NEAR(terrain->ElevationM(30.0357, 113.9875).value_or(NAN), 100.0, 1e-3);
     EXPECT_NEAR(terrain->ElevationM(30.0357, 114.0146).value_or(NAN), 200.0, 1e-3);

@@ -118,8 +118,9 @@ TEST_P(OracleComparison, HeightsMatchGdalPythonWithinOneMillimetre)
 // tiles, points crowded on the seams. folder: a folder of five tiles with gaps between them and
 // no no-data value (only the mosaic's mask marks the gaps), points on the seams and in the
 // gaps. zipped: the same tiles in a folder of a zip archive. mixed_zones: tiles in UTM zones 49N
-// and 50N astride 114° E, overlapping, each answered in its own CRS, the finer on overlap. large: 9000 × 9000 cells, more than fit in memory as one grid, only a few blocks
-// written; points in and around them and in blocks never written (no-data).
+// and 50N astride 114° E, overlapping, each answered in its own CRS, the finer on overlap. large: 9000 × 9000
+// cells, more than fit in memory as one grid, only a few blocks written; points in and around them and in
+// blocks never written (no-data).
 INSTANTIATE_TEST_SUITE_P(Kinds, OracleComparison,
                          testing::Values("utm", "rotated", "geographic", "int16_holes", "point", "vrt",
                                          "folder", "zipped", "mixed_zones", "large"),
@@ -306,7 +307,7 @@ TEST(ElevationSourceRefusal, AFolderTileThatCannotBeUsedIsNamed)
 {
     struct Case {
         std::string folder;
-        std::string extraFile;  // beside good.tif, in the folder
+        std::string extraFile;   // beside good.tif, in the folder
         std::string refusedFor;  // empty: the folder is read
     };
     const Case cases[] = {
@@ -318,14 +319,16 @@ TEST(ElevationSourceRefusal, AFolderTileThatCannotBeUsedIsNamed)
     const std::array<double, 6> gt{500000.0, 30.0, 0.0, 3320000.0, 0.0, -30.0};
     for (const Case& c : cases) {
         fs::create_directories(ScratchFolder("small") / c.folder);
-        const fs::path good = WriteGeoTiff(c.folder + "/good.tif", 4, 4, std::vector<double>(16, 7.0), gt, 32649);
+        const fs::path good =
+            WriteGeoTiff(c.folder + "/good.tif", 4, 4, std::vector<double>(16, 7.0), gt, 32649);
         const fs::path extra = good.parent_path() / c.extraFile;
         if (c.folder == "notes") {
             std::ofstream(extra) << "DEM tiles, metres above EGM96\n";
         } else if (c.folder == "no_crs") {
             WriteGeoTiff(c.folder + "/" + c.extraFile, 4, 4, std::vector<double>(16, 8.0), gt, 0);
         } else if (c.folder == "damaged") {
-            std::ofstream(extra, std::ios::binary) << std::string("II*\0\x08\0\0\0", 8) << std::string(64, '\xff');
+            std::ofstream(extra, std::ios::binary)
+                << std::string("II*\0\x08\0\0\0", 8) << std::string(64, '\xff');
         } else {
             DatasetPtr two(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(extra.c_str(), 4, 4, 2,
                                                                                     GDT_Float64, nullptr));
