@@ -125,8 +125,9 @@ void TFormMain::MAboutClick()
 {
     TAboutBox about(this, *env_.dialogs, env_.versionInfo);
     if (!about.built()) {
-        close();
-        QCoreApplication::quit();
+        // The program ends, unless the user keeps it open for points not yet exported.
+        if (close())
+            QCoreApplication::quit();
         return;
     }
     about.exec();
