@@ -15,6 +15,7 @@
 #include <cmath>
 #include <deque>
 #include <istream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <numbers>
@@ -29,6 +30,12 @@ namespace {
 constexpr std::size_t kMaxLineBytes = 1 << 16;
 constexpr std::size_t kReadBlockBytes = 1 << 20;
 constexpr std::size_t kFilteredBlockBytes = 1 << 18;
+// The least text a lightweight polyline's vertex takes: its groups 10 and 20, each a code
+// line and a value line ("10\n1\n20\n2\n").
+constexpr long long kMinVertexBytes = 10;
+// dxflib keeps a lightweight polyline's vertices in an array of 4 × count doubles sized in
+// an int; beyond this count the size overflows.
+constexpr long long kMaxLwVertices = std::numeric_limits<int>::max() / 4;
 
 class FileProblem : public std::runtime_error {
 public:
@@ -80,6 +87,8 @@ public:
     }
 
     long long Number() const { return number_; }
+    // Bytes of the lines returned so far, line breaks included.
+    long long Offset() const { return offset_; }
 
 private:
     bool Take(std::size_t end, std::size_t next, std::string_view& line)
@@ -87,6 +96,7 @@ private:
         line = std::string_view(data_).substr(position_, end - position_);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
+        offset_ += static_cast<long long>(next - position_);
         position_ = next;
         ++number_;
         return true;
@@ -111,6 +121,7 @@ private:
     std::size_t position_ = 0;
     bool atEnd_ = false;
     long long number_ = 0;
+    long long offset_ = 0;
 };
 
 enum class Section { None, Header, Tables, Blocks, Entities, Other };
@@ -169,7 +180,7 @@ std::string EntityLabel(std::string_view type)
 class DxfFilter : public std::streambuf {
 public:
     DxfFilter(QIODevice& file, qint64 fileBytes, DrawingModel& model, std::deque<bool>& polylineKinds)
-        : lines_(file), maxVertexCount_(fileBytes / 8 + 1), model_(model), polylineKinds_(polylineKinds)
+        : lines_(file), fileBytes_(fileBytes), model_(model), polylineKinds_(polylineKinds)
     {
     }
 
@@ -287,6 +298,7 @@ private:
 
     void StartObject(std::string_view type)
     {
+        ReleaseVertices();
         passing_ = false;
         inLwPolyline_ = false;
         if (type == "EOF") {
@@ -351,25 +363,43 @@ private:
             model_.NoteUnsaved(EntityLabel(type));
     }
 
-    // dxflib sizes its vertex array from group 90 and writes before it when a bulge comes
-    // before the first vertex; both are checked here.
+    // dxflib sizes and fills its vertex array from group 90 before any vertex comes, and
+    // writes before it when a bulge comes before the first vertex. So group 90 is held back:
+    // the groups after it are kept until the polyline ends, and dxflib is then given the
+    // number of vertices (groups 10) really read. A claim that the rest of the file cannot
+    // even hold is refused; a claim that it could hold but does not costs nothing.
     bool CheckLwPolylinePair(int code, std::string_view value)
     {
         if (code == 90) {
             long long count = -1;
             const std::string_view text = Trim(value);
-            std::from_chars(text.data(), text.data() + text.size(), count);
-            if (count < 0 || count > maxVertexCount_)
+            const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), count);
+            if (status != std::errc() || end != text.data() + text.size() || count < 0)
                 throw FileProblem(
                     i18n::Format(i18n::Translate("cad", "第 %1 行：轻量多段线的顶点数 %2 不合理。"),
                                  {LineNumber(), Quoted(value)}));
+            const long long remainingBytes = std::max(fileBytes_ - lines_.Offset(), 0LL);
+            if (count > remainingBytes / kMinVertexBytes)
+                throw FileProblem(
+                    i18n::Format(i18n::Translate("cad", "第 %1 行：轻量多段线声称有 %2 个顶点，而文件只剩 %3 "
+                                                        "字节，至多容纳 %4 个顶点。"),
+                                 {LineNumber(), std::to_string(count), std::to_string(remainingBytes),
+                                  std::to_string(remainingBytes / kMinVertexBytes)}));
+            ReleaseVertices();
+            holdingVertices_ = true;
             lwCountSeen_ = true;
             lwVertexSeen_ = false;
-        } else if (code == 10) {
+            return false;
+        }
+        if (code == 10) {
             if (!lwCountSeen_)
                 throw FileProblem(i18n::Format(
                     i18n::Translate("cad", "第 %1 行：轻量多段线在顶点数（组码 90）之前给出了顶点。"),
                     {LineNumber()}));
+            if (++heldVertexCount_ > kMaxLwVertices)
+                throw FileProblem(
+                    i18n::Format(i18n::Translate("cad", "第 %1 行：轻量多段线的顶点数 %2 不合理。"),
+                                 {LineNumber(), Quoted(std::to_string(heldVertexCount_))}));
             lwVertexSeen_ = true;
         } else if (code == 42 && !lwVertexSeen_) {
             return false;
@@ -377,22 +407,36 @@ private:
         return true;
     }
 
+    // Passes on the group 90 held back, with the count of vertices read, and the groups
+    // that followed it.
+    void ReleaseVertices()
+    {
+        if (!holdingVertices_)
+            return;
+        holdingVertices_ = false;
+        Emit(90, std::to_string(heldVertexCount_));
+        out_.append(held_);
+        held_.clear();
+        heldVertexCount_ = 0;
+    }
+
     void Emit(int code, std::string_view value)
     {
+        std::string& out = holdingVertices_ ? held_ : out_;
         char digits[16];
         const auto end = std::to_chars(digits, digits + sizeof digits, code).ptr;
-        out_.append(digits, end);
-        out_.push_back('\n');
+        out.append(digits, end);
+        out.push_back('\n');
         if (value.size() > kMaxDxfValueBytes) {
             value = value.substr(0, kMaxDxfValueBytes);
             model_.NoteUnsaved(QT_TRANSLATE_NOOP("cad", "超长字符串（读入时已截断）"));
         }
-        out_.append(value);
-        out_.push_back('\n');
+        out.append(value);
+        out.push_back('\n');
     }
 
     LineReader lines_;
-    const long long maxVertexCount_;
+    const long long fileBytes_;
     DrawingModel& model_;
     std::deque<bool>& polylineKinds_;
     std::string out_;
@@ -411,6 +455,10 @@ private:
     bool inLwPolyline_ = false;
     bool lwCountSeen_ = false;
     bool lwVertexSeen_ = false;
+    // A lightweight polyline's groups after its group 90, until its vertices are counted.
+    bool holdingVertices_ = false;
+    std::string held_;
+    long long heldVertexCount_ = 0;
 };
 
 // Builds the drawing from what dxflib reports. Values are decoded from the file's

@@ -6,6 +6,7 @@
 #include "cad/dxf_reader.h"
 #include "cad/dxf_writer.h"
 #include "tests/cad/drawing_test_support.h"
+#include "tests/support/resource_limits.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,9 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
+#include <vector>
 
 namespace keldarn::cad {
 namespace {
@@ -111,7 +114,7 @@ DrawingModel SurveyDrawing()
     return model;
 }
 
-class DxfFiles : public testing::Test {
+class DxfFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -465,6 +468,63 @@ TEST(DxfReading, LightweightPolylineCountsAreCheckedBeforeDxflibTrustsThem)
     const auto bulges = model.BulgesOf(model.Polylines()[0]);
     ASSERT_EQ(bulges.size(), 2u);
     EXPECT_DOUBLE_EQ(bulges[0], 0.5);
+}
+
+// A lightweight polyline of two vertices whose group 90 claims another count. Where the
+// file is made long enough to hold the claim (sparse: a hole after EOF), the claim must
+// cost nothing; where it is not, the file is refused. Each read runs in a child process
+// that may map only 512 MB more than this one.
+TEST(DxfReading, ClaimedVertexCountsCostOnlyTheVerticesTheFileHolds)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case {
+        const char* count;
+        bool roomForClaim;    // the file is as long as the claimed vertices need
+        const char* refusal;  // part of the message, or nullptr: the two vertices read
+    };
+    const Case cases[] = {
+        {"1073741824", true, nullptr}, {"100000000", true, nullptr},        {"260000000", true, nullptr},
+        {"600000000", true, nullptr},  {"2147483647", true, nullptr},       {"0", false, nullptr},
+        {"1", false, nullptr},         {"1073741824", false, "1073741824"}, {"-1", false, "-1"},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        const std::string name = "claim" + std::to_string(index++) + ".dxf";
+        SCOPED_TRACE(name + " count " + c.count);
+        const QString path = dir.filePath(QString::fromStdString(name));
+        {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("  0\nSECTION\n  2\nENTITIES\n  0\nLWPOLYLINE\n  8\n0\n 90\n") + c.count +
+                       "\n 70\n0\n 10\n1\n 20\n2\n 42\n0.5\n 10\n3\n 20\n4\n  0\nENDSEC\n  0\nEOF\n");
+            // Ten bytes per vertex at the least ("10\n1\n20\n2\n").
+            if (c.roomForClaim) {
+                ASSERT_TRUE(file.resize(file.size() + 10 * std::stoll(c.count)));
+            }
+        }
+        const int status = keldarn::testing::RunWithAddressSpaceLimit(512u << 20, [&] {
+            try {
+                const DrawingModel model = ReadDxfFile(path);
+                if (c.refusal || model.Polylines().size() != 1)
+                    return 1;
+                const auto xy = model.VerticesOf(model.Polylines()[0]);
+                const auto bulges = model.BulgesOf(model.Polylines()[0]);
+                const bool read =
+                    std::vector<double>(xy.begin(), xy.end()) == std::vector<double>{1, 2, 3, 4} &&
+                    std::vector<double>(bulges.begin(), bulges.end()) == std::vector<double>{0.5, 0};
+                return read ? 0 : 2;
+            } catch (const DxfError& error) {
+                const std::string message = error.what();
+                std::fprintf(stderr, "%s\n", message.c_str());
+                const bool named = message.find(name) != std::string::npos;
+                return c.refusal && named && message.find(c.refusal) != std::string::npos ? 0 : 3;
+            }
+        });
+        EXPECT_TRUE(WIFEXITED(status)) << "crashed, signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0)
+            << "1: read though refused is expected, 2: vertices differ, 3: message, 124: out of memory";
+    }
 }
 
 TEST(DxfReading, AnArcWithAHugeStartAngleLoads)
