@@ -5,6 +5,7 @@
 #include "geodesy/number_text.h"
 #include "i18n/interface_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -142,6 +143,62 @@ std::string ExportLine(const PointTableModel& table, int gridRow, const ExportLa
     std::string line;
     AppendExportLine(line, table, gridRow, layout);
     return line;
+}
+
+std::vector<SeparatorClash> FindSeparatorClashes(const PointTableModel& table, const ExportLayout& layout)
+{
+    std::vector<SeparatorClash> clashes;
+    for (int row = 1; row <= table.DataRowCount(); ++row) {
+        const std::array<std::string_view, kColumnCount> cells = table.CellViews(row);
+        SeparatorClash clash{row, {}};
+        for (int column = 0; column < kColumnCount; ++column) {
+            if (std::find(layout.columns.begin(), layout.columns.end(), column) == layout.columns.end())
+                continue;
+            const std::string_view core = geodesy::TrimBlanks(cells[static_cast<std::size_t>(column)]);
+            if (core.find_first_of("\r\n") != std::string_view::npos ||
+                (!layout.separator.empty() && core.find(layout.separator) != std::string_view::npos))
+                clash.columns.push_back(column);
+        }
+        if (!clash.columns.empty())
+            clashes.push_back(std::move(clash));
+    }
+    return clashes;
+}
+
+bool IsSeparatorReplacement(std::string_view replacement, std::string_view separator)
+{
+    // One character: one byte that is not a UTF-8 continuation byte (10xxxxxx).
+    const auto leadBytes = std::count_if(replacement.begin(), replacement.end(), [](char byte) {
+        return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    });
+    return leadBytes == 1 && static_cast<unsigned char>(replacement.front()) >= 32 &&
+           replacement != separator;
+}
+
+std::string ReplaceSeparatorClashes(std::string_view cell, std::string_view separator,
+                                    std::string_view replacement)
+{
+    const std::string_view core = geodesy::TrimBlanks(cell);
+    if (core.empty())
+        return std::string(cell);
+    const auto begin = static_cast<std::size_t>(core.data() - cell.data());
+    std::string out(cell.substr(0, begin));
+    for (std::size_t i = 0; i < core.size();) {
+        if (core.compare(i, 2, "\r\n") == 0) {
+            out += replacement;
+            i += 2;
+        } else if (core[i] == '\r' || core[i] == '\n') {
+            out += replacement;
+            ++i;
+        } else if (!separator.empty() && core.compare(i, separator.size(), separator) == 0) {
+            out += replacement;
+            i += separator.size();
+        } else {
+            out += core[i++];
+        }
+    }
+    out += cell.substr(begin + core.size());
+    return out;
 }
 
 void ExportPointsFile(const PointTableModel& table, const ExportLayout& layout, const fs::path& target,

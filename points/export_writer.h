@@ -34,6 +34,29 @@ int ColumnOfFieldItem(std::string_view itemText);
 // joined by the separator. Trimming removes characters with codes 0 to 32 at both ends.
 std::string ExportLine(const PointTableModel& table, int gridRow, const ExportLayout& layout);
 
+// A data row whose written cells hold the separator or a line break inside their trimmed
+// text: its line would split into more fields than the layout names, or into two lines.
+struct SeparatorClash {
+    int gridRow = 0;           // 1..n
+    std::vector<int> columns;  // the layout's columns that hold one, ascending, each once
+};
+
+// The data rows, top to bottom, whose cells in the layout's columns hold the separator
+// (when it is not empty), CR or LF between their first and last non-blank character.
+// Characters the export trims away at a cell's ends are no clash.
+std::vector<SeparatorClash> FindSeparatorClashes(const PointTableModel& table, const ExportLayout& layout);
+
+// True when `replacement` (UTF-8) is exactly one character that is neither the separator
+// nor a control character (codes 0 to 31, CR and LF among them), so that replacing makes
+// no new clash and leaves something visible in the cell.
+bool IsSeparatorReplacement(std::string_view replacement, std::string_view separator);
+
+// `cell` (UTF-8) with every separator, CR and LF between its first and last non-blank
+// character replaced by `replacement`; a CR LF pair is one line break and gets one
+// replacement. The blanks at both ends stay as they were.
+std::string ReplaceSeparatorClashes(std::string_view cell, std::string_view separator,
+                                    std::string_view replacement);
+
 // Called with the progress in percent (1 at the start, then after each line
 // trunc(r × 100 / n)), only when the value changes.
 using ExportProgress = std::function<void(int percent)>;

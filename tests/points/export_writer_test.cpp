@@ -99,6 +99,76 @@ TEST(ExportLines, JoinTrimmedCellsWithTheSeparatorAsGiven)
         EXPECT_EQ(ExportLine(table, c.row, c.layout), c.line) << c.line;
 }
 
+TEST(SeparatorClashes, FoundWhereALineWouldSplit)
+{
+    struct Case {
+        const char* what;
+        std::array<std::string, kColumnCount> row;
+        ExportLayout layout;
+        std::vector<int> columns;  // clashing columns of the row; none: no clash
+    };
+    const std::vector<Case> cases = {
+        {"none", {"K1", "路,东", "701.500", "502.250", "85.120"}, {{0, 1, 3, 2, 4}, ";"}, {}},
+        {"separator in the name", {"N,1", "", "1", "2", "3"}, kDefaultLayout, {0}},
+        {"separator in the description", {"N1", "road,east", "1", "2", "3"}, kDefaultLayout, {1}},
+        {"both", {"N,1", "road,east", "1", "2", "3"}, kDefaultLayout, {0, 1}},
+        {"CR", {"N\r1", "", "1", "2", "3"}, kDefaultLayout, {0}},
+        {"LF", {"N1", "two\nlines", "1", "2", "3"}, kDefaultLayout, {1}},
+        {"trimmed ends are no clash", {" N1\r\n", "\n", "1", "2", "3"}, {{0, 1, 2}, " "}, {}},
+        {"blank inside a name", {"山 顶", "", "1", "2", "3"}, {{0, 4}, " "}, {0}},
+        {"two-byte separator", {"甲；乙", "", "1", "2", "3"}, {{0, 1}, "；"}, {0}},
+        {"digit separator", {"K1", "", "701.500", "502.250", "85.120"}, {{0, 3, 2, 4}, "5"}, {2, 3, 4}},
+        {"full stop separator", {"K1", "", "701.500", "502.250", "85.120"}, {{4}, "."}, {4}},
+        {"column not written", {"N,1", "a\nb", "1", "2", "3"}, {{2, 3, 4}, ","}, {}},
+        {"empty separator: line breaks only", {"N,1", "a\nb", "1", "2", "3"}, {{0, 1}, ""}, {1}},
+    };
+    for (const Case& c : cases) {
+        PointTableModel table;
+        AppendUtf8Row(table, {"K0", "", "1", "2", "3"});
+        AppendUtf8Row(table, c.row);
+        const std::vector<SeparatorClash> clashes = FindSeparatorClashes(table, c.layout);
+        if (c.columns.empty()) {
+            EXPECT_TRUE(clashes.empty()) << c.what;
+            continue;
+        }
+        ASSERT_EQ(clashes.size(), 1u) << c.what;
+        EXPECT_EQ(clashes[0].gridRow, 2) << c.what;
+        EXPECT_EQ(clashes[0].columns, c.columns) << c.what;
+    }
+}
+
+TEST(SeparatorClashes, ReplacedInsideTheTrimmedTextWithOneCharacter)
+{
+    struct Case {
+        std::string cell, separator, replacement, mended;
+    };
+    for (const Case& c : std::vector<Case>{{"N,1", ",", "_", "N_1"},
+                                           {" a,b,\r\n", ",", "_", " a_b_\r\n"},
+                                           {"a\r\nb\nc\rd", ",", "-", "a-b-c-d"},
+                                           {"甲；乙", "；", "_", "甲_乙"},
+                                           {"山 顶", " ", "中", "山中顶"},
+                                           {" \r\n", ",", "_", " \r\n"}})
+        EXPECT_EQ(ReplaceSeparatorClashes(c.cell, c.separator, c.replacement), c.mended) << c.cell;
+
+    struct Choice {
+        std::string replacement, separator;
+        bool accepted;
+    };
+    for (const Choice& c : std::vector<Choice>{{"_", ",", true},
+                                               {" ", ",", true},
+                                               {"中", ",", true},
+                                               {"😀", ",", true},
+                                               {"", ",", false},
+                                               {"__", ",", false},
+                                               {",", ",", false},
+                                               {"；", "；", false},
+                                               {"\n", ",", false},
+                                               {"\r", ",", false},
+                                               {"\t", " ", false}})
+        EXPECT_EQ(IsSeparatorReplacement(c.replacement, c.separator), c.accepted)
+            << "'" << c.replacement << "' for '" << c.separator << "'";
+}
+
 TEST_F(ExportFileTest, WritesGb18030LinesEndedByCrLf)
 {
     PointTableModel table;
