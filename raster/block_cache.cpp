@@ -4,6 +4,7 @@
 #include "raster/gdal_support.h"
 #include "raster/raster_error.h"
 
+#include <cpl_conv.h>
 #include <gdal_priv.h>
 
 #include <algorithm>
@@ -30,6 +31,9 @@ BlockCache::BlockCache(GDALRasterBand* band, std::size_t boundBytes, std::string
     const int maskFlags = band_->GetMaskFlags();
     if (maskFlags != GMF_ALL_VALID && (maskFlags & GMF_NODATA) == 0)
         mask_ = band_->GetMaskBand();
+    int hasNoData = FALSE;
+    band_->GetNoDataValue(&hasNoData);
+    voidUnwritten_ = hasNoData == FALSE;
     if (sourceName_.empty() && band_->GetDataset() != nullptr)
         sourceName_ = band_->GetDataset()->GetDescription();
     band_->GetBlockSize(&blockWidth_, &blockHeight_);
@@ -41,11 +45,26 @@ BlockCache::BlockCache(GDALRasterBand* band, std::size_t boundBytes, std::string
     }
 }
 
-void BlockCache::FailRead(int x0, int y0) const
+void BlockCache::FailRead(int x0, int y0, int width, int height) const
 {
-    throw RasterError(i18n::Format(i18n::Translate("raster", "无法读取高程栅格“%1”的数据块（%2, %3）"),
-                                   {sourceName_, std::to_string(x0), std::to_string(y0)}) +
-                      GdalDetail());
+    const std::string detail = GdalDetail();
+    std::string message = i18n::Format(i18n::Translate("raster", "无法读取高程栅格“%1”的数据块（%2, %3）"),
+                                       {sourceName_, std::to_string(x0), std::to_string(y0)});
+    // GDAL names a missing local source, but of one on a server it reports only the HTTP status.
+    const std::string missing = MissingVrtSource(GDALRasterBand::ToHandle(band_), {x0, y0, width, height});
+    if (!missing.empty() && detail.find(CPLGetFilename(missing.c_str())) == std::string::npos)
+        message += i18n::Format(i18n::Translate("raster", "：它引用的文件“%1”不存在或无法访问"), {missing});
+    throw RasterError(message + detail);
+}
+
+void BlockCache::VoidUnwritten(Block& block, int x0, int y0) const
+{
+    for (const CellWindow& part :
+         UnwrittenParts(GDALRasterBand::ToHandle(band_), {x0, y0, block.width, block.height}))
+        for (int row = part.row; row < part.row + part.rows; ++row)
+            std::fill_n(block.values.begin() + static_cast<std::ptrdiff_t>(row - y0) * block.width +
+                            (part.column - x0),
+                        part.columns, std::numeric_limits<double>::quiet_NaN());
 }
 
 void BlockCache::Touch(int bx, int by)
@@ -83,12 +102,14 @@ BlockCache::Block BlockCache::Read(int bx, int by) const
     const QuietGdalErrors quiet;
     if (band_->RasterIO(GF_Read, x0, y0, block.width, block.height, block.values.data(), block.width,
                         block.height, GDT_Float64, 0, 0, nullptr) != CE_None)
-        FailRead(x0, y0);
+        FailRead(x0, y0, block.width, block.height);
+    if (voidUnwritten_)
+        VoidUnwritten(block, x0, y0);
     if (mask_ != nullptr) {
         std::vector<std::uint8_t> valid(block.values.size());
         if (mask_->RasterIO(GF_Read, x0, y0, block.width, block.height, valid.data(), block.width,
                             block.height, GDT_Byte, 0, 0, nullptr) != CE_None)
-            FailRead(x0, y0);
+            FailRead(x0, y0, block.width, block.height);
         for (std::size_t k = 0; k < valid.size(); ++k)
             if (valid[k] == 0)
                 block.values[k] = std::numeric_limits<double>::quiet_NaN();

@@ -16,7 +16,9 @@ namespace keldarn::raster {
 // not rounded, scale/offset not applied); what they mean is the caller's business. The one
 // exception is a band whose mask is not its no-data value: an alpha band (a folder mosaic's
 // coverage), a GeoTIFF's internal mask or a .msk file. Samples that such a mask sets to 0
-// read as NaN.
+// read as NaN. Likewise NaN are the samples the file never wrote (a sparse GeoTIFF's missing
+// blocks, a VRT's area outside its sources) where the band has no no-data value: GDAL would
+// read them as 0, which is a height. With a no-data value GDAL fills them with it.
 //
 // Blocks follow the band's natural block size, except for strips (blocks a few rows high or
 // whole-image blocks), which are read as kFallbackBlockSize squares so that a 2-D
@@ -68,11 +70,14 @@ private:
 
     void Touch(int bx, int by);
     Block Read(int bx, int by) const;
-    [[noreturn]] void FailRead(int x0, int y0) const;
+    [[noreturn]] void FailRead(int x0, int y0, int width, int height) const;
+    void VoidUnwritten(Block& block, int x0, int y0) const;
 
     GDALRasterBand* band_;
     // The band's mask when it is more than the no-data value; null otherwise.
     GDALRasterBand* mask_ = nullptr;
+    // No no-data value: blocks the file never wrote must be found and voided.
+    bool voidUnwritten_ = false;
     std::string sourceName_;
     std::size_t boundBytes_;
     int columns_;

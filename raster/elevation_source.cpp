@@ -36,8 +36,13 @@ DatasetPtr OpenFile(const std::string& path, const std::string& gdalPath)
 {
     DatasetPtr dataset(GDALDataset::FromHandle(
         GDALOpenEx(gdalPath.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
-    if (dataset)
+    if (dataset) {
+        if (const std::string raw = RawBandFromAddress(GDALDataset::ToHandle(dataset.get())); !raw.empty())
+            Fail(path, i18n::Format(i18n::Translate("raster", "来自网址的 VRT 不能使用原始数据波段"
+                                                              "（VRTRawRasterBand），它会读取文件“%1”"),
+                                    {raw}));
         return dataset;
+    }
     // Only now: GDAL also opens names that are no files ("NETCDF:dem.nc:z"). On a server this
     // costs no second wait: /vsicurl/ keeps the answer of the failed open.
     VSIStatBufL stat;

@@ -4,13 +4,18 @@
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_minixml.h>
+#include <cpl_string.h>
 #include <cpl_vsi.h>
 #include <gdal.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <string_view>
 
@@ -97,6 +102,115 @@ void ConfigureRemoteReading()
         VSISetPathSpecificOption("/vsicurl/", "GDAL_DISABLE_READDIR_ON_OPEN", "EMPTY_DIR");
 }
 
+struct XmlFree {
+    void operator()(CPLXMLNode* node) const { CPLDestroyXMLNode(node); }
+};
+using XmlPtr = std::unique_ptr<CPLXMLNode, XmlFree>;
+
+struct DatasetClose {
+    void operator()(void* dataset) const { GDALClose(dataset); }
+};
+
+// A VRT document as GDAL holds it, file names as written (relative ones stay relative);
+// null for other datasets.
+XmlPtr VrtDocument(GDALDatasetH dataset)
+{
+    GDALDriverH driver = GDALGetDatasetDriver(dataset);
+    if (driver == nullptr || !EQUAL(GDALGetDriverShortName(driver), "VRT"))
+        return nullptr;
+    char** text = GDALGetMetadata(dataset, "xml:VRT");
+    return XmlPtr(text != nullptr && text[0] != nullptr ? CPLParseXMLString(text[0]) : nullptr);
+}
+
+// The name GDAL opens a source element's file by. "vrt://path?options" wraps the dataset at
+// path; a name that is itself a VRT document ("<VRTDataset>...") is returned as it is.
+std::string SourceName(const CPLXMLNode* filename, const std::string& vrtFolder)
+{
+    std::string name = CPLGetXMLValue(filename, nullptr, "");
+    if (StartsWithIgnoringCase(name, "vrt://"))
+        name = name.substr(6, name.find('?') == std::string::npos ? std::string::npos : name.find('?') - 6);
+    if (name.starts_with("<"))
+        return name;
+    if (CPLTestBool(CPLGetXMLValue(filename, "relativeToVRT", "0")))
+        return CPLProjectRelativeFilename(vrtFolder.c_str(), name.c_str());
+    return name;
+}
+
+std::string FolderOf(GDALDatasetH dataset)
+{
+    const std::string description = GDALGetDescription(dataset);
+    return description.starts_with("<") ? std::string() : std::string(CPLGetPath(description.c_str()));
+}
+
+bool NamesVrt(const std::string& name)
+{
+    const std::string_view suffix = ".vrt";
+    return name.starts_with("<VRTDataset") ||
+           (name.size() >= suffix.size() &&
+            StartsWithIgnoringCase(std::string_view(name).substr(name.size() - suffix.size()), suffix));
+}
+
+// Nested VRTs deeper than this are not opened (a VRT may name itself).
+constexpr int kMaxVrtDepth = 8;
+
+std::string RawBandIn(GDALDatasetH dataset, bool fromAddress, int depth);
+
+std::string RawBandUnder(const CPLXMLNode* node, const std::string& vrtFolder, bool fromAddress, int depth)
+{
+    for (; node != nullptr; node = node->psNext) {
+        if (node->eType != CXT_Element)
+            continue;
+        const std::string_view element = node->pszValue;
+        if (element == "VRTRasterBand" && EQUAL(CPLGetXMLValue(node, "subClass", ""), "VRTRawRasterBand")) {
+            if (fromAddress)
+                return SourceName(CPLGetXMLNode(node, "SourceFilename"), vrtFolder);
+            continue;  // its SourceFilename is raw bytes, not a raster
+        }
+        // SourceFilename of a source or an overview; SourceDataset of a warped VRT.
+        if (element == "SourceFilename" || element == "SourceDataset") {
+            const std::string name = SourceName(node, vrtFolder);
+            // Local VRTs named by a local VRT are the user's own and are not opened.
+            if (depth < kMaxVrtDepth && NamesVrt(name) && (fromAddress || IsRemoteSource(name))) {
+                const char* const vrtOnly[] = {"VRT", nullptr};
+                const std::unique_ptr<void, DatasetClose> nested(
+                    GDALOpenEx(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, vrtOnly, nullptr, nullptr));
+                if (nested) {
+                    const std::string found =
+                        RawBandIn(nested.get(), fromAddress || IsRemoteSource(name), depth + 1);
+                    if (!found.empty())
+                        return found;
+                }
+            }
+            continue;
+        }
+        const std::string found = RawBandUnder(node->psChild, vrtFolder, fromAddress, depth);
+        if (!found.empty())
+            return found;
+    }
+    return {};
+}
+
+std::string RawBandIn(GDALDatasetH dataset, bool fromAddress, int depth)
+{
+    const XmlPtr document = VrtDocument(dataset);
+    return document ? RawBandUnder(document.get(), FolderOf(dataset), fromAddress, depth) : std::string();
+}
+
+// What a source element covers of its VRT band, in the band's cells; a source without a
+// DstRect covers the whole band.
+bool Overlaps(const CPLXMLNode* source, const CellWindow& window)
+{
+    const CPLXMLNode* rect = CPLGetXMLNode(source, "DstRect");
+    if (rect == nullptr)
+        return true;
+    const double x0 = CPLAtof(CPLGetXMLValue(rect, "xOff", "0"));
+    const double y0 = CPLAtof(CPLGetXMLValue(rect, "yOff", "0"));
+    const double x1 = x0 + CPLAtof(CPLGetXMLValue(rect, "xSize", "0"));
+    const double y1 = y0 + CPLAtof(CPLGetXMLValue(rect, "ySize", "0"));
+    return x0 < window.column + window.columns && x1 > window.column && y0 < window.row + window.rows &&
+           y1 > window.row;
+}
+
 }  // namespace
 
 void EnsureGdalRegistered()
@@ -129,6 +243,75 @@ std::string GdalPathOf(const std::string& source)
 bool IsRemoteSource(const std::string& source)
 {
     return WebSchemeLength(source) > 0 || HasNetworkPrefix(source);
+}
+
+std::vector<CellWindow> UnwrittenParts(GDALRasterBandH band, const CellWindow& window, int maxQueries)
+{
+    const auto unwritten = [band](const CellWindow& w) {
+        const int status = GDALGetDataCoverageStatus(band, w.column, w.row, w.columns, w.rows, 0, nullptr);
+        return (status & GDAL_DATA_COVERAGE_STATUS_EMPTY) != 0 &&
+               (status & GDAL_DATA_COVERAGE_STATUS_DATA) == 0;
+    };
+    const int status =
+        GDALGetDataCoverageStatus(band, window.column, window.row, window.columns, window.rows, 0, nullptr);
+    if ((status & GDAL_DATA_COVERAGE_STATUS_EMPTY) == 0)
+        return {};
+    if ((status & GDAL_DATA_COVERAGE_STATUS_DATA) == 0)
+        return {window};
+    // Partly written: ask block by block, aligned to the band's blocks; groups of k × k blocks
+    // where there would be more than maxQueries.
+    int blockColumns = 0, blockRows = 0;
+    GDALGetBlockSize(band, &blockColumns, &blockRows);
+    const int endColumn = window.column + window.columns;
+    const int endRow = window.row + window.rows;
+    const double blocks =
+        std::ceil(static_cast<double>(endColumn) / blockColumns - window.column / blockColumns) *
+        std::ceil(static_cast<double>(endRow) / blockRows - window.row / blockRows);
+    const int k = std::max(1, static_cast<int>(std::ceil(std::sqrt(blocks / std::max(1, maxQueries)))));
+    const int stepColumns = blockColumns * k;
+    const int stepRows = blockRows * k;
+    std::vector<CellWindow> parts;
+    for (int row = window.row / stepRows * stepRows; row < endRow; row += stepRows)
+        for (int column = window.column / stepColumns * stepColumns; column < endColumn;
+             column += stepColumns) {
+            CellWindow part{std::max(column, window.column), std::max(row, window.row), 0, 0};
+            part.columns = std::min(column + stepColumns, endColumn) - part.column;
+            part.rows = std::min(row + stepRows, endRow) - part.row;
+            if (unwritten(part))
+                parts.push_back(part);
+        }
+    return parts;
+}
+
+std::string RawBandFromAddress(GDALDatasetH dataset)
+{
+    return RawBandIn(dataset, IsRemoteSource(GDALGetDescription(dataset)), 0);
+}
+
+std::string MissingVrtSource(GDALRasterBandH band, const CellWindow& window)
+{
+    GDALDatasetH dataset = GDALGetBandDataset(band);
+    const XmlPtr document = dataset != nullptr ? VrtDocument(dataset) : nullptr;
+    const CPLXMLNode* root = document ? CPLGetXMLNode(document.get(), "=VRTDataset") : nullptr;
+    if (root == nullptr)
+        return {};
+    const std::string folder = FolderOf(dataset);
+    const int number = GDALGetBandNumber(band);
+    for (const CPLXMLNode* node = root->psChild; node != nullptr; node = node->psNext) {
+        if (node->eType != CXT_Element || !EQUAL(node->pszValue, "VRTRasterBand") ||
+            std::atoi(CPLGetXMLValue(node, "band", "0")) != number)
+            continue;
+        for (const CPLXMLNode* source = node->psChild; source != nullptr; source = source->psNext) {
+            const CPLXMLNode* filename = CPLGetXMLNode(source, "SourceFilename");
+            if (source->eType != CXT_Element || filename == nullptr || !Overlaps(source, window))
+                continue;
+            const std::string name = SourceName(filename, folder);
+            VSIStatBufL stat;
+            if (!name.starts_with("<") && VSIStatL(name.c_str(), &stat) != 0)
+                return name.starts_with("/vsicurl/") ? name.substr(9) : name;
+        }
+    }
+    return {};
 }
 
 QuietGdalErrors::QuietGdalErrors()

@@ -4,7 +4,10 @@
 // reports kept off stderr while a file is read, the last report for a message, and the
 // names by which GDAL reads rasters on a web server.
 
+#include <gdal.h>
+
 #include <string>
+#include <vector>
 
 namespace keldarn::raster {
 
@@ -33,6 +36,36 @@ public:
     QuietGdalErrors(const QuietGdalErrors&) = delete;
     QuietGdalErrors& operator=(const QuietGdalErrors&) = delete;
 };
+
+// A rectangle of a band's cells: the first column and row (0-based from the top-left cell) and
+// its size in cells.
+struct CellWindow {
+    int column = 0;
+    int row = 0;
+    int columns = 0;
+    int rows = 0;
+};
+
+// The parts of the window that the band's file never wrote: the blocks a sparse tiled GeoTIFF
+// left out, the area of a VRT that no source covers (or whose source is gone). GDAL reads them
+// as the no-data value where the band has one and as 0 otherwise, which is no height. Asked of
+// GDAL once for the window and, where it is partly written, once per block of the band or per
+// group of blocks, so at most about maxQueries times; a partly written group is kept whole.
+// Empty where the driver cannot tell.
+std::vector<CellWindow> UnwrittenParts(GDALRasterBandH band, const CellWindow& window, int maxQueries = 4096);
+
+// The file a raw band (VRTRawRasterBand) reads in a VRT from an address: the VRT itself or a VRT
+// it names as a source, at any depth, also a local VRT named from an address; empty if there
+// is none. A raw band reads any file by byte offsets, so a VRT on a server could pass off the
+// bytes of a local file (/etc/passwd, /dev/zero) as heights. A VRT on the local disk is the
+// user's own and keeps its raw bands. GDAL 3.6 has no switch to refuse them
+// (GDAL_VRT_ENABLE_RAWRASTERBAND came later), so the VRT documents are read here.
+std::string RawBandFromAddress(GDALDatasetH dataset);
+
+// For a failed read of a VRT: the first source file under the window that cannot be reached,
+// empty if none or not a VRT. A missing source on a server leaves GDAL to say only
+// "HTTP response code: 404".
+std::string MissingVrtSource(GDALRasterBandH band, const CellWindow& window);
 
 // GDAL's last report as the tail of a message for the user, "（GDAL：…）", or empty text.
 std::string GdalDetail();

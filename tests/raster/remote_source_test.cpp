@@ -311,6 +311,91 @@ TEST(RemoteSourceGone, UnreadBlocksFailNamingTheAddressAndReadBlocksStillAnswer)
     }
 }
 
+// 512 × 512 cells of the test grid in 256 × 256 tiles with no no-data value, only the
+// north-west tile written (100 m): a sparse GeoTIFF. hole.vrt: its north-west tile and, east
+// of it, a tile that does not exist. raw.vrt: a raw band over the bytes of a local file
+// ("r" = 114), named by its absolute path.
+void WriteUnwrittenAndForeign(const fs::path& folder, const fs::path& local)
+{
+    GDALAllRegister();
+    CPLStringList options;
+    for (const char* option : {"TILED=YES", "SPARSE_OK=TRUE", "BLOCKXSIZE=256", "BLOCKYSIZE=256"})
+        options.AddString(option);
+    DatasetPtr sparse(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+        (folder / "sparse.tif").c_str(), 512, 512, 1, GDT_Float32, options.List()));
+    std::array<double, 6> gt{kWestM, kCellM, 0, kNorthM, 0, -kCellM};
+    sparse->SetGeoTransform(gt.data());
+    OGRSpatialReference utm;
+    utm.importFromEPSG(32649);
+    sparse->SetSpatialRef(&utm);
+    std::vector<float> written(256 * 256, 100.0f);
+    ASSERT_EQ(sparse->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 256, 256, written.data(), 256, 256,
+                                                 GDT_Float32, 0, 0, nullptr),
+              CE_None);
+    sparse.reset();
+    const auto vrt = [&](const std::string& bands) {
+        return "<VRTDataset rasterXSize=\"512\" rasterYSize=\"512\"><SRS>EPSG:32649</SRS><GeoTransform>" +
+               std::to_string(kWestM) + ", 30, 0, " + std::to_string(kNorthM) + ", 0, -30</GeoTransform>" +
+               bands + "</VRTDataset>";
+    };
+    std::string sources;
+    for (const auto& [file, x0] : {std::pair("sparse.tif", 0), std::pair("gone.tif", 256)})
+        sources += std::string("<SimpleSource><SourceFilename relativeToVRT=\"1\">") + file +
+                   "</SourceFilename><SourceBand>1</SourceBand><SrcRect xOff=\"0\" yOff=\"0\" xSize=\"256\" "
+                   "ySize=\"256\"/><DstRect xOff=\"" +
+                   std::to_string(x0) + "\" yOff=\"0\" xSize=\"256\" ySize=\"256\"/></SimpleSource>";
+    std::ofstream(folder / "hole.vrt")
+        << vrt("<VRTRasterBand dataType=\"Float32\" band=\"1\">" + sources + "</VRTRasterBand>");
+    std::ofstream(local) << std::string(512 * 512, 'r');
+    std::ofstream(folder / "raw.vrt")
+        << vrt("<VRTRasterBand dataType=\"Byte\" band=\"1\" subClass=\"VRTRawRasterBand\"><SourceFilename "
+               "relativeToVRT=\"0\">" +
+               local.string() +
+               "</SourceFilename><ImageOffset>0</ImageOffset><PixelOffset>1</PixelOffset><LineOffset>512</"
+               "LineOffset></VRTRasterBand>");
+}
+
+// What the file does not hold is no height: an unwritten block is a void, not 0 m; a missing
+// tile of a VRT on a server is refused by its name, not only by GDAL's "HTTP 404". A raw band
+// in a VRT from an address is refused naming the local file it would read; the same VRT on the
+// local disk is the user's own and keeps it.
+TEST(SourceWithoutData, UnwrittenBlocksAreVoidsAndForeignBytesAreRefused)
+{
+    const Scratch scratch("unwritten");
+    const fs::path served = scratch.Path() / "served";
+    fs::create_directories(served);
+    const fs::path secret = scratch.Path() / "secret.bin";
+    WriteUnwrittenAndForeign(served, secret);
+    RangeServer server(served);
+    ASSERT_TRUE(server.Running());
+    struct Case {
+        std::string source;
+        std::pair<double, double> cell;  // (pixel, line)
+        std::optional<double> heightM;   // when answered
+        std::string refusal;             // text of the refusal; empty: answered (or not) as heightM
+    };
+    const Case cases[] = {
+        {(served / "sparse.tif").string(), {100.5, 100.5}, 100.0, ""},
+        {(served / "sparse.tif").string(), {384.5, 384.5}, {}, ""},
+        {server.Url("sparse.tif"), {384.5, 100.5}, {}, ""},
+        {server.Url("hole.vrt"), {384.5, 100.5}, {}, "“" + server.Url("gone.tif") + "”"},
+        {server.Url("raw.vrt"), {100.5, 100.5}, {}, secret.string()},
+        {(served / "raw.vrt").string(), {100.5, 100.5}, 114.0, ""},
+    };
+    for (const Case& c : cases) {
+        const GeoPoint point = ToWgs84({c.cell}).front();
+        try {
+            ElevationSource source(c.source);
+            const std::optional<double> height = source.HeightM(point.latDeg, point.lonDeg);
+            EXPECT_TRUE(c.refusal.empty()) << c.source << " was read";
+            EXPECT_EQ(height, c.heightM) << c.source << " at " << c.cell.first << ", " << c.cell.second;
+        } catch (const RasterError& error) {
+            EXPECT_FALSE(c.refusal.empty()) << error.what();
+            EXPECT_NE(std::string(error.what()).find(c.refusal), std::string::npos) << error.what();
+        }
+    }
+}
+
 // How a source is named to GDAL, and which sources travel over the network.
 TEST(RemoteSourceNames, AddressesBecomeVsicurlPathsAndOnlyNetworkPathsAreRemote)
 {
