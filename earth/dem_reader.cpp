@@ -78,6 +78,10 @@ DatasetPtr OpenRaster(const std::string& path)
                        GdalDetail());
     if (!dataset)
         Fail(path, i18n::Translate("earth", "GDAL 无法打开该文件，它不是可识别的栅格格式") + GdalDetail());
+    if (const std::string raw = raster::RawBandFromAddress(dataset.get()); !raw.empty())
+        Fail(path, i18n::Format(i18n::Translate("earth", "来自网址的 VRT 不能使用原始数据波段"
+                                                         "（VRTRawRasterBand），它会读取文件“%1”"),
+                                {raw}));
     if (GDALGetRasterCount(dataset.get()) < 1)
         Fail(path, i18n::Translate("earth", "文件中没有栅格波段"));
     return dataset;
@@ -125,6 +129,35 @@ GridGeometry GeometryFromGeoTransform(const std::array<double, 6>& gt, int colum
     return grid;
 }
 
+// Sets to NaN the buffer samples taken from a part of the source that its file never wrote
+// (see raster::UnwrittenParts). A decimated read takes the source cell under each buffer
+// sample's centre; scale: buffer samples per source cell.
+void VoidUnwritten(std::vector<float>& values, const raster::CellWindow& part, double scaleX, double scaleY,
+                   int bufColumns, int bufRows)
+{
+    const auto first = [](double sourceCell, double scale, int limit) {
+        return std::clamp(static_cast<int>(std::ceil(sourceCell * scale - 0.5)), 0, limit);
+    };
+    const int x0 = first(part.column, scaleX, bufColumns);
+    const int x1 = first(part.column + part.columns, scaleX, bufColumns);
+    const int y0 = first(part.row, scaleY, bufRows);
+    const int y1 = first(part.row + part.rows, scaleY, bufRows);
+    for (int y = y0; y < y1; ++y)
+        std::fill(values.begin() + static_cast<std::ptrdiff_t>(y) * bufColumns + x0,
+                  values.begin() + static_cast<std::ptrdiff_t>(y) * bufColumns + x1, NAN);
+}
+
+// True if the band has no no-data value and its file left blocks unwritten, which GDAL reads
+// as 0 and a warp would take for heights.
+bool HasUnwrittenBlocks(GDALRasterBandH band)
+{
+    int hasNoData = FALSE;
+    GDALGetRasterNoDataValue(band, &hasNoData);
+    return !hasNoData && (GDALGetDataCoverageStatus(band, 0, 0, GDALGetRasterBandXSize(band),
+                                                    GDALGetRasterBandYSize(band), 0, nullptr) &
+                          GDAL_DATA_COVERAGE_STATUS_EMPTY) != 0;
+}
+
 // Turns no-data values, masked samples and impossible values into NaN and applies the
 // band's scale and offset. values holds the window of columns × rows samples read into a
 // buffer of bufColumns × bufRows (smaller when decimated); the mask is read the same way.
@@ -146,6 +179,10 @@ void MarkHoles(GDALRasterBandH band, std::vector<float>& values, int columns, in
         if (std::fabs(v) >= kImpossibleElevationM)
             v = NAN;
     }
+    if (!hasNoData)
+        for (const raster::CellWindow& part : raster::UnwrittenParts(band, {0, 0, columns, rows}))
+            VoidUnwritten(values, part, double(bufColumns) / columns, double(bufRows) / rows, bufColumns,
+                          bufRows);
     const int maskFlags = GDALGetMaskFlags(band);
     if ((maskFlags & (GMF_ALL_VALID | GMF_NODATA)) != 0)
         return;
@@ -259,15 +296,16 @@ GridRead ReadWarped(GDALDatasetH dataset, std::int64_t maxCells, const std::stri
     return ReadBand1(warped.get(), path);
 }
 
-// A source larger than maxCells, decimated to fit into an in-memory raster of the same
-// coordinate system: GDAL takes the nearest sample for each coarse cell, from the source's
-// overviews where it has them. Its values are heights (scale and offset applied), its holes
-// NaN. Only for sources with a geotransform.
+// A source copied into an in-memory raster of the same coordinate system, decimated where it
+// is larger than maxCells: GDAL takes the nearest sample for each coarse cell, from the
+// source's overviews where it has them. Its values are heights (scale and offset applied), its
+// holes NaN. Only for sources with a geotransform.
 DatasetPtr ReadDecimated(GDALDatasetH dataset, std::int64_t maxCells, const std::string& path)
 {
     const int columns = GDALGetRasterXSize(dataset);
     const int rows = GDALGetRasterYSize(dataset);
-    const double shrink = std::sqrt(static_cast<double>(columns) * rows / static_cast<double>(maxCells));
+    const double shrink =
+        std::max(1.0, std::sqrt(static_cast<double>(columns) * rows / static_cast<double>(maxCells)));
     const int outColumns = std::max(2, static_cast<int>(columns / shrink));
     const int outRows = std::max(2, static_cast<int>(rows / shrink));
     std::vector<float> values(static_cast<size_t>(outColumns) * outRows);
@@ -370,7 +408,9 @@ std::shared_ptr<const Terrain> ReadGrid(DatasetPtr dataset, const OGRSpatialRefe
 {
     std::int64_t cells =
         static_cast<std::int64_t>(GDALGetRasterXSize(dataset.get())) * GDALGetRasterYSize(dataset.get());
-    if (cells > options.maxCells && HasGeoTransform(dataset.get())) {
+    // Unwritten blocks become NaN only in the copy: a warp of the source would blend their 0s.
+    if ((cells > options.maxCells || HasUnwrittenBlocks(GDALGetRasterBand(dataset.get(), 1))) &&
+        HasGeoTransform(dataset.get())) {
         dataset = ReadDecimated(dataset.get(), options.maxCells, path);
         crs = OGRSpatialReference::FromHandle(GDALGetSpatialRef(dataset.get()));
         cells =

@@ -2,7 +2,9 @@
 #include "terrain_fixtures.h"
 
 #include <GeographicLib/UTMUPS.hpp>
+#include <gdal_priv.h>
 #include <gtest/gtest.h>
+#include <ogr_spatialref.h>
 
 #include <cmath>
 #include <cstdio>
@@ -190,6 +192,55 @@ TEST(DemReader, JoinsTilesInTwoUtmZones)
     EXPECT_NEAR(terrain->ElevationM(30.0357, 113.9875).value_or(NAN), 100.0, 1e-3);
     EXPECT_NEAR(terrain->ElevationM(30.0357, 114.0146).value_or(NAN), 200.0, 1e-3);
     EXPECT_FALSE(terrain->ElevationM(30.0357, 113.90).has_value());
+}
+
+// A sparse GeoTIFF of 512 × 512 cells in 256 × 256 tiles without a no-data value, only the
+// north-west tile written (100 m): the other tiles are voids in the picture, not 0 m, whether
+// the grid is copied, decimated or warped.
+TEST(DemReader, BlocksTheFileNeverWroteAreVoids)
+{
+    struct Case {
+        std::string crs;
+        double west, north, step;  // in the CRS's units
+        std::int64_t maxCells;
+    };
+    const Case cases[] = {{"EPSG:4326", 113.5, 33.3, 0.0001, DemReadOptions{}.maxCells},
+                          {"EPSG:4326", 113.5, 33.3, 0.0001, 20000},
+                          {"EPSG:32649", 550000, 3682000, 30, DemReadOptions{}.maxCells}};
+    ScratchDir dir;
+    GDALAllRegister();
+    for (const Case& c : cases) {
+        const std::string path = dir.File("sparse_" + std::to_string(&c - cases) + ".tif");
+        {
+            const char* const options[] = {"TILED=YES", "SPARSE_OK=TRUE", "BLOCKXSIZE=256", "BLOCKYSIZE=256",
+                                           nullptr};
+            std::unique_ptr<GDALDataset> dataset(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+                path.c_str(), 512, 512, 1, GDT_Float32, const_cast<char**>(options)));
+            double gt[6] = {c.west, c.step, 0, c.north, 0, -c.step};
+            dataset->SetGeoTransform(gt);
+            OGRSpatialReference crs;
+            crs.SetFromUserInput(c.crs.c_str());
+            dataset->SetSpatialRef(&crs);
+            std::vector<float> written(256 * 256, 100.0f);
+            ASSERT_EQ(dataset->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 256, 256, written.data(), 256, 256,
+                                                          GDT_Float32, 0, 0, nullptr),
+                      CE_None);
+        }
+        const auto terrain = ReadDemTerrain(path, DemReadOptions{.maxCells = c.maxCells, .window = {}});
+        for (const auto& [cell, heightM] :
+             {std::pair{128.0, std::optional<double>(100.0)}, std::pair{384.0, std::optional<double>()}}) {
+            double latDeg = c.north - cell * c.step, lonDeg = c.west + cell * c.step;
+            if (c.crs != "EPSG:4326")
+                GeographicLib::UTMUPS::Reverse(49, true, lonDeg, latDeg, latDeg, lonDeg);
+            const std::optional<double> h = terrain->ElevationM(latDeg, lonDeg);
+            ASSERT_EQ(h.has_value(), heightM.has_value())
+                << path << " at cell " << cell << ": " << h.value_or(NAN);
+            if (h) {
+                EXPECT_NEAR(*h, *heightM, 1e-3) << path;
+            }
+        }
+        EXPECT_GE(terrain->MinElevationM(), 100.0 - 1e-3) << path;
+    }
 }
 
 TEST(DemReader, ErrorsNameTheFileAndTheReason)
