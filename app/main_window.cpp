@@ -24,10 +24,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTimer>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -198,9 +198,9 @@ void TFormMain::BuildToolBar()
     ToolBar1 = new QToolBar;
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
-    ToolBar1->setStyleSheet(QStringLiteral(
-        "QToolBar { border-top: 1px solid gray; border-bottom: 1px solid gray; }"
-        "QToolButton::menu-indicator { image: none; width: 0px; }"));
+    ToolBar1->setStyleSheet(
+        QStringLiteral("QToolBar { border-top: 1px solid gray; border-bottom: 1px solid gray; }"
+                       "QToolButton::menu-indicator { image: none; width: 0px; }"));
 
     auto addMenuButton = [this](const QString& caption, QMenu*& menu) {
         menu = new QMenu(caption, this);
@@ -360,7 +360,9 @@ void TFormMain::ConnectCommands()
 void TFormMain::LoadSettingsIntoFields()
 {
     const StoredSettings stored = LoadSettings(env_.settingsPath);
-    const auto put = [](QLineEdit* field, const std::string& text) { field->setText(QString::fromStdString(text)); };
+    const auto put = [](QLineEdit* field, const std::string& text) {
+        field->setText(QString::fromStdString(text));
+    };
     ShowViewInFields(stored.view);
     put(EditXdis, stored.params.xdis);
     put(EditYdis, stored.params.ydis);
@@ -381,7 +383,9 @@ void TFormMain::LoadSettingsIntoFields()
 
 void TFormMain::ShowViewInFields(const ViewSettingsText& view)
 {
-    const auto put = [](QLineEdit* field, const std::string& text) { field->setText(QString::fromStdString(text)); };
+    const auto put = [](QLineEdit* field, const std::string& text) {
+        field->setText(QString::fromStdString(text));
+    };
     put(EditFLat, view.latitude);
     put(EditFLng, view.longitude);
     put(EditFAlt, view.altitude);
@@ -409,9 +413,9 @@ void TFormMain::RecoverAndStartJournal()
             std::error_code ignored;
             std::filesystem::copy_file(path, std::filesystem::path(path).concat(".bak"),
                                        std::filesystem::copy_options::overwrite_existing, ignored);
-            if (env_.dialogs->AskYesNo(this,
-                                       tr("上次程序没有正常退出。恢复上次未正常退出时的点表数据（%1个点）？").arg(count),
-                                       windowTitle())) {
+            if (env_.dialogs->AskYesNo(
+                    this, tr("上次程序没有正常退出。恢复上次未正常退出时的点表数据（%1个点）？").arg(count),
+                    windowTitle())) {
                 pointTable_->AppendPackedRows(std::move(recovered->packedRows));
                 pointTable_->SetHeaderFixed(true);
             }
@@ -515,8 +519,12 @@ void TFormMain::SaveStateAtClose()
     if (ViewerPresent()) {
         try {
             if (const auto info = viewer_->GetCamera(true))
-                camera = CameraValues{info->FocusPointLatitude, info->FocusPointLongitude, info->FocusPointAltitude,
-                                      info->Range, info->Tilt, info->Azimuth};
+                camera = CameraValues{info->FocusPointLatitude,
+                                      info->FocusPointLongitude,
+                                      info->FocusPointAltitude,
+                                      info->Range,
+                                      info->Tilt,
+                                      info->Azimuth};
         } catch (const std::exception& error) {
             ShowError(QString::fromUtf8(error.what()));
             viewerCallFailed = true;

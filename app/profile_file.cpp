@@ -15,7 +15,8 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Windows skips blanks and tabs around names and values.
-std::string_view TrimBlanksAndTabs(std::string_view text) {
+std::string_view TrimBlanksAndTabs(std::string_view text)
+{
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) {
         return {};
@@ -24,10 +25,14 @@ std::string_view TrimBlanksAndTabs(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Only ASCII letters fold, so UTF-8 names compare byte for byte beyond that.
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+bool EqualsIgnoringCase(std::string_view a, std::string_view b)
+{
     if (a.size() != b.size()) {
         return false;
     }
@@ -41,7 +46,8 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 
 // "[name]" with blanks allowed around the name and the brackets; text after the first
 // ']' is ignored. A '[' line without ']' is no header.
-std::optional<std::string_view> ParseSectionName(std::string_view line) {
+std::optional<std::string_view> ParseSectionName(std::string_view line)
+{
     const std::string_view text = TrimBlanksAndTabs(line);
     if (!text.starts_with('[')) {
         return std::nullopt;
@@ -60,7 +66,8 @@ struct KeyLine {
 
 // "key=value"; the value may itself hold '='. Comments and lines without a key are
 // no key lines.
-std::optional<KeyLine> ParseKeyLine(std::string_view line) {
+std::optional<KeyLine> ParseKeyLine(std::string_view line)
+{
     const std::string_view text = TrimBlanksAndTabs(line);
     if (text.empty() || text.front() == ';' || text.front() == '#' || text.front() == '[') {
         return std::nullopt;
@@ -78,37 +85,43 @@ std::optional<KeyLine> ParseKeyLine(std::string_view line) {
 
 // Windows drops one pair of double quotes around a value, so that a value can keep
 // blanks at its ends when it is written quoted by hand.
-std::string_view Unquote(std::string_view value) {
+std::string_view Unquote(std::string_view value)
+{
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
         return value.substr(1, value.size() - 2);
     }
     return value;
 }
 
-bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != text.npos; }
+bool HasLineBreak(std::string_view text)
+{
+    return text.find_first_of("\r\n") != text.npos;
+}
 
 // Names that could not be found again after writing them are refused, as are texts
 // that would split into further lines.
-void CheckWritable(std::string_view section, std::string_view key, std::string_view value) {
-    const bool sectionOk = TrimBlanksAndTabs(section) == section &&
-                           section.find(']') == section.npos && !HasLineBreak(section);
-    const bool keyOk = !key.empty() && TrimBlanksAndTabs(key) == key &&
-                       key.find('=') == key.npos && !HasLineBreak(key) &&
-                       ParseKeyLine(std::string(key) + "=").has_value();
+void CheckWritable(std::string_view section, std::string_view key, std::string_view value)
+{
+    const bool sectionOk =
+        TrimBlanksAndTabs(section) == section && section.find(']') == section.npos && !HasLineBreak(section);
+    const bool keyOk = !key.empty() && TrimBlanksAndTabs(key) == key && key.find('=') == key.npos &&
+                       !HasLineBreak(key) && ParseKeyLine(std::string(key) + "=").has_value();
     if (!sectionOk || !keyOk || HasLineBreak(value)) {
-        throw std::invalid_argument("profile entry [" + std::string(section) + "] " +
-                                    std::string(key) + " cannot be written");
+        throw std::invalid_argument("profile entry [" + std::string(section) + "] " + std::string(key) +
+                                    " cannot be written");
     }
 }
 
-std::string KeyLineText(std::string_view key, std::string_view value) {
+std::string KeyLineText(std::string_view key, std::string_view value)
+{
     return std::string(key) + '=' + std::string(value);
 }
 
 // Reads the whole file, or stops with false as soon as it holds more than `limit`
 // bytes: a settings file is never that large, and a file that keeps growing (a device,
 // a pipe) must not take the memory with it. Sets `error` (errno) when a read fails.
-bool ReadAtMost(int fd, std::size_t limit, std::string& text, int& error) {
+bool ReadAtMost(int fd, std::size_t limit, std::string& text, int& error)
+{
     char buffer[8192];
     for (;;) {
         const ssize_t count = ::read(fd, buffer, sizeof buffer);
@@ -129,14 +142,16 @@ bool ReadAtMost(int fd, std::size_t limit, std::string& text, int& error) {
     }
 }
 
-[[noreturn]] void ThrowReadError(const std::filesystem::path& path, const std::string& reason) {
+[[noreturn]] void ThrowReadError(const std::filesystem::path& path, const std::string& reason)
+{
     throw ProfileReadError(
         i18n::Format(i18n::Translate("app", "无法读取设置文件 %1：%2"), {path.string(), reason}));
 }
 
 }  // namespace
 
-ProfileFile ProfileFile::FromText(std::string_view text) {
+ProfileFile ProfileFile::FromText(std::string_view text)
+{
     ProfileFile profile;
     if (text.starts_with(kByteOrderMark)) {
         profile.hasByteOrderMark_ = true;
@@ -161,7 +176,8 @@ ProfileFile ProfileFile::FromText(std::string_view text) {
     return profile;
 }
 
-ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
+ProfileFile ProfileFile::Load(const std::filesystem::path& path)
+{
     const fileio::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
         if (errno == ENOENT) {
@@ -181,8 +197,8 @@ ProfileFile ProfileFile::Load(const std::filesystem::path& path) {
     return FromText(text);
 }
 
-std::optional<std::string> ProfileFile::Get(std::string_view section,
-                                             std::string_view key) const {
+std::optional<std::string> ProfileFile::Get(std::string_view section, std::string_view key) const
+{
     const auto header = FindSection(section);
     if (!header) {
         return std::nullopt;
@@ -194,7 +210,8 @@ std::optional<std::string> ProfileFile::Get(std::string_view section,
     return std::string(Unquote(ParseKeyLine(lines_[*index].text)->value));
 }
 
-void ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+void ProfileFile::Set(std::string_view section, std::string_view key, std::string_view value)
+{
     CheckWritable(section, key, value);
     const auto header = FindSection(section);
     if (!header) {
@@ -213,7 +230,8 @@ void ProfileFile::Set(std::string_view section, std::string_view key, std::strin
     InsertLine(AfterLastKey(*header), KeyLineText(key, value));
 }
 
-std::string ProfileFile::Text() const {
+std::string ProfileFile::Text() const
+{
     std::string text = hasByteOrderMark_ ? std::string(kByteOrderMark) : std::string();
     for (const Line& line : lines_) {
         text += line.text;
@@ -222,7 +240,8 @@ std::string ProfileFile::Text() const {
     return text;
 }
 
-bool ProfileFile::Save(const std::filesystem::path& path) const {
+bool ProfileFile::Save(const std::filesystem::path& path) const
+{
     try {
         fileio::WriteFileAtomically(path, Text());
     } catch (const fileio::FileWriteError&) {
@@ -231,7 +250,8 @@ bool ProfileFile::Save(const std::filesystem::path& path) const {
     return true;
 }
 
-std::optional<std::size_t> ProfileFile::FindSection(std::string_view section) const {
+std::optional<std::size_t> ProfileFile::FindSection(std::string_view section) const
+{
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const auto name = ParseSectionName(lines_[i].text);
         if (name && EqualsIgnoringCase(*name, section)) {
@@ -241,7 +261,8 @@ std::optional<std::size_t> ProfileFile::FindSection(std::string_view section) co
     return std::nullopt;
 }
 
-std::size_t ProfileFile::SectionEnd(std::size_t header) const {
+std::size_t ProfileFile::SectionEnd(std::size_t header) const
+{
     for (std::size_t i = header + 1; i < lines_.size(); ++i) {
         if (ParseSectionName(lines_[i].text)) {
             return i;
@@ -250,7 +271,8 @@ std::size_t ProfileFile::SectionEnd(std::size_t header) const {
     return lines_.size();
 }
 
-std::optional<std::size_t> ProfileFile::FindKey(std::size_t header, std::string_view key) const {
+std::optional<std::size_t> ProfileFile::FindKey(std::size_t header, std::string_view key) const
+{
     const std::size_t end = SectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
         const auto line = ParseKeyLine(lines_[i].text);
@@ -263,7 +285,8 @@ std::optional<std::size_t> ProfileFile::FindKey(std::size_t header, std::string_
 
 // Where a new key of the section goes: after its last key line, so that blank lines
 // and comments that close the section stay between it and the next one.
-std::size_t ProfileFile::AfterLastKey(std::size_t header) const {
+std::size_t ProfileFile::AfterLastKey(std::size_t header) const
+{
     const std::size_t end = SectionEnd(header);
     std::size_t position = header + 1;
     for (std::size_t i = header + 1; i < end; ++i) {
@@ -274,7 +297,8 @@ std::size_t ProfileFile::AfterLastKey(std::size_t header) const {
     return position;
 }
 
-void ProfileFile::InsertLine(std::size_t index, std::string text) {
+void ProfileFile::InsertLine(std::size_t index, std::string text)
+{
     Line line{std::move(text), newline_};
     if (index == lines_.size() && !lines_.empty() && lines_.back().ending.empty()) {
         // The file had no final line end; it still has none, the new line being last.

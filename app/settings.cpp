@@ -293,9 +293,12 @@ struct DatumKey {
     double geodesy::SevenParameters::*value;
 };
 constexpr DatumKey kDatumKeys[] = {
-    {"DatumDx", &geodesy::SevenParameters::dxM},           {"DatumDy", &geodesy::SevenParameters::dyM},
-    {"DatumDz", &geodesy::SevenParameters::dzM},           {"DatumRx", &geodesy::SevenParameters::rxArcSec},
-    {"DatumRy", &geodesy::SevenParameters::ryArcSec},      {"DatumRz", &geodesy::SevenParameters::rzArcSec},
+    {"DatumDx", &geodesy::SevenParameters::dxM},
+    {"DatumDy", &geodesy::SevenParameters::dyM},
+    {"DatumDz", &geodesy::SevenParameters::dzM},
+    {"DatumRx", &geodesy::SevenParameters::rxArcSec},
+    {"DatumRy", &geodesy::SevenParameters::ryArcSec},
+    {"DatumRz", &geodesy::SevenParameters::rzArcSec},
     {"DatumScalePpm", &geodesy::SevenParameters::scalePpm},
 };
 
@@ -446,7 +449,7 @@ void SaveProjectionChoice(const std::filesystem::path& path, const geodesy::Proj
             profile.Set(kProjectionSection, key.key, ExactNumber(datum.*key.value));
         profile.Set(kProjectionSection, "DatumConvention",
                     datum.convention == geodesy::RotationConvention::CoordinateFrame ? "CoordinateFrame"
-                                                                                      : "PositionVector");
+                                                                                     : "PositionVector");
     });
 }
 

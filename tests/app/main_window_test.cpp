@@ -122,14 +122,15 @@ void MainWindowTest::toolbarHoldsTheMenusInOrder()
     QCOMPARE(ActionTexts(f.window->MFile),
              (QStringList{"导出数据", "导入数据...", "-", "在地图上显示KML...", "移除地图上的KML"}));
     QCOMPARE(ActionTexts(f.window->MData),
-             (QStringList{"自动采集", "手工采集", "手工录入", "-", "区域采点...", "纵断面...", "-", "删除当前行",
-                          "清空全部数据"}));
-    QCOMPARE(ActionTexts(f.window->MSet), (QStringList{"地图窗范围", "投影设置", "坐标转换", "四参数求解...", "-", "地形数据文件...",
-                                                       "地形数据文件夹...", "地形数据网址...", "使用合成演示地形", "-",
-                                                       "影像图层...", "-", "界面语言"}));
+             (QStringList{"自动采集", "手工采集", "手工录入", "-", "区域采点...", "纵断面...", "-",
+                          "删除当前行", "清空全部数据"}));
+    QCOMPARE(ActionTexts(f.window->MSet),
+             (QStringList{"地图窗范围", "投影设置", "坐标转换", "四参数求解...", "-", "地形数据文件...",
+                          "地形数据文件夹...", "地形数据网址...", "使用合成演示地形", "-", "影像图层...", "-",
+                          "界面语言"}));
     QCOMPARE(ActionTexts(f.window->MConvert),
-             (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件", "-", "新建CAD图形", "打开DXF图形...", "显示CAD图形窗口",
-                          "-", "等高线到CAD图形...", "高程点到CAD图形"}));
+             (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件", "-", "新建CAD图形", "打开DXF图形...",
+                          "显示CAD图形窗口", "-", "等高线到CAD图形...", "高程点到CAD图形"}));
     QCOMPARE(ActionTexts(f.window->MHelp), (QStringList{"帮助文档", "关于..."}));
 }
 
@@ -162,7 +163,8 @@ void MainWindowTest::pageControlsCarryTheirTexts()
     QVERIFY(!w->EditLL->isReadOnly());
     QCOMPARE(w->EditPd->text(), QStringLiteral("50"));
     QCOMPARE(w->Button5->toolTip(), QStringLiteral("采集完一屏后，可以将地图移动一屏后继续采集。"));
-    for (QLineEdit* readOnly : {w->EditDx, w->EditHpi, w->EditDy, w->EditWpi, w->EditPn, w->EditX, w->EditY, w->EditH})
+    for (QLineEdit* readOnly :
+         {w->EditDx, w->EditHpi, w->EditDy, w->EditWpi, w->EditPn, w->EditX, w->EditY, w->EditH})
         QVERIFY(readOnly->isReadOnly());
     QCOMPARE(w->EditNam->text(), QStringLiteral("K1"));
     QCOMPARE(w->EditDec->text(), QStringLiteral("校正点"));
@@ -196,8 +198,9 @@ void MainWindowTest::commandsSwitchPagesAndKeepTypedText()
         const char* item;
         QWidget* page;
     } commands[] = {
-        {w->MData, "手工采集", w->PageHget}, {w->MData, "手工录入", w->PageAdd}, {w->MFile, "导出数据", w->PageOut},
-        {w->MSet, "坐标转换", w->PageZbzh},  {w->MSet, "投影设置", w->PageSet},  {w->MData, "自动采集", w->PageAuto},
+        {w->MData, "手工采集", w->PageHget}, {w->MData, "手工录入", w->PageAdd},
+        {w->MFile, "导出数据", w->PageOut},  {w->MSet, "坐标转换", w->PageZbzh},
+        {w->MSet, "投影设置", w->PageSet},   {w->MData, "自动采集", w->PageAuto},
         {w->MSet, "地图窗范围", w->PageMap},
     };
     w->EditNam->setText(QStringLiteral("P7"));
@@ -226,11 +229,13 @@ void MainWindowTest::loadsSettings_data()
     QTest::newRow("no file") << QByteArray() << false << defaultView << zeros;
     QTest::newRow("only range") << QByteArray("[GEwin]\nRange=500\n") << true
                                 << QStringList{"33.2677", "113.5538", "0", "500", "0", "0"} << zeros;
-    QTest::newRow("empty value is kept empty") << QByteArray("[GEzbzh]\r\nXdis=\r\n") << true << defaultView
-                                               << QStringList{"", "0", "0", "0", "0"};
+    QTest::newRow("empty value is kept empty")
+        << QByteArray("[GEzbzh]\r\nXdis=\r\n") << true << defaultView << QStringList{"", "0", "0", "0", "0"};
     QTest::newRow("case-insensitive, BOM, garbage")
-        << QByteArray("\xEF\xBB\xBF; notes\n[gewin]\nLATITUDE = 30.5\ngarbage line\n[GEZBZH]\nxdis=1,5\nRot=10\n") << true
-        << QStringList{"30.5", "113.5538", "0", "3000", "0", "0"} << QStringList{"1,5", "0", "10", "0", "0"};
+        << QByteArray(
+               "\xEF\xBB\xBF; notes\n[gewin]\nLATITUDE = 30.5\ngarbage line\n[GEZBZH]\nxdis=1,5\nRot=10\n")
+        << true << QStringList{"30.5", "113.5538", "0", "3000", "0", "0"}
+        << QStringList{"1,5", "0", "10", "0", "0"};
 }
 
 void MainWindowTest::loadsSettings()
@@ -241,7 +246,8 @@ void MainWindowTest::loadsSettings()
     QFETCH(QStringList, params);
     WindowFixture f(false, file, exists);
     auto* w = f.window.get();
-    const QLineEdit* viewFields[] = {w->EditFLat, w->EditFLng, w->EditFAlt, w->EditRange, w->EditTilt, w->EditAzi};
+    const QLineEdit* viewFields[] = {w->EditFLat,  w->EditFLng, w->EditFAlt,
+                                     w->EditRange, w->EditTilt, w->EditAzi};
     const QLineEdit* paramFields[] = {w->EditXdis, w->EditYdis, w->EditRot, w->EditSca, w->EditHdis};
     for (int i = 0; i < 6; ++i)
         QCOMPARE(viewFields[i]->text(), view[i]);
@@ -260,9 +266,10 @@ void MainWindowTest::savesCameraAndParametersAtClose()
     f.window->EditXdis->setText(QStringLiteral("1,5"));
     f.window->EditFLat->setText(QStringLiteral("10"));  // typed but never sent to the viewer
     f.window->close();
-    QCOMPARE(f.SettingsText(), QByteArray("[GEwin]\nLatitude=33.2677\nLongitude=113.5538\nAltitude=123\nRange=3000\n"
-                                          "Tilt=0.0000\nAzimuth=360.0000\n\n[GEzbzh]\nXdis=1,5\nYdis=0\nRot=0\nSca=0\n"
-                                          "Hdis=0\n"));
+    QCOMPARE(f.SettingsText(),
+             QByteArray("[GEwin]\nLatitude=33.2677\nLongitude=113.5538\nAltitude=123\nRange=3000\n"
+                        "Tilt=0.0000\nAzimuth=360.0000\n\n[GEzbzh]\nXdis=1,5\nYdis=0\nRot=0\nSca=0\n"
+                        "Hdis=0\n"));
     QVERIFY(f.dialogs.messages.empty());
     QVERIFY(!viewerWindow->isVisible());
 }
@@ -371,8 +378,9 @@ void MainWindowTest::helpOpensTheGuide()
     f.dialogs.messages.clear();
     QAction* help = FindAction(f.window->MHelp, QStringLiteral("帮助文档"));
     help->trigger();
-    QCOMPARE(f.dialogs.MessageTexts(),
-             QStringList{QStringLiteral("找不到帮助文件“%1”。").arg(f.dir.filePath(QStringLiteral("help.html")))});
+    QCOMPARE(
+        f.dialogs.MessageTexts(),
+        QStringList{QStringLiteral("找不到帮助文件“%1”。").arg(f.dir.filePath(QStringLiteral("help.html")))});
     QVERIFY(f.window->Help() == nullptr || !f.window->Help()->isVisible());
 
     // The guide shows in the program's own window, read afresh each time.
@@ -418,8 +426,9 @@ void MainWindowTest::opensFilesGivenToTheProgram()
 {
     WindowFixture f;
     f.dialogs.messages.clear();  // the fixture's viewer fails to start
-    const QString dxf = f.WriteFile(QStringLiteral("given.dxf"),
-                                    "0\nSECTION\n2\nENTITIES\n0\nPOINT\n8\n0\n10\n1.0\n20\n2.0\n30\n0.0\n0\nENDSEC\n0\nEOF\n");
+    const QString dxf = f.WriteFile(
+        QStringLiteral("given.dxf"),
+        "0\nSECTION\n2\nENTITIES\n0\nPOINT\n8\n0\n10\n1.0\n20\n2.0\n30\n0.0\n0\nENDSEC\n0\nEOF\n");
     const QString points = f.WriteFile(QStringLiteral("given.dat"), "K7,,3800100.5,500200.25,123.4\r\n");
     const QString kml = f.WriteFile(QStringLiteral("given.kml"), "<kml/>");
     f.window->OpenFiles({f.dir.filePath(QStringLiteral("missing.dxf")), dxf, points, kml});
@@ -432,9 +441,11 @@ void MainWindowTest::opensFilesGivenToTheProgram()
     QCOMPARE(f.window->PointTable()->Cell(0, 1), QStringLiteral("K7"));
     QCOMPARE(f.window->PointTable()->Cell(3, 1), QStringLiteral("3800100.5"));
     // The map needs the terrain view, which this window has not started.
-    QCOMPARE(f.dialogs.MessageTexts(),
-             (QStringList{QStringLiteral("文件“%1”不存在或无法读取。").arg(f.dir.filePath(QStringLiteral("missing.dxf"))),
-                          QStringLiteral("地形视图没有启动，无法显示KML。")}));
+    QCOMPARE(
+        f.dialogs.MessageTexts(),
+        (QStringList{
+            QStringLiteral("文件“%1”不存在或无法读取。").arg(f.dir.filePath(QStringLiteral("missing.dxf"))),
+            QStringLiteral("地形视图没有启动，无法显示KML。")}));
 }
 
 QTEST_MAIN(MainWindowTest)
