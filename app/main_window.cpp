@@ -372,12 +372,18 @@ void TFormMain::LoadSettingsIntoFields()
     const ProjectionSettings projection = ReadProjectionSettings(env_.settingsPath);
     projection_ = projection.choice;
     LabelProjection->setText(DescribeProjection(projection_));
-    // The file is left as it is: the user sees what it says and what is used instead.
+    // The file is left as it is: the user sees what it says and what is used instead, every
+    // problem in one message.
+    QStringList problems;
+    if (const std::string unreadable = SettingsFileProblem(env_.settingsPath); !unreadable.empty())
+        problems << QString::fromStdString(unreadable) + QStringLiteral("\n\n") +
+                        tr("本次使用缺省设置；关闭时也不改写这个文件。");
     if (!projection.problem.empty())
-        env_.dialogs->ShowMessage(this,
-                                  QString::fromStdString(projection.problem) + QStringLiteral("\n\n") +
-                                      tr("本次使用程序自带的投影：%1。请在“椭球与分带...”中重新设置。")
-                                          .arg(DescribeProjection(projection_)),
+        problems << QString::fromStdString(projection.problem) + QStringLiteral("\n\n") +
+                        tr("本次使用程序自带的投影：%1。请在“椭球与分带...”中重新设置。")
+                            .arg(DescribeProjection(projection_));
+    if (!problems.isEmpty())
+        env_.dialogs->ShowMessage(this, problems.join(QStringLiteral("\n\n")),
                                   QString::fromUtf8(kWindowTitle), MessageIcon::Warning);
 }
 

@@ -148,6 +148,38 @@ bool ReadAtMost(int fd, std::size_t limit, std::string& text, int& error)
         i18n::Format(i18n::Translate("app", "无法读取设置文件 %1：%2"), {path.string(), reason}));
 }
 
+// Why `text`, read from a settings file, cannot be one; empty when it can. A binary
+// file holds NUL bytes, which no text in UTF-8 does; any other file of text that has
+// lines but no "[name]" among them (a drawing exchange file, a log, a point list) gives
+// nothing the program reads, and must not have sections appended at the next save. A
+// file of blank lines and comments alone is an empty profile.
+std::string NotSettingsReason(const std::filesystem::path& path, std::string_view text)
+{
+    if (text.find('\0') != std::string_view::npos) {
+        return i18n::Format(
+            i18n::Translate("app", "设置文件 %1 含有 NUL 字节，是二进制文件，不是本程序的设置文件"),
+            {path.string()});
+    }
+    if (text.starts_with(kByteOrderMark)) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+    bool anyText = false;
+    while (!text.empty()) {
+        const auto lf = text.find('\n');
+        const std::string_view line = TrimBlanksAndTabs(text.substr(0, lf));
+        if (ParseSectionName(line)) {
+            return {};
+        }
+        anyText = anyText || !(line.empty() || line == "\r" || line.front() == ';' || line.front() == '#');
+        text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+    }
+    if (!anyText) {
+        return {};
+    }
+    return i18n::Format(i18n::Translate("app", "设置文件 %1 中没有一行是“[节名]”，不是本程序的设置文件"),
+                        {path.string()});
+}
+
 }  // namespace
 
 ProfileFile ProfileFile::FromText(std::string_view text)
@@ -193,6 +225,9 @@ ProfileFile ProfileFile::Load(const std::filesystem::path& path)
         }
         throw ProfileTooLargeError(i18n::Format(
             i18n::Translate("app", "设置文件 %1 大于 1 MB，不是本程序的设置文件"), {path.string()}));
+    }
+    if (const std::string reason = NotSettingsReason(path, text); !reason.empty()) {
+        throw ProfileReadError(reason);
     }
     return FromText(text);
 }

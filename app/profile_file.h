@@ -23,8 +23,8 @@
 namespace keldarn::app {
 
 // An existing file that could not be read (no permission, a folder, an I/O error, more
-// than ProfileFile::kMaxFileBytes). what() is the user's message, naming the file and
-// the reason.
+// than ProfileFile::kMaxFileBytes), or that is no settings file at all (binary, or text
+// without a "[name]" line). what() is the user's message, naming the file and the reason.
 class ProfileReadError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -49,9 +49,10 @@ public:
     // text, so this also bounds the memory of a file of nothing but line ends.
     static constexpr std::size_t kMaxFileBytes = 1 << 20;
 
-    // A missing file gives an empty profile; a file that exists but cannot be read, or
-    // is larger than kMaxFileBytes, throws ProfileReadError rather than pass for empty,
-    // so that a later Save never replaces content it did not see.
+    // A missing file gives an empty profile; a file that exists but cannot be read, is
+    // larger than kMaxFileBytes, holds a NUL byte, or has text but no "[name]" line throws
+    // ProfileReadError rather than pass for empty, so that a later Save never replaces
+    // content it did not see, nor someone else's file.
     static ProfileFile Load(const std::filesystem::path& path);
 
     // nullopt when the section or key is missing; "" when the key has an empty value.

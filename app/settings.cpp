@@ -160,6 +160,16 @@ StoredSettings LoadSettings(const std::filesystem::path& path)
     return settings;
 }
 
+std::string SettingsFileProblem(const std::filesystem::path& path)
+{
+    try {
+        static_cast<void>(ProfileFile::Load(path));
+    } catch (const ProfileReadError& error) {
+        return error.what();
+    }
+    return {};
+}
+
 std::optional<ViewSettingsText> LoadSavedView(const std::filesystem::path& path)
 {
     try {
@@ -186,7 +196,7 @@ template <typename Change> void UpdateProfile(const std::filesystem::path& path,
     try {
         profile = ProfileFile::Load(path);
         change(profile);
-    } catch (const ProfileTooLargeError& error) {
+    } catch (const ProfileReadError& error) {
         throw SettingsWriteError(
             path,
             i18n::Format(i18n::Translate("app", "%1。该文件保持原样，本次的设置没有保存。"), {error.what()}));

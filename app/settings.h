@@ -60,8 +60,8 @@ struct CameraValues {
 ViewSettingsText FormatCamera(const CameraValues& camera);
 
 // The file could not be written; what() is "Unable to write to <path>", followed on a
-// line of its own by the reason when the old file is too large to be a settings file,
-// so that the user knows why it was left alone.
+// line of its own by the reason when the old file could not be read or is no settings
+// file (SettingsFileProblem), so that the user knows why it was left alone.
 class SettingsWriteError : public std::runtime_error {
 public:
     explicit SettingsWriteError(const std::filesystem::path& path, const std::string& reason = {});
@@ -78,10 +78,16 @@ std::filesystem::path DefaultSettingsPath(const std::filesystem::path& executabl
 std::string LoadInterfaceLanguage(const std::filesystem::path& path);
 void SaveInterfaceLanguage(const std::filesystem::path& path, const std::string& value);
 
+// Why the file at `path` cannot serve as the settings file, for the user: the file and the
+// reason (it cannot be read, is a folder, is larger than ProfileFile::kMaxFileBytes, is
+// binary, or is text without a "[name]" line). Empty when it reads, or does not exist. Every
+// Load function below then gives its defaults, and no Save function replaces the file.
+std::string SettingsFileProblem(const std::filesystem::path& path);
+
 // Reads the eleven keys. A missing file, section or key gives the key's default; a key
 // present with an empty value gives the empty text. Never throws and never creates the
-// file; unreadable or malformed content, and a file larger than a settings file can be
-// (ProfileFile::kMaxFileBytes, never read into memory), count as missing.
+// file; a file that is no settings file (SettingsFileProblem) counts as missing, and a
+// caller that must not pass over it in silence asks SettingsFileProblem first.
 StoredSettings LoadSettings(const std::filesystem::path& path);
 
 // The view the viewer was closed on, for it to start there again: the six GEwin texts as
@@ -97,7 +103,7 @@ std::string LineBreaksAsBlanks(std::string_view text);
 // profile semantics: only these keys change, every other line stays as it was. A line
 // break in a text is stored as a blank (LineBreaksAsBlanks). The whole file is replaced
 // atomically, so a failure leaves the old file untouched and throws SettingsWriteError.
-// A file that exists but cannot be read (or is too large) is never replaced.
+// A file that exists but is no settings file (SettingsFileProblem) is never replaced.
 void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
                   const FourParamTexts& params);
 

@@ -14,6 +14,11 @@ std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options)
     const auto path = options.Value("settings");
     if (path && !std::filesystem::exists(*path))
         throw UsageError(i18n::Format(i18n::Translate("cli", "找不到设置文件 %1"), {*path}));
+    // The run stops: the defaults in its place would shift every point by the parameters the
+    // file was meant to give, without a word.
+    if (path)
+        if (const std::string problem = app::SettingsFileProblem(*path); !problem.empty())
+            throw InputError(problem);
     return path;
 }
 

@@ -17,7 +17,8 @@ namespace keldarn::cli {
 
 using survey::SurveyFrame;
 
-// The settings file named by --settings, or nothing; throws UsageError when it is missing.
+// The settings file named by --settings, or nothing; throws UsageError when it is missing and
+// InputError (naming the file and the reason) when it is no settings file that reads.
 std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options);
 
 // Throws UsageError for a missing or wrong meridian, a parameter that is not a number, a

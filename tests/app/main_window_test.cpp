@@ -10,6 +10,7 @@
 #include "window_fixture.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -71,6 +72,8 @@ private slots:
     void commandsSwitchPagesAndKeepTypedText();
     void loadsSettings_data();
     void loadsSettings();
+    void unreadableSettingsAreSaidAtStartAndKept_data();
+    void unreadableSettingsAreSaidAtStartAndKept();
     void savesCameraAndParametersAtClose();
     void savesParametersWithoutViewer();
     void keepsFileUntouchedWhenNothingChanged();
@@ -254,6 +257,81 @@ void MainWindowTest::loadsSettings()
     for (int i = 0; i < 5; ++i)
         QCOMPARE(paramFields[i]->text(), params[i]);
     QCOMPARE(QFile::exists(f.SettingsPath()), exists);
+}
+
+// What lies under the settings file's name, when it is none.
+enum class NotSettings { File, Folder, EndlessDevice };
+Q_DECLARE_METATYPE(NotSettings)
+
+void MainWindowTest::unreadableSettingsAreSaidAtStartAndKept_data()
+{
+    QTest::addColumn<NotSettings>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+    const QByteArray offset("[GEzbzh]\r\nXdis=1000\r\nYdis=2000\r\n");
+    QTest::newRow("10 MB") << NotSettings::File << offset + QByteArray(10 << 20, ';')
+                           << QStringLiteral("大于 1 MB");
+    QTest::newRow("folder") << NotSettings::Folder << QByteArray() << QStringLiteral("这是一个文件夹");
+    QTest::newRow("/dev/zero") << NotSettings::EndlessDevice << QByteArray() << QStringLiteral("大于 1 MB");
+    QTest::newRow("DXF") << NotSettings::File
+                         << QByteArray(
+                                "  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  8\n0\n 10\n1.0\n 20\n2.0\n 30\n"
+                                "0.0\n 40\n2.5\n  1\nH=12.5\n  0\nENDSEC\n  0\nEOF\n")
+                         << QStringLiteral("“[节名]”");
+    QTest::newRow("NUL bytes") << NotSettings::File << offset + QByteArray("\0\x01\x02\xff\r\n", 6)
+                               << QStringLiteral("NUL");
+}
+
+// The start says, in one message, which file and why, and that the defaults are used; the
+// parameters typed in the run do not replace the file at close.
+void MainWindowTest::unreadableSettingsAreSaidAtStartAndKept()
+{
+    QFETCH(NotSettings, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    WindowFixture f;
+    const QString path = f.dir.filePath(QStringLiteral("start/Keldarn.ini"));
+    QVERIFY(QDir().mkpath(kind == NotSettings::Folder ? path : f.dir.filePath(QStringLiteral("start"))));
+    if (kind == NotSettings::File)
+        f.WriteFile(QStringLiteral("start/Keldarn.ini"), bytes);
+    if (kind == NotSettings::EndlessDevice)
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    keldarn::testing::FakeDialogs dialogs;
+    keldarn::app::MainWindowEnvironment env;
+    env.settingsPath = path.toStdString();
+    env.dialogs = &dialogs;
+    env.createViewer = []() -> std::unique_ptr<keldarn::earth::IApplicationGE> {
+        throw keldarn::earth::EarthError("no viewer");
+    };
+    keldarn::app::TFormMain window(std::move(env));
+
+    const QStringList atStart = dialogs.MessageTexts();
+    QCOMPARE(atStart.filter(path).size(), 1);
+    const QString& said = atStart.filter(path).front();
+    QVERIFY2(said.contains(reason) && said.contains(QStringLiteral("关闭时也不改写")), qPrintable(said));
+    QCOMPARE(window.EditXdis->text(), QStringLiteral("0"));
+    QCOMPARE(window.EditYdis->text(), QStringLiteral("0"));
+
+    window.EditXdis->setText(QStringLiteral("5"));
+    window.close();
+    QVERIFY2(dialogs.MessageTexts().last().contains(QStringLiteral("该文件保持原样")),
+             qPrintable(dialogs.MessageTexts().last()));
+    switch (kind) {
+    case NotSettings::File: {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == bytes);
+        break;
+    }
+    case NotSettings::Folder:
+        QVERIFY(QFileInfo(path).isDir());
+        break;
+    case NotSettings::EndlessDevice:
+        QCOMPARE(QFileInfo(path).symLinkTarget(), QStringLiteral("/dev/zero"));
+        break;
+    }
+    QCOMPARE(QDir(f.dir.filePath(QStringLiteral("start"))).entryList(QDir::Files | QDir::NoDotAndDotDot),
+             kind == NotSettings::Folder ? QStringList{} : QStringList{QStringLiteral("Keldarn.ini")});
 }
 
 void MainWindowTest::savesCameraAndParametersAtClose()

@@ -134,6 +134,7 @@ private slots:
     void aboutAndHelp();
     void recoveryQuestionAtStart();
     void unreadableNationalSystemAtStart();
+    void settingsFileThatIsNoneAtStart();
     void closeAsksForRowsNotExported();
 };
 
@@ -501,6 +502,31 @@ void RealDialogsTest::unreadableNationalSystemAtStart()
     QVERIFY2(user.seen[0].contains(QStringLiteral("ZoneNumber=maybe")), qPrintable(user.seen[0]));
     QVERIFY(w.window->Projection().IsDefault());
     CheckTakesInput(w);
+}
+
+// A drawing under the settings file's name is said at start in the program's own message box,
+// closed with Enter; the window starts on the defaults and leaves the drawing as it was.
+void RealDialogsTest::settingsFileThatIsNoneAtStart()
+{
+    QTemporaryDir scratch;
+    const QByteArray drawing("  0\nSECTION\n  2\nENTITIES\n  0\nENDSEC\n  0\nEOF\n");
+    QFile settings(QDir(scratch.path()).filePath(QStringLiteral("Keldarn.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write(drawing);
+    settings.close();
+    RealUser user;
+    user.Then(RealUser::Press(Qt::Key_Return));  // the message without a viewer, after it
+    {
+        RealWindow w(false, scratch.path(), &user);
+        QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+        QVERIFY2(user.seen.size() == 2, qPrintable(user.seen.join('|')));
+        QVERIFY2(user.seen[0].contains(settings.fileName()) &&
+                     user.seen[0].contains(QStringLiteral("“[节名]”")),
+                 qPrintable(user.seen[0]));
+        CheckTakesInput(w);
+    }
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QCOMPARE(settings.readAll(), drawing);
 }
 
 void RealDialogsTest::recoveryQuestionAtStart()

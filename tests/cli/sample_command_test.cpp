@@ -1,6 +1,8 @@
 // keldarn-cli sample and merge, run through their entry points on a DEM the test writes.
 
 #include "cli/command_line.h"
+#include "cli/convert_command.h"
+#include "cli/kml_commands.h"
 #include "cli/sample_command.h"
 #include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
@@ -400,6 +402,57 @@ TEST_F(SampleCommandTest, BadInputAndFailedReadsLeaveTheTargetAlone)
     // No temporary file of a failed run stays behind.
     for (const fs::directory_entry& entry : fs::directory_iterator(dir_))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+}
+
+// A file given as --settings that is no settings file (a log grown large, a folder, a
+// device, a drawing, a binary file) stops every subcommand that reads one, before its
+// default parameters would put the points a kilometre off: exit status 1, the file and
+// the reason on standard error, no output.
+TEST_F(SampleCommandTest, EveryCommandRefusesASettingsFileItCannotRead)
+{
+    const std::string offset = "[GEzbzh]\r\nXdis=1000\r\nYdis=2000\r\n";
+    std::ofstream(Path("large.ini"), std::ios::binary) << offset << std::string(10 << 20, ';') << "\r\n";
+    fs::create_directories(Path("folder.ini"));
+    const std::string drawing =
+        "  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  8\n0\n 10\n10.0\n 20\n20.0\n 30\n0.0\n"
+        " 40\n2.5\n  1\nH=12.5\n  0\nENDSEC\n  0\nEOF\n";
+    std::ofstream(Path("drawing.dxf"), std::ios::binary) << drawing;
+    std::ofstream(Path("binary.ini"), std::ios::binary) << offset << std::string("\0\x01\x02\xff\r\n", 6);
+    std::ofstream(Path("points.txt")) << "30 111 100\n";
+    const struct {
+        std::string settings;
+        std::string reason;
+    } cases[] = {
+        {Path("large.ini"), "大于 1 MB"}, {Path("folder.ini"), "这是一个文件夹"},
+        {"/dev/zero", "大于 1 MB"},       {Path("drawing.dxf"), "“[节名]”"},
+        {Path("binary.ini"), "NUL"},
+    };
+    const std::vector<std::vector<std::string>> commands = {
+        // Without --terrain the settings file would be asked for one.
+        {"sample", "--spacing", "25", "--bbox", "29.95,110.96,30.05,111.05"},
+        {"convert", Path("points.txt")},
+        {"kml2dxf", KELDARN_KML_TEST_DATA "/ogr_kml.kml"},
+        {"dxf2kml", Path("drawing.dxf")},
+    };
+    const std::string output = Path("refused.out");
+    for (const auto& c : cases) {
+        for (std::vector<std::string> arguments : commands) {
+            SCOPED_TRACE(arguments[0] + " --settings " + c.settings);
+            arguments.insert(arguments.end(),
+                             {"--settings", c.settings, "--meridian", "111", "--output", output, "--quiet"});
+            const auto run = arguments[0] == "sample"    ? RunSample
+                             : arguments[0] == "convert" ? RunConvert
+                             : arguments[0] == "kml2dxf" ? RunKml2Dxf
+                                                         : RunDxf2Kml;
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(run(arguments), kExitBadInput);
+            const std::string message = testing::internal::GetCapturedStderr();
+            EXPECT_NE(message.find(c.settings), std::string::npos) << message;
+            EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+            EXPECT_FALSE(fs::exists(output));
+            fs::remove(output);
+        }
+    }
 }
 
 }  // namespace
