@@ -2,6 +2,7 @@
 #include "app/control_points_dialog.h"
 #include "app/imagery_dialog.h"
 #include "app/projection_dialog.h"
+#include "app/separator_dialog.h"
 #include "app/terrain_product_dialog.h"
 
 #include <QCoreApplication>
@@ -212,6 +213,22 @@ std::optional<ImageryChoice> QtDialogs::ChooseImagery(QWidget* owner, const Imag
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.Choice();
+}
+
+std::optional<QString> Dialogs::ChooseSeparatorReplacement(QWidget*, const QString&, const QString&,
+                                                           const QString&)
+{
+    return std::nullopt;
+}
+
+std::optional<QString> QtDialogs::ChooseSeparatorReplacement(QWidget* owner, const QString& text,
+                                                             const QString& separator,
+                                                             const QString& suggested)
+{
+    SeparatorDialog dialog(owner, text, separator, suggested);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Replacement();
 }
 
 QString QtDialogs::GetText(QWidget* owner, const QString& title, const QString& label, const QString& text)

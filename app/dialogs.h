@@ -89,6 +89,13 @@ public:
     // cancelled (as without a user to ask).
     virtual std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget* owner,
                                                                       const geodesy::ProjectionChoice& current);
+    // 导出 with names or descriptions that hold the separator or a line break: `text` names
+    // the rows. The character that is to replace them, starting from `suggested`; it is one
+    // character that points::IsSeparatorReplacement accepts for `separator`. Nothing when
+    // the user cancelled (as without a user to ask).
+    virtual std::optional<QString> ChooseSeparatorReplacement(QWidget* owner, const QString& text,
+                                                              const QString& separator,
+                                                              const QString& suggested);
 };
 
 class QtDialogs : public Dialogs {
@@ -107,6 +114,9 @@ public:
     ControlPointsOutcome EditControlPoints(QWidget* owner, const ControlPointsRequest& request) override;
     std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget* owner,
                                                               const geodesy::ProjectionChoice& current) override;
+    std::optional<QString> ChooseSeparatorReplacement(QWidget* owner, const QString& text,
+                                                      const QString& separator,
+                                                      const QString& suggested) override;
 };
 
 // The 确定 / 取消 row of the program's own dialogs, accepting and rejecting `dialog`.

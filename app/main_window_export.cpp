@@ -12,8 +12,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QStringList>
 #include <QTableView>
 
+#include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -82,6 +85,68 @@ QString PointFileFilter()
     return QStringLiteral("Text files (*.dat)|*.dat|Text files (*.txt)|*.txt|Text files (*.*)|*.*");
 }
 
+// What the rows hold that breaks their lines, in the words of the messages below.
+QString ClashCharacters(const QString& separator)
+{
+    if (separator.isEmpty())
+        return QCoreApplication::translate("TFormMain", "换行");
+    if (separator == QLatin1String(" "))
+        return QCoreApplication::translate("TFormMain", "分隔符（空格）或换行");
+    return QCoreApplication::translate("TFormMain", "分隔符“%1”或换行").arg(separator);
+}
+
+// One line per row, "第3行 N,1", the first ten rows only, then how many more there are.
+QString ClashRows(const points::PointTableModel& table, const std::vector<int>& gridRows)
+{
+    constexpr std::size_t kListed = 10;
+    QStringList lines;
+    for (std::size_t i = 0; i < gridRows.size() && i < kListed; ++i)
+        lines << QCoreApplication::translate("TFormMain", "第%1行 %2")
+                     .arg(QString::number(gridRows[i]),
+                          table.Cell(points::kNameColumn, gridRows[i]).simplified());
+    if (gridRows.size() > kListed)
+        lines << QCoreApplication::translate("TFormMain", "……另有 %1 行").arg(gridRows.size() - kListed);
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool IsNumberColumn(int column)
+{
+    return column == points::kXColumn || column == points::kYColumn || column == points::kHColumn;
+}
+
+// The rows whose clash lies in X, Y or H: a replaced character would change a coordinate,
+// so those are refused rather than mended (a separator that is a digit, "." or "-" clashes
+// with nearly every number).
+std::vector<int> NumberClashRows(const std::vector<points::SeparatorClash>& clashes)
+{
+    std::vector<int> rows;
+    for (const points::SeparatorClash& clash : clashes)
+        if (std::any_of(clash.columns.begin(), clash.columns.end(), IsNumberColumn))
+            rows.push_back(clash.gridRow);
+    return rows;
+}
+
+QString SuggestedReplacement(const QString& separator)
+{
+    return separator == QLatin1String("_") ? QStringLiteral("-") : QStringLiteral("_");
+}
+
+// The table's cells are changed, not only the written lines: the surveyor's table and the
+// file then say the same, and each change is an edit like a typed one (the journal keeps
+// it, the row counts as changed until this export marks it written).
+void ReplaceClashes(points::PointTableModel& table, const std::vector<points::SeparatorClash>& clashes,
+                    const points::ExportLayout& layout, const QString& replacement)
+{
+    const std::string replacementUtf8 = replacement.toStdString();
+    for (const points::SeparatorClash& clash : clashes)
+        for (const int column : clash.columns) {
+            const std::string mended = points::ReplaceSeparatorClashes(table.CellView(column, clash.gridRow),
+                                                                       layout.separator, replacementUtf8);
+            table.setData(table.index(clash.gridRow - 1, column), QString::fromStdString(mended),
+                          Qt::EditRole);
+        }
+}
+
 }  // namespace
 
 void TFormMain::SpeedButton1Click() { MoveAllItems(ListBox1, ListBox2); }
@@ -111,6 +176,33 @@ void TFormMain::Button2Click()
     }
     const points::ExportLayout layout = PageLayout(ListBox2, MaskEditFgf);
 
+    // Cells that would split their line are settled before the file is chosen, so that
+    // a cancel here leaves no question asked in vain. The importer splits at every
+    // separator, so the file could not be read back otherwise.
+    const std::vector<points::SeparatorClash> clashes = points::FindSeparatorClashes(*pointTable_, layout);
+    std::optional<QString> replacement;
+    if (!clashes.empty()) {
+        const QString separator = MaskEditFgf->text();
+        if (const std::vector<int> numberRows = NumberClashRows(clashes); !numberRows.empty()) {
+            ShowError(tr("下列行的坐标或高程中含有%1，导出的行将无法按字段读回：\n%2\n\n"
+                         "请换一个分隔符（不要用数字、小数点或正负号），或先改正这些单元格。")
+                          .arg(ClashCharacters(separator), ClashRows(*pointTable_, numberRows)));
+            return;
+        }
+        std::vector<int> rows;
+        for (const points::SeparatorClash& clash : clashes)
+            rows.push_back(clash.gridRow);
+        replacement = env_.dialogs->ChooseSeparatorReplacement(
+            this,
+            tr("下列行的点名或描述中含有%1，原样导出后这些行的字段数不对，无法再按字段读回：\n%2\n\n"
+               "可以把这些字符替换为下面的字符后导出（点表中的这些单元格也一并修改，使点表与文件一致），"
+               "或取消导出。")
+                .arg(ClashCharacters(separator), ClashRows(*pointTable_, rows)),
+            separator, SuggestedReplacement(separator));
+        if (!replacement || !points::IsSeparatorReplacement(replacement->toStdString(), layout.separator))
+            return;
+    }
+
     // The save dialog is shared with the KML output, which sets its own filter,
     // extension and name: the export sets its own every time.
     SaveDialog1.title = tr("坐标数据另存为...");
@@ -123,6 +215,9 @@ void TFormMain::Button2Click()
     if (QFileInfo::exists(path) &&
         !env_.dialogs->AskYesNo(this, tr("文件已存在,覆盖吗?"), windowTitle()))
         return;
+
+    if (replacement)
+        ReplaceClashes(*pointTable_, clashes, layout, *replacement);
 
     StatusBar1->setText(tr("正在导出数据,请等待..."));
     StatusBar1->repaint();

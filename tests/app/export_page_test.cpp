@@ -1,5 +1,6 @@
 // The export page: arranging the fields and writing the table to a file.
 
+#include "points/import_reader.h"
 #include "points/point_table_model.h"
 #include "window_fixture.h"
 
@@ -53,6 +54,7 @@ private slots:
     void nothingToExportCreatesNoFile();
     void failedExportKeepsTheOldFile();
     void importedExportExportsTheSameBytes();
+    void separatorInsideCellsIsSettledFirst();
 };
 
 void ExportPageTest::movesFieldsBetweenLists()
@@ -152,7 +154,7 @@ void ExportPageTest::exportsChosenLayoutAndSeparator()
     QFETCH(QByteArray, expected);
     WindowFixture f;
     auto* w = f.window.get();
-    AddPoint(w, {"A,1", "desc", "1.000", "2.000", "5.000"});  // a separator inside a cell stays as it is
+    AddPoint(w, {"A,1", "desc", "1.000", "2.000", "5.000"});  // a comma that is not the separator stays
     w->MaskEditFgf->setText(separator);
     if (onlyHeight) {
         QTest::mouseClick(w->SpeedButton5, Qt::LeftButton);
@@ -268,6 +270,59 @@ void ExportPageTest::importedExportExportsTheSameBytes()
     const QByteArray exported = a.readAll();
     QVERIFY(exported.contains("\x95\x32\x82\x36"));  // U+20000 in GB18030
     QCOMPARE(b.readAll(), exported);
+}
+
+void ExportPageTest::separatorInsideCellsIsSettledFirst()
+{
+    WindowFixture f;
+    auto* w = f.window.get();
+    AddPoint(w, {"K1", "", "1.000", "2.000", "3.000"});
+    for (int i = 2; i <= 12; ++i)
+        AddPoint(w, {QStringLiteral("N,%1").arg(i), "road,east", "701.500", "502.250", "85.120"});
+    AddPoint(w, {"N13", " two\r\nlines ", "1.000", "2.000", "3.000"});
+    const QString path = f.dir.filePath(QStringLiteral("out.dat"));
+
+    // Cancelled: no file is chosen or written, the table stays.
+    f.dialogs.filePaths.push_back(path);
+    QTest::mouseClick(w->Button2, Qt::LeftButton);
+    QCOMPARE(f.dialogs.separatorPrompts.size(), 1);
+    const QString prompt = f.dialogs.separatorPrompts[0];
+    QVERIFY2(prompt.contains(QStringLiteral("第2行 N,2\n第3行 N,3")) &&
+                 prompt.contains(QStringLiteral("第11行 N,11")) &&
+                 !prompt.contains(QStringLiteral("第1行")) && !prompt.contains(QStringLiteral("第12行")) &&
+                 prompt.contains(QStringLiteral("……另有 2 行")) && prompt.endsWith(QStringLiteral("|_")),
+             qPrintable(prompt));
+    QCOMPARE(f.dialogs.filePaths.size(), std::size_t{1});
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(w->PointTable()->Cell(0, 2), QStringLiteral("N,2"));
+
+    // A separator that numbers are written with is refused before anything is asked.
+    w->MaskEditFgf->setText(QStringLiteral("."));
+    f.dialogs.messages.clear();
+    QTest::mouseClick(w->Button2, Qt::LeftButton);
+    QCOMPARE(f.dialogs.messages.size(), std::size_t{1});
+    QCOMPARE(f.dialogs.messages[0].icon, keldarn::app::MessageIcon::Error);
+    QVERIFY2(f.dialogs.messages[0].text.contains(QStringLiteral("第1行 K1")),
+             qPrintable(f.dialogs.messages[0].text));
+    QCOMPARE(f.dialogs.separatorPrompts.size(), 1);
+    QVERIFY(!QFile::exists(path));
+
+    // Replaced: the table and the file agree, and the file reads back row for row.
+    w->MaskEditFgf->setText(QStringLiteral(","));
+    f.dialogs.separatorReplacements.push_back(QStringLiteral("_"));
+    QTest::mouseClick(w->Button2, Qt::LeftButton);
+    QCOMPARE(f.dialogs.filePaths.size(), std::size_t{0});
+    const keldarn::points::ExportLayout layout{{0, 1, 3, 2, 4}, ","};
+    const std::vector<keldarn::points::RowCells> rows =
+        keldarn::points::ReadPointsFile(path.toStdString(), layout);
+    QCOMPARE(rows.size(), std::size_t{13});
+    QCOMPARE(rows[1][0], QStringLiteral("N_2"));
+    QCOMPARE(rows[1][1], QStringLiteral("road_east"));
+    QCOMPARE(rows[1][3], QStringLiteral("502.250"));
+    QCOMPARE(rows[12][1], QStringLiteral("two_lines"));
+    QCOMPARE(w->PointTable()->Cell(0, 2), QStringLiteral("N_2"));
+    QCOMPARE(w->PointTable()->Cell(1, 13), QStringLiteral(" two_lines "));
+    QCOMPARE(w->PointTable()->UnexportedRowCount(), 0);
 }
 
 QTEST_MAIN(ExportPageTest)

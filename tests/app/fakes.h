@@ -118,6 +118,19 @@ public:
         return answer;
     }
 
+    // The next of `separatorReplacements`, or a cancel when there is none; the texts shown go
+    // to separatorPrompts, "text|suggested".
+    std::optional<QString> ChooseSeparatorReplacement(QWidget*, const QString& text, const QString&,
+                                                      const QString& suggested) override
+    {
+        separatorPrompts << text + QLatin1Char('|') + suggested;
+        if (separatorReplacements.empty())
+            return std::nullopt;
+        QString answer = separatorReplacements.front();
+        separatorReplacements.pop_front();
+        return answer;
+    }
+
     QStringList MessageTexts() const
     {
         QStringList texts;
@@ -138,6 +151,8 @@ public:
     std::deque<app::TerrainProductChoice> productChoices;  // answers of the terrain products in turn
     std::deque<int> itemChoices;                           // answers of the lists in turn
     QStringList itemsShown;
+    std::deque<QString> separatorReplacements;  // answers of the export's replacement question
+    QStringList separatorPrompts;
     std::deque<app::ControlPointsOutcome> controlOutcomes;
     std::deque<geodesy::ProjectionChoice> projectionChoices;
     std::vector<app::ControlPointsRequest> controlRequests;

@@ -125,6 +125,7 @@ private slots:
     void samplingEndMessageCloses();
     void checksAndErrorsAreShown();
     void exportWritesTheChosenFile();
+    void exportReplacesTheSeparatorInNames();
     void terrainFromFileAndFolder();
     void drawingConversions();
     void mapLayersFromTheirDialogs();
@@ -231,6 +232,36 @@ void RealDialogsTest::exportWritesTheChosenFile()
     QVERIFY2(bytes.startsWith("K1,") && bytes.endsWith(",85.120\r\n") && bytes.count("\r\n") == 1,
              bytes.constData());
     QCOMPARE(w.window->ProgressBar1->value(), 0);
+}
+
+void RealDialogsTest::exportReplacesTheSeparatorInNames()
+{
+    RealWindow w(false);
+    w.window->PointTable()->AppendRow({QStringLiteral("N,1"), QStringLiteral("road,east"),
+                                       QStringLiteral("1.000"), QStringLiteral("2.000"),
+                                       QStringLiteral("3.000")});
+    const QString path = w.Path(QStringLiteral("points.dat"));
+    RealUser user;
+    user.Then(RealUser::Press(Qt::Key_Escape))  // 取消: nothing else is asked
+        .Then([](QWidget* modal) {
+            QWidget* field = modal->focusWidget();
+            QVERIFY(field != nullptr);
+            QTest::keyClicks(field, QStringLiteral("-"));  // over the suggested "_", which starts selected
+            QTest::keyClick(field, Qt::Key_Return);        // 替换并导出
+        })
+        .Then(RealUser::TypeFileName(path))
+        .Then(RealUser::Press(Qt::Key_Return));  // 数据导出完毕！
+    QTest::mouseClick(w.window->Button2, Qt::LeftButton);
+    QVERIFY(!QFile::exists(path));
+    QTest::mouseClick(w.window->Button2, Qt::LeftButton);
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY(user.AllAnswered());
+    QCOMPARE(user.seen.value(0), QStringLiteral("分隔符冲突"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("N-1,road-east,2.000,1.000,3.000\r\n"));
+    QCOMPARE(w.window->PointTable()->Cell(0, 1), QStringLiteral("N-1"));
+    CheckTakesInput(w);
 }
 
 void RealDialogsTest::terrainFromFileAndFolder()
