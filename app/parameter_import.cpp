@@ -1,34 +1,31 @@
 #include "app/parameter_import.h"
 
 #include "encoding/text_encoding.h"
+#include "fileio/line_reader.h"
 #include "i18n/interface_text.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <string_view>
 
 namespace keldarn::app {
 
 namespace {
 
-std::string ReadWholeFile(const std::filesystem::path& path)
+// The first `count` lines of the file, each ended by LF; a file of endless bytes (a device, a
+// binary file) is refused at its first line beyond fileio::kMaxLineBytes.
+std::string ReadFirstLines(const std::filesystem::path& path, std::size_t count)
 {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        throw FileReadError(
-            i18n::Format(i18n::Translate("app", "无法读取文件 %1：这是一个文件夹"), {path.string()}));
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        const std::string reason = std::strerror(errno);  // before anything else can change errno
-        throw FileReadError(
-            i18n::Format(i18n::Translate("app", "无法打开文件 %1：%2"), {path.string(), reason}));
+    try {
+        fileio::LineReader reader(path);
+        std::string bytes;
+        std::string_view line;
+        for (std::size_t k = 0; k < count && reader.Next(line); ++k) {
+            bytes += line;
+            bytes += '\n';
+        }
+        return bytes;
+    } catch (const std::runtime_error& error) {  // fileio::FileReadError, fileio::LineTooLongError
+        throw FileReadError(error.what());
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw FileReadError(i18n::Format(i18n::Translate("app", "读取文件 %1 时出错"), {path.string()}));
-    return bytes;
 }
 
 }  // namespace
@@ -37,7 +34,7 @@ std::array<std::string, 5> ReadParameterLines(const std::filesystem::path& path)
 {
     std::string text;
     try {
-        text = encoding::FileTextToUtf8(ReadWholeFile(path));
+        text = encoding::FileTextToUtf8(ReadFirstLines(path, 5));
     } catch (const encoding::EncodingError& error) {
         throw FileReadError(
             i18n::Format(i18n::Translate("app", "无法读取文件 %1：%2"), {path.string(), error.what()}));

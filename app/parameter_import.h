@@ -1,7 +1,7 @@
 #pragma once
 
 // The four-parameter import file: one value per line in the order dx, dy, R, m, dH,
-// lines ending in CR LF or LF, in UTF-8 or (files of older tools) GB18030.
+// lines ending in CR LF, LF or CR, in UTF-8 or (files of older tools) GB18030.
 
 #include <array>
 #include <filesystem>

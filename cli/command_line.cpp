@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include "fileio/line_reader.h"
 #include "geodesy/number_text.h"
 #include "i18n/interface_text.h"
 
@@ -88,6 +89,9 @@ int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<O
         PrintLine(i18n::Format(i18n::Translate("cli", "用 keldarn-cli %1 --help 查看用法。"), {name}));
         return kExitBadInput;
     } catch (const InputError& error) {
+        report(error.what());
+        return kExitBadInput;
+    } catch (const fileio::LineTooLongError& error) {
         report(error.what());
         return kExitBadInput;
     } catch (const std::exception& error) {

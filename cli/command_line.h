@@ -66,8 +66,8 @@ void PrintLine(const std::string& text);
 
 // Runs a subcommand (arguments[0] is its name): --help prints `help` (the page in the
 // interface language) on standard output; otherwise `command` runs, and what it throws
-// becomes a message on standard error and the exit status (UsageError and InputError 1,
-// anything else 2).
+// becomes a message on standard error and the exit status (UsageError, InputError and an
+// input file's line beyond the line bound 1, anything else 2).
 int RunSubcommand(const std::vector<std::string>& arguments, const std::vector<OptionRule>& rules,
                   const std::string& help, const std::function<int(const ParsedOptions&)>& command);
 

@@ -6,10 +6,12 @@
 #include "cli/survey_frame.h"
 #include "encoding/text_encoding.h"
 #include "fileio/atomic_file.h"
+#include "fileio/line_reader.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
 #include "i18n/interface_text.h"
+#include "points/bad_lines.h"
 
 #include <algorithm>
 #include <array>
@@ -72,14 +74,8 @@ const std::vector<OptionRule> kConvertOptions = {
     {"separator"},    {"skip-lines"}, {"encoding"}, {"output-encoding"},
     {"quiet", false}, {"help", false}};
 
-// A line longer than this is no line of points (rather a binary file given by mistake);
-// stopping there keeps the memory bounded whatever the file holds.
-constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
-// Bytes read from the input at a time, and converted lines gathered before a write.
-constexpr std::size_t kReadBytes = std::size_t{1} << 16;
+// Converted lines gathered before a write, bytes.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-// The longest part of a line quoted in a message, bytes.
-constexpr std::size_t kQuotedBytes = 200;
 
 enum class Direction { ToGrid, ToGeo };
 enum class TextEncoding { Utf8, Gb18030 };
@@ -119,15 +115,10 @@ std::string AtLine(const std::string& pattern, const std::string& path, std::int
     return i18n::Format(pattern, {path, std::to_string(lineNumber), value1, value2});
 }
 
-// The line as quoted in a message: at most kQuotedBytes, cut on a character boundary.
+// The line as quoted in a message: its start only, so that a long line stays a short message.
 std::string Quoted(std::string_view utf8)
 {
-    if (utf8.size() <= kQuotedBytes)
-        return i18n::Format(i18n::Translate("cli", "“%1”"), {utf8});
-    std::size_t cut = kQuotedBytes;
-    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
-        --cut;
-    return i18n::Format(i18n::Translate("cli", "“%1…”"), {utf8.substr(0, cut)});
+    return i18n::Format(i18n::Translate("cli", "“%1”"), {points::Excerpt(utf8)});
 }
 
 // A whole number from `minimum` up, as the option's value.
@@ -240,75 +231,12 @@ ConvertJob JobFromOptions(const ParsedOptions& options)
     return job;
 }
 
-// The lines of a file through a buffer of fixed size, without their LF or CR LF.
-class LineReader {
-public:
-    // Throws RunError when the file cannot be opened.
-    explicit LineReader(const std::string& path)
-        : path_(path), in_(path, std::ios::binary), buffer_(kReadBytes)
-    {
-        if (!in_)
-            throw RunError(i18n::Format(i18n::Translate("cli", "无法读取文件 %1"), {path}));
-    }
-
-    // The next line; false after the last. Throws RunError for a failed read and
-    // UsageError for a line longer than kMaxLineBytes.
-    bool Next(std::string& line)
-    {
-        line.clear();
-        bool any = false;
-        while (next_ < filled_ || Fill()) {
-            any = true;
-            const char* begin = buffer_.data() + next_;
-            const char* end = buffer_.data() + filled_;
-            const char* lf = std::find(begin, end, '\n');
-            line.append(begin, lf);
-            next_ = static_cast<std::size_t>(lf - buffer_.data());
-            if (line.size() > kMaxLineBytes)
-                throw UsageError(
-                    AtLine(i18n::Translate("cli", "%1 第 %2 行：一行超过 1 MB，不是点的文本文件"), path_,
-                           number_ + 1));
-            if (lf != end) {
-                ++next_;
-                break;
-            }
-        }
-        if (!any)
-            return false;
-        ++number_;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        return true;
-    }
-
-    // The 1-based number of the line Next() returned last.
-    std::int64_t Number() const { return number_; }
-
-private:
-    bool Fill()
-    {
-        in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-        filled_ = static_cast<std::size_t>(in_.gcount());
-        next_ = 0;
-        if (in_.bad())
-            throw RunError(i18n::Format(i18n::Translate("cli", "读取文件 %1 时出错"), {path_}));
-        return filled_ > 0;
-    }
-
-    std::string path_;
-    std::ifstream in_;
-    std::vector<char> buffer_;
-    std::size_t next_ = 0;
-    std::size_t filled_ = 0;
-    std::int64_t number_ = 0;
-};
-
 // --encoding auto: UTF-8 when every line of the file is valid UTF-8, else GB18030. Lines
 // can be checked one by one because no byte of a multi-byte UTF-8 character is an LF.
 TextEncoding DetectEncoding(const std::string& path)
 {
-    LineReader reader(path);
-    std::string line;
+    fileio::LineReader reader(path);
+    std::string_view line;
     while (reader.Next(line)) {
         if (!encoding::IsValidUtf8(line))
             return TextEncoding::Gb18030;
@@ -471,7 +399,7 @@ std::optional<std::array<double, 3>> ReadValues(const std::vector<std::string_vi
             values[k] = geodesy::ParseNumber(fields[columns[k]]);
         } catch (const geodesy::InvalidNumberError&) {
             problem = i18n::Format(i18n::Translate("cli", "第 %1 列“%2”不是数"),
-                                   {std::to_string(columns[k] + 1), fields[columns[k]]});
+                                   {std::to_string(columns[k] + 1), points::Excerpt(fields[columns[k]])});
             return std::nullopt;
         }
     }
@@ -514,7 +442,7 @@ int Convert(const ParsedOptions& options)
     const ConvertJob job = JobFromOptions(options);
     const geodesy::ZoneProjection projection = job.frame.Projection();
     const TextEncoding inputEncoding = job.inputEncoding ? *job.inputEncoding : DetectEncoding(job.input);
-    LineReader reader(job.input);
+    fileio::LineReader reader(job.input);
     LineDecoder decoder(inputEncoding, job.inputEncoding.has_value(), job.input);
     ConvertedFile output(job.output, job.outputEncoding.value_or(inputEncoding));
     Progress progress(i18n::Translate("cli", "转换"), 0, Progress::ModeFor(job.quiet));
@@ -524,7 +452,8 @@ int Convert(const ParsedOptions& options)
     std::optional<Separator> separator = job.separator;
     bool firstLine = true;
     std::int64_t points = 0;
-    std::string bytes, converted, problem, title;
+    std::string converted, problem, title;
+    std::string_view bytes;
     std::vector<std::string_view> fields;
     while (reader.Next(bytes)) {
         const std::int64_t number = reader.Number();

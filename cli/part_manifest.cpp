@@ -1,11 +1,12 @@
 #include "cli/part_manifest.h"
 
 #include "cli/command_line.h"
+#include "fileio/line_reader.h"
 #include "i18n/interface_text.h"
+#include "points/bad_lines.h"
 
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <map>
 
 namespace keldarn::cli {
@@ -20,6 +21,18 @@ template <typename Number> bool ParseWhole(const std::string& text, Number& valu
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value, base);
     return error == std::errc() && stop == end && !text.empty();
+}
+
+fileio::LineReader OpenSideFile(const std::filesystem::path& share, const std::string& sideFile)
+{
+    try {
+        return fileio::LineReader(sideFile);
+    } catch (const fileio::FileReadError&) {
+        throw InputError(i18n::Format(
+            i18n::Translate("cli",
+                            "%1：没有分份说明文件 %2，它不是 sample --part 写出的一份（或说明文件已丢失）"),
+            {share.string(), sideFile}));
+    }
 }
 
 }  // namespace
@@ -55,26 +68,21 @@ std::string ManifestText(const PartManifest& m)
 PartManifest ReadManifest(const std::filesystem::path& share)
 {
     const std::string sideFile = ManifestPath(share).string();
-    std::ifstream in(sideFile, std::ios::binary);
-    if (!in)
-        throw InputError(i18n::Format(
-            i18n::Translate("cli",
-                            "%1：没有分份说明文件 %2，它不是 sample --part 写出的一份（或说明文件已丢失）"),
-            {share.string(), sideFile}));
-    std::string line;
-    if (!std::getline(in, line) || line != kFirstLine)
+    fileio::LineReader in = OpenSideFile(share, sideFile);
+    std::string_view line;
+    if (!in.Next(line) || line != kFirstLine)
         throw InputError(
             i18n::Format(i18n::Translate("cli", "%1 不是 sample --part 写出的分份说明文件"), {sideFile}));
     std::map<std::string, std::string> values;
-    while (std::getline(in, line)) {
+    while (in.Next(line)) {
         const std::size_t equals = line.find('=');
-        if (equals != std::string::npos)
-            values[line.substr(0, equals)] = line.substr(equals + 1);
+        if (equals != std::string_view::npos)
+            values[std::string(line.substr(0, equals))] = line.substr(equals + 1);
     }
     PartManifest m;
     const auto bad = [&](const std::string& key) {
         return InputError(i18n::Format(i18n::Translate("cli", "分份说明文件 %1 中 %2 的值“%3”读不出"),
-                                       {sideFile, key, values[key]}));
+                                       {sideFile, key, points::Excerpt(values[key])}));
     };
     const std::string& part = values["part"];
     const std::size_t slash = part.find('/');

@@ -15,6 +15,8 @@
 #include "i18n/interface_text.h"
 #include "raster/elevation_source.h"
 #include "fileio/atomic_file.h"
+#include "fileio/line_reader.h"
+#include "points/bad_lines.h"
 
 #include <algorithm>
 #include <charconv>
@@ -122,12 +124,12 @@ std::vector<double> NumberList(const std::string& text, const std::string& optio
 
 std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 {
-    std::ifstream in(path);
-    if (!in)
-        throw UsageError(i18n::Format(i18n::Translate("cli", "无法打开边界文件 %1"), {path}));
+    fileio::LineReader reader(path);
     std::vector<std::pair<double, double>> points;
+    std::string_view text;
     std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
+    while (reader.Next(text)) {
+        line.assign(text);
         std::replace_if(
             line.begin(), line.end(), [](char c) { return c == ',' || c == '\t' || c == ';'; }, ' ');
         std::istringstream fields(line);
@@ -141,7 +143,7 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
         } catch (const std::exception&) {
             throw UsageError(
                 i18n::Format(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
-                             {path, std::to_string(number), line}));
+                             {path, std::to_string(reader.Number()), points::Excerpt(text)}));
         }
     }
     if (points.size() < 3)
@@ -481,43 +483,23 @@ std::vector<Share> CheckedShares(const std::vector<std::string>& paths, const Po
 // A share's lines with their line ends, every byte added to the checksum.
 class ShareReader {
 public:
-    explicit ShareReader(const std::string& path) : in_(path, std::ios::binary)
-    {
-        if (!in_)
-            throw RunError(i18n::Format(i18n::Translate("cli", "无法读取文件 %1"), {path}));
-    }
+    explicit ShareReader(const std::string& path) : lines_(path) {}
 
     bool Next(std::string& line)
     {
-        for (;;) {
-            const std::size_t end = buffer_.find('\n', position_);
-            if (end != std::string::npos) {
-                line.assign(buffer_, position_, end + 1 - position_);
-                position_ = end + 1;
-                return true;
-            }
-            if (!in_) {  // the last line without a line end, if any
-                line.assign(buffer_, position_, std::string::npos);
-                position_ = buffer_.size();
-                return !line.empty();
-            }
-            buffer_.erase(0, position_);
-            position_ = 0;
-            const std::size_t kept = buffer_.size();
-            buffer_.resize(kept + kBlockBytes);
-            in_.read(buffer_.data() + kept, kBlockBytes);
-            buffer_.resize(kept + static_cast<std::size_t>(in_.gcount()));
-            checksum_.Add(std::string_view(buffer_).substr(kept));
-        }
+        std::string_view text;
+        if (!lines_.Next(text))
+            return false;
+        line.assign(text);
+        line += lines_.End();
+        checksum_.Add(line);
+        return true;
     }
 
     std::uint64_t checksum() const { return checksum_.value(); }
 
 private:
-    static constexpr std::size_t kBlockBytes = 1 << 20;
-    std::ifstream in_;
-    std::string buffer_;
-    std::size_t position_ = 0;
+    fileio::LineReader lines_;
     Fnv1a64 checksum_;
 };
 

@@ -2,19 +2,14 @@
 
 #include "encoding/text_encoding.h"
 #include "fileio/atomic_file.h"
-#include "fileio/file_descriptor.h"
-#include "fileio/file_error.h"
+#include "fileio/line_reader.h"
 #include "geodesy/number_text.h"
 #include "i18n/interface_text.h"
 #include "points/bad_lines.h"
 
 #include <QCoreApplication>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -194,25 +189,22 @@ private:
     BadLines badLines_;
 };
 
+// The file's bytes with every line end made LF, which keeps the lines and their numbers.
 std::string ReadBytes(const fs::path& path)
 {
-    const auto fail = [&](int errorNumber) {
-        return ControlPointFileError(i18n::Format(i18n::Translate("points", "无法读取文件 %1：%2"),
-                                                  {path.string(), fileio::DescribeSystemError(errorNumber)}));
-    };
-    const fileio::FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid())
-        throw fail(errno);
-    std::string bytes;
-    char block[1 << 16];
-    for (;;) {
-        const ssize_t count = ::read(fd.get(), block, sizeof block);
-        if (count == 0)
-            return bytes;
-        if (count > 0)
-            bytes.append(block, static_cast<std::size_t>(count));
-        else if (errno != EINTR)
-            throw fail(errno);  // a folder fails here, with EISDIR
+    try {
+        fileio::LineReader reader(path);
+        std::string bytes;
+        std::string_view line;
+        while (reader.Next(line)) {
+            bytes += line;
+            bytes += '\n';
+        }
+        return bytes;
+    } catch (const fileio::FileReadError& error) {
+        throw ControlPointFileError(error.what());
+    } catch (const fileio::LineTooLongError& error) {
+        throw ControlPointFileError(error.what());
     }
 }
 

@@ -48,8 +48,8 @@ public:
 ControlPointList ParseControlPoints(std::string_view utf8, ControlSourceKind kind,
                                     const std::string& displayName);
 
-// Reads a file (UTF-8 or GB18030). Throws ControlPointFileError when it cannot be read or a
-// line cannot be parsed.
+// Reads a file (UTF-8 or GB18030). Throws ControlPointFileError when it cannot be read, a
+// line is longer than fileio::kMaxLineBytes (the message names it) or a line cannot be parsed.
 ControlPointList ReadControlPointFile(const std::filesystem::path& path);
 
 // Writes the list as UTF-8 with the kind comment and a title comment, replacing the file

@@ -1,19 +1,13 @@
 #include "points/import_reader.h"
 
 #include "encoding/text_encoding.h"
-#include "fileio/file_descriptor.h"
-#include "fileio/file_error.h"
+#include "fileio/line_reader.h"
 #include "geodesy/number_text.h"
 #include "i18n/interface_text.h"
 #include "points/bad_lines.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,9 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The file is read in blocks of this size, so that memory follows the rows read and not
-// the file; a line longer than a block grows the buffer.
-constexpr std::size_t kBlockBytes = 1 << 20;
 // The bad lines a message names by number; the others are only counted.
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
@@ -41,97 +32,6 @@ bool IsNumberColumn(int column)
 {
     return column == kXColumn || column == kYColumn || column == kHColumn;
 }
-
-// The lines of a file without their ends (CR LF, LF or CR). CR and LF never occur inside
-// a UTF-8 or GB18030 character, so lines are cut before the text is decoded.
-class LineSource {
-public:
-    explicit LineSource(const fs::path& file) : file_(file), fd_(::open(file.c_str(), O_RDONLY | O_CLOEXEC))
-    {
-        if (!fd_.valid())
-            Fail(errno);
-        buffer_.resize(kBlockBytes);
-    }
-
-    // The next line, valid until the following call; false after the last line.
-    bool Next(std::string_view& line)
-    {
-        for (;;) {
-            const char* data = buffer_.data();
-            const char* end = data + filled_;
-            const char* lineEnd =
-                std::find_if(data + start_ + scanned_, end, [](char c) { return c == '\n' || c == '\r'; });
-            if (lineEnd == end) {
-                if (atEnd_) {
-                    // The last line, when the file does not end with a line end.
-                    if (start_ == filled_)
-                        return false;
-                    line = std::string_view(data + start_, filled_ - start_);
-                    start_ = filled_;
-                    return true;
-                }
-                scanned_ = filled_ - start_;
-                Refill();
-                continue;
-            }
-            // A CR at the end of the block may be the first half of a CR LF.
-            if (*lineEnd == '\r' && lineEnd + 1 == end && !atEnd_) {
-                scanned_ = static_cast<std::size_t>(lineEnd - data) - start_;
-                Refill();
-                continue;
-            }
-            line = std::string_view(data + start_, static_cast<std::size_t>(lineEnd - (data + start_)));
-            std::size_t next = static_cast<std::size_t>(lineEnd - data) + 1;
-            if (*lineEnd == '\r' && next < filled_ && data[next] == '\n')
-                ++next;
-            start_ = next;
-            scanned_ = 0;
-            return true;
-        }
-    }
-
-    void Rewind()
-    {
-        if (::lseek(fd_.get(), 0, SEEK_SET) < 0)
-            Fail(errno);
-        start_ = filled_ = scanned_ = 0;
-        atEnd_ = false;
-    }
-
-private:
-    // Moves the unfinished line to the front and reads behind it.
-    void Refill()
-    {
-        const std::size_t kept = filled_ - start_;
-        std::memmove(buffer_.data(), buffer_.data() + start_, kept);
-        start_ = 0;
-        filled_ = kept;
-        if (filled_ == buffer_.size())
-            buffer_.resize(buffer_.size() * 2);
-        ssize_t count;
-        do
-            count = ::read(fd_.get(), buffer_.data() + filled_, buffer_.size() - filled_);
-        while (count < 0 && errno == EINTR);
-        if (count < 0)
-            Fail(errno);
-        filled_ += static_cast<std::size_t>(count);
-        atEnd_ = count == 0;
-    }
-
-    [[noreturn]] void Fail(int errorNumber) const
-    {
-        throw ImportError(i18n::Format(i18n::Translate("points", "无法读取文件 %1：%2"),
-                                       {file_.string(), fileio::DescribeSystemError(errorNumber)}));
-    }
-
-    const fs::path& file_;
-    fileio::FileDescriptor fd_;
-    std::string buffer_;
-    std::size_t start_ = 0;    // first byte of the next line
-    std::size_t filled_ = 0;   // end of the bytes read
-    std::size_t scanned_ = 0;  // bytes after start_ known to hold no line end
-    bool atEnd_ = false;
-};
 
 class PointFileReader {
 public:
@@ -253,7 +153,7 @@ private:
 
     const fs::path& file_;
     const ExportLayout& layout_;
-    LineSource source_;
+    fileio::LineReader source_;
     encoding::StreamConverter converter_;
     std::string decoded_;                   // the current GB18030 line in UTF-8
     std::vector<std::string_view> fields_;  // the current line's fields
@@ -273,7 +173,13 @@ std::vector<RowCells> ReadPointsFile(const fs::path& file, const ExportLayout& l
             i18n::Translate("points", "无法导入文件 %1：导出页的分隔符为空，各字段连在一起无法分开。"
                                       "请在导出页输入文件所用的分隔符，再导入。"),
             {file.string()}));
-    return PointFileReader(file, layout).Read();
+    try {
+        return PointFileReader(file, layout).Read();
+    } catch (const fileio::FileReadError& error) {
+        throw ImportError(error.what());
+    } catch (const fileio::LineTooLongError& error) {
+        throw ImportError(error.what());
+    }
 }
 
 }  // namespace keldarn::points

@@ -29,7 +29,8 @@ public:
 // stay empty. X, Y and H, when the layout names them, must be decimal numbers
 // (geodesy::ParseNumber); name and description are taken as they are.
 //
-// Throws ImportError when the file cannot be read, when the separator is empty (an
+// Throws ImportError when the file cannot be read, when a line is longer than
+// fileio::kMaxLineBytes (the message names it), when the separator is empty (an
 // export without separator cannot be split again), or when any line cannot be read; the
 // message then lists the numbers (1-based, counting every line) of the bad lines. Nothing
 // is returned in those cases, so a caller never appends part of a file.
