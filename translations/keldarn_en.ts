@@ -72,7 +72,7 @@
 <context>
     <name>Dialogs</name>
     <message>
-        <location filename="../app/dialogs.cpp" line="+57"/>
+        <location filename="../app/dialogs.cpp" line="+58"/>
         <source>是</source>
         <translation>Yes</translation>
     </message>
@@ -204,9 +204,34 @@
         <translation>The edges of the map window face the sky, so its extent cannot be measured. On the &quot;Map View&quot; page, reduce Tilt (°) until the whole map window shows the ground, then refresh.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_export.cpp" line="+29"/>
+        <location filename="../app/main_window_export.cpp" line="+32"/>
         <source>列表位置无效：请先选中一个字段。</source>
         <translation>Invalid list position: select a field first.</translation>
+    </message>
+    <message>
+        <location line="+60"/>
+        <source>换行</source>
+        <translation>a line break</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>分隔符（空格）或换行</source>
+        <translation>the separator (a blank) or a line break</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>分隔符“%1”或换行</source>
+        <translation>the separator “%1” or a line break</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>第%1行 %2</source>
+        <translation>Row %1 %2</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>……另有 %1 行</source>
+        <translation>… and %1 more rows</translation>
     </message>
     <message>
         <location filename="../app/main_window_survey.cpp" line="+60"/>
@@ -325,42 +350,37 @@
 <context>
     <name>app</name>
     <message>
-        <location filename="../app/parameter_import.cpp" line="+21"/>
-        <source>无法读取文件 %1：这是一个文件夹</source>
-        <translation>Cannot read the file %1: it is a folder</translation>
-    </message>
-    <message>
-        <location line="+5"/>
-        <source>无法打开文件 %1：%2</source>
-        <translation>Cannot open the file %1: %2</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>读取文件 %1 时出错</source>
-        <translation>Error while reading the file %1</translation>
-    </message>
-    <message>
-        <location line="+13"/>
+        <location filename="../app/parameter_import.cpp" line="+40"/>
         <source>无法读取文件 %1：%2</source>
         <translation>Cannot read the file %1: %2</translation>
     </message>
     <message>
-        <location filename="../app/profile_file.cpp" line="+134"/>
+        <location filename="../app/profile_file.cpp" line="+148"/>
         <source>无法读取设置文件 %1：%2</source>
         <translation>Cannot read the settings file %1: %2</translation>
     </message>
     <message>
-        <location line="+45"/>
+        <location line="+12"/>
+        <source>设置文件 %1 含有 NUL 字节，是二进制文件，不是本程序的设置文件</source>
+        <translation>The settings file %1 holds NUL bytes: it is a binary file, not a settings file of this program</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>设置文件 %1 中没有一行是“[节名]”，不是本程序的设置文件</source>
+        <translation>The settings file %1 has no “[section]” line: it is not a settings file of this program</translation>
+    </message>
+    <message>
+        <location line="+48"/>
         <source>设置文件 %1 大于 1 MB，不是本程序的设置文件</source>
         <translation>The settings file %1 is larger than 1 MB; it is not a settings file of this program</translation>
     </message>
     <message>
-        <location filename="../app/settings.cpp" line="+192"/>
+        <location filename="../app/settings.cpp" line="+202"/>
         <source>%1。该文件保持原样，本次的设置没有保存。</source>
         <translation>%1. The file was left as it was; these settings were not saved.</translation>
     </message>
     <message>
-        <location line="+166"/>
+        <location line="+169"/>
         <source>应为 %1 之一</source>
         <translation>should be one of %1</translation>
     </message>
@@ -463,17 +483,17 @@
         <translation>The drawing is too large: its texts or vertices exceed what the drawing window can hold.</translation>
     </message>
     <message>
-        <location filename="../cad/dxf_reader.cpp" line="+71"/>
+        <location filename="../cad/dxf_reader.cpp" line="+78"/>
         <source>第 %1 行过长，这不是DXF文本文件。</source>
         <translation>Line %1 is too long; this is not a DXF text file.</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+36"/>
         <source>读取失败：%1</source>
         <translation>Read failed: %1</translation>
     </message>
     <message>
-        <location line="+32"/>
+        <location line="+33"/>
         <source>块参照 (INSERT)</source>
         <translation>Block references (INSERT)</translation>
     </message>
@@ -633,22 +653,28 @@
         <translation>Block definitions (BLOCK)</translation>
     </message>
     <message>
-        <location line="+99"/>
+        <location line="+103"/>
+        <location line="+22"/>
         <source>第 %1 行：轻量多段线的顶点数 %2 不合理。</source>
         <translation>Line %1: the lightweight polyline&apos;s vertex count %2 is not plausible.</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="-17"/>
+        <source>第 %1 行：轻量多段线声称有 %2 个顶点，而文件只剩 %3 字节，至多容纳 %4 个顶点。</source>
+        <translation>Line %1: the lightweight polyline claims %2 vertices, but only %3 bytes of the file remain, enough for at most %4 vertices.</translation>
+    </message>
+    <message>
+        <location line="+13"/>
         <source>第 %1 行：轻量多段线在顶点数（组码 90）之前给出了顶点。</source>
         <translation>Line %1: the lightweight polyline gives a vertex before its vertex count (group code 90).</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+35"/>
         <source>超长字符串（读入时已截断）</source>
         <translation>Overlong strings (cut when read)</translation>
     </message>
     <message>
-        <location line="+200"/>
+        <location line="+204"/>
         <source>三维多段线或网格 (POLYLINE)</source>
         <translation>3D polylines or meshes (POLYLINE)</translation>
     </message>
@@ -721,7 +747,7 @@
 <context>
     <name>cli</name>
     <message>
-        <location filename="../cli/command_line.cpp" line="+31"/>
+        <location filename="../cli/command_line.cpp" line="+32"/>
         <source>未知的选项 --%1</source>
         <translation>Unknown option --%1</translation>
     </message>
@@ -751,7 +777,7 @@
         <translation>See keldarn-cli %1 --help for usage.</translation>
     </message>
     <message>
-        <location filename="../cli/convert_command.cpp" line="+33"/>
+        <location filename="../cli/convert_command.cpp" line="+35"/>
         <source>用法：keldarn-cli convert [--to grid|geo] --meridian 中央子午线 --output 文件 [选项] 输入文件
 
 把文本文件中的点在经纬度与测量坐标之间换算，算法与程序中相同：
@@ -816,14 +842,9 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
 </translation>
     </message>
     <message>
-        <location line="+93"/>
+        <location line="+86"/>
         <source>“%1”</source>
         <translation>&quot;%1&quot;</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>“%1…”</source>
-        <translation>&quot;%1...&quot;</translation>
     </message>
     <message>
         <location line="+10"/>
@@ -868,7 +889,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../cli/sample_command.cpp" line="+278"/>
+        <location filename="../cli/sample_command.cpp" line="+280"/>
         <source>缺少 --output（输出文件）</source>
         <translation>Missing --output (the output file)</translation>
     </message>
@@ -883,24 +904,12 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>--name-column cannot be one of the --columns</translation>
     </message>
     <message>
-        <location line="+19"/>
         <location filename="../cli/sample_command.cpp" line="+153"/>
-        <location line="+56"/>
         <source>无法读取文件 %1</source>
         <translation>Cannot read file %1</translation>
     </message>
     <message>
-        <location line="+18"/>
-        <source>%1 第 %2 行：一行超过 1 MB，不是点的文本文件</source>
-        <translation>%1, line %2: a line longer than 1 MB; this is no text file of points</translation>
-    </message>
-    <message>
-        <location line="+25"/>
-        <source>读取文件 %1 时出错</source>
-        <translation>Error reading file %1</translation>
-    </message>
-    <message>
-        <location line="+45"/>
+        <location filename="../cli/convert_command.cpp" line="+44"/>
         <source>%1 第 %2 行：不是有效的 UTF-8 文本；GB18030（GBK）编码的文件请用 --encoding gb18030 或 auto</source>
         <translation>%1, line %2: not valid UTF-8 text; for a file in GB18030 (GBK) use --encoding gb18030 or auto</translation>
     </message>
@@ -936,7 +945,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>Converting</translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+23"/>
         <source>第 %1 行当作标题跳过了：%2</source>
         <translation>line %1 was skipped as a title: %2</translation>
     </message>
@@ -1299,7 +1308,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>elapsed %1</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="-449"/>
+        <location filename="../cli/sample_command.cpp" line="-393"/>
         <source>用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
                          (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
 
@@ -1399,12 +1408,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>--%1 needs %2 comma-separated numbers, not &quot;%3&quot;</translation>
     </message>
     <message>
-        <location line="+9"/>
-        <source>无法打开边界文件 %1</source>
-        <translation>Cannot open boundary file %1</translation>
-    </message>
-    <message>
-        <location line="+16"/>
+        <location line="+25"/>
         <source>%1 第 %2 行：应为 &quot;X,Y&quot; 两个数，而不是“%3”</source>
         <translation>%1, line %2: expected two numbers &quot;X,Y&quot;, not &quot;%3&quot;</translation>
     </message>
@@ -1511,7 +1515,7 @@ Stopped; the output file was not changed.</translation>
         <translation>%1 is part %2 but was given in position %3; give the parts in order: %4</translation>
     </message>
     <message>
-        <location line="+62"/>
+        <location line="+42"/>
         <source>含有数字、“.”、“-”和分隔符以外的字符</source>
         <translation>contains characters other than digits, “.”, “-” and the separator</translation>
     </message>
@@ -1581,7 +1585,7 @@ Stopped; the output file was not changed.</translation>
         <translation>Settings file %1 not found</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+16"/>
         <source>缺少 --meridian（中央子午线经度）</source>
         <translation>Missing --meridian (the longitude of the central meridian)</translation>
     </message>
@@ -1602,12 +1606,12 @@ Stopped; the output file was not changed.</translation>
         <translation>Four parameters: the scale m is −1, so no conversion is possible</translation>
     </message>
     <message>
-        <location filename="../cli/part_manifest.cpp" line="+61"/>
+        <location filename="../cli/part_manifest.cpp" line="+32"/>
         <source>%1：没有分份说明文件 %2，它不是 sample --part 写出的一份（或说明文件已丢失）</source>
         <translation>%1: there is no side file %2; it is not a part written by sample --part (or its side file was lost)</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+43"/>
         <source>%1 不是 sample --part 写出的分份说明文件</source>
         <translation>%1 is not a side file written by sample --part</translation>
     </message>
@@ -1641,6 +1645,11 @@ Stopped; the output file was not changed.</translation>
     </message>
     <message>
         <location line="+2"/>
+        <source>来自网址的 VRT 不能使用原始数据波段（VRTRawRasterBand），它会读取文件“%1”</source>
+        <translation>a VRT from an address may not use raw bands (VRTRawRasterBand); it would read the file “%1”</translation>
+    </message>
+    <message>
+        <location line="+4"/>
         <source>文件中没有栅格波段</source>
         <translation>the file has no raster band</translation>
     </message>
@@ -1655,24 +1664,24 @@ Stopped; the output file was not changed.</translation>
         <translation>no coordinate system defined (for example, the .prj file or the projection information is missing)</translation>
     </message>
     <message>
-        <location line="+48"/>
+        <location line="+81"/>
         <source>读取栅格掩膜失败</source>
         <translation>reading the raster mask failed</translation>
     </message>
     <message>
         <location line="+17"/>
-        <location line="+105"/>
+        <location line="+106"/>
         <source>读取高程数据失败</source>
         <translation>reading the elevation data failed</translation>
     </message>
     <message>
-        <location line="-72"/>
-        <location line="+111"/>
+        <location line="-73"/>
+        <location line="+112"/>
         <source>无法把它的坐标系转换为 WGS84 经纬度</source>
         <translation>cannot transform its coordinate system to WGS84 latitude/longitude</translation>
     </message>
     <message>
-        <location line="-106"/>
+        <location line="-107"/>
         <source>无法确定它在 WGS84 经纬度下的范围</source>
         <translation>cannot determine its extent in WGS84 latitude/longitude</translation>
     </message>
@@ -1682,7 +1691,7 @@ Stopped; the output file was not changed.</translation>
         <translation>cannot reproject it to WGS84 latitude/longitude</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+26"/>
         <source>内存不足，无法建立缩减的高程格网</source>
         <translation>not enough memory to build the reduced elevation grid</translation>
     </message>
@@ -1702,7 +1711,7 @@ Stopped; the output file was not changed.</translation>
         <translation>cannot cut out the requested area</translation>
     </message>
     <message>
-        <location line="+118"/>
+        <location line="+121"/>
         <source>没有给出文件或文件夹</source>
         <translation>no file or folder given</translation>
     </message>
@@ -1857,6 +1866,16 @@ Stopped; the output file was not changed.</translation>
         <location line="+2"/>
         <source>输入输出错误</source>
         <translation>input/output error</translation>
+    </message>
+    <message>
+        <location filename="../fileio/line_reader.cpp" line="+36"/>
+        <source>%1 第 %2 行：一行超过 1 MB，不是按行排列的数据（可能选错了文件）</source>
+        <translation>%1 line %2: the line is longer than 1 MB; this is not a file of data lines (the wrong file, perhaps)</translation>
+    </message>
+    <message>
+        <location line="+75"/>
+        <source>无法读取文件 %1：%2</source>
+        <translation>Cannot read the file %1: %2</translation>
     </message>
 </context>
 <context>
@@ -2294,6 +2313,34 @@ Tiles of services are cached on this computer: places already seen still show wh
     </message>
 </context>
 <context>
+    <name>keldarn::app::SeparatorDialog</name>
+    <message>
+        <location filename="../app/separator_dialog.cpp" line="+18"/>
+        <source>分隔符冲突</source>
+        <translation>Separator in the Data</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>替换字符须是一个字符，不能是分隔符，也不能是换行等控制字符。</source>
+        <translation>The replacement must be one character, neither the separator nor a control character such as a line break.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>替换为：</source>
+        <translation>Replace with:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>替换并导出</source>
+        <translation>Replace and Export</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>keldarn::app::TAboutBox</name>
     <message>
         <location filename="../app/about_box.cpp" line="+20"/>
@@ -2510,12 +2557,17 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Line breaks in the parameters were replaced by spaces.</translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+25"/>
+        <source>本次使用缺省设置；关闭时也不改写这个文件。</source>
+        <translation>The defaults are used for this run; the file will not be overwritten when the program closes.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
         <source>本次使用程序自带的投影：%1。请在“椭球与分带...”中重新设置。</source>
         <translation>This run uses the program’s own projection: %1. Set it again under “Ellipsoid...”.</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+29"/>
         <source>另一个Keldarn正在运行，本次运行的点表不作异常退出恢复备份。</source>
         <translation>Another Keldarn is running; the point table of this run is not backed up for crash recovery.</translation>
     </message>
@@ -2603,7 +2655,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     </message>
     <message>
         <location line="+7"/>
-        <location filename="../app/main_window_export.cpp" line="+95"/>
+        <location filename="../app/main_window_export.cpp" line="+108"/>
         <source>文件已存在,覆盖吗?</source>
         <translation>The file already exists. Overwrite it?</translation>
     </message>
@@ -2680,7 +2732,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Import Four Parameters</translation>
     </message>
     <message>
-        <location line="+63"/>
+        <location line="+64"/>
         <source>坐标系：%1</source>
         <translation>Coordinate system: %1</translation>
     </message>
@@ -2690,7 +2742,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>The four parameters and height correction solved from the control points were entered on the Coordinate Transformation page.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_export.cpp" line="-19"/>
+        <location filename="../app/main_window_export.cpp" line="-46"/>
         <source>点表中没有数据，没有导出文件。</source>
         <translation>The point table is empty; no file was exported.</translation>
     </message>
@@ -2700,12 +2752,34 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>There are no fields in &quot;Selected&quot;; no file was exported. First add the fields to export with &gt;&gt; or &gt;.</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+13"/>
+        <source>下列行的坐标或高程中含有%1，导出的行将无法按字段读回：
+%2
+
+请换一个分隔符（不要用数字、小数点或正负号），或先改正这些单元格。</source>
+        <translation>The coordinates or elevations of these rows contain %1; the exported lines could not be read back field by field:
+%2
+
+Choose another separator (not a digit, decimal point or sign), or correct these cells first.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>下列行的点名或描述中含有%1，原样导出后这些行的字段数不对，无法再按字段读回：
+%2
+
+可以把这些字符替换为下面的字符后导出（点表中的这些单元格也一并修改，使点表与文件一致），或取消导出。</source>
+        <translation>The names or descriptions of these rows contain %1; exported as they are, these rows would have the wrong number of fields and could not be read back:
+%2
+
+Replace these characters with the character below and export (the cells in the point table change too, so that table and file agree), or cancel the export.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
         <source>坐标数据另存为...</source>
         <translation>Save Coordinates As...</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+14"/>
         <source>正在导出数据,请等待...</source>
         <translation>Exporting data, please wait...</translation>
     </message>
@@ -3715,7 +3789,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>line(s) %1</translation>
     </message>
     <message>
-        <location filename="../points/control_point_file.cpp" line="+37"/>
+        <location filename="../points/control_point_file.cpp" line="+32"/>
         <location line="+5"/>
         <source>点名</source>
         <translation>Point name</translation>
@@ -3781,7 +3855,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     </message>
     <message>
         <location line="+9"/>
-        <location filename="../points/import_reader.cpp" line="+227"/>
+        <location filename="../points/import_reader.cpp" line="+127"/>
         <source>%1为空</source>
         <translation>%1 is empty</translation>
     </message>
@@ -3812,13 +3886,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Cannot read control points (%1): %2 could not be read, no control points were read. %3.</translation>
     </message>
     <message>
-        <location line="+13"/>
-        <location filename="../points/import_reader.cpp" line="-105"/>
-        <source>无法读取文件 %1：%2</source>
-        <translation>Cannot read file %1: %2</translation>
-    </message>
-    <message>
-        <location line="+55"/>
+        <location line="+65"/>
         <source>无法读取文件 %1：文件既不是 UTF-8 也不是 GB18030 编码的文字。</source>
         <translation>Cannot read file %1: the file is neither UTF-8 nor GB18030 text.</translation>
     </message>
@@ -3828,12 +3896,12 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Cannot write file %1: the coordinates of control point %2 are not finite numbers.</translation>
     </message>
     <message>
-        <location filename="../points/export_writer.cpp" line="+57"/>
+        <location filename="../points/export_writer.cpp" line="+58"/>
         <source>无法写入文件 %1：%2</source>
         <translation>Cannot write file %1: %2</translation>
     </message>
     <message>
-        <location filename="../points/import_reader.cpp" line="+63"/>
+        <location filename="../points/import_reader.cpp" line="-42"/>
         <source>含有 GB18030 编码中无效的字节</source>
         <translation>contains bytes that are invalid in GB18030</translation>
     </message>
@@ -3906,9 +3974,14 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
 <context>
     <name>raster</name>
     <message>
-        <location filename="../raster/block_cache.cpp" line="+46"/>
+        <location filename="../raster/block_cache.cpp" line="+51"/>
         <source>无法读取高程栅格“%1”的数据块（%2, %3）</source>
         <translation>Cannot read the data block (%2, %3) of the elevation raster &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>：它引用的文件“%1”不存在或无法访问</source>
+        <translation>: the file “%1” it refers to does not exist or cannot be reached</translation>
     </message>
     <message>
         <location filename="../raster/elevation_source.cpp" line="+31"/>
@@ -3916,7 +3989,12 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Cannot read the elevation raster &quot;%1&quot;: %2</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+10"/>
+        <source>来自网址的 VRT 不能使用原始数据波段（VRTRawRasterBand），它会读取文件“%1”</source>
+        <translation>a VRT from an address may not use raw bands (VRTRawRasterBand); it would read the file “%1”</translation>
+    </message>
+    <message>
+        <location line="+10"/>
         <source>服务器上没有这个文件，或服务器没有响应（请检查地址和网络连接）</source>
         <translation>the file is not on the server, or the server does not respond (check the address and the network connection)</translation>
     </message>
@@ -3936,12 +4014,12 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>the file has no raster band</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+7"/>
         <source>栅格只有 %1 × %2 个格网，至少需要 2 × 2 个格网才能插值高程</source>
         <translation>the raster has only %1 × %2 cells; at least 2 × 2 cells are needed to interpolate elevations</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+11"/>
         <source>没有坐标系定义（例如缺少 .prj 文件或投影信息）</source>
         <translation>no coordinate system defined (for example, the .prj file or the projection information is missing)</translation>
     </message>
@@ -3961,7 +4039,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>the geotransform cannot be inverted (zero cell size)</translation>
     </message>
     <message>
-        <location filename="../raster/gdal_support.cpp" line="+149"/>
+        <location filename="../raster/gdal_support.cpp" line="+332"/>
         <source>（GDAL：%1）</source>
         <translation> (GDAL: %1)</translation>
     </message>
@@ -4096,19 +4174,19 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>its file “%1” cannot be mosaicked with the other tiles of its coordinate system%2</translation>
     </message>
     <message>
-        <location line="+45"/>
+        <location line="+46"/>
         <source>文件夹中没有 GDAL 能读取的带地理参考的栅格文件</source>
         <translation>the folder holds no georeferenced raster file that GDAL can read</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+18"/>
         <source>其中的瓦片分属 %1 个坐标系（%2），这里只能使用同一坐标系的瓦片</source>
         <translation>its tiles lie in %1 coordinate systems (%2); only tiles of one coordinate system can be used here</translation>
     </message>
     <message>
-        <location line="-72"/>
+        <location line="-74"/>
         <location line="+3"/>
-        <location line="+11"/>
+        <location line="+12"/>
         <source>无法拼接文件夹中的栅格</source>
         <translation>cannot mosaic the rasters in the folder</translation>
     </message>
