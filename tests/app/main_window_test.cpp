@@ -307,7 +307,7 @@ void MainWindowTest::unreadableSettingsAreSaidAtStartAndKept()
 
     const QStringList atStart = dialogs.MessageTexts();
     QCOMPARE(atStart.filter(path).size(), 1);
-    const QString& said = atStart.filter(path).front();
+    const QString said = atStart.filter(path).front();
     QVERIFY2(said.contains(reason) && said.contains(QStringLiteral("关闭时也不改写")), qPrintable(said));
     QCOMPARE(window.EditXdis->text(), QStringLiteral("0"));
     QCOMPARE(window.EditYdis->text(), QStringLiteral("0"));
