@@ -10,19 +10,30 @@ namespace keldarn::app {
 
 namespace {
 
-// The first `count` lines of the file, each ended by LF; a file of endless bytes (a device, a
-// binary file) is refused at its first line beyond fileio::kMaxLineBytes.
+// The first `count` lines of the file, with their line ends. A line here ends at LF, as the
+// import has always read it: a CR alone ends none (a CR before LF is dropped when the lines
+// are cut). A file of endless bytes (a device, a binary file) is refused at its first line
+// beyond fileio::kMaxLineBytes, and so are `count` lines that hold more than `count` such
+// lines' worth of bytes between them.
 std::string ReadFirstLines(const std::filesystem::path& path, std::size_t count)
 {
     try {
         fileio::LineReader reader(path);
         std::string bytes;
         std::string_view line;
-        for (std::size_t k = 0; k < count && reader.Next(line); ++k) {
+        for (std::size_t lines = 0; lines < count && reader.Next(line);) {
             bytes += line;
-            bytes += '\n';
+            bytes += reader.End();
+            if (reader.End().ends_with('\n'))
+                ++lines;
+            if (bytes.size() > count * fileio::kMaxLineBytes)
+                throw FileReadError(i18n::Format(
+                    i18n::Translate("fileio", "%1 第 %2 行：一行超过 1 MB，不是按行排列的数据（可能选错了文件）"),
+                    {path.string(), std::to_string(lines + 1)}));
         }
         return bytes;
+    } catch (const FileReadError&) {
+        throw;
     } catch (const std::runtime_error& error) {  // fileio::FileReadError, fileio::LineTooLongError
         throw FileReadError(error.what());
     }
