@@ -223,6 +223,8 @@ public:
     QWidget* ViewerWindow() const { return viewerWindow_; }
     // The crash journal of the point table: "Keldarn.journal" beside the settings file.
     std::filesystem::path JournalPath() const;
+    // The copy of a recovered journal, "Keldarn.journal.bak" beside it.
+    std::filesystem::path RecoveryBackupPath() const;
     bool ViewerPresent() const { return viewerWindow_ != nullptr; }
 
     // Menu commands and page buttons, one handler each.
@@ -323,6 +325,7 @@ private:
     // Offers the rows of a run that did not end normally, then keeps a journal of the
     // table beside the settings file for as long as the window lives.
     void RecoverAndStartJournal();
+    void RemoveRecoveryBackup();
     void StartViewer();
     void PanelGEResize();
     void ShowPage(QWidget* page);
@@ -417,6 +420,11 @@ private:
     MainWindowEnvironment env_;
     points::PointTableModel* pointTable_ = nullptr;
     std::unique_ptr<points::PointJournal> journal_;
+    // Whose rows the recovery backup holds and so when it may go: restored rows once all
+    // are exported or at the normal end; declined rows only at a later run's normal end;
+    // none when another running instance owns the journal and its backup.
+    enum class RecoveryBackup { kNone, kRestored, kDeclined, kLeftOver };
+    RecoveryBackup recoveryBackup_ = RecoveryBackup::kNone;
     cad::DrawingHost* drawingHost_ = nullptr;
     HelpWindow* helpWindow_ = nullptr;
     std::unique_ptr<earth::IApplicationGE> viewer_;

@@ -230,6 +230,9 @@ void TFormMain::Button2Click()
         throw;
     }
     pointTable_->MarkAllExported();
+    // The restored rows are in a file of the user's now: their backup is no longer needed.
+    if (recoveryBackup_ == RecoveryBackup::kRestored)
+        RemoveRecoveryBackup();
     StatusBar1->setText(tr("数据导出完毕！"));
     SetProgress(100);
     ShowInfo(tr("数据导出完毕！"));

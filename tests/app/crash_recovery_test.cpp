@@ -64,6 +64,7 @@ private slots:
     void normalEndLeavesNothingToRecover();
     void recoversEveryRowAfterAKillDuringSampling();
     void closingAsksForRowsNotExported();
+    void backupGoesOnceItsRowsAreSettled();
 };
 
 void CrashRecoveryTest::offersTheRowsOfAnAbnormalEnd()
@@ -260,6 +261,53 @@ void CrashRecoveryTest::closingAsksForRowsNotExported()
         QVERIFY2(dialogs.questions.size() == (c.unexported > 0 ? 2 : 0), c.what);
         QVERIFY2(!window.isVisible(), c.what);
         QVERIFY2(!std::filesystem::exists(journalPath), c.what);
+    }
+}
+
+void CrashRecoveryTest::backupGoesOnceItsRowsAreSettled()
+{
+    struct Case {
+        const char* what;
+        bool restore;
+        bool exportRows;
+        bool backupAfterExport;
+        bool backupAfterClose;
+    };
+    const Case cases[] = {
+        {"restored, normal end", true, false, true, false},
+        {"restored, all exported", true, true, false, false},
+        {"declined: its rows exist only in the backup", false, true, true, true},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const std::string journalPath = dir.filePath(QStringLiteral("Keldarn.journal")).toStdString();
+        {
+            keldarn::points::PointTableModel table;
+            keldarn::points::PointJournal journal(journalPath, table);
+            table.AppendRow({"K1", "", "1", "2", "3"});
+        }
+        QFile(dir.filePath(QStringLiteral("Keldarn.ini"))).open(QIODevice::WriteOnly);
+        keldarn::testing::FakeDialogs dialogs;
+        dialogs.answerYes = c.restore;
+        keldarn::app::MainWindowEnvironment env;
+        env.settingsPath = dir.filePath(QStringLiteral("Keldarn.ini")).toStdString();
+        env.dialogs = &dialogs;
+        keldarn::app::TFormMain window(std::move(env));
+        window.show();
+        const std::filesystem::path backup = journalPath + ".bak";
+        QVERIFY2(std::filesystem::exists(backup), c.what);
+        if (c.exportRows) {
+            if (!c.restore)
+                window.PointTable()->AppendRow({"N1", "", "4", "5", "6"});
+            dialogs.filePaths.push_back(dir.filePath(QStringLiteral("out.dat")));
+            QTest::mouseClick(window.Button2, Qt::LeftButton);
+            QVERIFY2(window.PointTable()->UnexportedRowCount() == 0, c.what);
+        }
+        QVERIFY2(std::filesystem::exists(backup) == c.backupAfterExport, c.what);
+        dialogs.answerYes = true;  // leave with rows not exported
+        window.close();
+        QVERIFY2(!window.isVisible(), c.what);
+        QVERIFY2(std::filesystem::exists(backup) == c.backupAfterClose, c.what);
     }
 }
 
