@@ -211,6 +211,52 @@ bool Overlaps(const CPLXMLNode* source, const CellWindow& window)
            y1 > window.row;
 }
 
+// The length of the UTF-8 character at the start of `text` (shortest form, no surrogates,
+// at most U+10FFFF), or 0 if its bytes are none.
+std::size_t Utf8CharacterLength(std::string_view text)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
+    return length;
+}
+
+// GDAL's reports quote the bytes of the file they fail on (an attribute name of a broken
+// VRT), which need not be UTF-8; a message box needs UTF-8, so each byte that is no part of
+// a UTF-8 character becomes U+FFFD.
+std::string ValidUtf8(std::string_view text)
+{
+    std::string valid;
+    valid.reserve(text.size());
+    while (!text.empty()) {
+        const std::size_t length = Utf8CharacterLength(text);
+        valid.append(length == 0 ? "\xEF\xBF\xBD" : text.substr(0, length));
+        text.remove_prefix(std::max<std::size_t>(length, 1));
+    }
+    return valid;
+}
+
 }  // namespace
 
 void EnsureGdalRegistered()
@@ -329,7 +375,7 @@ std::string GdalDetail()
 {
     const char* message = CPLGetLastErrorMsg();
     return message != nullptr && *message != '\0'
-               ? i18n::Format(i18n::Translate("raster", "（GDAL：%1）"), {message})
+               ? i18n::Format(i18n::Translate("raster", "（GDAL：%1）"), {ValidUtf8(message)})
                : std::string();
 }
 

@@ -1,6 +1,7 @@
 #include "raster/block_cache.h"
 #include "raster/elevation_source.h"
 
+#include <cpl_string.h>
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
@@ -253,8 +254,8 @@ std::string MissingTiles()
 }
 
 // Refused on opening, or for the VRT of missing tiles on the first query (20 × 20 points over
-// its 300 km square): one RasterError naming the file and the reason once, nothing on stderr,
-// within a second. GDAL 3.6 itself refuses to open a 0 × 0 raster, in words of its own, so
+// its 300 km square): one RasterError in UTF-8 naming the file and the reason once, nothing on
+// stderr, within a second. GDAL 3.6 itself refuses to open a 0 × 0 raster, in words of its own, so
 // there only the file is checked.
 TEST(ElevationSourceRefusal, UnusableRastersAreRefusedOnceWithFileAndReason)
 {
@@ -270,6 +271,9 @@ TEST(ElevationSourceRefusal, UnusableRastersAreRefusedOnceWithFileAndReason)
         {"single_row.vrt", Vrt(5, 1, utm), "2 × 2"},
         {"no_crs.vrt", Vrt(3, 3, ""), "没有坐标系"},
         {"missing_tiles.vrt", Vrt(10000, 10000, utm, MissingTiles()), "missing/t_"},
+        // GDAL's report quotes the broken attribute's bytes, which are no UTF-8.
+        {"broken_attribute.vrt", "<VRTDataset rasterXSize=\"3\"\xE0\x8D\xFF ter=\"3\"></VRTDataset>",
+         "GDAL 无法把它作为栅格打开"},
     };
     std::vector<GeoPoint> points;
     for (int k = 0; k < 400; ++k)
@@ -293,6 +297,7 @@ TEST(ElevationSourceRefusal, UnusableRastersAreRefusedOnceWithFileAndReason)
         // room for a sanitizer build on a loaded machine, which took just over 1 s.
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << c.name;
         EXPECT_NE(message.find(path.string()), std::string::npos) << message;
+        EXPECT_TRUE(CPLIsUTF8(message.c_str(), -1)) << message;
         EXPECT_NE(message.find(c.reason), std::string::npos) << message;
         EXPECT_EQ(message.find(c.reason), message.rfind(c.reason)) << message;
     }
