@@ -354,7 +354,7 @@ std::string MissingVrtSource(GDALRasterBandH band, const CellWindow& window)
             const std::string name = SourceName(filename, folder);
             VSIStatBufL stat;
             if (!name.starts_with("<") && VSIStatL(name.c_str(), &stat) != 0)
-                return name.starts_with("/vsicurl/") ? name.substr(9) : name;
+                return ValidUtf8(name.starts_with("/vsicurl/") ? name.substr(9) : name);
         }
     }
     return {};

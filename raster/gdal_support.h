@@ -63,7 +63,8 @@ std::vector<CellWindow> UnwrittenParts(GDALRasterBandH band, const CellWindow& w
 std::string RawBandFromAddress(GDALDatasetH dataset);
 
 // For a failed read of a VRT: the first source file under the window that cannot be reached,
-// empty if none or not a VRT. A missing source on a server leaves GDAL to say only
+// in UTF-8 for a message (bytes of the name that are none shown as U+FFFD), empty if none or
+// not a VRT. A missing source on a server leaves GDAL to say only
 // "HTTP response code: 404".
 std::string MissingVrtSource(GDALRasterBandH band, const CellWindow& window);
 

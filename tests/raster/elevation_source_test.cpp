@@ -274,6 +274,14 @@ TEST(ElevationSourceRefusal, UnusableRastersAreRefusedOnceWithFileAndReason)
         // GDAL's report quotes the broken attribute's bytes, which are no UTF-8.
         {"broken_attribute.vrt", "<VRTDataset rasterXSize=\"3\"\xE0\x8D\xFF ter=\"3\"></VRTDataset>",
          "GDAL 无法把它作为栅格打开"},
+        {"odd_tile_name.vrt",
+         Vrt(10000, 10000, utm,
+             "<SimpleSource><SourceFilename relativeToVRT=\"1\">missing/t\xFF.tif</SourceFilename>"
+             "<SourceBand>1</SourceBand><SourceProperties RasterXSize=\"100\" RasterYSize=\"100\" "
+             "DataType=\"Float32\" BlockXSize=\"100\" BlockYSize=\"100\"/>"
+             "<SrcRect xOff=\"0\" yOff=\"0\" xSize=\"100\" ySize=\"100\"/>"
+             "<DstRect xOff=\"0\" yOff=\"0\" xSize=\"10000\" ySize=\"10000\"/></SimpleSource>"),
+         "的数据块"},
     };
     std::vector<GeoPoint> points;
     for (int k = 0; k < 400; ++k)
