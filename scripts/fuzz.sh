@@ -12,7 +12,8 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(kml_reader ini_reader parameter_import point_name number_reader dxf_reader)
+  targets=(kml_reader ini_reader parameter_import point_name number_reader dxf_reader point_file_reader
+           dem_reader)
 fi
 parallel=${FUZZ_PARALLEL:-2}
 
@@ -36,6 +37,7 @@ run() {
     kml_reader) options+=(-dict=fuzz/dict/kml.dict -max_len=65536) ;;
     dxf_reader) options+=(-dict=fuzz/dict/dxf.dict -max_len=65536) ;;
     ini_reader) options+=(-dict=fuzz/dict/ini.dict) ;;
+    dem_reader) options+=(-dict=fuzz/dict/vrt.dict -max_len=16384) ;;
   esac
   "build-fuzz/fuzz/fuzz_$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" \
     >"build-fuzz/logs/$target.log" 2>&1
