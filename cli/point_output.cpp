@@ -97,9 +97,11 @@ void RecordFormat(const PointFormat& format, PartManifest& manifest)
     manifest.separator = text;
 }
 
-PointFileWriter::PointFileWriter(const std::filesystem::path& target, const PointFormat& format)
+PointFileWriter::PointFileWriter(const std::filesystem::path& target, const PointFormat& format, bool withChecksum)
     : target_(target)
 {
+    if (withChecksum)
+        checksum_.emplace();
     try {
         file_ = std::make_unique<fileio::AtomicFile>(target);
         if (!format.csv)
@@ -129,7 +131,8 @@ void PointFileWriter::WriteBytes(std::string_view bytes)
 {
     file_->Write(bytes);
     bytes_ += bytes.size();
-    checksum_.Add(bytes);
+    if (checksum_)
+        checksum_->Add(bytes);
 }
 
 void PointFileWriter::Commit()

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace keldarn::cli {
@@ -41,8 +42,11 @@ void RecordFormat(const PointFormat& format, PartManifest& manifest);
 
 class PointFileWriter {
 public:
-    // Throws RunError when the target's folder cannot be written.
-    PointFileWriter(const std::filesystem::path& target, const PointFormat& format);
+    // Throws RunError when the target's folder cannot be written. withChecksum: keep the
+    // checksum of the bytes written (a share's side file states it); it costs a pass over
+    // every byte, so a whole run goes without.
+    PointFileWriter(const std::filesystem::path& target, const PointFormat& format,
+                    bool withChecksum = false);
     // Appends whole UTF-8 lines. Throws RunError.
     void Write(std::string_view utf8);
     // Puts the file in the target's place. Throws RunError.
@@ -50,7 +54,8 @@ public:
 
     // What has been written to the file so far, in its encoding.
     std::uint64_t bytes() const { return bytes_; }
-    std::uint64_t checksum() const { return checksum_.value(); }
+    // Fnv1a64 of those bytes; only with withChecksum.
+    std::uint64_t checksum() const { return checksum_ ? checksum_->value() : 0; }
 
 private:
     void WriteBytes(std::string_view bytes);
@@ -60,7 +65,7 @@ private:
     std::unique_ptr<encoding::StreamConverter> toGb18030_;  // .dat only
     std::string encoded_;
     std::uint64_t bytes_ = 0;
-    Fnv1a64 checksum_;
+    std::optional<Fnv1a64> checksum_;
 };
 
 }  // namespace keldarn::cli

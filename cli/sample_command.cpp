@@ -331,7 +331,7 @@ int Sample(const ParsedOptions& options)
         throw RunError(failure.what());
     }
 
-    PointFileWriter writer(*output, format);
+    PointFileWriter writer(*output, format, options.Has("part"));
     if (format.csv)
         writer.Write(CsvTitle(format));
     const std::int64_t rowsPerTask =
