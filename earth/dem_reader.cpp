@@ -1,5 +1,6 @@
 #include "earth/dem_reader.h"
 
+#include "earth/grid_read_cost.h"
 #include "i18n/interface_text.h"
 #include "raster/gdal_support.h"
 #include "raster/mosaic.h"
@@ -159,10 +160,11 @@ bool HasUnwrittenBlocks(GDALRasterBandH band)
 }
 
 // Turns no-data values, masked samples and impossible values into NaN and applies the
-// band's scale and offset. values holds the window of columns × rows samples read into a
-// buffer of bufColumns × bufRows (smaller when decimated); the mask is read the same way.
-void MarkHoles(GDALRasterBandH band, std::vector<float>& values, int columns, int rows, int bufColumns,
-               int bufRows, const std::string& path)
+// band's scale and offset. values holds the window of columns × rows samples of readBand
+// (the band or one of its overviews) read into a buffer of bufColumns × bufRows (smaller
+// when decimated); the mask is read the same way.
+void MarkHoles(GDALRasterBandH band, GDALRasterBandH readBand, std::vector<float>& values, int columns,
+               int rows, int bufColumns, int bufRows, const std::string& path)
 {
     int hasNoData = FALSE;
     const double noData = GDALGetRasterNoDataValue(band, &hasNoData);
@@ -180,15 +182,15 @@ void MarkHoles(GDALRasterBandH band, std::vector<float>& values, int columns, in
             v = NAN;
     }
     if (!hasNoData)
-        for (const raster::CellWindow& part : raster::UnwrittenParts(band, {0, 0, columns, rows}))
+        for (const raster::CellWindow& part : raster::UnwrittenParts(readBand, {0, 0, columns, rows}))
             VoidUnwritten(values, part, double(bufColumns) / columns, double(bufRows) / rows, bufColumns,
                           bufRows);
-    const int maskFlags = GDALGetMaskFlags(band);
+    const int maskFlags = GDALGetMaskFlags(readBand);
     if ((maskFlags & (GMF_ALL_VALID | GMF_NODATA)) != 0)
         return;
     std::vector<unsigned char> mask(values.size());
-    if (GDALRasterIO(GDALGetMaskBand(band), GF_Read, 0, 0, columns, rows, mask.data(), bufColumns, bufRows,
-                     GDT_Byte, 0, 0) != CE_None)
+    if (GDALRasterIO(GDALGetMaskBand(readBand), GF_Read, 0, 0, columns, rows, mask.data(), bufColumns,
+                     bufRows, GDT_Byte, 0, 0) != CE_None)
         Fail(path, i18n::Translate("earth", "读取栅格掩膜失败") + GdalDetail());
     for (size_t k = 0; k < values.size(); ++k)
         if (mask[k] == 0)
@@ -207,7 +209,7 @@ GridRead ReadBand1(GDALDatasetH dataset, const std::string& path)
     if (GDALRasterIO(band, GF_Read, 0, 0, columns, rows, read.elevationsM.data(), columns, rows, GDT_Float32,
                      0, 0) != CE_None)
         Fail(path, i18n::Translate("earth", "读取高程数据失败") + GdalDetail());
-    MarkHoles(band, read.elevationsM, columns, rows, columns, rows, path);
+    MarkHoles(band, band, read.elevationsM, columns, rows, columns, rows, path);
     return read;
 }
 
@@ -296,24 +298,63 @@ GridRead ReadWarped(GDALDatasetH dataset, std::int64_t maxCells, const std::stri
     return ReadBand1(warped.get(), path);
 }
 
-// A source copied into an in-memory raster of the same coordinate system, decimated where it
-// is larger than maxCells: GDAL takes the nearest sample for each coarse cell, from the
-// source's overviews where it has them. Its values are heights (scale and offset applied), its
-// holes NaN. Only for sources with a geotransform.
-DatasetPtr ReadDecimated(GDALDatasetH dataset, std::int64_t maxCells, const std::string& path)
+// How a grid of a source is read: into outColumns × outRows samples (fewer than the
+// source's where it is larger than maxCells), from the band or its best overview.
+struct ReadPlan {
+    int outColumns = 0;
+    int outRows = 0;
+    GDALRasterBandH readBand = nullptr;
+};
+
+ReadPlan PlanRead(GDALDatasetH dataset, std::int64_t maxCells)
 {
     const int columns = GDALGetRasterXSize(dataset);
     const int rows = GDALGetRasterYSize(dataset);
     const double shrink =
         std::max(1.0, std::sqrt(static_cast<double>(columns) * rows / static_cast<double>(maxCells)));
-    const int outColumns = std::max(2, static_cast<int>(columns / shrink));
-    const int outRows = std::max(2, static_cast<int>(rows / shrink));
+    ReadPlan plan;
+    plan.outColumns = shrink > 1.0 ? std::max(2, static_cast<int>(columns / shrink)) : columns;
+    plan.outRows = shrink > 1.0 ? std::max(2, static_cast<int>(rows / shrink)) : rows;
+    plan.readBand = BandForDecimatedRead(GDALGetRasterBand(dataset, 1), plan.outColumns, plan.outRows);
+    return plan;
+}
+
+// Refuses a read that would decode more of the source's blocks than allowed: a large
+// raster without overviews, whose every block a decimated read would touch.
+void RequireAffordable(GDALDatasetH dataset, const ReadPlan& plan, std::uint64_t maxDecodedBytes,
+                       const std::string& path)
+{
+    const std::uint64_t bytes = DecodedBytesOfRead(dataset, plan.readBand, plan.outColumns, plan.outRows);
+    if (bytes <= maxDecodedBytes)
+        return;
+    const auto gigabytes = [](std::uint64_t value) {
+        return std::string(CPLSPrintf("%.1f", static_cast<double>(value) / (1024.0 * 1024.0 * 1024.0)));
+    };
+    Fail(path, i18n::Format(i18n::Translate(
+                                "earth", "它太大且没有合适的概览（金字塔）：显示它要解码约 %1 GB 的数据块，"
+                                         "超过了 %2 GB 的上限。请先为它建立概览，例如："
+                                         "gdaladdo -r average “%3” 2 4 8 16 32 64 128 256"),
+                            {gigabytes(bytes), gigabytes(maxDecodedBytes), path}));
+}
+
+// A source copied into an in-memory raster of the same coordinate system, decimated as the
+// plan says: GDAL takes the nearest sample for each coarse cell, from the plan's overview
+// where the source has one. Its values are heights (scale and offset applied), its holes NaN.
+// Only for sources with a geotransform.
+DatasetPtr ReadDecimated(GDALDatasetH dataset, const ReadPlan& plan, const std::string& path)
+{
+    const int columns = GDALGetRasterXSize(dataset);
+    const int rows = GDALGetRasterYSize(dataset);
+    const int outColumns = plan.outColumns;
+    const int outRows = plan.outRows;
     std::vector<float> values(static_cast<size_t>(outColumns) * outRows);
     GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
-    if (GDALRasterIO(band, GF_Read, 0, 0, columns, rows, values.data(), outColumns, outRows, GDT_Float32, 0,
-                     0) != CE_None)
+    const int readColumns = GDALGetRasterBandXSize(plan.readBand);
+    const int readRows = GDALGetRasterBandYSize(plan.readBand);
+    if (GDALRasterIO(plan.readBand, GF_Read, 0, 0, readColumns, readRows, values.data(), outColumns, outRows,
+                     GDT_Float32, 0, 0) != CE_None)
         Fail(path, i18n::Translate("earth", "读取高程数据失败") + GdalDetail());
-    MarkHoles(band, values, columns, rows, outColumns, outRows, path);
+    MarkHoles(band, plan.readBand, values, readColumns, readRows, outColumns, outRows, path);
 
     DatasetPtr reduced(
         GDALCreate(GDALGetDriverByName("MEM"), "", outColumns, outRows, 1, GDT_Float32, nullptr));
@@ -408,10 +449,12 @@ std::shared_ptr<const Terrain> ReadGrid(DatasetPtr dataset, const OGRSpatialRefe
 {
     std::int64_t cells =
         static_cast<std::int64_t>(GDALGetRasterXSize(dataset.get())) * GDALGetRasterYSize(dataset.get());
+    const ReadPlan plan = PlanRead(dataset.get(), options.maxCells);
+    RequireAffordable(dataset.get(), plan, options.maxDecodedBytes, path);
     // Unwritten blocks become NaN only in the copy: a warp of the source would blend their 0s.
     if ((cells > options.maxCells || HasUnwrittenBlocks(GDALGetRasterBand(dataset.get(), 1))) &&
         HasGeoTransform(dataset.get())) {
-        dataset = ReadDecimated(dataset.get(), options.maxCells, path);
+        dataset = ReadDecimated(dataset.get(), plan, path);
         crs = OGRSpatialReference::FromHandle(GDALGetSpatialRef(dataset.get()));
         cells =
             static_cast<std::int64_t>(GDALGetRasterXSize(dataset.get())) * GDALGetRasterYSize(dataset.get());

@@ -29,15 +29,19 @@ struct DemReadOptions {
     // Only the part of the source under this window (and a few cells around it); the
     // whole source when absent. Throws TerrainError when the window misses the source.
     std::optional<GeoWindow> window;
+    // The most a read may decode of the source's blocks (bytes). A source that would need
+    // more, for want of overviews, is refused with a message that says how to make them.
+    std::uint64_t maxDecodedBytes = std::uint64_t{4} << 30;
 };
 
 // Reads band 1 of the raster at `path` (UTF-8), or mosaics every georeferenced raster
 // directly inside the folder at `path`. A source already in WGS84 geographic coordinates,
 // north up, that fits is copied sample for sample; any other is warped bilinearly to
 // EPSG:4326. Tiles of a folder in several coordinate systems are read as one mosaic per
-// system and joined in one grid, the finer mosaic where they overlap. No-data values, masks and values beyond ±100 km become holes.
-// Throws TerrainError naming the path and the reason: missing, not readable by GDAL, not
-// georeferenced, no coordinate system, a folder without rasters, or no data at all.
+// system and joined in one grid, the finer mosaic where they overlap. No-data values, masks and values beyond
+// ±100 km become holes. Throws TerrainError naming the path and the reason: missing, not readable by GDAL,
+// not georeferenced, no coordinate system, a folder without rasters, no data at all, or more blocks to decode
+// than options.maxDecodedBytes allows.
 std::shared_ptr<const Terrain> ReadDemTerrain(const std::string& path, const DemReadOptions& options = {});
 
 }  // namespace keldarn::earth

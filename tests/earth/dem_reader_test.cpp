@@ -243,6 +243,82 @@ TEST(DemReader, BlocksTheFileNeverWroteAreVoids)
     }
 }
 
+// A grid of a large raster reads from its overviews; without them, a grid that would decode
+// more of the file's blocks than allowed is refused with the way to make overviews, at once,
+// instead of decoding every block (a sparse 200 000² raster with nothing written).
+TEST(DemReader, LargeRasterReadsFromOverviewsOrIsRefused)
+{
+    ScratchDir dir;
+    GDALAllRegister();
+    const auto create = [](const std::string& path, int size, int block) {
+        const std::string width = "BLOCKXSIZE=" + std::to_string(block);
+        const std::string height = "BLOCKYSIZE=" + std::to_string(block);
+        const char* const options[] = {"TILED=YES",    "SPARSE_OK=TRUE",    width.c_str(),
+                                       height.c_str(), "BIGTIFF=IF_NEEDED", nullptr};
+        std::unique_ptr<GDALDataset> dataset(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+            path.c_str(), size, size, 1, GDT_Float32, const_cast<char**>(options)));
+        double gt[6] = {113.5, 1e-5, 0, 33.3, 0, -1e-5};
+        dataset->SetGeoTransform(gt);
+        OGRSpatialReference crs;
+        crs.SetFromUserInput("EPSG:4326");
+        dataset->SetSpatialRef(&crs);
+        return dataset;
+    };
+    // 2048² cells in 32² blocks, h = 100 + column / 100 m.
+    const std::string plain = dir.File("plain.tif");
+    {
+        auto dataset = create(plain, 2048, 32);
+        std::vector<float> row(2048);
+        for (int column = 0; column < 2048; ++column)
+            row[column] = static_cast<float>(100.0 + column / 100.0);
+        for (int line = 0; line < 2048; ++line)
+            ASSERT_EQ(dataset->GetRasterBand(1)->RasterIO(GF_Write, 0, line, 2048, 1, row.data(), 2048, 1,
+                                                          GDT_Float32, 0, 0, nullptr),
+                      CE_None);
+    }
+    const std::string withOverviews = dir.File("overviews.tif");
+    std::filesystem::copy_file(plain, withOverviews);
+    {
+        std::unique_ptr<GDALDataset> dataset(GDALDataset::Open(withOverviews.c_str(), GDAL_OF_UPDATE));
+        int levels[] = {2, 4, 8};
+        ASSERT_EQ(dataset->BuildOverviews("NEAREST", 3, levels, 0, nullptr, nullptr, nullptr, nullptr),
+                  CE_None);
+    }
+    const std::string sparse = dir.File("sparse.tif");
+    create(sparse, 200000, 256);
+
+    struct Case {
+        std::string path;
+        std::uint64_t maxDecodedBytes;
+        bool refused;
+    };
+    const Case cases[] = {
+        {plain, 1 << 20, true},                            // every 32² block of 16 MB for a 256² grid
+        {plain, 32 << 20, false},                          // allowed to decode them all
+        {withOverviews, 1 << 20, false},                   // the 256² overview: 64 blocks
+        {sparse, DemReadOptions{}.maxDecodedBytes, true},  // 611 000 blocks of 256 KB
+    };
+    for (const Case& c : cases) {
+        const DemReadOptions options{
+            .maxCells = 256 * 256, .window = {}, .maxDecodedBytes = c.maxDecodedBytes};
+        if (c.refused) {
+            try {
+                ReadDemTerrain(c.path, options);
+                ADD_FAILURE() << c.path << " was read";
+            } catch (const TerrainError& error) {
+                EXPECT_NE(std::string(error.what()).find("gdaladdo"), std::string::npos) << error.what();
+                EXPECT_NE(std::string(error.what()).find(c.path), std::string::npos) << error.what();
+            }
+            continue;
+        }
+        const auto terrain = ReadDemTerrain(c.path, options);
+        EXPECT_EQ(terrain->Grid().columns, 256) << c.path;
+        // Column 1000 of the file: 110 m, within the 8-cell step of the grid (0.08 m).
+        EXPECT_NEAR(terrain->ElevationM(33.3 - 500e-5, 113.5 + 1000.5e-5).value_or(NAN), 110.0, 0.1)
+            << c.path;
+    }
+}
+
 TEST(DemReader, ErrorsNameTheFileAndTheReason)
 {
     ScratchDir dir;
