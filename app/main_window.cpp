@@ -51,45 +51,7 @@ QFrame* MakePanel(QFrame::Shape shape, QFrame::Shadow shadow)
     return frame;
 }
 
-// The view kept in the settings file as the viewer's camera; a text that does not read as a
-// number (full stop as decimal mark, as the file writes it) leaves that value to the viewer.
-std::optional<earth::LookAt> SavedLookAt(const std::filesystem::path& settingsPath)
-{
-    const std::optional<ViewSettingsText> view = LoadSavedView(settingsPath);
-    if (!view)
-        return std::nullopt;
-    const auto number = [](const std::string& text) {
-        try {
-            return geodesy::ParseNumber(text);
-        } catch (const geodesy::InvalidNumberError&) {
-            return std::numeric_limits<double>::quiet_NaN();
-        }
-    };
-    return earth::LookAt{number(view->latitude), number(view->longitude), number(view->altitude),
-                         number(view->range),    number(view->tilt),      number(view->azimuth)};
-}
-
 }  // namespace
-
-earth::ApplicationFactory TerrainViewerFactory(std::filesystem::path settingsPath, Dialogs& dialogs)
-{
-    return [settingsPath = std::move(settingsPath), &dialogs]() -> std::unique_ptr<earth::IApplicationGE> {
-        const std::optional<earth::LookAt> startView = SavedLookAt(settingsPath);
-        const std::string source = LoadTerrainSource(settingsPath);
-        if (!source.empty()) {
-            try {
-                return earth::CreateTerrainApplication(
-                    earth::TerrainSource{source, LoadTerrainCacheBytes(settingsPath)}, startView);
-            } catch (const std::exception& error) {
-                dialogs.ShowMessage(nullptr,
-                                    QString::fromUtf8(error.what()) + QLatin1Char('\n') +
-                                        QCoreApplication::translate("TFormMain", "将使用合成演示地形。"),
-                                    QString::fromUtf8(kWindowTitle), MessageIcon::Warning);
-            }
-        }
-        return earth::CreateTerrainApplication(earth::TerrainSource{}, startView);
-    };
-}
 
 MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs, bool chineseInterface)
 {
@@ -97,7 +59,7 @@ MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs, bool chineseInterface
     MainWindowEnvironment env;
     env.settingsPath = DefaultSettingsPath(exeDir);
     env.dialogs = &dialogs;
-    env.createViewer = TerrainViewerFactory(env.settingsPath, dialogs);
+    env.createViewer = TerrainViewerFactory(env.settingsPath);
     env.versionInfo = CompiledVersionInfo;
     env.helpPath = QString::fromStdString(
         (DataDirectory(exeDir) / (chineseInterface ? "help.html" : "help_en.html")).string());
@@ -123,6 +85,8 @@ TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
         if (surveyTask_) {
             surveyTask_->Cancel();
             StatusBar1->setText(tr("正在取消..."));
+        } else {
+            CancelTerrainLoad();
         }
     });
 
@@ -484,6 +448,10 @@ void TFormMain::StartViewer()
         PanelGEResize();
         window->show();
     });
+    if (auto* terrainViewer = dynamic_cast<earth::TerrainApplication*>(viewer_.get())) {
+        terrainViewer->SetLoadingObserver([this](bool) { UpdateEscape(); });
+        LoadRememberedTerrain();
+    }
 }
 
 void TFormMain::PanelGEResize()
@@ -546,7 +514,7 @@ void TFormMain::SaveStateAtClose()
     // view is saved only from a viewer's camera.
     std::optional<CameraValues> camera;
     bool viewerCallFailed = false;
-    if (ViewerPresent()) {
+    if (ViewerPresent() && !keepSavedView_) {
         try {
             if (const auto info = viewer_->GetCamera(true))
                 camera = CameraValues{info->FocusPointLatitude,

@@ -180,13 +180,13 @@ void TFormMain::StartSurveyTask(SurveyTask::Work work, std::function<void(std::e
     SetProgress(1);
     surveyTask_ = std::make_unique<SurveyTask>(std::move(work));
     surveyClock_.start();
-    surveyCancel_->setEnabled(true);
+    UpdateEscape();
     connect(surveyTask_.get(), &SurveyTask::finished, this,
             [this, done = std::move(done)](std::exception_ptr error, bool cancelled) {
                 surveyProgressTimer_->stop();
-                surveyCancel_->setEnabled(false);
                 // The task goes once this slot has returned; nothing of it is used below.
                 surveyTask_.release()->deleteLater();
+                UpdateEscape();
                 SetProgress(0);
                 StatusBar1->clear();
                 RunCommand([&] {

@@ -5,12 +5,15 @@
 #include "app/settings.h"
 #include "earth/terrain.h"
 #include "earth/terrain_application.h"
+#include "geodesy/number_text.h"
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QShortcut>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace keldarn::app {
@@ -51,7 +54,85 @@ QString TerrainSummary(const earth::TerrainApplication& viewer)
              QString::number(dem->cellWidth, 'g', 6), unit);
 }
 
+// The view kept in the settings file as the viewer's camera; a text that does not read as a
+// number (full stop as decimal mark, as the file writes it) leaves that value to the viewer.
+std::optional<earth::LookAt> SavedLookAt(const std::filesystem::path& settingsPath)
+{
+    const std::optional<ViewSettingsText> view = LoadSavedView(settingsPath);
+    if (!view)
+        return std::nullopt;
+    const auto number = [](const std::string& text) {
+        try {
+            return geodesy::ParseNumber(text);
+        } catch (const geodesy::InvalidNumberError&) {
+            return std::numeric_limits<double>::quiet_NaN();
+        }
+    };
+    return earth::LookAt{number(view->latitude), number(view->longitude), number(view->altitude),
+                         number(view->range),    number(view->tilt),      number(view->azimuth)};
+}
+
+void ApplyView(earth::IApplicationGE& viewer, const earth::LookAt& view)
+{
+    viewer.SetCameraParams(view.latDeg, view.lonDeg, view.altitudeM,
+                           earth::AltitudeModeGE::RelativeToGroundAltitudeGE, view.rangeM, view.tiltDeg,
+                           view.azimuthDeg, 1.0);
+}
+
 }  // namespace
+
+earth::ApplicationFactory TerrainViewerFactory(std::filesystem::path settingsPath)
+{
+    return [settingsPath = std::move(settingsPath)]() -> std::unique_ptr<earth::IApplicationGE> {
+        // The terrain chosen in an earlier run is read by the window once it runs
+        // (LoadRememberedTerrain), on the saved view; until then the viewer shows the
+        // demonstration terrain on its own view.
+        if (!LoadTerrainSource(settingsPath).empty())
+            return earth::CreateTerrainApplication(earth::TerrainSource{});
+        return earth::CreateTerrainApplication(earth::TerrainSource{}, SavedLookAt(settingsPath));
+    };
+}
+
+void TFormMain::LoadRememberedTerrain()
+{
+    auto* terrainViewer = dynamic_cast<earth::TerrainApplication*>(viewer_.get());
+    const std::string path = LoadTerrainSource(env_.settingsPath);
+    if (terrainViewer == nullptr || path.empty())
+        return;
+    // Until the source is shown, the camera is on the demonstration terrain: a close then
+    // keeps the view saved for the source.
+    keepSavedView_ = true;
+    StatusBar1->setText(tr("正在读取地形数据，请等待..."));
+    earth::TerrainLoadCallbacks callbacks;
+    callbacks.shown = [this, terrainViewer] {
+        keepSavedView_ = false;
+        if (const std::optional<earth::LookAt> view = SavedLookAt(env_.settingsPath))
+            ApplyView(*terrainViewer, *view);
+        else
+            ShowWholeTerrain(*terrainViewer, terrainViewer->CurrentTerrain());
+        StatusBar1->setText(tr("地形数据：%1").arg(TerrainSummary(*terrainViewer)));
+    };
+    callbacks.failed = [this](const std::string& message) {
+        StatusBar1->clear();
+        env_.dialogs->ShowMessage(this,
+                                  QString::fromUtf8(message) + QLatin1Char('\n') + tr("将使用合成演示地形。"),
+                                  windowTitle(), MessageIcon::Warning);
+    };
+    terrainViewer->LoadTerrainSource(earth::TerrainSource{path, LoadTerrainCacheBytes(env_.settingsPath)},
+                                     std::move(callbacks));
+}
+
+void TFormMain::CancelTerrainLoad()
+{
+    auto* terrainViewer = dynamic_cast<earth::TerrainApplication*>(viewer_.get());
+    if (terrainViewer != nullptr && terrainViewer->CancelLoad())
+        StatusBar1->setText(tr("已取消读取地形数据。"));
+}
+
+void TFormMain::UpdateEscape()
+{
+    surveyCancel_->setEnabled(surveyTask_ != nullptr || TerrainLoading());
+}
 
 void TFormMain::SetTerrainSource(const std::string& path)
 {
@@ -65,6 +146,7 @@ void TFormMain::SetTerrainSource(const std::string& path)
     StatusBar1->setText(tr("正在读取地形数据，请等待..."));
     earth::TerrainLoadCallbacks callbacks;
     callbacks.shown = [this, terrainViewer, path] {
+        keepSavedView_ = false;
         ShowWholeTerrain(*terrainViewer, terrainViewer->CurrentTerrain());
         // The map page shows the view the terrain is seen in now, so that "前往" stays on it.
         if (const auto camera = terrainViewer->GetCamera(true))

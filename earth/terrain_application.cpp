@@ -45,8 +45,9 @@ struct LoadedLevel {
 
 std::shared_ptr<const Terrain> ReadGrid(const TerrainSource& source, std::int64_t maxCells)
 {
-    return source.path.empty() ? MakeSyntheticTerrain()
-                               : ReadDemTerrain(source.path, DemReadOptions{.maxCells = maxCells, .window = {}});
+    return source.path.empty()
+               ? MakeSyntheticTerrain()
+               : ReadDemTerrain(source.path, DemReadOptions{.maxCells = maxCells, .window = {}});
 }
 
 // The threads that read terrain in the background, at a lower priority than the window's.
@@ -267,7 +268,7 @@ void TerrainApplication::SetTerrainSource(const TerrainSource& source)
     std::shared_ptr<const Terrain> terrain = ReadGrid(source, kFinestLevelCells);
     std::shared_ptr<raster::ElevationSource> heights = OpenHeightSource(source);
     ++loadGeneration_;  // a background load still running is superseded
-    loading_ = false;
+    SetLoading(false);
     source_ = source;
     SetNote({});
     scene_.SetTerrain(std::move(terrain), std::move(heights));
@@ -297,7 +298,7 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
                                     TerrainLoadCallbacks callbacks)
 {
     const std::uint64_t generation = first ? ++loadGeneration_ : loadGeneration_;
-    loading_ = true;
+    SetLoading(true);
     auto* watcher = new QFutureWatcher<LoadedLevel>(loads_.get());
     QObject::connect(watcher, &QFutureWatcherBase::finished, loads_.get(), [=, this]() {
         const LoadedLevel level = watcher->result();
@@ -305,7 +306,7 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
         if (generation != loadGeneration_)
             return;  // a newer source was asked for meanwhile
         if (!level.error.empty()) {
-            loading_ = false;
+            SetLoading(false);
             SetNote({});
             // A finer grid that cannot be read leaves the first one in place; the heights
             // come from the source anyway.
@@ -328,7 +329,7 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
         if (generation != loadGeneration_)
             return;  // the callback asked for another source
         if (level.finest) {
-            loading_ = false;
+            SetLoading(false);
             SetNote({});
         } else {
             SetNote(QCoreApplication::translate("earth", "正在细化地形..."));
@@ -337,6 +338,30 @@ void TerrainApplication::StartLevel(const TerrainSource& source, std::int64_t ma
     });
     watcher->setFuture(QtConcurrent::run(
         &LoadPool(), [source, maxCells, first] { return ReadLevel(source, maxCells, first); }));
+}
+
+bool TerrainApplication::CancelLoad()
+{
+    if (!loading_)
+        return false;
+    ++loadGeneration_;  // the grids under way are dropped when they arrive
+    SetLoading(false);
+    SetNote({});
+    return true;
+}
+
+void TerrainApplication::SetLoadingObserver(std::function<void(bool)> observer)
+{
+    loadingObserver_ = std::move(observer);
+}
+
+void TerrainApplication::SetLoading(bool loading)
+{
+    if (loading == loading_)
+        return;
+    loading_ = loading;
+    if (loadingObserver_)
+        loadingObserver_(loading_);
 }
 
 void TerrainApplication::SetNote(const QString& note)

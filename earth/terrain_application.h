@@ -97,6 +97,12 @@ public:
     void RefineInBackground(const TerrainSource& source);
     // Whether a grid is still being read.
     bool IsLoading() const { return loading_; }
+    // Stops the load of a source (its first grid or the finer one): what is read is dropped
+    // when it arrives (a read under way ends in the background) and the terrain shown
+    // stays. False when nothing was loading.
+    bool CancelLoad();
+    // Hears IsLoading() each time it changes.
+    void SetLoadingObserver(std::function<void(bool)> observer);
 
     // Shows an imagery layer over the relief (settings.source empty: none). Another source
     // is opened and read in the background; `failed` hears, once, when it cannot be used,
@@ -129,6 +135,7 @@ public:
     QSize ViewSize() const;
 
 private:
+    void SetLoading(bool loading);
     void StartLevel(const TerrainSource& source, std::int64_t maxCells, bool first,
                     TerrainLoadCallbacks callbacks);
     // The terrain's note ("" for none); the imagery's notice is shown beside it.
@@ -146,7 +153,8 @@ private:
     TerrainSource source_;  // the source shown (or being loaded)
     std::uint64_t loadGeneration_ = 0;
     bool loading_ = false;
-    QTimer* detailTimer_ = nullptr;  // owned by loads_
+    std::function<void(bool)> loadingObserver_;
+    QTimer* detailTimer_ = nullptr;   // owned by loads_
     QTimer* imageryTimer_ = nullptr;  // owned by loads_
     std::unique_ptr<ImageryLayer> imagery_;
     std::function<void(const QString&)> imageryFailed_;

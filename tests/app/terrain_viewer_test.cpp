@@ -9,6 +9,9 @@
 #include "geodesy/gauss_kruger.h"
 #include "points/point_table_model.h"
 
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -82,6 +85,7 @@ private slots:
     void embedsTheViewerAndProposesTheZone();
     void goesToTheViewAndSavesItAtClose();
     void startsOnTheViewItWasClosedOn();
+    void startsBeforeTheRememberedTerrainIsRead();
     void changesTheTerrainSource();
     void loadsANewSourceInTheBackground();
     void refusesADemItCannotRead();
@@ -149,7 +153,7 @@ void TerrainViewerTest::startsOnTheViewItWasClosedOn()
             keldarn::app::MainWindowEnvironment env;
             env.settingsPath = path.toStdString();
             env.dialogs = &dialogs;
-            env.createViewer = keldarn::app::TerrainViewerFactory(env.settingsPath, dialogs);
+            env.createViewer = keldarn::app::TerrainViewerFactory(env.settingsPath);
             keldarn::app::TFormMain window(std::move(env));
             QTRY_VERIFY_WITH_TIMEOUT(!window.TerrainLoading(), 120000);
             window.close();
@@ -158,6 +162,96 @@ void TerrainViewerTest::startsOnTheViewItWasClosedOn()
             QCOMPARE(file.readAll(), saved);
             file.close();
         }
+    }
+}
+
+// A terrain remembered from an earlier run does not hold up the start: the window is built
+// on the demonstration terrain while the source loads in the background. Esc cancels the
+// load; a source too large to show without overviews (200 000² cells, no block written) is
+// refused with a warning. Neither close touches the view saved for the source.
+void TerrainViewerTest::startsBeforeTheRememberedTerrainIsRead()
+{
+    QTemporaryDir demDir;
+    const QString dem = WriteDem(demDir);
+    const QString huge = demDir.filePath(QStringLiteral("huge.tif"));
+    {
+        GDALAllRegister();
+        const char* const options[] = {"TILED=YES", "SPARSE_OK=TRUE", "BIGTIFF=YES", nullptr};
+        std::unique_ptr<GDALDataset> dataset(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+            huge.toUtf8().constData(), 200000, 200000, 1, GDT_Float32, const_cast<char**>(options)));
+        double gt[6] = {113.5, 1e-5, 0, 33.3, 0, -1e-5};
+        dataset->SetGeoTransform(gt);
+        OGRSpatialReference crs;
+        crs.SetFromUserInput("EPSG:4326");
+        dataset->SetSpatialRef(&crs);
+    }
+    struct Case {
+        QString source;
+        bool escape;
+        QString status;   // after the load
+        QString warning;  // a text of the one warning, or none
+    };
+    // The DEM from a loopback server that answers 64 bytes every 2 s: its load waits for Esc.
+    QProcess server;
+    const auto stopServer = qScopeGuard([&server] {
+        server.kill();
+        server.waitForFinished();
+    });
+    server.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(KELDARN_RANGE_HTTP_SERVER), demDir.path()});
+    QVERIFY(server.waitForReadyRead(10000));
+    const QString stalled = QStringLiteral("http://127.0.0.1:%1/trickle/hill.asc")
+                                .arg(QString::fromUtf8(server.readLine()).trimmed());
+    const Case cases[] = {{stalled, true, QStringLiteral("已取消读取地形数据。"), QString()},
+                          {huge, false, QString(), QStringLiteral("gdaladdo")}};
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Keldarn.ini"));
+        const QByteArray saved =
+            "[GEwin]\nLatitude=33.2812\nLongitude=113.5417\nAltitude=15\nRange=4321\n"
+            "Tilt=30.5000\nAzimuth=123.4567\n[GEzbzh]\nXdis=0\nYdis=0\nRot=0\nSca=0\nHdis=0\n"
+            "[Terrain]\nSource=" +
+            c.source.toUtf8() + "\n";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(saved);
+        file.close();
+        FakeDialogs dialogs;
+        keldarn::app::MainWindowEnvironment env;
+        env.settingsPath = path.toStdString();
+        env.dialogs = &dialogs;
+        env.createViewer = keldarn::app::TerrainViewerFactory(env.settingsPath);
+        keldarn::app::TFormMain window(std::move(env));
+        const auto* viewer = dynamic_cast<keldarn::earth::TerrainApplication*>(window.Viewer());
+        QVERIFY(viewer != nullptr);
+        QVERIFY(window.TerrainLoading());
+        QCOMPARE(window.StatusBar1->text(), QStringLiteral("正在读取地形数据，请等待..."));
+        QCOMPARE(QString::fromStdString(viewer->CurrentTerrain().Name()), QStringLiteral("合成演示地形"));
+        if (c.escape) {
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QTest::qWait(500);
+            QVERIFY(window.TerrainLoading());
+            QTest::keyClick(&window, Qt::Key_Escape);
+            QVERIFY(!window.TerrainLoading());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!window.TerrainLoading(), 60000);
+        QTest::qWait(300);  // a cancelled read that arrives late changes nothing
+        QCOMPARE(QString::fromStdString(viewer->CurrentTerrain().Name()), QStringLiteral("合成演示地形"));
+        QCOMPARE(window.StatusBar1->text(), c.status);
+        if (c.warning.isEmpty()) {
+            QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.MessageTexts().join('\n')));
+        } else {
+            QCOMPARE(dialogs.messages.size(), std::size_t{1});
+            QVERIFY2(dialogs.MessageTexts().front().contains(c.warning) &&
+                         dialogs.MessageTexts().front().contains(huge) &&
+                         dialogs.MessageTexts().front().endsWith(QStringLiteral("将使用合成演示地形。")),
+                     qPrintable(dialogs.MessageTexts().front()));
+        }
+        window.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), saved);
+        file.close();
     }
 }
 

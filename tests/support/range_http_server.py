@@ -9,6 +9,9 @@ starting at or past the end 416, no Range (or one this server does not understan
 ranges, a suffix range) the whole file with 200. Folders are not listed (404), like most
 object stores.
 
+A path under /trickle/ is the file below it (/trickle/dem.tif is /dem.tif), the bodies
+of its answers sent 64 bytes every 2 seconds, as a stalled server or a dying link sends them.
+
 GET /__stats returns what was served so far as JSON, so that a test can tell range requests
 from whole-file downloads:
     {"requests": M, "bytes_sent": N, "paths": {"/dem.tif": {"requests": m, "bytes_sent": n}}}
@@ -20,11 +23,15 @@ import os
 import re
 import sys
 import threading
+import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 STATS_PATH = "/__stats"
 CHUNK = 64 * 1024
+TRICKLE_PREFIX = "/trickle/"
+TRICKLE_BYTES = 64
+TRICKLE_SECONDS = 2.0
 SINGLE_RANGE = re.compile(r"^bytes=(\d+)-(\d*)$")
 
 
@@ -82,7 +89,8 @@ class Handler(BaseHTTPRequestHandler):
             self.send_bytes(200, self.server.stats.as_json(), "application/json", send_body)
             return
         self.server.stats.count_request(path)
-        file = self.local_file(path)
+        trickle = path.startswith(TRICKLE_PREFIX)
+        file = self.local_file(path[len(TRICKLE_PREFIX) - 1:] if trickle else path)
         if file is None:
             self.send_bytes(404, b"not found\n", "text/plain", send_body)
             return
@@ -104,7 +112,7 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Content-Range", f"bytes {first}-{last}/{size}")
         self.end_headers()
         if send_body:
-            self.send_file(file, path, first, last - first + 1)
+            self.send_file(file, path, first, last - first + 1, trickle)
 
     def local_file(self, path):
         """The regular file under the served folder for a URL path, or None."""
@@ -114,14 +122,17 @@ class Handler(BaseHTTPRequestHandler):
             return None
         return candidate
 
-    def send_file(self, file, path, offset, length):
+    def send_file(self, file, path, offset, length, trickle=False):
         with open(file, "rb") as f:
             f.seek(offset)
             while length > 0:
-                data = f.read(min(CHUNK, length))
+                data = f.read(min(TRICKLE_BYTES if trickle else CHUNK, length))
                 if not data:
                     break
+                if trickle:
+                    time.sleep(TRICKLE_SECONDS)
                 self.wfile.write(data)
+                self.wfile.flush()
                 self.server.stats.count_bytes(path, len(data))
                 length -= len(data)
 
