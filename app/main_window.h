@@ -61,12 +61,12 @@ struct ContourLine;
 namespace keldarn::cad {
 class DrawingHost;
 class DrawingWindow;
-}
+}  // namespace keldarn::cad
 
 namespace keldarn::points {
 class PointJournal;
 class PointTableModel;
-}
+}  // namespace keldarn::points
 
 namespace keldarn::app {
 
@@ -78,12 +78,12 @@ struct ViewSettingsText;
 // What the main window needs from its surroundings; tests hand in their own.
 struct MainWindowEnvironment {
     std::filesystem::path settingsPath;
-    Dialogs* dialogs = nullptr;                 // not owned; must outlive the window
-    earth::ApplicationFactory createViewer;     // starts the terrain viewer, or throws
+    Dialogs* dialogs = nullptr;              // not owned; must outlive the window
+    earth::ApplicationFactory createViewer;  // starts the terrain viewer, or throws
     VersionInfoSource versionInfo;
-    QString helpPath;                           // the user's guide beside the executable
-    cad::AcadAttach attachCad;                  // the open drawing window, or nullptr;
-                                                // unset: the window's own drawing host
+    QString helpPath;           // the user's guide beside the executable
+    cad::AcadAttach attachCad;  // the open drawing window, or nullptr;
+                                // unset: the window's own drawing host
 };
 
 // The program's terrain viewer, as the settings file leaves it: on the terrain chosen in an
@@ -228,11 +228,11 @@ public:
     bool ViewerPresent() const { return viewerWindow_ != nullptr; }
 
     // Menu commands and page buttons, one handler each.
-    void MMapClick();    // 地图窗范围
-    void MHgetClick();   // 手工采集
-    void MAddClick();    // 手工录入
-    void MOutClick();    // 导出数据
-    void MInClick();     // 导入数据...: reads an exported file back into the point table
+    void MMapClick();           // 地图窗范围
+    void MHgetClick();          // 手工采集
+    void MAddClick();           // 手工录入
+    void MOutClick();           // 导出数据
+    void MInClick();            // 导入数据...: reads an exported file back into the point table
     bool ImportFieldsChosen();  // says what to do when the export page names no field
     void ImportPointsFile(const QString& path);
     void Mset1Click();   // 投影设置, 刷新 and 下一步
@@ -241,10 +241,10 @@ public:
     void Button4Click();
     void Button12Click();
     void Button11Click();
-    void Button3Click();  // 采用 on PageHget
-    void Button1Click();  // 采用 on PageAdd
-    void N1Click();       // 删除当前行
-    void N3Click();       // 清空全部数据
+    void Button3Click();       // 采用 on PageHget
+    void Button1Click();       // 采用 on PageAdd
+    void N1Click();            // 删除当前行
+    void N3Click();            // 清空全部数据
     void SpeedButton1Click();  // >>
     void SpeedButton2Click();  // >
     void SpeedButton3Click();  // ↑
@@ -259,14 +259,14 @@ public:
     // picks; the shift state is not used.
     void FormMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
     bool PickMode() const { return pickMode_; }
-    void MTerrainFileClick();      // 地形数据文件...
-    void MTerrainFolderClick();    // 地形数据文件夹...
-    void MTerrainUrlClick();       // 地形数据网址...
-    void MSyntheticTerrainClick(); // 使用合成演示地形
-    void MImageryClick();          // 影像图层...
-    void MShowKmlClick();          // 在地图上显示KML...
+    void MTerrainFileClick();       // 地形数据文件...
+    void MTerrainFolderClick();     // 地形数据文件夹...
+    void MTerrainUrlClick();        // 地形数据网址...
+    void MSyntheticTerrainClick();  // 使用合成演示地形
+    void MImageryClick();           // 影像图层...
+    void MShowKmlClick();           // 在地图上显示KML...
     void ShowKmlOnMap(const QString& path);
-    void MRemoveKmlClick();        // 移除地图上的KML
+    void MRemoveKmlClick();    // 移除地图上的KML
     void MNewDrawingClick();   // 新建CAD图形: opens the drawing window with an empty drawing
     void MOpenDxfClick();      // 打开DXF图形...
     void MShowDrawingClick();  // 显示CAD图形窗口: the open drawing window, or a new drawing
@@ -276,13 +276,13 @@ public:
     void AddLanguageMenu(QMenu* settingsMenu);
     void ChooseInterfaceLanguage(const std::string& value);  // 设置 → 界面语言
     void MAboutClick();
-    void MControlPointsClick();   // 四参数求解...: the parameters from control points
-    void MProjectionClick();      // 椭球与分带...: ellipsoid, zones, zone number, datum shift
+    void MControlPointsClick();  // 四参数求解...: the parameters from control points
+    void MProjectionClick();     // 椭球与分带...: ellipsoid, zones, zone number, datum shift
     const geodesy::ProjectionChoice& Projection() const { return projection_; }
-    void MBoundarySampleClick();  // 区域采点...: the survey grid inside a boundary
-    void MProfileClick();         // 纵断面...: a profile along a route
-    void MContoursClick();        // 等高线到CAD图形...
-    void MElevationPointsClick(); // 高程点到CAD图形: the table's rows as elevation points
+    void MBoundarySampleClick();   // 区域采点...: the survey grid inside a boundary
+    void MProfileClick();          // 纵断面...: a profile along a route
+    void MContoursClick();         // 等高线到CAD图形...
+    void MElevationPointsClick();  // 高程点到CAD图形: the table's rows as elevation points
     // Whether terrain work runs in the background now.
     bool SurveyTaskRunning() const { return surveyTask_ != nullptr; }
     // Opens a profile window (closed by the user, or with the main window).
@@ -444,7 +444,7 @@ private:
     QShortcut* surveyCancel_ = nullptr;  // Esc while terrain work runs
     QElapsedTimer surveyClock_;
     geodesy::ProjectionChoice projection_;  // the national system ("Projection" section)
-    ControlPointSheet controlSheet_;  // the control points as last left, for the next time
+    ControlPointSheet controlSheet_;        // the control points as last left, for the next time
     TerrainProductChoice boundaryChoice_{ShapeSource::KmlFile, QStringLiteral("5"), false};
     TerrainProductChoice profileChoice_{ShapeSource::KmlFile, QStringLiteral("20"), false};
     TerrainProductChoice contourChoice_{ShapeSource::View, QStringLiteral("5"), false};

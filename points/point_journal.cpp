@@ -45,7 +45,8 @@ bool GetU32(std::string_view& in, std::uint32_t& value)
         return false;
     value = 0;
     for (int i = 0; i < 4; ++i)
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[static_cast<std::size_t>(i)])) << (8 * i);
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[static_cast<std::size_t>(i)]))
+                 << (8 * i);
     in.remove_prefix(4);
     return true;
 }
@@ -99,7 +100,10 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
-std::string Reason() { return std::strerror(errno); }
+std::string Reason()
+{
+    return std::strerror(errno);
+}
 
 bool ParseRows(std::string_view payload, std::vector<std::string>& parsed)
 {
@@ -128,7 +132,8 @@ bool Apply(char type, std::string_view payload, std::vector<std::string>& rows)
             return false;
         if (type == kSnapshot)
             rows.clear();
-        rows.insert(rows.end(), std::make_move_iterator(parsed.begin()), std::make_move_iterator(parsed.end()));
+        rows.insert(rows.end(), std::make_move_iterator(parsed.begin()),
+                    std::make_move_iterator(parsed.end()));
         return true;
     }
     case kRemove:
@@ -181,7 +186,8 @@ std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t crc)
     return ~crc;
 }
 
-PointJournal::PointJournal(const std::filesystem::path& path, PointTableModel& table) : path_(path), table_(table)
+PointJournal::PointJournal(const std::filesystem::path& path, PointTableModel& table)
+    : path_(path), table_(table)
 {
     if (JournalInUse(path_))
         throw JournalError(i18n::Format(
@@ -193,7 +199,9 @@ PointJournal::PointJournal(const std::filesystem::path& path, PointTableModel& t
             [this](const QModelIndex&, int first, int last) { OnRowsRemoved(first, last); });
     connect(&table_, &QAbstractItemModel::modelReset, this, &PointJournal::OnReset);
     connect(&table_, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) { OnDataChanged(topLeft, bottomRight); });
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                OnDataChanged(topLeft, bottomRight);
+            });
 }
 
 PointJournal::~PointJournal()
@@ -326,7 +334,8 @@ std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path)
         std::string_view crcBytes = rest.substr(recordSize, 4);
         std::uint32_t crc = 0;
         GetU32(crcBytes, crc);
-        if (crc != Crc32(rest.data(), recordSize) || !Apply(rest[0], rest.substr(5, size), recovered.packedRows)) {
+        if (crc != Crc32(rest.data(), recordSize) ||
+            !Apply(rest[0], rest.substr(5, size), recovered.packedRows)) {
             recovered.damagedTail = true;
             break;
         }

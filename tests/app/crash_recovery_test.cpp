@@ -72,8 +72,10 @@ void CrashRecoveryTest::offersTheRowsOfAnAbnormalEnd()
     QTemporaryDir dir;
     {
         keldarn::points::PointTableModel table;
-        keldarn::points::PointJournal journal((dir.path() + QStringLiteral("/Keldarn.journal")).toStdString(), table);
-        table.AppendRows({{"K1", "校正点", "1.000", "2.000", "3.000"}, {"K2", "", "4.000", "5.000", "6.000"}});
+        keldarn::points::PointJournal journal((dir.path() + QStringLiteral("/Keldarn.journal")).toStdString(),
+                                              table);
+        table.AppendRows(
+            {{"K1", "校正点", "1.000", "2.000", "3.000"}, {"K2", "", "4.000", "5.000", "6.000"}});
         // Destroyed without Finish: the program ended abnormally.
     }
     WindowFixture f;
