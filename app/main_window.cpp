@@ -359,7 +359,8 @@ void TFormMain::ConnectCommands()
 
 void TFormMain::LoadSettingsIntoFields()
 {
-    const StoredSettings stored = LoadSettings(env_.settingsPath);
+    settingsAtStart_ = LoadSettings(env_.settingsPath);
+    const StoredSettings& stored = settingsAtStart_;
     const auto put = [](QLineEdit* field, const std::string& text) {
         field->setText(QString::fromStdString(text));
     };
@@ -563,16 +564,13 @@ void TFormMain::SaveStateAtClose()
     const FourParamTexts params{EditXdis->text().toStdString(), EditYdis->text().toStdString(),
                                 EditRot->text().toStdString(), EditSca->text().toStdString(),
                                 EditHdis->text().toStdString()};
-    // Without a camera there is nothing to write when the file already holds these
-    // texts, so a run without a map leaves the file exactly as it was.
-    const bool unchanged = !camera && LoadSettings(env_.settingsPath).params == params;
-    if (!unchanged) {
-        try {
-            SaveSettings(env_.settingsPath, camera, params);
-        } catch (const std::exception& error) {
-            ShowError(QString::fromUtf8(error.what()));
-            return;
-        }
+    // Only what this run changed is written, over the file as it is now: another copy of
+    // the program may have saved its own changes since this one started.
+    try {
+        SaveChangedSettings(env_.settingsPath, settingsAtStart_, camera, params);
+    } catch (const std::exception& error) {
+        ShowError(QString::fromUtf8(error.what()));
+        return;
     }
     if (ViewerPresent() && !viewerCallFailed)
         viewerWindow_->close();

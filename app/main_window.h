@@ -425,6 +425,8 @@ private:
     // none when another running instance owns the journal and its backup.
     enum class RecoveryBackup { kNone, kRestored, kDeclined, kLeftOver };
     RecoveryBackup recoveryBackup_ = RecoveryBackup::kNone;
+    // The settings as the file held them at start: at close only what differs is written.
+    StoredSettings settingsAtStart_;
     cad::DrawingHost* drawingHost_ = nullptr;
     HelpWindow* helpWindow_ = nullptr;
     std::unique_ptr<earth::IApplicationGE> viewer_;
