@@ -39,7 +39,10 @@ protected:
         std::ifstream in(path_, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    void WriteBytes(const std::string& bytes) const { std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes; }
+    void WriteBytes(const std::string& bytes) const
+    {
+        std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
+    }
 
     fs::path dir_;
     fs::path path_;
@@ -152,7 +155,8 @@ TEST_F(PointJournalTest, SnapshotThatCannotBeWrittenLeavesTheEarlierJournal)
         PointJournal journal(path_, table);
         ADD_FAILURE() << "a snapshot larger than the limit was written";
     } catch (const JournalError& error) {
-        EXPECT_EQ(std::string(error.what()), "无法写入点表恢复文件 " + path_.string() + "：文件超出允许的大小");
+        EXPECT_EQ(std::string(error.what()),
+                  "无法写入点表恢复文件 " + path_.string() + "：文件超出允许的大小");
     }
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
