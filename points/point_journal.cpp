@@ -105,6 +105,30 @@ std::string Reason()
     return std::strerror(errno);
 }
 
+// A whole journal file: the magic and one snapshot of the rows.
+std::string SnapshotFile(const std::string& rowsPayload)
+{
+    return std::string(kMagic, kMagicSize) + Record(kSnapshot, rowsPayload);
+}
+
+// Puts `bytes` in place of the file at `path`, atomically, and returns the new file still
+// open and locked: it is locked before it takes the name, so that no other copy can take
+// it as an orphan in between.
+fileio::FileDescriptor CommitLocked(const std::filesystem::path& path, const std::string& bytes)
+{
+    try {
+        fileio::AtomicFile file(path, 0600);
+        if (::flock(file.descriptor(), LOCK_EX | LOCK_NB) != 0)
+            throw JournalError(i18n::Format(i18n::Translate("points", "无法锁定点表恢复文件 %1：%2"),
+                                            {path.string(), Reason()}));
+        file.Write(bytes);
+        return file.CommitKeepingOpen();
+    } catch (const fileio::FileWriteError& error) {
+        throw JournalError(i18n::Format(i18n::Translate("points", "无法写入点表恢复文件 %1：%2"),
+                                        {path.string(), error.reason()}));
+    }
+}
+
 bool ParseRows(std::string_view payload, std::vector<std::string>& parsed)
 {
     std::uint32_t count = 0;
@@ -192,6 +216,17 @@ PointJournal::PointJournal(const std::filesystem::path& path, PointTableModel& t
     if (JournalInUse(path_))
         throw JournalError(i18n::Format(
             i18n::Translate("points", "点表恢复文件 %1 正被另一个运行中的程序使用"), {path_.string()}));
+    Start();
+}
+
+PointJournal::PointJournal(HeldJournal claimed, PointTableModel& table)
+    : path_(std::move(claimed.path)), table_(table), file_(std::move(claimed.lock))
+{
+    Start();
+}
+
+void PointJournal::Start()
+{
     WriteSnapshotFile();
     connect(&table_, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { OnRowsInserted(first, last); });
@@ -230,20 +265,8 @@ void PointJournal::Finish()
 // never lapses; closing the old one releases its lock.
 void PointJournal::WriteSnapshotFile()
 {
-    std::string bytes(kMagic, kMagicSize);
-    bytes += Record(kSnapshot, RowsPayload(table_, 1, table_.DataRowCount()));
-    fileio::FileDescriptor snapshot;
-    try {
-        fileio::AtomicFile file(path_, 0600);
-        if (::flock(file.descriptor(), LOCK_EX | LOCK_NB) != 0)
-            throw JournalError(i18n::Format(i18n::Translate("points", "无法锁定点表恢复文件 %1：%2"),
-                                            {path_.string(), Reason()}));
-        file.Write(bytes);
-        snapshot = file.CommitKeepingOpen();
-    } catch (const fileio::FileWriteError& error) {
-        throw JournalError(i18n::Format(i18n::Translate("points", "无法写入点表恢复文件 %1：%2"),
-                                        {path_.string(), error.reason()}));
-    }
+    const std::string bytes = SnapshotFile(RowsPayload(table_, 1, table_.DataRowCount()));
+    fileio::FileDescriptor snapshot = CommitLocked(path_, bytes);
     Close();
     file_ = std::move(snapshot);
     snapshotBytes_ = bytes.size();
@@ -317,6 +340,8 @@ std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path)
     if (!in)
         return std::nullopt;
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.empty())
+        return RecoveredTable{};
     if (bytes.compare(0, kMagicSize, kMagic) != 0)
         throw JournalError(
             i18n::Format(i18n::Translate("points", "文件 %1 不是点表恢复文件"), {path.string()}));
@@ -342,6 +367,15 @@ std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path)
         rest.remove_prefix(recordSize + 4);
     }
     return recovered;
+}
+
+void WriteJournalFile(const std::filesystem::path& path, const std::vector<std::string>& packedRows)
+{
+    std::string payload;
+    PutU32(payload, static_cast<std::uint32_t>(packedRows.size()));
+    for (const std::string& row : packedRows)
+        PutBytes(payload, row);
+    CommitLocked(path, SnapshotFile(payload));
 }
 
 bool JournalInUse(const std::filesystem::path& path)
