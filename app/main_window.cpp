@@ -323,7 +323,8 @@ void TFormMain::ConnectCommands()
 
 void TFormMain::LoadSettingsIntoFields()
 {
-    const StoredSettings stored = LoadSettings(env_.settingsPath);
+    settingsAtStart_ = LoadSettings(env_.settingsPath);
+    const StoredSettings& stored = settingsAtStart_;
     const auto put = [](QLineEdit* field, const std::string& text) {
         field->setText(QString::fromStdString(text));
     };
@@ -362,67 +363,6 @@ void TFormMain::ShowViewInFields(const ViewSettingsText& view)
     put(EditRange, view.range);
     put(EditTilt, view.tilt);
     put(EditAzi, view.azimuth);
-}
-
-std::filesystem::path TFormMain::JournalPath() const
-{
-    return env_.settingsPath.parent_path() / "Keldarn.journal";
-}
-
-std::filesystem::path TFormMain::RecoveryBackupPath() const
-{
-    return std::filesystem::path(JournalPath()).concat(".bak");
-}
-
-void TFormMain::RemoveRecoveryBackup()
-{
-    std::error_code ignored;
-    std::filesystem::remove(RecoveryBackupPath(), ignored);
-    recoveryBackup_ = RecoveryBackup::kNone;
-}
-
-void TFormMain::RecoverAndStartJournal()
-{
-    const std::filesystem::path path = JournalPath();
-    if (points::JournalInUse(path)) {
-        ShowInfo(tr("另一个Keldarn正在运行，本次运行的点表不作异常退出恢复备份。"));
-        return;
-    }
-    // A backup found with nothing to recover is the rows of an earlier run declined then
-    // (or one whose rows were settled): it goes at this run's normal end.
-    std::error_code absent;
-    if (std::filesystem::exists(RecoveryBackupPath(), absent))
-        recoveryBackup_ = RecoveryBackup::kLeftOver;
-    try {
-        if (auto recovered = points::ReadJournal(path); recovered && !recovered->packedRows.empty()) {
-            const auto count = static_cast<qsizetype>(recovered->packedRows.size());
-            // The previous journal is kept as a backup whatever the answer, so that a crash
-            // while its rows are being restored, or an answer given by mistake, loses nothing.
-            std::error_code ignored;
-            std::filesystem::copy_file(path, RecoveryBackupPath(),
-                                       std::filesystem::copy_options::overwrite_existing, ignored);
-            recoveryBackup_ = RecoveryBackup::kDeclined;
-            if (env_.dialogs->AskYesNo(
-                    this, tr("上次程序没有正常退出。恢复上次未正常退出时的点表数据（%1个点）？").arg(count),
-                    windowTitle())) {
-                pointTable_->AppendPackedRows(std::move(recovered->packedRows));
-                pointTable_->SetHeaderFixed(true);
-                recoveryBackup_ = RecoveryBackup::kRestored;
-            }
-        }
-    } catch (const std::exception& error) {
-        ShowError(QString::fromUtf8(error.what()));
-    }
-    try {
-        // The settings folder of an installed copy ($XDG_CONFIG_HOME/keldarn) may not
-        // exist yet on the first start.
-        std::error_code ignored;
-        std::filesystem::create_directories(path.parent_path(), ignored);
-        journal_ = std::make_unique<points::PointJournal>(path, *pointTable_);
-    } catch (const std::exception& error) {
-        ShowError(QString::fromUtf8(error.what()) + QLatin1Char('\n') +
-                  tr("程序异常退出时，点表数据将无法恢复。"));
-    }
 }
 
 void TFormMain::StartViewer()
@@ -502,13 +442,7 @@ void TFormMain::SaveStateAtClose()
     if (stateSaved_)
         return;
     stateSaved_ = true;
-    // A normal end: the next run starts with an empty table.
-    if (journal_)
-        journal_->Finish();
-    // The restored rows are now exported or given up by the user's 是; rows declined at
-    // this start stay in the backup until the next normal end.
-    if (recoveryBackup_ == RecoveryBackup::kRestored || recoveryBackup_ == RecoveryBackup::kLeftOver)
-        RemoveRecoveryBackup();
+    SettleJournalAtClose();
 
     // The parameter texts are saved in every case: typed parameters are never lost. The
     // view is saved only from a viewer's camera.
@@ -531,16 +465,13 @@ void TFormMain::SaveStateAtClose()
     const FourParamTexts params{EditXdis->text().toStdString(), EditYdis->text().toStdString(),
                                 EditRot->text().toStdString(), EditSca->text().toStdString(),
                                 EditHdis->text().toStdString()};
-    // Without a camera there is nothing to write when the file already holds these
-    // texts, so a run without a map leaves the file exactly as it was.
-    const bool unchanged = !camera && LoadSettings(env_.settingsPath).params == params;
-    if (!unchanged) {
-        try {
-            SaveSettings(env_.settingsPath, camera, params);
-        } catch (const std::exception& error) {
-            ShowError(QString::fromUtf8(error.what()));
-            return;
-        }
+    // Only what this run changed is written, over the file as it is now: another copy of
+    // the program may have saved its own changes since this one started.
+    try {
+        SaveChangedSettings(env_.settingsPath, settingsAtStart_, camera, params);
+    } catch (const std::exception& error) {
+        ShowError(QString::fromUtf8(error.what()));
+        return;
     }
     if (ViewerPresent() && !viewerCallFailed)
         viewerWindow_->close();

@@ -221,9 +221,11 @@ public:
     HelpWindow* Help() const { return helpWindow_; }
     // The viewer window, or nullptr while no viewer is embedded.
     QWidget* ViewerWindow() const { return viewerWindow_; }
-    // The crash journal of the point table: "Keldarn.journal" beside the settings file.
+    // This copy's crash journal of the point table beside the settings file:
+    // "Keldarn.journal" for the first copy running, "Keldarn.2.journal" ... for further
+    // ones; empty when the copy keeps none.
     std::filesystem::path JournalPath() const;
-    // The copy of a recovered journal, "Keldarn.journal.bak" beside it.
+    // The backup of the rows recovered at start, "<journal>.bak" beside the journal.
     std::filesystem::path RecoveryBackupPath() const;
     bool ViewerPresent() const { return viewerWindow_ != nullptr; }
 
@@ -322,9 +324,11 @@ private:
     // Whether the window may close with the table's unexported rows: true when there are
     // none or the user answers 是 (否 is the default answer).
     bool CloseWithUnexportedPoints();
-    // Offers the rows of a run that did not end normally, then keeps a journal of the
+    // Offers the rows of every copy that did not end normally, then keeps a journal of the
     // table beside the settings file for as long as the window lives.
     void RecoverAndStartJournal();
+    // The normal end: the journal goes, and the backups whose rows are settled.
+    void SettleJournalAtClose();
     void RemoveRecoveryBackup();
     void StartViewer();
     void PanelGEResize();
@@ -428,11 +432,16 @@ private:
     MainWindowEnvironment env_;
     points::PointTableModel* pointTable_ = nullptr;
     std::unique_ptr<points::PointJournal> journal_;
-    // Whose rows the recovery backup holds and so when it may go: restored rows once all
-    // are exported or at the normal end; declined rows only at a later run's normal end;
-    // none when another running instance owns the journal and its backup.
-    enum class RecoveryBackup { kNone, kRestored, kDeclined, kLeftOver };
+    std::filesystem::path journalPath_;
+    // Whose rows this copy's recovery backup holds and so when it may go: restored rows
+    // once all are exported or at the normal end; declined rows only at a later run's
+    // normal end.
+    enum class RecoveryBackup { kNone, kRestored, kDeclined };
     RecoveryBackup recoveryBackup_ = RecoveryBackup::kNone;
+    // Backups of ended runs found at start, removed at this run's normal end.
+    std::vector<std::filesystem::path> settledBackups_;
+    // The settings as the file held them at start: at close only what differs is written.
+    StoredSettings settingsAtStart_;
     cad::DrawingHost* drawingHost_ = nullptr;
     HelpWindow* helpWindow_ = nullptr;
     std::unique_ptr<earth::IApplicationGE> viewer_;

@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "app/install_layout.h"
 #include "app/profile_file.h"
@@ -218,6 +219,34 @@ void SaveSettings(const std::filesystem::path& path, const std::optional<CameraV
                   const FourParamTexts& params)
 {
     UpdateProfile(path, [&](ProfileFile& profile) { WriteInto(profile, camera, params); });
+}
+
+bool SaveChangedSettings(const std::filesystem::path& path, const StoredSettings& atStart,
+                         const std::optional<CameraValues>& camera, const FourParamTexts& params)
+{
+    struct Entry {
+        const char* section;
+        const char* key;
+        const std::string& before;
+        std::string now;
+    };
+    std::vector<Entry> entries;
+    if (camera) {
+        const ViewSettingsText view = FormatCamera(*camera);
+        for (const ViewKey& key : kViewKeys)
+            entries.push_back({kViewSection, key.name, atStart.view.*key.text, view.*key.text});
+    }
+    for (const FourParamKey& key : kFourParamKeys)
+        entries.push_back(
+            {kFourParamSection, key.name, atStart.params.*key.text, LineBreaksAsBlanks(params.*key.text)});
+    if (std::none_of(entries.begin(), entries.end(), [](const Entry& e) { return e.now != e.before; }))
+        return false;
+    UpdateProfile(path, [&](ProfileFile& profile) {
+        for (const Entry& e : entries)
+            if (e.now != e.before || !profile.Get(e.section, e.key))
+                profile.Set(e.section, e.key, e.now);
+    });
+    return true;
 }
 
 std::string LoadInterfaceLanguage(const std::filesystem::path& path)

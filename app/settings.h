@@ -107,6 +107,16 @@ std::string LineBreaksAsBlanks(std::string_view text);
 void SaveSettings(const std::filesystem::path& path, const std::optional<CameraValues>& camera,
                   const FourParamTexts& params);
 
+// Writes at close what this run changed: each of the eleven keys whose text now (the
+// camera formatted as the file stores it, the parameter texts as SaveSettings writes them)
+// differs from its text in `atStart`, the settings LoadSettings read when the run began.
+// Every other key keeps what the file holds at this moment, for another copy of the
+// program may have saved its own changes meanwhile; a key the file lacks is written too.
+// Nothing is written, and false returned, when nothing changed. A view without a camera
+// is not written at all. Throws SettingsWriteError as SaveSettings does.
+bool SaveChangedSettings(const std::filesystem::path& path, const StoredSettings& atStart,
+                         const std::optional<CameraValues>& camera, const FourParamTexts& params);
+
 // The terrain the viewer shows: a DEM file, a folder of tiles or an http(s) address,
 // remembered in a section of its own ("Terrain", key "Source"). Empty means the built-in
 // demonstration terrain.

@@ -45,7 +45,8 @@ bool GetU32(std::string_view& in, std::uint32_t& value)
         return false;
     value = 0;
     for (int i = 0; i < 4; ++i)
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[static_cast<std::size_t>(i)])) << (8 * i);
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[static_cast<std::size_t>(i)]))
+                 << (8 * i);
     in.remove_prefix(4);
     return true;
 }
@@ -99,7 +100,34 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
-std::string Reason() { return std::strerror(errno); }
+std::string Reason()
+{
+    return std::strerror(errno);
+}
+
+// A whole journal file: the magic and one snapshot of the rows.
+std::string SnapshotFile(const std::string& rowsPayload)
+{
+    return std::string(kMagic, kMagicSize) + Record(kSnapshot, rowsPayload);
+}
+
+// Puts `bytes` in place of the file at `path`, atomically, and returns the new file still
+// open and locked: it is locked before it takes the name, so that no other copy can take
+// it as an orphan in between.
+fileio::FileDescriptor CommitLocked(const std::filesystem::path& path, const std::string& bytes)
+{
+    try {
+        fileio::AtomicFile file(path, 0600);
+        if (::flock(file.descriptor(), LOCK_EX | LOCK_NB) != 0)
+            throw JournalError(i18n::Format(i18n::Translate("points", "无法锁定点表恢复文件 %1：%2"),
+                                            {path.string(), Reason()}));
+        file.Write(bytes);
+        return file.CommitKeepingOpen();
+    } catch (const fileio::FileWriteError& error) {
+        throw JournalError(i18n::Format(i18n::Translate("points", "无法写入点表恢复文件 %1：%2"),
+                                        {path.string(), error.reason()}));
+    }
+}
 
 bool ParseRows(std::string_view payload, std::vector<std::string>& parsed)
 {
@@ -128,7 +156,8 @@ bool Apply(char type, std::string_view payload, std::vector<std::string>& rows)
             return false;
         if (type == kSnapshot)
             rows.clear();
-        rows.insert(rows.end(), std::make_move_iterator(parsed.begin()), std::make_move_iterator(parsed.end()));
+        rows.insert(rows.end(), std::make_move_iterator(parsed.begin()),
+                    std::make_move_iterator(parsed.end()));
         return true;
     }
     case kRemove:
@@ -181,11 +210,23 @@ std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t crc)
     return ~crc;
 }
 
-PointJournal::PointJournal(const std::filesystem::path& path, PointTableModel& table) : path_(path), table_(table)
+PointJournal::PointJournal(const std::filesystem::path& path, PointTableModel& table)
+    : path_(path), table_(table)
 {
     if (JournalInUse(path_))
         throw JournalError(i18n::Format(
             i18n::Translate("points", "点表恢复文件 %1 正被另一个运行中的程序使用"), {path_.string()}));
+    Start();
+}
+
+PointJournal::PointJournal(HeldJournal claimed, PointTableModel& table)
+    : path_(std::move(claimed.path)), table_(table), file_(std::move(claimed.lock))
+{
+    Start();
+}
+
+void PointJournal::Start()
+{
     WriteSnapshotFile();
     connect(&table_, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { OnRowsInserted(first, last); });
@@ -193,7 +234,9 @@ PointJournal::PointJournal(const std::filesystem::path& path, PointTableModel& t
             [this](const QModelIndex&, int first, int last) { OnRowsRemoved(first, last); });
     connect(&table_, &QAbstractItemModel::modelReset, this, &PointJournal::OnReset);
     connect(&table_, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) { OnDataChanged(topLeft, bottomRight); });
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                OnDataChanged(topLeft, bottomRight);
+            });
 }
 
 PointJournal::~PointJournal()
@@ -222,20 +265,8 @@ void PointJournal::Finish()
 // never lapses; closing the old one releases its lock.
 void PointJournal::WriteSnapshotFile()
 {
-    std::string bytes(kMagic, kMagicSize);
-    bytes += Record(kSnapshot, RowsPayload(table_, 1, table_.DataRowCount()));
-    fileio::FileDescriptor snapshot;
-    try {
-        fileio::AtomicFile file(path_, 0600);
-        if (::flock(file.descriptor(), LOCK_EX | LOCK_NB) != 0)
-            throw JournalError(i18n::Format(i18n::Translate("points", "无法锁定点表恢复文件 %1：%2"),
-                                            {path_.string(), Reason()}));
-        file.Write(bytes);
-        snapshot = file.CommitKeepingOpen();
-    } catch (const fileio::FileWriteError& error) {
-        throw JournalError(i18n::Format(i18n::Translate("points", "无法写入点表恢复文件 %1：%2"),
-                                        {path_.string(), error.reason()}));
-    }
+    const std::string bytes = SnapshotFile(RowsPayload(table_, 1, table_.DataRowCount()));
+    fileio::FileDescriptor snapshot = CommitLocked(path_, bytes);
     Close();
     file_ = std::move(snapshot);
     snapshotBytes_ = bytes.size();
@@ -309,6 +340,8 @@ std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path)
     if (!in)
         return std::nullopt;
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.empty())
+        return RecoveredTable{};
     if (bytes.compare(0, kMagicSize, kMagic) != 0)
         throw JournalError(
             i18n::Format(i18n::Translate("points", "文件 %1 不是点表恢复文件"), {path.string()}));
@@ -326,13 +359,23 @@ std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path)
         std::string_view crcBytes = rest.substr(recordSize, 4);
         std::uint32_t crc = 0;
         GetU32(crcBytes, crc);
-        if (crc != Crc32(rest.data(), recordSize) || !Apply(rest[0], rest.substr(5, size), recovered.packedRows)) {
+        if (crc != Crc32(rest.data(), recordSize) ||
+            !Apply(rest[0], rest.substr(5, size), recovered.packedRows)) {
             recovered.damagedTail = true;
             break;
         }
         rest.remove_prefix(recordSize + 4);
     }
     return recovered;
+}
+
+void WriteJournalFile(const std::filesystem::path& path, const std::vector<std::string>& packedRows)
+{
+    std::string payload;
+    PutU32(payload, static_cast<std::uint32_t>(packedRows.size()));
+    for (const std::string& row : packedRows)
+        PutBytes(payload, row);
+    CommitLocked(path, SnapshotFile(payload));
 }
 
 bool JournalInUse(const std::filesystem::path& path)

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,6 +30,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A journal file whose lock (flock) this process holds: the lock lasts as long as `lock`.
+struct HeldJournal {
+    std::filesystem::path path;
+    fileio::FileDescriptor lock;
+};
+
 class PointJournal : public QObject {
     Q_OBJECT
 
@@ -37,6 +44,9 @@ public:
     // table from then on. Holds an exclusive lock on the file while it lives. Throws
     // JournalError when the file cannot be created or is locked by another instance.
     PointJournal(const std::filesystem::path& path, PointTableModel& table);
+    // As above, at a name this process has claimed and locked already (ClaimJournal): the
+    // lock passes to the new journal without lapsing. Whatever the file held is replaced.
+    PointJournal(HeldJournal claimed, PointTableModel& table);
     ~PointJournal() override;
 
     // The normal end: closes and removes the journal.
@@ -46,6 +56,8 @@ public:
     bool healthy() const { return file_.valid(); }
 
 private:
+    // Writes the first snapshot and follows the table from then on.
+    void Start();
     void OnRowsInserted(int first, int last);
     void OnRowsRemoved(int first, int last);
     void OnReset();
@@ -63,13 +75,18 @@ private:
 };
 
 // The rows a journal holds, replayed record by record up to the first torn or damaged
-// record. Nothing when there is no journal file. Throws JournalError when the file is
-// not a journal.
+// record. Nothing when there is no journal file; no rows when the file is empty (claimed by
+// a copy that ended before its first snapshot). Throws JournalError when the file is not a
+// journal.
 struct RecoveredTable {
     std::vector<std::string> packedRows;  // as PackRow writes them
     bool damagedTail = false;             // a torn or damaged record was dropped
 };
 std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path);
+
+// Writes `packedRows` as a journal of one snapshot, atomically: a file that ReadJournal
+// replays to these rows. Throws JournalError when it cannot be written.
+void WriteJournalFile(const std::filesystem::path& path, const std::vector<std::string>& packedRows);
 
 // True when another running instance holds the journal.
 bool JournalInUse(const std::filesystem::path& path);

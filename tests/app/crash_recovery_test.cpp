@@ -53,6 +53,28 @@ int RunSamplingChild(const QString& dir)
     return 0;
 }
 
+// A copy of the program on the settings file of `dir`, with a viewer, so that a start says
+// nothing unless something is wrong.
+std::unique_ptr<keldarn::app::TFormMain> StartCopy(const QTemporaryDir& dir,
+                                                   keldarn::testing::FakeDialogs& dialogs)
+{
+    keldarn::app::MainWindowEnvironment env;
+    env.settingsPath = dir.filePath(QStringLiteral("Keldarn.ini")).toStdString();
+    env.dialogs = &dialogs;
+    env.createViewer = [] {
+        return std::unique_ptr<keldarn::earth::IApplicationGE>(new keldarn::testing::FakeViewer);
+    };
+    return std::make_unique<keldarn::app::TFormMain>(std::move(env));
+}
+
+QStringList PointNames(const keldarn::points::PointTableModel& table)
+{
+    QStringList names;
+    for (int row = 1; row <= table.DataRowCount(); ++row)
+        names << table.Cell(0, row);
+    return names;
+}
+
 }  // namespace
 
 class CrashRecoveryTest : public QObject {
@@ -65,6 +87,7 @@ private slots:
     void recoversEveryRowAfterAKillDuringSampling();
     void closingAsksForRowsNotExported();
     void backupGoesOnceItsRowsAreSettled();
+    void everyCopyThatEndedAbnormallyIsOffered();
 };
 
 void CrashRecoveryTest::offersTheRowsOfAnAbnormalEnd()
@@ -72,8 +95,10 @@ void CrashRecoveryTest::offersTheRowsOfAnAbnormalEnd()
     QTemporaryDir dir;
     {
         keldarn::points::PointTableModel table;
-        keldarn::points::PointJournal journal((dir.path() + QStringLiteral("/Keldarn.journal")).toStdString(), table);
-        table.AppendRows({{"K1", "校正点", "1.000", "2.000", "3.000"}, {"K2", "", "4.000", "5.000", "6.000"}});
+        keldarn::points::PointJournal journal((dir.path() + QStringLiteral("/Keldarn.journal")).toStdString(),
+                                              table);
+        table.AppendRows(
+            {{"K1", "校正点", "1.000", "2.000", "3.000"}, {"K2", "", "4.000", "5.000", "6.000"}});
         // Destroyed without Finish: the program ended abnormally.
     }
     WindowFixture f;
@@ -308,6 +333,64 @@ void CrashRecoveryTest::backupGoesOnceItsRowsAreSettled()
         window.close();
         QVERIFY2(!window.isVisible(), c.what);
         QVERIFY2(std::filesystem::exists(backup) == c.backupAfterClose, c.what);
+    }
+}
+
+// Copies of the program running at once each keep a journal of their own. A start offers
+// the rows of every copy that ended abnormally, in the order the copies started, and leaves
+// the journal of a copy still running alone; rows recovered once are never offered again.
+void CrashRecoveryTest::everyCopyThatEndedAbnormallyIsOffered()
+{
+    struct Case {
+        const char* what;
+        std::vector<bool> killed;  // the copies started earlier, in order; copy i holds i rows
+        bool restore;
+        QString question;
+        QStringList offered;
+    };
+    const QStringList both = {"C1.1", "C2.1", "C2.2"};
+    const Case cases[] = {
+        {"both killed",
+         {true, true},
+         true,
+         QStringLiteral("有2个Keldarn程序没有正常退出。恢复它们的点表数据（共3个点）？"),
+         both},
+        {"both killed, declined",
+         {true, true},
+         false,
+         QStringLiteral("有2个Keldarn程序没有正常退出。恢复它们的点表数据（共3个点）？"),
+         both},
+        {"the first still running",
+         {false, true},
+         true,
+         QStringLiteral("上次程序没有正常退出。恢复上次未正常退出时的点表数据（2个点）？"),
+         {"C2.1", "C2.2"}},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        keldarn::testing::FakeDialogs dialogs;
+        std::vector<std::unique_ptr<keldarn::app::TFormMain>> copies;
+        for (std::size_t i = 1; i <= c.killed.size(); ++i) {
+            copies.push_back(StartCopy(dir, dialogs));
+            for (std::size_t row = 1; row <= i; ++row)
+                copies.back()->PointTable()->AppendRow(
+                    {QStringLiteral("C%1.%2").arg(i).arg(row), "", "1", "2", "3"});
+        }
+        for (std::size_t i = 0; i < c.killed.size(); ++i)
+            if (c.killed[i])
+                copies[i].reset();  // gone without its normal end
+        dialogs.answerYes = c.restore;
+        auto next = StartCopy(dir, dialogs);
+        QVERIFY2(dialogs.questions == QStringList{c.question}, qPrintable(dialogs.questions.join('|')));
+        QVERIFY2(PointNames(*next->PointTable()) == (c.restore ? c.offered : QStringList{}), c.what);
+        // Whatever the answer, the rows are kept in the backup.
+        const auto backup = keldarn::points::ReadJournal(next->RecoveryBackupPath());
+        QVERIFY2(backup && backup->packedRows.size() == static_cast<std::size_t>(c.offered.size()), c.what);
+
+        dialogs.questions.clear();
+        auto another = StartCopy(dir, dialogs);
+        QVERIFY2(dialogs.questions.isEmpty(), c.what);
+        QVERIFY2(dialogs.MessageTexts().isEmpty(), qPrintable(dialogs.MessageTexts().join('|')));
     }
 }
 

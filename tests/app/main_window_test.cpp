@@ -77,6 +77,7 @@ private slots:
     void savesCameraAndParametersAtClose();
     void savesParametersWithoutViewer();
     void keepsFileUntouchedWhenNothingChanged();
+    void lastCopyToCloseKeepsWhatAnotherChanged();
     void reportsUnwritableSettings();
     void savesParametersWhenCameraFails();
     void lineBreaksInParametersBecomeBlanks();
@@ -370,6 +371,47 @@ void MainWindowTest::keepsFileUntouchedWhenNothingChanged()
     WindowFixture f;
     f.window->close();
     QVERIFY(!QFile::exists(f.SettingsPath()));
+}
+
+// Two copies of the program on one settings file: the one that closes last writes only the
+// keys it changed itself, so the view and parameter the other copy changed and saved stay.
+void MainWindowTest::lastCopyToCloseKeepsWhatAnotherChanged()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Keldarn.ini"));
+    const QByteArray start("[GEwin]\nLatitude=33.2677\nLongitude=113.5538\nAltitude=0\nRange=3000\n"
+                           "Tilt=0.0000\nAzimuth=0.0000\n\n[GEzbzh]\nXdis=0\nYdis=0\nRot=0\nSca=0\nHdis=0\n\n"
+                           "[Notes]\nSite=north slope\n");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(start) == start.size());
+    file.close();
+    keldarn::testing::FakeDialogs dialogs;
+    const auto startCopy = [&](keldarn::testing::FakeViewer*& viewer) {
+        keldarn::app::MainWindowEnvironment env;
+        env.settingsPath = path.toStdString();
+        env.dialogs = &dialogs;
+        env.createViewer = [&viewer] {
+            auto fake = std::make_unique<keldarn::testing::FakeViewer>();
+            fake->camera = keldarn::earth::ICameraInfoGE{33.2677, 113.5538, 0.0, 3000.0, 0.0, 0.0};
+            viewer = fake.get();
+            return std::unique_ptr<keldarn::earth::IApplicationGE>(std::move(fake));
+        };
+        return std::make_unique<keldarn::app::TFormMain>(std::move(env));
+    };
+    keldarn::testing::FakeViewer* firstViewer = nullptr;
+    keldarn::testing::FakeViewer* lastViewer = nullptr;
+    auto first = startCopy(firstViewer);
+    auto last = startCopy(lastViewer);
+    firstViewer->camera->FocusPointLatitude = 40.5;
+    first->EditXdis->setText(QStringLiteral("5"));
+    first->close();
+    last->EditRot->setText(QStringLiteral("7"));
+    last->close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(),
+             QByteArray("[GEwin]\nLatitude=40.5000\nLongitude=113.5538\nAltitude=0\nRange=3000\n"
+                        "Tilt=0.0000\nAzimuth=0.0000\n\n[GEzbzh]\nXdis=5\nYdis=0\nRot=7\nSca=0\nHdis=0\n\n"
+                        "[Notes]\nSite=north slope\n"));
 }
 
 void MainWindowTest::reportsUnwritableSettings()

@@ -1,3 +1,4 @@
+#include "points/journal_folder.h"
 #include "points/point_journal.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +40,10 @@ protected:
         std::ifstream in(path_, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-    void WriteBytes(const std::string& bytes) const { std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes; }
+    void WriteBytes(const std::string& bytes) const
+    {
+        std::ofstream(path_, std::ios::binary | std::ios::trunc) << bytes;
+    }
 
     fs::path dir_;
     fs::path path_;
@@ -152,7 +156,8 @@ TEST_F(PointJournalTest, SnapshotThatCannotBeWrittenLeavesTheEarlierJournal)
         PointJournal journal(path_, table);
         ADD_FAILURE() << "a snapshot larger than the limit was written";
     } catch (const JournalError& error) {
-        EXPECT_EQ(std::string(error.what()), "无法写入点表恢复文件 " + path_.string() + "：文件超出允许的大小");
+        EXPECT_EQ(std::string(error.what()),
+                  "无法写入点表恢复文件 " + path_.string() + "：文件超出允许的大小");
     }
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
@@ -176,6 +181,26 @@ TEST_F(PointJournalTest, LongRunsAreCompactedAndStayExact)
     const std::uintmax_t tableBytes = 299700u * 45u;
     EXPECT_LT(fs::file_size(path_), 3 * tableBytes);
     EXPECT_EQ(Recovered(), Rows(table));
+}
+
+// Copies starting together take names of their own; a journal held (by a running copy, or by
+// a copy recovering it) is never anyone's orphan, and files outside the series are ignored.
+TEST_F(PointJournalTest, CopiesClaimJournalsOfTheirOwnAndTakeOrphansOnce)
+{
+    HeldJournal first = ClaimJournal(dir_);
+    HeldJournal second = ClaimJournal(dir_);
+    EXPECT_EQ(first.path, dir_ / "Keldarn.journal");
+    EXPECT_EQ(second.path, dir_ / "Keldarn.2.journal");
+    for (const char* name : {"Keldarn.journal.bak", "Keldarn.1.journal", "Keldarn.02.journal",
+                             "Keldarn.x.journal", "Keldarn.5.journal"})
+        std::ofstream(dir_ / name) << "KLDJ1\n";
+    const std::vector<HeldJournal> orphans = LockOrphanJournals(dir_);
+    ASSERT_EQ(orphans.size(), 1u);
+    EXPECT_EQ(orphans[0].path, dir_ / "Keldarn.5.journal");
+    EXPECT_TRUE(LockOrphanJournals(dir_).empty());
+
+    second = {};  // that copy ended: its name is free again
+    EXPECT_EQ(ClaimJournal(dir_).path, dir_ / "Keldarn.2.journal");
 }
 
 }  // namespace
