@@ -418,7 +418,8 @@ void TFormMain::closeEvent(QCloseEvent* event)
     // Terrain work still running stops; the rows it has made are kept.
     if (surveyTask_) {
         surveyTask_->Cancel();
-        surveyTask_->Wait();
+        // A work that waits on a stalled server is left to run out; its rows are dropped.
+        surveyTask_->Wait(SurveyTask::kCancelWaitMs);
         if (sampledBatches_)
             AppendSampledBatches();
     }

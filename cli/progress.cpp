@@ -16,6 +16,8 @@ using Clock = std::chrono::steady_clock;
 // five seconds.
 constexpr auto kTerminalInterval = std::chrono::milliseconds(100);
 constexpr auto kLineInterval = std::chrono::seconds(5);
+// A run that has made no progress for this long says it is waiting (for a server, a disk).
+constexpr double kWaitingNoteSeconds = 2.0;
 
 std::string Duration(double seconds)
 {
@@ -32,7 +34,8 @@ std::string Duration(double seconds)
 }  // namespace
 
 Progress::Progress(std::string what, std::int64_t total, Mode mode, std::FILE* out)
-    : what_(std::move(what)), total_(total), mode_(mode), out_(out), start_(Clock::now()), lastPrint_(start_)
+    : what_(std::move(what)), total_(total), mode_(mode), out_(out), start_(Clock::now()), lastPrint_(start_),
+      lastChange_(start_)
 {
 }
 
@@ -50,7 +53,8 @@ Progress::Mode Progress::ModeFor(bool quiet)
     return ::isatty(STDERR_FILENO) ? Mode::Terminal : Mode::Lines;
 }
 
-std::string Progress::Describe(const std::string& what, std::int64_t done, std::int64_t total, double seconds)
+std::string Progress::Describe(const std::string& what, std::int64_t done, std::int64_t total, double seconds,
+                               double waitingSeconds)
 {
     char buffer[160];
     const double rate = seconds > 0.0 ? static_cast<double>(done) / seconds : 0.0;
@@ -66,6 +70,8 @@ std::string Progress::Describe(const std::string& what, std::int64_t done, std::
         text += "  " + i18n::Format(i18n::Translate("cli", "剩余 %1"),
                                     {Duration(static_cast<double>(total - done) / rate)});
     text += "  " + i18n::Format(i18n::Translate("cli", "用时 %1"), {Duration(seconds)});
+    if (waitingSeconds >= kWaitingNoteSeconds)
+        text += "  " + i18n::Format(i18n::Translate("cli", "等待数据 %1"), {Duration(waitingSeconds)});
     return text;
 }
 
@@ -73,7 +79,22 @@ void Progress::Update(std::int64_t done)
 {
     if (mode_ == Mode::Quiet || (++calls_ & 4095u) != 0)
         return;
+    PrintIfDue(done);
+}
+
+void Progress::Tick(std::int64_t done)
+{
+    if (mode_ != Mode::Quiet)
+        PrintIfDue(done);
+}
+
+void Progress::PrintIfDue(std::int64_t done)
+{
     const auto now = Clock::now();
+    if (done != lastDone_) {
+        lastDone_ = done;
+        lastChange_ = now;
+    }
     if (now - lastPrint_ <
         (mode_ == Mode::Terminal ? Clock::duration(kTerminalInterval) : Clock::duration(kLineInterval)))
         return;
@@ -90,8 +111,10 @@ void Progress::Finish(std::int64_t done)
 
 void Progress::Print(std::int64_t done, bool final)
 {
-    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-    const std::string text = Describe(what_, done, total_, seconds);
+    const auto now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double waiting = final ? 0.0 : std::chrono::duration<double>(now - lastChange_).count();
+    const std::string text = Describe(what_, done, total_, seconds, waiting);
     if (mode_ == Mode::Terminal)
         std::fprintf(out_, "\r\033[K%s%s", text.c_str(), final ? "\n" : "");
     else

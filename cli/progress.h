@@ -28,15 +28,21 @@ public:
     // `done` items so far; cheap enough to call per item (it looks at the clock only every
     // 4096 calls).
     void Update(std::int64_t done);
+    // The same for a caller that reports seldom: once a batch, or a few times a second while
+    // it waits for data. Looks at the clock on every call, so lines keep coming while
+    // nothing moves, saying how long the run has been waiting.
+    void Tick(std::int64_t done);
     // Prints the final state and ends the line.
     void Finish(std::int64_t done);
 
-    // The text shown, e.g. "采样  1234567/5000000 点  24.7%  812345 点/秒  剩余 4秒".
+    // The text shown, e.g. "采样  1234567/5000000 点  24.7%  812345 点/秒  剩余 4秒"; after
+    // waitingSeconds (≥ 2) without a new item, "等待数据 12秒" follows.
     static std::string Describe(const std::string& what, std::int64_t done, std::int64_t total,
-                                double seconds);
+                                double seconds, double waitingSeconds = 0.0);
 
 private:
     void Print(std::int64_t done, bool final);
+    void PrintIfDue(std::int64_t done);
 
     std::string what_;
     std::int64_t total_;
@@ -45,6 +51,8 @@ private:
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point lastPrint_;
     std::uint32_t calls_ = 0;
+    std::int64_t lastDone_ = 0;
+    std::chrono::steady_clock::time_point lastChange_;  // when `done` last moved
     bool finished_ = false;
 };
 

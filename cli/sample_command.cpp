@@ -1,22 +1,22 @@
 #include "cli/sample_command.h"
 
 #include "app/settings.h"
-#include "kml/kml_error.h"
-#include "kml/kml_file.h"
 #include "cli/command_line.h"
 #include "cli/part_manifest.h"
 #include "cli/point_output.h"
 #include "cli/progress.h"
 #include "cli/survey_frame.h"
-#include "survey/sample_plan.h"
+#include "fileio/atomic_file.h"
+#include "fileio/line_reader.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
 #include "i18n/interface_text.h"
-#include "raster/elevation_source.h"
-#include "fileio/atomic_file.h"
-#include "fileio/line_reader.h"
+#include "kml/kml_error.h"
+#include "kml/kml_file.h"
 #include "points/bad_lines.h"
+#include "raster/elevation_source.h"
+#include "survey/sample_plan.h"
 
 #include <algorithm>
 #include <charconv>
@@ -181,6 +181,15 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
 }
 
 // "i/n" with 1 <= i <= n, as 0-based part and count.
+// The result of `future`, telling the progress a few times a second how far the run is
+// while it waits, so that a read waiting on a stalled server shows as waiting.
+template <typename T> T AwaitWithProgress(std::future<T>& future, Progress& progress, std::int64_t done)
+{
+    while (future.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready)
+        progress.Tick(done);
+    return future.get();
+}
+
 std::pair<int, int> PartFromOption(const std::optional<std::string>& text)
 {
     if (!text)
@@ -322,11 +331,19 @@ int Sample(const ParsedOptions& options)
     int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     if (const auto count = options.Number("threads"))
         threads = std::clamp(static_cast<int>(*count), 1, 64);
-    // Every worker reads through a source of its own (GDAL datasets are not shared).
+    Progress progress(i18n::Translate("cli", "采样"), (endRow - beginRow) * plan->ColumnCount(),
+                      Progress::ModeFor(options.Has("quiet")));
+    // Every worker reads through a source of its own (GDAL datasets are not shared). Opening
+    // one on a server may wait long for the server; the progress says so meanwhile.
     std::vector<std::unique_ptr<raster::ElevationSource>> sources;
     try {
-        for (int k = 0; k < threads; ++k)
-            sources.push_back(std::make_unique<raster::ElevationSource>(terrain, cacheBytes / threads));
+        auto opening = std::async(std::launch::async, [&terrain, cacheBytes, threads] {
+            std::vector<std::unique_ptr<raster::ElevationSource>> opened;
+            for (int k = 0; k < threads; ++k)
+                opened.push_back(std::make_unique<raster::ElevationSource>(terrain, cacheBytes / threads));
+            return opened;
+        });
+        sources = AwaitWithProgress(opening, progress, 0);
     } catch (const std::exception& failure) {
         throw RunError(failure.what());
     }
@@ -336,8 +353,6 @@ int Sample(const ParsedOptions& options)
         writer.Write(CsvTitle(format));
     const std::int64_t rowsPerTask =
         std::max<std::int64_t>(1, kCandidatesPerTask / std::max<std::int64_t>(1, plan->ColumnCount()));
-    Progress progress(i18n::Translate("cli", "采样"), (endRow - beginRow) * plan->ColumnCount(),
-                      Progress::ModeFor(options.Has("quiet")));
     std::int64_t written = 0, voids = 0, nextName = 1;
     std::string numbered;
     for (std::int64_t waveRow = beginRow; waveRow < endRow; waveRow += rowsPerTask * threads) {
@@ -352,10 +367,11 @@ int Sample(const ParsedOptions& options)
                                        std::ref(*sources[static_cast<std::size_t>(k)])));
         }
         // In task order, so the file is the same whatever the number of threads.
+        const std::int64_t doneBefore = (waveRow - beginRow) * plan->ColumnCount();
         for (auto& task : tasks) {
             TaskResult result;
             try {
-                result = task.get();
+                result = AwaitWithProgress(task, progress, doneBefore);
             } catch (const std::exception& failure) {
                 throw RunError(
                     i18n::Format(i18n::Translate("cli", "%1\n已停止，输出文件未改动。"), {failure.what()}));
@@ -373,8 +389,8 @@ int Sample(const ParsedOptions& options)
             written += result.points;
             voids += result.voids;
         }
-        progress.Update(std::min(endRow, waveRow + rowsPerTask * threads) * plan->ColumnCount() -
-                        beginRow * plan->ColumnCount());
+        progress.Tick(std::min(endRow, waveRow + rowsPerTask * threads) * plan->ColumnCount() -
+                      beginRow * plan->ColumnCount());
     }
     progress.Finish((endRow - beginRow) * plan->ColumnCount());
     // One share of several may hold no point (a band outside a polygon): it is written empty,

@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "app/profile_window.h"
+#include "app/survey_task.h"
 #include "cad/drawing_document.h"
 #include "cad/drawing_host.h"
 #include "cad/drawing_window.h"
@@ -26,6 +27,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <future>
 #include <memory>
 
 using keldarn::app::ShapeSource;
@@ -173,6 +175,7 @@ private slots:
     void refusesBoundariesItCannotSample_data();
     void refusesBoundariesItCannotSample();
     void escCancelsAndKeepsTheRowsTaken();
+    void cancelActsWhileAReadStalls();
     void profileGoesIntoTheTableByChainage();
     void contoursAndElevationPointsGoIntoTheDrawing();
 };
@@ -257,6 +260,31 @@ void TerrainProductsTest::escCancelsAndKeepsTheRowsTaken()
     QCOMPARE(p.window->StatusBar1->text(), QStringLiteral("已取消区域采点，保留已采集的%1个点。").arg(rows));
     QCOMPARE(p.Table().Cell(keldarn::points::kNameColumn, rows), QString::number(rows));
     QVERIFY(p.dialogs.messages.empty());
+}
+
+// A work blocked in a read that does not return (a stalled server) looks at no cancel flag:
+// the task still reports the cancel within a second, and the work's late end is not heard.
+void TerrainProductsTest::cancelActsWhileAReadStalls()
+{
+    std::promise<void> serverAnswers;
+    auto answered = serverAnswers.get_future().share();
+    keldarn::app::SurveyTask task([answered](keldarn::survey::TaskProgress&) { answered.wait(); });
+    int finished = 0;
+    bool cancelled = false;
+    QObject::connect(&task, &keldarn::app::SurveyTask::finished, [&](std::exception_ptr, bool wasCancelled) {
+        ++finished;
+        cancelled = wasCancelled;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    task.Cancel();
+    QTRY_VERIFY_WITH_TIMEOUT(finished == 1, 5000);
+    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY(cancelled);
+    serverAnswers.set_value();
+    QTRY_VERIFY(!task.IsRunning());
+    QTest::qWait(50);
+    QCOMPARE(finished, 1);
 }
 
 void TerrainProductsTest::profileGoesIntoTheTableByChainage()

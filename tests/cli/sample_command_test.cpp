@@ -10,6 +10,7 @@
 #include "points/export_writer.h"
 #include "points/point_table_model.h"
 #include "raster/elevation_source.h"
+#include "tests/support/range_server.h"
 
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
@@ -19,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -353,6 +355,72 @@ TEST_F(SampleCommandTest, AnInterruptedRunLeavesNeitherAChangedTargetNorATempora
             EXPECT_FALSE(fs::exists(target));
         EXPECT_EQ(temporaries(), std::vector<fs::path>());
     }
+}
+
+// A server that answers 64 bytes every 2 s: the run writes a progress line every 5 s all
+// the same, saying how long it has waited, and SIGINT ends it at once.
+TEST_F(SampleCommandTest, AStalledServerKeepsProgressComingAndSigintStopsTheRun)
+{
+    testing_support::RangeServer server(dir_);
+    ASSERT_TRUE(server.Running());
+    std::vector<std::string> arguments = Sample(Path("stalled.dat"));
+    arguments[2] = server.Url("trickle/dem.tif");
+    arguments.pop_back();  // --quiet
+    arguments.insert(arguments.begin(), KELDARN_CLI);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int errorPipe[2];
+    ASSERT_EQ(::pipe(errorPipe), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, errorPipe[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, errorPipe[0]);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, KELDARN_CLI, &actions, &attributes, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    ::close(errorPipe[1]);
+
+    // 12 s of the run's standard error.
+    std::string progress;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(12);
+    for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
+        pollfd ready{errorPipe[0], POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+        char buffer[512];
+        if (::poll(&ready, 1, static_cast<int>(left)) == 1) {
+            const ssize_t got = ::read(errorPipe[0], buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            progress.append(buffer, static_cast<std::size_t>(got));
+        }
+    }
+    const auto stop = std::chrono::steady_clock::now();
+    ::kill(pid, SIGINT);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0 &&
+           std::chrono::steady_clock::now() - stop < std::chrono::seconds(5))
+        ::usleep(10'000);
+    const auto stopped = std::chrono::steady_clock::now() - stop;
+    if (::kill(pid, 0) == 0) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    ::close(errorPipe[0]);
+    EXPECT_GE(std::count(progress.begin(), progress.end(), '\n'), 2) << progress;
+    EXPECT_NE(progress.find("等待数据"), std::string::npos) << progress;
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_LT(stopped, std::chrono::seconds(1));
+    EXPECT_FALSE(fs::exists(Path("stalled.dat")));
 }
 
 TEST_F(SampleCommandTest, BadInputAndFailedReadsLeaveTheTargetAlone)
