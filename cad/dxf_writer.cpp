@@ -567,8 +567,9 @@ std::vector<std::string> UnsavedContentLines(const DrawingModel& model)
         lines.push_back(i18n::Format(i18n::Translate("cad", "%1：%2 个"),
                                      {i18n::Translate("cad", what.c_str()), std::to_string(count)}));
     }
-    const auto tooLong = std::count_if(model.Texts().begin(), model.Texts().end(),
-                                       [&](const DrawingText& text) { return !DxfTextFits(model.TextOf(text)); });
+    const auto tooLong =
+        std::count_if(model.Texts().begin(), model.Texts().end(),
+                      [&](const DrawingText& text) { return !DxfTextFits(model.TextOf(text)); });
     if (tooLong > 0)
         lines.push_back(i18n::Format(i18n::Translate("cad", "超长文字（保存时截断为前 %1 字节）：%2 个"),
                                      {std::to_string(kMaxDxfValueBytes), std::to_string(tooLong)}));

@@ -50,7 +50,8 @@ TEST(DxfLargeFile, DISABLED_MillionEntitiesLoadInMemoryOfTheDrawing)
             model.AddText(std::to_string(i + 1), x, y, 0.0, 3.0);
         }
         const std::string bytes = DxfBytes(model);
-        std::ofstream(path.toStdString(), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path.toStdString(), std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         fileBytes = bytes.size();
     }
     ::malloc_trim(0);
