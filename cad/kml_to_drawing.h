@@ -13,9 +13,9 @@
 // links to anything else are counted, not followed (see ScanKmlFile).
 
 #include "cad/acad_automation.h"
-#include "kml/kml_error.h"
 #include "geodesy/four_param.h"
 #include "geodesy/zone_projection.h"
+#include "kml/kml_error.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "kml/kml_input.h"
 
-#include "kml/kml_error.h"
 #include "fileio/file_error.h"
 #include "i18n/interface_text.h"
+#include "kml/kml_error.h"
 
 #include <zip.h>
 

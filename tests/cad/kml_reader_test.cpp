@@ -1,9 +1,9 @@
-#include "kml/kml_error.h"
 #include "cad/kml_to_drawing.h"
-#include "kml/kml_file.h"
-#include "kml/kml_shapes.h"
 #include "encoding/text_encoding.h"
 #include "geodesy/survey_conversion.h"
+#include "kml/kml_error.h"
+#include "kml/kml_file.h"
+#include "kml/kml_shapes.h"
 #include "tests/cad/kml_fakes.h"
 
 #include <zip.h>
