@@ -250,8 +250,8 @@ TEST_F(SettingsTest, ProjectionChoiceHasASectionOfItsOwn)
     choice.ellipsoid = geodesy::EllipsoidChoice::Xian80;
     choice.zoneWidth = geodesy::ZoneWidth::Six;
     choice.zoneNumber = geodesy::ZoneNumberInY::With;
-    choice.datum = geodesy::SevenParameters{-112.5, 0.1, 31.0 / 3.0, -0.25, 1.5e-3, 2.0, -3.25,
-                                            geodesy::RotationConvention::CoordinateFrame};
+    choice.datum = geodesy::SevenParameters{
+        -112.5, 0.1, 31.0 / 3.0, -0.25, 1.5e-3, 2.0, -3.25, geodesy::RotationConvention::CoordinateFrame};
     SaveProjectionChoice(path_, choice);
     EXPECT_EQ(LoadProjectionChoice(path_), choice);  // every number back to the bit
     EXPECT_EQ(LoadSettings(path_).view.range, "500");
