@@ -1,22 +1,23 @@
 #include "cli/sample_command.h"
 
 #include "app/settings.h"
-#include "kml/kml_error.h"
-#include "kml/kml_file.h"
 #include "cli/command_line.h"
+#include "cli/kml_read_limits.h"
 #include "cli/part_manifest.h"
 #include "cli/point_output.h"
 #include "cli/progress.h"
 #include "cli/survey_frame.h"
-#include "survey/sample_plan.h"
+#include "fileio/atomic_file.h"
+#include "fileio/line_reader.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
 #include "i18n/interface_text.h"
-#include "raster/elevation_source.h"
-#include "fileio/atomic_file.h"
-#include "fileio/line_reader.h"
+#include "kml/kml_error.h"
+#include "kml/kml_file.h"
 #include "points/bad_lines.h"
+#include "raster/elevation_source.h"
+#include "survey/sample_plan.h"
 
 #include <algorithm>
 #include <charconv>
@@ -154,7 +155,8 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 // The closed rings (first vertex repeated at the end, at least three others) of a KML or
 // KMZ file with its linked layers, as longitude/latitude vertices: polygons' outer and
 // inner boundaries.
-std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::string& path)
+std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::string& path,
+                                                                 const cad::KmlReadLimits& limits)
 {
     class Rings : public cad::KmlGeometrySink {
     public:
@@ -170,7 +172,7 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
         std::vector<std::vector<std::pair<double, double>>> rings;
     } sink;
     try {
-        cad::ScanKmlFile(path, sink);
+        cad::ScanKmlFile(path, sink, {}, limits);
     } catch (const cad::KmlError& error) {
         throw UsageError(error.what());
     }
@@ -297,7 +299,7 @@ int Sample(const ParsedOptions& options)
         AppendNumbers(identity, {v[0], v[1], v[2], v[3]});
         plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);
     } else if (const auto kml = options.Value("kml")) {
-        auto rings = ReadKmlRings(*kml);
+        auto rings = ReadKmlRings(*kml, KmlReadLimitsFromOptions(options));
         for (const auto& ring : rings) {
             identity += "ring\n";
             for (const auto& [lonDeg, latDeg] : ring)
