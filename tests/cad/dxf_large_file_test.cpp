@@ -5,9 +5,11 @@
 
 #include "cad/dxf_reader.h"
 #include "cad/dxf_writer.h"
+#include "tests/support/resource_limits.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -108,6 +110,16 @@ TEST(DxfLargeFile, SavingHoldsNoCopyOfTheFile)
     const double fileMB = static_cast<double>(QFileInfo(path).size()) / (1 << 20);
     ASSERT_GT(fileMB, 64.0);
     EXPECT_LT(peakMB, 16.0) << "file " << fileMB << " MB";
+
+    // A save that fails midway, the disk full after 1 MB of it, leaves the file saved
+    // before and nothing beside it.
+    {
+        const keldarn::testing::FileSizeLimit fullDisk(1 << 20);
+        EXPECT_THROW(SaveDxfFile(model, path), DxfError);
+    }
+    EXPECT_EQ(static_cast<double>(QFileInfo(path).size()) / (1 << 20), fileMB);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("traverse.dxf")});
 }
 
 }  // namespace
