@@ -347,6 +347,9 @@ void TFormMain::LoadSettingsIntoFields()
         problems << QString::fromStdString(projection.problem) + QStringLiteral("\n\n") +
                         tr("本次使用程序自带的投影：%1。请在“椭球与分带...”中重新设置。")
                             .arg(DescribeProjection(projection_));
+    if (const KmzEntryLimitSetting kmz = ReadKmzEntryLimit(env_.settingsPath); !kmz.problem.empty())
+        problems << QString::fromStdString(kmz.problem) + QStringLiteral("\n\n") +
+                        tr("本次读取KMZ文件时，每个文件解压后以 %1 MB 为限。").arg(kmz.megabytes);
     if (!problems.isEmpty())
         env_.dialogs->ShowMessage(this, problems.join(QStringLiteral("\n\n")),
                                   QString::fromUtf8(kWindowTitle), MessageIcon::Warning);

@@ -17,6 +17,7 @@
 #include "earth/grid_sampling.h"
 #include "geodesy/four_param.h"
 #include "geodesy/zone_projection.h"
+#include "kml/kml_input.h"
 #include "survey/route_profile.h"
 #include "survey/survey_frame.h"
 
@@ -344,6 +345,9 @@ private:
     survey::SurveyFrame CurrentSurveyFrame() const;
     // The four-parameter transformation as the page's fields hold it now.
     geodesy::FourParamCoefficients CurrentTransform() const;
+    // The bounds of a KML reading as the settings file holds them now ([KML]; its default
+    // for a value that does not read, which was reported at start).
+    cad::KmlReadLimits KmlLimits() const;
     void SetProgress(int percent);
     // The open drawing window, or nullptr after telling the user that none is open.
     cad::IAcadApplication* AttachCad();

@@ -75,6 +75,11 @@ void TFormMain::MShowDrawingClick()
         drawingHost_->OpenNewDrawing(this);
 }
 
+cad::KmlReadLimits TFormMain::KmlLimits() const
+{
+    return {static_cast<std::uint64_t>(ReadKmzEntryLimit(env_.settingsPath).megabytes)};
+}
+
 cad::IAcadApplication* TFormMain::AttachCad()
 {
     cad::IAcadApplication* application = env_.attachCad ? env_.attachCad() : nullptr;
@@ -103,8 +108,8 @@ void TFormMain::MKMLtoCADClick()
     if (path.isEmpty())
         return;
     const cad::KmlDrawSummary summary =
-        cad::DrawKmlFile(path.toStdString(), geodesy::ZoneProjection(L0, projection_), CurrentTransform(), textHeight,
-                         modelSpace);
+        cad::DrawKmlFile(path.toStdString(), geodesy::ZoneProjection(L0, projection_), CurrentTransform(),
+                         textHeight, modelSpace, KmlLimits());
     const bool drawn = summary.points + summary.polylines > 0;
     QString message = tr("绘图结束，请切换到CAD窗口查看结果。");
     if (!drawn) {

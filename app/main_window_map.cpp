@@ -202,10 +202,10 @@ void TFormMain::ShowKmlOnMap(const QString& path)
         kmlOverlays_.push_back(read.layer);
         ShowMapLayers();
     });
-    watcher->setFuture(QtConcurrent::run([file = path.toStdString()] {
+    watcher->setFuture(QtConcurrent::run([file = path.toStdString(), limits = KmlLimits()] {
         KmlRead read;
         try {
-            read.layer = earth::LoadKmlOverlay(file);
+            read.layer = earth::LoadKmlOverlay(file, {}, {}, limits);
         } catch (const std::exception& failure) {
             read.error = QString::fromUtf8(failure.what());
         }

@@ -112,7 +112,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
     if (path.isEmpty())
         return std::nullopt;
     std::vector<cad::KmlShape> shapes;
-    for (cad::KmlShape& shape : cad::ReadKmlShapes(path.toStdString()))
+    for (cad::KmlShape& shape : cad::ReadKmlShapes(path.toStdString(), KmlLimits()))
         if (shape.isArea == area)
             shapes.push_back(std::move(shape));
     if (shapes.empty()) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
@@ -30,6 +31,10 @@ constexpr const char* kTerrainCacheKey = "CacheMB";
 constexpr long kLeastCacheMB = 16;
 constexpr long kMostCacheMB = 65536;
 constexpr const char* kImagerySection = "Imagery";
+constexpr const char* kKmlSection = "KML";
+constexpr const char* kKmzEntryKey = "KmzEntryMB";
+// 1 TB: beyond it no bound is meant, and the bytes stay far inside 64 bits.
+constexpr long kMostKmzEntryMB = 1048576;
 constexpr const char* kProjectionSection = "Projection";
 constexpr const char* kInterfaceSection = "Interface";
 constexpr const char* kLanguageKey = "Language";
@@ -323,6 +328,33 @@ void SaveImagerySettings(const std::filesystem::path& path, const ImagerySetting
         if (!profile.Get(kImagerySection, "DiskCacheMB"))
             profile.Set(kImagerySection, "DiskCacheMB", std::to_string(settings.diskCacheMB));
     });
+}
+
+KmzEntryLimitSetting ReadKmzEntryLimit(const std::filesystem::path& path)
+{
+    std::string text;
+    try {
+        text = ProfileFile::Load(path).Get(kKmlSection, kKmzEntryKey).value_or(std::string());
+    } catch (const std::exception&) {
+        return {};  // a file that does not read at all counts as missing, as for every section
+    }
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    text = text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+    long megabytes = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), megabytes);
+    if (error == std::errc() && end == text.data() + text.size() && megabytes >= 1 &&
+        megabytes <= kMostKmzEntryMB)
+        return {megabytes, {}};
+    return {
+        kDefaultKmzEntryMB,
+        i18n::Format(i18n::Translate("app", "设置文件 %1 的 [KML] 节中有无法识别的值："), {path.string()}) +
+            '\n' +
+            i18n::Format(i18n::Translate("app", "%1=%2：%3"),
+                         {kKmzEntryKey, text,
+                          i18n::Format(i18n::Translate("app", "应为 1 到 %1 之间的整数（MB）"),
+                                       {std::to_string(kMostKmzEntryMB)})})};
 }
 
 namespace {

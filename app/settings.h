@@ -148,6 +148,18 @@ ImagerySettings LoadImagerySettings(const std::filesystem::path& path);
 // atomically; throws SettingsWriteError.
 void SaveImagerySettings(const std::filesystem::path& path, const ImagerySettings& settings);
 
+// What one entry of a KMZ archive may inflate to before a reading of KML refuses it, a
+// section of its own ("KML", key "KmzEntryMB", megabytes): 1024 when the file, the key or its
+// value is absent or blank. A value that is no whole number from 1 to 1048576 gives 1024 too,
+// and a problem naming the file, the key and the value.
+inline constexpr long kDefaultKmzEntryMB = 1024;
+struct KmzEntryLimitSetting {
+    long megabytes = kDefaultKmzEntryMB;
+    // Empty when the value reads; else for the user, as ProjectionSettings::problem.
+    std::string problem;
+};
+KmzEntryLimitSetting ReadKmzEntryLimit(const std::filesystem::path& path);
+
 // The national system of the survey's plane coordinates, a section of its own
 // ("Projection"): Ellipsoid (Program, CGCS2000, WGS84, Xian80, Beijing54), ZoneWidth (3 or
 // 6), ZoneNumber (Guess, Without, With: whether Y carries the zone number), and the

@@ -20,14 +20,47 @@ namespace keldarn::cad {
 
 namespace {
 
-// dxflib's entity and table writers over our own output: text in memory, numbers in
-// their shortest exact form (dxflib's own writer prints 16 fixed decimals and flushes
-// the file after every number). With no output it only counts handles.
+// The text of the file gathered into pieces of about kPieceBytes, each passed on as soon as
+// it is full: the writer's memory is one piece, whatever the size of the drawing.
+class PieceBuffer {
+public:
+    static constexpr std::size_t kPieceBytes = 64 * 1024;
+
+    explicit PieceBuffer(const DxfPieceWriter& write) : write_(write) { text_.reserve(kPieceBytes + 1024); }
+
+    void Append(std::string_view bytes)
+    {
+        text_.append(bytes);
+        if (text_.size() >= kPieceBytes)
+            Flush();
+    }
+    void Append(char ch)
+    {
+        text_.push_back(ch);
+        if (text_.size() >= kPieceBytes)
+            Flush();
+    }
+
+    void Flush()
+    {
+        if (!text_.empty())
+            write_(text_);
+        text_.clear();
+    }
+
+private:
+    const DxfPieceWriter& write_;
+    std::string text_;
+};
+
+// dxflib's entity and table writers over our own output, numbers in their shortest exact
+// form (dxflib's own writer prints 16 fixed decimals and flushes the file after every
+// number). With no output it only counts handles.
 class DxfTextWriter : public DL_WriterA {
 public:
     // The base class's own file stays unopened (empty name): every output primitive is
     // replaced here.
-    explicit DxfTextWriter(std::string* out) : DL_WriterA("", DL_Codes::AC1015), out_(out) {}
+    explicit DxfTextWriter(PieceBuffer* out) : DL_WriterA("", DL_Codes::AC1015), out_(out) {}
 
     void dxfReal(int gc, double value) const override
     {
@@ -73,16 +106,16 @@ private:
         if (!out_ || muted_)
             return;
         if (gc < 10)
-            out_->append("  ");
+            out_->Append("  ");
         else if (gc < 100)
-            out_->push_back(' ');
-        out_->append(std::to_string(gc));
-        out_->push_back('\n');
-        out_->append(value);
-        out_->push_back('\n');
+            out_->Append(' ');
+        out_->Append(std::to_string(gc));
+        out_->Append('\n');
+        out_->Append(value);
+        out_->Append('\n');
     }
 
-    std::string* out_;
+    PieceBuffer* out_;
     bool muted_ = false;
 };
 
@@ -530,11 +563,10 @@ unsigned long HandleSeed(const DrawingModel& model)
 
 }  // namespace
 
-std::string DxfBytes(const DrawingModel& model)
+void WriteDxf(const DrawingModel& model, const DxfPieceWriter& write)
 {
     const unsigned long handleSeed = HandleSeed(model);
-    std::string out;
-    out.reserve(model.EntityCount() * 160 + (1 << 16));
+    PieceBuffer out(write);
     DL_Dxf dxf;
     DxfTextWriter dw(&out);
     WriteHeader(dw, model, handleSeed);
@@ -544,13 +576,22 @@ std::string DxfBytes(const DrawingModel& model)
     dw.dxfEOF();
     if (dw.getNextHandle() != handleSeed)
         throw std::logic_error("DXF handle count differs from the handle seed written");
-    return out;
+    out.Flush();
+}
+
+std::string DxfBytes(const DrawingModel& model)
+{
+    std::string bytes;
+    WriteDxf(model, [&bytes](std::string_view piece) { bytes.append(piece); });
+    return bytes;
 }
 
 void SaveDxfFile(const DrawingModel& model, const QString& path)
 {
     try {
-        fileio::WriteFileAtomically(QFile::encodeName(path).toStdString(), DxfBytes(model));
+        fileio::AtomicFile file(QFile::encodeName(path).toStdString());
+        WriteDxf(model, [&file](std::string_view piece) { file.Write(piece); });
+        file.Commit();
     } catch (const fileio::FileWriteError& error) {
         throw DxfError(error.what());
     } catch (const std::bad_alloc&) {
@@ -567,8 +608,9 @@ std::vector<std::string> UnsavedContentLines(const DrawingModel& model)
         lines.push_back(i18n::Format(i18n::Translate("cad", "%1：%2 个"),
                                      {i18n::Translate("cad", what.c_str()), std::to_string(count)}));
     }
-    const auto tooLong = std::count_if(model.Texts().begin(), model.Texts().end(),
-                                       [&](const DrawingText& text) { return !DxfTextFits(model.TextOf(text)); });
+    const auto tooLong =
+        std::count_if(model.Texts().begin(), model.Texts().end(),
+                      [&](const DrawingText& text) { return !DxfTextFits(model.TextOf(text)); });
     if (tooLong > 0)
         lines.push_back(i18n::Format(i18n::Translate("cad", "超长文字（保存时截断为前 %1 字节）：%2 个"),
                                      {std::to_string(kMaxDxfValueBytes), std::to_string(tooLong)}));

@@ -16,16 +16,26 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace keldarn::cad {
 
-// The DXF file of the drawing.
+// Receives the text of a DXF file piece by piece, in order; may throw to stop the writing.
+using DxfPieceWriter = std::function<void(std::string_view piece)>;
+
+// Writes the DXF file of the drawing as it is produced, in pieces of some 64 KB, so that
+// the memory of a save is that of the drawing and never that of the file's text (about
+// twice the drawing's). What `write` throws goes through unchanged.
+void WriteDxf(const DrawingModel& model, const DxfPieceWriter& write);
+
+// The DXF file of the drawing, whole, for a caller that keeps it in memory anyway.
 std::string DxfBytes(const DrawingModel& model);
 
-// Writes the DXF file in one step (a temporary file renamed over `path`), so that a
-// failure leaves any earlier file as it was. Throws DxfError naming the file.
+// Writes the DXF file into a temporary file beside `path`, renamed over it once complete,
+// so that a failure leaves any earlier file as it was. Throws DxfError naming the file.
 void SaveDxfFile(const DrawingModel& model, const QString& path);
 
 // What a save leaves out, one line per kind ("多行文字 (MTEXT)：3 个"), texts too long

@@ -60,10 +60,10 @@ private:
 
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::ZoneProjection& projection,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace)
+                           IAcadModelSpace& modelSpace, const KmlReadLimits& limits)
 {
     DrawingSink sink(projection, transform, textHeight, modelSpace);
-    const KmlFileSummary read = ScanKmlFile(path, sink);
+    const KmlFileSummary read = ScanKmlFile(path, sink, {}, limits);
     sink.summary.outsideLinks = read.outsideLinks;
     sink.summary.firstOutsideLink = read.firstOutsideLink;
     sink.summary.placemarks = read.counts.placemarks;
@@ -74,9 +74,10 @@ KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::Zon
 
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace)
+                           IAcadModelSpace& modelSpace, const KmlReadLimits& limits)
 {
-    return DrawKmlFile(path, geodesy::ZoneProjection(centralMeridianDeg), transform, textHeight, modelSpace);
+    return DrawKmlFile(path, geodesy::ZoneProjection(centralMeridianDeg), transform, textHeight, modelSpace,
+                       limits);
 }
 
 }  // namespace keldarn::cad

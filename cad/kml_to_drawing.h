@@ -13,9 +13,10 @@
 // links to anything else are counted, not followed (see ScanKmlFile).
 
 #include "cad/acad_automation.h"
-#include "kml/kml_error.h"
 #include "geodesy/four_param.h"
 #include "geodesy/zone_projection.h"
+#include "kml/kml_error.h"
+#include "kml/kml_input.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -40,15 +41,16 @@ struct KmlDrawSummary {
 // Draws the .kml or .kmz file at `path` (see ScanKmlFile and ScanKml for what is read).
 // projection: the zone's, WGS84 longitude/latitude to X, Y. transform: the four
 // parameters (the height correction is not used). textHeight: height of the name
-// texts, drawing units. Throws KmlError with a message naming the file and line, or the
-// AcadError of a rejected drawing call; what was drawn before stays drawn.
+// texts, drawing units. limits: what a .kmz's entries may inflate to. Throws KmlError
+// with a message naming the file and line, or the AcadError of a rejected drawing call;
+// what was drawn before stays drawn.
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::ZoneProjection& projection,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace);
+                           IAcadModelSpace& modelSpace, const KmlReadLimits& limits = {});
 // The same on the program's default projection of the zone with L0 = centralMeridianDeg
 // (degrees).
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace);
+                           IAcadModelSpace& modelSpace, const KmlReadLimits& limits = {});
 
 }  // namespace keldarn::cad

@@ -7,6 +7,7 @@
 #include "cad/kml_to_drawing.h"
 #include "cad/kml_writer.h"
 #include "cli/command_line.h"
+#include "cli/kml_read_limits.h"
 #include "cli/survey_frame.h"
 #include "fileio/file_error.h"
 #include "geodesy/central_meridian.h"
@@ -197,7 +198,7 @@ std::string NothingDrawnMessage(const cad::KmlDrawSummary& summary)
 }
 
 void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyFrame& frame,
-                    std::optional<double> textHeight, bool quiet)
+                    const cad::KmlReadLimits& limits, std::optional<double> textHeight, bool quiet)
 {
     // A new drawing of the drawing window, with the name texts as high as the window
     // makes them there.
@@ -205,7 +206,8 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
     const double height = textHeight.value_or(3.0 * document.GetVariable("LtScale"));
     cad::KmlDrawSummary summary;
     try {
-        summary = cad::DrawKmlFile(input, frame.Projection(), frame.transform, height, document.ModelSpace());
+        summary = cad::DrawKmlFile(input, frame.Projection(), frame.transform, height, document.ModelSpace(),
+                                   limits);
     } catch (const cad::KmlError& error) {
         throw InputError(error.what());
     } catch (const cad::AcadError& error) {
@@ -236,6 +238,7 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
 int Kml2Dxf(const ParsedOptions& options)
 {
     const SurveyFrame frame = SurveyFrameFromOptions(options);
+    const cad::KmlReadLimits limits = KmlReadLimitsFromOptions(options);
     const auto textHeight = options.Number("text-height");
     if (textHeight && !(std::isfinite(*textHeight) && *textHeight > 0.0))
         throw UsageError(i18n::Translate("cli", "--text-height 应大于 0"));
@@ -250,7 +253,7 @@ int Kml2Dxf(const ParsedOptions& options)
                              {*outputDir, fileio::DescribeSystemError(error ? error.value() : ENOTDIR)}));
     }
     for (std::size_t k = 0; k < inputs.size(); ++k)
-        ConvertKmlFile(inputs[k], targets[k], frame, textHeight, options.Has("quiet"));
+        ConvertKmlFile(inputs[k], targets[k], frame, limits, textHeight, options.Has("quiet"));
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "cli/command_line.h"
+#include "cli/kml_read_limits.h"
 #include "cli/part_manifest.h"
 #include "cli/point_output.h"
 #include "cli/progress.h"
@@ -154,7 +155,8 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 // The closed rings (first vertex repeated at the end, at least three others) of a KML or
 // KMZ file with its linked layers, as longitude/latitude vertices: polygons' outer and
 // inner boundaries.
-std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::string& path)
+std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::string& path,
+                                                                 const cad::KmlReadLimits& limits)
 {
     class Rings : public cad::KmlGeometrySink {
     public:
@@ -170,7 +172,7 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
         std::vector<std::vector<std::pair<double, double>>> rings;
     } sink;
     try {
-        cad::ScanKmlFile(path, sink);
+        cad::ScanKmlFile(path, sink, {}, limits);
     } catch (const cad::KmlError& error) {
         throw UsageError(error.what());
     }
@@ -306,7 +308,7 @@ int Sample(const ParsedOptions& options)
         AppendNumbers(identity, {v[0], v[1], v[2], v[3]});
         plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);
     } else if (const auto kml = options.Value("kml")) {
-        auto rings = ReadKmlRings(*kml);
+        auto rings = ReadKmlRings(*kml, KmlReadLimitsFromOptions(options));
         for (const auto& ring : rings) {
             identity += "ring\n";
             for (const auto& [lonDeg, latDeg] : ring)

@@ -55,7 +55,8 @@ private:
 
 std::shared_ptr<MapLayer> LoadKmlOverlay(const std::filesystem::path& path,
                                          const std::function<bool()>& cancelled,
-                                         const std::function<void(double)>& progress)
+                                         const std::function<void(double)>& progress,
+                                         const cad::KmlReadLimits& limits)
 {
     auto layer = std::make_shared<MapLayer>();
     layer->name = QString::fromStdString(path.filename().string());
@@ -73,7 +74,7 @@ std::shared_ptr<MapLayer> LoadKmlOverlay(const std::filesystem::path& path,
         }
     };
     try {
-        cad::ScanKmlFile(path, sink, watch);
+        cad::ScanKmlFile(path, sink, watch, limits);
     } catch (const Cancelled&) {
         return nullptr;
     }

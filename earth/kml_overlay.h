@@ -3,6 +3,7 @@
 // A KML or KMZ file read into a map layer of the terrain view.
 
 #include "earth/map_layers.h"
+#include "kml/kml_input.h"
 
 #include <filesystem>
 #include <functional>
@@ -20,9 +21,10 @@ namespace keldarn::earth {
 // reason) for unreadable input. `cancelled` is polled as the bytes are read; when it answers
 // true the reading stops and the result is nullptr. `progress` receives the share of a
 // plain KML file's bytes read (0..1), at most about a hundred times; a KMZ reports 1 at
-// the end only.
+// the end only. limits: what a .kmz's entries may inflate to.
 std::shared_ptr<MapLayer> LoadKmlOverlay(const std::filesystem::path& path,
                                          const std::function<bool()>& cancelled = {},
-                                         const std::function<void(double)>& progress = {});
+                                         const std::function<void(double)>& progress = {},
+                                         const cad::KmlReadLimits& limits = {});
 
 }  // namespace keldarn::earth

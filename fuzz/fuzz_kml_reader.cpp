@@ -1,7 +1,8 @@
 // The KML reader as the drawing command uses it: any bytes (KML of any encoding, KMZ)
-// through DrawKmlFile into a model space that checks what it is given. Then the same
-// bytes in small pieces through ScanKml: where a piece ends must change nothing, neither
-// the elements nor the error.
+// through DrawKmlFile into a model space that checks what it is given, a KMZ entry bound to
+// 1 MB inflated (a few kB of input reach it, so the refusal is reached too, and no input
+// inflates for long). Then the same bytes in small pieces through ScanKml: where a piece
+// ends must change nothing, neither the elements nor the error.
 //
 // Findings: a crash or sanitizer report; an exception other than KmlError; a message
 // that does not name the file or is not UTF-8; a coordinate that is not finite reaching
@@ -131,7 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const geodesy::FourParamCoefficients transform{};
     Outcome drawn;
     try {
-        const cad::KmlDrawSummary summary = cad::DrawKmlFile(file.path(), 117.0, transform, 3.0, drawing);
+        const cad::KmlDrawSummary summary =
+            cad::DrawKmlFile(file.path(), 117.0, transform, 3.0, drawing, cad::KmlReadLimits{1});
         Require(summary.points + summary.polylines == drawing.elements.size(), "summary does not match the drawing");
     } catch (const cad::KmlError& error) {
         fuzz::CheckMessage(error.what(), displayName);

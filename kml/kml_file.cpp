@@ -124,9 +124,9 @@ private:
 }  // namespace
 
 KmlFileSummary ScanKmlFile(const std::filesystem::path& path, KmlGeometrySink& sink,
-                           const KmlReadWatch& watch)
+                           const KmlReadWatch& watch, const KmlReadLimits& limits)
 {
-    KmlInput input = OpenKmlInput(path);
+    KmlInput input = OpenKmlInput(path, limits);
     std::error_code sizeError;
     const std::uint64_t fileBytes = input.archive ? 0 : std::filesystem::file_size(path, sizeError);
     LinkFollower follower(sink, watch, sizeError ? 0 : fileBytes);

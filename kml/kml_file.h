@@ -15,6 +15,7 @@
 // than that is read after the document where the chain began, so a chain of any length
 // ends and memory stays that of a few streaming readers.
 
+#include "kml/kml_input.h"
 #include "kml/kml_parser.h"
 
 #include <cstddef>
@@ -44,9 +45,10 @@ using KmlReadWatch = std::function<void(std::uint64_t bytesRead, std::uint64_t f
 
 // Passes every coordinate element and track of the file to `sink`, in document order,
 // each as soon as it is read. The sink's OnNetworkLink is not called: the links are
-// followed here. Throws KmlError as OpenKmlInput and ScanKml do, naming the archive and
-// its entry ("a.kmz（layers/area.kml）"); what was passed on before stays passed on.
+// followed here. Throws KmlError as OpenKmlInput (under `limits`) and ScanKml do, naming
+// the archive and its entry ("a.kmz（layers/area.kml）"); what was passed on before stays
+// passed on.
 KmlFileSummary ScanKmlFile(const std::filesystem::path& path, KmlGeometrySink& sink,
-                           const KmlReadWatch& watch = {});
+                           const KmlReadWatch& watch = {}, const KmlReadLimits& limits = {});
 
 }  // namespace keldarn::cad

@@ -1,8 +1,8 @@
 #include "kml/kml_input.h"
 
-#include "kml/kml_error.h"
 #include "fileio/file_error.h"
 #include "i18n/interface_text.h"
+#include "kml/kml_error.h"
 
 #include <zip.h>
 
@@ -57,22 +57,39 @@ private:
     std::string displayName_;
 };
 
+// Inflates an entry into the reader's buffer, never more than the buffer and one byte
+// beyond the bound in all: the size the archive states for the entry is not used at all.
 class ZipEntrySource : public KmlByteSource {
 public:
     // Declared in this order so that the entry is closed before its archive.
     std::shared_ptr<KmzArchive> archive;
     std::unique_ptr<zip_file_t, ZipEntryCloser> entry;
     std::string displayName;
+    std::string archiveName;
+    std::string entryName;
+    std::uint64_t limitMB = kDefaultKmzEntryMB;
 
     std::size_t Read(char* buffer, std::size_t capacity) override
     {
-        const zip_int64_t count = zip_fread(entry.get(), buffer, capacity);
+        // 2^40 MB is beyond any disk; the cap keeps the bytes from overflowing.
+        const std::uint64_t limitBytes = std::min<std::uint64_t>(limitMB, std::uint64_t{1} << 40) << 20;
+        const std::uint64_t wanted = std::min<std::uint64_t>(capacity, limitBytes - inflated_ + 1);
+        const zip_int64_t count = zip_fread(entry.get(), buffer, wanted);
         if (count < 0)  // a damaged archive: bad compressed data or checksum
             throw KmlError(
                 ReadFailure(displayName, i18n::Format(i18n::Translate("kml", "压缩数据已损坏（%1）"),
                                                       {zip_file_strerror(entry.get())})));
+        inflated_ += static_cast<std::uint64_t>(count);
+        if (inflated_ > limitBytes)
+            throw KmlError(i18n::Format(
+                i18n::Translate("kml", "KMZ文件 %1 中的 %2 解压后超过 %3 MB，已停止读取。如确需读取，"
+                                       "可在设置文件 Keldarn.ini 的 [KML] 节把 KmzEntryMB 调大。"),
+                {archiveName, entryName, std::to_string(limitMB)}));
         return static_cast<std::size_t>(count);
     }
+
+private:
+    std::uint64_t inflated_ = 0;  // never beyond limitBytes + 1
 };
 
 std::string Lowercase(std::string_view text)
@@ -126,10 +143,14 @@ std::string ZipOpenReason(int zipErrorCode)
 
 class KmzArchive {
 public:
-    KmzArchive(zip_t* zip, std::string fileName) : zip_(zip), fileName_(std::move(fileName)) {}
+    KmzArchive(zip_t* zip, std::string fileName, const KmlReadLimits& limits)
+        : zip_(zip), fileName_(std::move(fileName)), limits_(limits)
+    {
+    }
 
     zip_t* zip() const { return zip_.get(); }
     const std::string& fileName() const { return fileName_; }
+    const KmlReadLimits& limits() const { return limits_; }
 
     // Index of the *.kml entry of this name, of the same letter case if there is one,
     // else of any; -1 when there is none.
@@ -156,6 +177,7 @@ public:
 private:
     std::unique_ptr<zip_t, ZipArchiveCloser> zip_;
     std::string fileName_;
+    KmlReadLimits limits_;
     std::unordered_map<std::string, zip_int64_t> kmlByLowercaseName_;
     bool indexed_ = false;
 };
@@ -172,6 +194,9 @@ KmlInput OpenEntry(std::shared_ptr<KmzArchive> archive, zip_uint64_t index)
         throw KmlError(i18n::Format(i18n::Translate("kml", "无法读取KMZ文件 %1 中的 %2：%3"),
                                     {archive->fileName(), entryName, zip_strerror(archive->zip())}));
     source->displayName = i18n::Format(i18n::Translate("kml", "%1（%2）"), {archive->fileName(), entryName});
+    source->archiveName = archive->fileName();
+    source->entryName = entryName;
+    source->limitMB = archive->limits().kmzEntryMB;
     source->archive = archive;
     KmlInput input;
     input.displayName = source->displayName;
@@ -181,14 +206,14 @@ KmlInput OpenEntry(std::shared_ptr<KmzArchive> archive, zip_uint64_t index)
     return input;
 }
 
-KmlInput OpenKmz(const std::filesystem::path& path, const std::string& fileName)
+KmlInput OpenKmz(const std::filesystem::path& path, const std::string& fileName, const KmlReadLimits& limits)
 {
     int errorCode = 0;
     zip_t* zip = zip_open(path.c_str(), ZIP_RDONLY, &errorCode);
     if (zip == nullptr)
         throw KmlError(i18n::Format(i18n::Translate("kml", "无法打开KMZ文件 %1：%2"),
                                     {fileName, ZipOpenReason(errorCode)}));
-    auto archive = std::make_shared<KmzArchive>(zip, fileName);
+    auto archive = std::make_shared<KmzArchive>(zip, fileName, limits);
     const zip_int64_t index = FindMainDocument(zip);
     if (index < 0)
         throw KmlError(i18n::Format(i18n::Translate("kml", "KMZ文件 %1 中没有KML文件"), {fileName}));
@@ -273,7 +298,7 @@ bool StartsWithZipSignature(std::FILE* file)
 
 }  // namespace
 
-KmlInput OpenKmlInput(const std::filesystem::path& path)
+KmlInput OpenKmlInput(const std::filesystem::path& path, const KmlReadLimits& limits)
 {
     const std::string fileName = path.filename().string();
     std::error_code error;
@@ -285,7 +310,7 @@ KmlInput OpenKmlInput(const std::filesystem::path& path)
         throw KmlError(i18n::Format(i18n::Translate("kml", "无法打开KML文件 %1：%2"),
                                     {fileName, fileio::DescribeSystemError(errno)}));
     if (StartsWithZipSignature(file.get()))
-        return OpenKmz(path, fileName);
+        return OpenKmz(path, fileName, limits);
     return {std::make_unique<FileSource>(std::move(file), fileName), fileName, {}, nullptr};
 }
 

@@ -5,6 +5,7 @@
 // amount of memory.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -23,6 +24,17 @@ public:
 // A .kmz archive open for reading, shared by the documents read from it.
 class KmzArchive;
 
+inline constexpr std::uint64_t kDefaultKmzEntryMB = 1024;
+
+// Bounds of a reading that nothing a file states can raise.
+struct KmlReadLimits {
+    // What one entry of a .kmz may inflate to, in MB of 2^20 bytes (the settings file's
+    // [KML] KmzEntryMB). A zip states the size of each entry, but a crafted archive states
+    // what it likes (a few MB of deflated repeats inflate a thousandfold): the bytes are
+    // counted as they are inflated, and the entry is refused at the first byte beyond.
+    std::uint64_t kmzEntryMB = kDefaultKmzEntryMB;
+};
+
 struct KmlInput {
     std::unique_ptr<KmlByteSource> source;
     // How messages name the document: "a.kml", or "a.kmz（doc.kml）" for an archive.
@@ -36,8 +48,10 @@ struct KmlInput {
 // Opens `path` for reading. A zip archive is recognised by its signature, whatever the
 // file is called (KMZ files are often renamed); its main document is "doc.kml" at the
 // root, or else the first *.kml entry at the root, as Google Earth takes it. Throws
-// KmlError when the file cannot be opened or the archive holds no KML.
-KmlInput OpenKmlInput(const std::filesystem::path& path);
+// KmlError when the file cannot be opened or the archive holds no KML. Every entry read
+// from the archive, the linked ones too, reads under `limits`: an entry that inflates
+// beyond limits.kmzEntryMB throws KmlError naming the archive, the entry and the bound.
+KmlInput OpenKmlInput(const std::filesystem::path& path, const KmlReadLimits& limits = {});
 
 // The archive entry that the href of a NetworkLink in `from` names: a relative path,
 // resolved against the folder of from's entry, to a *.kml entry of the same archive
@@ -47,8 +61,8 @@ KmlInput OpenKmlInput(const std::filesystem::path& path);
 // missing or not KML, and any link of a plain .kml file, which would lead to other files.
 std::string LinkedEntry(const KmlInput& from, std::string_view href);
 
-// Opens an entry that LinkedEntry gave, from the archive of `from`. Throws KmlError when
-// it cannot be read.
+// Opens an entry that LinkedEntry gave, from the archive of `from`, under the limits the
+// archive was opened with. Throws KmlError when it cannot be read.
 KmlInput OpenLinkedEntry(const KmlInput& from, const std::string& entryName);
 
 }  // namespace keldarn::cad

@@ -50,10 +50,10 @@ public:
 
 }  // namespace
 
-std::vector<KmlShape> ReadKmlShapes(const std::filesystem::path& path)
+std::vector<KmlShape> ReadKmlShapes(const std::filesystem::path& path, const KmlReadLimits& limits)
 {
     ShapeSink sink;
-    ScanKmlFile(path, sink);
+    ScanKmlFile(path, sink, {}, limits);
     return std::move(sink.shapes);
 }
 

@@ -6,6 +6,8 @@
 // vertex repeated at the end, three others at least) is an area. Rings that follow an area
 // of the same placemark and lie inside its first ring are its holes.
 
+#include "kml/kml_input.h"
+
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -23,7 +25,7 @@ struct KmlShape {
 
 // In document order, a .kmz's linked layers included (see ScanKmlFile). Throws KmlError
 // as ScanKmlFile does.
-std::vector<KmlShape> ReadKmlShapes(const std::filesystem::path& path);
+std::vector<KmlShape> ReadKmlShapes(const std::filesystem::path& path, const KmlReadLimits& limits = {});
 
 // How a list offers a shape: its name (or "未命名"), kind and vertex count, e.g.
 // "渠线（路线，12个顶点）".

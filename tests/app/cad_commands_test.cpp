@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <zip.h>
+
 using keldarn::testing::FakeAcad;
 using keldarn::testing::FakeAcadEntity;
 using keldarn::testing::WindowFixture;
@@ -58,6 +60,7 @@ private slots:
     void needCentralMeridianAndDrawingWindow();
     void drawsKmlIntoTheDrawing();
     void kmlErrorKeepsWhatWasDrawn();
+    void kmzEntryBoundComesFromTheSettingsFile();
     void kmlEndMessageSaysWhatWasFound_data();
     void kmlEndMessageSaysWhatWasFound();
     void writesPickedEntitiesAsKml();
@@ -127,6 +130,40 @@ void CadCommandsTest::kmlErrorKeepsWhatWasDrawn()
     QCOMPARE(f.dialogs.messages.size(), std::size_t{1});
     QVERIFY(f.dialogs.messages[0].text.contains(QStringLiteral("bad.kml")));
     QVERIFY(f.dialogs.messages[0].text.contains(QStringLiteral("2")));  // the line
+}
+
+// [KML] KmzEntryMB of the settings file bounds the conversion: a value that does not read is
+// said at start, and the bound the file sets refuses a larger entry by name, keeping what
+// was drawn from the part read.
+void CadCommandsTest::kmzEntryBoundComesFromTheSettingsFile()
+{
+    const WindowFixture start(false, "[KML]\nKmzEntryMB=lots\n", true);
+    QVERIFY2(start.dialogs.MessageTexts().join('|').contains(QStringLiteral("KmzEntryMB=lots")),
+             qPrintable(start.dialogs.MessageTexts().join('|')));
+
+    CadFixture f;
+    f.WriteFile(QStringLiteral("Keldarn.ini"), "[KML]\nKmzEntryMB=1\n");
+    f.Attach(true);
+    const std::string placemark =
+        "<Placemark><name>P</name><Point><coordinates>113.5,33.2</coordinates></Point></Placemark>\n";
+    std::string kml = "<kml><Document>\n";
+    while (kml.size() < (2 << 20))
+        kml += placemark;
+    kml += "</Document></kml>\n";
+    const QString kmz = f.dir.filePath(QStringLiteral("big.kmz"));
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(kmz).constData(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    QVERIFY(archive != nullptr);
+    QVERIFY(zip_file_add(archive, "doc.kml", zip_source_buffer(archive, kml.data(), kml.size(), 0), 0) >= 0);
+    QCOMPARE(zip_close(archive), 0);
+    f.dialogs.filePaths.push_back(kmz);
+    Trigger(f.window->MConvert, QString::fromUtf8(kToCad));
+    QCOMPARE(
+        f.dialogs.MessageTexts(),
+        QStringList{QStringLiteral("KMZ文件 big.kmz 中的 doc.kml 解压后超过 1 MB，已停止读取。如确需读取，"
+                                   "可在设置文件 Keldarn.ini 的 [KML] 节把 KmzEntryMB 调大。")});
+    QVERIFY(!f.acad.points.empty());
+    QVERIFY(f.acad.points.size() <= (1 << 20) / placemark.size());
 }
 
 void CadCommandsTest::kmlEndMessageSaysWhatWasFound_data()

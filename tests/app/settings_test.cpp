@@ -250,8 +250,8 @@ TEST_F(SettingsTest, ProjectionChoiceHasASectionOfItsOwn)
     choice.ellipsoid = geodesy::EllipsoidChoice::Xian80;
     choice.zoneWidth = geodesy::ZoneWidth::Six;
     choice.zoneNumber = geodesy::ZoneNumberInY::With;
-    choice.datum = geodesy::SevenParameters{-112.5, 0.1, 31.0 / 3.0, -0.25, 1.5e-3, 2.0, -3.25,
-                                            geodesy::RotationConvention::CoordinateFrame};
+    choice.datum = geodesy::SevenParameters{
+        -112.5, 0.1, 31.0 / 3.0, -0.25, 1.5e-3, 2.0, -3.25, geodesy::RotationConvention::CoordinateFrame};
     SaveProjectionChoice(path_, choice);
     EXPECT_EQ(LoadProjectionChoice(path_), choice);  // every number back to the bit
     EXPECT_EQ(LoadSettings(path_).view.range, "500");
@@ -324,6 +324,26 @@ TEST_F(SettingsTest, ProjectionValuesReadAsMeantOrRefusedByName)
             EXPECT_NE(read.problem.find("\n" + std::string(c.key) + "=" + c.value + "："), std::string::npos)
                 << read.problem;
         }
+    }
+}
+
+TEST_F(SettingsTest, KmzEntryBoundIsReadFromTheKmlSectionOrRefusedByName)
+{
+    EXPECT_EQ(ReadKmzEntryLimit(path_).megabytes, 1024);
+    const struct {
+        const char* text;
+        long megabytes;  // 0: refused, the default is used
+    } cases[] = {{"64", 64}, {" 4096 ", 4096}, {"", 1024}, {"1048576", 1048576}, {"0", 0},
+                 {"-5", 0},  {"2GB", 0},       {"1.5", 0}, {"1048577", 0},       {"99999999999999999999", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        WriteBytes(path_, std::string("[GEzbzh]\r\nRot=1\r\n[kml]\r\nkmzentrymb=") + c.text + "\r\n");
+        const KmzEntryLimitSetting read = ReadKmzEntryLimit(path_);
+        EXPECT_EQ(read.megabytes, c.megabytes == 0 ? 1024 : c.megabytes);
+        EXPECT_EQ(read.problem, c.megabytes != 0 ? ""
+                                                 : "设置文件 " + path_.string() +
+                                                       " 的 [KML] 节中有无法识别的值：\nKmzEntryMB=" +
+                                                       c.text + "：应为 1 到 1048576 之间的整数（MB）");
     }
 }
 

@@ -19,9 +19,12 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace keldarn::cad {
@@ -111,6 +114,48 @@ DrawingModel SurveyDrawing()
     const double line[] = {0.0, 0.0, 100.000000001, 50.5, 200.25, -3.75};
     model.AddPolyline(ring, true);
     model.AddPolyline(line, false);
+    return model;
+}
+
+// SurveyDrawing with what a loaded file brings besides: a layer with its own linetype and
+// colour, a text style, and a line, circle, arc, ellipse and old-style polyline.
+DrawingModel LoadedStyleDrawing()
+{
+    DrawingModel model = SurveyDrawing();
+    model.SetLinetype({"DASHED", "虚线 __ __", 0, 15.0, {10.0, -5.0}});
+    model.SetLayer({"控制点", 0, 1, -1, 25, "DASHED"});
+    const std::uint16_t font =
+        model.SetTextStyle({"仿宋", 0, 0.0, 0.8, 15.0, 0, 2.5, "fsdb.shx", "hztxt.shx"});
+    const std::uint32_t style = model.InternStyle({"控制点", 3, 0x00FF80, 35, "DASHED", 2.0});
+    model.AddPoint(458100.5, 3682400.25, 0.0, style);
+    DrawingText text;
+    text.x = 458100.5;
+    text.y = 3682400.25;
+    text.heightM = 2.5;
+    text.rotationRad = 0.5;
+    text.hJust = 1;
+    text.alignX = 458101.0;
+    text.alignY = 3682401.0;
+    text.style = style;
+    text.textStyle = font;
+    model.AddText(text, "图根点");
+    const double bulged[] = {0.0, 0.0, 10.0, 0.0, 10.0, 10.0};
+    const double bulges[] = {0.5, 0.0, -1.0};
+    model.AddPolyline(bulged, false, bulges, style, 12.5);
+    const std::pair<OtherKind, std::array<double, 9>> others[] = {
+        {OtherKind::Line, {1, 2, 0, 3, 4, 0}},
+        {OtherKind::Circle, {50, 60, 0, 7.5}},
+        {OtherKind::Arc, {5, 5, 0, 2, 30, 300}},
+        {OtherKind::Ellipse, {0, 0, 0, 4, 0, 0, 0.5, 0, 6.283185307179586}},
+        {OtherKind::Polyline2d, {85.125}}};
+    for (const auto& [kind, p] : others) {
+        DrawingOther other;
+        other.kind = kind;
+        other.style = style;
+        other.p = p;
+        model.AddOther(other, kind == OtherKind::Polyline2d ? std::span<const double>(bulged)
+                                                            : std::span<const double>());
+    }
     return model;
 }
 
@@ -594,6 +639,24 @@ TEST(DxfWriting, HandleSeedCoversEveryHandleOfALargeDrawing)
     const auto seed = bytes.find("$HANDSEED\n  5\n");
     ASSERT_NE(seed, std::string::npos);
     EXPECT_GT(std::stoul(bytes.substr(seed + 14, 8), nullptr, 16), 70000ul);
+}
+
+// The bytes of a file saved before the writer wrote piece by piece: any change of them is a
+// change of the format other programs read, never a side effect.
+TEST(DxfWriting, FileBytesAreThoseOfTheCapturedFile)
+{
+    const DrawingModel model = LoadedStyleDrawing();
+    QFile captured(test::FixturePath(QStringLiteral("written_by_keldarn.dxf")));
+    ASSERT_TRUE(captured.open(QIODevice::ReadOnly));
+    const QByteArray expected = captured.readAll();
+    EXPECT_EQ(DxfBytes(model), expected.toStdString());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("saved.dxf"));
+    SaveDxfFile(model, path);
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), expected);
 }
 
 }  // namespace

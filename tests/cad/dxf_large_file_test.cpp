@@ -5,15 +5,19 @@
 
 #include "cad/dxf_reader.h"
 #include "cad/dxf_writer.h"
+#include "tests/support/resource_limits.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <malloc.h>
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace keldarn::cad {
 namespace {
@@ -50,7 +54,8 @@ TEST(DxfLargeFile, DISABLED_MillionEntitiesLoadInMemoryOfTheDrawing)
             model.AddText(std::to_string(i + 1), x, y, 0.0, 3.0);
         }
         const std::string bytes = DxfBytes(model);
-        std::ofstream(path.toStdString(), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path.toStdString(), std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         fileBytes = bytes.size();
     }
     ::malloc_trim(0);
@@ -77,6 +82,44 @@ TEST(DxfLargeFile, DISABLED_MillionEntitiesLoadInMemoryOfTheDrawing)
     RecordProperty("file_MB", std::to_string(fileMB));
     RecordProperty("peak_MB", std::to_string(peakMB));
     RecordProperty("drawing_MB", std::to_string(drawingMB));
+}
+
+// A save writes the file as it goes: its memory is a buffer of fixed size, never the text of
+// the file, which takes about twice the memory of the drawing it holds.
+TEST(DxfLargeFile, SavingHoldsNoCopyOfTheFile)
+{
+    DrawingModel model;
+    {
+        // A traverse of 3,000,000 vertices: 48 MB of coordinates, some 90 MB of DXF text.
+        std::vector<double> xy(6'000'000);
+        for (std::size_t i = 0; i < xy.size() / 2; ++i) {
+            xy[2 * i] = 455000.0 + 0.125 * static_cast<double>(i);
+            xy[2 * i + 1] = 3680000.0 + 0.25 * static_cast<double>(i % 1000);
+        }
+        model.AddPolyline(xy, false);
+    }
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("traverse.dxf"));
+    ::malloc_trim(0);
+    const double beforeMB = StatusMB("VmRSS");
+    std::ofstream("/proc/self/clear_refs") << "5";  // VmHWM restarts from here
+
+    SaveDxfFile(model, path);
+    const double peakMB = StatusMB("VmHWM") - beforeMB;
+    const double fileMB = static_cast<double>(QFileInfo(path).size()) / (1 << 20);
+    ASSERT_GT(fileMB, 64.0);
+    EXPECT_LT(peakMB, 16.0) << "file " << fileMB << " MB";
+
+    // A save that fails midway, the disk full after 1 MB of it, leaves the file saved
+    // before and nothing beside it.
+    {
+        const keldarn::testing::FileSizeLimit fullDisk(1 << 20);
+        EXPECT_THROW(SaveDxfFile(model, path), DxfError);
+    }
+    EXPECT_EQ(static_cast<double>(QFileInfo(path).size()) / (1 << 20), fileMB);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("traverse.dxf")});
 }
 
 }  // namespace

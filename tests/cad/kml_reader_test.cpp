@@ -1,12 +1,15 @@
-#include "kml/kml_error.h"
 #include "cad/kml_to_drawing.h"
-#include "kml/kml_file.h"
-#include "kml/kml_shapes.h"
 #include "encoding/text_encoding.h"
 #include "geodesy/survey_conversion.h"
+#include "kml/kml_error.h"
+#include "kml/kml_file.h"
+#include "kml/kml_shapes.h"
 #include "tests/cad/kml_fakes.h"
 
 #include <zip.h>
+
+#include <fstream>
+#include <optional>
 
 namespace keldarn::cad {
 namespace {
@@ -425,6 +428,78 @@ TEST(KmzLinks, LinkedLayersAreReadWhereTheirLinksStandAndNothingOutsideTheArchiv
         EXPECT_EQ(names, k.names);
         EXPECT_EQ(summary.documents, k.documents);
         EXPECT_EQ(summary.outsideLinks, k.outsideLinks);
+    }
+}
+
+// Rewrites the uncompressed size that the headers of a one-entry archive state, as a crafted
+// file may: in the local header (offset 22) and in the central directory's record (offset 24),
+// which the end record, the last 22 bytes of a file without comment, locates.
+void StateInflatedSize(const std::filesystem::path& file, std::uint32_t bytes)
+{
+    std::fstream zip(file, std::ios::in | std::ios::out | std::ios::binary);
+    unsigned char offset[4] = {};
+    zip.seekg(-22 + 16, std::ios::end);
+    zip.read(reinterpret_cast<char*>(offset), 4);
+    const std::streamoff directory = offset[0] | offset[1] << 8 | offset[2] << 16 | offset[3] << 24;
+    const char stated[4] = {static_cast<char>(bytes), static_cast<char>(bytes >> 8),
+                            static_cast<char>(bytes >> 16), static_cast<char>(bytes >> 24)};
+    for (const std::streamoff at : {std::streamoff{22}, directory + 24}) {
+        zip.seekp(at);
+        zip.write(stated, 4);
+    }
+    ASSERT_TRUE(zip.good());
+}
+
+struct KmzBombCase {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::optional<std::uint32_t> statedSize;  // of the only entry, when the headers lie
+    const char* refusedEntry;                 // nullptr: read whole
+};
+
+// A KMZ entry is read by the bytes it inflates to, up to the bound and not one piece further,
+// whatever size its headers state.
+TEST(KmzBound, AnEntryIsReadByWhatItHoldsAndRefusedBeyondTheBound)
+{
+    const std::string placemark = Placemark("P", "116.1,39.9");
+    const auto placemarks = [&](std::size_t bytes) {
+        std::string text;
+        while (text.size() < bytes)
+            text += placemark;
+        return text;
+    };
+    const std::string big = Document(placemarks(4 << 20)), small = Document(placemarks(512 << 10));
+    const std::vector<KmzBombCase> cases = {
+        {"beyond the bound", {{"doc.kml", big}}, std::nullopt, "doc.kml"},
+        {"stating 100 bytes", {{"doc.kml", big}}, 100, "doc.kml"},
+        {"stating 4 GB", {{"doc.kml", small}}, 0xFFFFFFF0, nullptr},
+        {"linked layer",
+         {{"doc.kml", Document(NetworkLink("layers/big.kml"))}, {"layers/big.kml", big}},
+         std::nullopt,
+         "layers/big.kml"},
+    };
+    TempFolder folder;
+    for (const KmzBombCase& k : cases) {
+        SCOPED_TRACE(k.what);
+        const std::filesystem::path kmz = folder.path() / "bomb.kmz";
+        WriteZip(kmz, k.entries);
+        if (k.statedSize)
+            StateInflatedSize(kmz, *k.statedSize);
+        testing::RecordingSink sink;
+        try {
+            ScanKmlFile(kmz, sink, {}, KmlReadLimits{1});
+            if (k.refusedEntry != nullptr)
+                ADD_FAILURE() << k.refusedEntry << " was read whole";
+            else
+                EXPECT_EQ(sink.elements.size(), (512 << 10) / placemark.size() + 1);
+        } catch (const KmlError& error) {
+            ASSERT_NE(k.refusedEntry, nullptr) << error.what();
+            EXPECT_EQ(error.what(),
+                      "KMZ文件 bomb.kmz 中的 " + std::string(k.refusedEntry) +
+                          " 解压后超过 1 MB，已停止读取。如确需读取，可在设置文件 Keldarn.ini 的 "
+                          "[KML] 节把 KmzEntryMB 调大。");
+            EXPECT_LE(sink.elements.size(), (1 << 20) / placemark.size());
+        }
     }
 }
 

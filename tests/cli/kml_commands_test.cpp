@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <zip.h>
 
 #include <cmath>
 #include <filesystem>
@@ -165,6 +166,18 @@ TEST_F(KmlCommandsTest, BadRunsLeaveTheTargetAlone)
     Write(dir_ / "empty.kml", "<kml><Document><Placemark><name>P</name></Placemark></Document></kml>");
     const std::string dxf = WindowDxf(kSamples[0]);
     Write(cutDxf, dxf.substr(0, dxf.size() / 2));
+    // A KMZ whose doc.kml inflates to 2 MB, beyond the bound of 1 MB that bound.ini sets.
+    std::string bomb = "<kml><Document>\n";
+    while (bomb.size() < (2 << 20))
+        bomb += "<Placemark><name>P</name><Point><coordinates>114,33</coordinates></Point></Placemark>\n";
+    bomb += "</Document></kml>\n";
+    int zipError = 0;
+    zip_t* kmz = zip_open((dir_ / "bomb.kmz").c_str(), ZIP_CREATE, &zipError);
+    ASSERT_NE(kmz, nullptr);
+    ASSERT_GE(zip_file_add(kmz, "doc.kml", zip_source_buffer(kmz, bomb.data(), bomb.size(), 0), 0), 0);
+    ASSERT_EQ(zip_close(kmz), 0);
+    Write(dir_ / "bound.ini", "[KML]\nKmzEntryMB=1\n");
+    Write(dir_ / "unread.ini", "[KML]\nKmzEntryMB=lots\n");
     struct Row {
         std::vector<std::string> arguments;
         fs::path target;
@@ -179,6 +192,10 @@ TEST_F(KmlCommandsTest, BadRunsLeaveTheTargetAlone)
          "没有可绘制的点或线（文件中有：1 个地标（Placemark））"},
         {Command({"kml2dxf", kml, kData / "ogr_libkml.kmz", "--output", oldDxf}, 114), oldDxf, kExitBadInput,
          "--output-dir"},
+        {Command({"kml2dxf", dir_ / "bomb.kmz", "--settings", dir_ / "bound.ini", "--output", oldDxf}, 114),
+         oldDxf, kExitBadInput, "KMZ文件 bomb.kmz 中的 doc.kml 解压后超过 1 MB"},
+        {Command({"kml2dxf", kml, "--settings", dir_ / "unread.ini", "--output", oldDxf}, 114), oldDxf,
+         kExitBadInput, "KmzEntryMB=lots"},
         {Command({"kml2dxf", kml, "--output-dir", blocker}, 114), blocker, kExitFailure, "blocker"},
         {Command({"kml2dxf", kml, "--output", blocker / "a.dxf"}, 114), blocker, kExitFailure, "blocker"},
         {Command({"dxf2kml", cutDxf, "--output", oldKml}, 114), oldKml, kExitBadInput, "cut.dxf"},
@@ -197,7 +214,7 @@ TEST_F(KmlCommandsTest, BadRunsLeaveTheTargetAlone)
         EXPECT_EQ(Read(row.target), "old") << message;
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()),
-              5);  // no file left behind
+              8);  // no file left behind
 }
 
 }  // namespace
