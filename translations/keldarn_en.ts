@@ -189,11 +189,6 @@
 <context>
     <name>TFormMain</name>
     <message>
-        <location filename="../app/main_window.cpp" line="+86"/>
-        <source>将使用合成演示地形。</source>
-        <translation>The synthetic demonstration terrain will be used.</translation>
-    </message>
-    <message>
         <location filename="../app/main_window_cad.cpp" line="+26"/>
         <source>AutoCAD尚未打开！</source>
         <translation>AutoCAD is not open!</translation>
@@ -269,7 +264,7 @@
         <translation>Contour interval</translation>
     </message>
     <message>
-        <location filename="../app/main_window_terrain.cpp" line="+45"/>
+        <location filename="../app/main_window_terrain.cpp" line="+48"/>
         <source>米</source>
         <translation>m</translation>
     </message>
@@ -350,7 +345,7 @@
 <context>
     <name>app</name>
     <message>
-        <location filename="../app/parameter_import.cpp" line="+40"/>
+        <location filename="../app/parameter_import.cpp" line="+51"/>
         <source>无法读取文件 %1：%2</source>
         <translation>Cannot read the file %1: %2</translation>
     </message>
@@ -375,12 +370,22 @@
         <translation>The settings file %1 is larger than 1 MB; it is not a settings file of this program</translation>
     </message>
     <message>
-        <location filename="../app/settings.cpp" line="+202"/>
+        <location filename="../app/settings.cpp" line="+208"/>
         <source>%1。该文件保持原样，本次的设置没有保存。</source>
         <translation>%1. The file was left as it was; these settings were not saved.</translation>
     </message>
     <message>
-        <location line="+169"/>
+        <location line="+144"/>
+        <source>设置文件 %1 的 [KML] 节中有无法识别的值：</source>
+        <translation>The [KML] section of the settings file %1 holds values that cannot be read:</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>应为 1 到 %1 之间的整数（MB）</source>
+        <translation>should be a whole number from 1 to %1 (MB)</translation>
+    </message>
+    <message>
+        <location line="+76"/>
         <source>应为 %1 之一</source>
         <translation>should be one of %1</translation>
     </message>
@@ -395,7 +400,8 @@
         <translation>is not a number</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="-92"/>
+        <location line="+103"/>
         <source>%1=%2：%3</source>
         <translation>%1=%2: %3</translation>
     </message>
@@ -709,7 +715,7 @@
         <translation>The file is empty.</translation>
     </message>
     <message>
-        <location filename="../cad/dxf_writer.cpp" line="+558"/>
+        <location filename="../cad/dxf_writer.cpp" line="+599"/>
         <source>无法保存DXF文件“%1”：内存不足。</source>
         <translation>Cannot save DXF file &quot;%1&quot;: out of memory.</translation>
     </message>
@@ -719,7 +725,7 @@
         <translation>%1: %2</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>超长文字（保存时截断为前 %1 字节）：%2 个</source>
         <translation>Overlong texts (cut to the first %1 bytes when saved): %2</translation>
     </message>
@@ -889,7 +895,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../cli/sample_command.cpp" line="+280"/>
+        <location filename="../cli/sample_command.cpp" line="+291"/>
         <source>缺少 --output（输出文件）</source>
         <translation>Missing --output (the output file)</translation>
     </message>
@@ -904,7 +910,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>--name-column cannot be one of the --columns</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="+153"/>
+        <location filename="../cli/sample_command.cpp" line="+160"/>
         <source>无法读取文件 %1</source>
         <translation>Cannot read file %1</translation>
     </message>
@@ -925,7 +931,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
     </message>
     <message>
         <location line="+63"/>
-        <location filename="../cli/point_output.cpp" line="+124"/>
+        <location filename="../cli/point_output.cpp" line="+126"/>
         <source>无法写入文件 %1：%2</source>
         <translation>Cannot write file %1: %2</translation>
     </message>
@@ -990,7 +996,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>Converted %1 point(s) and wrote them to %2</translation>
     </message>
     <message>
-        <location filename="../cli/kml_commands.cpp" line="+36"/>
+        <location filename="../cli/kml_commands.cpp" line="+37"/>
         <source>用法：keldarn-cli kml2dxf --meridian 中央子午线 (--output 文件.dxf | --output-dir 文件夹) [选项] 输入...
 
 把 KML/KMZ 文件绘成图形并存为 DXF 文件，与程序中“KML文件转为CAD图形”后在图形窗口保存的
@@ -1154,14 +1160,14 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>The KML file has no points or lines to draw (it holds %1).</translation>
     </message>
     <message>
-        <location line="+17"/>
-        <location line="+82"/>
+        <location line="+18"/>
+        <location line="+83"/>
         <location line="+2"/>
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
     <message>
-        <location line="-80"/>
+        <location line="-81"/>
         <source>%1：有 %2 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%3</source>
         <translation>%1: %2 network link(s) (NetworkLink) point to addresses outside the file and were not read: %3</translation>
     </message>
@@ -1181,7 +1187,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>%1 → %2: %3 point(s), %4 polyline(s)</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+11"/>
         <source>--text-height 应大于 0</source>
         <translation>--text-height must be greater than 0</translation>
     </message>
@@ -1253,7 +1259,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>keldarn-cli: unknown subcommand &quot;%1&quot;</translation>
     </message>
     <message>
-        <location filename="../cli/point_output.cpp" line="-84"/>
+        <location filename="../cli/point_output.cpp" line="-86"/>
         <source>--format 只能是 dat 或 csv，不是“%1”</source>
         <translation>--format must be dat or csv, not &quot;%1&quot;</translation>
     </message>
@@ -1278,7 +1284,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>The separator of a CSV file is always a comma; for other separators use --format dat</translation>
     </message>
     <message>
-        <location filename="../cli/progress.cpp" line="+24"/>
+        <location filename="../cli/progress.cpp" line="+26"/>
         <source>%1时%2分</source>
         <translation>%1 h %2 min</translation>
     </message>
@@ -1293,7 +1299,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>%1 s</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+37"/>
         <source>%1/秒</source>
         <translation>%1/s</translation>
     </message>
@@ -1308,7 +1314,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>elapsed %1</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="-393"/>
+        <location line="+2"/>
+        <source>等待数据 %1</source>
+        <translation>waiting for data %1</translation>
+    </message>
+    <message>
+        <location filename="../cli/sample_command.cpp" line="-410"/>
         <source>用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
                          (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
 
@@ -1418,12 +1429,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>%1: the boundary needs at least 3 points</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+30"/>
         <source>%1 中没有多边形（闭合的坐标串），无法作为测区</source>
         <translation>%1 has no polygon (closed coordinate string) to serve as the survey area</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+23"/>
         <source>--part 的值应为 i/n（1 ≤ i ≤ n），不是“%1”</source>
         <translation>The value of --part must be i/n (1 ≤ i ≤ n), not &quot;%1&quot;</translation>
     </message>
@@ -1453,12 +1464,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>The survey area holds about %1 grid points, more than 1 billion; if this is really wanted add --force, or increase the spacing or split the run with --part</translation>
     </message>
     <message>
-        <location line="+23"/>
+        <location line="+9"/>
         <source>采样</source>
         <translation>Sampling</translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+43"/>
         <source>%1
 已停止，输出文件未改动。</source>
         <translation>%1
@@ -1624,7 +1635,7 @@ Stopped; the output file was not changed.</translation>
 <context>
     <name>earth</name>
     <message>
-        <location filename="../earth/dem_reader.cpp" line="+50"/>
+        <location filename="../earth/dem_reader.cpp" line="+51"/>
         <source>无法读取地形“%1”：%2</source>
         <translation>Cannot read terrain &quot;%1&quot;: %2</translation>
     </message>
@@ -1664,24 +1675,24 @@ Stopped; the output file was not changed.</translation>
         <translation>no coordinate system defined (for example, the .prj file or the projection information is missing)</translation>
     </message>
     <message>
-        <location line="+81"/>
+        <location line="+82"/>
         <source>读取栅格掩膜失败</source>
         <translation>reading the raster mask failed</translation>
     </message>
     <message>
         <location line="+17"/>
-        <location line="+106"/>
+        <location line="+145"/>
         <source>读取高程数据失败</source>
         <translation>reading the elevation data failed</translation>
     </message>
     <message>
-        <location line="-73"/>
-        <location line="+112"/>
+        <location line="-112"/>
+        <location line="+151"/>
         <source>无法把它的坐标系转换为 WGS84 经纬度</source>
         <translation>cannot transform its coordinate system to WGS84 latitude/longitude</translation>
     </message>
     <message>
-        <location line="-107"/>
+        <location line="-146"/>
         <source>无法确定它在 WGS84 经纬度下的范围</source>
         <translation>cannot determine its extent in WGS84 latitude/longitude</translation>
     </message>
@@ -1691,7 +1702,12 @@ Stopped; the output file was not changed.</translation>
         <translation>cannot reproject it to WGS84 latitude/longitude</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+36"/>
+        <source>它太大且没有合适的概览（金字塔）：显示它要解码约 %1 GB 的数据块，超过了 %2 GB 的上限。请先为它建立概览，例如：gdaladdo -r average “%3” 2 4 8 16 32 64 128 256</source>
+        <translation>it is too large and has no suitable overviews (pyramids): showing it would decode about %1 GB of data blocks, more than the limit of %2 GB. Build overviews for it first, for example: gdaladdo -r average "%3" 2 4 8 16 32 64 128 256</translation>
+    </message>
+    <message>
+        <location line="+29"/>
         <source>内存不足，无法建立缩减的高程格网</source>
         <translation>not enough memory to build the reduced elevation grid</translation>
     </message>
@@ -1711,7 +1727,7 @@ Stopped; the output file was not changed.</translation>
         <translation>cannot cut out the requested area</translation>
     </message>
     <message>
-        <location line="+121"/>
+        <location line="+123"/>
         <source>没有给出文件或文件夹</source>
         <translation>no file or folder given</translation>
     </message>
@@ -1751,7 +1767,7 @@ Stopped; the output file was not changed.</translation>
         <translation>Terrain file &quot;%1&quot; cannot be used: all samples are no-data values</translation>
     </message>
     <message>
-        <location filename="../earth/terrain_application.cpp" line="+159"/>
+        <location filename="../earth/terrain_application.cpp" line="+160"/>
         <location line="+7"/>
         <source>地形视图窗口已关闭</source>
         <translation>The terrain view window has been closed</translation>
@@ -1779,7 +1795,7 @@ Stopped; the output file was not changed.</translation>
     <message>
         <location line="+12"/>
         <location line="+42"/>
-        <location line="+11"/>
+        <location line="+35"/>
         <location line="+37"/>
         <source>正在细化地形...</source>
         <translation>Refining terrain...</translation>
@@ -1868,12 +1884,13 @@ Stopped; the output file was not changed.</translation>
         <translation>input/output error</translation>
     </message>
     <message>
+        <location filename="../app/parameter_import.cpp" line="-20"/>
         <location filename="../fileio/line_reader.cpp" line="+36"/>
         <source>%1 第 %2 行：一行超过 1 MB，不是按行排列的数据（可能选错了文件）</source>
         <translation>%1 line %2: the line is longer than 1 MB; this is not a file of data lines (the wrong file, perhaps)</translation>
     </message>
     <message>
-        <location line="+75"/>
+        <location filename="../fileio/line_reader.cpp" line="+75"/>
         <source>无法读取文件 %1：%2</source>
         <translation>Cannot read the file %1: %2</translation>
     </message>
@@ -2371,12 +2388,12 @@ Tiles of services are cached on this computer: places already seen still show wh
 <context>
     <name>keldarn::app::TFormMain</name>
     <message>
-        <location filename="../app/main_window.cpp" line="+39"/>
+        <location filename="../app/main_window.cpp" line="+87"/>
         <source>正在取消...</source>
         <translation>Cancelling...</translation>
     </message>
     <message>
-        <location line="+43"/>
+        <location line="+45"/>
         <source>GoogleEarth地图窗</source>
         <translation>Map window</translation>
     </message>
@@ -2557,7 +2574,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Line breaks in the parameters were replaced by spaces.</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+26"/>
         <source>本次使用缺省设置；关闭时也不改写这个文件。</source>
         <translation>The defaults are used for this run; the file will not be overwritten when the program closes.</translation>
     </message>
@@ -2567,27 +2584,33 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>This run uses the program’s own projection: %1. Set it again under “Ellipsoid...”.</translation>
     </message>
     <message>
-        <location line="+29"/>
-        <source>另一个Keldarn正在运行，本次运行的点表不作异常退出恢复备份。</source>
-        <translation>Another Keldarn is running; the point table of this run is not backed up for crash recovery.</translation>
+        <location line="+4"/>
+        <source>本次读取KMZ文件时，每个文件解压后以 %1 MB 为限。</source>
+        <translation>For this run, each file in a KMZ may inflate to at most %1 MB.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location filename="../app/main_window_journal.cpp" line="+98"/>
         <source>上次程序没有正常退出。恢复上次未正常退出时的点表数据（%1个点）？</source>
         <translation>The program did not exit normally last time. Restore the point table of that run (%1 points)?</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+1"/>
+        <source>有%1个Keldarn程序没有正常退出。恢复它们的点表数据（共%2个点）？</source>
+        <translation>%1 copies of Keldarn did not end normally. Restore their point tables (%2 points in all)?</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <location line="+7"/>
         <source>程序异常退出时，点表数据将无法恢复。</source>
         <translation>If the program exits abnormally, the point table cannot be recovered.</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location filename="../app/main_window.cpp" line="+29"/>
         <source>启动Google Earth失败</source>
         <translation>Failed to start Google Earth</translation>
     </message>
     <message>
-        <location line="+55"/>
+        <location line="+60"/>
         <source>点表中有%1个点尚未导出，退出后将丢失。是否退出？</source>
         <translation>%1 points in the table have not been exported and will be lost if you quit. Quit anyway?</translation>
     </message>
@@ -2602,7 +2625,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>DXF drawings (*.dxf)|*.dxf|All files (*.*)|*.*</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+40"/>
         <source>打开KML文件</source>
         <translation>Open KML File</translation>
     </message>
@@ -2784,7 +2807,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Exporting data, please wait...</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+14"/>
         <location line="+2"/>
         <source>数据导出完毕！</source>
         <translation>Export finished!</translation>
@@ -3339,22 +3362,34 @@ Replace these characters with the character below and export (the cells in the p
 %1 rows with an X, Y or H that is not a number were not drawn.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_terrain.cpp" line="+11"/>
+        <location filename="../app/main_window_terrain.cpp" line="+89"/>
         <source>地形视图没有启动，无法更换地形数据。</source>
         <translation>The terrain view has not started; the terrain data cannot be changed.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="-36"/>
+        <location line="+41"/>
         <source>正在读取地形数据，请等待...</source>
         <translation>Reading terrain data, please wait...</translation>
     </message>
     <message>
-        <location line="+9"/>
+        <location line="-33"/>
+        <location line="+43"/>
         <source>地形数据：%1</source>
         <translation>Terrain data: %1</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="-38"/>
+        <source>将使用合成演示地形。</source>
+        <translation>The synthetic demonstration terrain will be used.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>已取消读取地形数据。</source>
+        <translation>Reading of the terrain data cancelled.</translation>
+    </message>
+    <message>
+        <location line="+47"/>
         <source>打开DEM地形文件</source>
         <translation>Open DEM Terrain File</translation>
     </message>
@@ -3573,12 +3608,17 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Error reading KML file %1: %2</translation>
     </message>
     <message>
-        <location filename="../kml/kml_input.cpp" line="+35"/>
+        <location filename="../kml/kml_input.cpp" line="+43"/>
         <source>压缩数据已损坏（%1）</source>
         <translation>The compressed data is damaged (%1)</translation>
     </message>
     <message>
-        <location line="+40"/>
+        <location line="+5"/>
+        <source>KMZ文件 %1 中的 %2 解压后超过 %3 MB，已停止读取。如确需读取，可在设置文件 Keldarn.ini 的 [KML] 节把 KmzEntryMB 调大。</source>
+        <translation>%2 in the KMZ file %1 inflates to more than %3 MB; reading stopped. To read it all the same, raise KmzEntryMB in the [KML] section of the settings file Keldarn.ini.</translation>
+    </message>
+    <message>
+        <location line="+44"/>
         <source>不是有效的KMZ（ZIP）压缩文件</source>
         <translation>not a valid KMZ (ZIP) archive</translation>
     </message>
@@ -3588,7 +3628,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>the archive is damaged or incomplete</translation>
     </message>
     <message>
-        <location line="+58"/>
+        <location line="+63"/>
         <source>无法读取KMZ文件 %1 中的 %2：%3</source>
         <translation>Cannot read %2 in KMZ file %1: %3</translation>
     </message>
@@ -3599,7 +3639,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>%1 (%2)</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+18"/>
         <source>无法打开KMZ文件 %1：%2</source>
         <translation>Cannot open KMZ file %1: %2</translation>
     </message>
@@ -3926,22 +3966,24 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Cannot import file %1: the separator on the Export page is empty, so the fields cannot be told apart. Enter the separator the file uses on the Export page, then import again.</translation>
     </message>
     <message>
-        <location filename="../points/point_journal.cpp" line="+188"/>
+        <location filename="../points/journal_folder.cpp" line="+96"/>
+        <location filename="../points/point_journal.cpp" line="+218"/>
         <source>点表恢复文件 %1 正被另一个运行中的程序使用</source>
         <translation>The point table recovery file %1 is in use by another running program</translation>
     </message>
     <message>
-        <location line="+43"/>
+        <location filename="../points/point_journal.cpp" line="-96"/>
         <source>无法锁定点表恢复文件 %1：%2</source>
         <translation>Cannot lock the point table recovery file %1: %2</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location filename="../points/journal_folder.cpp" line="-6"/>
+        <location filename="../points/point_journal.cpp" line="+5"/>
         <source>无法写入点表恢复文件 %1：%2</source>
         <translation>Cannot write the point table recovery file %1: %2</translation>
     </message>
     <message>
-        <location line="+78"/>
+        <location filename="../points/point_journal.cpp" line="+220"/>
         <source>文件 %1 不是点表恢复文件</source>
         <translation>File %1 is not a point table recovery file</translation>
     </message>
@@ -4039,7 +4081,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>the geotransform cannot be inverted (zero cell size)</translation>
     </message>
     <message>
-        <location filename="../raster/gdal_support.cpp" line="+332"/>
+        <location filename="../raster/gdal_support.cpp" line="+378"/>
         <source>（GDAL：%1）</source>
         <translation> (GDAL: %1)</translation>
     </message>
