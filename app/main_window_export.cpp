@@ -149,12 +149,30 @@ void ReplaceClashes(points::PointTableModel& table, const std::vector<points::Se
 
 }  // namespace
 
-void TFormMain::SpeedButton1Click() { MoveAllItems(ListBox1, ListBox2); }
-void TFormMain::SpeedButton2Click() { MoveSelectedItem(ListBox1, ListBox2); }
-void TFormMain::SpeedButton3Click() { MoveSelectedWithinList(ListBox2, true); }
-void TFormMain::SpeedButton4Click() { MoveSelectedWithinList(ListBox2, false); }
-void TFormMain::SpeedButton5Click() { MoveAllItems(ListBox2, ListBox1); }
-void TFormMain::SpeedButton6Click() { MoveSelectedItem(ListBox2, ListBox1); }
+void TFormMain::SpeedButton1Click()
+{
+    MoveAllItems(ListBox1, ListBox2);
+}
+void TFormMain::SpeedButton2Click()
+{
+    MoveSelectedItem(ListBox1, ListBox2);
+}
+void TFormMain::SpeedButton3Click()
+{
+    MoveSelectedWithinList(ListBox2, true);
+}
+void TFormMain::SpeedButton4Click()
+{
+    MoveSelectedWithinList(ListBox2, false);
+}
+void TFormMain::SpeedButton5Click()
+{
+    MoveAllItems(ListBox2, ListBox1);
+}
+void TFormMain::SpeedButton6Click()
+{
+    MoveSelectedItem(ListBox2, ListBox1);
+}
 
 void TFormMain::SetProgress(int percent)
 {
@@ -212,8 +230,7 @@ void TFormMain::Button2Click()
     const QString path = env_.dialogs->GetSaveFileName(this, SaveDialog1);
     if (path.isEmpty())
         return;
-    if (QFileInfo::exists(path) &&
-        !env_.dialogs->AskYesNo(this, tr("文件已存在,覆盖吗?"), windowTitle()))
+    if (QFileInfo::exists(path) && !env_.dialogs->AskYesNo(this, tr("文件已存在,覆盖吗?"), windowTitle()))
         return;
 
     if (replacement)
@@ -223,7 +240,8 @@ void TFormMain::Button2Click()
     StatusBar1->repaint();
     SetProgress(1);
     try {
-        points::ExportPointsFile(*pointTable_, layout, path.toStdString(), [this](int percent) { SetProgress(percent); });
+        points::ExportPointsFile(*pointTable_, layout, path.toStdString(),
+                                 [this](int percent) { SetProgress(percent); });
     } catch (const std::exception&) {
         StatusBar1->clear();
         SetProgress(0);

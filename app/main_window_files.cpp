@@ -35,7 +35,8 @@ void TFormMain::AddLanguageMenu(QMenu* settingsMenu)
 {
     QMenu* languages = settingsMenu->addMenu(tr("界面语言"));
     auto* group = new QActionGroup(languages);
-    const std::string chosen = LanguageSettingValue(ParseLanguageChoice(LoadInterfaceLanguage(env_.settingsPath)));
+    const std::string chosen =
+        LanguageSettingValue(ParseLanguageChoice(LoadInterfaceLanguage(env_.settingsPath)));
     // Each language is named in its own language, so that a user who cannot read the
     // current one still finds theirs.
     const std::pair<QString, LanguageChoice> entries[] = {
@@ -49,7 +50,8 @@ void TFormMain::AddLanguageMenu(QMenu* settingsMenu)
         action->setCheckable(true);
         action->setChecked(value == chosen);
         group->addAction(action);
-        connect(action, &QAction::triggered, this, [this, value] { RunCommand([this, value] { ChooseInterfaceLanguage(value); }); });
+        connect(action, &QAction::triggered, this,
+                [this, value] { RunCommand([this, value] { ChooseInterfaceLanguage(value); }); });
     }
 }
 

@@ -27,7 +27,6 @@ bool IsAscii(std::string_view bytes)
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-
 bool IsNumberColumn(int column)
 {
     return column == kXColumn || column == kYColumn || column == kHColumn;

@@ -72,7 +72,9 @@ std::array<std::string_view, kColumnCount> UnpackCellViews(std::string_view pack
     return cells;
 }
 
-PointTableModel::PointTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+PointTableModel::PointTableModel(QObject* parent) : QAbstractTableModel(parent)
+{
+}
 
 QString PointTableModel::Title(int column)
 {

@@ -130,7 +130,8 @@ void ExportPageTest::exportsDefaultLayout()
              QStringLiteral("Text files (*.dat)|*.dat|Text files (*.txt)|*.txt|Text files (*.*)|*.*"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("K1,\xD0\xA3\xD5\xFD\xB5\xE3,502.250,701.500,85.120\r\nK2,,2.000,1.000,3.000\r\n"));
+    QCOMPARE(file.readAll(),
+             QByteArray("K1,\xD0\xA3\xD5\xFD\xB5\xE3,502.250,701.500,85.120\r\nK2,,2.000,1.000,3.000\r\n"));
     QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("数据导出完毕！")});
     QVERIFY(f.dialogs.questions.isEmpty());
     QCOMPARE(w->StatusBar1->text(), QStringLiteral("数据导出完毕！"));

@@ -117,11 +117,26 @@ void PointCommandsTest::typedAdoptionRefusesBadInput_data()
     QTest::addColumn<QString>("lat");
     QTest::addColumn<QString>("rot");
     QTest::addColumn<QString>("message");
-    QTest::newRow("blank meridian") << "   " << "33" << "0" << "中央子午线没有设置！";
-    QTest::newRow("meridian not a number") << "114E" << "33" << "0" << "'114E' is not a valid floating point value";
-    QTest::newRow("empty latitude") << "114" << "" << "0" << "'' is not a valid floating point value";
-    QTest::newRow("comma decimal mark") << "114" << "33,5" << "0" << "'33,5' is not a valid floating point value";
-    QTest::newRow("bad rotation") << "114" << "33" << "10秒" << "'10秒' is not a valid floating point value";
+    QTest::newRow("blank meridian") << "   "
+                                    << "33"
+                                    << "0"
+                                    << "中央子午线没有设置！";
+    QTest::newRow("meridian not a number") << "114E"
+                                           << "33"
+                                           << "0"
+                                           << "'114E' is not a valid floating point value";
+    QTest::newRow("empty latitude") << "114"
+                                    << ""
+                                    << "0"
+                                    << "'' is not a valid floating point value";
+    QTest::newRow("comma decimal mark") << "114"
+                                        << "33,5"
+                                        << "0"
+                                        << "'33,5' is not a valid floating point value";
+    QTest::newRow("bad rotation") << "114"
+                                  << "33"
+                                  << "10秒"
+                                  << "'10秒' is not a valid floating point value";
 }
 
 void PointCommandsTest::typedAdoptionRefusesBadInput()
