@@ -13,7 +13,14 @@ namespace keldarn::app {
 
 void TFormMain::OpenFiles(const QStringList& paths)
 {
-    for (const QString& path : paths) {
+    waitingFiles_ += paths;
+    OpenWaitingFiles();
+}
+
+void TFormMain::OpenWaitingFiles()
+{
+    while (!waitingFiles_.isEmpty() && !SurveyTaskRunning()) {
+        const QString path = waitingFiles_.takeFirst();
         const QFileInfo file(path);
         if (!file.isFile()) {
             ShowError(tr("文件“%1”不存在或无法读取。").arg(path));
