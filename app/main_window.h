@@ -107,6 +107,7 @@ public:
     // Files given on the command line or by a file manager, each as its type asks: a KML
     // or KMZ on the map, a DXF in the drawing window, any other file read into the point
     // table as the import does. A file that cannot be opened says why; the rest still open.
+    // A point file is imported in the background: the files after it open when it ends.
     void OpenFiles(const QStringList& paths);
 
     // Page area and option panel.
@@ -411,12 +412,15 @@ private:
     };
     std::optional<ProductStart> BeginTerrainProduct(TerrainProduct product, TerrainProductChoice& remembered,
                                                     const char* stepName);
-    // Tells the user to wait (true) while terrain work runs.
+    // Tells the user to wait (true) while terrain work or an import runs.
     bool RefuseWhileSurveyTaskRuns();
     // Runs `work` in the background with the progress bar and Esc; `done` runs on the GUI
-    // thread when it ends (an error it carries is shown after `done`).
+    // thread when it ends (an error it carries is shown after `done`). `busy` is what a
+    // command refused meanwhile says; empty: that terrain work runs.
     void StartSurveyTask(SurveyTask::Work work, std::function<void(std::exception_ptr, bool)> done,
-                         const QString& status);
+                         const QString& status, const QString& busy = {});
+    // Opens the files OpenFiles was given, up to the first that starts a background import.
+    void OpenWaitingFiles();
     void ShowSurveyProgress();
     // Moves the rows a boundary sampling has made so far into the table.
     void AppendSampledBatches();
@@ -467,6 +471,8 @@ private:
     QTimer* surveyProgressTimer_ = nullptr;
     QShortcut* surveyCancel_ = nullptr;  // Esc while terrain work or a terrain load runs
     QElapsedTimer surveyClock_;
+    QString surveyBusy_;        // said to a command refused while the task runs; empty: terrain work
+    QStringList waitingFiles_;  // given to OpenFiles, to be opened after the running import
     geodesy::ProjectionChoice projection_;  // the national system ("Projection" section)
     ControlPointSheet controlSheet_;        // the control points as last left, for the next time
     TerrainProductChoice boundaryChoice_{ShapeSource::KmlFile, QStringLiteral("5"), false};

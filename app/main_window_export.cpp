@@ -5,6 +5,7 @@
 #include "points/export_writer.h"
 #include "points/import_reader.h"
 #include "points/point_table_model.h"
+#include "survey/task_progress.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -16,8 +17,10 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace keldarn::app {
@@ -149,12 +152,30 @@ void ReplaceClashes(points::PointTableModel& table, const std::vector<points::Se
 
 }  // namespace
 
-void TFormMain::SpeedButton1Click() { MoveAllItems(ListBox1, ListBox2); }
-void TFormMain::SpeedButton2Click() { MoveSelectedItem(ListBox1, ListBox2); }
-void TFormMain::SpeedButton3Click() { MoveSelectedWithinList(ListBox2, true); }
-void TFormMain::SpeedButton4Click() { MoveSelectedWithinList(ListBox2, false); }
-void TFormMain::SpeedButton5Click() { MoveAllItems(ListBox2, ListBox1); }
-void TFormMain::SpeedButton6Click() { MoveSelectedItem(ListBox2, ListBox1); }
+void TFormMain::SpeedButton1Click()
+{
+    MoveAllItems(ListBox1, ListBox2);
+}
+void TFormMain::SpeedButton2Click()
+{
+    MoveSelectedItem(ListBox1, ListBox2);
+}
+void TFormMain::SpeedButton3Click()
+{
+    MoveSelectedWithinList(ListBox2, true);
+}
+void TFormMain::SpeedButton4Click()
+{
+    MoveSelectedWithinList(ListBox2, false);
+}
+void TFormMain::SpeedButton5Click()
+{
+    MoveAllItems(ListBox2, ListBox1);
+}
+void TFormMain::SpeedButton6Click()
+{
+    MoveSelectedItem(ListBox2, ListBox1);
+}
 
 void TFormMain::SetProgress(int percent)
 {
@@ -212,8 +233,7 @@ void TFormMain::Button2Click()
     const QString path = env_.dialogs->GetSaveFileName(this, SaveDialog1);
     if (path.isEmpty())
         return;
-    if (QFileInfo::exists(path) &&
-        !env_.dialogs->AskYesNo(this, tr("文件已存在,覆盖吗?"), windowTitle()))
+    if (QFileInfo::exists(path) && !env_.dialogs->AskYesNo(this, tr("文件已存在,覆盖吗?"), windowTitle()))
         return;
 
     if (replacement)
@@ -223,7 +243,8 @@ void TFormMain::Button2Click()
     StatusBar1->repaint();
     SetProgress(1);
     try {
-        points::ExportPointsFile(*pointTable_, layout, path.toStdString(), [this](int percent) { SetProgress(percent); });
+        points::ExportPointsFile(*pointTable_, layout, path.toStdString(),
+                                 [this](int percent) { SetProgress(percent); });
     } catch (const std::exception&) {
         StatusBar1->clear();
         SetProgress(0);
@@ -263,24 +284,34 @@ void TFormMain::MInClick()
 void TFormMain::ImportPointsFile(const QString& path)
 {
     const points::ExportLayout layout = PageLayout(ListBox2, MaskEditFgf);
-    StatusBar1->setText(tr("正在导入数据,请等待..."));
-    StatusBar1->repaint();
-    std::vector<points::RowCells> rows;
-    try {
-        rows = points::ReadPointsFile(path.toStdString(), layout);
-    } catch (const std::exception&) {
-        StatusBar1->clear();
-        throw;
-    }
-    if (rows.empty()) {
-        StatusBar1->clear();
-        ShowInfo(tr("文件中没有点。"));
-        return;
-    }
-    pointTable_->AppendRows(rows);
-    pointTable_->SetHeaderFixed(true);
-    StringGrid1->scrollToBottom();
-    StatusBar1->setText(tr("已导入 %1 个点").arg(rows.size()));
+    // Read on a worker straight into packed rows; they reach the table all at once, or
+    // not at all when the file has bad lines or the user cancels.
+    auto rows = std::make_shared<std::vector<std::string>>();
+    auto work = [file = path.toStdString(), layout, rows](survey::TaskProgress& progress) {
+        *rows = points::ReadPointsFile(file, layout, [&progress](double fraction) {
+            progress.ThrowIfCancelled();
+            progress.Set(fraction);
+        });
+    };
+    auto done = [this, rows](std::exception_ptr error, bool cancelled) {
+        if (error)
+            return;  // the reader's message, naming the bad lines, is shown by the caller
+        if (cancelled) {
+            StatusBar1->setText(tr("已取消导入，没有导入任何点。"));
+            return;
+        }
+        if (rows->empty()) {
+            ShowInfo(tr("文件中没有点。"));
+            return;
+        }
+        const std::size_t count = rows->size();
+        pointTable_->AppendPackedRows(std::move(*rows));
+        pointTable_->SetHeaderFixed(true);
+        StringGrid1->scrollToBottom();
+        StatusBar1->setText(tr("已导入 %1 个点").arg(count));
+    };
+    StartSurveyTask(std::move(work), std::move(done), tr("正在导入数据...按Esc取消"),
+                    tr("正在导入数据，请等待结束或按Esc取消。"));
 }
 
 }  // namespace keldarn::app

@@ -13,7 +13,14 @@ namespace keldarn::app {
 
 void TFormMain::OpenFiles(const QStringList& paths)
 {
-    for (const QString& path : paths) {
+    waitingFiles_ += paths;
+    OpenWaitingFiles();
+}
+
+void TFormMain::OpenWaitingFiles()
+{
+    while (!waitingFiles_.isEmpty() && !SurveyTaskRunning()) {
+        const QString path = waitingFiles_.takeFirst();
         const QFileInfo file(path);
         if (!file.isFile()) {
             ShowError(tr("文件“%1”不存在或无法读取。").arg(path));
@@ -35,7 +42,8 @@ void TFormMain::AddLanguageMenu(QMenu* settingsMenu)
 {
     QMenu* languages = settingsMenu->addMenu(tr("界面语言"));
     auto* group = new QActionGroup(languages);
-    const std::string chosen = LanguageSettingValue(ParseLanguageChoice(LoadInterfaceLanguage(env_.settingsPath)));
+    const std::string chosen =
+        LanguageSettingValue(ParseLanguageChoice(LoadInterfaceLanguage(env_.settingsPath)));
     // Each language is named in its own language, so that a user who cannot read the
     // current one still finds theirs.
     const std::pair<QString, LanguageChoice> entries[] = {
@@ -49,7 +57,8 @@ void TFormMain::AddLanguageMenu(QMenu* settingsMenu)
         action->setCheckable(true);
         action->setChecked(value == chosen);
         group->addAction(action);
-        connect(action, &QAction::triggered, this, [this, value] { RunCommand([this, value] { ChooseInterfaceLanguage(value); }); });
+        connect(action, &QAction::triggered, this,
+                [this, value] { RunCommand([this, value] { ChooseInterfaceLanguage(value); }); });
     }
 }
 

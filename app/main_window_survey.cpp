@@ -77,7 +77,8 @@ bool TFormMain::RefuseWhileSurveyTaskRuns()
 {
     if (!surveyTask_)
         return false;
-    StatusBar1->setText(QCoreApplication::translate("TFormMain", kBusy));
+    StatusBar1->setText(surveyBusy_.isEmpty() ? QCoreApplication::translate("TFormMain", kBusy)
+                                              : surveyBusy_);
     return true;
 }
 
@@ -174,9 +175,10 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
 }
 
 void TFormMain::StartSurveyTask(SurveyTask::Work work, std::function<void(std::exception_ptr, bool)> done,
-                                const QString& status)
+                                const QString& status, const QString& busy)
 {
     StatusBar1->setText(status);
+    surveyBusy_ = busy;
     SetProgress(1);
     surveyTask_ = std::make_unique<SurveyTask>(std::move(work));
     surveyClock_.start();
@@ -194,6 +196,7 @@ void TFormMain::StartSurveyTask(SurveyTask::Work work, std::function<void(std::e
                     if (error)
                         std::rethrow_exception(error);
                 });
+                OpenWaitingFiles();
             });
     surveyProgressTimer_->start();
 }

@@ -84,6 +84,7 @@ void LineReader::Rewind()
     start_ = filled_ = scanned_ = 0;
     atEnd_ = false;
     number_ = 0;
+    bytesRead_ = 0;
     end_ = {};
 }
 
@@ -103,6 +104,7 @@ void LineReader::Refill()
     if (count < 0)
         Fail(errno);  // a folder fails here, with EISDIR
     filled_ += static_cast<std::size_t>(count);
+    bytesRead_ += static_cast<std::uint64_t>(count);
     atEnd_ = count == 0;
 }
 

@@ -56,6 +56,8 @@ public:
     void Rewind();
 
     const std::filesystem::path& Path() const { return path_; }
+    // Bytes taken from the file so far (since the last Rewind), for a reader's progress.
+    std::uint64_t BytesRead() const { return bytesRead_; }
 
 private:
     void Refill();
@@ -69,6 +71,7 @@ private:
     std::size_t scanned_ = 0;  // bytes after start_ known to hold no line end
     bool atEnd_ = false;
     std::int64_t number_ = 0;
+    std::uint64_t bytesRead_ = 0;
     std::string_view end_;
 };
 

@@ -59,7 +59,7 @@ std::vector<std::string_view> NonBlankLines(std::string_view text)
     return lines;
 }
 
-void CheckRows(const std::vector<points::RowCells>& rows, const points::ExportLayout& layout,
+void CheckRows(const std::vector<std::string>& rows, const points::ExportLayout& layout,
                std::string_view text)
 {
     const bool utf8 = encoding::IsValidUtf8(text);
@@ -71,7 +71,7 @@ void CheckRows(const std::vector<points::RowCells>& rows, const points::ExportLa
     for (std::size_t r = 0; r < rows.size(); ++r) {
         std::array<std::string, points::kColumnCount> cells;
         for (int column = 0; column < points::kColumnCount; ++column)
-            cells[column] = rows[r][column].toStdString();
+            cells[column] = std::string(points::UnpackCellViews(rows[r])[column]);
         for (int column = 0; column < points::kColumnCount; ++column) {
             const bool named =
                 std::find(layout.columns.begin(), layout.columns.end(), column) != layout.columns.end();
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     file.Replace(data, size);
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     for (const points::ExportLayout& layout : kLayouts) {
-        std::vector<points::RowCells> rows;
+        std::vector<std::string> rows;
         try {
             rows = points::ReadPointsFile(file.path(), layout);
         } catch (const points::ImportError& error) {

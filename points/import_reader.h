@@ -8,7 +8,9 @@
 #include "points/point_table_model.h"
 
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace keldarn::points {
@@ -19,7 +21,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Reads every point line of `file`, in file order.
+// Told now and then the share of the file read so far (0..1). It may throw to stop the
+// reading (a cancelled import); the exception passes out of ReadPointsFile unchanged.
+using ImportProgress = std::function<void(double fraction)>;
+
+// Reads every point line of `file`, in file order, each as the table's packed row
+// (PackRow): the rows go into the table as they are, with no copy of the file's text in
+// any other form.
 //
 // Encoding: a file that is valid UTF-8 throughout is UTF-8 (a leading byte-order mark is
 // dropped); any other file is GB18030, as the export writes it. Lines end with CR LF, LF
@@ -34,6 +42,7 @@ public:
 // export without separator cannot be split again), or when any line cannot be read; the
 // message then lists the numbers (1-based, counting every line) of the bad lines. Nothing
 // is returned in those cases, so a caller never appends part of a file.
-std::vector<RowCells> ReadPointsFile(const std::filesystem::path& file, const ExportLayout& layout);
+std::vector<std::string> ReadPointsFile(const std::filesystem::path& file, const ExportLayout& layout,
+                                        const ImportProgress& progress = {});
 
 }  // namespace keldarn::points

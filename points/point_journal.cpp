@@ -21,10 +21,17 @@ constexpr std::size_t kMagicSize = sizeof(kMagic) - 1;
 enum RecordType : char {
     kSnapshot = 'S',  // u32 row count, then the rows
     kAppend = 'A',    // u32 row count, then the rows
+    kRowsPart = 'P',  // u32 row count, then the rows of the snapshot or append that follows
     kRemove = 'D',    // u32 first model row, u32 count
     kClear = 'C',     // nothing
     kEdit = 'E',      // u32 model row, u8 column, then the new text
 };
+
+// Rows of one change go into records of about this size: the parts ('P') and the record
+// that completes them ('S' or 'A'). A change of ten million rows is then written without
+// a copy of them all in memory, and a crash before its last record replays to the table
+// as it stood before the change.
+constexpr std::size_t kRecordRowBytes = 4u << 20;
 
 // A journal larger than this, and more than twice its last snapshot, is rewritten as one
 // snapshot, so that replaying it stays quick.
@@ -67,13 +74,33 @@ bool GetBytes(std::string_view& in, std::string& bytes)
     return true;
 }
 
-std::string RowsPayload(const PointTableModel& table, int firstGridRow, int lastGridRow)
+std::string Record(char type, const std::string& payload);
+
+// The records of rows [firstGridRow, lastGridRow] as a change of type `type` (snapshot or
+// append), handed to `write` one by one: parts of at most about kRecordRowBytes, then the
+// completing record (with no rows when the parts held them all).
+template <typename Write>
+void ForEachRowsRecord(const PointTableModel& table, char type, int firstGridRow, int lastGridRow,
+                       Write write)
 {
-    std::string payload;
-    PutU32(payload, static_cast<std::uint32_t>(lastGridRow - firstGridRow + 1));
-    for (int row = firstGridRow; row <= lastGridRow; ++row)
-        PutBytes(payload, table.PackedRow(row));
-    return payload;
+    std::string rows;
+    std::uint32_t count = 0;
+    const auto payload = [&] {
+        std::string out;
+        out.reserve(rows.size() + 4);
+        PutU32(out, count);
+        out.append(rows);
+        rows.clear();
+        count = 0;
+        return out;
+    };
+    for (int row = firstGridRow; row <= lastGridRow; ++row) {
+        PutBytes(rows, table.PackedRow(row));
+        ++count;
+        if (rows.size() >= kRecordRowBytes && row < lastGridRow)
+            write(Record(kRowsPart, payload()));
+    }
+    write(Record(type, payload()));
 }
 
 std::string Record(char type, const std::string& payload)
@@ -105,23 +132,23 @@ std::string Reason()
     return std::strerror(errno);
 }
 
-// A whole journal file: the magic and one snapshot of the rows.
-std::string SnapshotFile(const std::string& rowsPayload)
-{
-    return std::string(kMagic, kMagicSize) + Record(kSnapshot, rowsPayload);
-}
-
-// Puts `bytes` in place of the file at `path`, atomically, and returns the new file still
-// open and locked: it is locked before it takes the name, so that no other copy can take
-// it as an orphan in between.
-fileio::FileDescriptor CommitLocked(const std::filesystem::path& path, const std::string& bytes)
+// Puts the bytes `write` gives (called with a function taking them piece by piece) in
+// place of the file at `path`, atomically, and returns the new file still open and
+// locked: it is locked before it takes the name, so that no other copy can take it as an
+// orphan in between. Returns the size written in `written`.
+template <typename Fill>
+fileio::FileDescriptor CommitLocked(const std::filesystem::path& path, Fill fill, std::uint64_t& written)
 {
     try {
         fileio::AtomicFile file(path, 0600);
         if (::flock(file.descriptor(), LOCK_EX | LOCK_NB) != 0)
             throw JournalError(i18n::Format(i18n::Translate("points", "无法锁定点表恢复文件 %1：%2"),
                                             {path.string(), Reason()}));
-        file.Write(bytes);
+        written = 0;
+        fill([&](std::string_view bytes) {
+            file.Write(bytes);
+            written += bytes.size();
+        });
         return file.CommitKeepingOpen();
     } catch (const fileio::FileWriteError& error) {
         throw JournalError(i18n::Format(i18n::Translate("points", "无法写入点表恢复文件 %1：%2"),
@@ -144,20 +171,29 @@ bool ParseRows(std::string_view payload, std::vector<std::string>& parsed)
 }
 
 // Applies one record's payload to the rows, whole or not at all; false when the
-// payload does not parse.
-bool Apply(char type, std::string_view payload, std::vector<std::string>& rows)
+// payload does not parse. The rows of parts wait in `pending` for the record that
+// completes them.
+bool Apply(char type, std::string_view payload, std::vector<std::string>& rows,
+           std::vector<std::string>& pending)
 {
     std::uint32_t a = 0, b = 0;
+    if (type != kRowsPart && type != kSnapshot && type != kAppend && !pending.empty())
+        return false;
     switch (type) {
+    case kRowsPart:
+        return ParseRows(payload, pending);
     case kSnapshot:
     case kAppend: {
-        std::vector<std::string> parsed;
-        if (!ParseRows(payload, parsed))
+        if (!ParseRows(payload, pending))
             return false;
         if (type == kSnapshot)
             rows.clear();
-        rows.insert(rows.end(), std::make_move_iterator(parsed.begin()),
-                    std::make_move_iterator(parsed.end()));
+        if (rows.empty())
+            rows.swap(pending);
+        else
+            rows.insert(rows.end(), std::make_move_iterator(pending.begin()),
+                        std::make_move_iterator(pending.end()));
+        pending.clear();
         return true;
     }
     case kRemove:
@@ -265,20 +301,40 @@ void PointJournal::Finish()
 // never lapses; closing the old one releases its lock.
 void PointJournal::WriteSnapshotFile()
 {
-    const std::string bytes = SnapshotFile(RowsPayload(table_, 1, table_.DataRowCount()));
-    fileio::FileDescriptor snapshot = CommitLocked(path_, bytes);
+    std::uint64_t written = 0;
+    fileio::FileDescriptor snapshot = CommitLocked(
+        path_,
+        [this](const auto& put) {
+            put(std::string_view(kMagic, kMagicSize));
+            ForEachRowsRecord(table_, kSnapshot, 1, table_.DataRowCount(),
+                              [&](const std::string& record) { put(record); });
+        },
+        written);
     Close();
     file_ = std::move(snapshot);
-    snapshotBytes_ = bytes.size();
+    snapshotBytes_ = written;
     bytesSinceSnapshot_ = 0;
     lastSync_ = std::chrono::steady_clock::now();
 }
 
 void PointJournal::WriteRecord(char type, const std::string& payload)
 {
+    WriteRecordBytes(Record(type, payload), true);
+}
+
+void PointJournal::WriteRows(char type, int firstGridRow, int lastGridRow)
+{
+    // A snapshot may take the journal's place only after a change's last record, never
+    // between its parts.
+    ForEachRowsRecord(table_, type, firstGridRow, lastGridRow, [this](const std::string& record) {
+        WriteRecordBytes(record, record.front() != kRowsPart);
+    });
+}
+
+void PointJournal::WriteRecordBytes(const std::string& record, bool mayCompact)
+{
     if (!file_.valid())
         return;
-    const std::string record = Record(type, payload);
     if (!WriteAll(file_.get(), record)) {
         // A journal that cannot be written is given up; the table itself is untouched.
         Close();
@@ -290,7 +346,8 @@ void PointJournal::WriteRecord(char type, const std::string& payload)
         ::fdatasync(file_.get());
         lastSync_ = now;
     }
-    if (bytesSinceSnapshot_ > kCompactionFloorBytes && bytesSinceSnapshot_ > 2 * snapshotBytes_) {
+    if (mayCompact && bytesSinceSnapshot_ > kCompactionFloorBytes &&
+        bytesSinceSnapshot_ > 2 * snapshotBytes_) {
         try {
             WriteSnapshotFile();
         } catch (const JournalError&) {
@@ -301,7 +358,7 @@ void PointJournal::WriteRecord(char type, const std::string& payload)
 
 void PointJournal::OnRowsInserted(int first, int last)
 {
-    WriteRecord(kAppend, RowsPayload(table_, first + 1, last + 1));
+    WriteRows(kAppend, first + 1, last + 1);
 }
 
 void PointJournal::OnRowsRemoved(int first, int last)
@@ -318,7 +375,7 @@ void PointJournal::OnReset()
     if (table_.DataRowCount() == 0)
         WriteRecord(kClear, {});
     else
-        WriteRecord(kSnapshot, RowsPayload(table_, 1, table_.DataRowCount()));
+        WriteRows(kSnapshot, 1, table_.DataRowCount());
 }
 
 void PointJournal::OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight)
@@ -346,6 +403,7 @@ std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path)
         throw JournalError(
             i18n::Format(i18n::Translate("points", "文件 %1 不是点表恢复文件"), {path.string()}));
     RecoveredTable recovered;
+    std::vector<std::string> pending;
     std::string_view rest(bytes);
     rest.remove_prefix(kMagicSize);
     while (!rest.empty()) {
@@ -360,12 +418,15 @@ std::optional<RecoveredTable> ReadJournal(const std::filesystem::path& path)
         std::uint32_t crc = 0;
         GetU32(crcBytes, crc);
         if (crc != Crc32(rest.data(), recordSize) ||
-            !Apply(rest[0], rest.substr(5, size), recovered.packedRows)) {
+            !Apply(rest[0], rest.substr(5, size), recovered.packedRows, pending)) {
             recovered.damagedTail = true;
             break;
         }
         rest.remove_prefix(recordSize + 4);
     }
+    // Parts without the record that completes them: a change cut by a crash.
+    if (!pending.empty())
+        recovered.damagedTail = true;
     return recovered;
 }
 
@@ -375,7 +436,14 @@ void WriteJournalFile(const std::filesystem::path& path, const std::vector<std::
     PutU32(payload, static_cast<std::uint32_t>(packedRows.size()));
     for (const std::string& row : packedRows)
         PutBytes(payload, row);
-    CommitLocked(path, SnapshotFile(payload));
+    std::uint64_t written = 0;
+    CommitLocked(
+        path,
+        [&](const auto& put) {
+            put(std::string_view(kMagic, kMagicSize));
+            put(Record(kSnapshot, payload));
+        },
+        written);
 }
 
 bool JournalInUse(const std::filesystem::path& path)

@@ -9,6 +9,8 @@
 //
 // File layout: the magic "KLDJ1\n", then records of
 //   type (1 byte) | payload length (u32 LE) | payload | CRC-32 of type, length and payload (u32 LE).
+// The rows of a large snapshot or append are split over several records, the last of
+// which completes the change; the others count for nothing without it.
 
 #include "fileio/file_descriptor.h"
 #include "points/point_table_model.h"
@@ -63,6 +65,9 @@ private:
     void OnReset();
     void OnDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
     void WriteRecord(char type, const std::string& payload);
+    // Rows of a snapshot or an append, in records of bounded size.
+    void WriteRows(char type, int firstGridRow, int lastGridRow);
+    void WriteRecordBytes(const std::string& record, bool mayCompact);
     void WriteSnapshotFile();
     void Close();
 

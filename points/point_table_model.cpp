@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace keldarn::points {
@@ -42,13 +43,30 @@ constexpr std::array<std::string_view, kColumnCount> kTitlesUtf8 = {
 
 std::string PackRow(const RowCells& cells)
 {
-    std::string packed;
-    for (const QString& cell : cells) {
-        const QByteArray utf8 = cell.toUtf8();
-        AppendLength(packed, static_cast<std::size_t>(utf8.size()));
-        packed.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    std::array<QByteArray, kColumnCount> utf8;
+    std::array<std::string_view, kColumnCount> views;
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        utf8[c] = cells[c].toUtf8();
+        views[c] = std::string_view(utf8[c].constData(), static_cast<std::size_t>(utf8[c].size()));
     }
-    packed.shrink_to_fit();
+    return PackRow(views);
+}
+
+std::string PackRow(const std::array<std::string_view, kColumnCount>& utf8Cells)
+{
+    // Each length takes one byte below 128 bytes of text; sized once, so the row holds no
+    // spare capacity (a million rows would carry it all).
+    std::size_t size = 0;
+    for (const std::string_view cell : utf8Cells)
+        size += cell.size() + (cell.size() < 0x80 ? 1 : 5);
+    std::string packed;
+    packed.reserve(size);
+    for (const std::string_view cell : utf8Cells) {
+        AppendLength(packed, cell.size());
+        packed.append(cell);
+    }
+    if (packed.capacity() > packed.size() + 8)
+        packed.shrink_to_fit();
     return packed;
 }
 
@@ -72,7 +90,9 @@ std::array<std::string_view, kColumnCount> UnpackCellViews(std::string_view pack
     return cells;
 }
 
-PointTableModel::PointTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+PointTableModel::PointTableModel(QObject* parent) : QAbstractTableModel(parent)
+{
+}
 
 QString PointTableModel::Title(int column)
 {
@@ -124,7 +144,7 @@ void PointTableModel::AppendRows(const std::vector<RowCells>& rows)
         return;
     const int first = DataRowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    rows_.reserve(rows_.size() + rows.size());
+    ReserveFor(rows.size());
     for (const RowCells& cells : rows)
         rows_.push_back(PackRow(cells));
     AppendUnexported(rows.size());
@@ -137,10 +157,15 @@ void PointTableModel::AppendPackedRows(std::vector<std::string> rows)
         return;
     const int first = DataRowCount();
     beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    rows_.reserve(rows_.size() + rows.size());
-    for (std::string& packed : rows)
-        rows_.push_back(std::move(packed));
-    AppendUnexported(rows.size());
+    const std::size_t count = rows.size();
+    if (rows_.empty()) {
+        rows_ = std::move(rows);
+    } else {
+        ReserveFor(count);
+        for (std::string& packed : rows)
+            rows_.push_back(std::move(packed));
+    }
+    AppendUnexported(count);
     endInsertRows();
 }
 
@@ -168,6 +193,16 @@ void PointTableModel::Clear()
         endResetModel();
     }
     SetHeaderFixed(false);
+}
+
+// Room for `added` more rows. Growth is geometric: a reserve of exactly the new size at
+// every batch would move every row of the table at every batch, so that appending a
+// sampling run's batches cost time in proportion to the table, not to the batch.
+void PointTableModel::ReserveFor(std::size_t added)
+{
+    const std::size_t needed = rows_.size() + added;
+    if (needed > rows_.capacity())
+        rows_.reserve(std::max(needed, rows_.capacity() * 2));
 }
 
 void PointTableModel::AppendUnexported(std::size_t count)

@@ -45,7 +45,8 @@ public:
 
     // The packed bytes of data row gridRow (1..n), as PackRow makes them.
     const std::string& PackedRow(int gridRow) const { return rows_[static_cast<std::size_t>(gridRow - 1)]; }
-    // Appends rows already packed (a table read back from its journal).
+    // Appends rows already packed (a table read back from its journal, an imported file),
+    // with one notification to the views.
     void AppendPackedRows(std::vector<std::string> rows);
 
     // Appends one row at the end and returns its grid row.
@@ -81,6 +82,7 @@ signals:
 
 private:
     void AppendUnexported(std::size_t count);
+    void ReserveFor(std::size_t added);
 
     std::vector<std::string> rows_;
     // One bit a row, parallel to rows_: added or changed since the last export. A bit
@@ -93,6 +95,8 @@ private:
 // Packing of one row's cells into a single byte string: per cell a length (7 bits a
 // byte, high bit set on every byte but the last) followed by the cell's UTF-8 bytes.
 std::string PackRow(const RowCells& cells);
+// The same bytes from cells already in UTF-8.
+std::string PackRow(const std::array<std::string_view, kColumnCount>& utf8Cells);
 std::string UnpackCell(const std::string& packed, int column);
 // All cells of a packed row in one pass, as views into `packed`.
 std::array<std::string_view, kColumnCount> UnpackCellViews(std::string_view packed);

@@ -552,6 +552,8 @@ void MainWindowTest::opensFilesGivenToTheProgram()
     const QString points = f.WriteFile(QStringLiteral("given.dat"), "K7,,3800100.5,500200.25,123.4\r\n");
     const QString kml = f.WriteFile(QStringLiteral("given.kml"), "<kml/>");
     f.window->OpenFiles({f.dir.filePath(QStringLiteral("missing.dxf")), dxf, points, kml});
+    // The point file is imported in the background; the KML opens after it.
+    QTRY_VERIFY(!f.window->SurveyTaskRunning());
 
     const keldarn::cad::DrawingWindow* drawing = f.window->DrawingHost()->Window();
     QVERIFY(drawing != nullptr);

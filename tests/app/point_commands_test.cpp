@@ -3,10 +3,13 @@
 #include "points/point_table_model.h"
 #include "window_fixture.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QtTest>
 
 using keldarn::testing::WindowFixture;
@@ -42,6 +45,7 @@ private slots:
     void blankNameBecomesK1Next();
     void deletesCurrentRow();
     void clearsTheTable();
+    void importRunsInTheBackground();
 };
 
 void PointCommandsTest::adoptsPickedPointsAsTheyStand()
@@ -117,11 +121,26 @@ void PointCommandsTest::typedAdoptionRefusesBadInput_data()
     QTest::addColumn<QString>("lat");
     QTest::addColumn<QString>("rot");
     QTest::addColumn<QString>("message");
-    QTest::newRow("blank meridian") << "   " << "33" << "0" << "中央子午线没有设置！";
-    QTest::newRow("meridian not a number") << "114E" << "33" << "0" << "'114E' is not a valid floating point value";
-    QTest::newRow("empty latitude") << "114" << "" << "0" << "'' is not a valid floating point value";
-    QTest::newRow("comma decimal mark") << "114" << "33,5" << "0" << "'33,5' is not a valid floating point value";
-    QTest::newRow("bad rotation") << "114" << "33" << "10秒" << "'10秒' is not a valid floating point value";
+    QTest::newRow("blank meridian") << "   "
+                                    << "33"
+                                    << "0"
+                                    << "中央子午线没有设置！";
+    QTest::newRow("meridian not a number") << "114E"
+                                           << "33"
+                                           << "0"
+                                           << "'114E' is not a valid floating point value";
+    QTest::newRow("empty latitude") << "114"
+                                    << ""
+                                    << "0"
+                                    << "'' is not a valid floating point value";
+    QTest::newRow("comma decimal mark") << "114"
+                                        << "33,5"
+                                        << "0"
+                                        << "'33,5' is not a valid floating point value";
+    QTest::newRow("bad rotation") << "114"
+                                  << "33"
+                                  << "10秒"
+                                  << "'10秒' is not a valid floating point value";
 }
 
 void PointCommandsTest::typedAdoptionRefusesBadInput()
@@ -194,6 +213,51 @@ void PointCommandsTest::clearsTheTable()
     QVERIFY(!w->PointTable()->HeaderFixed());
     QCOMPARE(w->PointTable()->Cell(0, 0), QStringLiteral("点号"));
     QCOMPARE(w->EditNam->text(), QStringLiteral("K3"));
+}
+
+// A point file is read on a worker: the window goes on (a timer ticks), shows the import in
+// its status line and progress bar, refuses what would change the table, and Esc cancels
+// with the table as it was. Unhindered, the file arrives whole.
+void PointCommandsTest::importRunsInTheBackground()
+{
+    WindowFixture f;
+    auto* w = f.window.get();
+    w->show();  // Esc reaches the window's shortcut once it is shown
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTest::mouseClick(w->Button3, Qt::LeftButton);
+    constexpr int kRows = 200'000;
+    QByteArray bytes;
+    for (int n = 1; n <= kRows; ++n)
+        bytes += QStringLiteral("P%1,,458%2.250,3682%2.125,85.120\r\n")
+                     .arg(n)
+                     .arg(n % 1000, 3, 10, QLatin1Char('0'))
+                     .toUtf8();
+    const QString path = f.WriteFile(QStringLiteral("many.dat"), bytes);
+    int ticksDuringImport = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ticksDuringImport += w->SurveyTaskRunning() ? 1 : 0; });
+    ticker.start(0);
+
+    w->OpenFiles({path});
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("正在导入数据...按Esc取消"));
+    QVERIFY(w->ProgressBar1->value() >= 1);
+    QCOMPARE(w->PointTable()->DataRowCount(), 1);
+    QTRY_VERIFY(ticksDuringImport > 0);
+    Trigger(w->MData, QStringLiteral("清空全部数据"));
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("正在导入数据，请等待结束或按Esc取消。"));
+    QTest::keyClick(w, Qt::Key_Escape);
+    QTRY_VERIFY(!w->SurveyTaskRunning());
+    QCOMPARE(w->PointTable()->DataRowCount(), 1);
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("已取消导入，没有导入任何点。"));
+    QCOMPARE(w->ProgressBar1->value(), 0);
+
+    w->OpenFiles({path});
+    QTRY_VERIFY_WITH_TIMEOUT(!w->SurveyTaskRunning(), 30000);
+    QCOMPARE(w->PointTable()->DataRowCount(), 1 + kRows);
+    QCOMPARE(Row(w->PointTable(), 1 + kRows),
+             (QStringList{QStringLiteral("P200000"), QString(), QStringLiteral("3682000.125"),
+                          QStringLiteral("458000.250"), QStringLiteral("85.120")}));
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("已导入 200000 个点"));
 }
 
 QTEST_MAIN(PointCommandsTest)

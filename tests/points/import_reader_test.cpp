@@ -97,16 +97,17 @@ protected:
     fs::path folder_;
 };
 
-std::vector<Utf8Row> Utf8Rows(const std::vector<RowCells>& rows)
+// The table's bytes for the expected cells, as the table packs the text of its cells.
+std::vector<std::string> PackedRows(const std::vector<Utf8Row>& rows)
 {
-    std::vector<Utf8Row> utf8;
-    for (const RowCells& cells : rows) {
-        Utf8Row row;
-        for (std::size_t c = 0; c < cells.size(); ++c)
-            row[c] = cells[c].toStdString();
-        utf8.push_back(row);
+    std::vector<std::string> packed;
+    for (const Utf8Row& row : rows) {
+        RowCells cells;
+        for (std::size_t c = 0; c < row.size(); ++c)
+            cells[c] = QString::fromStdString(row[c]);
+        packed.push_back(PackRow(cells));
     }
-    return utf8;
+    return packed;
 }
 
 TEST_F(ImportFileTest, ReadsRowsOrListsTheBadLines)
@@ -115,7 +116,7 @@ TEST_F(ImportFileTest, ReadsRowsOrListsTheBadLines)
         SCOPED_TRACE(c.label);
         const fs::path path = Write(c.bytes);
         if (c.error.empty()) {
-            EXPECT_EQ(Utf8Rows(ReadPointsFile(path, c.layout)), c.rows);
+            EXPECT_EQ(ReadPointsFile(path, c.layout), PackedRows(c.rows));
         } else {
             const std::string message = ErrorOf(path, c.layout);
             EXPECT_NE(message.find(path.string()), std::string::npos) << message;
@@ -142,11 +143,11 @@ TEST_F(ImportFileTest, LinesAcrossBlocks)
     const std::size_t nameBytes = fileio::kMaxLineBytes - std::string_view(",,1,2,3").size();
     std::string bytes = Repeat(line, kLines) + std::string(nameBytes, 'n') + ",,1,2,3\r\n";
     const fs::path path = Write(bytes);
-    const std::vector<RowCells> rows = ReadPointsFile(path, kDefaultLayout);
+    const std::vector<std::string> rows = ReadPointsFile(path, kDefaultLayout);
     ASSERT_EQ(rows.size(), kLines + 1);
     for (const std::size_t i : {std::size_t{0}, std::size_t{61'680}, kLines - 1})
-        EXPECT_EQ(Utf8Rows({rows[i]})[0], (Utf8Row{"P" + kUtf8Name, "", "2", "1", "30"}));
-    EXPECT_EQ(rows.back()[kNameColumn].size(), static_cast<qsizetype>(nameBytes));
+        EXPECT_EQ(rows[i], PackedRows({{"P" + kUtf8Name, "", "2", "1", "30"}})[0]);
+    EXPECT_EQ(UnpackCellViews(rows.back())[kNameColumn].size(), nameBytes);
 
     // Every CR LF across a block's end counts as one line end.
     const std::string message = ErrorOf(Write(bytes + "bad\r\n"), kDefaultLayout);

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -95,6 +96,39 @@ TEST_F(PointJournalTest, ATornOrDamagedRecordGivesTheStateBeforeIt)
     damaged[sizeBefore + 20] ^= 0x04;
     WriteBytes(damaged);
     EXPECT_EQ(Recovered(), before);
+}
+
+// A large append is written in records of bounded size (an import of millions of rows
+// is never copied whole into one record): cut after any of them but the last, the
+// journal replays to the table before the append.
+TEST_F(PointJournalTest, ALargeAppendCountsOnlyWhole)
+{
+    PointTableModel table;
+    PointJournal journal(path_, table);
+    table.AppendRow(Point(0));
+    const std::vector<std::string> before = Rows(table);
+    const std::size_t sizeBefore = Bytes().size();
+    std::vector<RowCells> many;
+    for (int n = 1; n <= 120'000; ++n)  // about 6 MB, below the size that compacts the journal
+        many.push_back(Point(n));
+    table.AppendRows(many);
+    const std::string full = Bytes();
+
+    std::vector<std::size_t> recordEnds;
+    for (std::size_t at = sizeBefore; at + 5 <= full.size();) {
+        std::uint32_t size = 0;
+        std::memcpy(&size, full.data() + at + 1, 4);  // little-endian, as this machine
+        at += 9 + std::size_t{size};
+        recordEnds.push_back(at);
+    }
+    ASSERT_GE(recordEnds.size(), 2u);
+    ASSERT_EQ(recordEnds.back(), full.size());
+    for (std::size_t k = 0; k + 1 < recordEnds.size(); ++k) {
+        WriteBytes(full.substr(0, recordEnds[k]));
+        EXPECT_EQ(Recovered(), before) << "cut after record " << k;
+    }
+    WriteBytes(full);
+    EXPECT_EQ(Recovered(), Rows(table));
 }
 
 TEST_F(PointJournalTest, ANormalEndRemovesTheJournal)
