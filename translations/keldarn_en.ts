@@ -199,7 +199,7 @@
         <translation>The edges of the map window face the sky, so its extent cannot be measured. On the &quot;Map View&quot; page, reduce Tilt (°) until the whole map window shows the ground, then refresh.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_export.cpp" line="+32"/>
+        <location filename="../app/main_window_export.cpp" line="+35"/>
         <source>列表位置无效：请先选中一个字段。</source>
         <translation>Invalid list position: select a field first.</translation>
     </message>
@@ -249,7 +249,7 @@
         <translation>Terrain computation in progress; wait for it to end or press Esc to cancel.</translation>
     </message>
     <message>
-        <location line="+179"/>
+        <location line="+182"/>
         <source>格网间距</source>
         <translation>Grid spacing</translation>
     </message>
@@ -1704,7 +1704,7 @@ Stopped; the output file was not changed.</translation>
     <message>
         <location line="+36"/>
         <source>它太大且没有合适的概览（金字塔）：显示它要解码约 %1 GB 的数据块，超过了 %2 GB 的上限。请先为它建立概览，例如：gdaladdo -r average “%3” 2 4 8 16 32 64 128 256</source>
-        <translation>it is too large and has no suitable overviews (pyramids): showing it would decode about %1 GB of data blocks, more than the limit of %2 GB. Build overviews for it first, for example: gdaladdo -r average "%3" 2 4 8 16 32 64 128 256</translation>
+        <translation>it is too large and has no suitable overviews (pyramids): showing it would decode about %1 GB of data blocks, more than the limit of %2 GB. Build overviews for it first, for example: gdaladdo -r average &quot;%3&quot; 2 4 8 16 32 64 128 256</translation>
     </message>
     <message>
         <location line="+29"/>
@@ -1890,7 +1890,7 @@ Stopped; the output file was not changed.</translation>
         <translation>%1 line %2: the line is longer than 1 MB; this is not a file of data lines (the wrong file, perhaps)</translation>
     </message>
     <message>
-        <location filename="../fileio/line_reader.cpp" line="+75"/>
+        <location filename="../fileio/line_reader.cpp" line="+77"/>
         <source>无法读取文件 %1：%2</source>
         <translation>Cannot read the file %1: %2</translation>
     </message>
@@ -2678,7 +2678,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     </message>
     <message>
         <location line="+7"/>
-        <location filename="../app/main_window_export.cpp" line="+108"/>
+        <location filename="../app/main_window_export.cpp" line="+125"/>
         <source>文件已存在,覆盖吗?</source>
         <translation>The file already exists. Overwrite it?</translation>
     </message>
@@ -2765,7 +2765,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>The four parameters and height correction solved from the control points were entered on the Coordinate Transformation page.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_export.cpp" line="-46"/>
+        <location filename="../app/main_window_export.cpp" line="-45"/>
         <source>点表中没有数据，没有导出文件。</source>
         <translation>The point table is empty; no file was exported.</translation>
     </message>
@@ -2802,12 +2802,12 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Save Coordinates As...</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+13"/>
         <source>正在导出数据,请等待...</source>
         <translation>Exporting data, please wait...</translation>
     </message>
     <message>
-        <location line="+14"/>
+        <location line="+15"/>
         <location line="+2"/>
         <source>数据导出完毕！</source>
         <translation>Export finished!</translation>
@@ -2823,22 +2823,32 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Import Coordinates</translation>
     </message>
     <message>
-        <location line="+12"/>
-        <source>正在导入数据,请等待...</source>
-        <translation>Importing data, please wait...</translation>
+        <location line="+25"/>
+        <source>已取消导入，没有导入任何点。</source>
+        <translation>Import cancelled; no points were imported.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+13"/>
+        <source>正在导入数据...按Esc取消</source>
+        <translation>Importing data... press Esc to cancel</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>正在导入数据，请等待结束或按Esc取消。</source>
+        <translation>Importing data; wait for it to finish or press Esc to cancel.</translation>
+    </message>
+    <message>
+        <location line="-10"/>
         <source>文件中没有点。</source>
         <translation>The file holds no points.</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>已导入 %1 个点</source>
         <translation>Imported %1 points</translation>
     </message>
     <message>
-        <location filename="../app/main_window_files.cpp" line="+19"/>
+        <location filename="../app/main_window_files.cpp" line="+26"/>
         <source>文件“%1”不存在或无法读取。</source>
         <translation>The file &quot;%1&quot; does not exist or cannot be read.</translation>
     </message>
@@ -2848,12 +2858,12 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Interface Language</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>跟随系统</source>
         <translation>System Language</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+18"/>
         <source>界面语言将在下次启动程序时更改。</source>
         <translation>The interface language changes the next time Keldarn starts.</translation>
     </message>
@@ -3223,7 +3233,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Sep.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_survey.cpp" line="-324"/>
+        <location filename="../app/main_window_survey.cpp" line="-326"/>
         <source>打开含区域边界（多边形）的KML文件</source>
         <translation>Open KML File with Area Boundary (Polygon)</translation>
     </message>
@@ -3263,7 +3273,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Left-click the route vertices on the map; right-click or Enter finishes, Esc cancels</translation>
     </message>
     <message>
-        <location line="+121"/>
+        <location line="+123"/>
         <source>区域边界有一部分在高程数据范围之外（或落在数据空洞上），没有采点。请把边界移到高程数据范围以内。</source>
         <translation>Part of the area boundary lies outside the elevation data (or on a void in it); no points were sampled. Move the boundary inside the elevation data.</translation>
     </message>
@@ -3895,7 +3905,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     </message>
     <message>
         <location line="+9"/>
-        <location filename="../points/import_reader.cpp" line="+127"/>
+        <location filename="../points/import_reader.cpp" line="+134"/>
         <source>%1为空</source>
         <translation>%1 is empty</translation>
     </message>
@@ -3951,12 +3961,12 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>expected %1 fields, found %2 (separator &quot;%3&quot;)</translation>
     </message>
     <message>
-        <location line="+38"/>
+        <location line="+36"/>
         <source>无法导入文件 %1：%2无法读取，没有导入任何点。%3。</source>
         <translation>Cannot import file %1: %2 could not be read, no points were imported. %3.</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+23"/>
         <source>无法导入文件 %1：导出页的选择框中没有字段。</source>
         <translation>Cannot import file %1: no fields are selected on the Export page.</translation>
     </message>
@@ -3967,28 +3977,28 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     </message>
     <message>
         <location filename="../points/journal_folder.cpp" line="+96"/>
-        <location filename="../points/point_journal.cpp" line="+218"/>
+        <location filename="../points/point_journal.cpp" line="+254"/>
         <source>点表恢复文件 %1 正被另一个运行中的程序使用</source>
         <translation>The point table recovery file %1 is in use by another running program</translation>
     </message>
     <message>
-        <location filename="../points/point_journal.cpp" line="-96"/>
+        <location filename="../points/point_journal.cpp" line="-109"/>
         <source>无法锁定点表恢复文件 %1：%2</source>
         <translation>Cannot lock the point table recovery file %1: %2</translation>
     </message>
     <message>
         <location filename="../points/journal_folder.cpp" line="-6"/>
-        <location filename="../points/point_journal.cpp" line="+5"/>
+        <location filename="../points/point_journal.cpp" line="+9"/>
         <source>无法写入点表恢复文件 %1：%2</source>
         <translation>Cannot write the point table recovery file %1: %2</translation>
     </message>
     <message>
-        <location filename="../points/point_journal.cpp" line="+220"/>
+        <location filename="../points/point_journal.cpp" line="+250"/>
         <source>文件 %1 不是点表恢复文件</source>
         <translation>File %1 is not a point table recovery file</translation>
     </message>
     <message>
-        <location filename="../points/point_table_model.cpp" line="+37"/>
+        <location filename="../points/point_table_model.cpp" line="+38"/>
         <source>点号</source>
         <translation>Point</translation>
     </message>
