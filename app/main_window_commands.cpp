@@ -10,6 +10,7 @@
 #include "geodesy/central_meridian.h"
 #include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
+#include "geodesy/survey_conversion.h"
 #include "points/point_table_model.h"
 
 #include <QCoreApplication>
@@ -110,6 +111,7 @@ void TFormMain::Button9Click()
     const double rangeM = ParseLocaleNumber(EditRange->text());
     const double tiltDeg = ParseLocaleNumber(EditTilt->text());
     const double azimuthDeg = ParseLocaleNumber(EditAzi->text());
+    geodesy::RequireOnTheGlobe(latDeg, lonDeg);
     viewer_->SetCameraParams(latDeg, lonDeg, altitudeM, earth::AltitudeModeGE::RelativeToGroundAltitudeGE, rangeM,
                              tiltDeg, azimuthDeg, 1.0);
 }

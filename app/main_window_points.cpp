@@ -67,6 +67,7 @@ void TFormMain::Button1Click()
     const double B = geodesy::ParseNumber(Utf8(EditLat));
     const double L = geodesy::ParseNumber(Utf8(EditLon));
     const double H = geodesy::ParseNumber(Utf8(EditH1));
+    geodesy::RequireOnTheGlobe(B, L);
     const geodesy::GridPoint grid = geodesy::GeographicToGrid(B, L, H, geodesy::ZoneProjection(L0, projection_), CurrentTransform());
 
     const QString name = EditNam1->text();

@@ -339,6 +339,8 @@ private:
             } else {
                 file_->Write(pending_);
             }
+        } catch (const fileio::FileWriteError& failure) {
+            throw RunError(failure.what());  // names the file already
         } catch (const std::exception& failure) {
             throw RunError(
                 i18n::Format(i18n::Translate("cli", "无法写入文件 %1：%2"), {path_, failure.what()}));

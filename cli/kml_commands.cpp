@@ -125,8 +125,8 @@ std::vector<fs::path> KmlInputs(const std::vector<std::string>& arguments)
     for (const std::string& argument : arguments) {
         const fs::path path(argument);
         if (!fs::is_directory(path)) {
-            if (!fs::exists(path))
-                throw UsageError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {argument}));
+            if (!fs::exists(path))  // a read that fails: status 2, as in every subcommand
+                throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {argument}));
             inputs.push_back(path);
             continue;
         }
@@ -268,6 +268,8 @@ int Dxf2Kml(const ParsedOptions& options)
     if (!output || output->empty())
         throw UsageError(i18n::Translate("cli", "缺少 --output（输出的 KML 文件）"));
 
+    if (!fs::exists(input))  // a read that fails: status 2, as in every subcommand
+        throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {input}));
     cad::DrawingDocument document;
     try {
         document.ReplaceModel(cad::ReadDxfFile(QtPath(input)));

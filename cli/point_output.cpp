@@ -97,7 +97,8 @@ void RecordFormat(const PointFormat& format, PartManifest& manifest)
     manifest.separator = text;
 }
 
-PointFileWriter::PointFileWriter(const std::filesystem::path& target, const PointFormat& format, bool withChecksum)
+PointFileWriter::PointFileWriter(const std::filesystem::path& target, const PointFormat& format,
+                                 bool withChecksum)
     : target_(target)
 {
     if (withChecksum)
@@ -121,6 +122,8 @@ void PointFileWriter::Write(std::string_view utf8)
         encoded_.clear();
         toGb18030_->ConvertAppend(utf8, encoded_);
         WriteBytes(encoded_);
+    } catch (const fileio::FileWriteError& failure) {
+        throw RunError(failure.what());  // names the file already
     } catch (const std::exception& failure) {
         throw RunError(
             i18n::Format(i18n::Translate("cli", "无法写入文件 %1：%2"), {target_.string(), failure.what()}));

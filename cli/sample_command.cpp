@@ -171,6 +171,8 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
         }
         std::vector<std::vector<std::pair<double, double>>> rings;
     } sink;
+    if (!std::filesystem::exists(path))  // a read that fails: status 2
+        throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {path}));
     try {
         cad::ScanKmlFile(path, sink, {}, limits);
     } catch (const cad::KmlError& error) {

@@ -1,5 +1,7 @@
 #include "geodesy/number_text.h"
 
+#include "i18n/interface_text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -15,11 +17,9 @@ bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 bool IsSign(char ch) { return ch == '+' || ch == '-'; }
 bool IsExponentMark(char ch) { return ch == 'e' || ch == 'E'; }
 
+// In the English interface "'<text>' is not a valid floating point value".
 std::string InvalidNumberMessage(std::string_view text) {
-    std::string message = "'";
-    message.append(text);
-    message.append("' is not a valid floating point value");
-    return message;
+    return i18n::Format(i18n::Translate("geodesy", "“%1”不是有效的数值"), {std::string(text)});
 }
 
 // [sign] digits [. digits] [(e|E) [sign] digits], at least one mantissa digit. Checked

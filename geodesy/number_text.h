@@ -10,8 +10,9 @@
 
 namespace keldarn::geodesy {
 
-// A text that is not a decimal number. what() is the user's message,
-// "'<text>' is not a valid floating point value", UTF-8.
+// A text that is not a decimal number. what() is the user's message in the interface
+// language, "“<text>”不是有效的数值" ("'<text>' is not a valid floating point value" in
+// English), UTF-8.
 class InvalidNumberError : public std::runtime_error {
 public:
     explicit InvalidNumberError(std::string_view text);

@@ -7,6 +7,7 @@
 #include "geodesy/four_param.h"
 #include "geodesy/zone_projection.h"
 
+#include <stdexcept>
 #include <string_view>
 
 namespace keldarn::geodesy {
@@ -25,6 +26,16 @@ struct FourParamTextsView {
 // blank text counts as 0; the first text that is not a number throws
 // InvalidNumberError.
 FourParameterSet ReadFourParameters(const FourParamTextsView& texts);
+
+// A latitude or longitude beyond the globe (|latitude| > 90°, |longitude| > 180°). what() is
+// the user's message naming the value and the range, UTF-8.
+class OutOfRangeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws OutOfRangeError unless −90 ≤ latDeg ≤ 90 and −180 ≤ lonDeg ≤ 180, latitude first.
+void RequireOnTheGlobe(double latDeg, double lonDeg);
 
 // Latitude and longitude (degrees) with the elevation H (metres) to the user's grid:
 // X northing, Y easting with the false easting, H corrected (metres).

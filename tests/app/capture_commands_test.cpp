@@ -75,7 +75,15 @@ void CaptureCommandsTest::goToStopsAtTheFirstBadField()
     f.window->EditFAlt->clear();
     f.window->EditTilt->setText(QStringLiteral("abc"));
     QTest::mouseClick(f.window->Button9, Qt::LeftButton);
-    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("'' is not a valid floating point value")});
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("“”不是有效的数值")});
+    // A longitude beyond ±180° is refused as well, the camera unmoved.
+    f.dialogs.messages.clear();
+    f.window->EditFAlt->setText(QStringLiteral("0"));
+    f.window->EditTilt->setText(QStringLiteral("0"));
+    f.window->EditFLng->setText(QStringLiteral("181"));
+    QTest::mouseClick(f.window->Button9, Qt::LeftButton);
+    QCOMPARE(f.dialogs.MessageTexts(),
+             QStringList{QStringLiteral("经度 181 超出范围：经度应在 -180 到 180 度之间")});
     QVERIFY(f.viewer->lastCameraParams.empty());
 }
 
@@ -177,7 +185,7 @@ void CaptureCommandsTest::refreshWithoutViewerEstimatesFromTheFields()
     f.dialogs.messages.clear();
     QTest::mouseClick(w->Button8, Qt::LeftButton);
     QCOMPARE(w->Notebook1->currentWidget(), w->PageAuto);
-    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("'' is not a valid floating point value")});
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("“”不是有效的数值")});
     QCOMPARE(w->EditPn->text(), QString());
 
     w->EditDx->setText(QStringLiteral("1000"));
@@ -267,7 +275,10 @@ void CaptureCommandsTest::samplingRefusesAGridThatCannotBeFormed()
         const char* spanV;
         const char* spacing;
         const char* meridian;
-    } cases[] = {{"1000", "0", "114"}, {"1000", "-50", "114"}, {"30", "50", "114"}, {"", "50", "114"},
+    } cases[] = {{"1000", "0", "114"},
+                 {"1000", "-50", "114"},
+                 {"30", "50", "114"},
+                 {"", "50", "114"},
                  {"1000", "50", " "}};
     for (const auto& c : cases) {
         WindowFixture f(true);

@@ -128,19 +128,23 @@ void PointCommandsTest::typedAdoptionRefusesBadInput_data()
     QTest::newRow("meridian not a number") << "114E"
                                            << "33"
                                            << "0"
-                                           << "'114E' is not a valid floating point value";
+                                           << "“114E”不是有效的数值";
     QTest::newRow("empty latitude") << "114"
                                     << ""
                                     << "0"
-                                    << "'' is not a valid floating point value";
+                                    << "“”不是有效的数值";
     QTest::newRow("comma decimal mark") << "114"
                                         << "33,5"
                                         << "0"
-                                        << "'33,5' is not a valid floating point value";
+                                        << "“33,5”不是有效的数值";
     QTest::newRow("bad rotation") << "114"
                                   << "33"
                                   << "10秒"
-                                  << "'10秒' is not a valid floating point value";
+                                  << "“10秒”不是有效的数值";
+    QTest::newRow("latitude beyond the pole") << "114"
+                                              << "95"
+                                              << "0"
+                                              << "纬度 95 超出范围：纬度应在 -90 到 90 度之间";
 }
 
 void PointCommandsTest::typedAdoptionRefusesBadInput()

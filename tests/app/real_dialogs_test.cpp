@@ -190,7 +190,7 @@ void RealDialogsTest::checksAndErrorsAreShown()
     QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
     QCOMPARE(user.seen.size(), 4);
     QCOMPARE(user.seen[0], QStringLiteral("中央子午线没有设置！"));
-    QCOMPARE(user.seen[1], QStringLiteral("'x' is not a valid floating point value"));
+    QCOMPARE(user.seen[1], QStringLiteral("“x”不是有效的数值"));
     QVERIFY2(user.seen[2].contains(QStringLiteral("天空")), qPrintable(user.seen[2]));
     QCOMPARE(user.seen[3], QStringLiteral("AutoCAD尚未打开！"));
     w.window->EditPd->setText(QStringLiteral("50"));

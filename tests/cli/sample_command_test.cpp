@@ -3,6 +3,7 @@
 #include "cli/command_line.h"
 #include "cli/convert_command.h"
 #include "cli/kml_commands.h"
+#include "cli/point_output.h"
 #include "cli/sample_command.h"
 #include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
@@ -15,8 +16,10 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -424,6 +427,66 @@ TEST_F(SampleCommandTest, AStalledServerKeepsProgressComingAndSigintStopsTheRun)
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
     EXPECT_LT(stopped, std::chrono::seconds(1));
     EXPECT_FALSE(fs::exists(Path("stalled.dat")));
+}
+
+// An input file that is not there is a read that fails: exit status 2 in every subcommand,
+// with the file named.
+TEST_F(SampleCommandTest, AMissingInputFileIsAFailedReadInEverySubcommand)
+{
+    const std::string missing = Path("no such file");
+    const std::vector<std::vector<std::string>> runs = {
+        {"sample", "--terrain", dem_, "--meridian", "111", "--spacing", "25", "--kml", missing, "--output",
+         Path("m1.dat")},
+        {"sample", "--terrain", dem_, "--meridian", "111", "--spacing", "25", "--boundary", missing,
+         "--output", Path("m2.dat")},
+        {"convert", "--meridian", "111", "--input", missing, "--output", Path("m3.txt")},
+        {"kml2dxf", "--meridian", "111", "--output", Path("m4.dxf"), missing},
+        {"dxf2kml", "--meridian", "111", "--output", Path("m5.kml"), missing},
+        {"merge", "--output", Path("m6.dat"), missing},
+    };
+    for (std::vector<std::string> arguments : runs) {
+        arguments.insert(arguments.begin(), KELDARN_CLI);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        const std::string errors = Path("errors.txt");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, KELDARN_CLI, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << arguments[1] << " " << status;
+        EXPECT_NE(Read(errors).find(missing), std::string::npos) << arguments[1] << ": " << Read(errors);
+    }
+}
+
+// A write that fails (the file size limit, as a full disk) names the file once, with the reason.
+TEST_F(SampleCommandTest, AFailedWriteNamesTheFileOnce)
+{
+    const fs::path target = Path("limited.dat");
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = saved;
+    lowered.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    std::string message;
+    try {
+        PointFileWriter writer(target, PointFormat{});
+        for (int k = 0; k < 64; ++k)
+            writer.Write("点" + std::string(64 * 1024, '1') + "\r\n");
+        writer.Commit();
+    } catch (const RunError& error) {
+        message = error.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(message, "无法写入文件 " + target.string() + "：文件超出允许的大小");
 }
 
 TEST_F(SampleCommandTest, BadInputAndFailedReadsLeaveTheTargetAlone)

@@ -41,7 +41,7 @@ TEST(ParseNumberTest, MessageQuotesTheTextAsGiven) {
         ParseNumber(" 1,5 ");
         FAIL() << "no error for \" 1,5 \"";
     } catch (const InvalidNumberError& e) {
-        EXPECT_STREQ(e.what(), "' 1,5 ' is not a valid floating point value");
+        EXPECT_STREQ(e.what(), "“ 1,5 ”不是有效的数值");
         EXPECT_EQ(e.text(), " 1,5 ");
     }
 }

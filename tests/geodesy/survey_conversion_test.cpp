@@ -35,7 +35,7 @@ TEST(SurveyConversion, ReadsParametersInOrderAndNamesTheFirstBadText)
         ReadFourParameters({"0", "1,5", "x", "0", "0"});
         FAIL() << "a comma decimal mark must not convert";
     } catch (const InvalidNumberError& error) {
-        EXPECT_STREQ(error.what(), "'1,5' is not a valid floating point value");
+        EXPECT_STREQ(error.what(), "“1,5”不是有效的数值");
     }
 }
 
