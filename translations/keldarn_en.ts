@@ -895,7 +895,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../cli/sample_command.cpp" line="+291"/>
+        <location filename="../cli/sample_command.cpp" line="+293"/>
         <source>缺少 --output（输出文件）</source>
         <translation>Missing --output (the output file)</translation>
     </message>
@@ -930,8 +930,8 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>%1, line %2: neither valid UTF-8 nor valid GB18030 text</translation>
     </message>
     <message>
-        <location line="+63"/>
-        <location filename="../cli/point_output.cpp" line="+126"/>
+        <location line="+65"/>
+        <location filename="../cli/point_output.cpp" line="+129"/>
         <source>无法写入文件 %1：%2</source>
         <translation>Cannot write file %1: %2</translation>
     </message>
@@ -1091,11 +1091,13 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
     </message>
     <message>
         <location line="+6"/>
+        <location line="+143"/>
+        <location filename="../cli/sample_command.cpp" line="-278"/>
         <source>找不到输入文件 %1</source>
         <translation>Input file %1 not found</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="-133"/>
         <source>无法读取文件夹 %1：%2</source>
         <translation>Cannot read folder %1: %2</translation>
     </message>
@@ -1161,13 +1163,13 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
     </message>
     <message>
         <location line="+18"/>
-        <location line="+83"/>
+        <location line="+85"/>
         <location line="+2"/>
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
     <message>
-        <location line="-81"/>
+        <location line="-83"/>
         <source>%1：有 %2 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%3</source>
         <translation>%1: %2 network link(s) (NetworkLink) point to addresses outside the file and were not read: %3</translation>
     </message>
@@ -1212,7 +1214,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Missing --output (the KML file to write)</translation>
     </message>
     <message>
-        <location line="+23"/>
+        <location line="+25"/>
         <source>%1：图形中没有单行文字或轻量多段线，没有写出文件。</source>
         <translation>%1: the drawing has no single-line texts or lightweight polylines; no file was written.</translation>
     </message>
@@ -1259,7 +1261,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>keldarn-cli: unknown subcommand &quot;%1&quot;</translation>
     </message>
     <message>
-        <location filename="../cli/point_output.cpp" line="-86"/>
+        <location filename="../cli/point_output.cpp" line="-89"/>
         <source>--format 只能是 dat 或 csv，不是“%1”</source>
         <translation>--format must be dat or csv, not &quot;%1&quot;</translation>
     </message>
@@ -1319,7 +1321,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>waiting for data %1</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="-410"/>
+        <location filename="../cli/sample_command.cpp" line="-134"/>
         <source>用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
                          (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
 
@@ -1429,7 +1431,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>%1: the boundary needs at least 3 points</translation>
     </message>
     <message>
-        <location line="+30"/>
+        <location line="+32"/>
         <source>%1 中没有多边形（闭合的坐标串），无法作为测区</source>
         <translation>%1 has no polygon (closed coordinate string) to serve as the survey area</translation>
     </message>
@@ -1946,6 +1948,21 @@ Stopped; the output file was not changed.</translation>
         <location filename="../geodesy/zone_projection.cpp" line="+21"/>
         <source>中央子午线 %1° 不是%2°带的中央子午线，Y 无法加带号。请改正中央子午线或带宽。</source>
         <translation>Central meridian %1° is not the central meridian of a %2° zone, so Y cannot carry the zone number. Correct the central meridian or the zone width.</translation>
+    </message>
+    <message>
+        <location filename="../geodesy/number_text.cpp" line="+22"/>
+        <source>“%1”不是有效的数值</source>
+        <translation>'%1' is not a valid floating point value</translation>
+    </message>
+    <message>
+        <location filename="../geodesy/survey_conversion.cpp" line="+32"/>
+        <source>纬度 %1 超出范围：纬度应在 -90 到 90 度之间</source>
+        <translation>Latitude %1 is out of range: a latitude lies between -90 and 90 degrees</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>经度 %1 超出范围：经度应在 -180 到 180 度之间</source>
+        <translation>Longitude %1 is out of range: a longitude lies between -180 and 180 degrees</translation>
     </message>
 </context>
 <context>
@@ -2740,7 +2757,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>%1 points had no terrain data (sky, outside the data or holes) and were not collected.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_commands.cpp" line="+71"/>
+        <location filename="../app/main_window_commands.cpp" line="+72"/>
         <source>中央子午线=%1度</source>
         <translation>Central meridian=%1°</translation>
     </message>
@@ -2755,7 +2772,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Import Four Parameters</translation>
     </message>
     <message>
-        <location line="+64"/>
+        <location line="+65"/>
         <source>坐标系：%1</source>
         <translation>Coordinate system: %1</translation>
     </message>

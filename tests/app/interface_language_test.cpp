@@ -185,7 +185,12 @@ private slots:
         const QStringList clipped = ClippedTexts(*fixture.window);
         // Messages made outside the window code follow the same translation.
         const std::string message = keldarn::i18n::Translate("raster", "文件中没有栅格波段");
+        const std::string number = keldarn::i18n::Format(
+            keldarn::i18n::Translate("geodesy", "“%1”不是有效的数值"), {"1e400"});
         keldarn::i18n::InstallTranslator(nullptr);
+        QCOMPARE(QString::fromStdString(number), QStringLiteral("'1e400' is not a valid floating point value"));
+        // The guide in the interface's language lies beside the executable.
+        QVERIFY(QFile::exists(QStringLiteral(KELDARN_DATA_DIR "/help_en.html")));
         QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join(QLatin1Char('\n'))));
         QVERIFY(!QString::fromStdString(message).contains(kChinese));
         QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("clipped: ") + clipped.join(QLatin1String(" | "))));
