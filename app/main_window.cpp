@@ -376,9 +376,10 @@ void TFormMain::StartViewer()
         if (!env_.createViewer)
             throw earth::EarthError("no viewer");
         viewer_ = env_.createViewer();
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         viewer_.reset();
-        ShowError(tr("启动Google Earth失败"));
+        // The specified message, then why: the viewer's own words.
+        ShowError(tr("启动Google Earth失败") + QLatin1Char('\n') + QString::fromUtf8(error.what()));
         return;
     }
     RunCommand([this] {

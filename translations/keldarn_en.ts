@@ -191,7 +191,7 @@
     <message>
         <location filename="../app/main_window_cad.cpp" line="+26"/>
         <source>AutoCAD尚未打开！</source>
-        <translation>AutoCAD is not open!</translation>
+        <translation>The drawing window is not open. Open one with Convert → New CAD Drawing.</translation>
     </message>
     <message>
         <location filename="../app/main_window_capture.cpp" line="+72"/>
@@ -2624,7 +2624,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location filename="../app/main_window.cpp" line="+29"/>
         <source>启动Google Earth失败</source>
-        <translation>Failed to start Google Earth</translation>
+        <translation>The terrain viewer could not be started</translation>
     </message>
     <message>
         <location line="+60"/>
@@ -2702,7 +2702,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+18"/>
         <source>图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。</source>
-        <translation>Conversion finished; open the KML file in Google Earth to see the result.</translation>
+        <translation>Conversion finished; to see the result, open the KML file in a KML viewer or with File → Show KML on Map.</translation>
     </message>
     <message>
         <location line="+2"/>

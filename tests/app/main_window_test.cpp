@@ -105,7 +105,7 @@ void MainWindowTest::startsOnMapPageWithDefaults()
 void MainWindowTest::reportsFailedViewerStart()
 {
     WindowFixture f;
-    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("启动Google Earth失败")});
+    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("启动Google Earth失败\nno viewer")});
     QVERIFY(!f.window->ViewerPresent());
     QVERIFY(f.window->PanelGECaption->isVisibleTo(f.window.get()));
     QCOMPARE(f.window->PanelGECaption->text(), QStringLiteral("GoogleEarth地图窗"));

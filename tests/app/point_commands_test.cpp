@@ -82,7 +82,7 @@ void PointCommandsTest::adoptsTypedGeographicPoint()
     w->EditH1->setText(QStringLiteral("85.12"));
     QTest::mouseClick(w->Button1, Qt::LeftButton);
 
-    QVERIFY(f.dialogs.MessageTexts() == QStringList{QStringLiteral("启动Google Earth失败")});
+    QVERIFY(f.dialogs.MessageTexts() == QStringList{QStringLiteral("启动Google Earth失败\nno viewer")});
     QCOMPARE(Row(w->PointTable(), 1), (QStringList{"K09", "校正点", "3682526.192", "458427.379", "85.120"}));
     QCOMPARE(w->EditNam1->text(), QStringLiteral("K10"));
     QCOMPARE(w->EditDec1->text(), QStringLiteral("校正点"));

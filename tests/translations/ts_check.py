@@ -3,7 +3,8 @@
 
 Every message of translations/keldarn_en.ts has a finished, non-empty translation with the
 same placeholders (%1..%9), the same number of line breaks and the same leading digit (the
-export's field items are read by it) as its Chinese source; and
+export's field items are read by it) as its Chinese source, and names no other vendor's
+product; and
 lupdate, run over the sources as scripts/update-translations.sh runs it, finds no text the
 file lacks (a text added to the code without its English fails here).
 """
@@ -19,6 +20,9 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 TS = ROOT / "translations" / "keldarn_en.ts"
 PLACEHOLDER = re.compile(r"%[1-9]")
+# The Chinese texts of the original program name the products it drove; this program has
+# its own terrain viewer and drawing window, and its English says so.
+VENDOR_PRODUCT = re.compile(r"Google|AutoCAD|Autodesk", re.IGNORECASE)
 
 
 def problems_of(ts_path):
@@ -41,6 +45,9 @@ def problems_of(ts_path):
                 problems.append(f"{where} → {text!r}: the leading digit (an export column) differs")
             elif source.count("\n") != text.count("\n"):
                 problems.append(f"{where} → {text!r}: the line breaks differ")
+            elif VENDOR_PRODUCT.search(text):
+                problems.append(f"{where} → {text!r}: names another vendor's product; the English "
+                                "describes this program (the terrain viewer, the drawing window)")
     return count, problems
 
 
