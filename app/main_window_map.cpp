@@ -81,6 +81,9 @@ void TFormMain::ApplyImagery(const ImagerySettings& settings)
     auto* terrainViewer = dynamic_cast<earth::TerrainApplication*>(viewer_.get());
     if (terrainViewer == nullptr)
         return;
+    // The status line speaks of the present source: what it said of an earlier one goes.
+    if (StatusBar1->text() == tr("影像图层无法使用"))
+        StatusBar1->clear();
     terrainViewer->SetImagery(ViewerImagery(settings), [this](const QString& message) {
         // Said once, when the source is opened; the terrain view goes on without it.
         StatusBar1->setText(tr("影像图层无法使用"));

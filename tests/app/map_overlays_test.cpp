@@ -228,6 +228,11 @@ void MapOverlaysTest::refusesAnUnusableSourceOnce()
     QVERIFY2(m.dialogs.messages[0].text.contains(named), qPrintable(m.dialogs.messages[0].text));
     QVERIFY(m.viewer->Imagery().Drape() == nullptr);
     QVERIFY(!m.Frame().isNull());  // the terrain view goes on
+    QCOMPARE(m.window->StatusBar1->text(), QStringLiteral("影像图层无法使用"));
+    // Another choice: the status line no longer speaks of the refused source.
+    m.dialogs.imageryChoices = {{QString(), 80, true}};
+    m.Trigger(m.window->MSet, QStringLiteral("影像图层..."));
+    QCOMPARE(m.window->StatusBar1->text(), QString());
 }
 
 void MapOverlaysTest::showsTheTablesPointsAndGoesToThem()
