@@ -20,7 +20,9 @@
 #include "survey/sample_plan.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <future>
@@ -303,18 +305,25 @@ int Sample(const ParsedOptions& options)
     AppendFrame(identity, frame);
     AppendNumbers(identity, {*spacing});
     std::optional<SamplePlan> plan;
+    // The area's box in degrees (south, west, north, east), where it is given in degrees.
+    std::optional<std::array<double, 4>> areaBox;
     if (const auto bbox = options.Value("bbox")) {
         const std::vector<double> v = NumberList(*bbox, "bbox", 4);
         if (!(v[0] < v[2] && v[1] < v[3] && v[0] >= -90.0 && v[2] <= 90.0))
             throw UsageError(i18n::Translate("cli", "--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东"));
         AppendNumbers(identity, {v[0], v[1], v[2], v[3]});
+        areaBox = {v[0], v[1], v[2], v[3]};
         plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);
     } else if (const auto kml = options.Value("kml")) {
         auto rings = ReadKmlRings(*kml, KmlReadLimitsFromOptions(options));
+        areaBox = {HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
         for (const auto& ring : rings) {
             identity += "ring\n";
-            for (const auto& [lonDeg, latDeg] : ring)
+            for (const auto& [lonDeg, latDeg] : ring) {
                 AppendNumbers(identity, {lonDeg, latDeg});
+                *areaBox = {std::min((*areaBox)[0], latDeg), std::min((*areaBox)[1], lonDeg),
+                            std::max((*areaBox)[2], latDeg), std::max((*areaBox)[3], lonDeg)};
+            }
         }
         plan = SamplePlan::ForGeoRings(std::move(rings), *spacing, frame);
     } else {
@@ -398,7 +407,23 @@ int Sample(const ParsedOptions& options)
     }
     progress.Finish((endRow - beginRow) * plan->ColumnCount());
     // One share of several may hold no point (a band outside a polygon): it is written empty,
-    // so that merge finds every share. A whole run without points is an error.
+    // so that merge finds every share. A whole run without points is an error; an area off
+    // the terrain is told so, with the terrain's extent.
+    if (written == 0 && parts == 1 && areaBox)
+        if (const auto extent = sources.front()->Wgs84Extent();
+            extent && ((*areaBox)[0] > extent->northDeg || (*areaBox)[2] < extent->southDeg ||
+                       (*areaBox)[1] > extent->eastDeg || (*areaBox)[3] < extent->westDeg)) {
+            const auto degrees = [](double value) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.4f", value);
+                return std::string(text);
+            };
+            throw UsageError(
+                i18n::Format(i18n::Translate("cli", "测区在地形数据范围之外，没有写出文件。"
+                                                    "地形数据范围：纬度 %1 至 %2，经度 %3 至 %4"),
+                             {degrees(extent->southDeg), degrees(extent->northDeg), degrees(extent->westDeg),
+                              degrees(extent->eastDeg)}));
+        }
     if (written == 0 && parts == 1)
         throw UsageError(
             voids > 0

@@ -316,6 +316,44 @@ const RasterDescription& ElevationSource::Description() const
     return impl_->description;
 }
 
+std::optional<ElevationSource::GeoExtent> ElevationSource::Wgs84Extent() const
+{
+    const std::lock_guard lock(impl_->mutex);
+    constexpr int kPerEdge = 32;
+    std::optional<GeoExtent> extent;
+    for (const Layer& layer : impl_->layers) {
+        std::array<double, 6> gt{};
+        if (!GDALInvGeoTransform(const_cast<double*>(layer.inverseGt.data()), gt.data()))
+            continue;
+        const std::unique_ptr<OGRCoordinateTransformation> toWgs84(layer.fromWgs84->GetInverse());
+        if (!toWgs84)
+            continue;
+        std::vector<double> xs, ys;
+        for (int k = 0; k <= kPerEdge; ++k) {
+            const double f = static_cast<double>(k) / kPerEdge;
+            for (const auto& [pixel, line] :
+                 {std::pair{f * layer.columns, 0.0}, std::pair{f * layer.columns, 1.0 * layer.rows},
+                  std::pair{0.0, f * layer.rows}, std::pair{1.0 * layer.columns, f * layer.rows}}) {
+                xs.push_back(gt[0] + pixel * gt[1] + line * gt[2]);
+                ys.push_back(gt[3] + pixel * gt[4] + line * gt[5]);
+            }
+        }
+        std::vector<int> ok(xs.size());
+        toWgs84->Transform(xs.size(), xs.data(), ys.data(), nullptr, ok.data());
+        for (std::size_t k = 0; k < xs.size(); ++k) {
+            if (!ok[k] || !std::isfinite(xs[k]) || !std::isfinite(ys[k]))
+                continue;
+            if (!extent)
+                extent = GeoExtent{ys[k], xs[k], ys[k], xs[k]};
+            extent->southDeg = std::min(extent->southDeg, ys[k]);
+            extent->northDeg = std::max(extent->northDeg, ys[k]);
+            extent->westDeg = std::min(extent->westDeg, xs[k]);
+            extent->eastDeg = std::max(extent->eastDeg, xs[k]);
+        }
+    }
+    return extent;
+}
+
 std::size_t ElevationSource::CacheBytesHeld() const
 {
     const std::lock_guard lock(impl_->mutex);

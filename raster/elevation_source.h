@@ -82,6 +82,17 @@ public:
 
     const RasterDescription& Description() const;
 
+    // The ground the source covers, in WGS84 degrees: the box around the outlines of its
+    // rasters (each edge carried from the raster's CRS at 32 points), of every mosaic of a
+    // folder. Nothing when no outline can be carried to WGS84.
+    struct GeoExtent {
+        double southDeg = 0.0;
+        double westDeg = 0.0;
+        double northDeg = 0.0;
+        double eastDeg = 0.0;
+    };
+    std::optional<GeoExtent> Wgs84Extent() const;
+
     // Bytes held by the block cache now, and its bound.
     std::size_t CacheBytesHeld() const;
     std::size_t CacheBoundBytes() const;

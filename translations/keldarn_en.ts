@@ -895,7 +895,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../cli/sample_command.cpp" line="+293"/>
+        <location filename="../cli/sample_command.cpp" line="+295"/>
         <source>缺少 --output（输出文件）</source>
         <translation>Missing --output (the output file)</translation>
     </message>
@@ -910,7 +910,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>--name-column cannot be one of the --columns</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="+160"/>
+        <location filename="../cli/sample_command.cpp" line="+183"/>
         <source>无法读取文件 %1</source>
         <translation>Cannot read file %1</translation>
     </message>
@@ -1092,7 +1092,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
     <message>
         <location line="+6"/>
         <location line="+143"/>
-        <location filename="../cli/sample_command.cpp" line="-278"/>
+        <location filename="../cli/sample_command.cpp" line="-301"/>
         <source>找不到输入文件 %1</source>
         <translation>Input file %1 not found</translation>
     </message>
@@ -1456,12 +1456,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Give the survey area with exactly one of --bbox, --boundary and --kml</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+15"/>
         <source>--bbox 应为 南,西,北,东（度），且南 &lt; 北、西 &lt; 东</source>
         <translation>--bbox must be S,W,N,E (degrees) with S &lt; N and W &lt; E</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location line="+25"/>
         <source>测区内约有 %1 个格网点，超过 10 亿；确需如此请加 --force，或加大间距、用 --part 分份</source>
         <translation>The survey area holds about %1 grid points, more than 1 billion; if this is really wanted add --force, or increase the spacing or split the run with --part</translation>
     </message>
@@ -1478,7 +1478,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
 Stopped; the output file was not changed.</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+32"/>
+        <source>测区在地形数据范围之外，没有写出文件。地形数据范围：纬度 %1 至 %2，经度 %3 至 %4</source>
+        <translation>The area lies outside the terrain data; no file was written. The terrain data covers latitudes %1 to %2 and longitudes %3 to %4</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>测区内的 %1 个格网点都没有高程（在地形数据范围之外或是数据空洞），没有写出文件</source>
         <translation>None of the %1 grid points in the survey area has an elevation (outside the terrain data or in voids); no file was written</translation>
     </message>
@@ -1952,7 +1957,7 @@ Stopped; the output file was not changed.</translation>
     <message>
         <location filename="../geodesy/number_text.cpp" line="+22"/>
         <source>“%1”不是有效的数值</source>
-        <translation>'%1' is not a valid floating point value</translation>
+        <translation>&apos;%1&apos; is not a valid floating point value</translation>
     </message>
     <message>
         <location filename="../geodesy/survey_conversion.cpp" line="+32"/>
@@ -2622,7 +2627,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>If the program exits abnormally, the point table cannot be recovered.</translation>
     </message>
     <message>
-        <location filename="../app/main_window.cpp" line="+29"/>
+        <location filename="../app/main_window.cpp" line="+30"/>
         <source>启动Google Earth失败</source>
         <translation>The terrain viewer could not be started</translation>
     </message>
@@ -2885,7 +2890,8 @@ Replace these characters with the character below and export (the cells in the p
         <translation>The interface language changes the next time Keldarn starts.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_map.cpp" line="+86"/>
+        <location filename="../app/main_window_map.cpp" line="+85"/>
+        <location line="+4"/>
         <source>影像图层无法使用</source>
         <translation>Imagery layer unavailable</translation>
     </message>

@@ -516,6 +516,17 @@ TEST_F(SampleCommandTest, BadInputAndFailedReadsLeaveTheTargetAlone)
         EXPECT_EQ(RunSample(arguments), c.status) << c.change[0] << " " << c.change[1];
         EXPECT_EQ(Read(target), "earlier work\r\n");
     }
+    // An area wholly off the terrain is told so, with the terrain's extent (the DEM lies
+    // between 29.91° and 30.05° N), whether or not the area has grid points.
+    for (const std::string box : {"10,10,10.1,10.1", "30.2,111.0,30.21,111.01"}) {
+        std::vector<std::string> arguments = Sample(target);
+        *(std::find(arguments.begin(), arguments.end(), "--bbox") + 1) = box;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(RunSample(arguments), kExitBadInput);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("测区在地形数据范围之外"), std::string::npos) << said;
+        EXPECT_NE(said.find("纬度 29.9"), std::string::npos) << said;
+    }
     // A source that fails mid-run: a VRT whose eastern tile is missing opens, and the run
     // stops with status 2 when its rows reach that tile.
     std::ofstream(Path("broken.vrt")) << R"(<VRTDataset rasterXSize="1200" rasterYSize="500">
