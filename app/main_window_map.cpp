@@ -91,8 +91,8 @@ void TFormMain::ApplyImagery(const ImagerySettings& settings)
 std::optional<MapPoints::Frame> TFormMain::MapFrame() const
 {
     try {
-        const MapPoints::Frame frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()), CurrentTransform(),
-                                     projection_};
+        const MapPoints::Frame frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()),
+                                     CurrentTransform(), projection_};
         // A choice that cannot be used with this meridian places no row either.
         static_cast<void>(geodesy::ZoneProjection(frame.centralMeridianDeg, frame.projection));
         return frame;
@@ -149,8 +149,9 @@ void TFormMain::MImageryClick()
         return;
     }
     ImagerySettings settings = LoadImagerySettings(env_.settingsPath);
-    const auto choice = env_.dialogs->ChooseImagery(
-        this, ImageryChoice{QString::fromStdString(settings.source), settings.opacityPercent, settings.visible});
+    const auto choice =
+        env_.dialogs->ChooseImagery(this, ImageryChoice{QString::fromStdString(settings.source),
+                                                        settings.opacityPercent, settings.visible});
     if (!choice)
         return;
     settings.source = choice->source.toStdString();

@@ -90,8 +90,8 @@ std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::s
     return std::pair{geo.latDeg, geo.lonDeg};
 }
 
-std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::PointTableModel& table, int gridRow,
-                                                             const std::optional<Frame>& frame)
+std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::PointTableModel& table,
+                                                             int gridRow, const std::optional<Frame>& frame)
 {
     if (!frame || gridRow < 1 || gridRow >= table.RowCount())
         return std::nullopt;

@@ -51,8 +51,8 @@ public:
     const std::vector<std::shared_ptr<const earth::MapLayer>>& Layers() const { return chunks_; }
 
     // The place of one row (grid row 1..n), or nothing.
-    static std::optional<std::pair<double, double>> RowPlace(const points::PointTableModel& table, int gridRow,
-                                                             const std::optional<Frame>& frame);
+    static std::optional<std::pair<double, double>> RowPlace(const points::PointTableModel& table,
+                                                             int gridRow, const std::optional<Frame>& frame);
 
     static constexpr int kChunkRows = 4096;
 

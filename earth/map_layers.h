@@ -81,8 +81,8 @@ struct MapLayersDrawn {
 // is empty); a marker or line vertex hidden behind the surface of `depth` is not drawn, and a
 // line is drawn up to where it goes behind the ground. Lines are draped: long segments are
 // cut so that they follow the ground, within a budget per frame, and lines are simplified to
-// half a pixel (a line smaller than about a pixel is a dot). Every visible marker is drawn, labelled or not, the selected
-// ones on top; labels (13 px, on a plate) are thinned so that none overlaps another, the
+// half a pixel (a line smaller than about a pixel is a dot). Every visible marker is drawn, labelled or not,
+// the selected ones on top; labels (13 px, on a plate) are thinned so that none overlaps another, the
 // selected markers' first, then in layer and marker order.
 MapLayersDrawn DrawMapLayers(QImage& frame, const Camera& camera, const FrameDepth& depth,
                              const GroundHeight& ground,

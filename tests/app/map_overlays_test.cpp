@@ -3,8 +3,8 @@
 // overlays; a source that cannot be used is refused once, with its name.
 
 #include "app/main_window.h"
-#include "earth/terrain_application.h"
 #include "app/map_points.h"
+#include "earth/terrain_application.h"
 #include "fakes.h"
 #include "geodesy/survey_conversion.h"
 #include "points/point_table_model.h"
@@ -30,7 +30,7 @@ namespace {
 // 50 × 50 cells, each square in one colour of the palette by its column and row.
 constexpr double kWestDeg = 113.53, kNorthDeg = 33.29, kCellDeg = 0.0001;
 constexpr int kColumns = 500, kRows = 400, kSquare = 50;
-const QRgb kPalette[] = {qRgb(220, 30, 30), qRgb(30, 200, 40), qRgb(40, 60, 230),
+const QRgb kPalette[] = {qRgb(220, 30, 30),  qRgb(30, 200, 40),  qRgb(40, 60, 230),
                          qRgb(240, 230, 40), qRgb(30, 220, 220), qRgb(230, 40, 220)};
 
 QRgb SquareColour(int squareColumn, int squareRow)
@@ -54,10 +54,12 @@ void WriteOrthophoto(const QString& path)
             for (int c = 0; c < kColumns; ++c) {
                 const QRgb colour = SquareColour(c / kSquare, r / kSquare);
                 band[static_cast<size_t>(r) * kColumns + c] =
-                    static_cast<std::uint8_t>(b == 0 ? qRed(colour) : b == 1 ? qGreen(colour) : qBlue(colour));
+                    static_cast<std::uint8_t>(b == 0   ? qRed(colour)
+                                              : b == 1 ? qGreen(colour)
+                                                       : qBlue(colour));
             }
-        QCOMPARE(dataset->GetRasterBand(b + 1)->RasterIO(GF_Write, 0, 0, kColumns, kRows, band.data(), kColumns,
-                                                          kRows, GDT_Byte, 0, 0),
+        QCOMPARE(dataset->GetRasterBand(b + 1)->RasterIO(GF_Write, 0, 0, kColumns, kRows, band.data(),
+                                                         kColumns, kRows, GDT_Byte, 0, 0),
                  CE_None);
     }
     GDALClose(dataset);
@@ -156,10 +158,11 @@ void MapOverlaysTest::drapesTheImageryWhereItLies()
         QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"),
                                    {QStringLiteral("/usr/bin/gdal2tiles.py"), QStringLiteral("-q"),
                                     QStringLiteral("--xyz"), QStringLiteral("-z"), QStringLiteral("12-15"),
-                                    QStringLiteral("-w"), QStringLiteral("none"), QStringLiteral("--processes=1"),
-                                    photo, tileDir}),
+                                    QStringLiteral("-w"), QStringLiteral("none"),
+                                    QStringLiteral("--processes=1"), photo, tileDir}),
                  0);
-        server.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(KELDARN_RANGE_HTTP_SERVER), tileDir});
+        server.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral(KELDARN_RANGE_HTTP_SERVER), tileDir});
         QVERIFY(server.waitForReadyRead(10000));
         const QString port = QString::fromUtf8(server.readLine()).trimmed();
         source = QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png#maxzoom=15").arg(port);
@@ -182,7 +185,8 @@ void MapOverlaysTest::drapesTheImageryWhereItLies()
             const double latDeg = kNorthDeg - (row + 0.5) * kSquare * kCellDeg;
             const double lonDeg = kWestDeg + (column + 0.5) * kSquare * kCellDeg;
             const auto ground = m.viewer->CurrentTerrain().ElevationM(latDeg, lonDeg);
-            const auto pixel = ground ? keldarn::earth::MarkerPixel(camera, latDeg, lonDeg, *ground) : std::nullopt;
+            const auto pixel =
+                ground ? keldarn::earth::MarkerPixel(camera, latDeg, lonDeg, *ground) : std::nullopt;
             if (!pixel || pixel->x() < 100 || pixel->y() < 100 || pixel->x() > frame.width() - 100 ||
                 pixel->y() > frame.height() - 100)
                 continue;
@@ -202,7 +206,8 @@ void MapOverlaysTest::drapesTheImageryWhereItLies()
     m.dialogs.imageryChoices = {{source, 100, false}};
     m.Trigger(m.window->MSet, QStringLiteral("影像图层..."));
     QVERIFY(m.viewer->Imagery().Drape() == nullptr);
-    QCOMPARE(QString::fromStdString(keldarn::app::LoadImagerySettings(m.dir.filePath("Keldarn.ini").toStdString()).source),
+    QCOMPARE(QString::fromStdString(
+                 keldarn::app::LoadImagerySettings(m.dir.filePath("Keldarn.ini").toStdString()).source),
              source);
 }
 
@@ -211,8 +216,8 @@ void MapOverlaysTest::refusesAnUnusableSourceOnce_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("named");
     QTest::newRow("missing file") << QStringLiteral("/no/such/photo.tif") << QStringLiteral("photo.tif");
-    QTest::newRow("template without {y}") << QStringLiteral("http://127.0.0.1:9/{z}/{x}.png")
-                                          << QStringLiteral("{z}/{x}.png");
+    QTest::newRow("template without {y}")
+        << QStringLiteral("http://127.0.0.1:9/{z}/{x}.png") << QStringLiteral("{z}/{x}.png");
 }
 
 void MapOverlaysTest::refusesAnUnusableSourceOnce()
@@ -242,7 +247,8 @@ void MapOverlaysTest::showsTheTablesPointsAndGoesToThem()
         keldarn::geodesy::ReadFourParameters({"120.5", "-80.25", "3.5", "0.00002", "0"}));
     const double places[][2] = {{33.2677, 113.5538}, {33.2702, 113.5601}, {33.2611, 113.5490}};
     for (int k = 0; k < 3; ++k) {
-        const auto grid = keldarn::geodesy::GeographicToGrid(places[k][0], places[k][1], 100.0, 114.0, transform);
+        const auto grid =
+            keldarn::geodesy::GeographicToGrid(places[k][0], places[k][1], 100.0, 114.0, transform);
         m.Table().AppendRow({QStringLiteral("点%1").arg(k + 1), QString(), QString::number(grid.x, 'f', 4),
                              QString::number(grid.y, 'f', 4), QStringLiteral("100")});
     }
@@ -312,8 +318,13 @@ void MapOverlaysTest::markersFollowATableThatGrowsPastAChunk()
         std::vector<keldarn::points::RowCells> rows;
         for (int k = 0; k < count; ++k) {
             const int n = table.DataRowCount() + k;
-            const auto grid = keldarn::geodesy::GeographicToGrid(33.2 + n * 1e-5, 113.5, 0.0, 114.0, frame.transform);
-            rows.push_back({QString::number(n + 1), {}, QString::number(grid.x, 'f', 4), QString::number(grid.y, 'f', 4), {}});
+            const auto grid =
+                keldarn::geodesy::GeographicToGrid(33.2 + n * 1e-5, 113.5, 0.0, 114.0, frame.transform);
+            rows.push_back({QString::number(n + 1),
+                            {},
+                            QString::number(grid.x, 'f', 4),
+                            QString::number(grid.y, 'f', 4),
+                            {}});
         }
         table.AppendRows(rows);
     };

@@ -146,7 +146,8 @@ std::shared_ptr<const MapLayer> ScatteredLines()
     std::uniform_real_distribution<double> offset(-0.06, 0.06);
     std::vector<MapPolyline> lines;
     for (int k = 0; k < 300; ++k) {
-        const double latDeg = kDefaultLookAt.latDeg + offset(random), lonDeg = kDefaultLookAt.lonDeg + offset(random);
+        const double latDeg = kDefaultLookAt.latDeg + offset(random),
+                     lonDeg = kDefaultLookAt.lonDeg + offset(random);
         MapPolyline line;
         const int vertices = k % 2 == 0 ? 60 : 2;
         for (int v = 0; v < vertices; ++v)
@@ -163,23 +164,26 @@ TEST(MapLayers, EveryVertexOfALineIsDrawnNearby)
 {
     const QSize size(640, 400);
     const auto layer = ScatteredLines();
-    for (const LookAt& lookAt : {kDefaultLookAt, LookAt{33.2677, 113.5538, 0, 3000, 60, 30},
-                                 LookAt{33.2677, 113.5538, 0, 60000, 0, 0}, LookAt{33.2677, 113.5538, 0, 20000, 50, 0}}) {
+    for (const LookAt& lookAt :
+         {kDefaultLookAt, LookAt{33.2677, 113.5538, 0, 3000, 60, 30},
+          LookAt{33.2677, 113.5538, 0, 60000, 0, 0}, LookAt{33.2677, 113.5538, 0, 20000, 50, 0}}) {
         TerrainScene scene(Synthetic());
         scene.SetLookAt(lookAt);
         const Camera camera = scene.MakeCamera(size);
         QImage frame = scene.Render(size);
         // Without the depth: nothing hides, so every vertex on the frame must show.
-        const MapLayersDrawn drawn = DrawMapLayers(frame, camera, FrameDepth{}, GroundOf(*Synthetic()), {layer});
+        const MapLayersDrawn drawn =
+            DrawMapLayers(frame, camera, FrameDepth{}, GroundOf(*Synthetic()), {layer});
         int checked = 0;
         for (const MapPolyline& line : layer->lines) {
             for (const auto& [latDeg, lonDeg] : line.latLonDeg) {
                 const auto p = MarkerPixel(camera, latDeg, lonDeg, *Synthetic()->ElevationM(latDeg, lonDeg));
-                if (!p || p->x() < 1 || p->y() < 1 || p->x() >= size.width() - 1 || p->y() >= size.height() - 1)
+                if (!p || p->x() < 1 || p->y() < 1 || p->x() >= size.width() - 1 ||
+                    p->y() >= size.height() - 1)
                     continue;
                 ++checked;
-                EXPECT_TRUE(ShowsCyanLine(frame, *p)) << lookAt.rangeM << " m, tilt " << lookAt.tiltDeg << ": "
-                                                      << latDeg << ", " << lonDeg;
+                EXPECT_TRUE(ShowsCyanLine(frame, *p))
+                    << lookAt.rangeM << " m, tilt " << lookAt.tiltDeg << ": " << latDeg << ", " << lonDeg;
             }
         }
         EXPECT_GT(checked, 100) << lookAt.rangeM;
