@@ -298,7 +298,7 @@ QImage TerrainScene::Render(QSize viewPx)
             [&shown](double latDeg, double lonDeg) { return shown.ElevationM(latDeg, lonDeg); }, mapLayers_);
     }
     // Scale bar, north arrow and the demonstration terrain's label stay readable on top.
-    DrawOverlays(frame, camera, *terrain_);
+    overlays_ = DrawOverlays(frame, camera, *terrain_);
     return frame;
 }
 
