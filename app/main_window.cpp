@@ -271,6 +271,7 @@ void TFormMain::ConnectCommands()
     item(MSet, tr("使用合成演示地形"), &TFormMain::MSyntheticTerrainClick);
     MSet->addSeparator();
     item(MSet, tr("影像图层..."), &TFormMain::MImageryClick);
+    AddTablePointsMenu(MSet);
     MSet->addSeparator();
     AddLanguageMenu(MSet);
     item(MConvert, tr("KML文件转为CAD图形"), &TFormMain::MKMLtoCADClick);

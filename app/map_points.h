@@ -42,8 +42,10 @@ public:
 
     // Brings the markers up to the table: with the same frame and a table that only grew,
     // only rows from the last partial chunk on are converted; otherwise all of them.
-    // Returns whether anything changed.
-    bool Update(const points::PointTableModel& table, const std::optional<Frame>& frame);
+    // `labelled`: the markers are drawn with the points' names; a change of it alone
+    // converts nothing. Returns whether anything changed.
+    bool Update(const points::PointTableModel& table, const std::optional<Frame>& frame,
+                bool labelled = true);
     // Rows were edited or removed: the next Update converts them all again.
     void Invalidate() { convertedRows_ = -1; }
 
@@ -59,6 +61,7 @@ public:
 private:
     std::vector<std::shared_ptr<const earth::MapLayer>> chunks_;
     std::optional<Frame> frame_;
+    bool labelled_ = true;
     int convertedRows_ = -1;  // data rows the chunks hold; -1: none valid
 };
 

@@ -12,6 +12,8 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include <QAction>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
@@ -76,6 +78,12 @@ struct MapWindow {
     {
         // Service tiles go to a cache folder of the test's own.
         qputenv("XDG_CACHE_HOME", dir.filePath(QStringLiteral("cache")).toUtf8());
+        Open();
+    }
+    // A new main window on the same settings file, as the next run of the program.
+    void Open()
+    {
+        window.reset();
         keldarn::app::MainWindowEnvironment env;
         env.settingsPath = dir.filePath(QStringLiteral("Keldarn.ini")).toStdString();
         env.dialogs = &dialogs;
@@ -131,6 +139,8 @@ private slots:
     void showsTheTablesPointsAndGoesToThem();
     void showsAndRemovesKmlOverlays();
     void markersFollowATableThatGrowsPastAChunk();
+    void tablePointsSwitchIsKept_data();
+    void tablePointsSwitchIsKept();
 };
 
 void MapOverlaysTest::drapesTheImageryWhereItLies_data()
@@ -356,6 +366,59 @@ void MapOverlaysTest::markersFollowATableThatGrowsPastAChunk()
     QVERIFY(points.Layers().front() != firstChunk);
     QVERIFY(points.Update(table, std::nullopt));
     QVERIFY(markers(points).empty());
+}
+
+void MapOverlaysTest::tablePointsSwitchIsKept_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("labelled");
+    QTest::newRow("points and names") << "TablePointsLabels"
+                                      << "Labels" << true << true;
+    QTest::newRow("points only") << "TablePointsMarkers"
+                                 << "Markers" << true << false;
+    QTest::newRow("off") << "TablePointsOff"
+                         << "Off" << false << false;
+}
+
+// 设置 → 地图上的点表: the map follows the choice at once, and the next run starts with it.
+void MapOverlaysTest::tablePointsSwitchIsKept()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, word);
+    QFETCH(bool, shown);
+    QFETCH(bool, labelled);
+    MapWindow m;
+    const auto grid = keldarn::geodesy::GeographicToGrid(33.2677, 113.5538, 100.0, 114.0,
+                                                         keldarn::geodesy::MakeFourParamCoefficients({}));
+    const auto addPoint = [&] {
+        m.window->EditLL->setText(QStringLiteral("114"));
+        m.Table().AppendRow({QStringLiteral("点1"), QString(), QString::number(grid.x, 'f', 3),
+                             QString::number(grid.y, 'f', 3), QStringLiteral("100")});
+    };
+    const auto mapShows = [&] {
+        if (m.viewer->MapLayers().empty())
+            return !shown;
+        const auto& layer = *m.viewer->MapLayers().front();
+        return shown && layer.markers.size() == 1 && layer.labelled == labelled;
+    };
+    addPoint();
+    QTRY_VERIFY(!m.viewer->MapLayers().empty());
+    // From another choice, so that every one is written.
+    m.window->findChild<QAction*>(QStringLiteral("TablePointsOff"))->trigger();
+    m.window->findChild<QAction*>(action)->trigger();
+    QVERIFY(mapShows());
+    QFile file(m.dir.filePath(QStringLiteral("Keldarn.ini")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(file.readAll()).contains(QStringLiteral("[Map]\nTablePoints=") + word));
+
+    m.window->N3Click();  // nothing left for the next run to recover
+    m.Open();
+    QVERIFY(m.window->findChild<QAction*>(action)->isChecked());
+    addPoint();
+    QTest::qWait(400);  // table changes reach the map after a moment
+    QVERIFY(mapShows());
 }
 
 QTEST_MAIN(MapOverlaysTest)
