@@ -2,14 +2,19 @@
 // page with its import.
 
 #include "app/projection_dialog.h"
+#include "app/ui_scale.h"
 #include "geodesy/gauss_kruger_ellipsoid.h"
 #include "points/point_table_model.h"
 #include "window_fixture.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTableView>
 #include <QtTest>
 
 #include <algorithm>
@@ -20,6 +25,8 @@ class SettingPagesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program's own font, which the fields and columns are measured for.
+    void initTestCase() { keldarn::app::UseInterfaceFont(*qApp); }
     void proposesZoneMeridian_data();
     void proposesZoneMeridian();
     void withoutViewerOnlyShowsPage();
@@ -32,6 +39,7 @@ private slots:
     void importsParameterLines();
     void importCancelledChangesNothing();
     void importOfUnreadableFileReportsAndChangesNothing();
+    void writtenNumbersShowWhole();
 };
 
 void SettingPagesTest::proposesZoneMeridian_data()
@@ -217,6 +225,64 @@ void SettingPagesTest::unreadableNationalSystemIsSaidAtStart()
     QVERIFY(f.window->Projection().IsDefault());
     QCOMPARE(f.window->LabelProjection->text(), keldarn::app::DescribeProjection({}));
     QCOMPARE(f.SettingsText(), section);
+}
+
+// The numbers the program writes show whole, not cut with an ellipsis: the parameters that
+// 四参数求解 applies, and typed points' X south of the equator and Y with a zone number of
+// up to three digits (Greenwich is 3° zone 120).
+void SettingPagesTest::writtenNumbersShowWhole()
+{
+    WindowFixture f;
+    keldarn::app::ControlPointsOutcome solved;
+    solved.applied = keldarn::geodesy::FourParameterSet{-3312345.6789, -412345.6789, -123.456789,
+                                                        -0.000014992123, -1234.5678};
+    f.dialogs.controlOutcomes.push_back(solved);
+    QTest::mouseClick(f.window->Button13, Qt::LeftButton);
+    for (const QLineEdit* field :
+         {f.window->EditXdis, f.window->EditYdis, f.window->EditRot, f.window->EditSca, f.window->EditHdis}) {
+        QStyleOptionFrame option;
+        option.initFrom(field);
+        option.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field);
+        // QLineEdit keeps 2 px inside its contents at either side.
+        const int room = field->style()->subElementRect(QStyle::SE_LineEditContents, &option, field).width() -
+                         field->textMargins().left() - field->textMargins().right() - 4;
+        QVERIFY2(field->fontMetrics().horizontalAdvance(field->text()) <= room,
+                 qPrintable(field->objectName() + ": " + field->text()));
+    }
+
+    struct Typed {
+        const char* meridian;
+        const char* lat;
+        const char* lon;
+        const char* h;
+    };
+    for (QLineEdit* field :
+         {f.window->EditXdis, f.window->EditYdis, f.window->EditRot, f.window->EditSca, f.window->EditHdis})
+        field->setText(QStringLiteral("0"));
+    keldarn::geodesy::ProjectionChoice withZone;
+    withZone.zoneNumber = keldarn::geodesy::ZoneNumberInY::With;
+    for (const Typed& point : {Typed{"0", "51.5", "1.4", "-1234.5"}, Typed{"18", "-33.9", "18.4", "8848"}}) {
+        f.window->EditLL->setText(QString::fromLatin1(point.meridian));
+        f.dialogs.projectionChoices.push_back(withZone);
+        QTest::mouseClick(f.window->Button14, Qt::LeftButton);
+        f.window->EditLat->setText(QString::fromLatin1(point.lat));
+        f.window->EditLon->setText(QString::fromLatin1(point.lon));
+        f.window->EditH1->setText(QString::fromLatin1(point.h));
+        QTest::mouseClick(f.window->Button1, Qt::LeftButton);
+    }
+    const QTableView* table = f.window->StringGrid1;
+    QCOMPARE(f.window->PointTable()->DataRowCount(), 2);
+    QVERIFY(f.window->PointTable()->Cell(keldarn::points::kYColumn, 1).startsWith(QStringLiteral("120")));
+    QVERIFY(f.window->PointTable()->Cell(keldarn::points::kXColumn, 2).startsWith(QStringLiteral("-")));
+    // An item view keeps the focus frame's margin and one pixel inside a cell at either side.
+    const int cellMargins =
+        2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1);
+    for (int row = 1; row <= 2; ++row)
+        for (int column : {keldarn::points::kXColumn, keldarn::points::kYColumn, keldarn::points::kHColumn}) {
+            const QString text = f.window->PointTable()->Cell(column, row);
+            QVERIFY2(table->fontMetrics().horizontalAdvance(text) + cellMargins <= table->columnWidth(column),
+                     qPrintable(text));
+        }
 }
 
 QTEST_MAIN(SettingPagesTest)
