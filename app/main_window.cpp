@@ -26,12 +26,14 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace keldarn::app {
@@ -43,6 +45,26 @@ constexpr const char* kWindowTitle = "Keldarn";
 // Column widths of the point table in screen pixels: set after the layout has been
 // scaled, so they are not scaled themselves.
 constexpr int kColumnWidths[points::kColumnCount] = {40, 50, 76, 76, 58};
+// The widest values the program itself writes, "0.000" to the millimetre: X south of the
+// equator, Y with a 3° zone number of three digits in front (Greenwich is zone 120), an
+// elevation below sea level after its correction.
+constexpr const char* kWidestWritten[points::kColumnCount] = {"", "", "-9999999.999", "120999999.999",
+                                                              "-9999.999"};
+
+// A column's width: the layout's, widened where its title or the widest value the program
+// writes into it would be cut short with an ellipsis.
+int FittingColumnWidth(const QTableView& table, int column)
+{
+    // An item view keeps the focus frame's margin and a pixel inside a cell at either side.
+    const int cellMargins =
+        2 * (table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &table) + 1);
+    const int valueWidth =
+        table.fontMetrics().horizontalAdvance(QString::fromLatin1(kWidestWritten[column])) + cellMargins;
+    const QHeaderView& header = *table.horizontalHeader();
+    const int titleWidth = header.fontMetrics().horizontalAdvance(points::PointTableModel::Title(column)) +
+                           2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+    return std::max({kColumnWidths[column], valueWidth, titleWidth});
+}
 
 QFrame* MakePanel(QFrame::Shape shape, QFrame::Shadow shadow)
 {
@@ -94,7 +116,7 @@ TFormMain::TFormMain(MainWindowEnvironment environment, QWidget* parent)
     // then the viewer. The camera is not moved until the user asks for it.
     LoadSettingsIntoFields();
     for (int column = 0; column < points::kColumnCount; ++column)
-        StringGrid1->setColumnWidth(column, kColumnWidths[column]);
+        StringGrid1->setColumnWidth(column, FittingColumnWidth(*StringGrid1, column));
     StartViewer();
     RecoverAndStartJournal();
     StartMapOverlays();
@@ -271,6 +293,7 @@ void TFormMain::ConnectCommands()
     item(MSet, tr("使用合成演示地形"), &TFormMain::MSyntheticTerrainClick);
     MSet->addSeparator();
     item(MSet, tr("影像图层..."), &TFormMain::MImageryClick);
+    AddTablePointsMenu(MSet);
     MSet->addSeparator();
     AddLanguageMenu(MSet);
     item(MConvert, tr("KML文件转为CAD图形"), &TFormMain::MKMLtoCADClick);

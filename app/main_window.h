@@ -270,7 +270,10 @@ public:
     void MImageryClick();           // 影像图层...
     void MShowKmlClick();           // 在地图上显示KML...
     void ShowKmlOnMap(const QString& path);
-    void MRemoveKmlClick();    // 移除地图上的KML
+    void MRemoveKmlClick();  // 移除地图上的KML
+    // 设置 → 地图上的点表: how the table's rows show on the map, kept in the settings file.
+    void ChooseTablePointsOnMap(TablePointsOnMap shown);
+    TablePointsOnMap TablePointsShownOnMap() const { return tablePointsOnMap_; }
     void MNewDrawingClick();   // 新建CAD图形: opens the drawing window with an empty drawing
     void MOpenDxfClick();      // 打开DXF图形...
     void MShowDrawingClick();  // 显示CAD图形窗口: the open drawing window, or a new drawing
@@ -368,6 +371,7 @@ private:
     // the KML overlays onto the map, kept up with the table from then on.
     void StartMapOverlays();
     void ApplyImagery(const ImagerySettings& settings);
+    void AddTablePointsMenu(QMenu* settingsMenu);
     // The layers the viewer draws: the KML overlays, the table's points, the current row.
     void ShowMapLayers();
     // Brings the table's markers up to the table (only new rows after appends).
@@ -479,6 +483,7 @@ private:
     TerrainProductChoice profileChoice_{ShapeSource::KmlFile, QStringLiteral("20"), false};
     TerrainProductChoice contourChoice_{ShapeSource::View, QStringLiteral("5"), false};
     int currentGridRow_ = 0;  // the table's current row (0: none), highlighted on the map
+    TablePointsOnMap tablePointsOnMap_ = TablePointsOnMap::Labels;
 };
 
 }  // namespace keldarn::app

@@ -8,10 +8,12 @@
 #include "points/point_table_model.h"
 #include "raster/imagery_source.h"
 
+#include <QActionGroup>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableView>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -76,6 +78,38 @@ void TFormMain::StartMapOverlays()
     UpdateMapPoints();
 }
 
+void TFormMain::AddTablePointsMenu(QMenu* settingsMenu)
+{
+    tablePointsOnMap_ = LoadTablePointsOnMap(env_.settingsPath);
+    QMenu* menu = settingsMenu->addMenu(tr("地图上的点表"));
+    auto* group = new QActionGroup(menu);
+    const std::tuple<QString, const char*, TablePointsOnMap> entries[] = {
+        {tr("显示点和点名"), "TablePointsLabels", TablePointsOnMap::Labels},
+        {tr("只显示点"), "TablePointsMarkers", TablePointsOnMap::Markers},
+        {tr("不显示"), "TablePointsOff", TablePointsOnMap::Off},
+    };
+    for (const auto& [text, name, shown] : entries) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setCheckable(true);
+        action->setChecked(shown == tablePointsOnMap_);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, shown] { RunCommand([this, shown] { ChooseTablePointsOnMap(shown); }); });
+    }
+}
+
+void TFormMain::ChooseTablePointsOnMap(TablePointsOnMap shown)
+{
+    if (shown == tablePointsOnMap_)
+        return;
+    tablePointsOnMap_ = shown;
+    UpdateMapPoints();
+    ShowMapLayers();
+    // The map follows the choice even when the file cannot keep it; RunCommand says why.
+    SaveTablePointsOnMap(env_.settingsPath, shown);
+}
+
 void TFormMain::ApplyImagery(const ImagerySettings& settings)
 {
     auto* terrainViewer = dynamic_cast<earth::TerrainApplication*>(viewer_.get());
@@ -94,8 +128,8 @@ void TFormMain::ApplyImagery(const ImagerySettings& settings)
 std::optional<MapPoints::Frame> TFormMain::MapFrame() const
 {
     try {
-        const MapPoints::Frame frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()), CurrentTransform(),
-                                     projection_};
+        const MapPoints::Frame frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()),
+                                     CurrentTransform(), projection_};
         // A choice that cannot be used with this meridian places no row either.
         static_cast<void>(geodesy::ZoneProjection(frame.centralMeridianDeg, frame.projection));
         return frame;
@@ -109,7 +143,10 @@ void TFormMain::UpdateMapPoints()
     if (mapPointsTimer_ == nullptr)
         return;
     mapPointsTimer_->stop();
-    if (mapPoints_.Update(*pointTable_, MapFrame()))
+    // Hidden rows are converted once they are shown again.
+    if (tablePointsOnMap_ == TablePointsOnMap::Off)
+        return;
+    if (mapPoints_.Update(*pointTable_, MapFrame(), tablePointsOnMap_ == TablePointsOnMap::Labels))
         ShowMapLayers();
 }
 
@@ -119,7 +156,9 @@ void TFormMain::ShowMapLayers()
     if (terrainViewer == nullptr)
         return;
     std::vector<std::shared_ptr<const earth::MapLayer>> layers = kmlOverlays_;
-    layers.insert(layers.end(), mapPoints_.Layers().begin(), mapPoints_.Layers().end());
+    if (tablePointsOnMap_ != TablePointsOnMap::Off)
+        layers.insert(layers.end(), mapPoints_.Layers().begin(), mapPoints_.Layers().end());
+    // The current row stays marked whatever the switch says: it is where a double click went.
     if (const auto place = MapPoints::RowPlace(*pointTable_, currentGridRow_, MapFrame())) {
         auto current = std::make_shared<earth::MapLayer>();
         current->colour = QColor(255, 255, 0);
@@ -152,8 +191,9 @@ void TFormMain::MImageryClick()
         return;
     }
     ImagerySettings settings = LoadImagerySettings(env_.settingsPath);
-    const auto choice = env_.dialogs->ChooseImagery(
-        this, ImageryChoice{QString::fromStdString(settings.source), settings.opacityPercent, settings.visible});
+    const auto choice =
+        env_.dialogs->ChooseImagery(this, ImageryChoice{QString::fromStdString(settings.source),
+                                                        settings.opacityPercent, settings.visible});
     if (!choice)
         return;
     settings.source = choice->source.toStdString();

@@ -30,8 +30,9 @@ QRect ScaledRect(int x, int y, int w, int h)
 QGroupBox* AddGroup(QWidget* page, const QString& title)
 {
     auto* group = new QGroupBox(title, page);
-    group->setStyleSheet(QStringLiteral("QGroupBox { border: 1px solid #a0a0a0; margin-top: 7px; }"
-                                        "QGroupBox::title { subcontrol-origin: margin; left: 6px; color: blue; }"));
+    group->setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid #a0a0a0; margin-top: 7px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; left: 6px; color: blue; }"));
     group->setGeometry(ScaledRect(4, 2, 400, 166));
     return group;
 }
@@ -57,8 +58,7 @@ QLineEdit* AddField(QWidget* parent, const QString& label, int labelX, int field
     return field;
 }
 
-QPushButton* AddButton(QWidget* parent, const QString& caption, int x, int y, int w,
-                       const QString& hint = {})
+QPushButton* AddButton(QWidget* parent, const QString& caption, int x, int y, int w, const QString& hint = {})
 {
     auto* button = new QPushButton(caption, parent);
     button->setGeometry(ScaledRect(x, y, w, kButtonHeight));
@@ -96,27 +96,27 @@ void TFormMain::NameControls()
 {
     const std::pair<QWidget*, const char*> controls[] = {
 #define KELDARN_CONTROL(member) {member, #member}
-        KELDARN_CONTROL(FileButton), KELDARN_CONTROL(DataButton), KELDARN_CONTROL(SetButton),
-        KELDARN_CONTROL(ConvertButton), KELDARN_CONTROL(HelpButton), KELDARN_CONTROL(Notebook1),
-        KELDARN_CONTROL(EditFLat), KELDARN_CONTROL(EditFLng), KELDARN_CONTROL(EditRange),
-        KELDARN_CONTROL(EditFAlt), KELDARN_CONTROL(EditTilt), KELDARN_CONTROL(EditAzi),
-        KELDARN_CONTROL(Button9), KELDARN_CONTROL(Button10), KELDARN_CONTROL(StaticText5),
-        KELDARN_CONTROL(StaticText4), KELDARN_CONTROL(EditLo), KELDARN_CONTROL(EditLL),
-        KELDARN_CONTROL(Button7), KELDARN_CONTROL(Button4),
-        KELDARN_CONTROL(Button14), KELDARN_CONTROL(LabelProjection), KELDARN_CONTROL(EditXdis),
-        KELDARN_CONTROL(EditYdis), KELDARN_CONTROL(EditRot), KELDARN_CONTROL(EditSca),
-        KELDARN_CONTROL(EditHdis), KELDARN_CONTROL(Button12), KELDARN_CONTROL(Button13), KELDARN_CONTROL(Button11),
-        KELDARN_CONTROL(StaticText2), KELDARN_CONTROL(EditDx), KELDARN_CONTROL(EditHpi),
-        KELDARN_CONTROL(EditDy), KELDARN_CONTROL(EditWpi), KELDARN_CONTROL(EditPd),
-        KELDARN_CONTROL(EditPn), KELDARN_CONTROL(Button8), KELDARN_CONTROL(Button5),
-        KELDARN_CONTROL(EditNam), KELDARN_CONTROL(EditDec), KELDARN_CONTROL(EditX),
-        KELDARN_CONTROL(EditY), KELDARN_CONTROL(EditH), KELDARN_CONTROL(StaticText1),
-        KELDARN_CONTROL(Button6), KELDARN_CONTROL(Button3), KELDARN_CONTROL(EditNam1),
-        KELDARN_CONTROL(EditDec1), KELDARN_CONTROL(EditLat), KELDARN_CONTROL(EditLon),
-        KELDARN_CONTROL(EditH1), KELDARN_CONTROL(StaticText3), KELDARN_CONTROL(Button1),
-        KELDARN_CONTROL(ListBox1), KELDARN_CONTROL(ListBox2), KELDARN_CONTROL(SpeedButton1),
-        KELDARN_CONTROL(SpeedButton2), KELDARN_CONTROL(SpeedButton5), KELDARN_CONTROL(SpeedButton6),
-        KELDARN_CONTROL(SpeedButton3), KELDARN_CONTROL(SpeedButton4), KELDARN_CONTROL(MaskEditFgf),
+        KELDARN_CONTROL(FileButton),      KELDARN_CONTROL(DataButton),   KELDARN_CONTROL(SetButton),
+        KELDARN_CONTROL(ConvertButton),   KELDARN_CONTROL(HelpButton),   KELDARN_CONTROL(Notebook1),
+        KELDARN_CONTROL(EditFLat),        KELDARN_CONTROL(EditFLng),     KELDARN_CONTROL(EditRange),
+        KELDARN_CONTROL(EditFAlt),        KELDARN_CONTROL(EditTilt),     KELDARN_CONTROL(EditAzi),
+        KELDARN_CONTROL(Button9),         KELDARN_CONTROL(Button10),     KELDARN_CONTROL(StaticText5),
+        KELDARN_CONTROL(StaticText4),     KELDARN_CONTROL(EditLo),       KELDARN_CONTROL(EditLL),
+        KELDARN_CONTROL(Button7),         KELDARN_CONTROL(Button4),      KELDARN_CONTROL(Button14),
+        KELDARN_CONTROL(LabelProjection), KELDARN_CONTROL(EditXdis),     KELDARN_CONTROL(EditYdis),
+        KELDARN_CONTROL(EditRot),         KELDARN_CONTROL(EditSca),      KELDARN_CONTROL(EditHdis),
+        KELDARN_CONTROL(Button12),        KELDARN_CONTROL(Button13),     KELDARN_CONTROL(Button11),
+        KELDARN_CONTROL(StaticText2),     KELDARN_CONTROL(EditDx),       KELDARN_CONTROL(EditHpi),
+        KELDARN_CONTROL(EditDy),          KELDARN_CONTROL(EditWpi),      KELDARN_CONTROL(EditPd),
+        KELDARN_CONTROL(EditPn),          KELDARN_CONTROL(Button8),      KELDARN_CONTROL(Button5),
+        KELDARN_CONTROL(EditNam),         KELDARN_CONTROL(EditDec),      KELDARN_CONTROL(EditX),
+        KELDARN_CONTROL(EditY),           KELDARN_CONTROL(EditH),        KELDARN_CONTROL(StaticText1),
+        KELDARN_CONTROL(Button6),         KELDARN_CONTROL(Button3),      KELDARN_CONTROL(EditNam1),
+        KELDARN_CONTROL(EditDec1),        KELDARN_CONTROL(EditLat),      KELDARN_CONTROL(EditLon),
+        KELDARN_CONTROL(EditH1),          KELDARN_CONTROL(StaticText3),  KELDARN_CONTROL(Button1),
+        KELDARN_CONTROL(ListBox1),        KELDARN_CONTROL(ListBox2),     KELDARN_CONTROL(SpeedButton1),
+        KELDARN_CONTROL(SpeedButton2),    KELDARN_CONTROL(SpeedButton5), KELDARN_CONTROL(SpeedButton6),
+        KELDARN_CONTROL(SpeedButton3),    KELDARN_CONTROL(SpeedButton4), KELDARN_CONTROL(MaskEditFgf),
         KELDARN_CONTROL(Button2),
 #undef KELDARN_CONTROL
     };
@@ -147,9 +147,9 @@ QWidget* TFormMain::BuildPageSet()
     PageSet = new QWidget;
     PageSet->setObjectName(QStringLiteral("PageSet"));
     QGroupBox* group = AddGroup(PageSet, tr("投影设置"));
-    StaticText4 = AddAdvice(group,
-                            tr("坐标系为W84，投影方式为高斯克吕格。当地图中心偏离中央子午线超过1.5度时，建议重新设置。"),
-                            QRect(10, 22, 380, 48));
+    StaticText4 = AddAdvice(
+        group, tr("坐标系为W84，投影方式为高斯克吕格。当地图中心偏离中央子午线超过1.5度时，建议重新设置。"),
+        QRect(10, 22, 380, 48));
     EditLo = AddField(group, tr("GE地图窗中心子午线(度)"), 8, 180, 82, 112, QString(), true);
     EditLL = AddField(group, tr("投影带中央子午线(度)"), 8, 180, 114, 112, QString());
     Button7 = AddButton(group, tr("刷新"), 306, 79, 80);
@@ -166,18 +166,21 @@ QWidget* TFormMain::BuildPageZbzh()
     PageZbzh = new QWidget;
     PageZbzh->setObjectName(QStringLiteral("PageZbzh"));
     QGroupBox* group = AddGroup(PageZbzh, tr("转换为用户坐标的参数(二维四参数模型)"));
-    EditXdis = AddField(group, tr("X平移dx="), 8, 96, 22, 110, QStringLiteral("0"));
-    EditYdis = AddField(group, tr("Y平移dy="), 8, 96, 49, 110, QStringLiteral("0"));
-    EditRot = AddField(group, tr("旋转R(\")="), 8, 96, 76, 110, QStringLiteral("0"));
-    EditSca = AddField(group, tr("尺度变化m="), 8, 96, 103, 110, QStringLiteral("0"));
-    EditHdis = AddField(group, tr("高程改正dH="), 8, 96, 130, 110, QStringLiteral("0"));
-    StaticText2 = AddAdvice(group,
-                            tr("若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。"
-                                           "所有参数置0将不转换。"),
-                            QRect(216, 20, 176, 98));
-    Button12 = AddButton(group, tr("导入"), 216, 127, 56);
-    Button13 = AddButton(group, tr("求解..."), 276, 127, 56, tr("由控制点求解四参数和高程改正"));
-    Button11 = AddButton(group, tr("确定"), 336, 127, 56);
+    // The fields hold the widest texts that 四参数求解 writes, a scale change of 12 decimals
+    // ("-0.000014992123") and shifts of millions of metres to 4 decimals.
+    EditXdis = AddField(group, tr("X平移dx="), 4, 90, 22, 140, QStringLiteral("0"));
+    EditYdis = AddField(group, tr("Y平移dy="), 4, 90, 49, 140, QStringLiteral("0"));
+    EditRot = AddField(group, tr("旋转R(\")="), 4, 90, 76, 140, QStringLiteral("0"));
+    EditSca = AddField(group, tr("尺度变化m="), 4, 90, 103, 140, QStringLiteral("0"));
+    EditHdis = AddField(group, tr("高程改正dH="), 4, 90, 130, 140, QStringLiteral("0"));
+    StaticText2 =
+        AddAdvice(group,
+                  tr("若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。"
+                     "所有参数置0将不转换。"),
+                  QRect(236, 18, 156, 104));
+    Button12 = AddButton(group, tr("导入"), 236, 127, 48);
+    Button13 = AddButton(group, tr("求解..."), 290, 127, 48, tr("由控制点求解四参数和高程改正"));
+    Button11 = AddButton(group, tr("确定"), 344, 127, 48);
     return PageZbzh;
 }
 
@@ -196,8 +199,8 @@ QWidget* TFormMain::BuildPageAuto()
     EditPd->setToolTip(tr("每像素距离和采点间距越小地形精度就越高。但点太密采点速度就会慢。"));
     EditPn = AddField(group, tr("预计采点数量"), 8, 168, 103, 78, QString(), true);
     Button8 = AddButton(group, tr("刷新"), 216, 130, 84);
-    Button5 = AddButton(group, tr("自动采点"), 306, 130, 84,
-                        tr("采集完一屏后，可以将地图移动一屏后继续采集。"));
+    Button5 =
+        AddButton(group, tr("自动采点"), 306, 130, 84, tr("采集完一屏后，可以将地图移动一屏后继续采集。"));
     return PageAuto;
 }
 
@@ -210,8 +213,7 @@ QWidget* TFormMain::BuildPageHget()
     EditX = AddField(PageHget, tr("X坐标"), 4, 72, 70, 118, QStringLiteral("0"), true);
     EditY = AddField(PageHget, tr("Y坐标"), 4, 72, 101, 118, QStringLiteral("0"), true);
     EditH = AddField(PageHget, tr("高程H"), 4, 72, 132, 118, QStringLiteral("0"), true);
-    StaticText1 = AddAdvice(PageHget,
-                            tr("为便于后期的地形图配准，可选一些地形地物的特征点作为校正点。"),
+    StaticText1 = AddAdvice(PageHget, tr("为便于后期的地形图配准，可选一些地形地物的特征点作为校正点。"),
                             QRect(204, 8, 198, 62));
     Button6 = AddButton(PageHget, tr("地图窗取点"), 204, 96, 106);
     Button3 = AddButton(PageHget, tr("采用"), 316, 96, 86);
@@ -227,9 +229,9 @@ QWidget* TFormMain::BuildPageAdd()
     EditLat = AddField(PageAdd, tr("纬度(度)"), 4, 72, 70, 118, QStringLiteral("0"));
     EditLon = AddField(PageAdd, tr("经度(度)"), 4, 72, 101, 118, QStringLiteral("0"));
     EditH1 = AddField(PageAdd, tr("高程(m)"), 4, 72, 132, 118, QStringLiteral("0"));
-    StaticText3 = AddAdvice(PageAdd,
-                            tr("可将GE的地标作为校正点，查地标属性可知经纬度。 采用后经纬度将转换为平面坐标。"),
-                            QRect(204, 8, 198, 80));
+    StaticText3 = AddAdvice(
+        PageAdd, tr("可将GE的地标作为校正点，查地标属性可知经纬度。 采用后经纬度将转换为平面坐标。"),
+        QRect(204, 8, 198, 80));
     Button1 = AddButton(PageAdd, tr("采用"), 316, 126, 86);
     return PageAdd;
 }

@@ -30,11 +30,13 @@ namespace {
 
 // The markers of data rows [first, end) (0-based), with the point table's colour.
 std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableModel& table, int first, int end,
-                                                    const std::optional<MapPoints::Frame>& frame)
+                                                    const std::optional<MapPoints::Frame>& frame,
+                                                    bool labelled)
 {
     auto layer = std::make_shared<earth::MapLayer>();
     layer->name = QCoreApplication::translate("MapPoints", "点表");
     layer->colour = kPointColour;
+    layer->labelled = labelled;
     if (!frame)
         return layer;
     layer->markers.reserve(end - first);
@@ -90,8 +92,8 @@ std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::s
     return std::pair{geo.latDeg, geo.lonDeg};
 }
 
-std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::PointTableModel& table, int gridRow,
-                                                             const std::optional<Frame>& frame)
+std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::PointTableModel& table,
+                                                             int gridRow, const std::optional<Frame>& frame)
 {
     if (!frame || gridRow < 1 || gridRow >= table.RowCount())
         return std::nullopt;
@@ -101,15 +103,26 @@ std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::Point
                         frame->transform);
 }
 
-bool MapPoints::Update(const points::PointTableModel& table, const std::optional<Frame>& frame)
+bool MapPoints::Update(const points::PointTableModel& table, const std::optional<Frame>& frame, bool labelled)
 {
+    bool relabelled = false;
+    if (labelled != labelled_) {
+        // Drawn layers do not change: the chunks are copied with the other choice.
+        labelled_ = labelled;
+        for (auto& chunk : chunks_) {
+            auto copy = std::make_shared<earth::MapLayer>(*chunk);
+            copy->labelled = labelled;
+            chunk = std::move(copy);
+        }
+        relabelled = !chunks_.empty();
+    }
     const int rows = table.DataRowCount();
     if (convertedRows_ < 0 || rows < convertedRows_ || !SameFrame(frame, frame_)) {
         chunks_.clear();
         convertedRows_ = 0;
         frame_ = frame;
     } else if (rows == convertedRows_) {
-        return false;
+        return relabelled;
     }
     // The last chunk, if partial, is made again with the new rows.
     int first = static_cast<int>(chunks_.size()) * kChunkRows;
@@ -125,7 +138,7 @@ bool MapPoints::Update(const points::PointTableModel& table, const std::optional
         for (int chunk = begin; chunk < end; ++chunk)
             made[static_cast<std::size_t>(chunk)] =
                 ChunkMarkers(table, (firstChunk + chunk) * kChunkRows,
-                             std::min((firstChunk + chunk + 1) * kChunkRows, rows), frame);
+                             std::min((firstChunk + chunk + 1) * kChunkRows, rows), frame, labelled);
     });
     chunks_.insert(chunks_.end(), made.begin(), made.end());
     convertedRows_ = rows;

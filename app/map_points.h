@@ -42,8 +42,10 @@ public:
 
     // Brings the markers up to the table: with the same frame and a table that only grew,
     // only rows from the last partial chunk on are converted; otherwise all of them.
-    // Returns whether anything changed.
-    bool Update(const points::PointTableModel& table, const std::optional<Frame>& frame);
+    // `labelled`: the markers are drawn with the points' names; a change of it alone
+    // converts nothing. Returns whether anything changed.
+    bool Update(const points::PointTableModel& table, const std::optional<Frame>& frame,
+                bool labelled = true);
     // Rows were edited or removed: the next Update converts them all again.
     void Invalidate() { convertedRows_ = -1; }
 
@@ -51,14 +53,15 @@ public:
     const std::vector<std::shared_ptr<const earth::MapLayer>>& Layers() const { return chunks_; }
 
     // The place of one row (grid row 1..n), or nothing.
-    static std::optional<std::pair<double, double>> RowPlace(const points::PointTableModel& table, int gridRow,
-                                                             const std::optional<Frame>& frame);
+    static std::optional<std::pair<double, double>> RowPlace(const points::PointTableModel& table,
+                                                             int gridRow, const std::optional<Frame>& frame);
 
     static constexpr int kChunkRows = 4096;
 
 private:
     std::vector<std::shared_ptr<const earth::MapLayer>> chunks_;
     std::optional<Frame> frame_;
+    bool labelled_ = true;
     int convertedRows_ = -1;  // data rows the chunks hold; -1: none valid
 };
 

@@ -39,6 +39,8 @@ constexpr const char* kProjectionSection = "Projection";
 constexpr const char* kInterfaceSection = "Interface";
 constexpr const char* kLanguageKey = "Language";
 constexpr long kMostDiskCacheMB = 1048576;
+constexpr const char* kMapSection = "Map";
+constexpr const char* kTablePointsKey = "TablePoints";
 
 // A key's value as a whole number clamped to [least, most]; nothing when it is absent or
 // not a whole number.
@@ -53,6 +55,17 @@ std::optional<long> WholeNumber(const ProfileFile& profile, const char* section,
     if (end == text->c_str() || *end != '\0')
         return std::nullopt;
     return std::clamp(value, least, most);
+}
+
+// A word of the file as a user may have typed it: neither the case of its letters nor
+// blanks, inside or around it, change what it means ("Beijing 54" is Beijing54).
+std::string FoldedWord(std::string_view text)
+{
+    std::string folded;
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) > ' ')
+            folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
 }
 
 // Keys in the order in which they are read and written.
@@ -330,6 +343,39 @@ void SaveImagerySettings(const std::filesystem::path& path, const ImagerySetting
     });
 }
 
+namespace {
+
+struct TablePointsWord {
+    TablePointsOnMap shown;
+    const char* word;
+};
+constexpr TablePointsWord kTablePointsWords[] = {{TablePointsOnMap::Labels, "Labels"},
+                                                 {TablePointsOnMap::Markers, "Markers"},
+                                                 {TablePointsOnMap::Off, "Off"}};
+
+}  // namespace
+
+TablePointsOnMap LoadTablePointsOnMap(const std::filesystem::path& path)
+{
+    try {
+        const std::string folded =
+            FoldedWord(ProfileFile::Load(path).Get(kMapSection, kTablePointsKey).value_or(std::string()));
+        for (const TablePointsWord& entry : kTablePointsWords)
+            if (folded == FoldedWord(entry.word))
+                return entry.shown;
+    } catch (const std::exception&) {
+    }
+    return TablePointsOnMap::Labels;
+}
+
+void SaveTablePointsOnMap(const std::filesystem::path& path, TablePointsOnMap shown)
+{
+    for (const TablePointsWord& entry : kTablePointsWords)
+        if (entry.shown == shown)
+            UpdateProfile(
+                path, [&](ProfileFile& profile) { profile.Set(kMapSection, kTablePointsKey, entry.word); });
+}
+
 KmzEntryLimitSetting ReadKmzEntryLimit(const std::filesystem::path& path)
 {
     std::string text;
@@ -397,17 +443,6 @@ std::string ExactNumber(double value)
 }  // namespace
 
 namespace {
-
-// A word of [Projection] as a user may have typed it: neither the case of its letters nor
-// blanks, inside or around it, change what it means ("Beijing 54" is Beijing54).
-std::string FoldedWord(std::string_view text)
-{
-    std::string folded;
-    for (const char c : text)
-        if (static_cast<unsigned char>(c) > ' ')
-            folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return folded;
-}
 
 // Reads the values of [Projection] one by one; each value that does not read adds a line
 // naming its key and value to `problems`.

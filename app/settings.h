@@ -148,6 +148,15 @@ ImagerySettings LoadImagerySettings(const std::filesystem::path& path);
 // atomically; throws SettingsWriteError.
 void SaveImagerySettings(const std::filesystem::path& path, const ImagerySettings& settings);
 
+// How the point table's rows show on the map, a section of its own ("Map", key
+// "TablePoints"): Labels, markers with the points' names (the default); Markers, markers
+// alone; Off, none but the current row's. The word is read whatever its case and blanks;
+// another value counts as absent.
+enum class TablePointsOnMap { Labels, Markers, Off };
+TablePointsOnMap LoadTablePointsOnMap(const std::filesystem::path& path);
+// Writes only that key, atomically; throws SettingsWriteError.
+void SaveTablePointsOnMap(const std::filesystem::path& path, TablePointsOnMap shown);
+
 // What one entry of a KMZ archive may inflate to before a reading of KML refuses it, a
 // section of its own ("KML", key "KmzEntryMB", megabytes): 1024 when the file, the key or its
 // value is absent or blank. A value that is no whole number from 1 to 1048576 gives 1024 too,

@@ -56,17 +56,17 @@ public:
         return r.left() >= 0.0 && r.top() >= 0.0 && r.right() <= widthPx_ && r.bottom() <= heightPx_;
     }
 
-    // Takes the cells under r when r lies on the frame and they are all free.
-    bool TryTake(const QRectF& r)
+    // Takes the cells under `room` when r lies on the frame and they are all free.
+    bool TryTake(const QRectF& r, const QRectF& room)
     {
         if (!Inside(r))
             return false;
-        const Cells c = CellsOf(r);
+        const Cells c = CellsOf(room);
         for (int j = c.top; j <= c.bottom; ++j)
             for (int i = c.left; i <= c.right; ++i)
                 if (taken_[static_cast<size_t>(j) * columns_ + i])
                     return false;
-        Take(r);
+        Take(room);
         return true;
     }
 
@@ -200,10 +200,13 @@ void DrawLabels(QImage& frame, const std::vector<ShownMarker>& shown,
     font.setPixelSize(kLabelPixelSize);
     const QFontMetricsF metrics(font);
     const double plateHeight = metrics.height() + 2.0;
+    // Two labels' rooms do not overlap: plates stay two plate heights apart side by side and
+    // one above the other. A plate of five digits then takes at most 27 % of the frame.
+    const QMarginsF clearance(plateHeight, 0.5 * plateHeight, plateHeight, 0.5 * plateHeight);
     Occupancy occupancy(frame.width(), frame.height());
     const auto place = [&](const ShownMarker& m) {
         const QString& name = layers[m.layer]->markers[m.marker].name;
-        if (name.isEmpty())
+        if (name.isEmpty() || (!m.selected && !layers[m.layer]->labelled))
             return;
         float& width = caches[m.layer]->labelWidthPx[m.marker];
         if (std::isnan(width))
@@ -213,13 +216,13 @@ void DrawLabels(QImage& frame, const std::vector<ShownMarker>& shown,
         const double top = m.image.y() - 0.5 * plate.height();
         const QRectF right(QPointF(m.image.x() + offset, top), plate);
         const QRectF left(QPointF(m.image.x() - offset - plate.width(), top), plate);
-        if (occupancy.TryTake(right)) {
+        if (occupancy.TryTake(right, right + clearance)) {
             drawn.labels.push_back({m.layer, m.marker, right});
-        } else if (occupancy.TryTake(left)) {
+        } else if (occupancy.TryTake(left, left + clearance)) {
             drawn.labels.push_back({m.layer, m.marker, left});
         } else if (m.selected) {
             const QRectF forced = occupancy.Inside(right) ? right : left;
-            occupancy.Take(forced);
+            occupancy.Take(forced + clearance);
             drawn.labels.push_back({m.layer, m.marker, forced});
         }
     };

@@ -45,7 +45,8 @@ struct MapLayer {
     QString name;  // e.g. the file name
     std::vector<MapMarker> markers;
     std::vector<MapPolyline> lines;
-    QColor colour;  // markers and lines
+    QColor colour;         // markers and lines
+    bool labelled = true;  // markers named beside them; a selected marker always is
 };
 
 // Where the ground is: the elevation (metres above the ellipsoid, as the terrain grid holds
@@ -81,9 +82,12 @@ struct MapLayersDrawn {
 // is empty); a marker or line vertex hidden behind the surface of `depth` is not drawn, and a
 // line is drawn up to where it goes behind the ground. Lines are draped: long segments are
 // cut so that they follow the ground, within a budget per frame, and lines are simplified to
-// half a pixel (a line smaller than about a pixel is a dot). Every visible marker is drawn, labelled or not, the selected
-// ones on top; labels (13 px, on a plate) are thinned so that none overlaps another, the
-// selected markers' first, then in layer and marker order.
+// half a pixel (a line smaller than about a pixel is a dot). Every visible marker is drawn, labelled or not,
+// the selected ones on top; labels (13 px, on a plate) are thinned by their density on the screen: each
+// keeps clear room about its plate (a plate's height at its sides, half of it above and below) that no
+// other label's room takes, so that however dense the points, labels of a few characters cover at most
+// about a quarter of the frame. The selected markers' labels go first, then the others in layer and
+// marker order. A layer that is not `labelled` shows its markers without names.
 MapLayersDrawn DrawMapLayers(QImage& frame, const Camera& camera, const FrameDepth& depth,
                              const GroundHeight& ground,
                              const std::vector<std::shared_ptr<const MapLayer>>& layers);

@@ -293,12 +293,12 @@ QImage TerrainScene::Render(QSize viewPx)
     if (!mapLayers_.empty()) {
         const SurfaceBuffers& buffers = shownRenderer_->Buffers();
         const Terrain& shown = ShownTerrain();
-        DrawMapLayers(frame, camera, FrameDepth{buffers.widthPx, buffers.heightPx, &buffers.invDepth},
-                      [&shown](double latDeg, double lonDeg) { return shown.ElevationM(latDeg, lonDeg); },
-                      mapLayers_);
+        DrawMapLayers(
+            frame, camera, FrameDepth{buffers.widthPx, buffers.heightPx, &buffers.invDepth},
+            [&shown](double latDeg, double lonDeg) { return shown.ElevationM(latDeg, lonDeg); }, mapLayers_);
     }
     // Scale bar, north arrow and the demonstration terrain's label stay readable on top.
-    DrawOverlays(frame, camera, *terrain_);
+    overlays_ = DrawOverlays(frame, camera, *terrain_);
     return frame;
 }
 

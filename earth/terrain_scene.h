@@ -11,6 +11,7 @@
 #include "earth/source_surface.h"
 #include "earth/terrain.h"
 #include "earth/terrain_renderer.h"
+#include "earth/view_overlays.h"
 #include "raster/elevation_source.h"
 
 #include <QImage>
@@ -105,6 +106,8 @@ public:
     // A frame of the view with the imagery and the map layers; the renderer keeps the
     // surface buffers of the last one.
     QImage Render(QSize viewPx);
+    // Where the last frame's scale bar, north arrow and terrain label were drawn.
+    const OverlayRects& Overlays() const { return overlays_; }
     // The renderer of the last frame.
     const TerrainRenderer& renderer() const { return *shownRenderer_; }
 
@@ -137,6 +140,7 @@ private:
     std::shared_ptr<TerrainRenderer> shownRenderer_;
     std::shared_ptr<const ImageryDrape> drape_;
     std::vector<std::shared_ptr<const MapLayer>> mapLayers_;
+    OverlayRects overlays_;
     LookAt lookAt_;
     std::uint64_t revision_ = 0;
     // The last camera made, reused while revision and view size stay: picks come in

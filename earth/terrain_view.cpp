@@ -1,11 +1,13 @@
 #include "earth/terrain_view.h"
 
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 namespace keldarn::earth {
@@ -15,6 +17,8 @@ namespace {
 constexpr double kWheelZoomPerNotch = 0.8;  // range factor per notch forwards
 constexpr double kDegreesPerPixel = 0.3;    // turning and tilting by dragging
 constexpr int kReadoutHeightPx = 22;
+constexpr double kReadoutMarginPx = 8.0;  // at either end of the readout line
+constexpr double kReadoutGapPx = 12.0;    // between the note and the readout
 // While dragging, frames slower than this are drawn at half resolution, so that the view
 // keeps up with the mouse.
 constexpr double kPreviewAboveMs = 60.0;
@@ -73,14 +77,33 @@ void TerrainRenderWidget::paintEvent(QPaintEvent*)
     RenderIfStale();
     QPainter painter(this);
     painter.drawImage(rect(), frame_);
+    // A preview frame is drawn stretched, its overlays with it.
+    const QTransform toWidget =
+        QTransform::fromScale(double(width()) / frame_.width(), double(height()) / frame_.height());
+    const OverlayRects& inFrame = scene_.Overlays();
+    overlays_ = {toWidget.mapRect(inFrame.scaleBar), toWidget.mapRect(inFrame.compass), {}, {}};
     if (readout_.isEmpty() && note_.isEmpty())
         return;
     const QRect strip = ReadoutRect();
     painter.fillRect(strip, QColor(0, 0, 0, 150));
+    // The readout at the right, the note at the left, each cut short with an ellipsis where
+    // the line has no room for it whole: the readout keeps its end, the elevation, and the
+    // note gives way to it.
+    const QRectF line = QRectF(strip).adjusted(kReadoutMarginPx, 0, -kReadoutMarginPx, 0);
+    const QFontMetricsF metrics(font());
+    const QString readout = metrics.elidedText(readout_, Qt::ElideLeft, line.width());
+    const double readoutWidth = readout.isEmpty() ? 0.0 : metrics.horizontalAdvance(readout) + kReadoutGapPx;
+    const QString note =
+        metrics.elidedText(note_, Qt::ElideRight, std::max(line.width() - readoutWidth, 0.0));
+    QRectF drawn;
     painter.setPen(Qt::white);
-    painter.drawText(strip.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignRight, readout_);
+    painter.drawText(line, Qt::AlignVCenter | Qt::AlignRight, readout, &drawn);
+    if (!readout.isEmpty())
+        overlays_.readout = drawn;
     painter.setPen(QColor(255, 230, 150));
-    painter.drawText(strip.adjusted(8, 0, -8, 0), Qt::AlignVCenter | Qt::AlignLeft, note_);
+    painter.drawText(line, Qt::AlignVCenter | Qt::AlignLeft, note, &drawn);
+    if (!note.isEmpty())
+        overlays_.note = drawn;
 }
 
 QRect TerrainRenderWidget::ReadoutRect() const

@@ -12,6 +12,7 @@
 #include "earth/terrain_scene.h"
 
 #include <QImage>
+#include <QRectF>
 #include <QString>
 #include <QWidget>
 
@@ -45,6 +46,16 @@ public:
     // The frame shown last, for tests.
     const QImage& Frame() const { return frame_; }
 
+    // Where the last paint put the overlays, in widget pixels: each the bounding box of
+    // what it painted, empty when it was not drawn.
+    struct DrawnOverlays {
+        QRectF scaleBar;
+        QRectF compass;
+        QRectF readout;  // the text under the mouse
+        QRectF note;
+    };
+    const DrawnOverlays& Overlays() const { return overlays_; }
+
 signals:
     // The user moved the camera.
     void cameraChanged();
@@ -77,6 +88,7 @@ private:
     std::optional<Geodetic> grabbed_;
     QString readout_;
     QString note_;
+    DrawnOverlays overlays_;
 };
 
 class TerrainMainWindow : public QWidget {

@@ -2,9 +2,11 @@
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -27,39 +29,55 @@ void DrawPlate(QPainter& painter, const QRectF& rect)
     painter.drawRoundedRect(rect, 4, 4);
 }
 
-void DrawScaleBar(QPainter& painter, const Camera& camera)
+// Bottom left, above the readout line that the viewer widget draws over the lowest 22 px.
+// The plate holds the bar and its label whichever is longer; where the view has no room for
+// it, no bar is drawn rather than a cut one.
+QRectF DrawScaleBar(QPainter& painter, const Camera& camera)
 {
     const ScaleBar bar =
         ChooseScaleBar(camera.MetresPerPixelAtFocus(), std::min(160.0, 0.3 * camera.WidthPx()));
     if (bar.lengthPx < 1.0)
-        return;
-    const QFontMetrics metrics(painter.font());
+        return {};
+    const QFontMetricsF metrics(painter.font());
     const double left = 12.0, baseline = camera.HeightPx() - 34.0;
-    DrawPlate(painter, QRectF(left - 6, baseline - metrics.height() - 10, bar.lengthPx + 12 + 4,
-                              metrics.height() + 18));
+    const QRectF plate(left - 6, baseline - metrics.height() - 10,
+                       std::max(bar.lengthPx, metrics.horizontalAdvance(bar.label)) + 12 + 4,
+                       metrics.height() + 18);
+    if (!QRectF(0, 0, camera.WidthPx(), camera.HeightPx()).contains(plate))
+        return {};
+    DrawPlate(painter, plate);
     painter.setPen(QPen(QColor(30, 30, 30), 2));
     painter.drawLine(QPointF(left, baseline), QPointF(left + bar.lengthPx, baseline));
     painter.drawLine(QPointF(left, baseline - 5), QPointF(left, baseline + 1));
     painter.drawLine(QPointF(left + bar.lengthPx, baseline - 5), QPointF(left + bar.lengthPx, baseline + 1));
     painter.drawText(QPointF(left, baseline - 7), bar.label);
+    return plate;
 }
 
-void DrawNorthArrow(QPainter& painter, const Camera& camera)
+// Top right. The letter circles the ring as north turns on the screen, so the compass keeps
+// room for it on every side: at no azimuth or tilt is it cut by the edge of the view.
+QRectF DrawNorthArrow(QPainter& painter, const Camera& camera)
 {
-    const QPointF centre(camera.WidthPx() - 36.0, 40.0);
-    const double radius = 22.0;
+    constexpr double kRadius = 22.0, kMargin = 4.0;
+    const QString letter = QCoreApplication::translate("earth", "北");
+    const QFontMetricsF metrics(painter.font());
+    const QSizeF letterBox(std::max(20.0, metrics.horizontalAdvance(letter) + 4),
+                           std::max(18.0, metrics.height()));
+    const double orbit = kRadius + 9.0;  // from the centre to the letter's
+    const QPointF centre(camera.WidthPx() - kMargin - orbit - 0.5 * letterBox.width(),
+                         kMargin + orbit + 0.5 * letterBox.height());
     painter.setPen(QPen(QColor(60, 60, 60), 1));
     painter.setBrush(QColor(255, 255, 255, 190));
-    painter.drawEllipse(centre, radius, radius);
+    painter.drawEllipse(centre, kRadius, kRadius);
     painter.save();
     painter.translate(centre);
     painter.rotate(NorthOnScreenDeg(camera));  // QPainter turns clockwise on screen
     QPainterPath north, south;
-    north.moveTo(0, -radius + 4);
+    north.moveTo(0, -kRadius + 4);
     north.lineTo(6, 0);
     north.lineTo(-6, 0);
     north.closeSubpath();
-    south.moveTo(0, radius - 4);
+    south.moveTo(0, kRadius - 4);
     south.lineTo(6, 0);
     south.lineTo(-6, 0);
     south.closeSubpath();
@@ -69,13 +87,15 @@ void DrawNorthArrow(QPainter& painter, const Camera& camera)
     painter.restore();
     // The letter stays upright, outside the ring in the arrow's direction.
     const double angle = NorthOnScreenDeg(camera) * std::numbers::pi / 180.0;
-    const QPointF tip = centre + QPointF(std::sin(angle), -std::cos(angle)) * (radius + 9.0);
+    const QPointF tip = centre + QPointF(std::sin(angle), -std::cos(angle)) * orbit;
+    const QRectF letterRect(tip - QPointF(0.5 * letterBox.width(), 0.5 * letterBox.height()), letterBox);
     painter.setPen(QColor(20, 20, 20));
-    painter.drawText(QRectF(tip.x() - 10, tip.y() - 9, 20, 18), Qt::AlignCenter,
-                     QCoreApplication::translate("earth", "北"));
+    painter.drawText(letterRect, Qt::AlignCenter, letter);
+    return QRectF(centre - QPointF(kRadius + 0.5, kRadius + 0.5), QSizeF(2 * kRadius + 1, 2 * kRadius + 1))
+        .united(letterRect);
 }
 
-void DrawSyntheticLabel(QPainter& painter)
+QRectF DrawSyntheticLabel(QPainter& painter)
 {
     const QString text = SyntheticTerrainLabel();
     const QFontMetrics metrics(painter.font());
@@ -83,6 +103,7 @@ void DrawSyntheticLabel(QPainter& painter)
     DrawPlate(painter, box);
     painter.setPen(QColor(150, 40, 20));
     painter.drawText(box, Qt::AlignCenter, text);
+    return box;
 }
 
 }  // namespace
@@ -128,15 +149,17 @@ QString SyntheticTerrainLabel()
     return QCoreApplication::translate("earth", "合成演示地形（非真实高程）");
 }
 
-void DrawOverlays(QImage& image, const Camera& camera, const Terrain& terrain)
+OverlayRects DrawOverlays(QImage& image, const Camera& camera, const Terrain& terrain)
 {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setFont(OverlayFont(13));
-    DrawScaleBar(painter, camera);
-    DrawNorthArrow(painter, camera);
+    OverlayRects drawn;
+    drawn.scaleBar = DrawScaleBar(painter, camera);
+    drawn.compass = DrawNorthArrow(painter, camera);
     if (terrain.IsSynthetic())
-        DrawSyntheticLabel(painter);
+        drawn.terrainLabel = DrawSyntheticLabel(painter);
+    return drawn;
 }
 
 }  // namespace keldarn::earth

@@ -7,6 +7,7 @@
 #include "earth/terrain.h"
 
 #include <QImage>
+#include <QRectF>
 #include <QString>
 
 namespace keldarn::earth {
@@ -24,7 +25,15 @@ ScaleBar ChooseScaleBar(double metresPerPixel, double maxPx);
 // top of the view.
 double NorthOnScreenDeg(const Camera& camera);
 
-void DrawOverlays(QImage& image, const Camera& camera, const Terrain& terrain);
+// What each overlay took of the image, in image pixels: the bounding box of all that it
+// painted, plate, strokes and letters; empty when it was not drawn.
+struct OverlayRects {
+    QRectF scaleBar;
+    QRectF compass;
+    QRectF terrainLabel;
+};
+
+OverlayRects DrawOverlays(QImage& image, const Camera& camera, const Terrain& terrain);
 
 // The label of the demonstration terrain.
 QString SyntheticTerrainLabel();

@@ -130,8 +130,8 @@ void MainWindowTest::toolbarHoldsTheMenusInOrder()
                           "删除当前行", "清空全部数据"}));
     QCOMPARE(ActionTexts(f.window->MSet),
              (QStringList{"地图窗范围", "投影设置", "坐标转换", "四参数求解...", "-", "地形数据文件...",
-                          "地形数据文件夹...", "地形数据网址...", "使用合成演示地形", "-", "影像图层...", "-",
-                          "界面语言"}));
+                          "地形数据文件夹...", "地形数据网址...", "使用合成演示地形", "-", "影像图层...",
+                          "地图上的点表", "-", "界面语言"}));
     QCOMPARE(ActionTexts(f.window->MConvert),
              (QStringList{"KML文件转为CAD图形", "CAD图形转为KML文件", "-", "新建CAD图形", "打开DXF图形...",
                           "显示CAD图形窗口", "-", "等高线到CAD图形...", "高程点到CAD图形"}));
@@ -149,7 +149,8 @@ void MainWindowTest::pointTableHasTitlesAndWidths()
         QCOMPARE(f.window->PointTable()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
                  titles[column]);
         QCOMPARE(f.window->PointTable()->Cell(column, 0), titles[column]);
-        QCOMPARE(header->sectionSize(column), widths[column]);
+        // Wider only where the program's own values need it (writtenNumbersShowWhole).
+        QVERIFY(header->sectionSize(column) >= widths[column]);
     }
     QCOMPARE(header->sectionResizeMode(0), QHeaderView::Interactive);
 }

@@ -3,8 +3,8 @@
 // overlays; a source that cannot be used is refused once, with its name.
 
 #include "app/main_window.h"
-#include "earth/terrain_application.h"
 #include "app/map_points.h"
+#include "earth/terrain_application.h"
 #include "fakes.h"
 #include "geodesy/survey_conversion.h"
 #include "points/point_table_model.h"
@@ -12,6 +12,8 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include <QAction>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
@@ -30,7 +32,7 @@ namespace {
 // 50 × 50 cells, each square in one colour of the palette by its column and row.
 constexpr double kWestDeg = 113.53, kNorthDeg = 33.29, kCellDeg = 0.0001;
 constexpr int kColumns = 500, kRows = 400, kSquare = 50;
-const QRgb kPalette[] = {qRgb(220, 30, 30), qRgb(30, 200, 40), qRgb(40, 60, 230),
+const QRgb kPalette[] = {qRgb(220, 30, 30),  qRgb(30, 200, 40),  qRgb(40, 60, 230),
                          qRgb(240, 230, 40), qRgb(30, 220, 220), qRgb(230, 40, 220)};
 
 QRgb SquareColour(int squareColumn, int squareRow)
@@ -54,10 +56,12 @@ void WriteOrthophoto(const QString& path)
             for (int c = 0; c < kColumns; ++c) {
                 const QRgb colour = SquareColour(c / kSquare, r / kSquare);
                 band[static_cast<size_t>(r) * kColumns + c] =
-                    static_cast<std::uint8_t>(b == 0 ? qRed(colour) : b == 1 ? qGreen(colour) : qBlue(colour));
+                    static_cast<std::uint8_t>(b == 0   ? qRed(colour)
+                                              : b == 1 ? qGreen(colour)
+                                                       : qBlue(colour));
             }
-        QCOMPARE(dataset->GetRasterBand(b + 1)->RasterIO(GF_Write, 0, 0, kColumns, kRows, band.data(), kColumns,
-                                                          kRows, GDT_Byte, 0, 0),
+        QCOMPARE(dataset->GetRasterBand(b + 1)->RasterIO(GF_Write, 0, 0, kColumns, kRows, band.data(),
+                                                         kColumns, kRows, GDT_Byte, 0, 0),
                  CE_None);
     }
     GDALClose(dataset);
@@ -74,6 +78,12 @@ struct MapWindow {
     {
         // Service tiles go to a cache folder of the test's own.
         qputenv("XDG_CACHE_HOME", dir.filePath(QStringLiteral("cache")).toUtf8());
+        Open();
+    }
+    // A new main window on the same settings file, as the next run of the program.
+    void Open()
+    {
+        window.reset();
         keldarn::app::MainWindowEnvironment env;
         env.settingsPath = dir.filePath(QStringLiteral("Keldarn.ini")).toStdString();
         env.dialogs = &dialogs;
@@ -129,6 +139,8 @@ private slots:
     void showsTheTablesPointsAndGoesToThem();
     void showsAndRemovesKmlOverlays();
     void markersFollowATableThatGrowsPastAChunk();
+    void tablePointsSwitchIsKept_data();
+    void tablePointsSwitchIsKept();
 };
 
 void MapOverlaysTest::drapesTheImageryWhereItLies_data()
@@ -156,10 +168,11 @@ void MapOverlaysTest::drapesTheImageryWhereItLies()
         QCOMPARE(QProcess::execute(QStringLiteral("/usr/bin/python3"),
                                    {QStringLiteral("/usr/bin/gdal2tiles.py"), QStringLiteral("-q"),
                                     QStringLiteral("--xyz"), QStringLiteral("-z"), QStringLiteral("12-15"),
-                                    QStringLiteral("-w"), QStringLiteral("none"), QStringLiteral("--processes=1"),
-                                    photo, tileDir}),
+                                    QStringLiteral("-w"), QStringLiteral("none"),
+                                    QStringLiteral("--processes=1"), photo, tileDir}),
                  0);
-        server.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(KELDARN_RANGE_HTTP_SERVER), tileDir});
+        server.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral(KELDARN_RANGE_HTTP_SERVER), tileDir});
         QVERIFY(server.waitForReadyRead(10000));
         const QString port = QString::fromUtf8(server.readLine()).trimmed();
         source = QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png#maxzoom=15").arg(port);
@@ -182,7 +195,8 @@ void MapOverlaysTest::drapesTheImageryWhereItLies()
             const double latDeg = kNorthDeg - (row + 0.5) * kSquare * kCellDeg;
             const double lonDeg = kWestDeg + (column + 0.5) * kSquare * kCellDeg;
             const auto ground = m.viewer->CurrentTerrain().ElevationM(latDeg, lonDeg);
-            const auto pixel = ground ? keldarn::earth::MarkerPixel(camera, latDeg, lonDeg, *ground) : std::nullopt;
+            const auto pixel =
+                ground ? keldarn::earth::MarkerPixel(camera, latDeg, lonDeg, *ground) : std::nullopt;
             if (!pixel || pixel->x() < 100 || pixel->y() < 100 || pixel->x() > frame.width() - 100 ||
                 pixel->y() > frame.height() - 100)
                 continue;
@@ -202,7 +216,8 @@ void MapOverlaysTest::drapesTheImageryWhereItLies()
     m.dialogs.imageryChoices = {{source, 100, false}};
     m.Trigger(m.window->MSet, QStringLiteral("影像图层..."));
     QVERIFY(m.viewer->Imagery().Drape() == nullptr);
-    QCOMPARE(QString::fromStdString(keldarn::app::LoadImagerySettings(m.dir.filePath("Keldarn.ini").toStdString()).source),
+    QCOMPARE(QString::fromStdString(
+                 keldarn::app::LoadImagerySettings(m.dir.filePath("Keldarn.ini").toStdString()).source),
              source);
 }
 
@@ -211,8 +226,8 @@ void MapOverlaysTest::refusesAnUnusableSourceOnce_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("named");
     QTest::newRow("missing file") << QStringLiteral("/no/such/photo.tif") << QStringLiteral("photo.tif");
-    QTest::newRow("template without {y}") << QStringLiteral("http://127.0.0.1:9/{z}/{x}.png")
-                                          << QStringLiteral("{z}/{x}.png");
+    QTest::newRow("template without {y}")
+        << QStringLiteral("http://127.0.0.1:9/{z}/{x}.png") << QStringLiteral("{z}/{x}.png");
 }
 
 void MapOverlaysTest::refusesAnUnusableSourceOnce()
@@ -247,7 +262,8 @@ void MapOverlaysTest::showsTheTablesPointsAndGoesToThem()
         keldarn::geodesy::ReadFourParameters({"120.5", "-80.25", "3.5", "0.00002", "0"}));
     const double places[][2] = {{33.2677, 113.5538}, {33.2702, 113.5601}, {33.2611, 113.5490}};
     for (int k = 0; k < 3; ++k) {
-        const auto grid = keldarn::geodesy::GeographicToGrid(places[k][0], places[k][1], 100.0, 114.0, transform);
+        const auto grid =
+            keldarn::geodesy::GeographicToGrid(places[k][0], places[k][1], 100.0, 114.0, transform);
         m.Table().AppendRow({QStringLiteral("点%1").arg(k + 1), QString(), QString::number(grid.x, 'f', 4),
                              QString::number(grid.y, 'f', 4), QStringLiteral("100")});
     }
@@ -317,8 +333,13 @@ void MapOverlaysTest::markersFollowATableThatGrowsPastAChunk()
         std::vector<keldarn::points::RowCells> rows;
         for (int k = 0; k < count; ++k) {
             const int n = table.DataRowCount() + k;
-            const auto grid = keldarn::geodesy::GeographicToGrid(33.2 + n * 1e-5, 113.5, 0.0, 114.0, frame.transform);
-            rows.push_back({QString::number(n + 1), {}, QString::number(grid.x, 'f', 4), QString::number(grid.y, 'f', 4), {}});
+            const auto grid =
+                keldarn::geodesy::GeographicToGrid(33.2 + n * 1e-5, 113.5, 0.0, 114.0, frame.transform);
+            rows.push_back({QString::number(n + 1),
+                            {},
+                            QString::number(grid.x, 'f', 4),
+                            QString::number(grid.y, 'f', 4),
+                            {}});
         }
         table.AppendRows(rows);
     };
@@ -350,6 +371,59 @@ void MapOverlaysTest::markersFollowATableThatGrowsPastAChunk()
     QVERIFY(points.Layers().front() != firstChunk);
     QVERIFY(points.Update(table, std::nullopt));
     QVERIFY(markers(points).empty());
+}
+
+void MapOverlaysTest::tablePointsSwitchIsKept_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("labelled");
+    QTest::newRow("points and names") << "TablePointsLabels"
+                                      << "Labels" << true << true;
+    QTest::newRow("points only") << "TablePointsMarkers"
+                                 << "Markers" << true << false;
+    QTest::newRow("off") << "TablePointsOff"
+                         << "Off" << false << false;
+}
+
+// 设置 → 地图上的点表: the map follows the choice at once, and the next run starts with it.
+void MapOverlaysTest::tablePointsSwitchIsKept()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, word);
+    QFETCH(bool, shown);
+    QFETCH(bool, labelled);
+    MapWindow m;
+    const auto grid = keldarn::geodesy::GeographicToGrid(33.2677, 113.5538, 100.0, 114.0,
+                                                         keldarn::geodesy::MakeFourParamCoefficients({}));
+    const auto addPoint = [&] {
+        m.window->EditLL->setText(QStringLiteral("114"));
+        m.Table().AppendRow({QStringLiteral("点1"), QString(), QString::number(grid.x, 'f', 3),
+                             QString::number(grid.y, 'f', 3), QStringLiteral("100")});
+    };
+    const auto mapShows = [&] {
+        if (m.viewer->MapLayers().empty())
+            return !shown;
+        const auto& layer = *m.viewer->MapLayers().front();
+        return shown && layer.markers.size() == 1 && layer.labelled == labelled;
+    };
+    addPoint();
+    QTRY_VERIFY(!m.viewer->MapLayers().empty());
+    // From another choice, so that every one is written.
+    m.window->findChild<QAction*>(QStringLiteral("TablePointsOff"))->trigger();
+    m.window->findChild<QAction*>(action)->trigger();
+    QVERIFY(mapShows());
+    QFile file(m.dir.filePath(QStringLiteral("Keldarn.ini")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(file.readAll()).contains(QStringLiteral("[Map]\nTablePoints=") + word));
+
+    m.window->N3Click();  // nothing left for the next run to recover
+    m.Open();
+    QVERIFY(m.window->findChild<QAction*>(action)->isChecked());
+    addPoint();
+    QTest::qWait(400);  // table changes reach the map after a moment
+    QVERIFY(mapShows());
 }
 
 QTEST_MAIN(MapOverlaysTest)

@@ -2,14 +2,19 @@
 // page with its import.
 
 #include "app/projection_dialog.h"
+#include "app/ui_scale.h"
 #include "geodesy/gauss_kruger_ellipsoid.h"
 #include "points/point_table_model.h"
 #include "window_fixture.h"
 
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTableView>
 #include <QtTest>
 
 #include <algorithm>
@@ -20,6 +25,8 @@ class SettingPagesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program's own font, which the fields and columns are measured for.
+    void initTestCase() { keldarn::app::UseInterfaceFont(*qApp); }
     void proposesZoneMeridian_data();
     void proposesZoneMeridian();
     void withoutViewerOnlyShowsPage();
@@ -32,6 +39,7 @@ private slots:
     void importsParameterLines();
     void importCancelledChangesNothing();
     void importOfUnreadableFileReportsAndChangesNothing();
+    void writtenNumbersShowWhole();
 };
 
 void SettingPagesTest::proposesZoneMeridian_data()
@@ -39,12 +47,18 @@ void SettingPagesTest::proposesZoneMeridian_data()
     QTest::addColumn<double>("centreLon");
     QTest::addColumn<QString>("shownCentre");
     QTest::addColumn<QString>("proposal");
-    QTest::newRow("default place") << 113.5538 << "113.5538" << "114.0000";
-    QTest::newRow("half below goes to even") << 112.5 << "112.5000" << "114.0000";
-    QTest::newRow("half above goes to even") << 115.5 << "115.5000" << "114.0000";
-    QTest::newRow("118.5") << 118.5 << "118.5000" << "120.0000";
-    QTest::newRow("west") << -77.0 << "-77.0000" << "-78.0000";
-    QTest::newRow("no negative zero") << -1.5 << "-1.5000" << "0.0000";
+    QTest::newRow("default place") << 113.5538 << "113.5538"
+                                   << "114.0000";
+    QTest::newRow("half below goes to even") << 112.5 << "112.5000"
+                                             << "114.0000";
+    QTest::newRow("half above goes to even") << 115.5 << "115.5000"
+                                             << "114.0000";
+    QTest::newRow("118.5") << 118.5 << "118.5000"
+                           << "120.0000";
+    QTest::newRow("west") << -77.0 << "-77.0000"
+                          << "-78.0000";
+    QTest::newRow("no negative zero") << -1.5 << "-1.5000"
+                                      << "0.0000";
 }
 
 void SettingPagesTest::proposesZoneMeridian()
@@ -53,7 +67,9 @@ void SettingPagesTest::proposesZoneMeridian()
     QFETCH(QString, shownCentre);
     QFETCH(QString, proposal);
     WindowFixture f(true);
-    f.viewer->terrain = [centreLon](double, double) { return keldarn::earth::IPointOnTerrainGE{30.0, centreLon, 5.0}; };
+    f.viewer->terrain = [centreLon](double, double) {
+        return keldarn::earth::IPointOnTerrainGE{30.0, centreLon, 5.0};
+    };
     f.window->EditLL->setText(QStringLiteral("99"));
     QTest::mouseClick(f.window->Button10, Qt::LeftButton);
     QCOMPARE(f.viewer->queries, (std::vector<std::pair<double, double>>{{0.0, 0.0}}));
@@ -81,7 +97,8 @@ void SettingPagesTest::viewerErrorStopsBeforePage()
         throw keldarn::earth::EarthError("no terrain under the centre of the view");
     };
     QTest::mouseClick(f.window->Button10, Qt::LeftButton);
-    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("no terrain under the centre of the view")});
+    QCOMPARE(f.dialogs.MessageTexts(),
+             QStringList{QStringLiteral("no terrain under the centre of the view")});
     QCOMPARE(f.window->Notebook1->currentWidget(), f.window->PageMap);
     QCOMPARE(f.window->EditLL->text(), QString());
 }
@@ -109,11 +126,13 @@ void SettingPagesTest::importsParameterLines_data()
     QTest::newRow("five lines, CR LF, extra ignored")
         << QByteArray("100.0\r\n-200.0\r\n10\r\n0.00001\r\n5\r\nextra\r\n")
         << QStringList{"100.0", "-200.0", "10", "0.00001", "5"};
-    QTest::newRow("three lines leave the rest empty") << QByteArray("1\n2\n3\n") << QStringList{"1", "2", "3", "", ""};
-    QTest::newRow("blanks kept, no final newline") << QByteArray("  100  \n2\n3\n4\n5")
-                                                   << QStringList{"  100  ", "2", "3", "4", "5"};
+    QTest::newRow("three lines leave the rest empty")
+        << QByteArray("1\n2\n3\n") << QStringList{"1", "2", "3", "", ""};
+    QTest::newRow("blanks kept, no final newline")
+        << QByteArray("  100  \n2\n3\n4\n5") << QStringList{"  100  ", "2", "3", "4", "5"};
     QTest::newRow("not validated") << QByteArray("abc\n\n1,5\n") << QStringList{"abc", "", "1,5", "", ""};
-    QTest::newRow("GB18030 text of an older tool") << QByteArray("\xB6\xFE\n") << QStringList{"二", "", "", "", ""};
+    QTest::newRow("GB18030 text of an older tool")
+        << QByteArray("\xB6\xFE\n") << QStringList{"二", "", "", "", ""};
 }
 
 void SettingPagesTest::importsParameterLines()
@@ -124,8 +143,8 @@ void SettingPagesTest::importsParameterLines()
     f.dialogs.filePaths.push_back(f.WriteFile(QStringLiteral("params.txt"), content));
     QTest::mouseClick(f.window->Button12, Qt::LeftButton);
     QCOMPARE(f.dialogs.lastOpenOptions.filter, QStringLiteral("Text files (*.txt)|*.txt"));
-    const QLineEdit* targets[] = {f.window->EditXdis, f.window->EditYdis, f.window->EditRot, f.window->EditSca,
-                                  f.window->EditHdis};
+    const QLineEdit* targets[] = {f.window->EditXdis, f.window->EditYdis, f.window->EditRot,
+                                  f.window->EditSca, f.window->EditHdis};
     for (int i = 0; i < 5; ++i)
         QCOMPARE(targets[i]->text(), fields[i]);
 }
@@ -163,7 +182,8 @@ void SettingPagesTest::nationalSystemReachesTypedPoints()
     f.dialogs.projectionChoices.push_back(cgcs);
     QTest::mouseClick(f.window->Button14, Qt::LeftButton);
     QCOMPARE(f.dialogs.MessageTexts(),
-             QStringList{QStringLiteral("中央子午线 117.5000° 不是3°带的中央子午线，Y 无法加带号。请改正中央子午线或带宽。")});
+             QStringList{QStringLiteral(
+                 "中央子午线 117.5000° 不是3°带的中央子午线，Y 无法加带号。请改正中央子午线或带宽。")});
     QVERIFY(f.window->Projection().IsDefault());
 
     f.window->EditLL->setText(QStringLiteral("117"));
@@ -205,6 +225,64 @@ void SettingPagesTest::unreadableNationalSystemIsSaidAtStart()
     QVERIFY(f.window->Projection().IsDefault());
     QCOMPARE(f.window->LabelProjection->text(), keldarn::app::DescribeProjection({}));
     QCOMPARE(f.SettingsText(), section);
+}
+
+// The numbers the program writes show whole, not cut with an ellipsis: the parameters that
+// 四参数求解 applies, and typed points' X south of the equator and Y with a zone number of
+// up to three digits (Greenwich is 3° zone 120).
+void SettingPagesTest::writtenNumbersShowWhole()
+{
+    WindowFixture f;
+    keldarn::app::ControlPointsOutcome solved;
+    solved.applied = keldarn::geodesy::FourParameterSet{-3312345.6789, -412345.6789, -123.456789,
+                                                        -0.000014992123, -1234.5678};
+    f.dialogs.controlOutcomes.push_back(solved);
+    QTest::mouseClick(f.window->Button13, Qt::LeftButton);
+    for (const QLineEdit* field :
+         {f.window->EditXdis, f.window->EditYdis, f.window->EditRot, f.window->EditSca, f.window->EditHdis}) {
+        QStyleOptionFrame option;
+        option.initFrom(field);
+        option.lineWidth = field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field);
+        // QLineEdit keeps 2 px inside its contents at either side.
+        const int room = field->style()->subElementRect(QStyle::SE_LineEditContents, &option, field).width() -
+                         field->textMargins().left() - field->textMargins().right() - 4;
+        QVERIFY2(field->fontMetrics().horizontalAdvance(field->text()) <= room,
+                 qPrintable(field->objectName() + ": " + field->text()));
+    }
+
+    struct Typed {
+        const char* meridian;
+        const char* lat;
+        const char* lon;
+        const char* h;
+    };
+    for (QLineEdit* field :
+         {f.window->EditXdis, f.window->EditYdis, f.window->EditRot, f.window->EditSca, f.window->EditHdis})
+        field->setText(QStringLiteral("0"));
+    keldarn::geodesy::ProjectionChoice withZone;
+    withZone.zoneNumber = keldarn::geodesy::ZoneNumberInY::With;
+    for (const Typed& point : {Typed{"0", "51.5", "1.4", "-1234.5"}, Typed{"18", "-33.9", "18.4", "8848"}}) {
+        f.window->EditLL->setText(QString::fromLatin1(point.meridian));
+        f.dialogs.projectionChoices.push_back(withZone);
+        QTest::mouseClick(f.window->Button14, Qt::LeftButton);
+        f.window->EditLat->setText(QString::fromLatin1(point.lat));
+        f.window->EditLon->setText(QString::fromLatin1(point.lon));
+        f.window->EditH1->setText(QString::fromLatin1(point.h));
+        QTest::mouseClick(f.window->Button1, Qt::LeftButton);
+    }
+    const QTableView* table = f.window->StringGrid1;
+    QCOMPARE(f.window->PointTable()->DataRowCount(), 2);
+    QVERIFY(f.window->PointTable()->Cell(keldarn::points::kYColumn, 1).startsWith(QStringLiteral("120")));
+    QVERIFY(f.window->PointTable()->Cell(keldarn::points::kXColumn, 2).startsWith(QStringLiteral("-")));
+    // An item view keeps the focus frame's margin and one pixel inside a cell at either side.
+    const int cellMargins =
+        2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1);
+    for (int row = 1; row <= 2; ++row)
+        for (int column : {keldarn::points::kXColumn, keldarn::points::kYColumn, keldarn::points::kHColumn}) {
+            const QString text = f.window->PointTable()->Cell(column, row);
+            QVERIFY2(table->fontMetrics().horizontalAdvance(text) + cellMargins <= table->columnWidth(column),
+                     qPrintable(text));
+        }
 }
 
 QTEST_MAIN(SettingPagesTest)

@@ -2,8 +2,13 @@
 #include "earth/synthetic_terrain.h"
 #include "earth/terrain_lod.h"
 #include "earth/terrain_renderer.h"
+#include "earth/terrain_scene.h"
+#include "earth/terrain_view.h"
 #include "earth/view_overlays.h"
 #include "terrain_fixtures.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
 
 #include <gtest/gtest.h>
 
@@ -239,6 +244,54 @@ TEST(Overlays, NorthArrowFollowsAzimuthAndTilt)
     EXPECT_NEAR(north(0, 200), 160.0, 1e-6);
     // Tilted, the ground is foreshortened along the view: atan2(sin α, cos α · cos tilt).
     EXPECT_NEAR(north(60, 30), std::atan2(-0.5, std::cos(M_PI / 6) * 0.5) * 180.0 / M_PI, 0.05);
+}
+
+// The scale bar, the north arrow with its letter and the readout under the mouse lie wholly
+// inside the view, the note beside the readout clear of it, at every azimuth and tilt, from
+// the map panel of the restored main window at 96 dpi to a large screen's.
+TEST(Overlays, StayWhollyInsideTheViewAtEveryAzimuthAndTilt)
+{
+    TerrainScene scene(Synthetic());
+    TerrainRenderWidget view(scene);
+    view.SetNote(QStringLiteral("正在细化地形..."));
+    const auto text = [](const QRectF& r) {
+        return QStringLiteral("(%1, %2) to (%3, %4)")
+            .arg(r.left())
+            .arg(r.top())
+            .arg(r.right())
+            .arg(r.bottom())
+            .toStdString();
+    };
+    for (const QSize size : {QSize(360, 280), QSize(640, 480), QSize(1190, 880)}) {
+        view.resize(size);
+        const QRectF whole(QPointF(0, 0), QSizeF(size));
+        for (const double tiltDeg : {0.0, 30.0, 60.0, 80.0}) {
+            for (const double azimuthDeg :
+                 {-180.0, -135.0, -90.0, -60.0, -30.0, 0.0, 45.0, 90.0, 150.0, 180.0}) {
+                SCOPED_TRACE(QStringLiteral("%1×%2, tilt %3°, azimuth %4°")
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(tiltDeg)
+                                 .arg(azimuthDeg)
+                                 .toStdString());
+                LookAt lookAt = kDefaultLookAt;
+                lookAt.tiltDeg = tiltDeg;
+                lookAt.azimuthDeg = azimuthDeg;
+                scene.SetLookAt(lookAt);
+                const QPointF mouse(0.5 * size.width(), 0.75 * size.height());
+                QMouseEvent move(QEvent::MouseMove, mouse, mouse, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(&view, &move);
+                view.grab();
+                const TerrainRenderWidget::DrawnOverlays& drawn = view.Overlays();
+                for (const QRectF& overlay : {drawn.scaleBar, drawn.compass, drawn.readout, drawn.note}) {
+                    EXPECT_FALSE(overlay.isEmpty());
+                    EXPECT_TRUE(whole.contains(overlay)) << text(overlay);
+                }
+                EXPECT_FALSE(drawn.note.intersects(drawn.readout))
+                    << text(drawn.note) << " " << text(drawn.readout);
+            }
+        }
+    }
 }
 
 }  // namespace
