@@ -97,7 +97,7 @@
 <context>
     <name>MapPoints</name>
     <message>
-        <location filename="../app/map_points.cpp" line="+36"/>
+        <location filename="../app/map_points.cpp" line="+37"/>
         <source>点表</source>
         <translation>Point table</translation>
     </message>
@@ -370,12 +370,12 @@
         <translation>The settings file %1 is larger than 1 MB; it is not a settings file of this program</translation>
     </message>
     <message>
-        <location filename="../app/settings.cpp" line="+208"/>
+        <location filename="../app/settings.cpp" line="+221"/>
         <source>%1。该文件保持原样，本次的设置没有保存。</source>
         <translation>%1. The file was left as it was; these settings were not saved.</translation>
     </message>
     <message>
-        <location line="+144"/>
+        <location line="+177"/>
         <source>设置文件 %1 的 [KML] 节中有无法识别的值：</source>
         <translation>The [KML] section of the settings file %1 holds values that cannot be read:</translation>
     </message>
@@ -385,7 +385,7 @@
         <translation>should be a whole number from 1 to %1 (MB)</translation>
     </message>
     <message>
-        <location line="+76"/>
+        <location line="+65"/>
         <source>应为 %1 之一</source>
         <translation>should be one of %1</translation>
     </message>
@@ -400,8 +400,8 @@
         <translation>is not a number</translation>
     </message>
     <message>
-        <location line="-92"/>
-        <location line="+103"/>
+        <location line="-81"/>
+        <location line="+92"/>
         <source>%1=%2：%3</source>
         <translation>%1=%2: %3</translation>
     </message>
@@ -1808,17 +1808,17 @@ Stopped; the output file was not changed.</translation>
         <translation>Refining terrain...</translation>
     </message>
     <message>
-        <location filename="../earth/terrain_view.cpp" line="+26"/>
+        <location filename="../earth/terrain_view.cpp" line="+30"/>
         <source>纬度 %1°  经度 %2°  高程 %3 米</source>
         <translation>Lat %1°  Lon %2°  Elevation %3 m</translation>
     </message>
     <message>
-        <location filename="../earth/view_overlays.cpp" line="+75"/>
+        <location filename="../earth/view_overlays.cpp" line="+62"/>
         <source>北</source>
         <translation>N</translation>
     </message>
     <message>
-        <location line="+30"/>
+        <location line="+64"/>
         <source>%1 公里</source>
         <translation>%1 km</translation>
     </message>
@@ -2410,7 +2410,7 @@ Tiles of services are cached on this computer: places already seen still show wh
 <context>
     <name>keldarn::app::TFormMain</name>
     <message>
-        <location filename="../app/main_window.cpp" line="+87"/>
+        <location filename="../app/main_window.cpp" line="+109"/>
         <source>正在取消...</source>
         <translation>Cancelling...</translation>
     </message>
@@ -2546,7 +2546,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Imagery Layer...</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+4"/>
         <source>KML文件转为CAD图形</source>
         <translation>KML File to CAD Drawing</translation>
     </message>
@@ -2890,18 +2890,38 @@ Replace these characters with the character below and export (the cells in the p
         <translation>The interface language changes the next time Keldarn starts.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_map.cpp" line="+85"/>
+        <location filename="../app/main_window_map.cpp" line="+84"/>
+        <source>地图上的点表</source>
+        <translation>Point Table on Map</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>显示点和点名</source>
+        <translation>Points and Names</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>只显示点</source>
+        <translation>Points Only</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>不显示</source>
+        <translation>Hidden</translation>
+    </message>
+    <message>
+        <location line="+30"/>
         <location line="+4"/>
         <source>影像图层无法使用</source>
         <translation>Imagery layer unavailable</translation>
     </message>
     <message>
-        <location line="+62"/>
+        <location line="+67"/>
         <source>地形视图没有启动，无法设置影像图层。</source>
         <translation>The terrain view has not started; the imagery layer cannot be set.</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+19"/>
         <location line="+15"/>
         <source>地形视图没有启动，无法显示KML。</source>
         <translation>The terrain view has not started; KML cannot be shown.</translation>
@@ -2938,18 +2958,18 @@ Replace these characters with the character below and export (the cells in the p
     </message>
     <message>
         <location line="+1"/>
-        <location line="+95"/>
+        <location line="+97"/>
         <source>纬度(度)</source>
         <translation>Lat. (°)</translation>
     </message>
     <message>
-        <location line="-94"/>
-        <location line="+95"/>
+        <location line="-96"/>
+        <location line="+97"/>
         <source>经度(度)</source>
         <translation>Lon. (°)</translation>
     </message>
     <message>
-        <location line="-94"/>
+        <location line="-96"/>
         <source>范围(米)</source>
         <translation>Range (m)</translation>
     </message>
@@ -3010,19 +3030,19 @@ Replace these characters with the character below and export (the cells in the p
     </message>
     <message>
         <location line="+1"/>
-        <location line="+43"/>
+        <location line="+46"/>
         <source>刷新</source>
         <translation>Refresh</translation>
     </message>
     <message>
-        <location line="-42"/>
-        <location line="+24"/>
-        <location line="+92"/>
+        <location line="-45"/>
+        <location line="+27"/>
+        <location line="+91"/>
         <source>确定</source>
         <translation>OK</translation>
     </message>
     <message>
-        <location line="-115"/>
+        <location line="-117"/>
         <source>椭球与分带...</source>
         <translation>Ellipsoid...</translation>
     </message>
@@ -3037,7 +3057,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Parameters to user coordinates (2D four-parameter model)</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+3"/>
         <source>X平移dx=</source>
         <translation>X shift dx=</translation>
     </message>
@@ -3062,7 +3082,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>H corr. dH=</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。所有参数置0将不转换。</source>
         <translation>Shift only: dx, dy; R, m = 0. Virelle Coordinate Transformation 2014 computes them. All 0: no change.</translation>
     </message>
@@ -3118,29 +3138,29 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Estimated points</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>自动采点</source>
         <translation>Sample</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>采集完一屏后，可以将地图移动一屏后继续采集。</source>
         <translation>When one screen is sampled, move the map by one screen and go on sampling.</translation>
     </message>
     <message>
         <location line="+8"/>
-        <location line="+17"/>
+        <location line="+16"/>
         <source>点名</source>
         <translation>Name</translation>
     </message>
     <message>
-        <location line="-16"/>
-        <location line="+17"/>
+        <location line="-15"/>
+        <location line="+16"/>
         <source>点位描述</source>
         <translation>Descr.</translation>
     </message>
     <message>
-        <location line="-16"/>
+        <location line="-15"/>
         <source>X坐标</source>
         <translation>X coord.</translation>
     </message>
@@ -3155,7 +3175,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>H (m)</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+1"/>
         <source>为便于后期的地形图配准，可选一些地形地物的特征点作为校正点。</source>
         <translation>For registering maps later, pick distinct terrain features as tie points.</translation>
     </message>
@@ -3599,7 +3619,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
 <context>
     <name>keldarn::earth::TerrainMainWindow</name>
     <message>
-        <location filename="../earth/terrain_view.cpp" line="+169"/>
+        <location filename="../earth/terrain_view.cpp" line="+188"/>
         <source>Keldarn 地形视图</source>
         <translation>Keldarn Terrain View</translation>
     </message>
