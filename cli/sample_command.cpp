@@ -632,7 +632,10 @@ int Merge(const ParsedOptions& options)
     PointFileWriter writer(*output, format);
     if (format.csv)
         writer.Write(title);
-    std::int64_t nextName = 1;
+    std::int64_t nextName = 1, merged = 0, total = 0;
+    for (const Share& share : shares)
+        total += share.manifest.rows;
+    Progress progress(i18n::Translate("cli", "合并"), total, Progress::ModeFor(options.Has("quiet")));
     std::string line;
     for (const Share& share : shares) {
         ShareReader reader(share.path);
@@ -659,6 +662,7 @@ int Merge(const ParsedOptions& options)
             // bytes pass through; only the names become the run's count.
             writer.Write((renumber ? Renamed(line, format.layout.separator, nameField, nextName++) : line) +
                          format.lineEnd);
+            progress.Update(++merged);
         }
         if (reader.checksum() != share.manifest.checksum)
             throw InputError(i18n::Format(
@@ -669,6 +673,7 @@ int Merge(const ParsedOptions& options)
                 i18n::Format(i18n::Translate("cli", "%1 有 %2 个点行，而分份说明记载 %3 个"),
                              {share.path, std::to_string(rows), std::to_string(share.manifest.rows)}));
     }
+    progress.Finish(merged);
     writer.Commit();
     return kExitOk;
 }

@@ -1573,7 +1573,12 @@ Stopped; the output file was not changed.</translation>
         <translation>With no separator, or a digit, “.” or “-” as the separator, the name field cannot be found and the points cannot be renumbered; split the run with another separator</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+11"/>
+        <source>合并</source>
+        <translation>Merging</translation>
+    </message>
+    <message>
+        <location line="+7"/>
         <source>%1 第 %2 行读不出：%3</source>
         <translation>%1 line %2 does not read: %3</translation>
     </message>
@@ -1588,7 +1593,7 @@ Stopped; the output file was not changed.</translation>
         <translation>the line should end with %1</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+13"/>
         <source>%1 的内容与分份说明 %2 不符：这一份在 sample 之后被改动过</source>
         <translation>The content of %1 does not match its side file %2: the part was changed after sample</translation>
     </message>
