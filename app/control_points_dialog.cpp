@@ -355,7 +355,7 @@ void ControlPointsDialog::SaveFile()
     options.title = tr("保存控制点文件");
     options.filter = tr("控制点文件 (*.txt)|*.txt");
     options.defaultSuffix = QStringLiteral("txt");
-    options.fileName = QStringLiteral("控制点");
+    options.fileName = tr("控制点");
     try {
         const points::ControlPointList list = ReadRows();
         const QString path = dialogs_.GetSaveFileName(this, options);

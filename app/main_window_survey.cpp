@@ -166,8 +166,9 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
     if (!vertices)
         return std::nullopt;
     ChosenShape shape;
-    // The name goes into the point table with a profile's rows: it stays as written.
-    shape.name = area ? QStringLiteral("地图上点选的区域") : QStringLiteral("地图上点选的路线");
+    // The name goes into the point table with a profile's rows: it stays as written, the same
+    // in either interface language (windows show it translated, see ProfileWindow).
+    shape.name = QString::fromUtf8(area ? kPickedAreaName : kPickedRouteName);
     auto& ring = shape.lonLatRings.emplace_back();
     for (const auto& [lat, lon] : *vertices)
         ring.emplace_back(lon, lat);

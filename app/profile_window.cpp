@@ -550,7 +550,10 @@ ProfileWindow::ProfileWindow(Dialogs& dialogs, QWidget* owner) : QWidget(owner, 
 void ProfileWindow::SetProfile(const QString& routeName, std::vector<survey::ProfileSample> samples)
 {
     routeName_ = routeName;
-    setWindowTitle(tr("纵断面 - %1").arg(routeName));
+    // A route picked on the map has the program's own name: shown in the interface language.
+    setWindowTitle(tr("纵断面 - %1").arg(routeName == QLatin1String(kPickedRouteName)
+                                             ? QCoreApplication::translate("TFormMain", kPickedRouteName)
+                                             : routeName));
     chart_->SetSamples(std::move(samples));
 }
 
@@ -559,7 +562,7 @@ void ProfileWindow::SaveChart(const QString& filter, const QString& suffix)
     saveDialog_.title = tr("保存纵断面图");
     saveDialog_.filter = filter;
     saveDialog_.defaultSuffix = suffix;
-    saveDialog_.fileName = routeName_.isEmpty() ? QStringLiteral("纵断面") : routeName_;
+    saveDialog_.fileName = routeName_.isEmpty() ? tr("纵断面") : routeName_;
     const QString path = dialogs_.GetSaveFileName(this, saveDialog_);
     if (path.isEmpty())
         return;

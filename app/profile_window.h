@@ -21,6 +21,12 @@ class QLineEdit;
 
 namespace keldarn::app {
 
+// The names the program gives a route or an area picked on the map. They go into the point
+// table with a profile's rows as they are, whatever the interface language; windows show
+// them translated (context "TFormMain").
+inline constexpr const char* kPickedRouteName = QT_TRANSLATE_NOOP("TFormMain", "地图上点选的路线");
+inline constexpr const char* kPickedAreaName = QT_TRANSLATE_NOOP("TFormMain", "地图上点选的区域");
+
 // The chart. Horizontally it shows a window of chainages (the whole route at first); the
 // mouse wheel zooms it around the cursor and a drag with the left button pans it. Vertically
 // the scale follows the horizontal one divided by the vertical exaggeration, centred on the

@@ -295,7 +295,7 @@ bool DrawingWindow::Save()
 bool DrawingWindow::SaveAs()
 {
     const QString suggested =
-        filePath_.isEmpty() ? QDir::home().filePath(QStringLiteral("未命名.dxf")) : filePath_;
+        filePath_.isEmpty() ? QDir::home().filePath(tr("未命名") + QStringLiteral(".dxf")) : filePath_;
     QString path = dialogs_.chooseSavePath(this, suggested);
     if (path.isEmpty())
         return false;

@@ -249,7 +249,7 @@
         <translation>Terrain computation in progress; wait for it to end or press Esc to cancel.</translation>
     </message>
     <message>
-        <location line="+182"/>
+        <location line="+183"/>
         <source>格网间距</source>
         <translation>Grid spacing</translation>
     </message>
@@ -277,6 +277,16 @@
         <location line="+2"/>
         <source>%1（%2，格网 %3%4）</source>
         <translation>%1 (%2, grid %3 %4)</translation>
+    </message>
+    <message>
+        <location filename="../app/profile_window.h" line="+27"/>
+        <source>地图上点选的路线</source>
+        <translation>Route picked on the map</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>地图上点选的区域</source>
+        <translation>Area picked on the map</translation>
     </message>
 </context>
 <context>
@@ -340,6 +350,24 @@
         <location line="+1"/>
         <source>按高程数据的原分辨率生成等高线，每五条一条计曲线，画入CAD图形的“首曲线”“计曲线”图层。</source>
         <translation>Contours are generated at the native resolution of the elevation data, every fifth one an index contour, and drawn into the CAD drawing on the layers &quot;首曲线&quot; (intermediate) and &quot;计曲线&quot; (index).</translation>
+    </message>
+</context>
+<context>
+    <name>VersionValues</name>
+    <message>
+        <location filename="../app/version_info.cpp" line="+15"/>
+        <source>Keldarn 地形采点与坐标转换</source>
+        <translation>Keldarn terrain points and coordinate conversion</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Keldarn 测绘软件</source>
+        <translation>Keldarn surveying software</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>版权所有 (C) 2026 Keldarn</source>
+        <translation>Copyright (C) 2026 Keldarn</translation>
     </message>
 </context>
 <context>
@@ -2102,7 +2130,12 @@ Height fit: dH is the value at the centroid of the control points, slope %1 in X
         <translation>Control point files (*.txt)|*.txt</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+2"/>
+        <source>控制点</source>
+        <translation>Control points</translation>
+    </message>
+    <message>
+        <location line="+15"/>
         <source>请先在点表中选中要作为控制点的行（X、Y、H都是数字），再打开本窗口。</source>
         <translation>First select the rows to use as control points in the point table (X, Y and H all numbers), then open this window.</translation>
     </message>
@@ -2207,13 +2240,14 @@ Tiles of services are cached on this computer: places already seen still show wh
     <name>keldarn::app::ProfileWindow</name>
     <message>
         <location line="+15"/>
-        <location line="+62"/>
+        <location line="+60"/>
+        <location line="+5"/>
         <location line="+11"/>
         <source>纵断面</source>
         <translation>Longitudinal Profile</translation>
     </message>
     <message>
-        <location line="-71"/>
+        <location line="-74"/>
         <source>全图</source>
         <translation>Full View</translation>
     </message>
@@ -2253,12 +2287,12 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>SVG vector graphics (*.svg)|*.svg</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>纵断面 - %1</source>
         <translation>Longitudinal Profile - %1</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+8"/>
         <source>保存纵断面图</source>
         <translation>Save Profile Chart</translation>
     </message>
@@ -3281,7 +3315,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Sep.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_survey.cpp" line="-326"/>
+        <location filename="../app/main_window_survey.cpp" line="-327"/>
         <source>打开含区域边界（多边形）的KML文件</source>
         <translation>Open KML File with Area Boundary (Polygon)</translation>
     </message>
@@ -3321,7 +3355,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Left-click the route vertices on the map; right-click or Enter finishes, Esc cancels</translation>
     </message>
     <message>
-        <location line="+123"/>
+        <location line="+124"/>
         <source>区域边界有一部分在高程数据范围之外（或落在数据空洞上），没有采点。请把边界移到高程数据范围以内。</source>
         <translation>Part of the area boundary lies outside the elevation data (or on a void in it); no points were sampled. Move the boundary inside the elevation data.</translation>
     </message>
@@ -3582,11 +3616,12 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     </message>
     <message>
         <location line="+25"/>
+        <location line="+141"/>
         <source>未命名</source>
         <translation>Untitled</translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="-120"/>
         <source>选择对象：单击拾取或拖出窗口（向右拖选窗口内的，向左拖选与窗口相交的），Shift 去除；回车、空格或右键结束，Esc 取消。已选 %1 个。</source>
         <translation>Select objects: click to pick or drag a window (to the right: objects inside it; to the left: objects crossing it), Shift removes; Enter, Space or right-click ends, Esc cancels. %1 selected.</translation>
     </message>

@@ -1,16 +1,18 @@
 // The interface language: which language a start chooses, where an installed copy finds
 // its data, and the main window shown in each language.
 
+#include "app/about_box.h"
 #include "app/install_layout.h"
 #include "app/interface_language.h"
+#include "app/profile_window.h"
 #include "app/ui_scale.h"
+#include "app/version_info.h"
 #include "i18n/interface_text.h"
 #include "window_fixture.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
-#include <QPushButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -18,6 +20,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QtTest>
@@ -72,8 +75,9 @@ QStringList ClippedTexts(const QWidget& window)
             if (label->text().isEmpty() || label->textFormat() == Qt::RichText)
                 continue;
             const QRect room = label->contentsRect();
-            check(label->text(), label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
-                                                   : metrics.horizontalAdvance(label->text()) <= room.width());
+            check(label->text(), label->wordWrap()
+                                     ? label->heightForWidth(label->width()) <= label->height()
+                                     : metrics.horizontalAdvance(label->text()) <= room.width());
         } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
             check(button->text(), metrics.horizontalAdvance(button->text()) + 6 <= button->width());
         } else if (const auto* box = qobject_cast<const QCheckBox*>(widget)) {
@@ -84,14 +88,16 @@ QStringList ClippedTexts(const QWidget& window)
             const QHeaderView* header = table->horizontalHeader();
             for (int column = 0; column < table->model()->columnCount(); ++column) {
                 const QString title = table->model()->headerData(column, Qt::Horizontal).toString();
-                check(title, header->fontMetrics().horizontalAdvance(title) + 8 <= header->sectionSize(column));
+                check(title,
+                      header->fontMetrics().horizontalAdvance(title) + 8 <= header->sectionSize(column));
             }
         }
     }
     return clipped;
 }
 
-const QRegularExpression kChinese(QStringLiteral("[\\x{3400}-\\x{9fff}\\x{3000}-\\x{303f}\\x{ff00}-\\x{ffef}]"));
+const QRegularExpression
+    kChinese(QStringLiteral("[\\x{3400}-\\x{9fff}\\x{3000}-\\x{303f}\\x{ff00}-\\x{ffef}]"));
 // A word of the English interface: Latin letters in a text without any Chinese.
 const QRegularExpression kLatinWord(QStringLiteral("[A-Za-z]{2,}"));
 
@@ -114,9 +120,12 @@ private slots:
         QTest::newRow("system en_US") << QString() << "en_US" << false;
         QTest::newRow("system C") << QString() << "C" << false;
         QTest::newRow("system de_DE") << QString() << "de_DE" << false;
-        QTest::newRow("zh on en_US") << "zh" << "en_US" << true;
-        QTest::newRow("en on zh_CN") << "en" << "zh_CN" << false;
-        QTest::newRow("unknown value follows the system") << "fr" << "zh_CN" << true;
+        QTest::newRow("zh on en_US") << "zh"
+                                     << "en_US" << true;
+        QTest::newRow("en on zh_CN") << "en"
+                                     << "zh_CN" << false;
+        QTest::newRow("unknown value follows the system") << "fr"
+                                                          << "zh_CN" << true;
     }
     void followsTheChoiceThenTheSystem()
     {
@@ -179,21 +188,31 @@ private slots:
                  "translations/keldarn_en.qm is not in the build folder");
         WindowFixture fixture;
         QStringList chinese;
-        for (const QString& text : ShownTexts(*fixture.window))
+        // The About box with the compiled version values, and the program's own names of
+        // things: a route picked on the map, the files it proposes.
+        keldarn::app::TAboutBox about(fixture.window.get(), fixture.dialogs,
+                                      keldarn::app::CompiledVersionInfo);
+        QStringList own = ShownTexts(about);
+        own << QCoreApplication::translate("TFormMain", keldarn::app::kPickedRouteName)
+            << QCoreApplication::translate("keldarn::app::ControlPointsDialog", "控制点")
+            << QCoreApplication::translate("keldarn::cad::DrawingWindow", "未命名");
+        for (const QString& text : ShownTexts(*fixture.window) + own)
             if (text.contains(kChinese))
                 chinese << text;
         const QStringList clipped = ClippedTexts(*fixture.window);
         // Messages made outside the window code follow the same translation.
         const std::string message = keldarn::i18n::Translate("raster", "文件中没有栅格波段");
-        const std::string number = keldarn::i18n::Format(
-            keldarn::i18n::Translate("geodesy", "“%1”不是有效的数值"), {"1e400"});
+        const std::string number =
+            keldarn::i18n::Format(keldarn::i18n::Translate("geodesy", "“%1”不是有效的数值"), {"1e400"});
         keldarn::i18n::InstallTranslator(nullptr);
-        QCOMPARE(QString::fromStdString(number), QStringLiteral("'1e400' is not a valid floating point value"));
+        QCOMPARE(QString::fromStdString(number),
+                 QStringLiteral("'1e400' is not a valid floating point value"));
         // The guide in the interface's language lies beside the executable.
         QVERIFY(QFile::exists(QStringLiteral(KELDARN_DATA_DIR "/help_en.html")));
         QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join(QLatin1Char('\n'))));
         QVERIFY(!QString::fromStdString(message).contains(kChinese));
-        QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("clipped: ") + clipped.join(QLatin1String(" | "))));
+        QVERIFY2(clipped.isEmpty(),
+                 qPrintable(QStringLiteral("clipped: ") + clipped.join(QLatin1String(" | "))));
     }
 
     void chineseWindowShowsNoEnglish()
@@ -205,7 +224,8 @@ private slots:
                 english << text;
         QVERIFY2(english.isEmpty(), qPrintable(english.join(QLatin1Char('\n'))));
         const QStringList clipped = ClippedTexts(*fixture.window);
-        QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("clipped: ") + clipped.join(QLatin1String(" | "))));
+        QVERIFY2(clipped.isEmpty(),
+                 qPrintable(QStringLiteral("clipped: ") + clipped.join(QLatin1String(" | "))));
     }
 };
 
