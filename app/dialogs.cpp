@@ -193,7 +193,8 @@ std::optional<geodesy::ProjectionChoice> QtDialogs::ChooseProjection(QWidget* ow
     return dialog.Choice();
 }
 
-int QtDialogs::ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items)
+int QtDialogs::ChooseItem(QWidget* owner, const QString& title, const QString& label,
+                          const QStringList& items)
 {
     QInputDialog dialog(owner);
     dialog.setWindowTitle(title);

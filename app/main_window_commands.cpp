@@ -14,11 +14,11 @@
 
 #include <QCoreApplication>
 #include <QItemSelectionModel>
-#include <QTableView>
-#include <QLineEdit>
-#include <QStackedWidget>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QStackedWidget>
+#include <QTableView>
 
 #include <set>
 
@@ -51,20 +51,36 @@ double ParseLocaleNumber(const QString& text)
 
 }  // namespace
 
-void TFormMain::MMapClick() { ShowPage(PageMap); }
-void TFormMain::MHgetClick() { ShowPage(PageHget); }
-void TFormMain::MAddClick() { ShowPage(PageAdd); }
-void TFormMain::MOutClick() { ShowPage(PageOut); }
-void TFormMain::Mset3Click() { ShowPage(PageZbzh); }
+void TFormMain::MMapClick()
+{
+    ShowPage(PageMap);
+}
+void TFormMain::MHgetClick()
+{
+    ShowPage(PageHget);
+}
+void TFormMain::MAddClick()
+{
+    ShowPage(PageAdd);
+}
+void TFormMain::MOutClick()
+{
+    ShowPage(PageOut);
+}
+void TFormMain::Mset3Click()
+{
+    ShowPage(PageZbzh);
+}
 
 void TFormMain::Mset1Click()
 {
     // Proposes the 3-degree zone meridian nearest to the map window's centre.
     if (ViewerPresent()) {
         const double centreLonDeg = viewer_->GetPointOnTerrainFromScreenCoords(0.0, 0.0).Longitude;
-        const double zoneMeridianDeg = projection_.zoneWidth == geodesy::ZoneWidth::Six
-                                           ? geodesy::ProposeZoneMeridian(centreLonDeg, geodesy::ZoneWidth::Six)
-                                           : geodesy::ProposeZoneMeridian(centreLonDeg);
+        const double zoneMeridianDeg =
+            projection_.zoneWidth == geodesy::ZoneWidth::Six
+                ? geodesy::ProposeZoneMeridian(centreLonDeg, geodesy::ZoneWidth::Six)
+                : geodesy::ProposeZoneMeridian(centreLonDeg);
         EditLo->setText(Fixed(centreLonDeg, 4));
         EditLL->setText(Fixed(zoneMeridianDeg, 4));
         ShowPage(PageSet);
@@ -80,7 +96,10 @@ void TFormMain::Button4Click()
     Mset3Click();
 }
 
-void TFormMain::Button11Click() { Mdata1Click(); }
+void TFormMain::Button11Click()
+{
+    Mdata1Click();
+}
 
 void TFormMain::Button12Click()
 {
@@ -110,8 +129,8 @@ void TFormMain::Button9Click()
     const double rangeM = ParseLocaleNumber(EditRange->text());
     const double tiltDeg = ParseLocaleNumber(EditTilt->text());
     const double azimuthDeg = ParseLocaleNumber(EditAzi->text());
-    viewer_->SetCameraParams(latDeg, lonDeg, altitudeM, earth::AltitudeModeGE::RelativeToGroundAltitudeGE, rangeM,
-                             tiltDeg, azimuthDeg, 1.0);
+    viewer_->SetCameraParams(latDeg, lonDeg, altitudeM, earth::AltitudeModeGE::RelativeToGroundAltitudeGE,
+                             rangeM, tiltDeg, azimuthDeg, 1.0);
 }
 
 void TFormMain::MHelpClick()
@@ -167,10 +186,12 @@ void TFormMain::MControlPointsClick()
         for (const int row : rows) {
             const auto cell = [&](int column) { return pointTable_->Cell(column, row).toStdString(); };
             try {
-                const geodesy::GridPoint plane = geodesy::FourParamReverse(
-                    transform, {geodesy::ParseNumber(cell(points::kXColumn)), geodesy::ParseNumber(cell(points::kYColumn)),
-                                geodesy::ParseNumber(cell(points::kHColumn))});
-                request.fromTable.push_back({cell(points::kNameColumn), {plane.x, plane.y, plane.h}, {}, true});
+                const geodesy::GridPoint plane =
+                    geodesy::FourParamReverse(transform, {geodesy::ParseNumber(cell(points::kXColumn)),
+                                                          geodesy::ParseNumber(cell(points::kYColumn)),
+                                                          geodesy::ParseNumber(cell(points::kHColumn))});
+                request.fromTable.push_back(
+                    {cell(points::kNameColumn), {plane.x, plane.y, plane.h}, {}, true});
             } catch (const geodesy::InvalidNumberError&) {
                 // A row without numbers is no control point.
             }

@@ -29,7 +29,10 @@ constexpr std::array<std::pair<const char*, double geodesy::SevenParameters::*>,
     {QT_TRANSLATE_NOOP("ProjectionDialog", "尺度(ppm)"), &geodesy::SevenParameters::scalePpm},
 }};
 
-QString Number(double value) { return QString::number(value, 'g', 15); }
+QString Number(double value)
+{
+    return QString::number(value, 'g', 15);
+}
 
 }  // namespace
 
@@ -108,13 +111,14 @@ std::optional<geodesy::ProjectionChoice> ProjectionDialog::Choice() const
         geodesy::SevenParameters datum;
         for (std::size_t k = 0; k < kDatumFields.size(); ++k) {
             try {
-                datum.*kDatumFields[k].second = geodesy::ParseNumberOrZero(datumFields_[k]->text().toStdString());
+                datum.*kDatumFields[k].second =
+                    geodesy::ParseNumberOrZero(datumFields_[k]->text().toStdString());
             } catch (const geodesy::InvalidNumberError&) {
                 return std::nullopt;
             }
         }
         datum.convention = convention_->currentIndex() == 1 ? geodesy::RotationConvention::CoordinateFrame
-                                                             : geodesy::RotationConvention::PositionVector;
+                                                            : geodesy::RotationConvention::PositionVector;
         choice.datum = datum;
     }
     return choice;

@@ -30,7 +30,8 @@ struct ProjectionChoice {
     EllipsoidChoice ellipsoid = EllipsoidChoice::Program;
     ZoneWidth zoneWidth = ZoneWidth::Three;  // how the central meridian is proposed, and the zone number
     ZoneNumberInY zoneNumber = ZoneNumberInY::Guess;
-    std::optional<SevenParameters> datum;  // WGS84 → the system's datum; none: WGS84 coordinates used as they are
+    std::optional<SevenParameters>
+        datum;  // WGS84 → the system's datum; none: WGS84 coordinates used as they are
 
     bool operator==(const ProjectionChoice&) const = default;
     bool IsDefault() const

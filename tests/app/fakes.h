@@ -77,7 +77,7 @@ public:
 
     // The next of `productChoices`, or a cancel when there is none.
     std::optional<app::TerrainProductChoice> ChooseTerrainProduct(QWidget*, app::TerrainProduct,
-                                                                   const app::TerrainProductChoice&) override
+                                                                  const app::TerrainProductChoice&) override
     {
         if (productChoices.empty())
             return std::nullopt;
@@ -109,7 +109,8 @@ public:
     }
 
     // The next of projectionChoices, or a cancel.
-    std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget*, const geodesy::ProjectionChoice&) override
+    std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget*,
+                                                              const geodesy::ProjectionChoice&) override
     {
         if (projectionChoices.empty())
             return std::nullopt;
@@ -143,9 +144,9 @@ public:
     QStringList questions;
     QStringList defaultNoQuestions;  // the questions whose default answer is 否
     bool answerYes = true;
-    std::deque<QString> filePaths;  // answers of the file dialogs in turn; empty = cancel
-    std::deque<QString> texts;      // answers of the text prompts in turn; empty = cancel
-    QStringList textPrompts;        // "label|starting text" of each prompt
+    std::deque<QString> filePaths;                  // answers of the file dialogs in turn; empty = cancel
+    std::deque<QString> texts;                      // answers of the text prompts in turn; empty = cancel
+    QStringList textPrompts;                        // "label|starting text" of each prompt
     std::deque<app::ImageryChoice> imageryChoices;  // answers of 影像图层... in turn
     std::vector<app::ImageryChoice> imageryShown;   // what each showed to start with
     std::deque<app::TerrainProductChoice> productChoices;  // answers of the terrain products in turn

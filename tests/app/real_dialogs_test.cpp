@@ -12,6 +12,9 @@
 #include "points/point_table_model.h"
 #include "real_user.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,9 +27,6 @@
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QClipboard>
-#include <QComboBox>
-#include <QApplication>
 #include <QtTest>
 
 #include <optional>
@@ -302,7 +302,8 @@ void RealDialogsTest::mapLayersFromTheirDialogs()
 {
     RealWindow w;
     const QString notAnImage = w.Write(QStringLiteral("bad.tif"), "no raster");
-    const QString image = QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.asc");  // grey, but georeferenced
+    const QString image =
+        QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.asc");  // grey, but georeferenced
     const auto typeSource = [](const QString& source, Qt::Key confirm) -> RealUser::Answer {
         return [source, confirm](QWidget* modal) {
             auto* field = modal->findChild<QLineEdit*>(QStringLiteral("ImagerySource"));
@@ -412,7 +413,8 @@ void RealDialogsTest::boundaryClickedOnTheMap()
     QTimer clicker;
     int clicks = 0;
     connect(&clicker, &QTimer::timeout, this, [&] {
-        if (!w.window->StatusBar1->text().startsWith(QStringLiteral("在地图上左键点选边界顶点")) || clicks > 0)
+        if (!w.window->StatusBar1->text().startsWith(QStringLiteral("在地图上左键点选边界顶点")) ||
+            clicks > 0)
             return;
         clicks = 1;
         const int width = map->width(), height = map->height();

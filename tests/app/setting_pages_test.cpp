@@ -39,12 +39,18 @@ void SettingPagesTest::proposesZoneMeridian_data()
     QTest::addColumn<double>("centreLon");
     QTest::addColumn<QString>("shownCentre");
     QTest::addColumn<QString>("proposal");
-    QTest::newRow("default place") << 113.5538 << "113.5538" << "114.0000";
-    QTest::newRow("half below goes to even") << 112.5 << "112.5000" << "114.0000";
-    QTest::newRow("half above goes to even") << 115.5 << "115.5000" << "114.0000";
-    QTest::newRow("118.5") << 118.5 << "118.5000" << "120.0000";
-    QTest::newRow("west") << -77.0 << "-77.0000" << "-78.0000";
-    QTest::newRow("no negative zero") << -1.5 << "-1.5000" << "0.0000";
+    QTest::newRow("default place") << 113.5538 << "113.5538"
+                                   << "114.0000";
+    QTest::newRow("half below goes to even") << 112.5 << "112.5000"
+                                             << "114.0000";
+    QTest::newRow("half above goes to even") << 115.5 << "115.5000"
+                                             << "114.0000";
+    QTest::newRow("118.5") << 118.5 << "118.5000"
+                           << "120.0000";
+    QTest::newRow("west") << -77.0 << "-77.0000"
+                          << "-78.0000";
+    QTest::newRow("no negative zero") << -1.5 << "-1.5000"
+                                      << "0.0000";
 }
 
 void SettingPagesTest::proposesZoneMeridian()
@@ -53,7 +59,9 @@ void SettingPagesTest::proposesZoneMeridian()
     QFETCH(QString, shownCentre);
     QFETCH(QString, proposal);
     WindowFixture f(true);
-    f.viewer->terrain = [centreLon](double, double) { return keldarn::earth::IPointOnTerrainGE{30.0, centreLon, 5.0}; };
+    f.viewer->terrain = [centreLon](double, double) {
+        return keldarn::earth::IPointOnTerrainGE{30.0, centreLon, 5.0};
+    };
     f.window->EditLL->setText(QStringLiteral("99"));
     QTest::mouseClick(f.window->Button10, Qt::LeftButton);
     QCOMPARE(f.viewer->queries, (std::vector<std::pair<double, double>>{{0.0, 0.0}}));
@@ -81,7 +89,8 @@ void SettingPagesTest::viewerErrorStopsBeforePage()
         throw keldarn::earth::EarthError("no terrain under the centre of the view");
     };
     QTest::mouseClick(f.window->Button10, Qt::LeftButton);
-    QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("no terrain under the centre of the view")});
+    QCOMPARE(f.dialogs.MessageTexts(),
+             QStringList{QStringLiteral("no terrain under the centre of the view")});
     QCOMPARE(f.window->Notebook1->currentWidget(), f.window->PageMap);
     QCOMPARE(f.window->EditLL->text(), QString());
 }
@@ -109,11 +118,13 @@ void SettingPagesTest::importsParameterLines_data()
     QTest::newRow("five lines, CR LF, extra ignored")
         << QByteArray("100.0\r\n-200.0\r\n10\r\n0.00001\r\n5\r\nextra\r\n")
         << QStringList{"100.0", "-200.0", "10", "0.00001", "5"};
-    QTest::newRow("three lines leave the rest empty") << QByteArray("1\n2\n3\n") << QStringList{"1", "2", "3", "", ""};
-    QTest::newRow("blanks kept, no final newline") << QByteArray("  100  \n2\n3\n4\n5")
-                                                   << QStringList{"  100  ", "2", "3", "4", "5"};
+    QTest::newRow("three lines leave the rest empty")
+        << QByteArray("1\n2\n3\n") << QStringList{"1", "2", "3", "", ""};
+    QTest::newRow("blanks kept, no final newline")
+        << QByteArray("  100  \n2\n3\n4\n5") << QStringList{"  100  ", "2", "3", "4", "5"};
     QTest::newRow("not validated") << QByteArray("abc\n\n1,5\n") << QStringList{"abc", "", "1,5", "", ""};
-    QTest::newRow("GB18030 text of an older tool") << QByteArray("\xB6\xFE\n") << QStringList{"二", "", "", "", ""};
+    QTest::newRow("GB18030 text of an older tool")
+        << QByteArray("\xB6\xFE\n") << QStringList{"二", "", "", "", ""};
 }
 
 void SettingPagesTest::importsParameterLines()
@@ -124,8 +135,8 @@ void SettingPagesTest::importsParameterLines()
     f.dialogs.filePaths.push_back(f.WriteFile(QStringLiteral("params.txt"), content));
     QTest::mouseClick(f.window->Button12, Qt::LeftButton);
     QCOMPARE(f.dialogs.lastOpenOptions.filter, QStringLiteral("Text files (*.txt)|*.txt"));
-    const QLineEdit* targets[] = {f.window->EditXdis, f.window->EditYdis, f.window->EditRot, f.window->EditSca,
-                                  f.window->EditHdis};
+    const QLineEdit* targets[] = {f.window->EditXdis, f.window->EditYdis, f.window->EditRot,
+                                  f.window->EditSca, f.window->EditHdis};
     for (int i = 0; i < 5; ++i)
         QCOMPARE(targets[i]->text(), fields[i]);
 }
@@ -163,7 +174,8 @@ void SettingPagesTest::nationalSystemReachesTypedPoints()
     f.dialogs.projectionChoices.push_back(cgcs);
     QTest::mouseClick(f.window->Button14, Qt::LeftButton);
     QCOMPARE(f.dialogs.MessageTexts(),
-             QStringList{QStringLiteral("中央子午线 117.5000° 不是3°带的中央子午线，Y 无法加带号。请改正中央子午线或带宽。")});
+             QStringList{QStringLiteral(
+                 "中央子午线 117.5000° 不是3°带的中央子午线，Y 无法加带号。请改正中央子午线或带宽。")});
     QVERIFY(f.window->Projection().IsDefault());
 
     f.window->EditLL->setText(QStringLiteral("117"));
