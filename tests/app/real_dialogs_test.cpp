@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
@@ -451,6 +452,10 @@ void RealDialogsTest::controlPointsPastedSolvedAndApplied()
     user.Then([](QWidget* modal) {
         QVERIFY(QTest::qWaitForWindowActive(modal));
         QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("PasteRows")), Qt::LeftButton);
+        // Pasted into the empty row the dialog opens with, not after it.
+        auto* table = modal->findChild<QTableWidget*>(QStringLiteral("ControlTable"));
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("A"));
         QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("ApplyButton")), Qt::LeftButton);
     });
     w.Trigger(w.window->MSet, QStringLiteral("四参数求解..."));
