@@ -1,6 +1,6 @@
 #include "app/projection_dialog.h"
 
-#include "app/dialogs.h"
+#include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 
 #include <QComboBox>
@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,8 +37,10 @@ QString Number(double value)
 
 }  // namespace
 
-ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoice& current) : QDialog(owner)
+ProjectionDialog::ProjectionDialog(QWidget* owner, const ProjectionRequest& request)
+    : QDialog(owner), viewCentreLonDeg_(request.viewCentreLonDeg)
 {
+    const geodesy::ProjectionChoice& current = request.current;
     setWindowTitle(tr("椭球与分带"));
     ellipsoid_ = new QComboBox;
     ellipsoid_->setObjectName(QStringLiteral("EllipsoidChoice"));
@@ -57,6 +60,20 @@ ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoi
     zoneNumber_->addItems({tr("自动判断（反算时去掉整百万米，程序默认）"), tr("不含带号"),
                            tr("含带号（Y = 带号×1000000 + 横坐标）")});
     zoneNumber_->setCurrentIndex(static_cast<int>(current.zoneNumber));
+    meridian_ = new QLineEdit(request.centralMeridianText);
+    meridian_->setObjectName(QStringLiteral("CentralMeridian"));
+    offer_ = new QPushButton;
+    offer_->setObjectName(QStringLiteral("OfferedMeridian"));
+    offer_->setAutoDefault(false);
+    offer_->hide();
+    connect(offer_, &QPushButton::clicked, this, [this] {
+        meridian_->setText(QString::fromStdString(geodesy::FormatFixed(offeredMeridianDeg_, 4)));
+        ClearRefusal();
+        meridian_->setFocus();
+    });
+    for (QComboBox* choice : {zoneWidth_, zoneNumber_})
+        connect(choice, &QComboBox::currentIndexChanged, this, &ProjectionDialog::ClearRefusal);
+    connect(meridian_, &QLineEdit::textEdited, this, &ProjectionDialog::ClearRefusal);
 
     datum_ = new QGroupBox(tr("WGS84到本坐标系的七参数（布尔莎模型，在地心坐标上）"));
     datum_->setObjectName(QStringLiteral("DatumGroup"));
@@ -92,6 +109,10 @@ ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoi
     form->addRow(tr("椭球："), ellipsoid_);
     form->addRow(tr("分带："), zoneWidth_);
     form->addRow(tr("Y坐标："), zoneNumber_);
+    auto* meridianRow = new QHBoxLayout;
+    meridianRow->addWidget(meridian_, 1);
+    meridianRow->addWidget(offer_);
+    form->addRow(tr("投影带中央子午线(度)："), meridianRow);
     QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -124,13 +145,62 @@ std::optional<geodesy::ProjectionChoice> ProjectionDialog::Choice() const
     return choice;
 }
 
+std::optional<ProjectionAnswer> ProjectionDialog::Answer() const
+{
+    const auto choice = Choice();
+    if (!choice)
+        return std::nullopt;
+    return ProjectionAnswer{*choice, meridian_->text()};
+}
+
 void ProjectionDialog::accept()
 {
-    if (!Choice()) {
+    const auto choice = Choice();
+    if (!choice) {
         error_->setText(tr("七参数中有不是数字的值，请改正。"));
         return;
     }
+    // A blank meridian is set later, on the projection page, and checked when it is used.
+    const std::string meridian = meridian_->text().toStdString();
+    if (!geodesy::TrimBlanks(meridian).empty()) {
+        try {
+            static_cast<void>(geodesy::ZoneProjection(geodesy::ReadCentralMeridian(meridian), *choice));
+        } catch (const geodesy::ProjectionSetupError& error) {
+            Refuse(QString::fromUtf8(error.what()), *choice);
+            return;
+        } catch (const geodesy::InvalidNumberError& error) {
+            error_->setText(QString::fromUtf8(error.what()));
+            return;
+        }
+    }
     QDialog::accept();
+}
+
+void ProjectionDialog::Refuse(const QString& reason, const geodesy::ProjectionChoice& choice)
+{
+    error_->setText(reason);
+    // The zone of the chosen width at the map window's centre, as 下一步 proposes it; without
+    // a map, the zone of that width around the meridian typed.
+    std::optional<double> aroundDeg = viewCentreLonDeg_;
+    if (!aroundDeg) {
+        try {
+            aroundDeg = geodesy::ParseNumberOrZero(meridian_->text().toStdString());
+        } catch (const geodesy::InvalidNumberError&) {
+            return;
+        }
+    }
+    offeredMeridianDeg_ = geodesy::ProposeZoneMeridian(*aroundDeg, choice.zoneWidth);
+    const QString width = QString::number(static_cast<int>(choice.zoneWidth));
+    const QString meridianText = QString::fromStdString(geodesy::FormatFixed(offeredMeridianDeg_, 4));
+    offer_->setText(viewCentreLonDeg_ ? tr("改用地图窗中心所在%1°带的中央子午线 %2").arg(width, meridianText)
+                                      : tr("改用%1°带的中央子午线 %2").arg(width, meridianText));
+    offer_->show();
+}
+
+void ProjectionDialog::ClearRefusal()
+{
+    error_->clear();
+    offer_->hide();
 }
 
 QString DescribeProjection(const geodesy::ProjectionChoice& choice)

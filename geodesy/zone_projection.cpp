@@ -68,4 +68,12 @@ GeoPoint ZoneProjection::ToGeographic(double northingM, double eastingM, double 
     return geo;
 }
 
+bool SamePlane(const ProjectionChoice& a, const ProjectionChoice& b)
+{
+    const bool zoneInA = a.zoneNumber == ZoneNumberInY::With;
+    const bool zoneInB = b.zoneNumber == ZoneNumberInY::With;
+    return a.ellipsoid == b.ellipsoid && a.datum == b.datum && zoneInA == zoneInB &&
+           (!zoneInA || a.zoneWidth == b.zoneWidth);
+}
+
 }  // namespace keldarn::geodesy

@@ -41,6 +41,11 @@ struct ProjectionChoice {
     }
 };
 
+// Whether two choices put every WGS84 point at the same X, Y on one central meridian: the
+// same ellipsoid and datum shift, and a zone number in Y in neither or in both from zones of
+// one width. (How Y is read back differs between Guess and Without, not the plane.)
+bool SamePlane(const ProjectionChoice& a, const ProjectionChoice& b);
+
 // A choice that cannot be used with the central meridian; the message is for the user.
 class ProjectionSetupError : public std::runtime_error {
 public:

@@ -108,13 +108,13 @@ public:
         return answer;
     }
 
-    // The next of projectionChoices, or a cancel.
-    std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget*,
-                                                              const geodesy::ProjectionChoice&) override
+    // The next of projectionChoices with the central meridian as it was, or a cancel.
+    std::optional<app::ProjectionAnswer> ChooseProjection(QWidget*,
+                                                          const app::ProjectionRequest& request) override
     {
         if (projectionChoices.empty())
             return std::nullopt;
-        geodesy::ProjectionChoice answer = projectionChoices.front();
+        app::ProjectionAnswer answer{projectionChoices.front(), request.centralMeridianText};
         projectionChoices.pop_front();
         return answer;
     }
