@@ -9,7 +9,6 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -109,15 +108,13 @@ ProjectionDialog::ProjectionDialog(QWidget* owner, const ProjectionRequest& requ
     form->addRow(tr("椭球："), ellipsoid_);
     form->addRow(tr("分带："), zoneWidth_);
     form->addRow(tr("Y坐标："), zoneNumber_);
-    auto* meridianRow = new QHBoxLayout;
-    meridianRow->addWidget(meridian_, 1);
-    meridianRow->addWidget(offer_);
-    form->addRow(tr("投影带中央子午线(度)："), meridianRow);
+    form->addRow(tr("投影带中央子午线(度)："), meridian_);
     QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(datum_);
     layout->addWidget(error_);
+    layout->addWidget(offer_, 0, Qt::AlignLeft);  // the remedy under the reason
     layout->addWidget(buttons);
     setMinimumWidth(560);
 }
@@ -195,6 +192,8 @@ void ProjectionDialog::Refuse(const QString& reason, const geodesy::ProjectionCh
     offer_->setText(viewCentreLonDeg_ ? tr("改用地图窗中心所在%1°带的中央子午线 %2").arg(width, meridianText)
                                       : tr("改用%1°带的中央子午线 %2").arg(width, meridianText));
     offer_->show();
+    // Room for the button without squeezing the wrapped texts above it.
+    resize(size().expandedTo(sizeHint()));
 }
 
 void ProjectionDialog::ClearRefusal()
