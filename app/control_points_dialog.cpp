@@ -170,13 +170,34 @@ void ControlPointsDialog::AddRow(const points::ControlPointRow& row)
         cells << Exact(value);
     for (const double value : row.target)
         cells << Exact(value);
-    AddCells(cells, row.used);
+    FillRow(cells, row.used);
 }
 
-void ControlPointsDialog::AddCells(const QStringList& cells, bool used)
+bool ControlPointsDialog::IsBlankRow(int r) const
+{
+    for (int c = kName; c <= kTargetH; ++c)
+        if (table_->item(r, c) && !table_->item(r, c)->text().trimmed().isEmpty())
+            return false;
+    return true;
+}
+
+void ControlPointsDialog::FillRow(const QStringList& cells, bool used)
+{
+    // The first of the empty rows at the end (the one the dialog opens with, or rows added
+    // and not yet typed in), else a new one.
+    int r = table_->rowCount();
+    while (r > 0 && IsBlankRow(r - 1))
+        --r;
+    if (r < table_->rowCount())
+        table_->removeRow(r);
+    AddCells(cells, used, r);
+}
+
+void ControlPointsDialog::AddCells(const QStringList& cells, bool used, int r)
 {
     const QSignalBlocker quiet(table_);
-    const int r = table_->rowCount();
+    if (r < 0)
+        r = table_->rowCount();
     table_->insertRow(r);
     for (int c = kName; c <= kTargetH; ++c)
         table_->setItem(r, c, new QTableWidgetItem(cells.value(c)));
@@ -208,10 +229,7 @@ points::ControlPointList ControlPointsDialog::ReadRows() const
         const auto text = [&](int c) {
             return table_->item(r, c) ? table_->item(r, c)->text().trimmed() : QString();
         };
-        bool blank = true;
-        for (int c = kName; c <= kTargetH; ++c)
-            blank = blank && text(c).isEmpty();
-        if (blank)
+        if (IsBlankRow(r))
             continue;  // an empty row added and never filled
         points::ControlPointRow row;
         row.name = text(kName).toStdString();
@@ -289,13 +307,7 @@ void ControlPointsDialog::ShowSolution(const geodesy::ControlSolution& solution,
     // Rows that were read, in table order (blank rows are skipped by ReadRows).
     std::size_t k = 0;
     for (int r = 0; r < table_->rowCount() && k < list.rows.size(); ++r) {
-        const auto text = [&](int c) {
-            return table_->item(r, c) ? table_->item(r, c)->text().trimmed() : QString();
-        };
-        bool blank = true;
-        for (int c = kName; c <= kTargetH; ++c)
-            blank = blank && text(c).isEmpty();
-        if (blank)
+        if (IsBlankRow(r))
             continue;
         const geodesy::ControlResidual& v = solution.residuals[k];
         table_->item(r, kVx)->setText(Fixed(v.vxM, 4));
@@ -307,9 +319,21 @@ void ControlPointsDialog::ShowSolution(const geodesy::ControlSolution& solution,
         ++k;
     }
     const geodesy::FourParameterSet& p = solution.parameters;
-    QString text = tr("dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m\n平面残差中误差 %6 m，高程残差中误差 %7 m")
+    QString text = tr("dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m")
                        .arg(Fixed(p.dxM, 4), Fixed(p.dyM, 4), Fixed(p.rotArcSec, 6), Fixed(p.scale, 12),
-                            Fixed(p.dHM, 4), Fixed(solution.rmsPlaneM, 4), Fixed(solution.rmsHeightM, 4));
+                            Fixed(p.dHM, 4));
+    // The adjustment's own accuracy measure, m0 over the redundancy; the RMS divides by the
+    // number of points and reads smaller, so it keeps a name of its own.
+    const int used = (solution.planeRedundancy + 4) / 2;
+    text += QLatin1Char('\n') +
+            (solution.unitWeightErrorM
+                 ? tr("单位权中误差 m0 = ±%1 m（%2 个点，多余观测数 r = 2n − 4 = %3）")
+                       .arg(Fixed(*solution.unitWeightErrorM, 4))
+                       .arg(used)
+                       .arg(solution.planeRedundancy)
+                 : tr("单位权中误差 m0：两个点恰好定出四参数，没有多余观测（r = 0），无法估计"));
+    text += tr("；平面残差均方根 %1 m，高程残差均方根 %2 m")
+                .arg(Fixed(solution.rmsPlaneM, 4), Fixed(solution.rmsHeightM, 4));
     if (solution.worst >= 0)
         text += tr("；平面残差最大的点：%1（红色）")
                     .arg(QString::fromStdString(list.rows[static_cast<std::size_t>(solution.worst)].name));
@@ -381,9 +405,9 @@ void ControlPointsDialog::TakeFromTable()
     kind_->setCurrentIndex(static_cast<int>(points::ControlSourceKind::Plane));
     for (const points::ControlPointRow& row : fromTable_) {
         // The known grid coordinates are typed in.
-        AddCells({QString::fromStdString(row.name), Exact(row.source[0]), Exact(row.source[1]),
-                  Exact(row.source[2])},
-                 true);
+        FillRow({QString::fromStdString(row.name), Exact(row.source[0]), Exact(row.source[1]),
+                 Exact(row.source[2])},
+                true);
     }
     ClearResiduals();
 }

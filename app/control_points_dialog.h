@@ -61,7 +61,11 @@ public:
 private:
     void ShowRows(const points::ControlPointList& list);
     void AddRow(const points::ControlPointRow& row);
-    void AddCells(const QStringList& cells, bool used);
+    // A row of cells at row r, or at the end for r < 0.
+    void AddCells(const QStringList& cells, bool used, int r = -1);
+    // As AddCells, into the first empty row of the empty ones that end the table.
+    void FillRow(const QStringList& cells, bool used);
+    bool IsBlankRow(int r) const;
     void ClearResiduals();
     void ShowSolution(const geodesy::ControlSolution& solution, const points::ControlPointList& list);
     void Paste();

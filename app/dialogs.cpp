@@ -179,21 +179,21 @@ ControlPointsOutcome QtDialogs::EditControlPoints(QWidget* owner, const ControlP
     return dialog.Outcome();
 }
 
-std::optional<geodesy::ProjectionChoice> Dialogs::ChooseProjection(QWidget*, const geodesy::ProjectionChoice&)
+std::optional<ProjectionAnswer> Dialogs::ChooseProjection(QWidget*, const ProjectionRequest&)
 {
     return std::nullopt;
 }
 
-std::optional<geodesy::ProjectionChoice> QtDialogs::ChooseProjection(QWidget* owner,
-                                                                     const geodesy::ProjectionChoice& current)
+std::optional<ProjectionAnswer> QtDialogs::ChooseProjection(QWidget* owner, const ProjectionRequest& request)
 {
-    ProjectionDialog dialog(owner, current);
+    ProjectionDialog dialog(owner, request);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return dialog.Choice();
+    return dialog.Answer();
 }
 
-int QtDialogs::ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items)
+int QtDialogs::ChooseItem(QWidget* owner, const QString& title, const QString& label,
+                          const QStringList& items)
 {
     QInputDialog dialog(owner);
     dialog.setWindowTitle(title);

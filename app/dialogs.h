@@ -55,6 +55,18 @@ struct TerrainProductChoice {
 struct ControlPointsRequest;
 struct ControlPointsOutcome;
 
+// What 椭球与分带... starts from, and what it gives back: the national system with the
+// projection page's central meridian, which a zone number must fit.
+struct ProjectionRequest {
+    geodesy::ProjectionChoice current;
+    QString centralMeridianText;             // L0 of the projection page, as typed (may be empty)
+    std::optional<double> viewCentreLonDeg;  // longitude of the map window's centre, with a viewer
+};
+struct ProjectionAnswer {
+    geodesy::ProjectionChoice choice;
+    QString centralMeridianText;  // L0 for the projection page: as it was, or as changed in the dialog
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -81,14 +93,15 @@ public:
     virtual std::optional<TerrainProductChoice> ChooseTerrainProduct(QWidget* owner, TerrainProduct product,
                                                                      const TerrainProductChoice& current);
     // The index of one of `items`, or -1 when the user cancelled (as without a user to ask).
-    virtual int ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items);
+    virtual int ChooseItem(QWidget* owner, const QString& title, const QString& label,
+                           const QStringList& items);
     // 四参数求解: the control points as the user leaves them, and the values of "应用" when it
     // was pressed. Without a user to ask, the points come back unchanged and nothing applied.
     virtual ControlPointsOutcome EditControlPoints(QWidget* owner, const ControlPointsRequest& request);
-    // 椭球与分带: the national system, starting from `current`; nothing when the user
-    // cancelled (as without a user to ask).
-    virtual std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget* owner,
-                                                                      const geodesy::ProjectionChoice& current);
+    // 椭球与分带: the national system and the central meridian, starting from the request;
+    // nothing when the user cancelled (as without a user to ask).
+    virtual std::optional<ProjectionAnswer> ChooseProjection(QWidget* owner,
+                                                             const ProjectionRequest& request);
     // 导出 with names or descriptions that hold the separator or a line break: `text` names
     // the rows. The character that is to replace them, starting from `suggested`; it is one
     // character that points::IsSeparatorReplacement accepts for `separator`. Nothing when
@@ -110,10 +123,11 @@ public:
     std::optional<ImageryChoice> ChooseImagery(QWidget* owner, const ImageryChoice& current) override;
     std::optional<TerrainProductChoice> ChooseTerrainProduct(QWidget* owner, TerrainProduct product,
                                                              const TerrainProductChoice& current) override;
-    int ChooseItem(QWidget* owner, const QString& title, const QString& label, const QStringList& items) override;
+    int ChooseItem(QWidget* owner, const QString& title, const QString& label,
+                   const QStringList& items) override;
     ControlPointsOutcome EditControlPoints(QWidget* owner, const ControlPointsRequest& request) override;
-    std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget* owner,
-                                                              const geodesy::ProjectionChoice& current) override;
+    std::optional<ProjectionAnswer> ChooseProjection(QWidget* owner,
+                                                     const ProjectionRequest& request) override;
     std::optional<QString> ChooseSeparatorReplacement(QWidget* owner, const QString& text,
                                                       const QString& separator,
                                                       const QString& suggested) override;

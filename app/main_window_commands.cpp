@@ -15,11 +15,11 @@
 
 #include <QCoreApplication>
 #include <QItemSelectionModel>
-#include <QTableView>
-#include <QLineEdit>
-#include <QStackedWidget>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QStackedWidget>
+#include <QTableView>
 
 #include <set>
 
@@ -50,22 +50,62 @@ double ParseLocaleNumber(const QString& text)
     }
 }
 
+// Whether two texts of the central meridian field name the same L0.
+bool SameMeridian(const QString& a, const QString& b)
+{
+    try {
+        return geodesy::ParseNumberOrZero(a.toStdString()) == geodesy::ParseNumberOrZero(b.toStdString());
+    } catch (const geodesy::InvalidNumberError&) {
+        return a.trimmed() == b.trimmed();
+    }
+}
+
+// Whether dx, dy, R and m move the plane at all (the page's "all 0: no transformation"); a
+// field that does not read counts as set. dH does not depend on the plane.
+bool PlaneParametersSet(std::initializer_list<const QLineEdit*> fields)
+{
+    try {
+        for (const QLineEdit* field : fields)
+            if (geodesy::ParseNumberOrZero(field->text().toStdString()) != 0.0)
+                return true;
+        return false;
+    } catch (const geodesy::InvalidNumberError&) {
+        return true;
+    }
+}
+
 }  // namespace
 
-void TFormMain::MMapClick() { ShowPage(PageMap); }
-void TFormMain::MHgetClick() { ShowPage(PageHget); }
-void TFormMain::MAddClick() { ShowPage(PageAdd); }
-void TFormMain::MOutClick() { ShowPage(PageOut); }
-void TFormMain::Mset3Click() { ShowPage(PageZbzh); }
+void TFormMain::MMapClick()
+{
+    ShowPage(PageMap);
+}
+void TFormMain::MHgetClick()
+{
+    ShowPage(PageHget);
+}
+void TFormMain::MAddClick()
+{
+    ShowPage(PageAdd);
+}
+void TFormMain::MOutClick()
+{
+    ShowPage(PageOut);
+}
+void TFormMain::Mset3Click()
+{
+    ShowPage(PageZbzh);
+}
 
 void TFormMain::Mset1Click()
 {
     // Proposes the 3-degree zone meridian nearest to the map window's centre.
     if (ViewerPresent()) {
         const double centreLonDeg = viewer_->GetPointOnTerrainFromScreenCoords(0.0, 0.0).Longitude;
-        const double zoneMeridianDeg = projection_.zoneWidth == geodesy::ZoneWidth::Six
-                                           ? geodesy::ProposeZoneMeridian(centreLonDeg, geodesy::ZoneWidth::Six)
-                                           : geodesy::ProposeZoneMeridian(centreLonDeg);
+        const double zoneMeridianDeg =
+            projection_.zoneWidth == geodesy::ZoneWidth::Six
+                ? geodesy::ProposeZoneMeridian(centreLonDeg, geodesy::ZoneWidth::Six)
+                : geodesy::ProposeZoneMeridian(centreLonDeg);
         EditLo->setText(Fixed(centreLonDeg, 4));
         EditLL->setText(Fixed(zoneMeridianDeg, 4));
         ShowPage(PageSet);
@@ -81,7 +121,10 @@ void TFormMain::Button4Click()
     Mset3Click();
 }
 
-void TFormMain::Button11Click() { Mdata1Click(); }
+void TFormMain::Button11Click()
+{
+    Mdata1Click();
+}
 
 void TFormMain::Button12Click()
 {
@@ -112,8 +155,8 @@ void TFormMain::Button9Click()
     const double tiltDeg = ParseLocaleNumber(EditTilt->text());
     const double azimuthDeg = ParseLocaleNumber(EditAzi->text());
     geodesy::RequireOnTheGlobe(latDeg, lonDeg);
-    viewer_->SetCameraParams(latDeg, lonDeg, altitudeM, earth::AltitudeModeGE::RelativeToGroundAltitudeGE, rangeM,
-                             tiltDeg, azimuthDeg, 1.0);
+    viewer_->SetCameraParams(latDeg, lonDeg, altitudeM, earth::AltitudeModeGE::RelativeToGroundAltitudeGE,
+                             rangeM, tiltDeg, azimuthDeg, 1.0);
 }
 
 void TFormMain::MHelpClick()
@@ -137,20 +180,42 @@ void TFormMain::MAboutClick()
 
 void TFormMain::MProjectionClick()
 {
-    const auto choice = env_.dialogs->ChooseProjection(this, projection_);
-    if (!choice)
+    ProjectionRequest request{projection_, EditLL->text(), std::nullopt};
+    if (ViewerPresent()) {
+        try {
+            request.viewCentreLonDeg = viewer_->GetPointOnTerrainFromScreenCoords(0.0, 0.0).Longitude;
+        } catch (const std::exception&) {
+            // Sky or no terrain at the centre: the dialog offers a zone without the map.
+        }
+    }
+    const auto answer = env_.dialogs->ChooseProjection(this, request);
+    if (!answer)
         return;
+    const geodesy::ProjectionChoice& choice = answer->choice;
     // A zone number needs L0 to be a zone's meridian: said now, with nothing changed.
-    const std::string meridian = EditLL->text().toStdString();
+    const std::string meridian = answer->centralMeridianText.toStdString();
     if (!geodesy::TrimBlanks(meridian).empty())
-        static_cast<void>(geodesy::ZoneProjection(geodesy::ReadCentralMeridian(meridian), *choice));
-    SaveProjectionChoice(env_.settingsPath, *choice);
-    projection_ = *choice;
+        static_cast<void>(geodesy::ZoneProjection(geodesy::ReadCentralMeridian(meridian), choice));
+    const bool planeMoved = !geodesy::SamePlane(projection_, choice) ||
+                            !SameMeridian(EditLL->text(), answer->centralMeridianText);
+    SaveProjectionChoice(env_.settingsPath, choice);
+    projection_ = choice;
+    EditLL->setText(answer->centralMeridianText);
     LabelProjection->setText(DescribeProjection(projection_));
     // The table's points move on the map with the new system.
     mapPoints_.Invalidate();
     UpdateMapPoints();
     StatusBar1->setText(tr("坐标系：%1").arg(DescribeProjection(projection_)));
+    // Four parameters solved on the old plane carry its points, not the new plane's, into the
+    // grid: kept without a word they would put every new point off by as much as the planes
+    // differ.
+    if (planeMoved && PlaneParametersSet({EditXdis, EditYdis, EditRot, EditSca}) &&
+        env_.dialogs->AskYesNo(
+            this,
+            tr("坐标转换页的四参数是在原来的投影平面上求得的；椭球、七参数、Y的带号"
+               "或中央子午线改变后，它们不再适用。\n现在打开“四参数求解”，用控制点重新求解吗？"),
+            tr("椭球与分带")))
+        MControlPointsClick();
 }
 
 void TFormMain::MControlPointsClick()
@@ -169,10 +234,12 @@ void TFormMain::MControlPointsClick()
         for (const int row : rows) {
             const auto cell = [&](int column) { return pointTable_->Cell(column, row).toStdString(); };
             try {
-                const geodesy::GridPoint plane = geodesy::FourParamReverse(
-                    transform, {geodesy::ParseNumber(cell(points::kXColumn)), geodesy::ParseNumber(cell(points::kYColumn)),
-                                geodesy::ParseNumber(cell(points::kHColumn))});
-                request.fromTable.push_back({cell(points::kNameColumn), {plane.x, plane.y, plane.h}, {}, true});
+                const geodesy::GridPoint plane =
+                    geodesy::FourParamReverse(transform, {geodesy::ParseNumber(cell(points::kXColumn)),
+                                                          geodesy::ParseNumber(cell(points::kYColumn)),
+                                                          geodesy::ParseNumber(cell(points::kHColumn))});
+                request.fromTable.push_back(
+                    {cell(points::kNameColumn), {plane.x, plane.y, plane.h}, {}, true});
             } catch (const geodesy::InvalidNumberError&) {
                 // A row without numbers is no control point.
             }

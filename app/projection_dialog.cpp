@@ -1,6 +1,6 @@
 #include "app/projection_dialog.h"
 
-#include "app/dialogs.h"
+#include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 
 #include <QComboBox>
@@ -29,12 +29,17 @@ constexpr std::array<std::pair<const char*, double geodesy::SevenParameters::*>,
     {QT_TRANSLATE_NOOP("ProjectionDialog", "尺度(ppm)"), &geodesy::SevenParameters::scalePpm},
 }};
 
-QString Number(double value) { return QString::number(value, 'g', 15); }
+QString Number(double value)
+{
+    return QString::number(value, 'g', 15);
+}
 
 }  // namespace
 
-ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoice& current) : QDialog(owner)
+ProjectionDialog::ProjectionDialog(QWidget* owner, const ProjectionRequest& request)
+    : QDialog(owner), viewCentreLonDeg_(request.viewCentreLonDeg)
 {
+    const geodesy::ProjectionChoice& current = request.current;
     setWindowTitle(tr("椭球与分带"));
     ellipsoid_ = new QComboBox;
     ellipsoid_->setObjectName(QStringLiteral("EllipsoidChoice"));
@@ -54,6 +59,20 @@ ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoi
     zoneNumber_->addItems({tr("自动判断（反算时去掉整百万米，程序默认）"), tr("不含带号"),
                            tr("含带号（Y = 带号×1000000 + 横坐标）")});
     zoneNumber_->setCurrentIndex(static_cast<int>(current.zoneNumber));
+    meridian_ = new QLineEdit(request.centralMeridianText);
+    meridian_->setObjectName(QStringLiteral("CentralMeridian"));
+    offer_ = new QPushButton;
+    offer_->setObjectName(QStringLiteral("OfferedMeridian"));
+    offer_->setAutoDefault(false);
+    offer_->hide();
+    connect(offer_, &QPushButton::clicked, this, [this] {
+        meridian_->setText(QString::fromStdString(geodesy::FormatFixed(offeredMeridianDeg_, 4)));
+        ClearRefusal();
+        meridian_->setFocus();
+    });
+    for (QComboBox* choice : {zoneWidth_, zoneNumber_})
+        connect(choice, &QComboBox::currentIndexChanged, this, &ProjectionDialog::ClearRefusal);
+    connect(meridian_, &QLineEdit::textEdited, this, &ProjectionDialog::ClearRefusal);
 
     datum_ = new QGroupBox(tr("WGS84到本坐标系的七参数（布尔莎模型，在地心坐标上）"));
     datum_->setObjectName(QStringLiteral("DatumGroup"));
@@ -89,11 +108,13 @@ ProjectionDialog::ProjectionDialog(QWidget* owner, const geodesy::ProjectionChoi
     form->addRow(tr("椭球："), ellipsoid_);
     form->addRow(tr("分带："), zoneWidth_);
     form->addRow(tr("Y坐标："), zoneNumber_);
+    form->addRow(tr("投影带中央子午线(度)："), meridian_);
     QDialogButtonBox* buttons = OkCancelButtons(this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(datum_);
     layout->addWidget(error_);
+    layout->addWidget(offer_, 0, Qt::AlignLeft);  // the remedy under the reason
     layout->addWidget(buttons);
     setMinimumWidth(560);
 }
@@ -108,25 +129,77 @@ std::optional<geodesy::ProjectionChoice> ProjectionDialog::Choice() const
         geodesy::SevenParameters datum;
         for (std::size_t k = 0; k < kDatumFields.size(); ++k) {
             try {
-                datum.*kDatumFields[k].second = geodesy::ParseNumberOrZero(datumFields_[k]->text().toStdString());
+                datum.*kDatumFields[k].second =
+                    geodesy::ParseNumberOrZero(datumFields_[k]->text().toStdString());
             } catch (const geodesy::InvalidNumberError&) {
                 return std::nullopt;
             }
         }
         datum.convention = convention_->currentIndex() == 1 ? geodesy::RotationConvention::CoordinateFrame
-                                                             : geodesy::RotationConvention::PositionVector;
+                                                            : geodesy::RotationConvention::PositionVector;
         choice.datum = datum;
     }
     return choice;
 }
 
+std::optional<ProjectionAnswer> ProjectionDialog::Answer() const
+{
+    const auto choice = Choice();
+    if (!choice)
+        return std::nullopt;
+    return ProjectionAnswer{*choice, meridian_->text()};
+}
+
 void ProjectionDialog::accept()
 {
-    if (!Choice()) {
+    const auto choice = Choice();
+    if (!choice) {
         error_->setText(tr("七参数中有不是数字的值，请改正。"));
         return;
     }
+    // A blank meridian is set later, on the projection page, and checked when it is used.
+    const std::string meridian = meridian_->text().toStdString();
+    if (!geodesy::TrimBlanks(meridian).empty()) {
+        try {
+            static_cast<void>(geodesy::ZoneProjection(geodesy::ReadCentralMeridian(meridian), *choice));
+        } catch (const geodesy::ProjectionSetupError& error) {
+            Refuse(QString::fromUtf8(error.what()), *choice);
+            return;
+        } catch (const geodesy::InvalidNumberError& error) {
+            error_->setText(QString::fromUtf8(error.what()));
+            return;
+        }
+    }
     QDialog::accept();
+}
+
+void ProjectionDialog::Refuse(const QString& reason, const geodesy::ProjectionChoice& choice)
+{
+    error_->setText(reason);
+    // The zone of the chosen width at the map window's centre, as 下一步 proposes it; without
+    // a map, the zone of that width around the meridian typed.
+    std::optional<double> aroundDeg = viewCentreLonDeg_;
+    if (!aroundDeg) {
+        try {
+            aroundDeg = geodesy::ParseNumberOrZero(meridian_->text().toStdString());
+        } catch (const geodesy::InvalidNumberError&) {
+            return;
+        }
+    }
+    offeredMeridianDeg_ = geodesy::ProposeZoneMeridian(*aroundDeg, choice.zoneWidth);
+    const QString width = QString::number(static_cast<int>(choice.zoneWidth));
+    const QString meridianText = QString::fromStdString(geodesy::FormatFixed(offeredMeridianDeg_, 4));
+    offer_->setText(viewCentreLonDeg_ ? tr("改用地图窗中心所在%1°带的中央子午线 %2").arg(width, meridianText)
+                                      : tr("改用%1°带的中央子午线 %2").arg(width, meridianText));
+    offer_->show();
+    // Room for the button without squeezing the wrapped texts above it.
+    resize(size().expandedTo(sizeHint()));
+}
+
+void ProjectionDialog::ClearRefusal()
+{
+    error_->clear();
+    offer_->hide();
 }
 
 QString DescribeProjection(const geodesy::ProjectionChoice& choice)

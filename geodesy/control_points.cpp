@@ -198,6 +198,9 @@ ControlSolution SolveFourParameters(std::span<const ControlPoint> points, Height
     const double n = static_cast<double>(used.size());
     solution.rmsPlaneM = std::sqrt(sumPlane / n);
     solution.rmsHeightM = std::sqrt(sumHeight / n);
+    solution.planeRedundancy = 2 * static_cast<int>(used.size()) - 4;
+    if (solution.planeRedundancy > 0)
+        solution.unitWeightErrorM = std::sqrt(sumPlane / solution.planeRedundancy);
     return solution;
 }
 

@@ -51,6 +51,11 @@ struct ControlSolution {
     std::vector<ControlResidual> residuals;  // one per control point, in order
     double rmsPlaneM = 0.0;                  // sqrt(Σ(vx² + vy²) / n) over the points used
     double rmsHeightM = 0.0;                 // sqrt(Σ vh² / n) over the points used
+    // The plane adjustment: 2n observations (X′, Y′ of the n points used) for 4 unknowns
+    // (c, s, dx, dy), redundancy r = 2n − 4, and the unit-weight error m0 = sqrt(Σ(vx² + vy²) / r)
+    // in metres. None with two points: r = 0, their fit is exact and estimates nothing.
+    int planeRedundancy = 0;
+    std::optional<double> unitWeightErrorM;
     // The used point with the largest plane residual, or −1 with two points (their fit is
     // exact and shows nothing).
     int worst = -1;

@@ -47,9 +47,11 @@ GeoPoint ZoneProjection::ToGeographic(double northingM, double eastingM, double 
     GeoPoint geo;
     if (choice_.zoneNumber == ZoneNumberInY::Guess) {
         // The historic rule, on another ellipsoid: whole millions are dropped.
-        geo = series_.ToGeographic(northingM, eastingM - std::trunc(eastingM / 1e6) * 1e6, centralMeridianDeg_);
+        geo =
+            series_.ToGeographic(northingM, eastingM - std::trunc(eastingM / 1e6) * 1e6, centralMeridianDeg_);
     } else {
-        geo = series_.ToGeographic(northingM, zone_ != kNoZoneNumber ? WithoutZoneNumber(eastingM, zone_) : eastingM,
+        geo = series_.ToGeographic(northingM,
+                                   zone_ != kNoZoneNumber ? WithoutZoneNumber(eastingM, zone_) : eastingM,
                                    centralMeridianDeg_);
     }
     if (choice_.datum) {
@@ -64,6 +66,14 @@ GeoPoint ZoneProjection::ToGeographic(double northingM, double eastingM, double 
         geo = {wgs84.latDeg, wgs84.lonDeg};
     }
     return geo;
+}
+
+bool SamePlane(const ProjectionChoice& a, const ProjectionChoice& b)
+{
+    const bool zoneInA = a.zoneNumber == ZoneNumberInY::With;
+    const bool zoneInB = b.zoneNumber == ZoneNumberInY::With;
+    return a.ellipsoid == b.ellipsoid && a.datum == b.datum && zoneInA == zoneInB &&
+           (!zoneInA || a.zoneWidth == b.zoneWidth);
 }
 
 }  // namespace keldarn::geodesy

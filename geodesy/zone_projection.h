@@ -30,7 +30,8 @@ struct ProjectionChoice {
     EllipsoidChoice ellipsoid = EllipsoidChoice::Program;
     ZoneWidth zoneWidth = ZoneWidth::Three;  // how the central meridian is proposed, and the zone number
     ZoneNumberInY zoneNumber = ZoneNumberInY::Guess;
-    std::optional<SevenParameters> datum;  // WGS84 → the system's datum; none: WGS84 coordinates used as they are
+    std::optional<SevenParameters>
+        datum;  // WGS84 → the system's datum; none: WGS84 coordinates used as they are
 
     bool operator==(const ProjectionChoice&) const = default;
     bool IsDefault() const
@@ -39,6 +40,11 @@ struct ProjectionChoice {
                zoneNumber == ZoneNumberInY::Guess && !datum;
     }
 };
+
+// Whether two choices put every WGS84 point at the same X, Y on one central meridian: the
+// same ellipsoid and datum shift, and a zone number in Y in neither or in both from zones of
+// one width. (How Y is read back differs between Guess and Without, not the plane.)
+bool SamePlane(const ProjectionChoice& a, const ProjectionChoice& b);
 
 // A choice that cannot be used with the central meridian; the message is for the user.
 class ProjectionSetupError : public std::runtime_error {

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -50,6 +51,8 @@ class ControlPointsTest : public QObject {
 
 private slots:
     void solvesAndMarksTheWrongPoint();
+    void accuracyIsTheUnitWeightError_data();
+    void accuracyIsTheUnitWeightError();
     void leavingTheWrongPointOutRecoversTheParameters();
     void refusesCellsThatAreNoNumbers();
     void appliedValuesFillTheTransformationPage();
@@ -75,6 +78,41 @@ void ControlPointsTest::solvesAndMarksTheWrongPoint()
     }
     QCOMPARE(largestRow, 3);
     QVERIFY(dialog.Result()->text().contains(QStringLiteral("G4")));
+}
+
+void ControlPointsTest::accuracyIsTheUnitWeightError_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<QString>("redundancy");
+    QTest::newRow("six points") << 6 << QStringLiteral("6 个点，多余观测数 r = 2n − 4 = 8");
+    QTest::newRow("two points") << 2 << QStringLiteral("没有多余观测（r = 0），无法估计");
+}
+
+// The accuracy is given as the adjustment's unit-weight error m0 = sqrt([vv] / (2n − 4)),
+// with its redundancy; the RMS sqrt([vv] / n) keeps its own name.
+void ControlPointsTest::accuracyIsTheUnitWeightError()
+{
+    QFETCH(int, points);
+    QFETCH(QString, redundancy);
+    keldarn::app::ControlPointSheet sheet = KnownSheet();
+    sheet.rows.resize(static_cast<std::size_t>(points));
+    FakeDialogs dialogs;
+    keldarn::app::ControlPointsDialog dialog(nullptr, dialogs, {sheet, QString(), {}, {}});
+    QVERIFY(dialog.Solve());
+    const QString text = dialog.Result()->text();
+    QVERIFY2(text.contains(redundancy), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("残差中误差")), qPrintable(text));
+    const auto number = [&](const QString& pattern) {
+        const QRegularExpressionMatch match = QRegularExpression(pattern).match(text);
+        return match.hasMatch() ? match.captured(1).toDouble() : -1.0;
+    };
+    const double rms = number(QStringLiteral("平面残差均方根 ([0-9.]+) m"));
+    QVERIFY2(rms >= 0, qPrintable(text));
+    if (points > 2) {
+        // [vv] = n·rms²: m0 = rms·sqrt(n / (2n − 4)), both shown to 0.1 mm.
+        const double m0 = number(QStringLiteral("m0 = ±([0-9.]+) m"));
+        QVERIFY2(std::abs(m0 - rms * std::sqrt(points / (2.0 * points - 4))) < 1e-4, qPrintable(text));
+    }
 }
 
 void ControlPointsTest::leavingTheWrongPointOutRecoversTheParameters()

@@ -77,7 +77,7 @@ public:
 
     // The next of `productChoices`, or a cancel when there is none.
     std::optional<app::TerrainProductChoice> ChooseTerrainProduct(QWidget*, app::TerrainProduct,
-                                                                   const app::TerrainProductChoice&) override
+                                                                  const app::TerrainProductChoice&) override
     {
         if (productChoices.empty())
             return std::nullopt;
@@ -108,12 +108,13 @@ public:
         return answer;
     }
 
-    // The next of projectionChoices, or a cancel.
-    std::optional<geodesy::ProjectionChoice> ChooseProjection(QWidget*, const geodesy::ProjectionChoice&) override
+    // The next of projectionChoices with the central meridian as it was, or a cancel.
+    std::optional<app::ProjectionAnswer> ChooseProjection(QWidget*,
+                                                          const app::ProjectionRequest& request) override
     {
         if (projectionChoices.empty())
             return std::nullopt;
-        geodesy::ProjectionChoice answer = projectionChoices.front();
+        app::ProjectionAnswer answer{projectionChoices.front(), request.centralMeridianText};
         projectionChoices.pop_front();
         return answer;
     }
@@ -143,9 +144,9 @@ public:
     QStringList questions;
     QStringList defaultNoQuestions;  // the questions whose default answer is 否
     bool answerYes = true;
-    std::deque<QString> filePaths;  // answers of the file dialogs in turn; empty = cancel
-    std::deque<QString> texts;      // answers of the text prompts in turn; empty = cancel
-    QStringList textPrompts;        // "label|starting text" of each prompt
+    std::deque<QString> filePaths;                  // answers of the file dialogs in turn; empty = cancel
+    std::deque<QString> texts;                      // answers of the text prompts in turn; empty = cancel
+    QStringList textPrompts;                        // "label|starting text" of each prompt
     std::deque<app::ImageryChoice> imageryChoices;  // answers of 影像图层... in turn
     std::vector<app::ImageryChoice> imageryShown;   // what each showed to start with
     std::deque<app::TerrainProductChoice> productChoices;  // answers of the terrain products in turn

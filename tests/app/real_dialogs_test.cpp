@@ -12,6 +12,9 @@
 #include "points/point_table_model.h"
 #include "real_user.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,12 +24,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTimer>
-#include <QClipboard>
-#include <QComboBox>
-#include <QApplication>
 #include <QtTest>
 
 #include <optional>
@@ -132,6 +133,7 @@ private slots:
     void boundaryClickedOnTheMap();
     void controlPointsPastedSolvedAndApplied();
     void projectionChosenWithTheKeyboard();
+    void projectionRefusedKeepsTheChoices();
     void aboutAndHelp();
     void recoveryQuestionAtStart();
     void unreadableNationalSystemAtStart();
@@ -302,7 +304,8 @@ void RealDialogsTest::mapLayersFromTheirDialogs()
 {
     RealWindow w;
     const QString notAnImage = w.Write(QStringLiteral("bad.tif"), "no raster");
-    const QString image = QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.asc");  // grey, but georeferenced
+    const QString image =
+        QStringLiteral(KELDARN_TEST_DATA_DIR "/earth_dem_small.asc");  // grey, but georeferenced
     const auto typeSource = [](const QString& source, Qt::Key confirm) -> RealUser::Answer {
         return [source, confirm](QWidget* modal) {
             auto* field = modal->findChild<QLineEdit*>(QStringLiteral("ImagerySource"));
@@ -412,7 +415,8 @@ void RealDialogsTest::boundaryClickedOnTheMap()
     QTimer clicker;
     int clicks = 0;
     connect(&clicker, &QTimer::timeout, this, [&] {
-        if (!w.window->StatusBar1->text().startsWith(QStringLiteral("在地图上左键点选边界顶点")) || clicks > 0)
+        if (!w.window->StatusBar1->text().startsWith(QStringLiteral("在地图上左键点选边界顶点")) ||
+            clicks > 0)
             return;
         clicks = 1;
         const int width = map->width(), height = map->height();
@@ -449,6 +453,10 @@ void RealDialogsTest::controlPointsPastedSolvedAndApplied()
     user.Then([](QWidget* modal) {
         QVERIFY(QTest::qWaitForWindowActive(modal));
         QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("PasteRows")), Qt::LeftButton);
+        // Pasted into the empty row the dialog opens with, not after it.
+        auto* table = modal->findChild<QTableWidget*>(QStringLiteral("ControlTable"));
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("A"));
         QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("ApplyButton")), Qt::LeftButton);
     });
     w.Trigger(w.window->MSet, QStringLiteral("四参数求解..."));
@@ -485,6 +493,49 @@ void RealDialogsTest::projectionChosenWithTheKeyboard()
     QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
     QVERIFY(user.AllAnswered());
     QCOMPARE(w.window->Projection().ellipsoid, keldarn::geodesy::EllipsoidChoice::Cgcs2000);
+    CheckTakesInput(w);
+}
+
+// 椭球与分带... refusing a zone number on the proposed 3° meridian keeps the dialog open with
+// every choice; the 6° meridian of the map window's centre offered there, 确定 goes through.
+// The four parameters of the old plane then bring the offer to solve them again.
+void RealDialogsTest::projectionRefusedKeepsTheChoices()
+{
+    RealWindow w;
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    w.window->Mset1Click();  // 114.0000 at the demonstration terrain's 113.55° E
+    w.window->EditXdis->setText(QStringLiteral("12.5"));
+    RealUser user;
+    user.Then([](QWidget* modal) {
+            QVERIFY(QTest::qWaitForWindowActive(modal));
+            const auto choose = [modal](const char* name, Qt::Key key) {
+                auto* combo = modal->findChild<QComboBox*>(QLatin1String(name));
+                combo->setFocus();
+                QTest::keyClick(combo, key);
+                return combo;
+            };
+            QComboBox* ellipsoid = choose("EllipsoidChoice", Qt::Key_Down);  // CGCS2000
+            QComboBox* width = choose("ZoneWidthChoice", Qt::Key_Down);      // 6°
+            QComboBox* number = choose("ZoneNumberChoice", Qt::Key_End);     // 含带号
+            QTest::keyClick(number, Qt::Key_Return);
+            QVERIFY2(modal->isVisible(), "closed on a refused choice");
+            QCOMPARE(ellipsoid->currentIndex(), 1);
+            QCOMPARE(width->currentIndex(), 1);
+            QCOMPARE(number->currentIndex(), 2);
+            auto* offer = modal->findChild<QPushButton*>(QStringLiteral("OfferedMeridian"));
+            QVERIFY(offer->isVisible());
+            QVERIFY2(offer->text().contains(QStringLiteral("111.0000")), qPrintable(offer->text()));
+            QTest::mouseClick(offer, Qt::LeftButton);
+            QTest::keyClick(modal->focusWidget(), Qt::Key_Return);
+        })
+        .Then(RealUser::Click(QStringLiteral("是")))
+        .Then(RealUser::Press(Qt::Key_Escape));
+    QTest::mouseClick(w.window->Button14, Qt::LeftButton);
+    QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
+    QVERIFY(user.AllAnswered());
+    QCOMPARE(user.seen.last(), QStringLiteral("四参数求解"));
+    QCOMPARE(w.window->EditLL->text(), QStringLiteral("111.0000"));
+    QCOMPARE(w.window->LabelProjection->text(), QStringLiteral("CGCS2000，6°带，Y含带号"));
     CheckTakesInput(w);
 }
 

@@ -35,6 +35,8 @@ private slots:
     void confirmingTransformationShowsSampling();
     void nationalSystemReachesTypedPoints();
     void unreadableNationalSystemIsSaidAtStart();
+    void planeChangeOffersToSolveAgain_data();
+    void planeChangeOffersToSolveAgain();
     void importsParameterLines_data();
     void importsParameterLines();
     void importCancelledChangesNothing();
@@ -283,6 +285,53 @@ void SettingPagesTest::writtenNumbersShowWhole()
             QVERIFY2(table->fontMetrics().horizontalAdvance(text) + cellMargins <= table->columnWidth(column),
                      qPrintable(text));
         }
+}
+
+// Four parameters solved on one plane do not fit another: a change of the plane asks to solve
+// them again and opens 四参数求解 on 是; a change that leaves the plane as it was, or
+// parameters that transform nothing, ask nothing.
+void SettingPagesTest::planeChangeOffersToSolveAgain_data()
+{
+    using keldarn::geodesy::EllipsoidChoice;
+    using keldarn::geodesy::ZoneNumberInY;
+    using keldarn::geodesy::ZoneWidth;
+    QTest::addColumn<int>("ellipsoid");
+    QTest::addColumn<int>("zoneWidth");
+    QTest::addColumn<int>("zoneNumber");
+    QTest::addColumn<QString>("rotation");
+    QTest::addColumn<bool>("asked");
+    const int program = static_cast<int>(EllipsoidChoice::Program),
+              cgcs = static_cast<int>(EllipsoidChoice::Cgcs2000);
+    const int three = static_cast<int>(ZoneWidth::Three), six = static_cast<int>(ZoneWidth::Six);
+    const int guess = static_cast<int>(ZoneNumberInY::Guess), with = static_cast<int>(ZoneNumberInY::With),
+              without = static_cast<int>(ZoneNumberInY::Without);
+    QTest::newRow("ellipsoid") << cgcs << three << guess << QStringLiteral("2.5") << true;
+    QTest::newRow("zone number in Y") << program << three << with << QStringLiteral("2.5") << true;
+    QTest::newRow("ellipsoid, parameters 0") << cgcs << three << guess << QStringLiteral("0") << false;
+    QTest::newRow("zone width alone") << program << six << guess << QStringLiteral("2.5") << false;
+    QTest::newRow("Y read without zone number")
+        << program << three << without << QStringLiteral("2.5") << false;
+}
+
+void SettingPagesTest::planeChangeOffersToSolveAgain()
+{
+    QFETCH(int, ellipsoid);
+    QFETCH(int, zoneWidth);
+    QFETCH(int, zoneNumber);
+    QFETCH(QString, rotation);
+    QFETCH(bool, asked);
+    WindowFixture f;
+    f.window->EditLL->setText(QStringLiteral("114"));
+    f.window->EditRot->setText(rotation);
+    keldarn::geodesy::ProjectionChoice choice;
+    choice.ellipsoid = static_cast<keldarn::geodesy::EllipsoidChoice>(ellipsoid);
+    choice.zoneWidth = static_cast<keldarn::geodesy::ZoneWidth>(zoneWidth);
+    choice.zoneNumber = static_cast<keldarn::geodesy::ZoneNumberInY>(zoneNumber);
+    f.dialogs.projectionChoices.push_back(choice);
+    QTest::mouseClick(f.window->Button14, Qt::LeftButton);
+    QCOMPARE(f.window->Projection(), choice);
+    QCOMPARE(f.dialogs.questions.size(), asked ? 1 : 0);
+    QCOMPARE(f.dialogs.controlRequests.size(), std::size_t{asked ? 1u : 0u});
 }
 
 QTEST_MAIN(SettingPagesTest)

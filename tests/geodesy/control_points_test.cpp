@@ -21,7 +21,9 @@ namespace fs = std::filesystem;
 // a lever of X̄ ≈ 3.3e6 m, so agreeing to 1e-9 of dx needs c to 1e-14: the coordinates are
 // reduced to their means first (a change of origin, which the solution does not depend on);
 // with raw northings lstsq misses dx by some 1e-7 m.
-// Input lines X Y H X′ Y′ H′; output c s dx dy meanDH planeA planeB planeC.
+// The unit-weight error is the residuals' sum of squares over the degrees of freedom, rows
+// minus columns of the design matrix.
+// Input lines X Y H X′ Y′ H′; output c s dx dy meanDH planeA planeB planeC m0.
 constexpr const char* kOracle = R"(
 import sys, numpy as np
 X, Y, H, Xt, Yt, Ht = np.loadtxt(sys.argv[1], ndmin=2).T
@@ -29,11 +31,12 @@ x0, y0, xt0, yt0 = X.mean(), Y.mean(), Xt.mean(), Yt.mean()
 one, zero = np.ones(len(X)), np.zeros(len(X))
 u, v = X - x0, Y - y0
 A = np.vstack([np.column_stack([u, -v, one, zero]), np.column_stack([v, u, zero, one])])
-c, s, du, dv = np.linalg.lstsq(A, np.concatenate([Xt - xt0, Yt - yt0]), rcond=None)[0]
+(c, s, du, dv), vv = np.linalg.lstsq(A, np.concatenate([Xt - xt0, Yt - yt0]), rcond=None)[:2]
 four = [c, s, xt0 + du - (c * x0 - s * y0), yt0 + dv - (s * x0 + c * y0)]
 z = Ht - H
 plane = np.linalg.lstsq(np.column_stack([one, X - X.mean(), Y - Y.mean()]), z, rcond=None)[0]
-print(*[repr(float(v)) for v in [*four, z.mean(), *plane]])
+m0 = np.sqrt(vv[0] / (A.shape[0] - A.shape[1]))
+print(*[repr(float(v)) for v in [*four, z.mean(), *plane, m0]])
 )";
 
 // Targets from the sources by the given transformation, the height difference tilted by
@@ -89,8 +92,8 @@ TEST(SolveFourParametersTest, AgreesWithAnIndependentLeastSquaresSolve)
     const std::string command = "/usr/bin/python3 " + (folder / "oracle.py").string() + " " +
                                 (folder / "points.txt").string() + " > " + (folder / "out.txt").string();
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    double c, s, dx, dy, meanDH, planeA, planeB, planeC;
-    std::ifstream(folder / "out.txt") >> c >> s >> dx >> dy >> meanDH >> planeA >> planeB >> planeC;
+    double c, s, dx, dy, meanDH, planeA, planeB, planeC, m0;
+    std::ifstream(folder / "out.txt") >> c >> s >> dx >> dy >> meanDH >> planeA >> planeB >> planeC >> m0;
     fs::remove_all(folder);
 
     const ControlSolution mean = SolveFourParameters(points, HeightFit::Mean);
@@ -105,6 +108,9 @@ TEST(SolveFourParametersTest, AgreesWithAnIndependentLeastSquaresSolve)
     EXPECT_NEAR(plane.heightSlopeX, planeB, 1e-9 * std::abs(planeB));
     EXPECT_NEAR(plane.heightSlopeY, planeC, 1e-9 * std::abs(planeC));
     EXPECT_GT(mean.rmsPlaneM, 0.01);  // the noise is there, so the fit is not trivially exact
+    EXPECT_EQ(mean.planeRedundancy, 2 * 12 - 4);
+    ASSERT_TRUE(mean.unitWeightErrorM.has_value());
+    EXPECT_NEAR(*mean.unitWeightErrorM, m0, 1e-9 * m0);
 }
 
 TEST(SolveFourParametersTest, RecoversExactTransformations)
@@ -143,6 +149,9 @@ TEST(SolveFourParametersTest, RecoversExactTransformations)
             EXPECT_NEAR(std::hypot(solution.residuals[i].vxM, solution.residuals[i].vyM), 0, 1e-6);
         }
         EXPECT_LT(solution.rmsPlaneM + solution.rmsHeightM, 1e-6);
+        EXPECT_EQ(solution.planeRedundancy, 2 * static_cast<int>(points.size()) - 4);
+        // Two points fit exactly: no redundancy, so no unit-weight error either.
+        EXPECT_EQ(solution.unitWeightErrorM.has_value(), points.size() > 2);
         if (points.size() == 2)
             EXPECT_EQ(solution.worst, -1);
         else
