@@ -153,7 +153,7 @@
         <translation>Scale (ppm)</translation>
     </message>
     <message>
-        <location line="+107"/>
+        <location line="+180"/>
         <source>，6°带</source>
         <translation>, 6° zones</translation>
     </message>
@@ -2076,7 +2076,7 @@ Stopped; the output file was not changed.</translation>
         <translation>Close</translation>
     </message>
     <message>
-        <location line="+87"/>
+        <location line="+105"/>
         <source>第%1行的%2“%3”不是数字。</source>
         <translation>Row %1: %2 &quot;%3&quot; is not a number.</translation>
     </message>
@@ -2086,14 +2086,27 @@ Stopped; the output file was not changed.</translation>
         <translation>Row %1 (%2): %3 &quot;%4&quot; is not a number.</translation>
     </message>
     <message>
-        <location line="+82"/>
-        <source>dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m
-平面残差中误差 %6 m，高程残差中误差 %7 m</source>
-        <translation>dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m
-RMS of plane residuals %6 m, RMS of height residuals %7 m</translation>
+        <location line="+76"/>
+        <source>dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m</source>
+        <translation>dx=%1 m  dy=%2 m  R=%3″  m=%4  dH=%5 m</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>单位权中误差 m0 = ±%1 m（%2 个点，多余观测数 r = 2n − 4 = %3）</source>
+        <translation>Unit-weight standard error m0 = ±%1 m (%2 points, redundancy r = 2n − 4 = %3)</translation>
     </message>
     <message>
         <location line="+4"/>
+        <source>单位权中误差 m0：两个点恰好定出四参数，没有多余观测（r = 0），无法估计</source>
+        <translation>Unit-weight standard error m0: two points determine the four parameters exactly; with no redundant observations (r = 0) it cannot be estimated</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>；平面残差均方根 %1 m，高程残差均方根 %2 m</source>
+        <translation>; RMS of plane residuals %1 m, RMS of height residuals %2 m</translation>
+    </message>
+    <message>
+        <location line="+3"/>
         <source>；平面残差最大的点：%1（红色）</source>
         <translation>; largest plane residual: %1 (red)</translation>
     </message>
@@ -2310,7 +2323,7 @@ Tiles of services are cached on this computer: places already seen still show wh
 <context>
     <name>keldarn::app::ProjectionDialog</name>
     <message>
-        <location filename="../app/projection_dialog.cpp" line="-105"/>
+        <location filename="../app/projection_dialog.cpp" line="-173"/>
         <source>椭球与分带</source>
         <translation>Ellipsoid and Zones</translation>
     </message>
@@ -2345,7 +2358,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>With zone number (Y = zone × 1000000 + easting)</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+17"/>
         <source>WGS84到本坐标系的七参数（布尔莎模型，在地心坐标上）</source>
         <translation>Seven parameters from WGS84 to this system (Bursa–Wolf, on geocentric coordinates)</translation>
     </message>
@@ -2385,9 +2398,24 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Y coordinate:</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+1"/>
+        <source>投影带中央子午线(度)：</source>
+        <translation>Central meridian of the zone (°):</translation>
+    </message>
+    <message>
+        <location line="+46"/>
         <source>七参数中有不是数字的值，请改正。</source>
         <translation>Some of the seven parameters are not numbers; please correct them.</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>改用地图窗中心所在%1°带的中央子午线 %2</source>
+        <translation>Use the central meridian of the %1° zone at the map window's centre, %2</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>改用%1°带的中央子午线 %2</source>
+        <translation>Use the central meridian of the %1° zone, %2</translation>
     </message>
 </context>
 <context>
@@ -2801,7 +2829,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>%1 points had no terrain data (sky, outside the data or holes) and were not collected.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_commands.cpp" line="+72"/>
+        <location filename="../app/main_window_commands.cpp" line="+112"/>
         <source>中央子午线=%1度</source>
         <translation>Central meridian=%1°</translation>
     </message>
@@ -2811,17 +2839,29 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Central meridian=%1</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+11"/>
         <source>导入四参数</source>
         <translation>Import Four Parameters</translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+77"/>
         <source>坐标系：%1</source>
         <translation>Coordinate system: %1</translation>
     </message>
     <message>
-        <location line="+43"/>
+        <location line="+7"/>
+        <source>坐标转换页的四参数是在原来的投影平面上求得的；椭球、七参数、Y的带号或中央子午线改变后，它们不再适用。
+现在打开“四参数求解”，用控制点重新求解吗？</source>
+        <translation>The four parameters on the coordinate transformation page were solved on the previous projection plane; now that the ellipsoid, seven parameters, zone number in Y or central meridian has changed, they no longer fit.
+Open "Solve Four Parameters" now to solve them again from control points?</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>椭球与分带</source>
+        <translation>Ellipsoid and Zones</translation>
+    </message>
+    <message>
+        <location line="+46"/>
         <source>已把控制点求得的四参数和高程改正填入坐标转换页。</source>
         <translation>The four parameters and height correction solved from the control points were entered on the Coordinate Transformation page.</translation>
     </message>
