@@ -3095,7 +3095,7 @@ Replace these characters with the character below and export (the cells in the p
     <message>
         <location line="+10"/>
         <source>坐标系为W84，投影方式为高斯克吕格。当地图中心偏离中央子午线超过1.5度时，建议重新设置。</source>
-        <translation>WGS84, Gauss–Krüger. Reset when the map centre is over 1.5° from the meridian.</translation>
+        <translation>WGS84 map coordinates, Gauss–Krüger. Reset when the map centre is over 1.5° from the meridian.</translation>
     </message>
     <message>
         <location line="+2"/>
