@@ -168,19 +168,19 @@ QWidget* TFormMain::BuildPageZbzh()
     QGroupBox* group = AddGroup(PageZbzh, tr("转换为用户坐标的参数(二维四参数模型)"));
     // The fields hold the widest texts that 四参数求解 writes, a scale change of 12 decimals
     // ("-0.000014992123") and shifts of millions of metres to 4 decimals.
-    EditXdis = AddField(group, tr("X平移dx="), 4, 90, 22, 140, QStringLiteral("0"));
-    EditYdis = AddField(group, tr("Y平移dy="), 4, 90, 49, 140, QStringLiteral("0"));
-    EditRot = AddField(group, tr("旋转R(\")="), 4, 90, 76, 140, QStringLiteral("0"));
-    EditSca = AddField(group, tr("尺度变化m="), 4, 90, 103, 140, QStringLiteral("0"));
-    EditHdis = AddField(group, tr("高程改正dH="), 4, 90, 130, 140, QStringLiteral("0"));
+    EditXdis = AddField(group, tr("X平移dx="), 4, 88, 22, 128, QStringLiteral("0"));
+    EditYdis = AddField(group, tr("Y平移dy="), 4, 88, 49, 128, QStringLiteral("0"));
+    EditRot = AddField(group, tr("旋转R(\")="), 4, 88, 76, 128, QStringLiteral("0"));
+    EditSca = AddField(group, tr("尺度变化m="), 4, 88, 103, 128, QStringLiteral("0"));
+    EditHdis = AddField(group, tr("高程改正dH="), 4, 88, 130, 128, QStringLiteral("0"));
     StaticText2 =
         AddAdvice(group,
                   tr("若仅平移即可满足精度要求，则只输入dx和dy，R和M置0。四参数可用Virelle坐标转换 2014计算。"
                      "所有参数置0将不转换。"),
-                  QRect(236, 18, 156, 104));
-    Button12 = AddButton(group, tr("导入"), 236, 127, 48);
-    Button13 = AddButton(group, tr("求解..."), 290, 127, 48, tr("由控制点求解四参数和高程改正"));
-    Button11 = AddButton(group, tr("确定"), 344, 127, 48);
+                  QRect(220, 18, 176, 104));
+    Button12 = AddButton(group, tr("导入"), 220, 127, 58);
+    Button13 = AddButton(group, tr("求解..."), 282, 127, 60, tr("由控制点求解四参数和高程改正"));
+    Button11 = AddButton(group, tr("确定"), 346, 127, 50);
     return PageZbzh;
 }
 

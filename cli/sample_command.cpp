@@ -471,6 +471,8 @@ std::vector<Share> CheckedShares(const std::vector<std::string>& paths, const Po
 {
     std::vector<Share> shares;
     for (const std::string& path : paths) {
+        if (!std::filesystem::exists(path))  // a read that fails: status 2
+            throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {path}));
         Share& share = shares.emplace_back(Share{path, ReadManifest(path)});
         std::error_code error;
         const std::uintmax_t size = std::filesystem::file_size(path, error);
