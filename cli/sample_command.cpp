@@ -471,7 +471,9 @@ std::vector<Share> CheckedShares(const std::vector<std::string>& paths, const Po
 {
     std::vector<Share> shares;
     for (const std::string& path : paths) {
-        if (!std::filesystem::exists(path))  // a read that fails: status 2
+        // Neither the share nor its side file: a read that fails (status 2). A share without
+        // its side file, or a side file without its share, is told by what follows.
+        if (!std::filesystem::exists(path) && !std::filesystem::exists(ManifestPath(path)))
             throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {path}));
         Share& share = shares.emplace_back(Share{path, ReadManifest(path)});
         std::error_code error;
