@@ -76,6 +76,17 @@ QString WriteDem(const QTemporaryDir& dir, const char* centreM = "90")
     return path;
 }
 
+// The main window as the program starts it on the settings file at `path`: the viewer the
+// program makes, on the terrain the file remembers.
+std::unique_ptr<keldarn::app::TFormMain> ProgramWindow(const QString& path, FakeDialogs& dialogs)
+{
+    keldarn::app::MainWindowEnvironment env;
+    env.settingsPath = path.toStdString();
+    env.dialogs = &dialogs;
+    env.createViewer = keldarn::app::TerrainViewerFactory(env.settingsPath);
+    return std::make_unique<keldarn::app::TFormMain>(std::move(env));
+}
+
 }  // namespace
 
 class TerrainViewerTest : public QObject {
@@ -150,13 +161,9 @@ void TerrainViewerTest::startsOnTheViewItWasClosedOn()
         file.close();
         for (int run = 1; run <= 2; ++run) {
             FakeDialogs dialogs;
-            keldarn::app::MainWindowEnvironment env;
-            env.settingsPath = path.toStdString();
-            env.dialogs = &dialogs;
-            env.createViewer = keldarn::app::TerrainViewerFactory(env.settingsPath);
-            keldarn::app::TFormMain window(std::move(env));
-            QTRY_VERIFY_WITH_TIMEOUT(!window.TerrainLoading(), 120000);
-            window.close();
+            const auto window = ProgramWindow(path, dialogs);
+            QTRY_VERIFY_WITH_TIMEOUT(!window->TerrainLoading(), 120000);
+            window->close();
             QVERIFY2(dialogs.messages.empty(), qPrintable(dialogs.MessageTexts().join('\n')));
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), saved);
@@ -217,11 +224,8 @@ void TerrainViewerTest::startsBeforeTheRememberedTerrainIsRead()
         file.write(saved);
         file.close();
         FakeDialogs dialogs;
-        keldarn::app::MainWindowEnvironment env;
-        env.settingsPath = path.toStdString();
-        env.dialogs = &dialogs;
-        env.createViewer = keldarn::app::TerrainViewerFactory(env.settingsPath);
-        keldarn::app::TFormMain window(std::move(env));
+        const auto owned = ProgramWindow(path, dialogs);
+        keldarn::app::TFormMain& window = *owned;
         const auto* viewer = dynamic_cast<keldarn::earth::TerrainApplication*>(window.Viewer());
         QVERIFY(viewer != nullptr);
         QVERIFY(window.TerrainLoading());

@@ -12,6 +12,7 @@
 #include "points/point_table_model.h"
 #include "raster/elevation_source.h"
 #include "tests/support/range_server.h"
+#include "tests/support/resource_limits.h"
 
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
@@ -19,7 +20,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,7 +57,7 @@ struct PointLine {
     double x = 0.0, y = 0.0, h = 0.0;
 };
 
-class SampleCommandTest : public testing::Test {
+class SampleCommandTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -277,9 +277,9 @@ TEST_F(SampleCommandTest, MergeTakesOnlyOneRunsSharesEachOnceWholeAndInOrder)
         fs::remove(target);
         std::vector<std::string> arguments = {"merge", "--output", target};
         arguments.insert(arguments.end(), c.shares.begin(), c.shares.end());
-        testing::internal::CaptureStderr();
+        ::testing::internal::CaptureStderr();
         const int status = RunMerge(arguments);
-        const std::string message = testing::internal::GetCapturedStderr();
+        const std::string message = ::testing::internal::GetCapturedStderr();
         if (c.reason.empty()) {
             EXPECT_EQ(status, kExitOk) << message;
             EXPECT_EQ(Read(target), Read(Path("single.dat")));
@@ -469,14 +469,9 @@ TEST_F(SampleCommandTest, AMissingInputFileIsAFailedReadInEverySubcommand)
 TEST_F(SampleCommandTest, AFailedWriteNamesTheFileOnce)
 {
     const fs::path target = Path("limited.dat");
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = saved;
-    lowered.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
     std::string message;
     try {
+        const keldarn::testing::FileSizeLimit limit(4096);
         PointFileWriter writer(target, PointFormat{});
         for (int k = 0; k < 64; ++k)
             writer.Write("点" + std::string(64 * 1024, '1') + "\r\n");
@@ -484,8 +479,6 @@ TEST_F(SampleCommandTest, AFailedWriteNamesTheFileOnce)
     } catch (const RunError& error) {
         message = error.what();
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
     EXPECT_EQ(message, "无法写入文件 " + target.string() + "：文件超出允许的大小");
 }
 
@@ -521,9 +514,9 @@ TEST_F(SampleCommandTest, BadInputAndFailedReadsLeaveTheTargetAlone)
     for (const std::string box : {"10,10,10.1,10.1", "30.2,111.0,30.21,111.01"}) {
         std::vector<std::string> arguments = Sample(target);
         *(std::find(arguments.begin(), arguments.end(), "--bbox") + 1) = box;
-        testing::internal::CaptureStderr();
+        ::testing::internal::CaptureStderr();
         EXPECT_EQ(RunSample(arguments), kExitBadInput);
-        const std::string said = testing::internal::GetCapturedStderr();
+        const std::string said = ::testing::internal::GetCapturedStderr();
         EXPECT_NE(said.find("测区在地形数据范围之外"), std::string::npos) << said;
         EXPECT_NE(said.find("纬度 29.9"), std::string::npos) << said;
     }
@@ -589,9 +582,9 @@ TEST_F(SampleCommandTest, EveryCommandRefusesASettingsFileItCannotRead)
                              : arguments[0] == "convert" ? RunConvert
                              : arguments[0] == "kml2dxf" ? RunKml2Dxf
                                                          : RunDxf2Kml;
-            testing::internal::CaptureStderr();
+            ::testing::internal::CaptureStderr();
             EXPECT_EQ(run(arguments), kExitBadInput);
-            const std::string message = testing::internal::GetCapturedStderr();
+            const std::string message = ::testing::internal::GetCapturedStderr();
             EXPECT_NE(message.find(c.settings), std::string::npos) << message;
             EXPECT_NE(message.find(c.reason), std::string::npos) << message;
             EXPECT_FALSE(fs::exists(output));
