@@ -77,7 +77,7 @@ void TFormMain::MShowDrawingClick()
 
 cad::KmlReadLimits TFormMain::KmlLimits() const
 {
-    return {static_cast<std::uint64_t>(ReadKmzEntryLimit(env_.settingsPath).megabytes)};
+    return {static_cast<std::uint64_t>(settings::ReadKmzEntryLimit(env_.settingsPath).megabytes)};
 }
 
 cad::IAcadApplication* TFormMain::AttachCad()

@@ -1,6 +1,6 @@
 #include "cli/kml_commands.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "cad/drawing_document.h"
 #include "cad/dxf_reader.h"
 #include "cad/dxf_writer.h"

@@ -1,6 +1,6 @@
 #include "cli/sample_command.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "cli/command_line.h"
 #include "cli/kml_read_limits.h"
 #include "cli/part_manifest.h"
@@ -281,11 +281,11 @@ int Sample(const ParsedOptions& options)
 {
     const auto settingsPath = SettingsFileFromOptions(options);
     const std::string terrain = options.Value("terrain").value_or(
-        settingsPath ? app::LoadTerrainSource(*settingsPath) : std::string());
+        settingsPath ? settings::LoadTerrainSource(*settingsPath) : std::string());
     if (terrain.empty())
         throw UsageError(i18n::Translate("cli", "缺少 --terrain（地形数据），设置文件中也没有"));
-    const std::size_t cacheBytes = settingsPath ? app::LoadTerrainCacheBytes(*settingsPath)
-                                                : static_cast<std::size_t>(app::kDefaultTerrainCacheMB) << 20;
+    const std::size_t cacheBytes = settingsPath ? settings::LoadTerrainCacheBytes(*settingsPath)
+                                                : static_cast<std::size_t>(settings::kDefaultTerrainCacheMB) << 20;
     const SurveyFrame frame = SurveyFrameFromOptions(options);
     const auto spacing = options.Number("spacing");
     if (!spacing || !(*spacing > 0.0))
