@@ -351,7 +351,7 @@ private:
     geodesy::FourParamCoefficients CurrentTransform() const;
     // The bounds of a KML reading as the settings file holds them now ([KML]; its default
     // for a value that does not read, which was reported at start).
-    cad::KmlReadLimits KmlLimits() const;
+    kml::KmlReadLimits KmlLimits() const;
     void SetProgress(int percent);
     // The open drawing window, or nullptr after telling the user that none is open.
     cad::IAcadApplication* AttachCad();

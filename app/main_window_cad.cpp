@@ -75,7 +75,7 @@ void TFormMain::MShowDrawingClick()
         drawingHost_->OpenNewDrawing(this);
 }
 
-cad::KmlReadLimits TFormMain::KmlLimits() const
+kml::KmlReadLimits TFormMain::KmlLimits() const
 {
     return {static_cast<std::uint64_t>(settings::ReadKmzEntryLimit(env_.settingsPath).megabytes)};
 }

@@ -112,8 +112,8 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
     if (path.isEmpty())
         return std::nullopt;
-    std::vector<cad::KmlShape> shapes;
-    for (cad::KmlShape& shape : cad::ReadKmlShapes(path.toStdString(), KmlLimits()))
+    std::vector<kml::KmlShape> shapes;
+    for (kml::KmlShape& shape : kml::ReadKmlShapes(path.toStdString(), KmlLimits()))
         if (shape.isArea == area)
             shapes.push_back(std::move(shape));
     if (shapes.empty()) {
@@ -126,7 +126,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
         QStringList items;
         for (std::size_t k = 0; k < shapes.size(); ++k)
             items << QString::number(k + 1) + QStringLiteral(". ") +
-                         QString::fromStdString(cad::DescribeKmlShape(shapes[k]));
+                         QString::fromStdString(kml::DescribeKmlShape(shapes[k]));
         const int index = env_.dialogs->ChooseItem(
             this, windowTitle(),
             area ? tr("文件中有多个多边形，请选择区域边界：") : tr("文件中有多条路径，请选择路线："), items);

@@ -5,7 +5,7 @@
 
 namespace keldarn::cli {
 
-cad::KmlReadLimits KmlReadLimitsFromOptions(const ParsedOptions& options)
+kml::KmlReadLimits KmlReadLimitsFromOptions(const ParsedOptions& options)
 {
     const auto settingsPath = SettingsFileFromOptions(options);
     if (!settingsPath)
