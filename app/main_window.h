@@ -69,12 +69,15 @@ class PointJournal;
 class PointTableModel;
 }  // namespace keldarn::points
 
+namespace keldarn::settings {
+struct ViewSettingsText;
+}  // namespace keldarn::settings
+
 namespace keldarn::app {
 
 class HelpWindow;
 class ProfileWindow;
 class SampledBatches;
-struct settings::ViewSettingsText;
 
 // What the main window needs from its surroundings; tests hand in their own.
 struct MainWindowEnvironment {
@@ -379,18 +382,6 @@ private:
     // Moves the view to the point of a grid row, when it has a place.
     void LookAtRow(int gridRow);
     std::optional<MapPoints::Frame> MapFrame() const;
-    // Appends sampled rows, shows the run's progress and lets the window repaint.
-    void FlushSampledRows(std::vector<std::array<QString, 5>>& rows, int percent);
-    struct SamplingOutcome {
-        std::int64_t taken = 0;    // rows appended
-        std::int64_t skipped = 0;  // grid points whose ray met no terrain
-        bool cancelled = false;    // the user pressed Esc
-    };
-    // Samples the grid into the table while the window takes no input but Esc. Rows taken
-    // before an error stay in the table.
-    SamplingOutcome SampleGrid(const earth::SamplingGrid& grid, double L0,
-                               const geodesy::FourParamCoefficients& transform);
-
     // A route or an area for terrain work, as longitude/latitude rings (an area's first
     // ring is its outer boundary, the others its holes; a route has one, its line).
     struct ChosenShape {

@@ -2,6 +2,8 @@
 // automatic grid sampling.
 
 #include "app/main_window.h"
+#include "app/sampled_batches.h"
+#include "ops/view_grid_sampling.h"
 #include "earth/grid_sampling.h"
 #include "earth/screen_coords.h"
 #include "geodesy/central_meridian.h"
@@ -10,8 +12,6 @@
 #include "points/point_table_model.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -27,46 +27,6 @@ namespace {
 std::string Utf8(const QLineEdit* field) { return field->text().toStdString(); }
 
 QString Fixed(double value, int decimals) { return QString::fromStdString(geodesy::FormatFixed(value, decimals)); }
-
-// While a sampling run lasts the window repaints but takes no input: every key and
-// mouse event is swallowed, and Esc asks the run to stop.
-class SamplingInputGuard : public QObject {
-public:
-    SamplingInputGuard() { qApp->installEventFilter(this); }
-    ~SamplingInputGuard() override { qApp->removeEventFilter(this); }
-    bool cancelled() const { return cancelled_; }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
-                cancelled_ = true;
-            return true;
-        case QEvent::KeyRelease:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::ShortcutOverride:
-        case QEvent::Close:
-            return true;
-        default:
-            return false;
-        }
-    }
-
-private:
-    bool cancelled_ = false;
-};
-
-// Rows are handed to the table (and its journal) in batches, and the window repaints
-// about ten times a second: a run of 100,000 points neither notifies the views 100,000
-// times nor spends its time painting.
-constexpr std::size_t kSampleBatchRows = 8192;
-constexpr qint64 kSampleRepaintMs = 100;
 
 constexpr const char* kViewSeesSky =
     QT_TRANSLATE_NOOP("TFormMain", "地图窗的边缘对着天空，无法测量地图窗范围。"
@@ -155,69 +115,9 @@ void TFormMain::Mdata1Click()
     EditPn->setText(QString::number(earth::EstimatePointCount(spanVM, spanWM, spacingM)));
 }
 
-void TFormMain::FlushSampledRows(std::vector<points::RowCells>& rows, int percent)
-{
-    pointTable_->AppendRows(rows);
-    rows.clear();
-    UpdateMapPoints();  // the points appear on the map as they are taken
-    StringGrid1->scrollToBottom();
-    ProgressBar1->setValue(percent);
-    // Paint what changed and look for Esc; the guard keeps every other input away.
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-TFormMain::SamplingOutcome TFormMain::SampleGrid(const earth::SamplingGrid& grid, double L0,
-                                                 const geodesy::FourParamCoefficients& transform)
-{
-    const geodesy::ZoneProjection projection(L0, projection_);
-    const double step = 100.0 / static_cast<double>(grid.PointCount());
-    SamplingOutcome outcome;
-    int nextRow = pointTable_->RowCount();
-    std::vector<points::RowCells> batch;
-    batch.reserve(kSampleBatchRows);
-    // The guard lives exactly as long as the loop: whatever comes after the run (its
-    // message, an error's message) takes input again.
-    SamplingInputGuard guard;
-    QElapsedTimer sinceFlush;
-    sinceFlush.start();
-    try {
-        for (std::int64_t i = 0; i <= grid.nV && !guard.cancelled(); ++i) {
-            for (std::int64_t j = 0; j <= grid.nW && !guard.cancelled(); ++j) {
-                const earth::ScreenPoint s = grid.PointAt(i, j);
-                const int percent =
-                    static_cast<int>(std::trunc(static_cast<double>(outcome.taken + outcome.skipped) * step));
-                earth::IPointOnTerrainGE p;
-                try {
-                    p = viewer_->GetPointOnTerrainFromScreenCoords(s.sx, s.sy);
-                } catch (const earth::NoTerrainError&) {
-                    ++outcome.skipped;
-                    continue;
-                }
-                const geodesy::GridPoint g =
-                    geodesy::GeographicToGrid(p.Latitude, p.Longitude, p.Altitude, projection, transform);
-                batch.push_back({QString::number(nextRow++), QString(), Fixed(g.x, 3), Fixed(g.y, 3), Fixed(g.h, 3)});
-                ++outcome.taken;
-                if (batch.size() >= kSampleBatchRows || sinceFlush.elapsed() >= kSampleRepaintMs) {
-                    FlushSampledRows(batch, percent);
-                    sinceFlush.restart();
-                }
-            }
-        }
-        FlushSampledRows(batch, 100);
-    } catch (...) {
-        // Rows taken before the failure stay in the table.
-        pointTable_->AppendRows(batch);
-        if (outcome.taken > 0)
-            pointTable_->SetHeaderFixed(true);
-        throw;
-    }
-    outcome.cancelled = guard.cancelled();
-    return outcome;
-}
-
 void TFormMain::Button5Click()
 {
-    if (!ViewerPresent())
+    if (RefuseWhileSurveyTaskRuns() || !ViewerPresent())
         return;
     const double L0 = geodesy::ReadCentralMeridian(Utf8(EditLL));
     const double spanVM = geodesy::ParseNumber(Utf8(EditDx));
@@ -225,36 +125,53 @@ void TFormMain::Button5Click()
     const double spacingM = geodesy::ParseNumber(Utf8(EditPd));
     const earth::SamplingGrid grid = earth::MakeSamplingGrid(spanVM, spanWM, spacingM);
 
-    StatusBar1->setText(tr("正在采集数据...请不要对地图窗作任何操作！"));
-    QElapsedTimer clock;
-    clock.start();
-    SetProgress(1);
-    SamplingOutcome outcome;
-    try {
-        outcome = SampleGrid(grid, L0, CurrentTransform());
-    } catch (...) {
-        StatusBar1->clear();
-        SetProgress(0);
-        throw;
-    }
-    pointTable_->SetHeaderFixed(true);
-    if (outcome.taken > 0)
-        StringGrid1->setCurrentIndex(pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
-    SetProgress(100);
+    // The run picks on the view as it is now, on a worker thread: the map may move meanwhile.
+    ops::ViewGridRequest request;
+    request.rows = grid.nV + 1;
+    request.columns = grid.nW + 1;
+    request.pick = [grid, picks = viewer_->PicksForRun()](std::int64_t row,
+                                                          std::int64_t column) -> std::optional<ops::PickedGround> {
+        const earth::ScreenPoint s = grid.PointAt(row, column);
+        const auto p = picks(s.sx, s.sy);
+        if (!p)
+            return std::nullopt;
+        return ops::PickedGround{p->Latitude, p->Longitude, p->Altitude};
+    };
+    request.frame = survey::SurveyFrame{L0, CurrentTransform(), projection_};
 
-    if (outcome.cancelled) {
-        StatusBar1->setText(tr("已取消自动采点，保留已采集的%1个点。").arg(outcome.taken));
-        SetProgress(0);
-        return;
-    }
-    QString done = tr("数据采集结束，用时%1秒").arg(Fixed(static_cast<double>(clock.elapsed()) / 1000.0, 1));
-    StatusBar1->setText(done);
-    if (outcome.skipped > 0)
-        done += QLatin1Char('\n') +
-                tr("有%1个点没有地形数据（天空、数据范围之外或数据空洞），未采集。").arg(outcome.skipped);
-    ShowInfo(done);
-    StatusBar1->clear();
-    SetProgress(0);
+    auto batches = std::make_shared<SampledBatches>();
+    sampledBatches_ = batches;
+    auto counts = std::make_shared<ops::ViewGridCounts>();
+    auto work = [request, batches, counts](survey::TaskProgress& progress) {
+        *counts = ops::SampleViewGrid(
+            request, [&](std::vector<points::RowCells>&& rows) { batches->Push(std::move(rows), progress); },
+            progress);
+    };
+    const int rowsBefore = pointTable_->DataRowCount();
+    auto done = [this, counts, rowsBefore](std::exception_ptr error, bool cancelled) {
+        AppendSampledBatches();
+        sampledBatches_.reset();
+        // Rows taken before a failure or a cancel stay in the table.
+        const int taken = pointTable_->DataRowCount() - rowsBefore;
+        pointTable_->SetHeaderFixed(true);
+        if (taken > 0)
+            StringGrid1->setCurrentIndex(pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
+        if (error)
+            return;  // shown by the caller
+        if (cancelled) {
+            StatusBar1->setText(tr("已取消自动采点，保留已采集的%1个点。").arg(taken));
+            return;
+        }
+        QString text =
+            tr("数据采集结束，用时%1秒").arg(Fixed(static_cast<double>(surveyClock_.elapsed()) / 1000.0, 1));
+        StatusBar1->setText(text);
+        if (counts->skipped > 0)
+            text += QLatin1Char('\n') +
+                    tr("有%1个点没有地形数据（天空、数据范围之外或数据空洞），未采集。").arg(counts->skipped);
+        ShowInfo(text);
+        StatusBar1->clear();
+    };
+    StartSurveyTask(std::move(work), std::move(done), tr("正在采集数据...请不要对地图窗作任何操作！"));
 }
 
 }  // namespace keldarn::app

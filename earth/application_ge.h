@@ -77,6 +77,13 @@ public:
     // throws NoTerrainError; no value is ever made up.
     virtual IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) = 0;
 
+    // The picks of the view as it is now, for a run on a worker thread that must not touch
+    // the viewer: the function answers as GetPointOnTerrainFromScreenCoords would have at
+    // the time of this call, with nothing where that throws NoTerrainError. One thread at a
+    // time; it owns what it reads, so it may outlive the viewer's terrain and camera.
+    using ScreenPicks = std::function<std::optional<IPointOnTerrainGE>(double sx, double sy)>;
+    virtual ScreenPicks PicksForRun() = 0;
+
     // The ground under (sx, sy) for measuring the view's extent: the terrain where the ray
     // meets it, else where the ray meets the ellipsoid raised to the terrain's mean height
     // (beyond the model's edge, over a hole); the altitude is then that mean height.

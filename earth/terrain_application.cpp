@@ -234,11 +234,14 @@ QSize TerrainApplication::ViewSize() const
     return QSize(800, 600);
 }
 
-IPointOnTerrainGE TerrainApplication::GetPointOnTerrainFromScreenCoords(double sx, double sy)
+namespace {
+
+// The scene's pick under (sx, sy) as the automation interface reports it.
+IPointOnTerrainGE PointOnTerrain(const TerrainScene& scene, double sx, double sy, QSize viewPx)
 {
     if (!std::isfinite(sx) || !std::isfinite(sy))
         throw EarthError(QCoreApplication::translate("earth", "屏幕坐标无效：必须是有限的数").toStdString());
-    const RayCastResult result = scene_.Pick(sx, sy, ViewSize());
+    const RayCastResult result = scene.Pick(sx, sy, viewPx);
     if (!result.hit) {
         throw NoTerrainError(
             (result.miss == RayMiss::Sky
@@ -248,6 +251,41 @@ IPointOnTerrainGE TerrainApplication::GetPointOnTerrainFromScreenCoords(double s
                 .toStdString());
     }
     return {result.hit->latDeg, result.hit->lonDeg, result.hit->elevationM};
+}
+
+// The picks of a view as it was when they were taken: the camera, the grids and the DEM
+// are its own, so the viewer may move or change its terrain meanwhile. One thread at a time.
+class ViewPicks {
+public:
+    ViewPicks(TerrainScene scene, QSize viewPx) : scene_(std::move(scene)), viewPx_(viewPx) {}
+    std::optional<IPointOnTerrainGE> At(double sx, double sy) const
+    {
+        try {
+            return PointOnTerrain(scene_, sx, sy, viewPx_);
+        } catch (const NoTerrainError&) {
+            return std::nullopt;
+        }
+    }
+
+private:
+    TerrainScene scene_;
+    QSize viewPx_;
+};
+
+}  // namespace
+
+IPointOnTerrainGE TerrainApplication::GetPointOnTerrainFromScreenCoords(double sx, double sy)
+{
+    return PointOnTerrain(scene_, sx, sy, ViewSize());
+}
+
+IApplicationGE::ScreenPicks TerrainApplication::PicksForRun()
+{
+    std::shared_ptr<raster::ElevationSource> heights;
+    if (scene_.heights() != nullptr)
+        heights = OpenHeightSource(source_);
+    auto picks = std::make_shared<const ViewPicks>(scene_.ForPicks(std::move(heights)), ViewSize());
+    return [picks](double sx, double sy) { return picks->At(sx, sy); };
 }
 
 IPointOnTerrainGE TerrainApplication::GetGroundFromScreenCoords(double sx, double sy)

@@ -82,6 +82,9 @@ public:
     // Throws NoTerrainError when the ray meets no terrain or the DEM has no height there.
     IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) override;
     IPointOnTerrainGE GetGroundFromScreenCoords(double sx, double sy) override;
+    // The view's picks with a DEM opened anew for the worker. Throws TerrainError naming the
+    // DEM when it cannot be opened again.
+    ScreenPicks PicksForRun() override;
 
     // Shows another terrain at once, at its finest grid. Throws TerrainError, keeping the
     // current terrain, when the source cannot be read. Blocks while it reads.

@@ -204,6 +204,15 @@ Camera TerrainScene::MakeCamera(QSize viewPx) const
     return *camera_;
 }
 
+TerrainScene TerrainScene::ForPicks(std::shared_ptr<raster::ElevationSource> heights) const
+{
+    TerrainScene copy = *this;
+    copy.heights_ = std::move(heights);
+    copy.drape_.reset();
+    copy.mapLayers_.clear();
+    return copy;
+}
+
 RayCastResult TerrainScene::Pick(double sx, double sy, QSize viewPx) const
 {
     const Ray ray = MakeCamera(viewPx).RayThrough(sx, sy);

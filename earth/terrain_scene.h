@@ -89,6 +89,10 @@ public:
     // height is the DEM's there; where the DEM has none it is no hit. Throws TerrainError
     // naming the DEM when it cannot be read any more.
     RayCastResult Pick(double sx, double sy, QSize viewPx) const;
+    // A copy for picks on another thread: the same camera, grids and detail, its heights read
+    // through `heights` (the same DEM opened for that thread; nullptr for the demonstration
+    // terrain). It shares nothing the viewer changes and draws nothing.
+    TerrainScene ForPicks(std::shared_ptr<raster::ElevationSource> heights) const;
     // Where the ray through (sx, sy) meets the ellipsoid raised to the terrain's mean
     // elevation, or nothing when it passes above it (sky).
     std::optional<Geodetic> PickMeanLevel(double sx, double sy, QSize viewPx) const;

@@ -14,6 +14,9 @@
 #include <QStackedWidget>
 #include <QtTest>
 
+#include <chrono>
+#include <thread>
+
 using keldarn::earth::IPointOnTerrainGE;
 using keldarn::testing::WindowFixture;
 
@@ -49,6 +52,7 @@ private slots:
     void samplesTheGridIntoTheTable();
     void samplingSkipsPointsWithoutTerrain();
     void samplingKeepsRowsBeforeAFailure();
+    void samplingRunsInTheBackgroundUntilEsc();
     void samplingRefusesAGridThatCannotBeFormed();
 };
 
@@ -207,6 +211,7 @@ void CaptureCommandsTest::samplesTheGridIntoTheTable()
     w->PointTable()->AppendRow({"K1", "", "1", "2", "3"});
     f.dialogs.messages.clear();
     QTest::mouseClick(w->Button5, Qt::LeftButton);
+    QTRY_VERIFY(!w->SurveyTaskRunning());
 
     // 3 rows of 4 points, from the bottom-left corner rightwards, row by row upwards.
     QCOMPARE(f.viewer->queries.size(), std::size_t{12});
@@ -242,6 +247,7 @@ void CaptureCommandsTest::samplingSkipsPointsWithoutTerrain()
     w->EditPd->setText(QStringLiteral("50"));
     f.dialogs.messages.clear();
     QTest::mouseClick(w->Button5, Qt::LeftButton);
+    QTRY_VERIFY(!w->SurveyTaskRunning());
     QCOMPARE(w->PointTable()->DataRowCount(), 6);  // the top row of three is sky
     QCOMPARE(w->PointTable()->Cell(0, 6), QStringLiteral("6"));
     QCOMPARE(f.dialogs.messages.size(), std::size_t{1});
@@ -264,8 +270,40 @@ void CaptureCommandsTest::samplingKeepsRowsBeforeAFailure()
     w->EditPd->setText(QStringLiteral("50"));
     f.dialogs.messages.clear();
     QTest::mouseClick(w->Button5, Qt::LeftButton);
+    QTRY_VERIFY(!w->SurveyTaskRunning());
     QCOMPARE(w->PointTable()->DataRowCount(), 4);
     QCOMPARE(f.dialogs.MessageTexts(), QStringList{QStringLiteral("viewer stopped answering")});
+    QCOMPARE(w->ProgressBar1->value(), 0);
+}
+
+// The window stays usable while a grid is sampled; Esc stops the run and the rows taken
+// stay, each named by its row.
+void CaptureCommandsTest::samplingRunsInTheBackgroundUntilEsc()
+{
+    WindowFixture f(true);
+    auto* w = f.window.get();
+    w->show();  // Esc reaches the window's shortcut once it is shown
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    f.viewer->terrain = [](double sx, double sy) {
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        return PlaneTerrain(sx, sy);
+    };
+    w->EditLL->setText(QStringLiteral("114"));
+    w->EditDx->setText(QStringLiteral("100"));
+    w->EditDy->setText(QStringLiteral("100"));
+    w->EditPd->setText(QStringLiteral("1"));  // 101 × 101 points, about 3 s
+    QTest::mouseClick(w->Button5, Qt::LeftButton);
+    QTRY_VERIFY(w->PointTable()->DataRowCount() > 0);
+    w->EditX->setText(QStringLiteral("typed meanwhile"));  // input is taken during the run
+    QCOMPARE(w->EditX->text(), QStringLiteral("typed meanwhile"));
+    QTest::mouseClick(w->Button5, Qt::LeftButton);  // a second run is refused
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("正在进行地形计算，请等待结束或按Esc取消。"));
+    QTest::keyClick(w, Qt::Key_Escape);
+    QTRY_VERIFY(!w->SurveyTaskRunning());
+    const int taken = w->PointTable()->DataRowCount();
+    QVERIFY2(taken < 101 * 101, qPrintable(QString::number(taken)));
+    QCOMPARE(w->StatusBar1->text(), QStringLiteral("已取消自动采点，保留已采集的%1个点。").arg(taken));
+    QCOMPARE(w->PointTable()->Cell(0, taken), QString::number(taken));
     QCOMPARE(w->ProgressBar1->value(), 0);
 }
 

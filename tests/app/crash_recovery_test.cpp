@@ -50,6 +50,8 @@ int RunSamplingChild(const QString& dir)
     keldarn::app::TFormMain window(std::move(env));
     PrepareSampling(&window, "2000");
     window.Button5Click();
+    while (window.SurveyTaskRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     return 0;
 }
 

@@ -203,6 +203,17 @@ public:
         queries.push_back({sx, sy});
         return terrain(sx, sy);
     }
+    // Answers on the worker's thread; the test reads `queries` once the run has ended.
+    ScreenPicks PicksForRun() override
+    {
+        return [this](double sx, double sy) -> std::optional<earth::IPointOnTerrainGE> {
+            try {
+                return GetPointOnTerrainFromScreenCoords(sx, sy);
+            } catch (const earth::NoTerrainError&) {
+                return std::nullopt;
+            }
+        };
+    }
 
     QWidget* mainWindow = nullptr;
     QWidget* renderWindow = nullptr;

@@ -165,6 +165,7 @@ void RealDialogsTest::samplingEndMessageCloses()
     RealUser user;
     user.Then(answers[way]);
     QTest::mouseClick(w.window->Button5, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.window->SurveyTaskRunning() && user.AllAnswered(), 30000);
     QVERIFY2(user.stuck.isEmpty(), qPrintable(user.stuck.join('|')));
     QCOMPARE(user.seen.size(), 1);
     QVERIFY(user.seen[0].startsWith(QStringLiteral("数据采集结束，用时")));

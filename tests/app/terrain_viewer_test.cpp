@@ -350,6 +350,7 @@ void TerrainViewerTest::samplesTheViewThatFramesANewDem()
     // The view spans the DEM's 0.04° of longitude (3.7 km) and more.
     QVERIFY2(w->EditDy->text().toDouble() > 3700.0, qPrintable(w->EditDy->text()));
     QTest::mouseClick(w->Button5, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->SurveyTaskRunning(), 30000);
     QCOMPARE(v.dialogs.messages.size(), std::size_t{1});
     const QString done = v.dialogs.messages[0].text;
     const int rows = w->PointTable()->DataRowCount();
@@ -486,6 +487,7 @@ void TerrainViewerTest::sampledAndExportedHeightsMatchGdal()
     QTest::mouseClick(w->Button8, Qt::LeftButton);  // measure the view
     QVERIFY2(v.dialogs.messages.empty(), qPrintable(v.dialogs.MessageTexts().join('\n')));
     QTest::mouseClick(w->Button5, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->SurveyTaskRunning(), 30000);
     QCOMPARE(v.dialogs.messages.size(), std::size_t{1});
     const int rows = w->PointTable()->DataRowCount();
     QVERIFY(rows >= 100);

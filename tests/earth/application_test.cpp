@@ -8,8 +8,10 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <thread>
 
 namespace keldarn::earth {
 namespace {
@@ -285,6 +287,52 @@ TEST(TerrainApplicationSource, ChangesTerrainOrKeepsItOnFailure)
 
     EXPECT_NE(MessageOf([&] { CreateTerrainApplication({bad}); }).find(bad), std::string::npos);
     EXPECT_THROW(CreateTerrainApplication({bad}), EarthError);
+}
+
+// A sampling run picks on a worker thread with the DEM opened anew: every answer is the
+// viewer's own pick of that moment, bit for bit, however the view moves meanwhile.
+TEST(TerrainApplicationSource, PicksForARunAreTheViewersPicksOnAnotherThread)
+{
+    testing::ScratchDir dir;
+    const std::string path = dir.File("ridge.tif");
+    std::vector<float> values(60 * 60);
+    for (int r = 0; r < 60; ++r)
+        for (int c = 0; c < 60; ++c)
+            values[r * 60 + c] = 800.0f + 40.0f * std::sin(0.3f * c) * std::cos(0.2f * r) + (r == 30 ? NAN : 0.0f);
+    testing::WriteGeoTiff(path, {100.0, 0.0005, 0, 30.03, 0, -0.0005}, 60, 60, values, "EPSG:4326");
+    const auto viewer = CreateTerrainApplication({path});
+    viewer->SetCameraParams(30.015, 100.015, 0, AltitudeModeGE::RelativeToGroundAltitudeGE, 1500, 30, 30, 1.0);
+
+    std::vector<std::optional<IPointOnTerrainGE>> expected;
+    for (int i = 0; i <= 20; ++i)
+        for (int j = 0; j <= 20; ++j) {
+            try {
+                expected.push_back(viewer->GetPointOnTerrainFromScreenCoords(j / 10.0 - 1.0, i / 10.0 - 1.0));
+            } catch (const NoTerrainError&) {
+                expected.push_back(std::nullopt);
+            }
+        }
+    const auto misses = std::count(expected.begin(), expected.end(), std::nullopt);  // the void row, the sky
+    ASSERT_GT(misses, 0);
+    ASSERT_LT(static_cast<std::size_t>(misses), expected.size() / 2);
+    const IApplicationGE::ScreenPicks picks = viewer->PicksForRun();
+    viewer->SetCameraParams(30.01, 100.02, 0, AltitudeModeGE::RelativeToGroundAltitudeGE, 900, 0, 0, 1.0);
+    std::vector<std::optional<IPointOnTerrainGE>> found;
+    std::thread worker([&] {
+        for (int i = 0; i <= 20; ++i)
+            for (int j = 0; j <= 20; ++j)
+                found.push_back(picks(j / 10.0 - 1.0, i / 10.0 - 1.0));
+    });
+    worker.join();
+    ASSERT_EQ(found.size(), expected.size());
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        ASSERT_EQ(found[k].has_value(), expected[k].has_value()) << k;
+        if (found[k]) {
+            EXPECT_EQ(found[k]->Latitude, expected[k]->Latitude) << k;
+            EXPECT_EQ(found[k]->Longitude, expected[k]->Longitude) << k;
+            EXPECT_EQ(found[k]->Altitude, expected[k]->Altitude) << k;
+        }
+    }
 }
 
 TEST(TerrainApplicationSource, CoApplicationStartsTheDemonstrationViewer)
