@@ -4,11 +4,11 @@
 #include "app/main_window.h"
 #include "cad/drawing_host.h"
 #include "cad/drawing_window.h"
-#include "cad/kml_to_drawing.h"
-#include "cad/kml_writer.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/four_param.h"
 #include "geodesy/gauss_kruger.h"
+#include "ops/drawing_to_kml.h"
+#include "ops/kml_to_drawing.h"
 #include "survey/survey_error.h"
 
 #include <QCoreApplication>
@@ -24,30 +24,6 @@ namespace keldarn::app {
 namespace {
 
 constexpr const char* kCadNotOpen = QT_TRANSLATE_NOOP("TFormMain", "AutoCAD尚未打开！");
-
-// The selection set exists only while the command runs: deleted on every path.
-class SelectionSetGuard {
-public:
-    explicit SelectionSetGuard(cad::IAcadSelectionSet& set) : set_(set) {}
-    ~SelectionSetGuard()
-    {
-        try {
-            set_.Delete();
-        } catch (...) {
-            // The drawing window may already be gone; there is nothing left to delete.
-        }
-    }
-    SelectionSetGuard(const SelectionSetGuard&) = delete;
-    SelectionSetGuard& operator=(const SelectionSetGuard&) = delete;
-
-private:
-    cad::IAcadSelectionSet& set_;
-};
-
-// The selection filter "<or <and LWPolyline and> <and Text and> or>": single-line
-// texts and lightweight polylines only (group code -4: a logical operator, 0: a type).
-const std::vector<std::int16_t> kFilterTypes = {-4, -4, 0, -4, -4, 0, -4, -4};
-const std::vector<std::string> kFilterData = {"<or", "<and", "LWPolyline", "and>", "<and", "Text", "and>", "or>"};
 
 }  // namespace
 
@@ -107,28 +83,14 @@ void TFormMain::MKMLtoCADClick()
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
     if (path.isEmpty())
         return;
-    const cad::KmlDrawSummary summary =
-        cad::DrawKmlFile(path.toStdString(), geodesy::ZoneProjection(L0, projection_), CurrentTransform(),
-                         textHeight, modelSpace, KmlLimits());
-    const bool drawn = summary.points + summary.polylines > 0;
-    QString message = tr("绘图结束，请切换到CAD窗口查看结果。");
-    if (!drawn) {
-        // An empty drawing is no success: say what the file held instead.
-        QString found;
-        const auto count = [&found](std::size_t n, const QString& what) {
-            if (n > 0)
-                found += (found.isEmpty() ? QString() : tr("、")) + what.arg(QString::number(n));
-        };
-        count(summary.placemarks, tr("%1 个地标（Placemark）"));
-        count(summary.models, tr("%1 个三维模型（Model）"));
-        count(summary.overlays, tr("%1 个图片叠加层（Overlay）"));
-        message = found.isEmpty() ? tr("KML文件中没有可绘制的点或线，也没有地标（Placemark）。")
-                                  : tr("KML文件中没有可绘制的点或线（文件中有：%1）。").arg(found);
-    }
-    if (summary.outsideLinks > 0)
-        message +=
-            tr("\n有 %1 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%2")
-                .arg(QString::number(summary.outsideLinks), QString::fromStdString(summary.firstOutsideLink));
+    const ops::KmlToDrawingResult result = ops::DrawKmlIntoDrawing(
+        {path.toStdString(), survey::SurveyFrame{L0, CurrentTransform(), projection_}, textHeight, KmlLimits()},
+        modelSpace);
+    const bool drawn = result.Drawn();
+    // An empty drawing is no success: the message says what the file held instead.
+    QString message = drawn ? tr("绘图结束，请切换到CAD窗口查看结果。") : QString::fromStdString(result.NothingDrawn());
+    if (const std::string links = result.LinksNotFollowed(); !links.empty())
+        message += QLatin1Char('\n') + QString::fromStdString(links);
     env_.dialogs->ShowMessage(this, message, windowTitle(),
                               drawn ? MessageIcon::Information : MessageIcon::Warning);
     if (!drawn)
@@ -159,26 +121,16 @@ void TFormMain::MCADtoKMLClick()
         return;
 
     application->SetVisible(true);
-    cad::KmlWriteResult result;
-    {
-        // The selection set, which keeps the drawing window's own commands locked, is gone
-        // before the message shows.
-        cad::IAcadDocument& document = application->ActiveDocument();
-        cad::IAcadSelectionSet& selection = document.SelectionSets().Add("ssObj");
-        SelectionSetGuard guard(selection);
-        selection.SelectOnScreen(kFilterTypes, kFilterData);
-        if (selection.Count() == 0)
-            return;
-        // Throws, writing no file, when every entity was left out.
-        result = cad::WriteKmlFromSelection(selection, geodesy::ZoneProjection(L0, projection_), CurrentTransform(),
-                                            path.toStdString());
-    }
+    // Throws, writing no file, when every entity was left out.
+    const std::optional<cad::KmlWriteResult> result = ops::WritePickedAsKml(
+        application->ActiveDocument(), survey::SurveyFrame{L0, CurrentTransform(), projection_}, path.toStdString());
+    if (!result)
+        return;
     QString message = tr("图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。");
-    if (result.leftOut > 0)
-        message += tr("\n有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。")
-                       .arg(result.leftOut);
+    if (const std::string leftOut = ops::LeftOutOfKml(*result); !leftOut.empty())
+        message += QLatin1Char('\n') + QString::fromStdString(leftOut);
     env_.dialogs->ShowMessage(this, message, windowTitle(),
-                              result.leftOut > 0 ? MessageIcon::Warning : MessageIcon::Information);
+                              result->leftOut > 0 ? MessageIcon::Warning : MessageIcon::Information);
 }
 
 std::optional<TFormMain::ChosenShape> TFormMain::PickDrawingPolyline(bool closedOnly)
@@ -193,20 +145,18 @@ std::optional<TFormMain::ChosenShape> TFormMain::PickDrawingPolyline(bool closed
     std::vector<double> xy;
     bool closed = false;
     int polylines = 0;
-    {
-        cad::IAcadSelectionSet& selection = application->ActiveDocument().SelectionSets().Add("ssRoute");
-        SelectionSetGuard guard(selection);
-        selection.SelectOnScreen(kFilterTypes, kFilterData);
-        for (int i = 0; i < selection.Count(); ++i) {
-            const cad::IAcadEntity& entity = selection.Item(i);
-            if (entity.ObjectName() != "AcDbPolyline")
-                continue;
-            if (++polylines == 1) {
-                xy = entity.Coordinates();
-                closed = entity.closed();
+    ops::WithPickedTextsAndPolylines(
+        application->ActiveDocument(), "ssRoute", [&](const cad::IAcadSelectionSet& selection) {
+            for (int i = 0; i < selection.Count(); ++i) {
+                const cad::IAcadEntity& entity = selection.Item(i);
+                if (entity.ObjectName() != "AcDbPolyline")
+                    continue;
+                if (++polylines == 1) {
+                    xy = entity.Coordinates();
+                    closed = entity.closed();
+                }
             }
-        }
-    }
+        });
     StatusBar1->clear();
     if (polylines == 0)
         return std::nullopt;

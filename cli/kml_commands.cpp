@@ -4,8 +4,6 @@
 #include "cad/drawing_document.h"
 #include "cad/dxf_reader.h"
 #include "cad/dxf_writer.h"
-#include "cad/kml_to_drawing.h"
-#include "cad/kml_writer.h"
 #include "cli/command_line.h"
 #include "cli/kml_read_limits.h"
 #include "cli/survey_frame.h"
@@ -13,6 +11,8 @@
 #include "geodesy/central_meridian.h"
 #include "geodesy/survey_conversion.h"
 #include "i18n/interface_text.h"
+#include "ops/drawing_to_kml.h"
+#include "ops/kml_to_drawing.h"
 
 #include <QFile>
 
@@ -90,11 +90,6 @@ const std::vector<OptionRule> kKml2DxfOptions = {
 const std::vector<OptionRule> kDxf2KmlOptions = {{"settings"}, {"meridian"},     {"dx"},
                                                  {"dy"},       {"rot"},          {"scale"},
                                                  {"output"},   {"quiet", false}, {"help", false}};
-
-// The selection filter of the window's command, "<or <and LWPolyline and> <and Text and> or>".
-const std::vector<std::int16_t> kFilterTypes = {-4, -4, 0, -4, -4, 0, -4, -4};
-const std::vector<std::string> kFilterData = {"<or",  "<and", "LWPolyline", "and>",
-                                              "<and", "Text", "and>",       "or>"};
 
 // A warning on standard error; the run goes on.
 void Warn(const char* command, const std::string& text)
@@ -179,24 +174,6 @@ std::vector<fs::path> DxfTargets(const ParsedOptions& options, const std::vector
     return targets;
 }
 
-// The window's warning for a file with nothing to draw: what the file held instead.
-std::string NothingDrawnMessage(const cad::KmlDrawSummary& summary)
-{
-    std::string found;
-    const auto count = [&found](std::size_t n, const std::string& what) {
-        if (n > 0)
-            found += (found.empty() ? std::string() : i18n::Translate("cli", "、")) +
-                     i18n::Format(what, {std::to_string(n)});
-    };
-    count(summary.placemarks, i18n::Translate("cli", "%1 个地标（Placemark）"));
-    count(summary.models, i18n::Translate("cli", "%1 个三维模型（Model）"));
-    count(summary.overlays, i18n::Translate("cli", "%1 个图片叠加层（Overlay）"));
-    return found.empty()
-               ? i18n::Translate("cli", "KML文件中没有可绘制的点或线，也没有地标（Placemark）。")
-               : i18n::Format(i18n::Translate("cli", "KML文件中没有可绘制的点或线（文件中有：%1）。"),
-                              {found});
-}
-
 void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyFrame& frame,
                     const kml::KmlReadLimits& limits, std::optional<double> textHeight, bool quiet)
 {
@@ -204,23 +181,19 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
     // makes them there.
     cad::DrawingDocument document;
     const double height = textHeight.value_or(3.0 * document.GetVariable("LtScale"));
-    cad::KmlDrawSummary summary;
+    ops::KmlToDrawingResult result;
     try {
-        summary = cad::DrawKmlFile(input, frame.Projection(), frame.transform, height, document.ModelSpace(),
-                                   limits);
+        result = ops::DrawKmlIntoDrawing({input, frame, height, limits}, document.ModelSpace());
     } catch (const kml::KmlError& error) {
         throw InputError(error.what());
     } catch (const cad::AcadError& error) {
         throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2"), {input.string(), error.what()}));
     }
-    if (summary.outsideLinks > 0)
-        Warn("kml2dxf",
-             i18n::Format(i18n::Translate(
-                              "cli", "%1：有 %2 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%3"),
-                          {input.string(), std::to_string(summary.outsideLinks), summary.firstOutsideLink}));
-    if (summary.points + summary.polylines == 0)
+    if (const std::string links = result.LinksNotFollowed(); !links.empty())
+        Warn("kml2dxf", i18n::Format(i18n::Translate("cli", "%1：%2"), {input.string(), links}));
+    if (!result.Drawn())
         throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2没有写出文件。"),
-                                      {input.string(), NothingDrawnMessage(summary)}));
+                                      {input.string(), result.NothingDrawn()}));
     for (const std::string& line : cad::UnsavedContentLines(document.Model()))
         Warn("kml2dxf", i18n::Format(i18n::Translate("cli", "%1 不能保存图形中的以下内容：%2"),
                                      {target.string(), line}));
@@ -231,8 +204,8 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
     }
     if (!quiet)
         PrintLine(i18n::Format(i18n::Translate("cli", "%1 → %2：点 %3 个，多段线 %4 条"),
-                               {input.string(), target.string(), std::to_string(summary.points),
-                                std::to_string(summary.polylines)}));
+                               {input.string(), target.string(), std::to_string(result.summary.points),
+                                std::to_string(result.summary.polylines)}));
 }
 
 int Kml2Dxf(const ParsedOptions& options)
@@ -287,14 +260,9 @@ int Dxf2Kml(const ParsedOptions& options)
             all.push_back({cad::EntityKind::Polyline, i});
         return std::optional(std::move(all));
     });
-    cad::IAcadSelectionSet& selection = document.SelectionSets().Add("ssObj");
-    selection.SelectOnScreen(kFilterTypes, kFilterData);
-    if (selection.Count() == 0)
-        throw InputError(i18n::Format(
-            i18n::Translate("cli", "%1：图形中没有单行文字或轻量多段线，没有写出文件。"), {input}));
-    cad::KmlWriteResult result;
+    std::optional<cad::KmlWriteResult> result;
     try {
-        result = cad::WriteKmlFromSelection(selection, frame.Projection(), frame.transform, *output);
+        result = ops::WritePickedAsKml(document, frame, *output);
     } catch (const kml::KmlError& error) {
         throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2"), {input, error.what()}));
     } catch (const cad::AcadError& error) {
@@ -302,14 +270,14 @@ int Dxf2Kml(const ParsedOptions& options)
     } catch (const fileio::FileWriteError& error) {
         throw RunError(error.what());
     }
-    if (result.leftOut > 0)
-        Warn("dxf2kml",
-             i18n::Format(i18n::Translate("cli", "有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），"
-                                                 "没有写入KML文件。"),
-                          {std::to_string(result.leftOut)}));
+    if (!result)
+        throw InputError(i18n::Format(
+            i18n::Translate("cli", "%1：图形中没有单行文字或轻量多段线，没有写出文件。"), {input}));
+    if (const std::string leftOut = ops::LeftOutOfKml(*result); !leftOut.empty())
+        Warn("dxf2kml", leftOut);
     if (!options.Has("quiet"))
         PrintLine(i18n::Format(i18n::Translate("cli", "%1 → %2：地标 %3 个"),
-                               {input, *output, std::to_string(result.written)}));
+                               {input, *output, std::to_string(result->written)}));
     return kExitOk;
 }
 

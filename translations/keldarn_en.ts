@@ -194,7 +194,7 @@
         <translation>The drawing window is not open. Open one with Convert → New CAD Drawing.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_capture.cpp" line="+72"/>
+        <location filename="../app/main_window_capture.cpp" line="+32"/>
         <source>地图窗的边缘对着天空，无法测量地图窗范围。请在“地图窗范围”页减小倾角(度)，使整个地图窗都能看到地面，再刷新。</source>
         <translation>The edges of the map window face the sky, so its extent cannot be measured. On the &quot;Map View&quot; page, reduce Tilt (°) until the whole map window shows the ground, then refresh.</translation>
     </message>
@@ -378,7 +378,7 @@
         <translation>Cannot read the file %1: %2</translation>
     </message>
     <message>
-        <location filename="../app/profile_file.cpp" line="+148"/>
+        <location filename="../settings/profile_file.cpp" line="+148"/>
         <source>无法读取设置文件 %1：%2</source>
         <translation>Cannot read the settings file %1: %2</translation>
     </message>
@@ -398,7 +398,7 @@
         <translation>The settings file %1 is larger than 1 MB; it is not a settings file of this program</translation>
     </message>
     <message>
-        <location filename="../app/settings.cpp" line="+221"/>
+        <location filename="../settings/settings.cpp" line="+221"/>
         <source>%1。该文件保持原样，本次的设置没有保存。</source>
         <translation>%1. The file was left as it was; these settings were not saved.</translation>
     </message>
@@ -938,7 +938,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>--name-column cannot be one of the --columns</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="+183"/>
+        <location filename="../cli/sample_command.cpp" line="+187"/>
         <source>无法读取文件 %1</source>
         <translation>Cannot read file %1</translation>
     </message>
@@ -1108,7 +1108,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
 </translation>
     </message>
     <message>
-        <location line="+37"/>
+        <location line="+32"/>
         <source>keldarn-cli %1：警告：%2</source>
         <translation>keldarn-cli %1: warning: %2</translation>
     </message>
@@ -1119,13 +1119,14 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
     </message>
     <message>
         <location line="+6"/>
-        <location line="+143"/>
-        <location filename="../cli/sample_command.cpp" line="-301"/>
+        <location line="+121"/>
+        <location filename="../cli/sample_command.cpp" line="-305"/>
+        <location line="+300"/>
         <source>找不到输入文件 %1</source>
         <translation>Input file %1 not found</translation>
     </message>
     <message>
-        <location line="-133"/>
+        <location line="-111"/>
         <source>无法读取文件夹 %1：%2</source>
         <translation>Cannot read folder %1: %2</translation>
     </message>
@@ -1160,49 +1161,15 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Two inputs would both be written as %1; convert them separately</translation>
     </message>
     <message>
-        <location line="+12"/>
-        <source>、</source>
-        <translation>, </translation>
-    </message>
-    <message>
+        <location line="+19"/>
         <location line="+3"/>
-        <source>%1 个地标（Placemark）</source>
-        <translation>%1 placemark(s)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>%1 个三维模型（Model）</source>
-        <translation>%1 3D model(s)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>%1 个图片叠加层（Overlay）</source>
-        <translation>%1 image overlay(s)</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>KML文件中没有可绘制的点或线，也没有地标（Placemark）。</source>
-        <translation>The KML file has no points or lines to draw, and no placemarks.</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>KML文件中没有可绘制的点或线（文件中有：%1）。</source>
-        <translation>The KML file has no points or lines to draw (it holds %1).</translation>
-    </message>
-    <message>
-        <location line="+18"/>
-        <location line="+85"/>
+        <location line="+74"/>
         <location line="+2"/>
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
     <message>
-        <location line="-83"/>
-        <source>%1：有 %2 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%3</source>
-        <translation>%1: %2 network link(s) (NetworkLink) point to addresses outside the file and were not read: %3</translation>
-    </message>
-    <message>
-        <location line="+4"/>
+        <location line="-74"/>
         <source>%1：%2没有写出文件。</source>
         <translation>%1: %2 No file was written.</translation>
     </message>
@@ -1242,14 +1209,9 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Missing --output (the KML file to write)</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+33"/>
         <source>%1：图形中没有单行文字或轻量多段线，没有写出文件。</source>
         <translation>%1: the drawing has no single-line texts or lightweight polylines; no file was written.</translation>
-    </message>
-    <message>
-        <location line="+13"/>
-        <source>有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。</source>
-        <translation>%1 object(s) lie far outside the projection zone (beyond ±1e9 or latitude over 90°) and were not written to the KML file.</translation>
     </message>
     <message>
         <location line="+4"/>
@@ -1349,7 +1311,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>waiting for data %1</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="-134"/>
+        <location filename="../cli/sample_command.cpp" line="-434"/>
         <source>用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
                          (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
 
@@ -1531,7 +1493,7 @@ Stopped; the output file was not changed.</translation>
         <translation>Wrote %1 point(s) to %2</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+30"/>
         <source>%1 有 %2 字节，而分份说明记载 %3 字节：这一份不完整或在 sample 之后被改动过</source>
         <translation>%1 has %2 bytes, but its side file records %3: the part is incomplete or was changed after sample</translation>
     </message>
@@ -1813,7 +1775,7 @@ Stopped; the output file was not changed.</translation>
         <translation>The terrain view window has been closed</translation>
     </message>
     <message>
-        <location line="+73"/>
+        <location line="+76"/>
         <source>屏幕坐标无效：必须是有限的数</source>
         <translation>Invalid screen coordinates: they must be finite numbers</translation>
     </message>
@@ -1828,7 +1790,7 @@ Stopped; the output file was not changed.</translation>
         <translation>No terrain data at this screen position: the line of sight falls outside the terrain data or on a no-data area</translation>
     </message>
     <message>
-        <location line="+35"/>
+        <location line="+70"/>
         <source>正在读取地形数据...</source>
         <translation>Reading terrain data...</translation>
     </message>
@@ -2410,7 +2372,7 @@ Tiles of services are cached on this computer: places already seen still show wh
     <message>
         <location line="+35"/>
         <source>改用地图窗中心所在%1°带的中央子午线 %2</source>
-        <translation>Use the central meridian of the %1° zone at the map window's centre, %2</translation>
+        <translation>Use the central meridian of the %1° zone at the map window&apos;s centre, %2</translation>
     </message>
     <message>
         <location line="+1"/>
@@ -2704,7 +2666,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>%1 points in the table have not been exported and will be lost if you quit. Quit anyway?</translation>
     </message>
     <message>
-        <location filename="../app/main_window_cad.cpp" line="+35"/>
+        <location filename="../app/main_window_cad.cpp" line="+11"/>
         <source>打开DXF图形</source>
         <translation>Open DXF Drawing</translation>
     </message>
@@ -2719,49 +2681,12 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Open KML File</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+13"/>
         <source>绘图结束，请切换到CAD窗口查看结果。</source>
         <translation>Drawing finished; switch to the CAD window to see the result.</translation>
     </message>
     <message>
-        <location line="+6"/>
-        <source>、</source>
-        <translation>, </translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>%1 个地标（Placemark）</source>
-        <translation>%1 placemark(s)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>%1 个三维模型（Model）</source>
-        <translation>%1 3D model(s)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>%1 个图片叠加层（Overlay）</source>
-        <translation>%1 image overlay(s)</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>KML文件中没有可绘制的点或线，也没有地标（Placemark）。</source>
-        <translation>The KML file has no points or lines to draw, and no placemarks.</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>KML文件中没有可绘制的点或线（文件中有：%1）。</source>
-        <translation>The KML file has no points or lines to draw (it holds %1).</translation>
-    </message>
-    <message>
-        <location line="+4"/>
-        <source>
-有 %1 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%2</source>
-        <translation>
-%1 network link(s) (NetworkLink) point to addresses outside the file and were not read: %2</translation>
-    </message>
-    <message>
-        <location line="+21"/>
+        <location line="+22"/>
         <source>KML文件另存为...</source>
         <translation>Save KML File As...</translation>
     </message>
@@ -2772,19 +2697,12 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>The file already exists. Overwrite it?</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+9"/>
         <source>图形转换完毕，可在GoogleEarth中打开KML文件以查看结果。</source>
         <translation>Conversion finished; to see the result, open the KML file in a KML viewer or with File → Show KML on Map.</translation>
     </message>
     <message>
-        <location line="+2"/>
-        <source>
-有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。</source>
-        <translation>
-%1 objects lie far outside the projection zone (beyond ±1e9 or latitude over 90°) and were not written to the KML file.</translation>
-    </message>
-    <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <source>请在CAD图形窗口中选取一条闭合多段线，回车结束。</source>
         <translation>Select one closed polyline in the CAD drawing window, then press Enter.</translation>
     </message>
@@ -2794,7 +2712,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Select one polyline in the CAD drawing window, then press Enter.</translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+20"/>
         <source>选取了%1条多段线，请只选取一条。</source>
         <translation>%1 polylines were selected; select only one.</translation>
     </message>
@@ -2809,12 +2727,12 @@ Tiles of services are cached on this computer: places already seen still show wh
         <translation>Map centre meridian=%1°/central meridian=%2°</translation>
     </message>
     <message>
-        <location line="+85"/>
+        <location line="+71"/>
         <source>正在采集数据...请不要对地图窗作任何操作！</source>
         <translation>Collecting data... do not touch the map window!</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="-12"/>
         <source>已取消自动采点，保留已采集的%1个点。</source>
         <translation>Automatic sampling cancelled; the %1 points collected are kept.</translation>
     </message>
@@ -2853,7 +2771,7 @@ Tiles of services are cached on this computer: places already seen still show wh
         <source>坐标转换页的四参数是在原来的投影平面上求得的；椭球、七参数、Y的带号或中央子午线改变后，它们不再适用。
 现在打开“四参数求解”，用控制点重新求解吗？</source>
         <translation>The four parameters on the coordinate transformation page were solved on the previous projection plane; now that the ellipsoid, seven parameters, zone number in Y or central meridian has changed, they no longer fit.
-Open "Solve Four Parameters" now to solve them again from control points?</translation>
+Open &quot;Solve Four Parameters&quot; now to solve them again from control points?</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -3936,6 +3854,49 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <location line="+1"/>
         <source>%1（路线，%2个顶点）</source>
         <translation>%1 (route, %2 vertices)</translation>
+    </message>
+</context>
+<context>
+    <name>ops</name>
+    <message>
+        <location filename="../ops/drawing_to_kml.cpp" line="+25"/>
+        <source>有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），没有写入KML文件。</source>
+        <translation>%1 object(s) lie far outside the projection zone (beyond ±1e9 or latitude over 90°) and were not written to the KML file.</translation>
+    </message>
+    <message>
+        <location filename="../ops/kml_to_drawing.cpp" line="+14"/>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>%1 个地标（Placemark）</source>
+        <translation>%1 placemark(s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 个三维模型（Model）</source>
+        <translation>%1 3D model(s)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 个图片叠加层（Overlay）</source>
+        <translation>%1 image overlay(s)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>KML文件中没有可绘制的点或线，也没有地标（Placemark）。</source>
+        <translation>The KML file has no points or lines to draw, and no placemarks.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>KML文件中没有可绘制的点或线（文件中有：%1）。</source>
+        <translation>The KML file has no points or lines to draw (it holds %1).</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>有 %1 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%2</source>
+        <translation>%1 network link(s) (NetworkLink) point to addresses outside the file and were not read: %2</translation>
     </message>
 </context>
 <context>
