@@ -417,17 +417,6 @@ void TFormMain::AppendProfileRows(const std::vector<survey::ProfileSample>& samp
 
 namespace keldarn::app {
 
-namespace {
-
-// Texts of terrain products in the drawing stand as high as the names of a KML drawn into
-// it: three drawing units at a linetype scale of 1.
-double ProductTextHeight(const cad::DrawingDocument& document)
-{
-    return 3.0 * document.Model().LtScale();
-}
-
-}  // namespace
-
 void TFormMain::MContoursClick()
 {
     const auto start = BeginTerrainProduct(TerrainProduct::Contours, contourChoice_,
@@ -498,7 +487,7 @@ void TFormMain::DrawContoursIntoDrawing(const std::vector<survey::ContourLine>& 
         index += line.isIndex ? 1 : 0;
     }
     cad::DrawingDocument& document = window->Document();
-    cad::DrawContours(document.Model(), polylines, ProductTextHeight(document));
+    cad::DrawContours(document.Model(), polylines, cad::ProgramTextHeight(document.Model().LtScale()));
     document.ModelChanged();
     window->ZoomExtents();
     ShowInfo(tr("已把%1条等高线（其中计曲线%2条）画入CAD图形，用时%3秒。")
@@ -532,7 +521,8 @@ void TFormMain::MElevationPointsClick()
         return;
     }
     cad::DrawingDocument& document = window->Document();
-    cad::DrawElevationPoints(document.Model(), entries, 2, ProductTextHeight(document));
+    cad::DrawElevationPoints(document.Model(), entries, 2,
+                             cad::ProgramTextHeight(document.Model().LtScale()));
     document.ModelChanged();
     window->ZoomExtents();
     QString text = tr("已把%1个高程点画入CAD图形（图层“高程点”）。").arg(entries.size());

@@ -6,6 +6,7 @@
 #include "cad/dxf_writer.h"
 #include "cad/kml_to_drawing.h"
 #include "cad/kml_writer.h"
+#include "cad/terrain_drawing.h"
 #include "cli/command_line.h"
 #include "cli/kml_read_limits.h"
 #include "cli/survey_frame.h"
@@ -203,7 +204,7 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
     // A new drawing of the drawing window, with the name texts as high as the window
     // makes them there.
     cad::DrawingDocument document;
-    const double height = textHeight.value_or(3.0 * document.GetVariable("LtScale"));
+    const double height = textHeight.value_or(cad::ProgramTextHeight(document.GetVariable("LtScale")));
     cad::KmlDrawSummary summary;
     try {
         summary = cad::DrawKmlFile(input, frame.Projection(), frame.transform, height, document.ModelSpace(),
