@@ -17,6 +17,8 @@
 #include "geodesy/number_text.h"
 #include "kml/kml_error.h"
 #include "kml/kml_shapes.h"
+#include "ops/kml_shapes.h"
+#include "ops/profile.h"
 #include "survey/boundary_sampling.h"
 #include "survey/contours.h"
 #include "survey/sample_plan.h"
@@ -24,7 +26,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -112,15 +113,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
     if (path.isEmpty())
         return std::nullopt;
-    std::vector<cad::KmlShape> shapes;
-    for (cad::KmlShape& shape : cad::ReadKmlShapes(path.toStdString(), KmlLimits()))
-        if (shape.isArea == area)
-            shapes.push_back(std::move(shape));
-    if (shapes.empty()) {
-        const QString missing = area ? tr("%1 中没有多边形（闭合的坐标串），不能作为区域边界。")
-                                     : tr("%1 中没有路径（两个顶点以上的线），不能作为路线。");
-        throw survey::SurveyInputError(missing.arg(QFileInfo(path).fileName()).toStdString());
-    }
+    const std::vector<cad::KmlShape> shapes = ops::KmlShapesOfKind(path.toStdString(), area, KmlLimits());
     std::size_t chosen = 0;
     if (shapes.size() > 1) {
         QStringList items;
@@ -135,10 +128,8 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
         chosen = static_cast<std::size_t>(index);
     }
     ChosenShape shape;
-    shape.name = QString::fromStdString(shapes[chosen].name);
-    if (shape.name.isEmpty())
-        shape.name = QFileInfo(path).completeBaseName();
-    shape.lonLatRings = std::move(shapes[chosen].rings);
+    shape.name = QString::fromStdString(ops::ShapeName(shapes[chosen], path.toStdString()));
+    shape.lonLatRings = shapes[chosen].rings;
     return shape;
 }
 
@@ -332,21 +323,16 @@ void TFormMain::MProfileClick()
     const auto shape = ChooseShape(start->choice.source, false);
     if (!shape)
         return;
-    std::vector<raster::GeoPoint> vertices;
-    for (const auto& [lon, lat] : shape->lonLatRings.front())
-        vertices.push_back({lat, lon});
-    // The sampling says so too, but only once the run has started.
-    if (vertices.size() < 2)
-        throw survey::SurveyInputError(tr("路线至少要有两个顶点。").toStdString());
-    const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
-    const survey::ChainageMeasure measure = start->choice.ellipsoidChainage
-                                                ? survey::ChainageMeasure::Ellipsoid
-                                                : survey::ChainageMeasure::SurveyPlane;
-    const RunHeights heights = HeightsForRun(*viewer);
+    ops::ProfileRequest request;
+    request.routeVertices = ops::RouteVertices(shape->lonLatRings.front());
+    request.intervalM = intervalM;
+    request.frame = {L0, CurrentTransform(), projection_};
+    request.measure = start->choice.ellipsoidChainage ? survey::ChainageMeasure::Ellipsoid
+                                                      : survey::ChainageMeasure::SurveyPlane;
+    request.heights = HeightsForRun(*viewer).query;
     auto samples = std::make_shared<std::vector<survey::ProfileSample>>();
-    auto work = [vertices, intervalM, frame, measure, query = heights.query,
-                 samples](survey::TaskProgress& progress) {
-        *samples = survey::SampleRoute(vertices, intervalM, frame, measure, query, &progress);
+    auto work = [request, samples](survey::TaskProgress& progress) {
+        *samples = ops::RunProfile(request, &progress).samples;
     };
     const QString routeName = shape->name;
     auto done = [this, samples, routeName](std::exception_ptr error, bool cancelled) {
@@ -393,24 +379,15 @@ std::vector<ProfileWindow*> TFormMain::ProfileWindows() const
 void TFormMain::AppendProfileRows(const std::vector<survey::ProfileSample>& samples, const QString& routeName,
                                   double startChainageM)
 {
-    std::size_t skipped = 0;
-    const std::vector<survey::ProfileRow> rows =
-        survey::ProfileRows(samples, routeName.toStdString(), startChainageM, &skipped);
-    std::vector<points::RowCells> cells;
-    cells.reserve(rows.size());
-    for (const survey::ProfileRow& row : rows)
-        cells.push_back({QString::fromStdString(row.name), QString::fromStdString(row.description),
-                         Fixed(row.x, 3), Fixed(row.y, 3), Fixed(row.h, 3)});
-    pointTable_->AppendRows(cells);
-    if (!cells.empty()) {
+    const ops::ProfileTableRows rows =
+        ops::ProfileRowsForTable(samples, routeName.toStdString(), startChainageM);
+    pointTable_->AppendRows(rows.cells);
+    if (!rows.cells.empty()) {
         pointTable_->SetHeaderFixed(true);
         StringGrid1->setCurrentIndex(
             pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
     }
-    QString text = tr("已把纵断面的%1个点加入点表。").arg(cells.size());
-    if (skipped > 0)
-        text += tr("有%1个点没有地形数据，未加入。").arg(skipped);
-    StatusBar1->setText(text);
+    StatusBar1->setText(QString::fromStdString(ops::ProfileRowsSummary(rows)));
 }
 
 }  // namespace keldarn::app

@@ -6,6 +6,7 @@
 #include "cli/command_line.h"
 #include "cli/convert_command.h"
 #include "cli/kml_commands.h"
+#include "cli/profile_command.h"
 #include "cli/sample_command.h"
 #include "fileio/interrupt_cleanup.h"
 #include "i18n/interface_text.h"
@@ -29,6 +30,7 @@ std::string Help()
   sample    在测区内按测量坐标格网采集高程，写入导出格式（.dat）或 CSV
   merge     把 sample --part 分份运行的结果合并为一个文件
   convert   把文本文件中的点在经纬度与测量坐标之间换算
+  profile   沿路线取纵断面，写成导出格式（.dat）、CSV 或纵断面图（.svg）
   kml2dxf   把 KML/KMZ 文件绘成图形，存为 DXF 文件（同“KML文件转为CAD图形”后保存）
   dxf2kml   把 DXF 图形中的文字和多段线写成 KML 文件（同“CAD图形转为KML文件”）
 
@@ -69,6 +71,8 @@ int main(int argc, char** argv)
         return keldarn::cli::RunMerge(arguments);
     if (arguments[0] == "convert")
         return keldarn::cli::RunConvert(arguments);
+    if (arguments[0] == "profile")
+        return keldarn::cli::RunProfile(arguments);
     if (arguments[0] == "kml2dxf")
         return keldarn::cli::RunKml2Dxf(arguments);
     if (arguments[0] == "dxf2kml")

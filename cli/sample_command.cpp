@@ -1,7 +1,7 @@
 #include "cli/sample_command.h"
 
-#include "app/settings.h"
 #include "cli/command_line.h"
+#include "cli/grid_point_file.h"
 #include "cli/kml_read_limits.h"
 #include "cli/part_manifest.h"
 #include "cli/point_output.h"
@@ -15,7 +15,6 @@
 #include "i18n/interface_text.h"
 #include "kml/kml_error.h"
 #include "kml/kml_file.h"
-#include "points/bad_lines.h"
 #include "raster/elevation_source.h"
 #include "survey/sample_plan.h"
 
@@ -127,28 +126,7 @@ std::vector<double> NumberList(const std::string& text, const std::string& optio
 
 std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 {
-    fileio::LineReader reader(path);
-    std::vector<std::pair<double, double>> points;
-    std::string_view text;
-    std::string line;
-    while (reader.Next(text)) {
-        line.assign(text);
-        std::replace_if(
-            line.begin(), line.end(), [](char c) { return c == ',' || c == '\t' || c == ';'; }, ' ');
-        std::istringstream fields(line);
-        std::string x, y;
-        if (!(fields >> x))
-            continue;  // a blank line
-        try {
-            if (!(fields >> y))
-                throw UsageError("");
-            points.emplace_back(geodesy::ParseNumber(x), geodesy::ParseNumber(y));
-        } catch (const std::exception&) {
-            throw UsageError(
-                i18n::Format(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
-                             {path, std::to_string(reader.Number()), points::Excerpt(text)}));
-        }
-    }
+    std::vector<std::pair<double, double>> points = ReadGridPoints(path);
     if (points.size() < 3)
         throw UsageError(i18n::Format(i18n::Translate("cli", "%1：边界至少要有 3 个点"), {path}));
     return points;
@@ -279,13 +257,9 @@ TaskResult SampleRows(const SamplePlan& plan, std::int64_t beginRow, std::int64_
 
 int Sample(const ParsedOptions& options)
 {
-    const auto settingsPath = SettingsFileFromOptions(options);
-    const std::string terrain = options.Value("terrain").value_or(
-        settingsPath ? app::LoadTerrainSource(*settingsPath) : std::string());
-    if (terrain.empty())
-        throw UsageError(i18n::Translate("cli", "缺少 --terrain（地形数据），设置文件中也没有"));
-    const std::size_t cacheBytes = settingsPath ? app::LoadTerrainCacheBytes(*settingsPath)
-                                                : static_cast<std::size_t>(app::kDefaultTerrainCacheMB) << 20;
+    const TerrainOption terrainOption = TerrainFromOptions(options);
+    const std::string& terrain = terrainOption.path;
+    const std::size_t cacheBytes = terrainOption.cacheBytes;
     const SurveyFrame frame = SurveyFrameFromOptions(options);
     const auto spacing = options.Number("spacing");
     if (!spacing || !(*spacing > 0.0))
