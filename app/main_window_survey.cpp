@@ -17,10 +17,10 @@
 #include "geodesy/number_text.h"
 #include "kml/kml_error.h"
 #include "kml/kml_shapes.h"
+#include "ops/contours.h"
 #include "ops/kml_shapes.h"
 #include "ops/profile.h"
 #include "survey/boundary_sampling.h"
-#include "survey/contours.h"
 #include "survey/sample_plan.h"
 #include "survey/survey_error.h"
 
@@ -408,69 +408,54 @@ void TFormMain::MContoursClick()
         throw survey::SurveyInputError(
             tr("演示地形没有高程数据文件，不能生成等高线。请先在“设置”中打开地形数据文件、文件夹或网址。")
                 .toStdString());
-    std::vector<std::vector<raster::GeoPoint>> area;
+    ops::ContoursRequest request;
+    request.terrainPath = viewer->Source().path;
     if (choice.source == ShapeSource::View) {
         const auto footprint = viewer->ViewFootprint();
         if (!footprint)
             throw survey::SurveyInputError(
                 QCoreApplication::translate("TFormMain", kViewSeesSkyForContours).toStdString());
-        area.push_back({{footprint->southDeg, footprint->westDeg},
-                        {footprint->southDeg, footprint->eastDeg},
-                        {footprint->northDeg, footprint->eastDeg},
-                        {footprint->northDeg, footprint->westDeg}});
+        request.area =
+            ops::AreaOfBox(footprint->southDeg, footprint->westDeg, footprint->northDeg, footprint->eastDeg);
     } else {
         const auto shape = ChooseShape(choice.source, true);
         if (!shape)
             return;
-        survey::CheckBoundary(shape->lonLatRings);
-        for (const auto& ring : shape->lonLatRings) {
-            auto& geoRing = area.emplace_back();
-            for (const auto& [lon, lat] : ring)
-                geoRing.push_back({lat, lon});
-        }
+        request.area = ops::AreaOfRings(shape->lonLatRings);
     }
-    const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
-    auto lines = std::make_shared<std::vector<survey::ContourLine>>();
-    auto work = [path = viewer->Source().path, area, intervalM, frame,
-                 lines](survey::TaskProgress& progress) {
-        *lines = survey::GenerateContours(path, area, intervalM, frame, &progress);
+    request.intervalM = intervalM;
+    request.frame = {L0, CurrentTransform(), projection_};
+    auto result = std::make_shared<ops::ContoursResult>();
+    auto work = [request, result](survey::TaskProgress& progress) {
+        *result = ops::RunContours(request, &progress);
     };
-    auto done = [this, lines](std::exception_ptr error, bool cancelled) {
+    auto done = [this, result](std::exception_ptr error, bool cancelled) {
         if (error)
             return;
         if (cancelled) {
             StatusBar1->setText(tr("已取消等高线。"));
             return;
         }
-        DrawContoursIntoDrawing(*lines);
+        DrawContoursIntoDrawing(*result);
     };
     StartSurveyTask(std::move(work), std::move(done), tr("正在生成等高线...按Esc取消"));
 }
 
-void TFormMain::DrawContoursIntoDrawing(const std::vector<survey::ContourLine>& lines)
+void TFormMain::DrawContoursIntoDrawing(const ops::ContoursResult& result)
 {
     cad::DrawingWindow* window = DrawingForProducts();
     if (window == nullptr)
         return;
-    if (lines.empty()) {
-        ShowInfo(tr("所选范围内没有等高线（地形起伏小于等高距？）。"));
+    if (result.lines.empty()) {
+        ShowInfo(QString::fromStdString(ops::NoContoursMessage()));
         return;
     }
-    std::vector<cad::ContourPolyline> polylines;
-    polylines.reserve(lines.size());
-    std::size_t index = 0;
-    for (const survey::ContourLine& line : lines) {
-        polylines.push_back({line.elevationM, line.isIndex, line.xy});
-        index += line.isIndex ? 1 : 0;
-    }
     cad::DrawingDocument& document = window->Document();
-    cad::DrawContours(document.Model(), polylines, cad::ProgramTextHeight(document.Model().LtScale()));
+    ops::DrawContoursInto(document.Model(), result);
     document.ModelChanged();
     window->ZoomExtents();
-    ShowInfo(tr("已把%1条等高线（其中计曲线%2条）画入CAD图形，用时%3秒。")
-                 .arg(lines.size())
-                 .arg(index)
-                 .arg(Fixed(static_cast<double>(surveyClock_.elapsed()) / 1000.0, 1)));
+    ShowInfo(QString::fromStdString(
+        ops::ContoursSummary(result, static_cast<double>(surveyClock_.elapsed()) / 1000.0)));
     window->SetVisible(true);
 }
 

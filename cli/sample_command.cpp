@@ -105,25 +105,6 @@ const std::vector<OptionRule> kSampleOptions = {
 const std::vector<OptionRule> kMergeOptions = {{"output"},    {"format"},       {"fields"},
                                                {"separator"}, {"quiet", false}, {"help", false}};
 
-std::vector<double> NumberList(const std::string& text, const std::string& option, std::size_t count)
-{
-    std::vector<double> values;
-    std::stringstream fields(text);
-    std::string field;
-    while (std::getline(fields, field, ',')) {
-        try {
-            values.push_back(geodesy::ParseNumber(field));
-        } catch (const std::exception&) {
-            throw UsageError(
-                i18n::Format(i18n::Translate("cli", "--%1 的值“%2”中“%3”不是数"), {option, text, field}));
-        }
-    }
-    if (values.size() != count)
-        throw UsageError(i18n::Format(i18n::Translate("cli", "--%1 需要 %2 个以逗号分隔的数，不是“%3”"),
-                                      {option, std::to_string(count), text}));
-    return values;
-}
-
 std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 {
     std::vector<std::pair<double, double>> points = ReadGridPoints(path);
@@ -282,9 +263,7 @@ int Sample(const ParsedOptions& options)
     // The area's box in degrees (south, west, north, east), where it is given in degrees.
     std::optional<std::array<double, 4>> areaBox;
     if (const auto bbox = options.Value("bbox")) {
-        const std::vector<double> v = NumberList(*bbox, "bbox", 4);
-        if (!(v[0] < v[2] && v[1] < v[3] && v[0] >= -90.0 && v[2] <= 90.0))
-            throw UsageError(i18n::Translate("cli", "--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东"));
+        const std::array<double, 4> v = ReadBox(*bbox);
         AppendNumbers(identity, {v[0], v[1], v[2], v[3]});
         areaBox = {v[0], v[1], v[2], v[3]};
         plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);
