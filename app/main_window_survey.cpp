@@ -11,13 +11,13 @@
 #include "app/survey_task.h"
 #include "cad/drawing_document.h"
 #include "cad/drawing_window.h"
-#include "cad/terrain_drawing.h"
 #include "earth/terrain_application.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "kml/kml_error.h"
 #include "kml/kml_shapes.h"
 #include "ops/contours.h"
+#include "ops/elevation_points.h"
 #include "ops/kml_shapes.h"
 #include "ops/profile.h"
 #include "survey/boundary_sampling.h"
@@ -466,31 +466,16 @@ void TFormMain::MElevationPointsClick()
     cad::DrawingWindow* window = DrawingForProducts();
     if (window == nullptr)
         return;
-    std::vector<cad::ElevationPointEntry> entries;
-    int unreadable = 0;
-    for (int row = 1; row <= pointTable_->DataRowCount(); ++row) {
-        try {
-            const double x = geodesy::ParseNumber(pointTable_->Cell(points::kXColumn, row).toStdString());
-            const double y = geodesy::ParseNumber(pointTable_->Cell(points::kYColumn, row).toStdString());
-            const double h = geodesy::ParseNumber(pointTable_->Cell(points::kHColumn, row).toStdString());
-            entries.push_back({y, x, h});
-        } catch (const geodesy::InvalidNumberError&) {
-            ++unreadable;
-        }
-    }
-    if (entries.empty()) {
-        ShowInfo(tr("点表中没有X、Y、H都是数字的点，没有画入CAD图形。"));
+    const ops::ElevationPoints points = ops::ElevationPointsOf(*pointTable_);
+    if (points.entries.empty()) {
+        ShowInfo(QString::fromStdString(ops::NoElevationPointsMessage()));
         return;
     }
     cad::DrawingDocument& document = window->Document();
-    cad::DrawElevationPoints(document.Model(), entries, 2,
-                             cad::ProgramTextHeight(document.Model().LtScale()));
+    ops::DrawElevationPointsInto(document.Model(), points);
     document.ModelChanged();
     window->ZoomExtents();
-    QString text = tr("已把%1个高程点画入CAD图形（图层“高程点”）。").arg(entries.size());
-    if (unreadable > 0)
-        text += tr("\n有%1行的X、Y或H不是数字，没有画入。").arg(unreadable);
-    ShowInfo(text);
+    ShowInfo(QString::fromStdString(ops::ElevationPointsSummary(points)));
     window->SetVisible(true);
 }
 
