@@ -154,13 +154,17 @@ void WritePoints(const ops::ProfileTableRows& rows, const ParsedOptions& options
 // The chart as the profile window saves it: the whole route at the fitted exaggeration.
 void WriteChart(const std::vector<survey::ProfileSample>& samples, QSize size, const std::string& output)
 {
-    // Fonts need a QGuiApplication; keldarn-cli shows no window, so Qt's offscreen platform.
+    // Fonts need a QGuiApplication; keldarn-cli shows no window, so Qt's offscreen platform,
+    // whose notes on the session (no XDG_RUNTIME_DIR on a batch node) are no concern here.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "keldarn-cli";
     static char* argv[] = {name, nullptr};
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     const std::unique_ptr<QGuiApplication> gui(QGuiApplication::instance() ? nullptr
                                                                            : new QGuiApplication(argc, argv));
+    qInstallMessageHandler(previous);
     if (!ops::SaveProfileChart(QFile::decodeName(output.c_str()), size, samples,
                                ops::WholeRouteView(samples, size)))
         throw RunError(i18n::Format(i18n::Translate("ProfileWindow", "无法写入文件“%1”。"), {output}));

@@ -3,6 +3,7 @@
 #include "i18n/interface_text.h"
 
 #include <QFileInfo>
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPolygonF>
@@ -27,6 +28,9 @@ constexpr int kBottomMarginPx = 46;
 constexpr double kFillShare = 0.9;
 // Saved images of a chart that was never laid out get at least this size.
 constexpr QSize kSmallestImage(480, 300);
+
+// Labels and titles: 9 points on a screen of 96 dots per inch.
+constexpr int kFontPx = 12;
 
 const QColor kGridColour(228, 228, 228);
 const QColor kVertexColour(40, 70, 160);
@@ -313,6 +317,12 @@ void RenderProfileChart(QPainter& painter, QSize size, std::span<const ProfileSa
                         const ProfileChartView& view)
 {
     painter.save();
+    // A font of pixels, not points: the labels measure the same on a screen of any
+    // resolution, in a saved image, and in keldarn-cli without a screen.
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setPixelSize(kFontPx);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    painter.setFont(font);
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     const ChartScales s =
         ScalesFor(size, samples, view.leftChainageM, view.rightChainageM, view.exaggeration);
