@@ -1,10 +1,10 @@
 #include "app/about_box.h"
 #include "app/dialogs.h"
-#include "app/install_layout.h"
-#include "app/interface_language.h"
+#include "settings/install_layout.h"
+#include "settings/interface_language.h"
 #include "app/main_window.h"
 #include "app/program_icon.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/ui_scale.h"
 
 #include <QApplication>
@@ -24,11 +24,11 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon(keldarn::app::ProgramPixmap(64, 64)));
     // The interface language: the user's choice in the settings file, else the system's.
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
-    const std::filesystem::path dataDir = keldarn::app::DataDirectory(exeDir);
-    const keldarn::app::LanguageChoice choice =
-        keldarn::app::ParseLanguageChoice(keldarn::app::LoadInterfaceLanguage(keldarn::app::DefaultSettingsPath(exeDir)));
-    bool chinese = keldarn::app::UsesChineseInterface(choice, QLocale::system());
-    keldarn::app::InterfaceTranslation translation;
+    const std::filesystem::path dataDir = keldarn::settings::DataDirectory(exeDir);
+    const keldarn::settings::LanguageChoice choice =
+        keldarn::settings::ParseLanguageChoice(keldarn::settings::LoadInterfaceLanguage(keldarn::settings::DefaultSettingsPath(exeDir)));
+    bool chinese = keldarn::settings::UsesChineseInterface(choice, QLocale::system());
+    keldarn::settings::InterfaceTranslation translation;
     if (!translation.Install(app, chinese, dataDir)) {
         std::fprintf(stderr, "keldarn: the English translation is missing under %s; the interface stays Chinese\n",
                      dataDir.c_str());

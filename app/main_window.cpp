@@ -1,8 +1,8 @@
 #include "app/main_window.h"
 
-#include "app/install_layout.h"
+#include "settings/install_layout.h"
 #include "app/projection_dialog.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/ui_scale.h"
 #include "cad/drawing_host.h"
 #include "earth/terrain_application.h"
@@ -79,12 +79,12 @@ MainWindowEnvironment DefaultEnvironment(Dialogs& dialogs, bool chineseInterface
 {
     const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
     MainWindowEnvironment env;
-    env.settingsPath = DefaultSettingsPath(exeDir);
+    env.settingsPath = settings::DefaultSettingsPath(exeDir);
     env.dialogs = &dialogs;
     env.createViewer = TerrainViewerFactory(env.settingsPath);
     env.versionInfo = CompiledVersionInfo;
     env.helpPath = QString::fromStdString(
-        (DataDirectory(exeDir) / (chineseInterface ? "help.html" : "help_en.html")).string());
+        (settings::DataDirectory(exeDir) / (chineseInterface ? "help.html" : "help_en.html")).string());
     return env;
 }
 
@@ -336,7 +336,7 @@ void TFormMain::ConnectCommands()
             if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
                 return;
             const int cursor = field->cursorPosition();
-            const QString flat = QString::fromStdString(LineBreaksAsBlanks(text.toStdString()));
+            const QString flat = QString::fromStdString(settings::LineBreaksAsBlanks(text.toStdString()));
             field->setText(flat);  // signals once more, with nothing left to replace
             field->setCursorPosition(qMin(cursor, static_cast<int>(flat.size())));
             StatusBar1->setText(tr("参数中的换行已替换为空格。"));
@@ -346,8 +346,8 @@ void TFormMain::ConnectCommands()
 
 void TFormMain::LoadSettingsIntoFields()
 {
-    settingsAtStart_ = LoadSettings(env_.settingsPath);
-    const StoredSettings& stored = settingsAtStart_;
+    settingsAtStart_ = settings::LoadSettings(env_.settingsPath);
+    const settings::StoredSettings& stored = settingsAtStart_;
     const auto put = [](QLineEdit* field, const std::string& text) {
         field->setText(QString::fromStdString(text));
     };
@@ -357,20 +357,20 @@ void TFormMain::LoadSettingsIntoFields()
     put(EditRot, stored.params.rot);
     put(EditSca, stored.params.sca);
     put(EditHdis, stored.params.hdis);
-    const ProjectionSettings projection = ReadProjectionSettings(env_.settingsPath);
+    const settings::ProjectionSettings projection = settings::ReadProjectionSettings(env_.settingsPath);
     projection_ = projection.choice;
     LabelProjection->setText(DescribeProjection(projection_));
     // The file is left as it is: the user sees what it says and what is used instead, every
     // problem in one message.
     QStringList problems;
-    if (const std::string unreadable = SettingsFileProblem(env_.settingsPath); !unreadable.empty())
+    if (const std::string unreadable = settings::SettingsFileProblem(env_.settingsPath); !unreadable.empty())
         problems << QString::fromStdString(unreadable) + QStringLiteral("\n\n") +
                         tr("本次使用缺省设置；关闭时也不改写这个文件。");
     if (!projection.problem.empty())
         problems << QString::fromStdString(projection.problem) + QStringLiteral("\n\n") +
                         tr("本次使用程序自带的投影：%1。请在“椭球与分带...”中重新设置。")
                             .arg(DescribeProjection(projection_));
-    if (const KmzEntryLimitSetting kmz = ReadKmzEntryLimit(env_.settingsPath); !kmz.problem.empty())
+    if (const settings::KmzEntryLimitSetting kmz = settings::ReadKmzEntryLimit(env_.settingsPath); !kmz.problem.empty())
         problems << QString::fromStdString(kmz.problem) + QStringLiteral("\n\n") +
                         tr("本次读取KMZ文件时，每个文件解压后以 %1 MB 为限。").arg(kmz.megabytes);
     if (!problems.isEmpty())
@@ -378,7 +378,7 @@ void TFormMain::LoadSettingsIntoFields()
                                   QString::fromUtf8(kWindowTitle), MessageIcon::Warning);
 }
 
-void TFormMain::ShowViewInFields(const ViewSettingsText& view)
+void TFormMain::ShowViewInFields(const settings::ViewSettingsText& view)
 {
     const auto put = [](QLineEdit* field, const std::string& text) {
         field->setText(QString::fromStdString(text));
@@ -474,12 +474,12 @@ void TFormMain::SaveStateAtClose()
 
     // The parameter texts are saved in every case: typed parameters are never lost. The
     // view is saved only from a viewer's camera.
-    std::optional<CameraValues> camera;
+    std::optional<settings::CameraValues> camera;
     bool viewerCallFailed = false;
     if (ViewerPresent() && !keepSavedView_) {
         try {
             if (const auto info = viewer_->GetCamera(true))
-                camera = CameraValues{info->FocusPointLatitude,
+                camera = settings::CameraValues{info->FocusPointLatitude,
                                       info->FocusPointLongitude,
                                       info->FocusPointAltitude,
                                       info->Range,
@@ -490,13 +490,13 @@ void TFormMain::SaveStateAtClose()
             viewerCallFailed = true;
         }
     }
-    const FourParamTexts params{EditXdis->text().toStdString(), EditYdis->text().toStdString(),
+    const settings::FourParamTexts params{EditXdis->text().toStdString(), EditYdis->text().toStdString(),
                                 EditRot->text().toStdString(), EditSca->text().toStdString(),
                                 EditHdis->text().toStdString()};
     // Only what this run changed is written, over the file as it is now: another copy of
     // the program may have saved its own changes since this one started.
     try {
-        SaveChangedSettings(env_.settingsPath, settingsAtStart_, camera, params);
+        settings::SaveChangedSettings(env_.settingsPath, settingsAtStart_, camera, params);
     } catch (const std::exception& error) {
         ShowError(QString::fromUtf8(error.what()));
         return;

@@ -9,7 +9,7 @@
 #include "app/control_points_dialog.h"
 #include "app/dialogs.h"
 #include "app/map_points.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "app/survey_task.h"
 #include "app/version_info.h"
 #include "cad/acad_automation.h"
@@ -74,7 +74,7 @@ namespace keldarn::app {
 class HelpWindow;
 class ProfileWindow;
 class SampledBatches;
-struct ViewSettingsText;
+struct settings::ViewSettingsText;
 
 // What the main window needs from its surroundings; tests hand in their own.
 struct MainWindowEnvironment {
@@ -272,8 +272,8 @@ public:
     void ShowKmlOnMap(const QString& path);
     void MRemoveKmlClick();  // 移除地图上的KML
     // 设置 → 地图上的点表: how the table's rows show on the map, kept in the settings file.
-    void ChooseTablePointsOnMap(TablePointsOnMap shown);
-    TablePointsOnMap TablePointsShownOnMap() const { return tablePointsOnMap_; }
+    void ChooseTablePointsOnMap(settings::TablePointsOnMap shown);
+    settings::TablePointsOnMap TablePointsShownOnMap() const { return tablePointsOnMap_; }
     void MNewDrawingClick();   // 新建CAD图形: opens the drawing window with an empty drawing
     void MOpenDxfClick();      // 打开DXF图形...
     void MShowDrawingClick();  // 显示CAD图形窗口: the open drawing window, or a new drawing
@@ -325,7 +325,7 @@ private:
 
     void LoadSettingsIntoFields();
     // Writes a view into the six fields of the map page.
-    void ShowViewInFields(const ViewSettingsText& view);
+    void ShowViewInFields(const settings::ViewSettingsText& view);
     // Whether the window may close with the table's unexported rows: true when there are
     // none or the user answers 是 (否 is the default answer).
     bool CloseWithUnexportedPoints();
@@ -351,7 +351,7 @@ private:
     geodesy::FourParamCoefficients CurrentTransform() const;
     // The bounds of a KML reading as the settings file holds them now ([KML]; its default
     // for a value that does not read, which was reported at start).
-    cad::KmlReadLimits KmlLimits() const;
+    kml::KmlReadLimits KmlLimits() const;
     void SetProgress(int percent);
     // The open drawing window, or nullptr after telling the user that none is open.
     cad::IAcadApplication* AttachCad();
@@ -370,7 +370,7 @@ private:
     // The imagery layer of the settings file into the viewer, and the table's points and
     // the KML overlays onto the map, kept up with the table from then on.
     void StartMapOverlays();
-    void ApplyImagery(const ImagerySettings& settings);
+    void ApplyImagery(const settings::ImagerySettings& settings);
     void AddTablePointsMenu(QMenu* settingsMenu);
     // The layers the viewer draws: the KML overlays, the table's points, the current row.
     void ShowMapLayers();
@@ -453,7 +453,7 @@ private:
     // Backups of ended runs found at start, removed at this run's normal end.
     std::vector<std::filesystem::path> settledBackups_;
     // The settings as the file held them at start: at close only what differs is written.
-    StoredSettings settingsAtStart_;
+    settings::StoredSettings settingsAtStart_;
     cad::DrawingHost* drawingHost_ = nullptr;
     HelpWindow* helpWindow_ = nullptr;
     std::unique_ptr<earth::IApplicationGE> viewer_;
@@ -483,7 +483,7 @@ private:
     TerrainProductChoice profileChoice_{ShapeSource::KmlFile, QStringLiteral("20"), false};
     TerrainProductChoice contourChoice_{ShapeSource::View, QStringLiteral("5"), false};
     int currentGridRow_ = 0;  // the table's current row (0: none), highlighted on the map
-    TablePointsOnMap tablePointsOnMap_ = TablePointsOnMap::Labels;
+    settings::TablePointsOnMap tablePointsOnMap_ = settings::TablePointsOnMap::Labels;
 };
 
 }  // namespace keldarn::app

@@ -76,9 +76,9 @@ void TFormMain::MShowDrawingClick()
         drawingHost_->OpenNewDrawing(this);
 }
 
-cad::KmlReadLimits TFormMain::KmlLimits() const
+kml::KmlReadLimits TFormMain::KmlLimits() const
 {
-    return {static_cast<std::uint64_t>(ReadKmzEntryLimit(env_.settingsPath).megabytes)};
+    return {static_cast<std::uint64_t>(settings::ReadKmzEntryLimit(env_.settingsPath).megabytes)};
 }
 
 cad::IAcadApplication* TFormMain::AttachCad()

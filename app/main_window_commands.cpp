@@ -6,7 +6,7 @@
 #include "app/main_window.h"
 #include "app/parameter_import.h"
 #include "app/projection_dialog.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
@@ -198,7 +198,7 @@ void TFormMain::MProjectionClick()
         static_cast<void>(geodesy::ZoneProjection(geodesy::ReadCentralMeridian(meridian), choice));
     const bool planeMoved = !geodesy::SamePlane(projection_, choice) ||
                             !SameMeridian(EditLL->text(), answer->centralMeridianText);
-    SaveProjectionChoice(env_.settingsPath, choice);
+    settings::SaveProjectionChoice(env_.settingsPath, choice);
     projection_ = choice;
     EditLL->setText(answer->centralMeridianText);
     LabelProjection->setText(DescribeProjection(projection_));

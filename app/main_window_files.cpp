@@ -1,7 +1,7 @@
 // Files handed to the program from outside (its command line, a file manager), and the
 // interface language chosen in the settings menu.
 
-#include "app/interface_language.h"
+#include "settings/interface_language.h"
 #include "app/main_window.h"
 #include "cad/drawing_host.h"
 
@@ -43,16 +43,16 @@ void TFormMain::AddLanguageMenu(QMenu* settingsMenu)
     QMenu* languages = settingsMenu->addMenu(tr("界面语言"));
     auto* group = new QActionGroup(languages);
     const std::string chosen =
-        LanguageSettingValue(ParseLanguageChoice(LoadInterfaceLanguage(env_.settingsPath)));
+        settings::LanguageSettingValue(settings::ParseLanguageChoice(settings::LoadInterfaceLanguage(env_.settingsPath)));
     // Each language is named in its own language, so that a user who cannot read the
     // current one still finds theirs.
-    const std::pair<QString, LanguageChoice> entries[] = {
-        {tr("跟随系统"), LanguageChoice::FollowSystem},
-        {QStringLiteral("中文"), LanguageChoice::Chinese},
-        {QStringLiteral("English"), LanguageChoice::English},
+    const std::pair<QString, settings::LanguageChoice> entries[] = {
+        {tr("跟随系统"), settings::LanguageChoice::FollowSystem},
+        {QStringLiteral("中文"), settings::LanguageChoice::Chinese},
+        {QStringLiteral("English"), settings::LanguageChoice::English},
     };
     for (const auto& [text, choice] : entries) {
-        const std::string value = LanguageSettingValue(choice);
+        const std::string value = settings::LanguageSettingValue(choice);
         QAction* action = languages->addAction(text);
         action->setCheckable(true);
         action->setChecked(value == chosen);
@@ -64,7 +64,7 @@ void TFormMain::AddLanguageMenu(QMenu* settingsMenu)
 
 void TFormMain::ChooseInterfaceLanguage(const std::string& value)
 {
-    SaveInterfaceLanguage(env_.settingsPath, value);
+    settings::SaveInterfaceLanguage(env_.settingsPath, value);
     ShowInfo(tr("界面语言将在下次启动程序时更改。"));
 }
 

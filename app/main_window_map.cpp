@@ -29,7 +29,7 @@ constexpr int kMapPointsDelayMs = 150;
 const QColor kOverlayColours[] = {QColor(255, 200, 0), QColor(0, 200, 255), QColor(255, 100, 200),
                                   QColor(120, 255, 120)};
 
-earth::ImageryLayerSettings ViewerImagery(const ImagerySettings& settings)
+earth::ImageryLayerSettings ViewerImagery(const settings::ImagerySettings& settings)
 {
     earth::ImageryLayerSettings layer;
     layer.source = settings.source;
@@ -74,19 +74,19 @@ void TFormMain::StartMapOverlays()
             });
     connect(StringGrid1, &QTableView::doubleClicked, this,
             [this](const QModelIndex& index) { LookAtRow(index.row() + 1); });
-    ApplyImagery(LoadImagerySettings(env_.settingsPath));
+    ApplyImagery(settings::LoadImagerySettings(env_.settingsPath));
     UpdateMapPoints();
 }
 
 void TFormMain::AddTablePointsMenu(QMenu* settingsMenu)
 {
-    tablePointsOnMap_ = LoadTablePointsOnMap(env_.settingsPath);
+    tablePointsOnMap_ = settings::LoadTablePointsOnMap(env_.settingsPath);
     QMenu* menu = settingsMenu->addMenu(tr("地图上的点表"));
     auto* group = new QActionGroup(menu);
-    const std::tuple<QString, const char*, TablePointsOnMap> entries[] = {
-        {tr("显示点和点名"), "TablePointsLabels", TablePointsOnMap::Labels},
-        {tr("只显示点"), "TablePointsMarkers", TablePointsOnMap::Markers},
-        {tr("不显示"), "TablePointsOff", TablePointsOnMap::Off},
+    const std::tuple<QString, const char*, settings::TablePointsOnMap> entries[] = {
+        {tr("显示点和点名"), "TablePointsLabels", settings::TablePointsOnMap::Labels},
+        {tr("只显示点"), "TablePointsMarkers", settings::TablePointsOnMap::Markers},
+        {tr("不显示"), "TablePointsOff", settings::TablePointsOnMap::Off},
     };
     for (const auto& [text, name, shown] : entries) {
         QAction* action = menu->addAction(text);
@@ -99,7 +99,7 @@ void TFormMain::AddTablePointsMenu(QMenu* settingsMenu)
     }
 }
 
-void TFormMain::ChooseTablePointsOnMap(TablePointsOnMap shown)
+void TFormMain::ChooseTablePointsOnMap(settings::TablePointsOnMap shown)
 {
     if (shown == tablePointsOnMap_)
         return;
@@ -107,10 +107,10 @@ void TFormMain::ChooseTablePointsOnMap(TablePointsOnMap shown)
     UpdateMapPoints();
     ShowMapLayers();
     // The map follows the choice even when the file cannot keep it; RunCommand says why.
-    SaveTablePointsOnMap(env_.settingsPath, shown);
+    settings::SaveTablePointsOnMap(env_.settingsPath, shown);
 }
 
-void TFormMain::ApplyImagery(const ImagerySettings& settings)
+void TFormMain::ApplyImagery(const settings::ImagerySettings& settings)
 {
     auto* terrainViewer = dynamic_cast<earth::TerrainApplication*>(viewer_.get());
     if (terrainViewer == nullptr)
@@ -144,9 +144,9 @@ void TFormMain::UpdateMapPoints()
         return;
     mapPointsTimer_->stop();
     // Hidden rows are converted once they are shown again.
-    if (tablePointsOnMap_ == TablePointsOnMap::Off)
+    if (tablePointsOnMap_ == settings::TablePointsOnMap::Off)
         return;
-    if (mapPoints_.Update(*pointTable_, MapFrame(), tablePointsOnMap_ == TablePointsOnMap::Labels))
+    if (mapPoints_.Update(*pointTable_, MapFrame(), tablePointsOnMap_ == settings::TablePointsOnMap::Labels))
         ShowMapLayers();
 }
 
@@ -156,7 +156,7 @@ void TFormMain::ShowMapLayers()
     if (terrainViewer == nullptr)
         return;
     std::vector<std::shared_ptr<const earth::MapLayer>> layers = kmlOverlays_;
-    if (tablePointsOnMap_ != TablePointsOnMap::Off)
+    if (tablePointsOnMap_ != settings::TablePointsOnMap::Off)
         layers.insert(layers.end(), mapPoints_.Layers().begin(), mapPoints_.Layers().end());
     // The current row stays marked whatever the switch says: it is where a double click went.
     if (const auto place = MapPoints::RowPlace(*pointTable_, currentGridRow_, MapFrame())) {
@@ -190,7 +190,7 @@ void TFormMain::MImageryClick()
         ShowInfo(tr("地形视图没有启动，无法设置影像图层。"));
         return;
     }
-    ImagerySettings settings = LoadImagerySettings(env_.settingsPath);
+    settings::ImagerySettings settings = settings::LoadImagerySettings(env_.settingsPath);
     const auto choice =
         env_.dialogs->ChooseImagery(this, ImageryChoice{QString::fromStdString(settings.source),
                                                         settings.opacityPercent, settings.visible});
@@ -200,7 +200,7 @@ void TFormMain::MImageryClick()
     settings.opacityPercent = choice->opacityPercent;
     settings.visible = choice->visible;
     ApplyImagery(settings);
-    SaveImagerySettings(env_.settingsPath, settings);
+    settings::SaveImagerySettings(env_.settingsPath, settings);
 }
 
 void TFormMain::MShowKmlClick()

@@ -113,13 +113,13 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
     if (path.isEmpty())
         return std::nullopt;
-    const std::vector<cad::KmlShape> shapes = ops::KmlShapesOfKind(path.toStdString(), area, KmlLimits());
+    const std::vector<kml::KmlShape> shapes = ops::KmlShapesOfKind(path.toStdString(), area, KmlLimits());
     std::size_t chosen = 0;
     if (shapes.size() > 1) {
         QStringList items;
         for (std::size_t k = 0; k < shapes.size(); ++k)
             items << QString::number(k + 1) + QStringLiteral(". ") +
-                         QString::fromStdString(cad::DescribeKmlShape(shapes[k]));
+                         QString::fromStdString(kml::DescribeKmlShape(shapes[k]));
         const int index = env_.dialogs->ChooseItem(
             this, windowTitle(),
             area ? tr("文件中有多个多边形，请选择区域边界：") : tr("文件中有多条路径，请选择路线："), items);

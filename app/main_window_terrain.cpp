@@ -2,7 +2,7 @@
 // demonstration terrain. The choice is remembered in the settings file.
 
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "earth/terrain.h"
 #include "earth/terrain_application.h"
 #include "geodesy/number_text.h"
@@ -58,7 +58,7 @@ QString TerrainSummary(const earth::TerrainApplication& viewer)
 // number (full stop as decimal mark, as the file writes it) leaves that value to the viewer.
 std::optional<earth::LookAt> SavedLookAt(const std::filesystem::path& settingsPath)
 {
-    const std::optional<ViewSettingsText> view = LoadSavedView(settingsPath);
+    const std::optional<settings::ViewSettingsText> view = settings::LoadSavedView(settingsPath);
     if (!view)
         return std::nullopt;
     const auto number = [](const std::string& text) {
@@ -87,7 +87,7 @@ earth::ApplicationFactory TerrainViewerFactory(std::filesystem::path settingsPat
         // The terrain chosen in an earlier run is read by the window once it runs
         // (LoadRememberedTerrain), on the saved view; until then the viewer shows the
         // demonstration terrain on its own view.
-        if (!LoadTerrainSource(settingsPath).empty())
+        if (!settings::LoadTerrainSource(settingsPath).empty())
             return earth::CreateTerrainApplication(earth::TerrainSource{});
         return earth::CreateTerrainApplication(earth::TerrainSource{}, SavedLookAt(settingsPath));
     };
@@ -96,7 +96,7 @@ earth::ApplicationFactory TerrainViewerFactory(std::filesystem::path settingsPat
 void TFormMain::LoadRememberedTerrain()
 {
     auto* terrainViewer = dynamic_cast<earth::TerrainApplication*>(viewer_.get());
-    const std::string path = LoadTerrainSource(env_.settingsPath);
+    const std::string path = settings::LoadTerrainSource(env_.settingsPath);
     if (terrainViewer == nullptr || path.empty())
         return;
     // Until the source is shown, the camera is on the demonstration terrain: a close then
@@ -118,7 +118,7 @@ void TFormMain::LoadRememberedTerrain()
                                   QString::fromUtf8(message) + QLatin1Char('\n') + tr("将使用合成演示地形。"),
                                   windowTitle(), MessageIcon::Warning);
     };
-    terrainViewer->LoadTerrainSource(earth::TerrainSource{path, LoadTerrainCacheBytes(env_.settingsPath)},
+    terrainViewer->LoadTerrainSource(earth::TerrainSource{path, settings::LoadTerrainCacheBytes(env_.settingsPath)},
                                      std::move(callbacks));
 }
 
@@ -151,17 +151,17 @@ void TFormMain::SetTerrainSource(const std::string& path)
         // The map page shows the view the terrain is seen in now, so that "前往" stays on it.
         if (const auto camera = terrainViewer->GetCamera(true))
             ShowViewInFields(
-                FormatCamera({camera->FocusPointLatitude, camera->FocusPointLongitude,
+                settings::FormatCamera({camera->FocusPointLatitude, camera->FocusPointLongitude,
                               camera->FocusPointAltitude, camera->Range, camera->Tilt, camera->Azimuth}));
         StatusBar1->setText(tr("地形数据：%1").arg(TerrainSummary(*terrainViewer)));
-        RunCommand([this, &path] { SaveTerrainSource(env_.settingsPath, path); });
+        RunCommand([this, &path] { settings::SaveTerrainSource(env_.settingsPath, path); });
     };
     callbacks.failed = [this](const std::string& message) {
         // A source that cannot be read leaves the terrain in use as it was.
         StatusBar1->clear();
         ShowError(QString::fromUtf8(message));
     };
-    terrainViewer->LoadTerrainSource(earth::TerrainSource{path, LoadTerrainCacheBytes(env_.settingsPath)},
+    terrainViewer->LoadTerrainSource(earth::TerrainSource{path, settings::LoadTerrainCacheBytes(env_.settingsPath)},
                                      std::move(callbacks));
 }
 
@@ -194,7 +194,7 @@ void TFormMain::MTerrainUrlClick()
 {
     // Starts from the address in use, if the terrain comes from one, else from the one typed
     // last (which may have failed and want a correction).
-    const QString current = QString::fromStdString(LoadTerrainSource(env_.settingsPath));
+    const QString current = QString::fromStdString(settings::LoadTerrainSource(env_.settingsPath));
     const bool remote = current.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
                         current.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
     const QString start = remote                       ? current

@@ -5,7 +5,7 @@
 namespace keldarn::cad {
 namespace {
 
-class DrawingSink : public KmlGeometrySink {
+class DrawingSink : public kml::KmlGeometrySink {
 public:
     DrawingSink(const geodesy::ZoneProjection& projection, const geodesy::FourParamCoefficients& transform,
                 double textHeight, IAcadModelSpace& modelSpace)
@@ -60,10 +60,10 @@ private:
 
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::ZoneProjection& projection,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace, const KmlReadLimits& limits)
+                           IAcadModelSpace& modelSpace, const kml::KmlReadLimits& limits)
 {
     DrawingSink sink(projection, transform, textHeight, modelSpace);
-    const KmlFileSummary read = ScanKmlFile(path, sink, {}, limits);
+    const kml::KmlFileSummary read = kml::ScanKmlFile(path, sink, {}, limits);
     sink.summary.outsideLinks = read.outsideLinks;
     sink.summary.firstOutsideLink = read.firstOutsideLink;
     sink.summary.placemarks = read.counts.placemarks;
@@ -74,7 +74,7 @@ KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::Zon
 
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace, const KmlReadLimits& limits)
+                           IAcadModelSpace& modelSpace, const kml::KmlReadLimits& limits)
 {
     return DrawKmlFile(path, geodesy::ZoneProjection(centralMeridianDeg), transform, textHeight, modelSpace,
                        limits);

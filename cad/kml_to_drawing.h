@@ -46,11 +46,11 @@ struct KmlDrawSummary {
 // what was drawn before stays drawn.
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::ZoneProjection& projection,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace, const KmlReadLimits& limits = {});
+                           IAcadModelSpace& modelSpace, const kml::KmlReadLimits& limits = {});
 // The same on the program's default projection of the zone with L0 = centralMeridianDeg
 // (degrees).
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,
                            const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace, const KmlReadLimits& limits = {});
+                           IAcadModelSpace& modelSpace, const kml::KmlReadLimits& limits = {});
 
 }  // namespace keldarn::cad

@@ -37,10 +37,10 @@ void Element(std::string& out, std::string_view tag, std::string_view value)
 // A point far outside the zone: its entity is left out of the file. Derived from
 // KmlError so that, should the document's own view ever meet one, the user still reads
 // why.
-class OutsideZoneError : public KmlError {
+class OutsideZoneError : public kml::KmlError {
 public:
     OutsideZoneError()
-        : KmlError(
+        : kml::KmlError(
               i18n::Translate("cad", "坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数"))
     {
     }
@@ -235,14 +235,14 @@ void DocumentBuilder::Widen(const Box& box)
 KmlDocument DocumentBuilder::Finish(std::string_view documentName) const
 {
     if (placemarkCount_ == 0 && leftOut_ > 0) {
-        throw KmlError(
+        throw kml::KmlError(
             i18n::Format(i18n::Translate("cad", "选中的图元中没有可以写入KML的文字或多段线："
                                                 "有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），"
                                                 "请检查中央子午线和四参数"),
                          {std::to_string(leftOut_)}));
     }
     if (placemarkCount_ == 0)
-        throw KmlError(i18n::Translate("cad", "选中的图元中没有可以写入KML的文字或多段线"));
+        throw kml::KmlError(i18n::Translate("cad", "选中的图元中没有可以写入KML的文字或多段线"));
     KmlDocument document;
     std::string& out = document.text;
     out.reserve(placemarks_.size() + 2048);

@@ -71,15 +71,15 @@ ops::AreaRings Area(const ParsedOptions& options)
     const std::string kml = *options.Value("kml");
     if (!fs::exists(kml))  // a read that fails: status 2, as in every subcommand
         throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {kml}));
-    std::vector<cad::KmlShape> shapes;
+    std::vector<kml::KmlShape> shapes;
     try {
         shapes = ops::KmlShapesOfKind(kml, true, KmlReadLimitsFromOptions(options));
-    } catch (const cad::KmlError& error) {
+    } catch (const kml::KmlError& error) {
         throw InputError(error.what());
     }
     auto chosen = shapes.begin();
     if (const auto name = options.Value("name")) {
-        chosen = std::find_if(shapes.begin(), shapes.end(), [&](const cad::KmlShape& shape) {
+        chosen = std::find_if(shapes.begin(), shapes.end(), [&](const kml::KmlShape& shape) {
             return ops::ShapeName(shape, kml) == *name;
         });
         if (chosen == shapes.end())

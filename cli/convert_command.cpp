@@ -1,6 +1,6 @@
 #include "cli/convert_command.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "cli/command_line.h"
 #include "cli/progress.h"
 #include "cli/survey_frame.h"

@@ -1,6 +1,6 @@
 #include "cli/kml_commands.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "cad/drawing_document.h"
 #include "cad/dxf_reader.h"
 #include "cad/dxf_writer.h"
@@ -199,7 +199,7 @@ std::string NothingDrawnMessage(const cad::KmlDrawSummary& summary)
 }
 
 void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyFrame& frame,
-                    const cad::KmlReadLimits& limits, std::optional<double> textHeight, bool quiet)
+                    const kml::KmlReadLimits& limits, std::optional<double> textHeight, bool quiet)
 {
     // A new drawing of the drawing window, with the name texts as high as the window
     // makes them there.
@@ -209,7 +209,7 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
     try {
         summary = cad::DrawKmlFile(input, frame.Projection(), frame.transform, height, document.ModelSpace(),
                                    limits);
-    } catch (const cad::KmlError& error) {
+    } catch (const kml::KmlError& error) {
         throw InputError(error.what());
     } catch (const cad::AcadError& error) {
         throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2"), {input.string(), error.what()}));
@@ -239,7 +239,7 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
 int Kml2Dxf(const ParsedOptions& options)
 {
     const SurveyFrame frame = SurveyFrameFromOptions(options);
-    const cad::KmlReadLimits limits = KmlReadLimitsFromOptions(options);
+    const kml::KmlReadLimits limits = KmlReadLimitsFromOptions(options);
     const auto textHeight = options.Number("text-height");
     if (textHeight && !(std::isfinite(*textHeight) && *textHeight > 0.0))
         throw UsageError(i18n::Translate("cli", "--text-height 应大于 0"));
@@ -296,7 +296,7 @@ int Dxf2Kml(const ParsedOptions& options)
     cad::KmlWriteResult result;
     try {
         result = cad::WriteKmlFromSelection(selection, frame.Projection(), frame.transform, *output);
-    } catch (const cad::KmlError& error) {
+    } catch (const kml::KmlError& error) {
         throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2"), {input, error.what()}));
     } catch (const cad::AcadError& error) {
         throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2"), {input, error.what()}));

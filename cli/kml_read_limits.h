@@ -12,6 +12,6 @@ namespace keldarn::cli {
 // Throws as SettingsFileFromOptions does, and UsageError, naming the file, the key and the
 // value, for a value that does not read: the run stops rather than go on under a bound the
 // user did not set, as for [Projection].
-cad::KmlReadLimits KmlReadLimitsFromOptions(const ParsedOptions& options);
+kml::KmlReadLimits KmlReadLimitsFromOptions(const ParsedOptions& options);
 
 }  // namespace keldarn::cli

@@ -1,8 +1,8 @@
 // keldarn-cli: the program's work without its window, for areas of any size, batch jobs
 // and runs on several machines.
 
-#include "app/install_layout.h"
-#include "app/interface_language.h"
+#include "settings/install_layout.h"
+#include "settings/interface_language.h"
 #include "cli/command_line.h"
 #include "cli/contours_command.h"
 #include "cli/convert_command.h"
@@ -48,7 +48,7 @@ std::string Help()
 // beside the executable in a build folder, under <prefix>/share/keldarn when installed.
 void UseUserLanguage()
 {
-    using namespace keldarn::app;
+    using namespace keldarn::settings;
     if (UsesChineseInterface(LanguageChoice::FollowSystem, QLocale::system()))
         return;
     std::error_code error;

@@ -117,9 +117,9 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 // KMZ file with its linked layers, as longitude/latitude vertices: polygons' outer and
 // inner boundaries.
 std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::string& path,
-                                                                 const cad::KmlReadLimits& limits)
+                                                                 const kml::KmlReadLimits& limits)
 {
-    class Rings : public cad::KmlGeometrySink {
+    class Rings : public kml::KmlGeometrySink {
     public:
         void OnCoordinates(std::vector<double>& lonLat, const std::string&) override
         {
@@ -135,8 +135,8 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
     if (!std::filesystem::exists(path))  // a read that fails: status 2
         throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {path}));
     try {
-        cad::ScanKmlFile(path, sink, {}, limits);
-    } catch (const cad::KmlError& error) {
+        kml::ScanKmlFile(path, sink, {}, limits);
+    } catch (const kml::KmlError& error) {
         throw UsageError(error.what());
     }
     if (sink.rings.empty())

@@ -1,6 +1,6 @@
 #include "cli/survey_frame.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/survey_conversion.h"
 #include "i18n/interface_text.h"
@@ -17,7 +17,7 @@ std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options)
     // The run stops: the defaults in its place would shift every point by the parameters the
     // file was meant to give, without a word.
     if (path)
-        if (const std::string problem = app::SettingsFileProblem(*path); !problem.empty())
+        if (const std::string problem = settings::SettingsFileProblem(*path); !problem.empty())
             throw InputError(problem);
     return path;
 }
@@ -26,20 +26,20 @@ TerrainOption TerrainFromOptions(const ParsedOptions& options)
 {
     const auto settingsPath = SettingsFileFromOptions(options);
     TerrainOption terrain;
-    terrain.path = options.Value("terrain").value_or(settingsPath ? app::LoadTerrainSource(*settingsPath)
+    terrain.path = options.Value("terrain").value_or(settingsPath ? settings::LoadTerrainSource(*settingsPath)
                                                                   : std::string());
     if (terrain.path.empty())
         throw UsageError(i18n::Translate("cli", "缺少 --terrain（地形数据），设置文件中也没有"));
-    terrain.cacheBytes = settingsPath ? app::LoadTerrainCacheBytes(*settingsPath)
-                                      : static_cast<std::size_t>(app::kDefaultTerrainCacheMB) << 20;
+    terrain.cacheBytes = settingsPath ? settings::LoadTerrainCacheBytes(*settingsPath)
+                                      : static_cast<std::size_t>(settings::kDefaultTerrainCacheMB) << 20;
     return terrain;
 }
 
 SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
 {
     const auto settingsPath = SettingsFileFromOptions(options);
-    const app::FourParamTexts stored =
-        settingsPath ? app::LoadSettings(*settingsPath).params : app::FourParamTexts{};
+    const settings::FourParamTexts stored =
+        settingsPath ? settings::LoadSettings(*settingsPath).params : settings::FourParamTexts{};
     const auto meridian = options.Value("meridian");
     if (!meridian)
         throw UsageError(i18n::Translate("cli", "缺少 --meridian（中央子午线经度）"));
@@ -65,7 +65,7 @@ SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
         throw UsageError(i18n::Translate("cli", "四参数：尺度比例 m 为 −1，无法换算"));
     // The national system as the window keeps it ([Projection]); the program's own without one.
     if (settingsPath) {
-        app::ProjectionSettings read = app::ReadProjectionSettings(*settingsPath);
+        settings::ProjectionSettings read = settings::ReadProjectionSettings(*settingsPath);
         if (!read.problem.empty())
             throw UsageError(read.problem);
         frame.projection = read.choice;

@@ -14,7 +14,7 @@ const QColor kKmlLayerColour(255, 176, 0);
 
 struct Cancelled {};
 
-class LayerSink : public cad::KmlGeometrySink {
+class LayerSink : public kml::KmlGeometrySink {
 public:
     explicit LayerSink(MapLayer& layer) : layer_(layer) {}
 
@@ -56,7 +56,7 @@ private:
 std::shared_ptr<MapLayer> LoadKmlOverlay(const std::filesystem::path& path,
                                          const std::function<bool()>& cancelled,
                                          const std::function<void(double)>& progress,
-                                         const cad::KmlReadLimits& limits)
+                                         const kml::KmlReadLimits& limits)
 {
     auto layer = std::make_shared<MapLayer>();
     layer->name = QString::fromStdString(path.filename().string());
@@ -74,7 +74,7 @@ std::shared_ptr<MapLayer> LoadKmlOverlay(const std::filesystem::path& path,
         }
     };
     try {
-        cad::ScanKmlFile(path, sink, watch, limits);
+        kml::ScanKmlFile(path, sink, watch, limits);
     } catch (const Cancelled&) {
         return nullptr;
     }

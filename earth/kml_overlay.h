@@ -25,6 +25,6 @@ namespace keldarn::earth {
 std::shared_ptr<MapLayer> LoadKmlOverlay(const std::filesystem::path& path,
                                          const std::function<bool()>& cancelled = {},
                                          const std::function<void(double)>& progress = {},
-                                         const cad::KmlReadLimits& limits = {});
+                                         const kml::KmlReadLimits& limits = {});
 
 }  // namespace keldarn::earth

@@ -6,7 +6,7 @@
 // profile or after writing and reading it back; a Set that changes another key; a
 // refused Set that changes anything; an exception other than std::invalid_argument.
 
-#include "app/profile_file.h"
+#include "settings/profile_file.h"
 #include "fuzz/fuzz_support.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string value = provider.ConsumeRandomLengthString(32);
     const std::string text = provider.ConsumeRemainingBytesAsString();
 
-    app::ProfileFile profile = app::ProfileFile::FromText(text);
+    settings::ProfileFile profile = settings::ProfileFile::FromText(text);
     Require(profile.Text() == text, "the profile does not give back its text");
 
     std::array<std::optional<std::string>, kWatched.size()> before;
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string expected = ReadBack(value);
     Require(profile.Get(section, key) == expected, "Get does not find what Set wrote");
     const std::string written = profile.Text();
-    Require(app::ProfileFile::FromText(written).Get(section, key) == expected,
+    Require(settings::ProfileFile::FromText(written).Get(section, key) == expected,
             "what Set wrote is not found after reading the file back");
     for (std::size_t i = 0; i < kWatched.size(); ++i) {
         if (SameName(kWatched[i].first, section) && SameName(kWatched[i].second, key))

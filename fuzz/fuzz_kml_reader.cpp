@@ -72,7 +72,7 @@ private:
     }
 };
 
-class RecordingSink : public cad::KmlGeometrySink {
+class RecordingSink : public kml::KmlGeometrySink {
 public:
     void OnCoordinates(std::vector<double>& lonLatDeg, const std::string& placemarkName) override
     {
@@ -84,7 +84,7 @@ public:
 };
 
 // The bytes handed out in pieces of 1 to 13 bytes.
-class PieceSource : public cad::KmlByteSource {
+class PieceSource : public kml::KmlByteSource {
 public:
     PieceSource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     std::size_t Read(char* buffer, std::size_t capacity) override
@@ -112,8 +112,8 @@ Outcome ScanInPieces(const std::uint8_t* data, std::size_t size, const std::stri
     PieceSource source(data, size);
     RecordingSink sink;
     try {
-        cad::ScanKml(source, displayName, sink);
-    } catch (const cad::KmlError& error) {
+        kml::ScanKml(source, displayName, sink);
+    } catch (const kml::KmlError& error) {
         outcome.error = error.what();
     }
     outcome.elements = std::move(sink.elements);
@@ -133,9 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Outcome drawn;
     try {
         const cad::KmlDrawSummary summary =
-            cad::DrawKmlFile(file.path(), 117.0, transform, 3.0, drawing, cad::KmlReadLimits{1});
+            cad::DrawKmlFile(file.path(), 117.0, transform, 3.0, drawing, kml::KmlReadLimits{1});
         Require(summary.points + summary.polylines == drawing.elements.size(), "summary does not match the drawing");
-    } catch (const cad::KmlError& error) {
+    } catch (const kml::KmlError& error) {
         fuzz::CheckMessage(error.what(), displayName);
         drawn.error = error.what();
     }

@@ -7,7 +7,7 @@
 #include <array>
 #include <strings.h>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 namespace {
 
 constexpr std::size_t kReadBytes = 256 * 1024;
@@ -269,4 +269,4 @@ void KmlDecoder::ThrowUndecodable(std::string_view piece)
         i18n::Format(i18n::Translate("kml", "文字不是有效的%1编码"), {ShownEncodingName(encodingName_)}));
 }
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 
 class KmlDecoder {
 public:
@@ -64,4 +64,4 @@ private:
     std::size_t lineEnds_ = 0;  // line ends handed out, for messages (not kept in pass-through)
 };
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 
 // A KML file that cannot be read or written. what() is the user's message, in the
 // interface's language, naming the file, the line where there is one, and the reason.
@@ -36,4 +36,4 @@ inline KmlError KmlReadError(const std::string& displayName, std::size_t line, c
                     line);
 }
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <vector>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 namespace {
 
 // Passes the bytes on, telling the watch before each read how many have gone by.
@@ -134,4 +134,4 @@ KmlFileSummary ScanKmlFile(const std::filesystem::path& path, KmlGeometrySink& s
     return follower.summary;
 }
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

@@ -24,7 +24,7 @@
 #include <functional>
 #include <string>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 
 inline constexpr std::size_t kMaxNestedLinks = 4;
 
@@ -51,4 +51,4 @@ using KmlReadWatch = std::function<void(std::uint64_t bytesRead, std::uint64_t f
 KmlFileSummary ScanKmlFile(const std::filesystem::path& path, KmlGeometrySink& sink,
                            const KmlReadWatch& watch = {}, const KmlReadLimits& limits = {});
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

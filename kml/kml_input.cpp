@@ -16,7 +16,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 namespace {
 
 struct FileCloser {
@@ -341,4 +341,4 @@ KmlInput OpenLinkedEntry(const KmlInput& from, const std::string& entryName)
     return OpenEntry(from.archive, static_cast<zip_uint64_t>(index));
 }
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 
 class KmlByteSource {
 public:
@@ -65,4 +65,4 @@ std::string LinkedEntry(const KmlInput& from, std::string_view href);
 // archive was opened with. Throws KmlError when it cannot be read.
 KmlInput OpenLinkedEntry(const KmlInput& from, const std::string& entryName);
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

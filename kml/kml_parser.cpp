@@ -20,7 +20,7 @@
 #include <string_view>
 #include <type_traits>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 namespace {
 
 // Between a namespace name and a local name in the element names expat reports; no
@@ -656,4 +656,4 @@ KmlFeatureCounts ScanKml(KmlByteSource& source, const std::string& displayName, 
     }
 }
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 
 class KmlGeometrySink {
 public:
@@ -61,4 +61,4 @@ struct KmlFeatureCounts {
 // elements passed on before stay passed on. What the sink throws goes through unchanged.
 KmlFeatureCounts ScanKml(KmlByteSource& source, const std::string& displayName, KmlGeometrySink& sink);
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

@@ -3,7 +3,7 @@
 #include "i18n/interface_text.h"
 #include "kml/kml_file.h"
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 
 namespace {
 
@@ -75,4 +75,4 @@ std::string DescribeKmlShape(const KmlShape& shape)
                         {name, count});
 }
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace keldarn::cad {
+namespace keldarn::kml {
 
 struct KmlShape {
     std::string name;  // the placemark's name, UTF-8; may be empty
@@ -31,4 +31,4 @@ std::vector<KmlShape> ReadKmlShapes(const std::filesystem::path& path, const Kml
 // "渠线（路线，12个顶点）".
 std::string DescribeKmlShape(const KmlShape& shape);
 
-}  // namespace keldarn::cad
+}  // namespace keldarn::kml

@@ -5,11 +5,11 @@
 
 namespace keldarn::ops {
 
-std::vector<cad::KmlShape> KmlShapesOfKind(const std::filesystem::path& path, bool area,
-                                           const cad::KmlReadLimits& limits)
+std::vector<kml::KmlShape> KmlShapesOfKind(const std::filesystem::path& path, bool area,
+                                           const kml::KmlReadLimits& limits)
 {
-    std::vector<cad::KmlShape> shapes;
-    for (cad::KmlShape& shape : cad::ReadKmlShapes(path, limits))
+    std::vector<kml::KmlShape> shapes;
+    for (kml::KmlShape& shape : kml::ReadKmlShapes(path, limits))
         if (shape.isArea == area)
             shapes.push_back(std::move(shape));
     if (shapes.empty()) {
@@ -21,7 +21,7 @@ std::vector<cad::KmlShape> KmlShapesOfKind(const std::filesystem::path& path, bo
     return shapes;
 }
 
-std::string ShapeName(const cad::KmlShape& shape, const std::filesystem::path& path)
+std::string ShapeName(const kml::KmlShape& shape, const std::filesystem::path& path)
 {
     return shape.name.empty() ? path.stem().string() : shape.name;
 }

@@ -12,13 +12,13 @@
 namespace keldarn::ops {
 
 // The routes (area false) or areas (area true) of the file, in document order. Throws
-// survey::SurveyInputError naming the file when it holds none, cad::KmlError as
-// cad::ReadKmlShapes.
-std::vector<cad::KmlShape> KmlShapesOfKind(const std::filesystem::path& path, bool area,
-                                           const cad::KmlReadLimits& limits);
+// survey::SurveyInputError naming the file when it holds none, kml::KmlError as
+// kml::ReadKmlShapes.
+std::vector<kml::KmlShape> KmlShapesOfKind(const std::filesystem::path& path, bool area,
+                                           const kml::KmlReadLimits& limits);
 
 // The name a shape goes by (in the point table with a profile's rows): its placemark's,
 // else the file's name without its extension.
-std::string ShapeName(const cad::KmlShape& shape, const std::filesystem::path& path);
+std::string ShapeName(const kml::KmlShape& shape, const std::filesystem::path& path);
 
 }  // namespace keldarn::ops

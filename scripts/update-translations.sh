@@ -13,5 +13,5 @@ lupdate=/usr/lib/qt6/bin/lupdate
 [ -x "$lupdate" ] || lupdate=lupdate
 "$lupdate" -locations relative -no-obsolete -tr-function-alias translate+=Translate -I . \
   -source-language zh_CN -target-language en \
-  app cad cli earth fileio geodesy kml ops points raster survey \
+  app cad cli earth fileio geodesy kml ops points raster settings survey \
   -ts "${1:-translations/keldarn_en.ts}"

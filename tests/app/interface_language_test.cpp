@@ -2,8 +2,8 @@
 // its data, and the main window shown in each language.
 
 #include "app/about_box.h"
-#include "app/install_layout.h"
-#include "app/interface_language.h"
+#include "settings/install_layout.h"
+#include "settings/interface_language.h"
 #include "app/profile_window.h"
 #include "app/ui_scale.h"
 #include "app/version_info.h"
@@ -25,7 +25,7 @@
 #include <QTableView>
 #include <QtTest>
 
-using keldarn::app::LanguageChoice;
+using keldarn::settings::LanguageChoice;
 using keldarn::testing::WindowFixture;
 
 namespace {
@@ -132,10 +132,10 @@ private slots:
         QFETCH(QString, setting);
         QFETCH(QString, systemLocale);
         QFETCH(bool, chinese);
-        const LanguageChoice choice = keldarn::app::ParseLanguageChoice(setting.toStdString());
-        QCOMPARE(keldarn::app::UsesChineseInterface(choice, QLocale(systemLocale)), chinese);
+        const LanguageChoice choice = keldarn::settings::ParseLanguageChoice(setting.toStdString());
+        QCOMPARE(keldarn::settings::UsesChineseInterface(choice, QLocale(systemLocale)), chinese);
         if (choice != LanguageChoice::FollowSystem)
-            QCOMPARE(QString::fromStdString(keldarn::app::LanguageSettingValue(choice)), setting);
+            QCOMPARE(QString::fromStdString(keldarn::settings::LanguageSettingValue(choice)), setting);
     }
 
     void installedCopyKeepsItsDataUnderShare()
@@ -145,12 +145,12 @@ private slots:
         QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("usr/bin"))));
         QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("build"))));
         // A folder named bin without share/keldarn beside it is not an installed copy.
-        QVERIFY(!keldarn::app::IsInstalledCopy(prefix / "usr" / "bin"));
-        QCOMPARE(keldarn::app::DataDirectory(prefix / "usr" / "bin"), prefix / "usr" / "bin");
+        QVERIFY(!keldarn::settings::IsInstalledCopy(prefix / "usr" / "bin"));
+        QCOMPARE(keldarn::settings::DataDirectory(prefix / "usr" / "bin"), prefix / "usr" / "bin");
         QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("usr/share/keldarn"))));
-        QVERIFY(keldarn::app::IsInstalledCopy(prefix / "usr" / "bin"));
-        QCOMPARE(keldarn::app::DataDirectory(prefix / "usr" / "bin"), prefix / "usr" / "share" / "keldarn");
-        QCOMPARE(keldarn::app::DataDirectory(prefix / "build"), prefix / "build");
+        QVERIFY(keldarn::settings::IsInstalledCopy(prefix / "usr" / "bin"));
+        QCOMPARE(keldarn::settings::DataDirectory(prefix / "usr" / "bin"), prefix / "usr" / "share" / "keldarn");
+        QCOMPARE(keldarn::settings::DataDirectory(prefix / "build"), prefix / "build");
     }
 
     // 设置 → 界面语言: the choice is kept for the next start, and shown checked then.
@@ -183,7 +183,7 @@ private slots:
 
     void englishWindowShowsNoChinese()
     {
-        keldarn::app::InterfaceTranslation translation;
+        keldarn::settings::InterfaceTranslation translation;
         QVERIFY2(translation.Install(*QCoreApplication::instance(), false, KELDARN_DATA_DIR),
                  "translations/keldarn_en.qm is not in the build folder");
         WindowFixture fixture;

@@ -218,7 +218,7 @@ void MapOverlaysTest::drapesTheImageryWhereItLies()
     m.Trigger(m.window->MSet, QStringLiteral("影像图层..."));
     QVERIFY(m.viewer->Imagery().Drape() == nullptr);
     QCOMPARE(QString::fromStdString(
-                 keldarn::app::LoadImagerySettings(m.dir.filePath("Keldarn.ini").toStdString()).source),
+                 keldarn::settings::LoadImagerySettings(m.dir.filePath("Keldarn.ini").toStdString()).source),
              source);
 }
 

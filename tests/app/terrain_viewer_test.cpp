@@ -3,7 +3,7 @@
 // terrain source.
 
 #include "app/main_window.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "earth/terrain_application.h"
 #include "fakes.h"
 #include "geodesy/gauss_kruger.h"
@@ -270,7 +270,7 @@ void TerrainViewerTest::changesTheTerrainSource()
     QVERIFY2(v.dialogs.messages.empty(), qPrintable(v.dialogs.MessageTexts().join('\n')));
     QVERIFY(w->StatusBar1->text().startsWith(QStringLiteral("地形数据：")));
     QCOMPARE(
-        QString::fromStdString(keldarn::app::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString())),
+        QString::fromStdString(keldarn::settings::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString())),
         dem);
     // The view is moved over the new terrain, so its centre has ground under it.
     w->EditLL->setText(QStringLiteral("114"));
@@ -279,7 +279,7 @@ void TerrainViewerTest::changesTheTerrainSource()
     QCOMPARE(w->EditLo->text(), QStringLiteral("113.5250"));
 
     v.Trigger(w->MSet, QStringLiteral("使用合成演示地形"));
-    QCOMPARE(keldarn::app::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString()), std::string());
+    QCOMPARE(keldarn::settings::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString()), std::string());
 }
 
 void TerrainViewerTest::loadsANewSourceInTheBackground()
@@ -293,14 +293,14 @@ void TerrainViewerTest::loadsANewSourceInTheBackground()
     // The menu returns at once; the terrain in use stays until the new one is ready.
     QVERIFY(w->TerrainLoading());
     QCOMPARE(w->StatusBar1->text(), QStringLiteral("正在读取地形数据，请等待..."));
-    QCOMPARE(keldarn::app::LoadTerrainSource(settings), std::string());
+    QCOMPARE(keldarn::settings::LoadTerrainSource(settings), std::string());
     // A second choice while the first still loads wins, whichever finishes first.
     v.TriggerOnly(w->MSet, QStringLiteral("使用合成演示地形"));
     QTRY_VERIFY_WITH_TIMEOUT(!w->TerrainLoading(), 120000);
     QTest::qWait(200);  // a superseded read that finishes late must change nothing
     QCOMPARE(w->StatusBar1->text(), QStringLiteral("地形数据：合成演示地形"));
     QVERIFY(!QFile::exists(v.dir.filePath(QStringLiteral("Keldarn.ini"))) ||
-            keldarn::app::LoadTerrainSource(settings).empty());
+            keldarn::settings::LoadTerrainSource(settings).empty());
 }
 
 void TerrainViewerTest::refusesADemItCannotRead()
@@ -463,7 +463,7 @@ void TerrainViewerTest::sampledAndExportedHeightsMatchGdal()
         v.dialogs.texts = {QStringLiteral(" http://127.0.0.1:%1/rugged.tif ").arg(port)};
         v.Trigger(w->MSet, QStringLiteral("地形数据网址..."));
         QCOMPARE(QString::fromStdString(
-                     keldarn::app::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString())),
+                     keldarn::settings::LoadTerrainSource(v.dir.filePath("Keldarn.ini").toStdString())),
                  QStringLiteral("http://127.0.0.1:%1/rugged.tif").arg(port));
     } else {
         v.dialogs.filePaths.push_back(dem);

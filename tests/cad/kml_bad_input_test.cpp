@@ -32,7 +32,7 @@ std::string Placemark(const std::string& name, const std::string& coordinates)
 
 // Drawing a file that must fail: the error, with what was drawn before it.
 struct Failure {
-    KmlError error{""};
+    kml::KmlError error{""};
     FakeModelSpace drawn;
 };
 
@@ -42,7 +42,7 @@ Failure DrawFailing(const TempFolder& folder, const std::string& bytes)
     try {
         DrawKmlFile(folder.Write("bad.kml", bytes), 117.0, kIdentity, 3.0, failure.drawn);
         ADD_FAILURE() << "the file was read without error";
-    } catch (const KmlError& error) {
+    } catch (const kml::KmlError& error) {
         failure.error = error;
     }
     return failure;
@@ -54,9 +54,9 @@ Failure ScanFailing(std::string bytes)
     StringSource source(std::move(bytes));
     RecordingSink sink;
     try {
-        ScanKml(source, "bad.kml", sink);
+        kml::ScanKml(source, "bad.kml", sink);
         ADD_FAILURE() << "the file was read without error";
-    } catch (const KmlError& error) {
+    } catch (const kml::KmlError& error) {
         failure.error = error;
     }
     return failure;
@@ -143,9 +143,9 @@ TEST(KmlMalformedXml, EmptyTruncatedAndBinaryFilesAreReportedClearly)
     StringSource truncated("<kml>\n" + Placemark("A", "1,2") + "<Placemark><LineString><coordinates>1,2 3,4");
     RecordingSink sink;
     try {
-        ScanKml(truncated, "bad.kml", sink);
+        kml::ScanKml(truncated, "bad.kml", sink);
         ADD_FAILURE() << "no error";
-    } catch (const KmlError& error) {
+    } catch (const kml::KmlError& error) {
         EXPECT_STREQ(error.what(), "读取KML文件 bad.kml 第3行出错：文件不完整，在元素结束之前就结束了");
     }
     EXPECT_EQ(sink.elements.size(), 1u);
@@ -175,7 +175,7 @@ TEST(KmlFiles, MissingFileOrFolderIsReportedWithItsName)
     const auto messageOf = [&](const std::filesystem::path& path) {
         try {
             DrawKmlFile(path, 117.0, kIdentity, 3.0, drawn);
-        } catch (const KmlError& error) {
+        } catch (const kml::KmlError& error) {
             return std::string(error.what());
         }
         return std::string("no error");
@@ -218,7 +218,7 @@ TEST(KmlHostileFiles, DeepNestingIsReadUpToItsLimit)
     };
     StringSource source(nested(10000));
     RecordingSink sink;
-    ScanKml(source, "deep.kml", sink);
+    kml::ScanKml(source, "deep.kml", sink);
     ASSERT_EQ(sink.elements.size(), 1u);
     EXPECT_EQ(sink.elements[0].name, "deep");
     EXPECT_EQ(Message(ScanFailing(nested(100000))), "读取KML文件 bad.kml 第1行出错：元素嵌套超过100000层");
@@ -243,7 +243,7 @@ TEST(KmlHostileFiles, MegabyteNamesArriveWhole)
         chinese += "测绘";
     StringSource source(encoding::Utf8ToGb18030("<kml>" + Placemark(chinese, "116,39") + "</kml>"));
     RecordingSink sink;
-    ScanKml(source, "long.kml", sink);
+    kml::ScanKml(source, "long.kml", sink);
     EXPECT_EQ(sink.elements.at(0).name, chinese);
 
     EXPECT_EQ(Message(ScanFailing("<kml>\n<Placemark><name>" + std::string(5 << 20, 'n') +
@@ -269,7 +269,7 @@ TEST(KmlHostileFiles, EntityBombIsRefused)
 }
 
 // KML made up on the fly: a head, `count` repetitions of `body`, a tail; never stored.
-class GeneratedSource : public KmlByteSource {
+class GeneratedSource : public kml::KmlByteSource {
 public:
     GeneratedSource(std::string head, std::string body, std::size_t count, std::string tail)
         : parts_{std::move(head), std::move(body), std::move(tail)}, bodyCount_(count)
@@ -306,14 +306,14 @@ TEST(KmlHostileFiles, OversizedCommentIsRefusedBeforeItIsHeld)
     GeneratedSource source("<kml>\n<!--", std::string(1 << 20, 'c'), 40, "--></kml>");
     RecordingSink sink;
     try {
-        ScanKml(source, "comment.kml", sink);
+        kml::ScanKml(source, "comment.kml", sink);
         ADD_FAILURE() << "no error";
-    } catch (const KmlError& error) {
+    } catch (const kml::KmlError& error) {
         EXPECT_STREQ(error.what(), "读取KML文件 comment.kml 第2行出错：一个标记或注释超过16 MB，不是KML文件");
     }
 }
 
-class CountingSink : public KmlGeometrySink {
+class CountingSink : public kml::KmlGeometrySink {
 public:
     void OnCoordinates(std::vector<double>& lonLatDeg, const std::string&) override
     {
@@ -335,7 +335,7 @@ TEST(KmlHostileFiles, DISABLED_TwoGigabyteFileStreamsInBoundedMemory)
     GeneratedSource source("<kml><Document>\n", placemark, count, "</Document></kml>\n");
     CountingSink sink;
     const double peakBeforeMB = PeakResidentMB();
-    ScanKml(source, "huge.kml", sink);
+    kml::ScanKml(source, "huge.kml", sink);
     EXPECT_EQ(sink.elements, count);
     EXPECT_EQ(sink.vertices, 3 * count);
     EXPECT_LT(PeakResidentMB() - peakBeforeMB, 50.0);

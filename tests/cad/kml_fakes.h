@@ -176,7 +176,7 @@ struct ScannedElement {
     std::string name;
 };
 
-class RecordingSink : public KmlGeometrySink {
+class RecordingSink : public kml::KmlGeometrySink {
 public:
     void OnCoordinates(std::vector<double>& lonLatDeg, const std::string& placemarkName) override
     {
@@ -186,7 +186,7 @@ public:
 };
 
 // A KML text as a byte source, handed out in pieces of at most `pieceBytes`.
-class StringSource : public KmlByteSource {
+class StringSource : public kml::KmlByteSource {
 public:
     explicit StringSource(std::string text, std::size_t pieceBytes = 1 << 20)
         : text_(std::move(text)), pieceBytes_(pieceBytes)
@@ -210,7 +210,7 @@ inline std::vector<ScannedElement> Scan(std::string kml)
 {
     StringSource source(std::move(kml));
     RecordingSink sink;
-    ScanKml(source, "test.kml", sink);
+    kml::ScanKml(source, "test.kml", sink);
     return sink.elements;
 }
 

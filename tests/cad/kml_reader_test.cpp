@@ -298,7 +298,7 @@ TEST_F(KmlDrawing, MessagesNameTheKmzAndItsEntry)
     try {
         DrawKmlFile(kmz, kCentralMeridianDeg, kTransform, kTextHeight, drawn);
         ADD_FAILURE() << "no error";
-    } catch (const KmlError& error) {
+    } catch (const kml::KmlError& error) {
         EXPECT_STREQ(error.what(), "读取KML文件 b.kmz（doc.kml） 第4行出错：'abc' 不是有效的数值");
     }
 }
@@ -311,7 +311,7 @@ TEST_F(KmlDrawing, KmzWithoutKmlAtItsRootIsRefusedClearly)
     try {
         DrawKmlFile(kmz, kCentralMeridianDeg, kTransform, kTextHeight, drawn);
         ADD_FAILURE() << "no error";
-    } catch (const KmlError& error) {
+    } catch (const kml::KmlError& error) {
         EXPECT_STREQ(error.what(), "KMZ文件 c.kmz 中没有KML文件");
     }
 }
@@ -421,7 +421,7 @@ TEST(KmzLinks, LinkedLayersAreReadWhereTheirLinksStandAndNothingOutsideTheArchiv
             WriteZip(file, k.entries);
         }
         testing::RecordingSink sink;
-        const KmlFileSummary summary = ScanKmlFile(file, sink);
+        const kml::KmlFileSummary summary = kml::ScanKmlFile(file, sink);
         std::vector<std::string> names;
         for (const testing::ScannedElement& element : sink.elements)
             names.push_back(element.name);
@@ -487,12 +487,12 @@ TEST(KmzBound, AnEntryIsReadByWhatItHoldsAndRefusedBeyondTheBound)
             StateInflatedSize(kmz, *k.statedSize);
         testing::RecordingSink sink;
         try {
-            ScanKmlFile(kmz, sink, {}, KmlReadLimits{1});
+            kml::ScanKmlFile(kmz, sink, {}, kml::KmlReadLimits{1});
             if (k.refusedEntry != nullptr)
                 ADD_FAILURE() << k.refusedEntry << " was read whole";
             else
                 EXPECT_EQ(sink.elements.size(), (512 << 10) / placemark.size() + 1);
-        } catch (const KmlError& error) {
+        } catch (const kml::KmlError& error) {
             ASSERT_NE(k.refusedEntry, nullptr) << error.what();
             EXPECT_EQ(error.what(),
                       "KMZ文件 bomb.kmz 中的 " + std::string(k.refusedEntry) +
@@ -507,7 +507,7 @@ TEST(KmzBound, AnEntryIsReadByWhatItHoldsAndRefusedBeyondTheBound)
 TEST(KmzLinks, EveryReaderTakesTheLayersOfALibkmlKmz)
 {
     const std::filesystem::path kmz = KELDARN_KML_TEST_DATA "/libkml_layers.kmz";
-    const std::vector<KmlShape> shapes = ReadKmlShapes(kmz);
+    const std::vector<kml::KmlShape> shapes = kml::ReadKmlShapes(kmz);
     ASSERT_EQ(shapes.size(), 2u);
     EXPECT_FALSE(shapes[0].isArea);
     EXPECT_EQ(shapes[0].name, "渠线");

@@ -40,9 +40,9 @@ const char* const kSurveyKml = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 std::vector<ScannedElement> ScanFile(const std::filesystem::path& file)
 {
-    KmlInput input = OpenKmlInput(file);
+    kml::KmlInput input = kml::OpenKmlInput(file);
     RecordingSink sink;
-    ScanKml(*input.source, input.displayName, sink);
+    kml::ScanKml(*input.source, input.displayName, sink);
     return sink.elements;
 }
 

@@ -237,16 +237,16 @@ TEST(KmlShapes, RoutesAreasAndHoles)
 <Placemark><name>测区</name><Polygon><outerBoundaryIs><LinearRing>
  <coordinates>119,30 119.5,30 119.5,30.5 119,30</coordinates></LinearRing></outerBoundaryIs></Polygon></Placemark>
 </Document></kml>)";
-    const auto shapes = cad::ReadKmlShapes(path);
+    const auto shapes = kml::ReadKmlShapes(path);
     std::filesystem::remove(path);
     ASSERT_EQ(shapes.size(), 3u);
     EXPECT_FALSE(shapes[0].isArea);
     EXPECT_EQ(shapes[0].rings.at(0).size(), 3u);
-    EXPECT_EQ(cad::DescribeKmlShape(shapes[0]), "渠线（路线，3个顶点）");
+    EXPECT_EQ(kml::DescribeKmlShape(shapes[0]), "渠线（路线，3个顶点）");
     EXPECT_TRUE(shapes[1].isArea);
     ASSERT_EQ(shapes[1].rings.size(), 2u);  // the outer ring without its repeated vertex, and the hole
     EXPECT_EQ(shapes[1].rings[0].size(), 4u);
-    EXPECT_EQ(cad::DescribeKmlShape(shapes[1]), "测区（区域，7个顶点，1个洞）");
+    EXPECT_EQ(kml::DescribeKmlShape(shapes[1]), "测区（区域，7个顶点，1个洞）");
     // A polygon of the same name outside the first is an area of its own.
     EXPECT_TRUE(shapes[2].isArea);
     EXPECT_EQ(shapes[2].rings.size(), 1u);

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -14,12 +14,12 @@
 #include <system_error>
 #include <vector>
 
-#include "app/install_layout.h"
-#include "app/profile_file.h"
+#include "settings/install_layout.h"
+#include "settings/profile_file.h"
 #include "geodesy/number_text.h"
 #include "i18n/interface_text.h"
 
-namespace keldarn::app {
+namespace keldarn::settings {
 namespace {
 
 constexpr const char* kViewSection = "GEwin";
@@ -559,4 +559,4 @@ void SaveProjectionChoice(const std::filesystem::path& path, const geodesy::Proj
     });
 }
 
-}  // namespace keldarn::app
+}  // namespace keldarn::settings

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-namespace keldarn::app {
+namespace keldarn::settings {
 
 // True when `executableDir` is <prefix>/bin of a copy whose <prefix>/share/keldarn exists.
 bool IsInstalledCopy(const std::filesystem::path& executableDir);
@@ -15,4 +15,4 @@ bool IsInstalledCopy(const std::filesystem::path& executableDir);
 // The folder of the user's guides (help.html, help_en.html) and of translations/.
 std::filesystem::path DataDirectory(const std::filesystem::path& executableDir);
 
-}  // namespace keldarn::app
+}  // namespace keldarn::settings

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace keldarn::app {
+namespace keldarn::settings {
 
 inline constexpr const char* kSettingsFileName = "Keldarn.ini";
 
@@ -193,4 +193,4 @@ geodesy::ProjectionChoice LoadProjectionChoice(const std::filesystem::path& path
 // section (and resets the keys of a file that has it). Throws SettingsWriteError.
 void SaveProjectionChoice(const std::filesystem::path& path, const geodesy::ProjectionChoice& choice);
 
-}  // namespace keldarn::app
+}  // namespace keldarn::settings

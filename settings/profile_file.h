@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-namespace keldarn::app {
+namespace keldarn::settings {
 
 // An existing file that could not be read (no permission, a folder, an I/O error, more
 // than ProfileFile::kMaxFileBytes), or that is no settings file at all (binary, or text
@@ -93,4 +93,4 @@ private:
     std::vector<Line> lines_;
 };
 
-}  // namespace keldarn::app
+}  // namespace keldarn::settings

@@ -16,7 +16,7 @@
 
 class QCoreApplication;
 
-namespace keldarn::app {
+namespace keldarn::settings {
 
 enum class LanguageChoice { FollowSystem, Chinese, English };
 
@@ -47,4 +47,4 @@ private:
 // the process. Returns false when the translation cannot be loaded (the texts stay Chinese).
 bool InstallModuleTranslation(const std::filesystem::path& dataDir);
 
-}  // namespace keldarn::app
+}  // namespace keldarn::settings

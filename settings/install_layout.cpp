@@ -1,6 +1,6 @@
-#include "app/install_layout.h"
+#include "settings/install_layout.h"
 
-namespace keldarn::app {
+namespace keldarn::settings {
 namespace {
 
 std::filesystem::path SharedDataOf(const std::filesystem::path& executableDir)
@@ -21,4 +21,4 @@ std::filesystem::path DataDirectory(const std::filesystem::path& executableDir)
     return IsInstalledCopy(executableDir) ? SharedDataOf(executableDir) : executableDir;
 }
 
-}  // namespace keldarn::app
+}  // namespace keldarn::settings

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "tests/support/resource_limits.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <iterator>
 #include <vector>
 
-namespace keldarn::app {
+namespace keldarn::settings {
 namespace {
 
 using keldarn::testing::PeakResidentMB;
@@ -396,4 +396,4 @@ TEST_F(SettingsTest, ImageryLayerKeepsItsOwnSection)
 }
 
 }  // namespace
-}  // namespace keldarn::app
+}  // namespace keldarn::settings

@@ -1,11 +1,11 @@
-#include "app/interface_language.h"
+#include "settings/interface_language.h"
 
 #include "i18n/interface_text.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
 
-namespace keldarn::app {
+namespace keldarn::settings {
 namespace {
 
 constexpr std::string_view kChineseValue = "zh";
@@ -101,4 +101,4 @@ bool InstallModuleTranslation(const std::filesystem::path& dataDir)
     return true;
 }
 
-}  // namespace keldarn::app
+}  // namespace keldarn::settings

@@ -1,4 +1,4 @@
-#include "app/profile_file.h"
+#include "settings/profile_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace keldarn::app {
+namespace keldarn::settings {
 namespace {
 
 namespace fs = std::filesystem;
@@ -159,4 +159,4 @@ TEST_F(ProfileFileOnDiskTest, FailedRenameLeavesNoTemporaryFile) {
 }
 
 }  // namespace
-}  // namespace keldarn::app
+}  // namespace keldarn::settings

@@ -1,4 +1,4 @@
-#include "app/profile_file.h"
+#include "settings/profile_file.h"
 
 #include "fileio/atomic_file.h"
 #include "i18n/interface_text.h"
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <utility>
 
-namespace keldarn::app {
+namespace keldarn::settings {
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -342,4 +342,4 @@ void ProfileFile::InsertLine(std::size_t index, std::string text)
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), std::move(line));
 }
 
-}  // namespace keldarn::app
+}  // namespace keldarn::settings
