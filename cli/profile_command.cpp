@@ -167,7 +167,7 @@ void WriteChart(const std::vector<survey::ProfileSample>& samples, QSize size, c
     qInstallMessageHandler(previous);
     if (!ops::SaveProfileChart(QFile::decodeName(output.c_str()), size, samples,
                                ops::WholeRouteView(samples, size)))
-        throw RunError(i18n::Format(i18n::Translate("ProfileWindow", "无法写入文件“%1”。"), {output}));
+        throw RunError(i18n::Format(i18n::Translate("cli", "无法写入文件“%1”。"), {output}));
 }
 
 int Profile(const ParsedOptions& options)
@@ -189,8 +189,7 @@ int Profile(const ParsedOptions& options)
     const std::optional<double> startM = survey::ParseChainage(startText);
     if (!startM)
         throw UsageError(i18n::Format(
-            i18n::Translate("ProfileWindow", "起始里程“%1”无法识别，请写成 K1+250.5 或 1250.5 的形式。"),
-            {startText}));
+            i18n::Translate("cli", "起始里程“%1”无法识别，请写成 K1+250.5 或 1250.5 的形式。"), {startText}));
     const auto output = options.Value("output");
     if (!output || output->empty())
         throw UsageError(i18n::Translate("cli", "缺少 --output（输出文件）"));
