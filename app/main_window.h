@@ -55,9 +55,9 @@ class TerrainApplication;
 struct MapLayer;
 }  // namespace keldarn::earth
 
-namespace keldarn::survey {
-struct ContourLine;
-}  // namespace keldarn::survey
+namespace keldarn::ops {
+struct ContoursResult;
+}  // namespace keldarn::ops
 
 namespace keldarn::cad {
 class DrawingHost;
@@ -422,7 +422,7 @@ private:
     // The drawing window that terrain products are drawn into, or nullptr after telling the
     // user that none is open.
     cad::DrawingWindow* DrawingForProducts();
-    void DrawContoursIntoDrawing(const std::vector<survey::ContourLine>& lines);
+    void DrawContoursIntoDrawing(const ops::ContoursResult& result);
     void AppendProfileRows(const std::vector<survey::ProfileSample>& samples, const QString& routeName,
                            double startChainageM);
 

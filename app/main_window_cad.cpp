@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "cad/drawing_host.h"
 #include "cad/drawing_window.h"
+#include "cad/terrain_drawing.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/four_param.h"
 #include "geodesy/gauss_kruger.h"
@@ -73,7 +74,7 @@ void TFormMain::MKMLtoCADClick()
     application->SetVisible(true);
     cad::IAcadDocument& document = application->ActiveDocument();
     cad::IAcadModelSpace& modelSpace = document.ModelSpace();
-    const double textHeight = 3.0 * document.GetVariable("LtScale");
+    const double textHeight = cad::ProgramTextHeight(document.GetVariable("LtScale"));
 
     OpenDialog1.title = tr("打开KML文件");
     OpenDialog1.filter = QStringLiteral("GoogleEarth KML files (*.KML *.KMZ)|*.KML;*.KMZ|Text files (*.txt)|*.txt|"

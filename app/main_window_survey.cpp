@@ -11,20 +11,21 @@
 #include "app/survey_task.h"
 #include "cad/drawing_document.h"
 #include "cad/drawing_window.h"
-#include "cad/terrain_drawing.h"
 #include "earth/terrain_application.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "kml/kml_error.h"
 #include "kml/kml_shapes.h"
+#include "ops/contours.h"
+#include "ops/elevation_points.h"
+#include "ops/kml_shapes.h"
+#include "ops/profile.h"
 #include "survey/boundary_sampling.h"
-#include "survey/contours.h"
 #include "survey/sample_plan.h"
 #include "survey/survey_error.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -112,15 +113,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
     const QString path = env_.dialogs->GetOpenFileName(this, OpenDialog1);
     if (path.isEmpty())
         return std::nullopt;
-    std::vector<kml::KmlShape> shapes;
-    for (kml::KmlShape& shape : kml::ReadKmlShapes(path.toStdString(), KmlLimits()))
-        if (shape.isArea == area)
-            shapes.push_back(std::move(shape));
-    if (shapes.empty()) {
-        const QString missing = area ? tr("%1 中没有多边形（闭合的坐标串），不能作为区域边界。")
-                                     : tr("%1 中没有路径（两个顶点以上的线），不能作为路线。");
-        throw survey::SurveyInputError(missing.arg(QFileInfo(path).fileName()).toStdString());
-    }
+    const std::vector<kml::KmlShape> shapes = ops::KmlShapesOfKind(path.toStdString(), area, KmlLimits());
     std::size_t chosen = 0;
     if (shapes.size() > 1) {
         QStringList items;
@@ -135,10 +128,8 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
         chosen = static_cast<std::size_t>(index);
     }
     ChosenShape shape;
-    shape.name = QString::fromStdString(shapes[chosen].name);
-    if (shape.name.isEmpty())
-        shape.name = QFileInfo(path).completeBaseName();
-    shape.lonLatRings = std::move(shapes[chosen].rings);
+    shape.name = QString::fromStdString(ops::ShapeName(shapes[chosen], path.toStdString()));
+    shape.lonLatRings = shapes[chosen].rings;
     return shape;
 }
 
@@ -332,21 +323,16 @@ void TFormMain::MProfileClick()
     const auto shape = ChooseShape(start->choice.source, false);
     if (!shape)
         return;
-    std::vector<raster::GeoPoint> vertices;
-    for (const auto& [lon, lat] : shape->lonLatRings.front())
-        vertices.push_back({lat, lon});
-    // The sampling says so too, but only once the run has started.
-    if (vertices.size() < 2)
-        throw survey::SurveyInputError(tr("路线至少要有两个顶点。").toStdString());
-    const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
-    const survey::ChainageMeasure measure = start->choice.ellipsoidChainage
-                                                ? survey::ChainageMeasure::Ellipsoid
-                                                : survey::ChainageMeasure::SurveyPlane;
-    const RunHeights heights = HeightsForRun(*viewer);
+    ops::ProfileRequest request;
+    request.routeVertices = ops::RouteVertices(shape->lonLatRings.front());
+    request.intervalM = intervalM;
+    request.frame = {L0, CurrentTransform(), projection_};
+    request.measure = start->choice.ellipsoidChainage ? survey::ChainageMeasure::Ellipsoid
+                                                      : survey::ChainageMeasure::SurveyPlane;
+    request.heights = HeightsForRun(*viewer).query;
     auto samples = std::make_shared<std::vector<survey::ProfileSample>>();
-    auto work = [vertices, intervalM, frame, measure, query = heights.query,
-                 samples](survey::TaskProgress& progress) {
-        *samples = survey::SampleRoute(vertices, intervalM, frame, measure, query, &progress);
+    auto work = [request, samples](survey::TaskProgress& progress) {
+        *samples = ops::RunProfile(request, &progress).samples;
     };
     const QString routeName = shape->name;
     auto done = [this, samples, routeName](std::exception_ptr error, bool cancelled) {
@@ -393,40 +379,20 @@ std::vector<ProfileWindow*> TFormMain::ProfileWindows() const
 void TFormMain::AppendProfileRows(const std::vector<survey::ProfileSample>& samples, const QString& routeName,
                                   double startChainageM)
 {
-    std::size_t skipped = 0;
-    const std::vector<survey::ProfileRow> rows =
-        survey::ProfileRows(samples, routeName.toStdString(), startChainageM, &skipped);
-    std::vector<points::RowCells> cells;
-    cells.reserve(rows.size());
-    for (const survey::ProfileRow& row : rows)
-        cells.push_back({QString::fromStdString(row.name), QString::fromStdString(row.description),
-                         Fixed(row.x, 3), Fixed(row.y, 3), Fixed(row.h, 3)});
-    pointTable_->AppendRows(cells);
-    if (!cells.empty()) {
+    const ops::ProfileTableRows rows =
+        ops::ProfileRowsForTable(samples, routeName.toStdString(), startChainageM);
+    pointTable_->AppendRows(rows.cells);
+    if (!rows.cells.empty()) {
         pointTable_->SetHeaderFixed(true);
         StringGrid1->setCurrentIndex(
             pointTable_->index(pointTable_->DataRowCount() - 1, points::kNameColumn));
     }
-    QString text = tr("已把纵断面的%1个点加入点表。").arg(cells.size());
-    if (skipped > 0)
-        text += tr("有%1个点没有地形数据，未加入。").arg(skipped);
-    StatusBar1->setText(text);
+    StatusBar1->setText(QString::fromStdString(ops::ProfileRowsSummary(rows)));
 }
 
 }  // namespace keldarn::app
 
 namespace keldarn::app {
-
-namespace {
-
-// Texts of terrain products in the drawing stand as high as the names of a KML drawn into
-// it: three drawing units at a linetype scale of 1.
-double ProductTextHeight(const cad::DrawingDocument& document)
-{
-    return 3.0 * document.Model().LtScale();
-}
-
-}  // namespace
 
 void TFormMain::MContoursClick()
 {
@@ -442,69 +408,54 @@ void TFormMain::MContoursClick()
         throw survey::SurveyInputError(
             tr("演示地形没有高程数据文件，不能生成等高线。请先在“设置”中打开地形数据文件、文件夹或网址。")
                 .toStdString());
-    std::vector<std::vector<raster::GeoPoint>> area;
+    ops::ContoursRequest request;
+    request.terrainPath = viewer->Source().path;
     if (choice.source == ShapeSource::View) {
         const auto footprint = viewer->ViewFootprint();
         if (!footprint)
             throw survey::SurveyInputError(
                 QCoreApplication::translate("TFormMain", kViewSeesSkyForContours).toStdString());
-        area.push_back({{footprint->southDeg, footprint->westDeg},
-                        {footprint->southDeg, footprint->eastDeg},
-                        {footprint->northDeg, footprint->eastDeg},
-                        {footprint->northDeg, footprint->westDeg}});
+        request.area =
+            ops::AreaOfBox(footprint->southDeg, footprint->westDeg, footprint->northDeg, footprint->eastDeg);
     } else {
         const auto shape = ChooseShape(choice.source, true);
         if (!shape)
             return;
-        survey::CheckBoundary(shape->lonLatRings);
-        for (const auto& ring : shape->lonLatRings) {
-            auto& geoRing = area.emplace_back();
-            for (const auto& [lon, lat] : ring)
-                geoRing.push_back({lat, lon});
-        }
+        request.area = ops::AreaOfRings(shape->lonLatRings);
     }
-    const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
-    auto lines = std::make_shared<std::vector<survey::ContourLine>>();
-    auto work = [path = viewer->Source().path, area, intervalM, frame,
-                 lines](survey::TaskProgress& progress) {
-        *lines = survey::GenerateContours(path, area, intervalM, frame, &progress);
+    request.intervalM = intervalM;
+    request.frame = {L0, CurrentTransform(), projection_};
+    auto result = std::make_shared<ops::ContoursResult>();
+    auto work = [request, result](survey::TaskProgress& progress) {
+        *result = ops::RunContours(request, &progress);
     };
-    auto done = [this, lines](std::exception_ptr error, bool cancelled) {
+    auto done = [this, result](std::exception_ptr error, bool cancelled) {
         if (error)
             return;
         if (cancelled) {
             StatusBar1->setText(tr("已取消等高线。"));
             return;
         }
-        DrawContoursIntoDrawing(*lines);
+        DrawContoursIntoDrawing(*result);
     };
     StartSurveyTask(std::move(work), std::move(done), tr("正在生成等高线...按Esc取消"));
 }
 
-void TFormMain::DrawContoursIntoDrawing(const std::vector<survey::ContourLine>& lines)
+void TFormMain::DrawContoursIntoDrawing(const ops::ContoursResult& result)
 {
     cad::DrawingWindow* window = DrawingForProducts();
     if (window == nullptr)
         return;
-    if (lines.empty()) {
-        ShowInfo(tr("所选范围内没有等高线（地形起伏小于等高距？）。"));
+    if (result.lines.empty()) {
+        ShowInfo(QString::fromStdString(ops::NoContoursMessage()));
         return;
     }
-    std::vector<cad::ContourPolyline> polylines;
-    polylines.reserve(lines.size());
-    std::size_t index = 0;
-    for (const survey::ContourLine& line : lines) {
-        polylines.push_back({line.elevationM, line.isIndex, line.xy});
-        index += line.isIndex ? 1 : 0;
-    }
     cad::DrawingDocument& document = window->Document();
-    cad::DrawContours(document.Model(), polylines, ProductTextHeight(document));
+    ops::DrawContoursInto(document.Model(), result);
     document.ModelChanged();
     window->ZoomExtents();
-    ShowInfo(tr("已把%1条等高线（其中计曲线%2条）画入CAD图形，用时%3秒。")
-                 .arg(lines.size())
-                 .arg(index)
-                 .arg(Fixed(static_cast<double>(surveyClock_.elapsed()) / 1000.0, 1)));
+    ShowInfo(QString::fromStdString(
+        ops::ContoursSummary(result, static_cast<double>(surveyClock_.elapsed()) / 1000.0)));
     window->SetVisible(true);
 }
 
@@ -515,30 +466,16 @@ void TFormMain::MElevationPointsClick()
     cad::DrawingWindow* window = DrawingForProducts();
     if (window == nullptr)
         return;
-    std::vector<cad::ElevationPointEntry> entries;
-    int unreadable = 0;
-    for (int row = 1; row <= pointTable_->DataRowCount(); ++row) {
-        try {
-            const double x = geodesy::ParseNumber(pointTable_->Cell(points::kXColumn, row).toStdString());
-            const double y = geodesy::ParseNumber(pointTable_->Cell(points::kYColumn, row).toStdString());
-            const double h = geodesy::ParseNumber(pointTable_->Cell(points::kHColumn, row).toStdString());
-            entries.push_back({y, x, h});
-        } catch (const geodesy::InvalidNumberError&) {
-            ++unreadable;
-        }
-    }
-    if (entries.empty()) {
-        ShowInfo(tr("点表中没有X、Y、H都是数字的点，没有画入CAD图形。"));
+    const ops::ElevationPoints points = ops::ElevationPointsOf(*pointTable_);
+    if (points.entries.empty()) {
+        ShowInfo(QString::fromStdString(ops::NoElevationPointsMessage()));
         return;
     }
     cad::DrawingDocument& document = window->Document();
-    cad::DrawElevationPoints(document.Model(), entries, 2, ProductTextHeight(document));
+    ops::DrawElevationPointsInto(document.Model(), points);
     document.ModelChanged();
     window->ZoomExtents();
-    QString text = tr("已把%1个高程点画入CAD图形（图层“高程点”）。").arg(entries.size());
-    if (unreadable > 0)
-        text += tr("\n有%1行的X、Y或H不是数字，没有画入。").arg(unreadable);
-    ShowInfo(text);
+    ShowInfo(QString::fromStdString(ops::ElevationPointsSummary(points)));
     window->SetVisible(true);
 }
 

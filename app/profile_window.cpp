@@ -1,28 +1,24 @@
 #include "app/profile_window.h"
 
 #include "app/ui_scale.h"
+#include "ops/profile_chart.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QFileInfo>
 #include <QHBoxLayout>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPolygonF>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSignalBlocker>
-#include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
-#include <span>
+#include <tuple>
 
 namespace keldarn::app {
 
@@ -30,257 +26,9 @@ namespace {
 
 using survey::ProfileSample;
 
-// Room around the plot for the tick labels and axis titles (pixels).
-constexpr int kLeftMarginPx = 78;
-constexpr int kRightMarginPx = 18;
-constexpr int kTopMarginPx = 18;
-constexpr int kBottomMarginPx = 46;
-constexpr double kMinExaggeration = 1.0;
-constexpr double kMaxExaggeration = 1000.0;
-// Share of the plot's height the whole profile takes at the fitted exaggeration.
-constexpr double kFillShare = 0.9;
 // Zooming in stops at a millimetre per pixel.
 constexpr double kFinestMetresPerPx = 0.001;
 constexpr double kZoomPerWheelNotch = 1.25;
-// Saved images of a chart that was never laid out get at least this size.
-constexpr QSize kSmallestImage(480, 300);
-
-const QColor kGridColour(228, 228, 228);
-const QColor kVertexColour(40, 70, 160);
-const QColor kCursorColour(20, 120, 60);
-
-QRect PlotRectOf(QSize size)
-{
-    return QRect(kLeftMarginPx, kTopMarginPx, std::max(1, size.width() - kLeftMarginPx - kRightMarginPx),
-                 std::max(1, size.height() - kTopMarginPx - kBottomMarginPx));
-}
-
-// Pixel positions of chainages and heights: x grows with chainage, y shrinks with height.
-struct ChartScales {
-    QRectF plot;
-    double leftChainageM = 0.0;
-    double metresPerPxX = 1.0;
-    double bottomHeightM = 0.0;
-    double metresPerPxY = 1.0;
-
-    double X(double chainageM) const { return plot.left() + (chainageM - leftChainageM) / metresPerPxX; }
-    double Y(double heightM) const { return plot.bottom() - (heightM - bottomHeightM) / metresPerPxY; }
-    double ChainageAt(double xPx) const { return leftChainageM + (xPx - plot.left()) * metresPerPxX; }
-    double TopHeightM() const { return bottomHeightM + plot.height() * metresPerPxY; }
-};
-
-// Lowest and highest height among the samples, or nothing when none has a height.
-std::optional<std::pair<double, double>> HeightRange(std::span<const ProfileSample> samples)
-{
-    std::optional<std::pair<double, double>> range;
-    for (const ProfileSample& sample : samples)
-        if (sample.heightM) {
-            const double h = *sample.heightM;
-            range =
-                range ? std::pair(std::min(range->first, h), std::max(range->second, h)) : std::pair(h, h);
-        }
-    return range;
-}
-
-// The samples with chainage in [fromM, toM], with one more on each side so that lines run on
-// to the plot's edges.
-std::span<const ProfileSample> InView(std::span<const ProfileSample> samples, double fromM, double toM,
-                                      bool withNeighbours)
-{
-    const auto byChainage = [](const ProfileSample& s, double c) { return s.chainageM < c; };
-    auto first = std::lower_bound(samples.begin(), samples.end(), fromM, byChainage);
-    auto last = std::upper_bound(samples.begin(), samples.end(), toM,
-                                 [](double c, const ProfileSample& s) { return c < s.chainageM; });
-    if (withNeighbours) {
-        if (first != samples.begin())
-            --first;
-        if (last != samples.end())
-            ++last;
-    }
-    return {first, last};
-}
-
-ChartScales ScalesFor(QSize size, std::span<const ProfileSample> samples, double viewMinM, double viewMaxM,
-                      double exaggeration)
-{
-    ChartScales s;
-    s.plot = PlotRectOf(size);
-    s.leftChainageM = viewMinM;
-    s.metresPerPxX = (viewMaxM - viewMinM) / s.plot.width();
-    s.metresPerPxY = s.metresPerPxX / exaggeration;
-    std::optional<std::pair<double, double>> range = HeightRange(InView(samples, viewMinM, viewMaxM, false));
-    if (!range)
-        range = HeightRange(samples);
-    const double centreM = range ? 0.5 * (range->first + range->second) : 0.0;
-    s.bottomHeightM = centreM - 0.5 * s.plot.height() * s.metresPerPxY;
-    return s;
-}
-
-// A round step (1, 2 or 5 times a power of ten) giving at most maxTicks ticks over span.
-double TickStep(double span, int maxTicks)
-{
-    const double raw = span / std::max(1, maxTicks);
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    const double leading = raw / magnitude;
-    return (leading <= 1.0 ? 1.0 : leading <= 2.0 ? 2.0 : leading <= 5.0 ? 5.0 : 10.0) * magnitude;
-}
-
-// Multiples of step in [from, to], each with its label (as many decimals as the step needs).
-template <typename Draw> void ForEachTick(double from, double to, double step, Draw draw)
-{
-    const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step) - 1e-9)), 0, 6);
-    const double kFirst = std::ceil(from / step);
-    const double kLast = std::floor(to / step);
-    for (double k = kFirst; k <= kLast && k - kFirst < 1000; k += 1.0) {
-        const double value = k * step;
-        draw(value, QString::number(k == 0.0 ? 0.0 : value, 'f', decimals));
-    }
-}
-
-void DrawAxes(QPainter& painter, const ChartScales& s)
-{
-    const QFontMetrics metrics = painter.fontMetrics();
-    const double xStep = TickStep(s.plot.width() * s.metresPerPxX, static_cast<int>(s.plot.width() / 90));
-    ForEachTick(s.leftChainageM, s.ChainageAt(s.plot.right()), xStep, [&](double c, const QString& text) {
-        const double x = s.X(c);
-        painter.setPen(kGridColour);
-        painter.drawLine(QPointF(x, s.plot.top()), QPointF(x, s.plot.bottom()));
-        painter.setPen(Qt::black);
-        painter.drawLine(QPointF(x, s.plot.bottom()), QPointF(x, s.plot.bottom() + 4));
-        painter.drawText(
-            QPointF(x - metrics.horizontalAdvance(text) / 2.0, s.plot.bottom() + 6 + metrics.ascent()), text);
-    });
-    const double yStep = TickStep(s.plot.height() * s.metresPerPxY, static_cast<int>(s.plot.height() / 45));
-    ForEachTick(s.bottomHeightM, s.TopHeightM(), yStep, [&](double h, const QString& text) {
-        const double y = s.Y(h);
-        painter.setPen(kGridColour);
-        painter.drawLine(QPointF(s.plot.left(), y), QPointF(s.plot.right(), y));
-        painter.setPen(Qt::black);
-        painter.drawLine(QPointF(s.plot.left() - 4, y), QPointF(s.plot.left(), y));
-        painter.drawText(
-            QPointF(s.plot.left() - 6 - metrics.horizontalAdvance(text), y + metrics.ascent() / 2.0 - 1),
-            text);
-    });
-    painter.setPen(Qt::black);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(s.plot);
-
-    const QString across = QCoreApplication::translate("ProfileChart", "里程 (m)");
-    painter.drawText(QPointF(s.plot.center().x() - metrics.horizontalAdvance(across) / 2.0,
-                             s.plot.bottom() + 8 + metrics.ascent() + metrics.height()),
-                     across);
-    const QString up = QCoreApplication::translate("ProfileChart", "高程 (m)");
-    painter.save();
-    painter.translate(metrics.ascent() + 2, s.plot.center().y() + metrics.horizontalAdvance(up) / 2.0);
-    painter.rotate(-90);
-    painter.drawText(QPointF(0, 0), up);
-    painter.restore();
-}
-
-// A thin dashed line across the plot and a small triangle above it pointing down; one per
-// pixel column.
-void DrawVertices(QPainter& painter, const ChartScales& s, std::span<const ProfileSample> samples)
-{
-    QPen dashed(kVertexColour, 1, Qt::DashLine);
-    double lastColumn = -1e300;
-    for (const ProfileSample& sample : samples) {
-        if (!sample.isVertex)
-            continue;
-        const double x = s.X(sample.chainageM);
-        if (std::floor(x) == lastColumn || x < s.plot.left() - 0.5 || x > s.plot.right() + 0.5)
-            continue;
-        lastColumn = std::floor(x);
-        painter.setPen(dashed);
-        painter.drawLine(QPointF(x, s.plot.top()), QPointF(x, s.plot.bottom()));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(kVertexColour);
-        const QPointF triangle[] = {
-            {x - 5, s.plot.top() - 10}, {x + 5, s.plot.top() - 10}, {x, s.plot.top() - 1}};
-        painter.drawPolygon(triangle, 3);
-    }
-    painter.setBrush(Qt::NoBrush);
-}
-
-// The profile as polylines broken where a sample has no height. Samples sharing a pixel
-// column shrink to the column's first, lowest, highest and last heights (in their order
-// along the route), so that the drawing costs the width of the plot, not the samples, and
-// still shows every peak and the joins to the neighbouring columns.
-void DrawProfile(QPainter& painter, const ChartScales& s, std::span<const ProfileSample> samples)
-{
-    QPen pen{QColor(ProfileChart::kProfileRgb), 2};
-    pen.setJoinStyle(Qt::RoundJoin);
-    painter.setPen(pen);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-
-    QPolygonF run;
-    const auto endRun = [&] {
-        if (run.size() == 1)
-            painter.drawPoint(run.front());
-        else if (run.size() > 1)
-            painter.drawPolyline(run);
-        run.clear();
-    };
-    struct Column {
-        double index = 0.0;
-        double x = 0.0;  // exact x of the single sample
-        int count = 0;
-        double first = 0.0, low = 0.0, high = 0.0, last = 0.0;
-        bool lowFirst = true;
-    } column;
-    const auto endColumn = [&] {
-        if (column.count == 0)
-            return;
-        if (column.count == 1) {
-            run << QPointF(column.x, s.Y(column.first));
-        } else {
-            const double x = column.index + 0.5;
-            run << QPointF(x, s.Y(column.first));
-            run << QPointF(x, s.Y(column.lowFirst ? column.low : column.high));
-            run << QPointF(x, s.Y(column.lowFirst ? column.high : column.low));
-            run << QPointF(x, s.Y(column.last));
-        }
-        column.count = 0;
-    };
-    for (const ProfileSample& sample : samples) {
-        if (!sample.heightM) {
-            endColumn();
-            endRun();
-            continue;
-        }
-        const double h = *sample.heightM;
-        const double x = s.X(sample.chainageM);
-        if (column.count == 0 || std::floor(x) != column.index) {
-            endColumn();
-            column = {std::floor(x), x, 1, h, h, h, h, true};
-            continue;
-        }
-        ++column.count;
-        if (h < column.low) {
-            column.low = h;
-            column.lowFirst = false;
-        }
-        if (h > column.high) {
-            column.high = h;
-            column.lowFirst = true;
-        }
-        column.last = h;
-    }
-    endColumn();
-    endRun();
-}
-
-void DrawCursor(QPainter& painter, const ChartScales& s, const ProfileSample& sample)
-{
-    const double x = s.X(sample.chainageM);
-    painter.setPen(QPen(kCursorColour, 1));
-    painter.drawLine(QPointF(x, s.plot.top()), QPointF(x, s.plot.bottom()));
-    if (sample.heightM) {
-        const double y = s.Y(*sample.heightM);
-        painter.drawLine(QPointF(s.plot.left(), y), QPointF(s.plot.right(), y));
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.drawEllipse(QPointF(x, y), 4, 4);
-    }
-}
 
 }  // namespace
 
@@ -294,12 +42,7 @@ ProfileChart::ProfileChart(QWidget* parent) : QWidget(parent)
 void ProfileChart::SetSamples(std::vector<survey::ProfileSample> samples)
 {
     samples_ = std::move(samples);
-    fullMinM_ = samples_.empty() ? 0.0 : samples_.front().chainageM;
-    fullMaxM_ = samples_.empty() ? 1.0 : samples_.back().chainageM;
-    if (fullMaxM_ <= fullMinM_) {
-        fullMinM_ -= 1.0;
-        fullMaxM_ += 1.0;
-    }
+    std::tie(fullMinM_, fullMaxM_) = ops::RouteChainageExtent(samples_);
     cursorSample_.reset();
     SetReadout({});
     exaggerationSet_ = false;
@@ -310,7 +53,7 @@ void ProfileChart::SetSamples(std::vector<survey::ProfileSample> samples)
 void ProfileChart::SetVerticalExaggeration(double factor)
 {
     exaggerationSet_ = true;
-    factor = std::clamp(factor, kMinExaggeration, kMaxExaggeration);
+    factor = std::clamp(factor, ops::kMinExaggeration, ops::kMaxExaggeration);
     if (factor == exaggeration_)
         return;
     exaggeration_ = factor;
@@ -327,49 +70,25 @@ void ProfileChart::ResetView()
 
 QRect ProfileChart::PlotRect() const
 {
-    return PlotRectOf(size());
+    return ops::ProfileChartPlotRect(size());
 }
 
 bool ProfileChart::SaveImage(const QString& path) const
 {
-    const QSize imageSize = size().expandedTo(kSmallestImage);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (QFileInfo(path).suffix().compare(QStringLiteral("svg"), Qt::CaseInsensitive) == 0) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setSize(imageSize);
-        svg.setViewBox(QRect(QPoint(0, 0), imageSize));
-        QPainter painter;
-        if (!painter.begin(&svg))
-            return false;
-        Render(painter, imageSize, false);
-        painter.end();
-    } else {
-        QImage image(imageSize, QImage::Format_RGB32);
-        QPainter painter(&image);
-        Render(painter, imageSize, false);
-        painter.end();
-        if (!image.save(&file, "PNG"))
-            return false;
-    }
-    return file.commit();
+    return ops::SaveProfileChart(path, size(), samples_, View());
 }
 
 void ProfileChart::Render(QPainter& painter, QSize size, bool withCursor) const
 {
-    painter.save();
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    const ChartScales s = ScalesFor(size, samples_, viewMinM_, viewMaxM_, exaggeration_);
-    DrawAxes(painter, s);
-    const std::span<const ProfileSample> inView = InView(samples_, viewMinM_, viewMaxM_, true);
-    DrawVertices(painter, s, inView);
-    painter.setClipRect(s.plot.adjusted(1, 1, 0, 0));
-    DrawProfile(painter, s, inView);
-    if (withCursor && cursorSample_)
-        DrawCursor(painter, s, samples_[*cursorSample_]);
-    painter.restore();
+    ops::ProfileChartView view = View();
+    if (!withCursor)
+        view.cursorSample.reset();
+    ops::RenderProfileChart(painter, size, samples_, view);
+}
+
+ops::ProfileChartView ProfileChart::View() const
+{
+    return {viewMinM_, viewMaxM_, exaggeration_, cursorSample_};
 }
 
 void ProfileChart::paintEvent(QPaintEvent*)
@@ -444,16 +163,7 @@ void ProfileChart::FitExaggeration()
 {
     if (exaggerationSet_)
         return;
-    const std::optional<std::pair<double, double>> range = HeightRange(samples_);
-    const QRect plot = PlotRect();
-    double factor = kMinExaggeration;
-    if (range && range->second > range->first) {
-        const double metresPerPxX = (fullMaxM_ - fullMinM_) / plot.width();
-        const double metresPerPxY = (range->second - range->first) / (kFillShare * plot.height());
-        // To a tenth, as the spin box shows it.
-        factor = std::clamp(std::round(10.0 * metresPerPxX / metresPerPxY) / 10.0, kMinExaggeration,
-                            kMaxExaggeration);
-    }
+    const double factor = ops::FittedExaggeration(samples_, size());
     if (factor == exaggeration_)
         return;
     exaggeration_ = factor;
@@ -474,8 +184,7 @@ void ProfileChart::PointAt(double xPx)
 {
     if (samples_.empty())
         return;
-    const ChartScales s = ScalesFor(size(), samples_, viewMinM_, viewMaxM_, exaggeration_);
-    const double atM = s.ChainageAt(xPx);
+    const double atM = ops::ChainageAtPx(size(), View(), xPx);
     const auto next =
         std::lower_bound(samples_.begin(), samples_.end(), atM,
                          [](const ProfileSample& sample, double c) { return sample.chainageM < c; });
@@ -506,7 +215,7 @@ ProfileWindow::ProfileWindow(Dialogs& dialogs, QWidget* owner) : QWidget(owner, 
     chart_ = new ProfileChart(this);
     auto* fullView = new QPushButton(tr("全图"), this);
     exaggeration_ = new QDoubleSpinBox(this);
-    exaggeration_->setRange(kMinExaggeration, kMaxExaggeration);
+    exaggeration_->setRange(ops::kMinExaggeration, ops::kMaxExaggeration);
     exaggeration_->setDecimals(1);
     exaggeration_->setValue(chart_->VerticalExaggeration());
     auto* savePng = new QPushButton(tr("保存PNG..."), this);

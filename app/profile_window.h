@@ -6,6 +6,7 @@
 // to the point table from a starting chainage.
 
 #include "app/dialogs.h"
+#include "ops/profile_chart.h"
 #include "survey/route_profile.h"
 
 #include <QColor>
@@ -37,7 +38,7 @@ class ProfileChart : public QWidget {
 public:
     // The profile line's colour (exact on every pixel of the line: it is drawn without
     // antialiasing).
-    static constexpr QRgb kProfileRgb = qRgb(200, 40, 30);
+    static constexpr QRgb kProfileRgb = ops::kProfileRgb;
 
     explicit ProfileChart(QWidget* parent = nullptr);
 
@@ -83,6 +84,7 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    ops::ProfileChartView View() const;
     void FitExaggeration();
     void ClampView();
     void PointAt(double xPx);

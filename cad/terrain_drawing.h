@@ -19,6 +19,14 @@ inline constexpr const char* kOrdinaryContourLayer = "首曲线";
 inline constexpr const char* kIndexContourLayer = "计曲线";
 inline constexpr const char* kElevationPointLayer = "高程点";
 
+// The height (drawing units, metres) of the texts the program writes into a drawing: the
+// names of a KML drawn into it and the labels of terrain products, three units at a linetype
+// scale (LTSCALE) of 1.
+inline double ProgramTextHeight(double ltScale)
+{
+    return 3.0 * ltScale;
+}
+
 struct ContourPolyline {
     double elevationM = 0.0;
     bool isIndex = false;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 namespace keldarn::cli {
 
@@ -62,6 +63,38 @@ std::optional<double> ParsedOptions::Number(const std::string& name) const
     } catch (const std::exception&) {
         throw UsageError(i18n::Format(i18n::Translate("cli", "选项 --%1 的值“%2”不是数"), {name, *text}));
     }
+}
+
+namespace {
+
+// `count` numbers separated by commas, the value of --`option`.
+std::vector<double> NumberList(const std::string& text, const std::string& option, std::size_t count)
+{
+    std::vector<double> values;
+    std::stringstream fields(text);
+    std::string field;
+    while (std::getline(fields, field, ',')) {
+        try {
+            values.push_back(geodesy::ParseNumber(field));
+        } catch (const std::exception&) {
+            throw UsageError(
+                i18n::Format(i18n::Translate("cli", "--%1 的值“%2”中“%3”不是数"), {option, text, field}));
+        }
+    }
+    if (values.size() != count)
+        throw UsageError(i18n::Format(i18n::Translate("cli", "--%1 需要 %2 个以逗号分隔的数，不是“%3”"),
+                                      {option, std::to_string(count), text}));
+    return values;
+}
+
+}  // namespace
+
+std::array<double, 4> ReadBox(const std::string& text)
+{
+    const std::vector<double> v = NumberList(text, "bbox", 4);
+    if (!(v[0] < v[2] && v[1] < v[3] && v[0] >= -90.0 && v[2] <= 90.0))
+        throw UsageError(i18n::Translate("cli", "--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东"));
+    return {v[0], v[1], v[2], v[3]};
 }
 
 void PrintLine(const std::string& text)

@@ -3,6 +3,7 @@
 // The options of a subcommand: "--name value", "--name=value" and flags, checked against
 // the subcommand's list, with the exit statuses every subcommand shares.
 
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
@@ -60,6 +61,10 @@ private:
     std::map<std::string, std::string> values_;
     std::vector<std::string> positional_;
 };
+
+// The value of --bbox: south, west, north, east (degrees), south below north and west below
+// east. Throws UsageError.
+std::array<double, 4> ReadBox(const std::string& text);
 
 // Writes `text` and a line end on standard error.
 void PrintLine(const std::string& text);

@@ -4,6 +4,7 @@
 #include "cad/drawing_document.h"
 #include "cad/dxf_reader.h"
 #include "cad/dxf_writer.h"
+#include "cad/terrain_drawing.h"
 #include "cli/command_line.h"
 #include "cli/kml_read_limits.h"
 #include "cli/survey_frame.h"
@@ -180,7 +181,7 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
     // A new drawing of the drawing window, with the name texts as high as the window
     // makes them there.
     cad::DrawingDocument document;
-    const double height = textHeight.value_or(3.0 * document.GetVariable("LtScale"));
+    const double height = textHeight.value_or(cad::ProgramTextHeight(document.GetVariable("LtScale")));
     ops::KmlToDrawingResult result;
     try {
         result = ops::DrawKmlIntoDrawing({input, frame, height, limits}, document.ModelSpace());

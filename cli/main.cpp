@@ -4,8 +4,11 @@
 #include "settings/install_layout.h"
 #include "settings/interface_language.h"
 #include "cli/command_line.h"
+#include "cli/contours_command.h"
 #include "cli/convert_command.h"
 #include "cli/kml_commands.h"
+#include "cli/points2dxf_command.h"
+#include "cli/profile_command.h"
 #include "cli/sample_command.h"
 #include "fileio/interrupt_cleanup.h"
 #include "i18n/interface_text.h"
@@ -29,6 +32,9 @@ std::string Help()
   sample    在测区内按测量坐标格网采集高程，写入导出格式（.dat）或 CSV
   merge     把 sample --part 分份运行的结果合并为一个文件
   convert   把文本文件中的点在经纬度与测量坐标之间换算
+  profile   沿路线取纵断面，写成导出格式（.dat）、CSV 或纵断面图（.svg）
+  contours  在区域内生成等高线，存为 DXF 文件（同“等高线到CAD图形...”后保存）
+  points2dxf 把点文件中的点作为高程点存为 DXF 文件（同“高程点到CAD图形”后保存）
   kml2dxf   把 KML/KMZ 文件绘成图形，存为 DXF 文件（同“KML文件转为CAD图形”后保存）
   dxf2kml   把 DXF 图形中的文字和多段线写成 KML 文件（同“CAD图形转为KML文件”）
 
@@ -69,6 +75,12 @@ int main(int argc, char** argv)
         return keldarn::cli::RunMerge(arguments);
     if (arguments[0] == "convert")
         return keldarn::cli::RunConvert(arguments);
+    if (arguments[0] == "profile")
+        return keldarn::cli::RunProfile(arguments);
+    if (arguments[0] == "contours")
+        return keldarn::cli::RunContours(arguments);
+    if (arguments[0] == "points2dxf")
+        return keldarn::cli::RunPoints2Dxf(arguments);
     if (arguments[0] == "kml2dxf")
         return keldarn::cli::RunKml2Dxf(arguments);
     if (arguments[0] == "dxf2kml")

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <future>
 
 namespace keldarn::cli {
 
@@ -120,6 +121,17 @@ void Progress::Print(std::int64_t done, bool final)
     else
         std::fprintf(out_, "%s\n", text.c_str());
     std::fflush(out_);
+}
+
+void RunWithProgress(const std::function<void(survey::TaskProgress&)>& work, Progress& progress)
+{
+    constexpr std::int64_t kWhole = 1000;
+    survey::TaskProgress shared;
+    auto running = std::async(std::launch::async, [&work, &shared] { work(shared); });
+    while (running.wait_for(std::chrono::milliseconds(200)) != std::future_status::ready)
+        progress.Tick(static_cast<std::int64_t>(shared.Fraction() * kWhole));
+    running.get();
+    progress.Finish(kWhole);
 }
 
 }  // namespace keldarn::cli

@@ -4,9 +4,12 @@
 // count, the rate and the time left; otherwise (a log, a batch system) one line every few
 // seconds. Quiet prints nothing.
 
+#include "survey/task_progress.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace keldarn::cli {
@@ -55,5 +58,10 @@ private:
     std::chrono::steady_clock::time_point lastChange_;  // when `done` last moved
     bool finished_ = false;
 };
+
+// Runs `work` (an operation of ops/) on a thread of its own while `progress` shows the share
+// it has done, in thousandths, a few times a second; returns when the work has ended, or
+// throws what it threw.
+void RunWithProgress(const std::function<void(survey::TaskProgress&)>& work, Progress& progress);
 
 }  // namespace keldarn::cli

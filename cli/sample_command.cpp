@@ -1,7 +1,7 @@
 #include "cli/sample_command.h"
 
-#include "settings/settings.h"
 #include "cli/command_line.h"
+#include "cli/grid_point_file.h"
 #include "cli/kml_read_limits.h"
 #include "cli/part_manifest.h"
 #include "cli/point_output.h"
@@ -15,7 +15,6 @@
 #include "i18n/interface_text.h"
 #include "kml/kml_error.h"
 #include "kml/kml_file.h"
-#include "points/bad_lines.h"
 #include "raster/elevation_source.h"
 #include "survey/sample_plan.h"
 
@@ -106,49 +105,9 @@ const std::vector<OptionRule> kSampleOptions = {
 const std::vector<OptionRule> kMergeOptions = {{"output"},    {"format"},       {"fields"},
                                                {"separator"}, {"quiet", false}, {"help", false}};
 
-std::vector<double> NumberList(const std::string& text, const std::string& option, std::size_t count)
-{
-    std::vector<double> values;
-    std::stringstream fields(text);
-    std::string field;
-    while (std::getline(fields, field, ',')) {
-        try {
-            values.push_back(geodesy::ParseNumber(field));
-        } catch (const std::exception&) {
-            throw UsageError(
-                i18n::Format(i18n::Translate("cli", "--%1 的值“%2”中“%3”不是数"), {option, text, field}));
-        }
-    }
-    if (values.size() != count)
-        throw UsageError(i18n::Format(i18n::Translate("cli", "--%1 需要 %2 个以逗号分隔的数，不是“%3”"),
-                                      {option, std::to_string(count), text}));
-    return values;
-}
-
 std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 {
-    fileio::LineReader reader(path);
-    std::vector<std::pair<double, double>> points;
-    std::string_view text;
-    std::string line;
-    while (reader.Next(text)) {
-        line.assign(text);
-        std::replace_if(
-            line.begin(), line.end(), [](char c) { return c == ',' || c == '\t' || c == ';'; }, ' ');
-        std::istringstream fields(line);
-        std::string x, y;
-        if (!(fields >> x))
-            continue;  // a blank line
-        try {
-            if (!(fields >> y))
-                throw UsageError("");
-            points.emplace_back(geodesy::ParseNumber(x), geodesy::ParseNumber(y));
-        } catch (const std::exception&) {
-            throw UsageError(
-                i18n::Format(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
-                             {path, std::to_string(reader.Number()), points::Excerpt(text)}));
-        }
-    }
+    std::vector<std::pair<double, double>> points = ReadGridPoints(path);
     if (points.size() < 3)
         throw UsageError(i18n::Format(i18n::Translate("cli", "%1：边界至少要有 3 个点"), {path}));
     return points;
@@ -279,13 +238,9 @@ TaskResult SampleRows(const SamplePlan& plan, std::int64_t beginRow, std::int64_
 
 int Sample(const ParsedOptions& options)
 {
-    const auto settingsPath = SettingsFileFromOptions(options);
-    const std::string terrain = options.Value("terrain").value_or(
-        settingsPath ? settings::LoadTerrainSource(*settingsPath) : std::string());
-    if (terrain.empty())
-        throw UsageError(i18n::Translate("cli", "缺少 --terrain（地形数据），设置文件中也没有"));
-    const std::size_t cacheBytes = settingsPath ? settings::LoadTerrainCacheBytes(*settingsPath)
-                                                : static_cast<std::size_t>(settings::kDefaultTerrainCacheMB) << 20;
+    const TerrainOption terrainOption = TerrainFromOptions(options);
+    const std::string& terrain = terrainOption.path;
+    const std::size_t cacheBytes = terrainOption.cacheBytes;
     const SurveyFrame frame = SurveyFrameFromOptions(options);
     const auto spacing = options.Number("spacing");
     if (!spacing || !(*spacing > 0.0))
@@ -308,9 +263,7 @@ int Sample(const ParsedOptions& options)
     // The area's box in degrees (south, west, north, east), where it is given in degrees.
     std::optional<std::array<double, 4>> areaBox;
     if (const auto bbox = options.Value("bbox")) {
-        const std::vector<double> v = NumberList(*bbox, "bbox", 4);
-        if (!(v[0] < v[2] && v[1] < v[3] && v[0] >= -90.0 && v[2] <= 90.0))
-            throw UsageError(i18n::Translate("cli", "--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东"));
+        const std::array<double, 4> v = ReadBox(*bbox);
         AppendNumbers(identity, {v[0], v[1], v[2], v[3]});
         areaBox = {v[0], v[1], v[2], v[3]};
         plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);

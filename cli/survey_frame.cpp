@@ -22,6 +22,19 @@ std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options)
     return path;
 }
 
+TerrainOption TerrainFromOptions(const ParsedOptions& options)
+{
+    const auto settingsPath = SettingsFileFromOptions(options);
+    TerrainOption terrain;
+    terrain.path = options.Value("terrain").value_or(settingsPath ? settings::LoadTerrainSource(*settingsPath)
+                                                                  : std::string());
+    if (terrain.path.empty())
+        throw UsageError(i18n::Translate("cli", "缺少 --terrain（地形数据），设置文件中也没有"));
+    terrain.cacheBytes = settingsPath ? settings::LoadTerrainCacheBytes(*settingsPath)
+                                      : static_cast<std::size_t>(settings::kDefaultTerrainCacheMB) << 20;
+    return terrain;
+}
+
 SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
 {
     const auto settingsPath = SettingsFileFromOptions(options);

@@ -10,6 +10,7 @@
 #include "cli/command_line.h"
 #include "survey/survey_frame.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,14 @@ using survey::SurveyFrame;
 // The settings file named by --settings, or nothing; throws UsageError when it is missing and
 // InputError (naming the file and the reason) when it is no settings file that reads.
 std::optional<std::string> SettingsFileFromOptions(const ParsedOptions& options);
+
+// The terrain of a run: --terrain, else the settings file's [Terrain] source, with the
+// block cache (bytes) the settings file grants. Throws UsageError when neither names one.
+struct TerrainOption {
+    std::string path;
+    std::size_t cacheBytes = 0;
+};
+TerrainOption TerrainFromOptions(const ParsedOptions& options);
 
 // Throws UsageError for a missing or wrong meridian, a parameter that is not a number, a
 // scale change of −1 (which collapses the plane), a [Projection] value of the settings file

@@ -105,7 +105,7 @@
 <context>
     <name>ProfileChart</name>
     <message>
-        <location filename="../app/profile_window.cpp" line="+168"/>
+        <location filename="../ops/profile_chart.cpp" line="+155"/>
         <source>里程 (m)</source>
         <translation>Chainage (m)</translation>
     </message>
@@ -189,7 +189,7 @@
 <context>
     <name>TFormMain</name>
     <message>
-        <location filename="../app/main_window_cad.cpp" line="+26"/>
+        <location filename="../app/main_window_cad.cpp" line="+27"/>
         <source>AutoCAD尚未打开！</source>
         <translation>The drawing window is not open. Open one with Convert → New CAD Drawing.</translation>
     </message>
@@ -229,7 +229,7 @@
         <translation>… and %1 more rows</translation>
     </message>
     <message>
-        <location filename="../app/main_window_survey.cpp" line="+60"/>
+        <location filename="../app/main_window_survey.cpp" line="+61"/>
         <source>%1“%2”不是数字。</source>
         <translation>%1 &quot;%2&quot; is not a number.</translation>
     </message>
@@ -249,7 +249,7 @@
         <translation>Terrain computation in progress; wait for it to end or press Esc to cancel.</translation>
     </message>
     <message>
-        <location line="+183"/>
+        <location line="+173"/>
         <source>格网间距</source>
         <translation>Grid spacing</translation>
     </message>
@@ -259,7 +259,7 @@
         <translation>Sampling interval</translation>
     </message>
     <message>
-        <location line="+108"/>
+        <location line="+83"/>
         <source>等高距</source>
         <translation>Contour interval</translation>
     </message>
@@ -279,7 +279,7 @@
         <translation>%1 (%2, grid %3 %4)</translation>
     </message>
     <message>
-        <location filename="../app/profile_window.h" line="+27"/>
+        <location filename="../app/profile_window.h" line="+28"/>
         <source>地图上点选的路线</source>
         <translation>Route picked on the map</translation>
     </message>
@@ -781,7 +781,7 @@
 <context>
     <name>cli</name>
     <message>
-        <location filename="../cli/command_line.cpp" line="+32"/>
+        <location filename="../cli/command_line.cpp" line="+33"/>
         <source>未知的选项 --%1</source>
         <translation>Unknown option --%1</translation>
     </message>
@@ -801,7 +801,7 @@
         <translation>The value &quot;%2&quot; of option --%1 is not a number</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+47"/>
         <source>keldarn-cli %1：%2</source>
         <translation>keldarn-cli %1: %2</translation>
     </message>
@@ -922,13 +922,84 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>Missing input file (--input, or the file name by itself)</translation>
     </message>
     <message>
-        <location line="+2"/>
-        <location filename="../cli/sample_command.cpp" line="+295"/>
+        <location filename="../cli/contours_command.cpp" line="+32"/>
+        <source>用法：keldarn-cli contours --terrain 地形 --meridian 中央子午线 --interval 等高距
+                           (--bbox 南,西,北,东 | --kml 区域.kml) --output 文件.dxf [选项]
+
+在区域内生成等高线，画入新建的图形并存为 DXF 文件，与程序中“等高线到CAD图形...”画入
+新建CAD图形后保存的文件相同：首曲线在图层“首曲线”，每五条一条计曲线在图层“计曲线”并注记
+高程，多段线的标高为等高线的高程（测量高程，已加高程改正）。
+
+  --terrain 地形        DEM 文件、分幅文件夹、.zip、VRT 或 http(s) 网址；缺省取 --settings 中的
+  --settings 文件       Keldarn.ini：四参数 [GEzbzh]、椭球与分带 [Projection] 与地形 [Terrain]
+  --meridian 度         中央子午线经度（必填）
+  --dx 米 --dy 米 --rot 秒 --scale 比例 --dh 米
+                        四参数与高程改正，覆盖 --settings 中的值
+  --interval 米         等高距（必填，&gt; 0）
+  --bbox 南,西,北,东    以纬度、经度（度）给出的区域
+  --kml 文件            KML/KMZ 中的多边形（闭合的坐标串），内环为洞；有多个时取第一个
+  --name 名称           取 --kml 中名为此名的多边形
+  --output 文件         输出的 DXF 文件（必填）
+  --quiet               不显示进度和结果
+  --help                显示本说明
+
+退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
+</source>
+        <translation>Usage: keldarn-cli contours --terrain TERRAIN --meridian MERIDIAN --interval INTERVAL
+                           (--bbox S,W,N,E | --kml AREA.kml) --output FILE.dxf [options]
+
+Generates contours inside an area into a new drawing saved as DXF, the same file as &quot;Contours to CAD Drawing...&quot;
+into a new CAD drawing, then saving: intermediate contours on the layer &quot;首曲线&quot;, every fifth an index contour on
+the layer &quot;计曲线&quot; labelled with its elevation; polyline elevation = contour elevation (height correction applied).
+
+  --terrain TERRAIN     DEM file, tile folder, .zip, VRT or http(s) URL; by default the one in --settings
+  --settings FILE       Keldarn.ini: four parameters [GEzbzh], ellipsoid and zones [Projection], terrain [Terrain]
+  --meridian DEG        longitude of the central meridian (required)
+  --dx M --dy M --rot SEC --scale SCALE --dh M
+                        four parameters and height correction, overriding --settings
+  --interval M          contour interval (required, &gt; 0)
+  --bbox S,W,N,E        area by latitude and longitude (degrees)
+  --kml FILE            a polygon (closed coordinate string) in a KML/KMZ, inner rings are holes; the first of several
+  --name NAME           the polygon of --kml with this name
+  --output FILE         the output DXF file (required)
+  --quiet               show no progress and no result
+  --help                show this help
+
+Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is then left unchanged).
+</translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <source>区域要用 --bbox 或 --kml 之一给出</source>
+        <translation>Give the area with either --bbox or --kml</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>%1 中没有名为“%2”的多边形</source>
+        <translation>%1 has no polygon named “%2”</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <location filename="../cli/profile_command.cpp" line="+180"/>
+        <source>缺少 --interval，或间距不大于 0</source>
+        <translation>--interval is missing or not above 0</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <location filename="../cli/convert_command.cpp" line="+2"/>
+        <location filename="../cli/points2dxf_command.cpp" line="+52"/>
+        <location filename="../cli/profile_command.cpp" line="+15"/>
+        <location filename="../cli/sample_command.cpp" line="+250"/>
         <source>缺少 --output（输出文件）</source>
         <translation>Missing --output (the output file)</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
+        <source>等高线</source>
+        <translation>Contours</translation>
+    </message>
+    <message>
+        <location filename="../cli/convert_command.cpp" line="+4"/>
         <source>--to 只能是 grid（经纬度→测量坐标）或 geo（测量坐标→经纬度），不是“%1”</source>
         <translation>--to must be grid (latitude/longitude → survey grid coordinates) or geo (survey grid coordinates → latitude/longitude), not &quot;%1&quot;</translation>
     </message>
@@ -938,7 +1009,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>--name-column cannot be one of the --columns</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="+187"/>
+        <location filename="../cli/sample_command.cpp" line="+185"/>
         <source>无法读取文件 %1</source>
         <translation>Cannot read file %1</translation>
     </message>
@@ -1024,7 +1095,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
         <translation>Converted %1 point(s) and wrote them to %2</translation>
     </message>
     <message>
-        <location filename="../cli/kml_commands.cpp" line="+37"/>
+        <location filename="../cli/kml_commands.cpp" line="+38"/>
         <source>用法：keldarn-cli kml2dxf --meridian 中央子午线 (--output 文件.dxf | --output-dir 文件夹) [选项] 输入...
 
 把 KML/KMZ 文件绘成图形并存为 DXF 文件，与程序中“KML文件转为CAD图形”后在图形窗口保存的
@@ -1118,15 +1189,18 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>No KML/KMZ file or folder to convert was given</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location filename="../cli/contours_command.cpp" line="-34"/>
+        <location filename="../cli/kml_commands.cpp" line="+6"/>
         <location line="+121"/>
-        <location filename="../cli/sample_command.cpp" line="-305"/>
-        <location line="+300"/>
+        <location filename="../cli/points2dxf_command.cpp" line="+3"/>
+        <location filename="../cli/profile_command.cpp" line="-84"/>
+        <location filename="../cli/sample_command.cpp" line="-299"/>
+        <location line="+294"/>
         <source>找不到输入文件 %1</source>
         <translation>Input file %1 not found</translation>
     </message>
     <message>
-        <location line="-111"/>
+        <location filename="../cli/kml_commands.cpp" line="-111"/>
         <source>无法读取文件夹 %1：%2</source>
         <translation>Cannot read folder %1: %2</translation>
     </message>
@@ -1219,13 +1293,16 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>%1 → %2: %3 placemark(s)</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="+26"/>
+        <location filename="../cli/main.cpp" line="+29"/>
         <source>用法：keldarn-cli 子命令 [选项]
 
 子命令：
   sample    在测区内按测量坐标格网采集高程，写入导出格式（.dat）或 CSV
   merge     把 sample --part 分份运行的结果合并为一个文件
   convert   把文本文件中的点在经纬度与测量坐标之间换算
+  profile   沿路线取纵断面，写成导出格式（.dat）、CSV 或纵断面图（.svg）
+  contours  在区域内生成等高线，存为 DXF 文件（同“等高线到CAD图形...”后保存）
+  points2dxf 把点文件中的点作为高程点存为 DXF 文件（同“高程点到CAD图形”后保存）
   kml2dxf   把 KML/KMZ 文件绘成图形，存为 DXF 文件（同“KML文件转为CAD图形”后保存）
   dxf2kml   把 DXF 图形中的文字和多段线写成 KML 文件（同“CAD图形转为KML文件”）
 
@@ -1238,6 +1315,9 @@ Subcommands:
   sample    sample elevations on a survey grid inside a survey area; write the export format (.dat) or CSV
   merge     merge the results of a run split into parts with sample --part into one file
   convert   convert the points of a text file between latitude/longitude and survey grid coordinates
+  profile   take a longitudinal profile along a route; write the export format (.dat), CSV or a profile chart (.svg)
+  contours  generate contours inside an area and save them as a DXF file (as &quot;Contours to CAD Drawing...&quot;, then saving)
+  points2dxf save the points of a point file as elevation points in a DXF file (as &quot;Elevation Points to CAD Drawing&quot;, then saving)
   kml2dxf   draw KML/KMZ files and save them as DXF files (as &quot;KML File to CAD Drawing&quot;, then saving)
   dxf2kml   write the texts and polylines of a DXF drawing as a KML file (as &quot;CAD Drawing to KML File&quot;)
 
@@ -1246,7 +1326,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
 </translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+60"/>
         <source>keldarn-cli：未知的子命令“%1”</source>
         <translation>keldarn-cli: unknown subcommand &quot;%1&quot;</translation>
     </message>
@@ -1276,7 +1356,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>The separator of a CSV file is always a comma; for other separators use --format dat</translation>
     </message>
     <message>
-        <location filename="../cli/progress.cpp" line="+26"/>
+        <location filename="../cli/progress.cpp" line="+27"/>
         <source>%1时%2分</source>
         <translation>%1 h %2 min</translation>
     </message>
@@ -1311,7 +1391,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>waiting for data %1</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="-434"/>
+        <location filename="../cli/sample_command.cpp" line="-388"/>
         <source>用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
                          (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
 
@@ -1401,7 +1481,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
 </translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location filename="../cli/command_line.cpp" line="-41"/>
         <source>--%1 的值“%2”中“%3”不是数</source>
         <translation>In the value &quot;%2&quot; of --%1, &quot;%3&quot; is not a number</translation>
     </message>
@@ -1411,12 +1491,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>--%1 needs %2 comma-separated numbers, not &quot;%3&quot;</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location filename="../cli/grid_point_file.cpp" line="+34"/>
         <source>%1 第 %2 行：应为 &quot;X,Y&quot; 两个数，而不是“%3”</source>
         <translation>%1, line %2: expected two numbers &quot;X,Y&quot;, not &quot;%3&quot;</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location filename="../cli/sample_command.cpp" line="+35"/>
         <source>%1：边界至少要有 3 个点</source>
         <translation>%1: the boundary needs at least 3 points</translation>
     </message>
@@ -1431,12 +1511,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>The value of --part must be i/n (1 ≤ i ≤ n), not &quot;%1&quot;</translation>
     </message>
     <message>
-        <location line="+78"/>
+        <location filename="../cli/survey_frame.cpp" line="+32"/>
         <source>缺少 --terrain（地形数据），设置文件中也没有</source>
         <translation>Missing --terrain (the terrain data), and the settings file has none either</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location filename="../cli/sample_command.cpp" line="+80"/>
         <source>缺少 --spacing，或间距不大于 0</source>
         <translation>Missing --spacing, or the spacing is not greater than 0</translation>
     </message>
@@ -1446,12 +1526,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Give the survey area with exactly one of --bbox, --boundary and --kml</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location filename="../cli/command_line.cpp" line="+11"/>
         <source>--bbox 应为 南,西,北,东（度），且南 &lt; 北、西 &lt; 东</source>
         <translation>--bbox must be S,W,N,E (degrees) with S &lt; N and W &lt; E</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location filename="../cli/sample_command.cpp" line="+38"/>
         <source>测区内约有 %1 个格网点，超过 10 亿；确需如此请加 --force，或加大间距、用 --part 分份</source>
         <translation>The survey area holds about %1 grid points, more than 1 billion; if this is really wanted add --force, or increase the spacing or split the run with --part</translation>
     </message>
@@ -1488,12 +1568,126 @@ Stopped; the output file was not changed.</translation>
         <translation>Wrote %1 point(s) to %2; %3 grid point(s) had no elevation (outside the data or in voids) and were not written</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location filename="../cli/profile_command.cpp" line="-76"/>
+        <source>用法：keldarn-cli profile --terrain 地形 --meridian 中央子午线 --interval 间距
+                          (--kml 路线.kml | --route 路线文件) --output 文件 [选项]
+
+沿路线取纵断面，与程序中“纵断面...”相同：每个顶点和顶点之间里程为间距整数倍的点，
+高程取自地形数据的原始分辨率。按输出文件的扩展名写出：
+  .dat  程序的导出格式（同“加入点表”后导出：点名为里程，描述为路线名，GB18030，CR LF）
+  .csv  同样的字段，带标题行，UTF-8
+  .svg  纵断面图（同纵断面窗口的“保存SVG...”），.png 为位图
+
+  --terrain 地形          DEM 文件、分幅文件夹、.zip、VRT 或 http(s) 网址；缺省取 --settings 中的
+  --settings 文件         Keldarn.ini：四参数 [GEzbzh]、椭球与分带 [Projection] 与地形 [Terrain]
+  --meridian 度           中央子午线经度（必填）
+  --dx 米 --dy 米 --rot 秒 --scale 比例 --dh 米
+                          四参数与高程改正，覆盖 --settings 中的值
+  --interval 米           采样间距（必填，&gt; 0）
+  --kml 文件              KML/KMZ 中的路径（两个顶点以上的线）；有多条时取第一条
+  --name 名称             取 --kml 中名为此名的路径
+  --route 文件            以测量坐标给出的路线：每行 &quot;X,Y&quot;（或以空格、制表符分隔）
+  --chainage plane|ellipsoid
+                          里程按测量平面（缺省）或椭球面计算
+  --start-chainage 里程   第一个顶点的里程，如 K1+250.5 或 1250.5（缺省 K0+000）
+  --fields 0,1,3,2,4      导出字段及顺序：0点名 1描述 2X坐标 3Y坐标 4高程H（缺省同程序的导出）
+  --separator ,           导出分隔符（一个字符或空，缺省逗号）
+  --size 宽x高            纵断面图的大小（像素，缺省 960x480）
+  --output 文件           输出文件（必填）
+  --quiet                 不显示进度和结果
+  --help                  显示本说明
+
+退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
+</source>
+        <translation>Usage: keldarn-cli profile --terrain TERRAIN --meridian MERIDIAN --interval INTERVAL
+                          (--kml ROUTE.kml | --route ROUTE_FILE) --output FILE [options]
+
+Takes a longitudinal profile along a route, as &quot;Longitudinal Profile...&quot;: every vertex and the points at whole multiples
+of the interval in chainage, elevations at the terrain's native resolution. Written by the output file's extension:
+  .dat  the export format (as &quot;Add to Point Table&quot;, then exporting: name = chainage, description = route, GB18030, CR LF)
+  .csv  the same fields with a title line, UTF-8
+  .svg  the profile chart (as &quot;Save SVG...&quot; in the profile window); .png for a bitmap
+
+  --terrain TERRAIN       DEM file, tile folder, .zip, VRT or http(s) URL; by default the one in --settings
+  --settings FILE         Keldarn.ini: four parameters [GEzbzh], ellipsoid and zones [Projection], terrain [Terrain]
+  --meridian DEG          longitude of the central meridian (required)
+  --dx M --dy M --rot SEC --scale SCALE --dh M
+                          four parameters and height correction, overriding --settings
+  --interval M            sampling interval (required, &gt; 0)
+  --kml FILE              a path (a line of two vertices or more) in a KML/KMZ; the first of several
+  --name NAME             the path of --kml with this name
+  --route FILE            the route in survey grid coordinates: &quot;X,Y&quot; per line (or space/tab separated)
+  --chainage plane|ellipsoid
+                          chainage on the survey plane (default) or on the ellipsoid
+  --start-chainage K      chainage of the first vertex, e.g. K1+250.5 or 1250.5 (default K0+000)
+  --fields 0,1,3,2,4      fields in order: 0 name 1 description 2 X 3 Y 4 elevation H (default: as the export)
+  --separator ,           export separator (one character or empty; default comma)
+  --size WxH              size of the profile chart (pixels, default 960x480)
+  --output FILE           output file (required)
+  --quiet                 show no progress and no result
+  --help                  show this help
+
+Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is then left unchanged).
+</translation>
+    </message>
+    <message>
+        <location line="+59"/>
+        <source>--size 应为 宽x高（像素，1 至 20000），不是“%1”</source>
+        <translation>--size must be WIDTHxHEIGHT (pixels, 1 to 20000), not “%1”</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>路线要用 --kml 或 --route 之一给出</source>
+        <translation>Give the route with either --kml or --route</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>%1 中没有名为“%2”的路径</source>
+        <translation>%1 has no path named “%2”</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>路线名“%1”中含有分隔符“%2”，请用 --separator 另选分隔符</source>
+        <translation>The route name “%1” contains the separator “%2”; choose another with --separator</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>无法写入文件“%1”。</source>
+        <translation>Cannot write the file &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>--chainage 只能是 plane 或 ellipsoid，不是“%1”</source>
+        <translation>--chainage must be plane or ellipsoid, not “%1”</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>起始里程“%1”无法识别，请写成 K1+250.5 或 1250.5 的形式。</source>
+        <translation>Start chainage &quot;%1&quot; is not recognised; write it as K1+250.5 or 1250.5.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>--output 的扩展名应为 .dat、.csv、.svg 或 .png，不是“%1”</source>
+        <translation>--output must end in .dat, .csv, .svg or .png, not “%1”</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>纵断面</source>
+        <translation>Longitudinal Profile</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>路线上没有一个点有地形数据（在地形数据范围之外或是数据空洞），没有写出文件</source>
+        <translation>No point of the route has terrain data (outside the data or in voids); no file was written</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <location filename="../cli/sample_command.cpp" line="+3"/>
         <source>已写出 %1 个点到 %2</source>
         <translation>Wrote %1 point(s) to %2</translation>
     </message>
     <message>
-        <location line="+30"/>
+        <location filename="../cli/sample_command.cpp" line="+30"/>
         <source>%1 有 %2 字节，而分份说明记载 %3 字节：这一份不完整或在 sample 之后被改动过</source>
         <translation>%1 has %2 bytes, but its side file records %3: the part is incomplete or was changed after sample</translation>
     </message>
@@ -1593,12 +1787,12 @@ Stopped; the output file was not changed.</translation>
         <translation>%1 has %2 point lines, but its side file records %3</translation>
     </message>
     <message>
-        <location filename="../cli/survey_frame.cpp" line="+16"/>
+        <location filename="../cli/survey_frame.cpp" line="-16"/>
         <source>找不到设置文件 %1</source>
         <translation>Settings file %1 not found</translation>
     </message>
     <message>
-        <location line="+16"/>
+        <location line="+29"/>
         <source>缺少 --meridian（中央子午线经度）</source>
         <translation>Missing --meridian (the longitude of the central meridian)</translation>
     </message>
@@ -1632,6 +1826,46 @@ Stopped; the output file was not changed.</translation>
         <location line="+9"/>
         <source>分份说明文件 %1 中 %2 的值“%3”读不出</source>
         <translation>In the side file %1, the value “%3” of %2 does not read</translation>
+    </message>
+    <message>
+        <location filename="../cli/points2dxf_command.cpp" line="-32"/>
+        <source>用法：keldarn-cli points2dxf --input 点文件 --output 文件.dxf [选项]
+
+把点文件中的点作为高程点画入新建的图形并存为 DXF 文件，与程序中导入该文件后用
+“高程点到CAD图形”画入新建CAD图形、保存的文件相同：图层“高程点”，点的标高为高程，
+右侧注记高程（两位小数）。点文件按导出格式读取（同“导入数据...”）；X、Y 或 H 不是数字的
+行不画入。
+
+  --input 文件          点文件（必填），字段与分隔符同导出
+  --fields 0,1,3,2,4    文件的字段及顺序：0点名 1描述 2X坐标 3Y坐标 4高程H（缺省同程序的导出）
+  --separator ,         文件的分隔符（一个字符，缺省逗号）
+  --output 文件         输出的 DXF 文件（必填）
+  --quiet               不显示结果
+  --help                显示本说明
+
+退出状态：0 成功，1 输入有误，2 读写失败（此时不改动输出文件）。
+</source>
+        <translation>Usage: keldarn-cli points2dxf --input POINT_FILE --output FILE.dxf [options]
+
+Draws the points of a point file as elevation points into a new drawing and saves it as a DXF file, the same file as
+importing the file in the program, then &quot;Elevation Points to CAD Drawing&quot; into a new CAD drawing and saving: layer
+&quot;高程点&quot;, each point at its elevation, labelled with the elevation (two decimals) on its right. The point file is
+read in the export format (as &quot;Import Data...&quot;); rows whose X, Y or H is not a number are not drawn.
+
+  --input FILE          the point file (required), with the fields and separator of the export
+  --fields 0,1,3,2,4    the file's fields in order: 0 name 1 description 2 X 3 Y 4 elevation H (default: as the export)
+  --separator ,         the file's separator (one character; default comma)
+  --output FILE         the output DXF file (required)
+  --quiet               show no result
+  --help                show this help
+
+Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is then left unchanged).
+</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>缺少 --input（输入文件）</source>
+        <translation>--input (input file) is missing</translation>
     </message>
 </context>
 <context>
@@ -2201,7 +2435,7 @@ Tiles of services are cached on this computer: places already seen still show wh
 <context>
     <name>keldarn::app::ProfileChart</name>
     <message>
-        <location filename="../app/profile_window.cpp" line="+316"/>
+        <location filename="../app/profile_window.cpp" line="+197"/>
         <source>无</source>
         <translation>none</translation>
     </message>
@@ -3273,7 +3507,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Sep.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_survey.cpp" line="-327"/>
+        <location filename="../app/main_window_survey.cpp" line="-292"/>
         <source>打开含区域边界（多边形）的KML文件</source>
         <translation>Open KML File with Area Boundary (Polygon)</translation>
     </message>
@@ -3283,17 +3517,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Open KML File with Route</translation>
     </message>
     <message>
-        <location line="+13"/>
-        <source>%1 中没有多边形（闭合的坐标串），不能作为区域边界。</source>
-        <translation>%1 has no polygon (closed coordinate string) to serve as the area boundary.</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>%1 中没有路径（两个顶点以上的线），不能作为路线。</source>
-        <translation>%1 has no path (line of two or more vertices) to serve as the route.</translation>
-    </message>
-    <message>
-        <location line="+11"/>
+        <location line="+17"/>
         <source>文件中有多个多边形，请选择区域边界：</source>
         <translation>The file has several polygons; choose the area boundary:</translation>
     </message>
@@ -3303,7 +3527,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>The file has several paths; choose the route:</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+16"/>
         <source>在地图上左键点选边界顶点，右键或回车结束，Esc取消</source>
         <translation>Left-click the boundary vertices on the map; right-click or Enter finishes, Esc cancels</translation>
     </message>
@@ -3345,12 +3569,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Sampling points in area... press Esc to cancel</translation>
     </message>
     <message>
-        <location line="+24"/>
-        <source>路线至少要有两个顶点。</source>
-        <translation>The route needs at least two vertices.</translation>
-    </message>
-    <message>
-        <location line="+16"/>
+        <location line="+35"/>
         <source>已取消纵断面。</source>
         <translation>Profile cancelled.</translation>
     </message>
@@ -3360,22 +3579,12 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Computing profile... press Esc to cancel</translation>
     </message>
     <message>
-        <location line="+49"/>
-        <source>已把纵断面的%1个点加入点表。</source>
-        <translation>Added %1 profile points to the point table.</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>有%1个点没有地形数据，未加入。</source>
-        <translation> %1 points have no terrain data and were not added.</translation>
-    </message>
-    <message>
-        <location line="+31"/>
+        <location line="+62"/>
         <source>演示地形没有高程数据文件，不能生成等高线。请先在“设置”中打开地形数据文件、文件夹或网址。</source>
         <translation>The demonstration terrain has no elevation data file, so no contours can be generated. First open a terrain data file, folder or URL under &quot;Settings&quot;.</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+27"/>
         <source>已取消等高线。</source>
         <translation>Contours cancelled.</translation>
     </message>
@@ -3383,33 +3592,6 @@ Replace these characters with the character below and export (the cells in the p
         <location line="+5"/>
         <source>正在生成等高线...按Esc取消</source>
         <translation>Generating contours... press Esc to cancel</translation>
-    </message>
-    <message>
-        <location line="+9"/>
-        <source>所选范围内没有等高线（地形起伏小于等高距？）。</source>
-        <translation>No contours in the chosen extent (relief less than the contour interval?).</translation>
-    </message>
-    <message>
-        <location line="+14"/>
-        <source>已把%1条等高线（其中计曲线%2条）画入CAD图形，用时%3秒。</source>
-        <translation>Drew %1 contours (%2 of them index contours) into the CAD drawing in %3 s.</translation>
-    </message>
-    <message>
-        <location line="+27"/>
-        <source>点表中没有X、Y、H都是数字的点，没有画入CAD图形。</source>
-        <translation>No point in the point table has numbers for X, Y and H; nothing was drawn into the CAD drawing.</translation>
-    </message>
-    <message>
-        <location line="+7"/>
-        <source>已把%1个高程点画入CAD图形（图层“高程点”）。</source>
-        <translation>Drew %1 elevation points into the CAD drawing (layer &quot;高程点&quot;).</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>
-有%1行的X、Y或H不是数字，没有画入。</source>
-        <translation>
-%1 rows with an X, Y or H that is not a number were not drawn.</translation>
     </message>
     <message>
         <location filename="../app/main_window_terrain.cpp" line="+89"/>
@@ -3897,6 +4079,53 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <location line="+8"/>
         <source>有 %1 个网络链接（NetworkLink）指向文件以外的地址，没有读取：%2</source>
         <translation>%1 network link(s) (NetworkLink) point to addresses outside the file and were not read: %2</translation>
+    </message>
+    <message>
+        <location filename="../ops/contours.cpp" line="+48"/>
+        <source>所选范围内没有等高线（地形起伏小于等高距？）。</source>
+        <translation>No contours in the chosen extent (relief less than the contour interval?).</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>已把%1条等高线（其中计曲线%2条）画入CAD图形，用时%3秒。</source>
+        <translation>Drew %1 contours (%2 of them index contours) into the CAD drawing in %3 s.</translation>
+    </message>
+    <message>
+        <location filename="../ops/elevation_points.cpp" line="+32"/>
+        <source>点表中没有X、Y、H都是数字的点，没有画入CAD图形。</source>
+        <translation>No point in the point table has numbers for X, Y and H; nothing was drawn into the CAD drawing.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>已把%1个高程点画入CAD图形（图层“高程点”）。</source>
+        <translation>Drew %1 elevation points into the CAD drawing (layer &quot;高程点&quot;).</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>
+有%1行的X、Y或H不是数字，没有画入。</source>
+        <translation>
+%1 rows with an X, Y or H that is not a number were not drawn.</translation>
+    </message>
+    <message>
+        <location filename="../ops/kml_shapes.cpp" line="+17"/>
+        <source>%1 中没有多边形（闭合的坐标串），不能作为区域边界。</source>
+        <translation>%1 has no polygon (closed coordinate string) to serve as the area boundary.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 中没有路径（两个顶点以上的线），不能作为路线。</source>
+        <translation>%1 has no path (line of two or more vertices) to serve as the route.</translation>
+    </message>
+    <message>
+        <location filename="../ops/profile.cpp" line="+68"/>
+        <source>有%1个点没有地形数据，未加入。</source>
+        <translation> %1 points have no terrain data and were not added.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>已把纵断面的%1个点加入点表。</source>
+        <translation>Added %1 profile points to the point table.</translation>
     </message>
 </context>
 <context>
@@ -4437,12 +4666,13 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>The contours are too dense: there would be more than %1 × 10⁴ vertices. Increase the contour interval or reduce the area.</translation>
     </message>
     <message>
+        <location filename="../ops/profile.cpp" line="-51"/>
         <location filename="../survey/route_profile.cpp" line="-2"/>
         <source>路线至少要有两个顶点。</source>
         <translation>The route needs at least two vertices.</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location filename="../survey/route_profile.cpp" line="+8"/>
         <source>第%1个顶点的经纬度不是有效数字。</source>
         <translation>The latitude/longitude of vertex %1 is not a valid number.</translation>
     </message>

@@ -1,9 +1,12 @@
 // keldarn-cli sample and merge, run through their entry points on a DEM the test writes.
 
 #include "cli/command_line.h"
+#include "cli/contours_command.h"
 #include "cli/convert_command.h"
 #include "cli/kml_commands.h"
 #include "cli/point_output.h"
+#include "cli/points2dxf_command.h"
+#include "cli/profile_command.h"
 #include "cli/sample_command.h"
 #include "geodesy/gauss_kruger.h"
 #include "geodesy/number_text.h"
@@ -443,6 +446,11 @@ TEST_F(SampleCommandTest, AMissingInputFileIsAFailedReadInEverySubcommand)
         {"kml2dxf", "--meridian", "111", "--output", Path("m4.dxf"), missing},
         {"dxf2kml", "--meridian", "111", "--output", Path("m5.kml"), missing},
         {"merge", "--output", Path("m6.dat"), missing},
+        {"profile", "--terrain", dem_, "--meridian", "111", "--interval", "25", "--kml", missing, "--output",
+         Path("m7.dat")},
+        {"contours", "--terrain", dem_, "--meridian", "111", "--interval", "25", "--kml", missing, "--output",
+         Path("m8.dxf")},
+        {"points2dxf", "--input", missing, "--output", Path("m9.dxf")},
     };
     for (std::vector<std::string> arguments : runs) {
         arguments.insert(arguments.begin(), KELDARN_CLI);
@@ -462,6 +470,27 @@ TEST_F(SampleCommandTest, AMissingInputFileIsAFailedReadInEverySubcommand)
         ::waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << arguments[1] << " " << status;
         EXPECT_NE(Read(errors).find(missing), std::string::npos) << arguments[1] << ": " << Read(errors);
+    }
+}
+
+// An option the subcommand does not know, or a value it cannot use, is bad input (status 1).
+TEST_F(SampleCommandTest, BadOptionsOfTheTerrainProductsAreBadInput)
+{
+    const std::string frame[] = {"--terrain", dem_, "--meridian", "111"};
+    const std::vector<std::vector<std::string>> runs = {
+        {"profile", "--bogus"},
+        {"profile", frame[0], frame[1], frame[2], frame[3], "--interval", "0", "--route", "r", "--output",
+         "o.dat"},
+        {"profile", frame[0], frame[1], frame[2], frame[3], "--interval", "5", "--route", "r", "--output",
+         "o.txt"},
+        {"contours", frame[0], frame[1], frame[2], frame[3], "--interval", "5", "--output", "o.dxf"},
+        {"points2dxf", "--input", "p.dat"},
+    };
+    for (const std::vector<std::string>& arguments : runs) {
+        const int status = arguments[0] == "profile"    ? RunProfile(arguments)
+                           : arguments[0] == "contours" ? RunContours(arguments)
+                                                        : RunPoints2Dxf(arguments);
+        EXPECT_EQ(status, kExitBadInput) << arguments[0] << " " << arguments[1];
     }
 }
 
