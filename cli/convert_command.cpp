@@ -5,13 +5,13 @@
 #include "cli/progress.h"
 #include "cli/survey_frame.h"
 #include "encoding/text_encoding.h"
-#include "fileio/atomic_file.h"
 #include "fileio/line_reader.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
 #include "i18n/interface_text.h"
 #include "points/bad_lines.h"
+#include "points/point_file_writer.h"
 
 #include <algorithm>
 #include <array>
@@ -74,11 +74,8 @@ const std::vector<OptionRule> kConvertOptions = {
     {"separator"},    {"skip-lines"}, {"encoding"}, {"output-encoding"},
     {"quiet", false}, {"help", false}};
 
-// Converted lines gathered before a write, bytes.
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-
 enum class Direction { ToGrid, ToGeo };
-enum class TextEncoding { Utf8, Gb18030 };
+using encoding::TextEncoding;
 
 // How the fields of a line are separated: by a text of one character, or by runs of
 // spaces and tabs (leading and trailing ones ignored).
@@ -185,9 +182,9 @@ std::optional<TextEncoding> EncodingFromOption(const ParsedOptions& options, con
         return std::nullopt;
     const std::string name = Lower(*text);
     if (name == "utf-8" || name == "utf8")
-        return TextEncoding::Utf8;
+        return TextEncoding::kUtf8;
     if (name == "gb18030" || name == "gbk")
-        return TextEncoding::Gb18030;
+        return TextEncoding::kGb18030;
     if (allowAuto && name == "auto")
         return std::nullopt;
     throw UsageError(i18n::Format(allowAuto
@@ -239,9 +236,9 @@ TextEncoding DetectEncoding(const std::string& path)
     std::string_view line;
     while (reader.Next(line)) {
         if (!encoding::IsValidUtf8(line))
-            return TextEncoding::Gb18030;
+            return TextEncoding::kGb18030;
     }
-    return TextEncoding::Utf8;
+    return TextEncoding::kUtf8;
 }
 
 // Lines of the input as UTF-8. Neither encoding has an LF, CR or separator byte inside a
@@ -252,7 +249,7 @@ public:
     LineDecoder(TextEncoding textEncoding, bool chosen, const std::string& path)
         : encoding_(textEncoding), chosen_(chosen), path_(path)
     {
-        if (textEncoding == TextEncoding::Gb18030)
+        if (textEncoding == TextEncoding::kGb18030)
             fromGb18030_ = std::make_unique<encoding::StreamConverter>("GB18030", "UTF-8");
     }
 
@@ -261,7 +258,7 @@ public:
     {
         if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; }))
             return bytes;
-        if (encoding_ == TextEncoding::Utf8) {
+        if (encoding_ == TextEncoding::kUtf8) {
             if (!encoding::IsValidUtf8(bytes))
                 throw UsageError(
                     AtLine(i18n::Translate("cli", "%1 第 %2 行：不是有效的 UTF-8 文本；"
@@ -290,69 +287,6 @@ private:
     std::string path_;
     std::unique_ptr<encoding::StreamConverter> fromGb18030_;
     std::string decoded_;
-};
-
-// The new version of the output: lines gathered in chunks of about kChunkBytes, encoded
-// when the output is GB18030, written through AtomicFile so that a run that fails leaves
-// the target as it was.
-class ConvertedFile {
-public:
-    // Throws RunError when the target's folder cannot be written.
-    ConvertedFile(const std::string& path, TextEncoding textEncoding) : path_(path)
-    {
-        try {
-            file_ = std::make_unique<fileio::AtomicFile>(path);
-            if (textEncoding == TextEncoding::Gb18030)
-                toGb18030_ = std::make_unique<encoding::StreamConverter>("UTF-8", "GB18030");
-        } catch (const std::exception& failure) {
-            throw RunError(failure.what());
-        }
-    }
-
-    // Appends whole UTF-8 lines. Throws RunError.
-    void Append(std::string_view utf8)
-    {
-        pending_ += utf8;
-        if (pending_.size() >= kChunkBytes)
-            Flush();
-    }
-
-    // Puts the file in the target's place. Throws RunError.
-    void Commit()
-    {
-        Flush();
-        try {
-            file_->Commit();
-        } catch (const std::exception& failure) {
-            throw RunError(failure.what());
-        }
-    }
-
-private:
-    void Flush()
-    {
-        try {
-            if (toGb18030_) {
-                encoded_.clear();
-                toGb18030_->ConvertAppend(pending_, encoded_);
-                file_->Write(encoded_);
-            } else {
-                file_->Write(pending_);
-            }
-        } catch (const fileio::FileWriteError& failure) {
-            throw RunError(failure.what());  // names the file already
-        } catch (const std::exception& failure) {
-            throw RunError(
-                i18n::Format(i18n::Translate("cli", "无法写入文件 %1：%2"), {path_, failure.what()}));
-        }
-        pending_.clear();
-    }
-
-    std::string path_;
-    std::unique_ptr<fileio::AtomicFile> file_;
-    std::unique_ptr<encoding::StreamConverter> toGb18030_;
-    std::string pending_;
-    std::string encoded_;
 };
 
 Separator DetectSeparator(std::string_view line)
@@ -446,7 +380,7 @@ int Convert(const ParsedOptions& options)
     const TextEncoding inputEncoding = job.inputEncoding ? *job.inputEncoding : DetectEncoding(job.input);
     fileio::LineReader reader(job.input);
     LineDecoder decoder(inputEncoding, job.inputEncoding.has_value(), job.input);
-    ConvertedFile output(job.output, job.outputEncoding.value_or(inputEncoding));
+    points::PointFileWriter output(job.output, job.outputEncoding.value_or(inputEncoding));
     Progress progress(i18n::Translate("cli", "转换"), 0, Progress::ModeFor(job.quiet));
 
     // Without --separator, the first line of points fixes the separator of the file; a title
@@ -500,7 +434,7 @@ int Convert(const ParsedOptions& options)
             throw UsageError(AtLine(i18n::Translate("cli", "%1 第 %2 行：坐标超出可换算的范围：%3"),
                                     job.input, number, Quoted(line)));
         converted += "\r\n";
-        output.Append(converted);
+        output.Write(converted);
         ++points;
     }
     progress.Finish(reader.Number());

@@ -16,6 +16,7 @@
 #include "kml/kml_error.h"
 #include "kml/kml_file.h"
 #include "points/bad_lines.h"
+#include "points/point_file_writer.h"
 #include "raster/elevation_source.h"
 #include "survey/sample_plan.h"
 
@@ -361,7 +362,7 @@ int Sample(const ParsedOptions& options)
         throw RunError(failure.what());
     }
 
-    PointFileWriter writer(*output, format, options.Has("part"));
+    points::PointFileWriter writer(*output, format.Encoding(), options.Has("part"));
     if (format.csv)
         writer.Write(CsvTitle(format));
     const std::int64_t rowsPerTask =
@@ -633,7 +634,7 @@ int Merge(const ParsedOptions& options)
                                          "请用其他分隔符分份"));
     const std::vector<Share> shares = CheckedShares(options.Positional(), format);
     const std::string title = format.csv ? CsvTitle(format) : std::string();
-    PointFileWriter writer(*output, format);
+    points::PointFileWriter writer(*output, format.Encoding());
     if (format.csv)
         writer.Write(title);
     std::int64_t nextName = 1, merged = 0, total = 0;
