@@ -146,8 +146,8 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
             points.emplace_back(geodesy::ParseNumber(x), geodesy::ParseNumber(y));
         } catch (const std::exception&) {
             throw UsageError(
-                i18n::Format(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
-                             {path, std::to_string(reader.Number()), points::Excerpt(text)}));
+                points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
+                                    path, reader.Number(), points::Excerpt(text)));
         }
     }
     if (points.size() < 3)
@@ -647,8 +647,8 @@ int Merge(const ParsedOptions& options)
         std::int64_t rows = 0;
         for (std::int64_t number = 1; reader.Next(line); ++number) {
             const auto refuse = [&](const std::string& reason) {
-                return InputError(i18n::Format(i18n::Translate("cli", "%1 第 %2 行读不出：%3"),
-                                               {share.path, std::to_string(number), reason}));
+                return InputError(points::LineMessage(i18n::Translate("cli", "%1 第 %2 行读不出：%3"),
+                                                      share.path, number, reason));
             };
             if (number == 1 && format.csv) {
                 if (line != title)

@@ -46,4 +46,15 @@ std::string Excerpt(std::string_view field)
     return std::string(field.substr(0, cut)) + "…";
 }
 
+std::string Quoted(std::string_view value)
+{
+    return i18n::Format(i18n::Translate("points", "“%1”"), {Excerpt(value)});
+}
+
+std::string LineMessage(const std::string& pattern, const std::filesystem::path& file,
+                        std::int64_t lineNumber, std::string_view value1, std::string_view value2)
+{
+    return i18n::Format(pattern, {file.string(), std::to_string(lineNumber), value1, value2});
+}
+
 }  // namespace keldarn::points

@@ -1,0 +1,53 @@
+#include "points/point_file_reader.h"
+
+#include <utility>
+
+namespace keldarn::points {
+
+namespace {
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
+
+PointFileReader::PointFileReader(std::filesystem::path path, encoding::TextEncoding encoding)
+    : lines_(std::move(path)), encoding_(encoding)
+{
+}
+
+bool PointFileReader::Next()
+{
+    if (!lines_.Next(bytes_)) {
+        bytes_ = {};
+        return false;
+    }
+    return true;
+}
+
+bool PointFileReader::Text(std::string_view& utf8)
+{
+    if (encoding::IsAscii(bytes_)) {
+        utf8 = bytes_;
+        return true;
+    }
+    if (encoding_ == encoding::TextEncoding::kUtf8) {
+        if (!encoding::IsValidUtf8(bytes_))
+            return false;
+        utf8 = bytes_;
+        if (Number() == 1 && utf8.starts_with(kUtf8ByteOrderMark))
+            utf8.remove_prefix(kUtf8ByteOrderMark.size());
+        return true;
+    }
+    if (!fromGb18030_)
+        fromGb18030_ = std::make_unique<encoding::StreamConverter>("GB18030", "UTF-8");
+    decoded_.clear();
+    try {
+        fromGb18030_->ConvertAppend(bytes_, decoded_);
+    } catch (const encoding::EncodingError&) {
+        return false;
+    }
+    utf8 = decoded_;
+    return true;
+}
+
+}  // namespace keldarn::points
