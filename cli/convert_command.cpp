@@ -5,7 +5,6 @@
 #include "cli/progress.h"
 #include "cli/survey_frame.h"
 #include "encoding/text_encoding.h"
-#include "fileio/line_reader.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
@@ -214,19 +213,6 @@ ConvertJob JobFromOptions(const ParsedOptions& options)
     return job;
 }
 
-// --encoding auto: UTF-8 when every line of the file is valid UTF-8, else GB18030. Lines
-// can be checked one by one because no byte of a multi-byte UTF-8 character is an LF.
-TextEncoding DetectEncoding(const std::string& path)
-{
-    fileio::LineReader reader(path);
-    std::string_view line;
-    while (reader.Next(line)) {
-        if (!encoding::IsValidUtf8(line))
-            return TextEncoding::kGb18030;
-    }
-    return TextEncoding::kUtf8;
-}
-
 // The message for line `number` of the input, whose bytes are not valid in `textEncoding`.
 // A file detected as UTF-8 has no such line, so UTF-8 was chosen by --encoding.
 std::string UndecodableLine(const ConvertJob& job, TextEncoding textEncoding, std::int64_t number)
@@ -329,9 +315,8 @@ int Convert(const ParsedOptions& options)
 {
     const ConvertJob job = JobFromOptions(options);
     const geodesy::ZoneProjection projection = job.frame.Projection();
-    const TextEncoding inputEncoding = job.inputEncoding ? *job.inputEncoding : DetectEncoding(job.input);
-    points::PointFileReader reader(job.input, inputEncoding);
-    points::PointFileWriter output(job.output, job.outputEncoding.value_or(inputEncoding));
+    points::PointFileReader reader(job.input, job.inputEncoding);
+    points::PointFileWriter output(job.output, job.outputEncoding ? *job.outputEncoding : reader.Encoding());
     Progress progress(i18n::Translate("cli", "转换"), 0, Progress::ModeFor(job.quiet));
 
     // Without --separator, the first line of points fixes the separator of the file; a title
@@ -348,7 +333,7 @@ int Convert(const ParsedOptions& options)
         if (number <= job.skipLines)
             continue;
         if (!reader.Text(line))
-            throw UsageError(UndecodableLine(job, inputEncoding, number));
+            throw UsageError(UndecodableLine(job, reader.Encoding(), number));
         if (geodesy::TrimBlanks(line).empty())
             continue;
         const Separator used = separator.value_or(DetectSeparator(line));

@@ -16,13 +16,6 @@ bool BadLines::Add(std::int64_t number, const std::string& reason)
     return first;
 }
 
-void BadLines::Clear()
-{
-    listed_.clear();
-    count_ = 0;
-    firstReason_.clear();
-}
-
 std::string BadLines::Numbers() const
 {
     //: Between the numbers of the lines in a list.

@@ -17,7 +17,6 @@ class BadLines {
 public:
     // Notes line `number` (1-based) as unreadable for `reason`; true for the first one.
     bool Add(std::int64_t number, const std::string& reason);
-    void Clear();
     bool Any() const { return count_ > 0; }
 
     // "第 3、7、12 行", or "第 1、…、20 行等 25 行" beyond the listed numbers.

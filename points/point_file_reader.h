@@ -2,8 +2,9 @@
 
 // Reading a point file line by line: the files the export writes and the import reads back,
 // control points, and the files keldarn-cli converts. Lines end with CR LF, LF or CR
-// (fileio::LineReader, which also bounds a line's length). The text encoding is UTF-8, where a
-// byte-order mark before the first line is no part of that line, or GB18030, as the export
+// (fileio::LineReader, which also bounds a line's length). The text encoding is given by the
+// caller or detected: a file that is valid UTF-8 throughout is UTF-8, and a byte-order mark
+// before its first line is no part of that line; any other file is GB18030, as the export
 // and older Chinese tools write it. Lines come out as UTF-8, with their numbers for messages.
 
 #include "encoding/text_encoding.h"
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,8 +21,10 @@ namespace keldarn::points {
 
 class PointFileReader {
 public:
-    // Opens `path`, a file in `encoding`. Throws fileio::FileReadError.
-    PointFileReader(std::filesystem::path path, encoding::TextEncoding encoding);
+    // Opens `path`; `encoding` is the file's, or none to detect it. Throws
+    // fileio::FileReadError.
+    explicit PointFileReader(std::filesystem::path path,
+                             std::optional<encoding::TextEncoding> encoding = std::nullopt);
 
     // Moves to the next line; false after the last. Throws fileio::FileReadError, and
     // fileio::LineTooLongError for a line longer than fileio::kMaxLineBytes.
@@ -34,12 +38,20 @@ public:
     // The 1-based number of the line.
     std::int64_t Number() const { return lines_.Number(); }
 
+    // The file's encoding. Detection reads ahead only where it must: lines of ASCII read the
+    // same in both encodings and decide nothing; the first line that is not ASCII decides
+    // GB18030 when it is no UTF-8, and otherwise the rest of the file is checked once (from the
+    // current line, when a caller asks before any such line). Throws as Next().
+    encoding::TextEncoding Encoding();
+
     // Bytes taken from the file so far, for a reader's progress.
     std::uint64_t BytesRead() const { return lines_.BytesRead(); }
 
 private:
+    bool RestIsValidUtf8() const;
+
     fileio::LineReader lines_;
-    encoding::TextEncoding encoding_;
+    std::optional<encoding::TextEncoding> encoding_;
     std::string_view bytes_;  // the current line as in the file
     std::unique_ptr<encoding::StreamConverter> fromGb18030_;
     std::string decoded_;  // the current line, when it had to be converted
