@@ -42,11 +42,9 @@ bool PointFileReader::Text(std::string_view& utf8)
             utf8.remove_prefix(kUtf8ByteOrderMark.size());
         return true;
     }
-    if (!fromGb18030_)
-        fromGb18030_ = std::make_unique<encoding::StreamConverter>("GB18030", "UTF-8");
     decoded_.clear();
     try {
-        fromGb18030_->ConvertAppend(bytes_, decoded_);
+        fromGb18030_.ConvertAppend(bytes_, decoded_);
     } catch (const encoding::EncodingError&) {
         return false;
     }

@@ -12,7 +12,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,7 +52,7 @@ private:
     fileio::LineReader lines_;
     std::optional<encoding::TextEncoding> encoding_;
     std::string_view bytes_;  // the current line as in the file
-    std::unique_ptr<encoding::StreamConverter> fromGb18030_;
+    encoding::StreamConverter fromGb18030_{"GB18030", "UTF-8"};
     std::string decoded_;  // the current line, when it had to be converted
 };
 
