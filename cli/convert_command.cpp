@@ -5,13 +5,13 @@
 #include "cli/progress.h"
 #include "cli/survey_frame.h"
 #include "encoding/text_encoding.h"
-#include "fileio/atomic_file.h"
-#include "fileio/line_reader.h"
 #include "geodesy/central_meridian.h"
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
 #include "i18n/interface_text.h"
 #include "points/bad_lines.h"
+#include "points/point_file_reader.h"
+#include "points/point_file_writer.h"
 
 #include <algorithm>
 #include <array>
@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <utility>
 
@@ -74,11 +73,8 @@ const std::vector<OptionRule> kConvertOptions = {
     {"separator"},    {"skip-lines"}, {"encoding"}, {"output-encoding"},
     {"quiet", false}, {"help", false}};
 
-// Converted lines gathered before a write, bytes.
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-
 enum class Direction { ToGrid, ToGeo };
-enum class TextEncoding { Utf8, Gb18030 };
+using encoding::TextEncoding;
 
 // How the fields of a line are separated: by a text of one character, or by runs of
 // spaces and tabs (leading and trailing ones ignored).
@@ -105,20 +101,6 @@ std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
-}
-
-// A message about a line of a file: `pattern` (translated) with %1 the file, %2 the line
-// number and %3.. the values given.
-std::string AtLine(const std::string& pattern, const std::string& path, std::int64_t lineNumber,
-                   std::string_view value1 = {}, std::string_view value2 = {})
-{
-    return i18n::Format(pattern, {path, std::to_string(lineNumber), value1, value2});
-}
-
-// The line as quoted in a message: its start only, so that a long line stays a short message.
-std::string Quoted(std::string_view utf8)
-{
-    return i18n::Format(i18n::Translate("cli", "“%1”"), {points::Excerpt(utf8)});
 }
 
 // A whole number from `minimum` up, as the option's value.
@@ -185,9 +167,9 @@ std::optional<TextEncoding> EncodingFromOption(const ParsedOptions& options, con
         return std::nullopt;
     const std::string name = Lower(*text);
     if (name == "utf-8" || name == "utf8")
-        return TextEncoding::Utf8;
+        return TextEncoding::kUtf8;
     if (name == "gb18030" || name == "gbk")
-        return TextEncoding::Gb18030;
+        return TextEncoding::kGb18030;
     if (allowAuto && name == "auto")
         return std::nullopt;
     throw UsageError(i18n::Format(allowAuto
@@ -231,129 +213,19 @@ ConvertJob JobFromOptions(const ParsedOptions& options)
     return job;
 }
 
-// --encoding auto: UTF-8 when every line of the file is valid UTF-8, else GB18030. Lines
-// can be checked one by one because no byte of a multi-byte UTF-8 character is an LF.
-TextEncoding DetectEncoding(const std::string& path)
+// The message for line `number` of the input, whose bytes are not valid in `textEncoding`.
+// A file detected as UTF-8 has no such line, so UTF-8 was chosen by --encoding.
+std::string UndecodableLine(const ConvertJob& job, TextEncoding textEncoding, std::int64_t number)
 {
-    fileio::LineReader reader(path);
-    std::string_view line;
-    while (reader.Next(line)) {
-        if (!encoding::IsValidUtf8(line))
-            return TextEncoding::Gb18030;
-    }
-    return TextEncoding::Utf8;
+    const std::string pattern =
+        textEncoding == TextEncoding::kUtf8
+            ? i18n::Translate("cli", "%1 第 %2 行：不是有效的 UTF-8 文本；"
+                                     "GB18030（GBK）编码的文件请用 --encoding gb18030 或 auto")
+        : job.inputEncoding
+            ? i18n::Translate("cli", "%1 第 %2 行：不是有效的 GB18030 文本")
+            : i18n::Translate("cli", "%1 第 %2 行：既不是有效的 UTF-8 也不是有效的 GB18030 文本");
+    return points::LineMessage(pattern, job.input, number);
 }
-
-// Lines of the input as UTF-8. Neither encoding has an LF, CR or separator byte inside a
-// multi-byte character, so lines split on the raw bytes decode on their own.
-class LineDecoder {
-public:
-    // chosen: the encoding was given by --encoding rather than detected.
-    LineDecoder(TextEncoding textEncoding, bool chosen, const std::string& path)
-        : encoding_(textEncoding), chosen_(chosen), path_(path)
-    {
-        if (textEncoding == TextEncoding::Gb18030)
-            fromGb18030_ = std::make_unique<encoding::StreamConverter>("GB18030", "UTF-8");
-    }
-
-    // Throws UsageError naming the line when its bytes are not valid in the encoding.
-    std::string_view Decode(std::string_view bytes, std::int64_t lineNumber)
-    {
-        if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; }))
-            return bytes;
-        if (encoding_ == TextEncoding::Utf8) {
-            if (!encoding::IsValidUtf8(bytes))
-                throw UsageError(
-                    AtLine(i18n::Translate("cli", "%1 第 %2 行：不是有效的 UTF-8 文本；"
-                                                  "GB18030（GBK）编码的文件请用 --encoding gb18030 或 auto"),
-                           path_, lineNumber));
-            // A byte-order mark opens some UTF-8 files; it is no part of the first field.
-            if (lineNumber == 1 && bytes.starts_with("\xEF\xBB\xBF"))
-                bytes.remove_prefix(3);
-            return bytes;
-        }
-        decoded_.clear();
-        try {
-            fromGb18030_->ConvertAppend(bytes, decoded_);
-        } catch (const encoding::EncodingError&) {
-            throw UsageError(AtLine(
-                chosen_ ? i18n::Translate("cli", "%1 第 %2 行：不是有效的 GB18030 文本")
-                        : i18n::Translate("cli", "%1 第 %2 行：既不是有效的 UTF-8 也不是有效的 GB18030 文本"),
-                path_, lineNumber));
-        }
-        return decoded_;
-    }
-
-private:
-    TextEncoding encoding_;
-    bool chosen_;
-    std::string path_;
-    std::unique_ptr<encoding::StreamConverter> fromGb18030_;
-    std::string decoded_;
-};
-
-// The new version of the output: lines gathered in chunks of about kChunkBytes, encoded
-// when the output is GB18030, written through AtomicFile so that a run that fails leaves
-// the target as it was.
-class ConvertedFile {
-public:
-    // Throws RunError when the target's folder cannot be written.
-    ConvertedFile(const std::string& path, TextEncoding textEncoding) : path_(path)
-    {
-        try {
-            file_ = std::make_unique<fileio::AtomicFile>(path);
-            if (textEncoding == TextEncoding::Gb18030)
-                toGb18030_ = std::make_unique<encoding::StreamConverter>("UTF-8", "GB18030");
-        } catch (const std::exception& failure) {
-            throw RunError(failure.what());
-        }
-    }
-
-    // Appends whole UTF-8 lines. Throws RunError.
-    void Append(std::string_view utf8)
-    {
-        pending_ += utf8;
-        if (pending_.size() >= kChunkBytes)
-            Flush();
-    }
-
-    // Puts the file in the target's place. Throws RunError.
-    void Commit()
-    {
-        Flush();
-        try {
-            file_->Commit();
-        } catch (const std::exception& failure) {
-            throw RunError(failure.what());
-        }
-    }
-
-private:
-    void Flush()
-    {
-        try {
-            if (toGb18030_) {
-                encoded_.clear();
-                toGb18030_->ConvertAppend(pending_, encoded_);
-                file_->Write(encoded_);
-            } else {
-                file_->Write(pending_);
-            }
-        } catch (const fileio::FileWriteError& failure) {
-            throw RunError(failure.what());  // names the file already
-        } catch (const std::exception& failure) {
-            throw RunError(
-                i18n::Format(i18n::Translate("cli", "无法写入文件 %1：%2"), {path_, failure.what()}));
-        }
-        pending_.clear();
-    }
-
-    std::string path_;
-    std::unique_ptr<fileio::AtomicFile> file_;
-    std::unique_ptr<encoding::StreamConverter> toGb18030_;
-    std::string pending_;
-    std::string encoded_;
-};
 
 Separator DetectSeparator(std::string_view line)
 {
@@ -443,10 +315,8 @@ int Convert(const ParsedOptions& options)
 {
     const ConvertJob job = JobFromOptions(options);
     const geodesy::ZoneProjection projection = job.frame.Projection();
-    const TextEncoding inputEncoding = job.inputEncoding ? *job.inputEncoding : DetectEncoding(job.input);
-    fileio::LineReader reader(job.input);
-    LineDecoder decoder(inputEncoding, job.inputEncoding.has_value(), job.input);
-    ConvertedFile output(job.output, job.outputEncoding.value_or(inputEncoding));
+    points::PointFileReader reader(job.input, job.inputEncoding);
+    points::PointFileWriter output(job.output, job.outputEncoding ? *job.outputEncoding : reader.Encoding());
     Progress progress(i18n::Translate("cli", "转换"), 0, Progress::ModeFor(job.quiet));
 
     // Without --separator, the first line of points fixes the separator of the file; a title
@@ -455,14 +325,15 @@ int Convert(const ParsedOptions& options)
     bool firstLine = true;
     std::int64_t points = 0;
     std::string converted, problem, title;
-    std::string_view bytes;
+    std::string_view line;
     std::vector<std::string_view> fields;
-    while (reader.Next(bytes)) {
+    while (reader.Next()) {
         const std::int64_t number = reader.Number();
         progress.Update(number);
         if (number <= job.skipLines)
             continue;
-        const std::string_view line = decoder.Decode(bytes, number);
+        if (!reader.Text(line))
+            throw UsageError(UndecodableLine(job, reader.Encoding(), number));
         if (geodesy::TrimBlanks(line).empty())
             continue;
         const Separator used = separator.value_or(DetectSeparator(line));
@@ -475,32 +346,33 @@ int Convert(const ParsedOptions& options)
             continue;
         }
         if (!values)
-            throw UsageError(AtLine(i18n::Translate("cli", "%1 第 %2 行：%3：%4"), job.input, number, problem,
-                                    Quoted(line)));
+            throw UsageError(points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：%3：%4"), job.input,
+                                                 number, problem, points::Quoted(line)));
         separator = used;
         if (job.direction == Direction::ToGrid && !(std::abs((*values)[0]) <= 90.0))
-            throw UsageError(AtLine(
+            throw UsageError(points::LineMessage(
                 i18n::Translate("cli", "%1 第 %2 行：纬度不在 −90 到 90 度之间（列的顺序是否有误？）：%3"),
-                job.input, number, Quoted(line)));
+                job.input, number, points::Quoted(line)));
         converted.clear();
         if (job.nameColumn) {
             if (*job.nameColumn >= fields.size())
-                throw UsageError(AtLine(i18n::Translate("cli", "%1 第 %2 行：没有点名所在的第 %3 列：%4"),
-                                        job.input, number, std::to_string(*job.nameColumn + 1),
-                                        Quoted(line)));
+                throw UsageError(points::LineMessage(
+                    i18n::Translate("cli", "%1 第 %2 行：没有点名所在的第 %3 列：%4"), job.input, number,
+                    std::to_string(*job.nameColumn + 1), points::Quoted(line)));
             const std::string_view name = fields[*job.nameColumn];
             if (name.find(',') != std::string_view::npos)
-                throw UsageError(
-                    AtLine(i18n::Translate("cli", "%1 第 %2 行：点名中有逗号，而输出以逗号分隔：%3"),
-                           job.input, number, Quoted(line)));
+                throw UsageError(points::LineMessage(
+                    i18n::Translate("cli", "%1 第 %2 行：点名中有逗号，而输出以逗号分隔：%3"), job.input,
+                    number, points::Quoted(line)));
             converted += name;
             converted += ',';
         }
         if (!AppendConverted(job, projection, *values, converted))
-            throw UsageError(AtLine(i18n::Translate("cli", "%1 第 %2 行：坐标超出可换算的范围：%3"),
-                                    job.input, number, Quoted(line)));
+            throw UsageError(
+                points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：坐标超出可换算的范围：%3"),
+                                    job.input, number, points::Quoted(line)));
         converted += "\r\n";
-        output.Append(converted);
+        output.Write(converted);
         ++points;
     }
     progress.Finish(reader.Number());

@@ -31,8 +31,8 @@ std::vector<std::pair<double, double>> ReadGridPoints(const std::string& path)
             points.emplace_back(geodesy::ParseNumber(x), geodesy::ParseNumber(y));
         } catch (const std::exception&) {
             throw UsageError(
-                i18n::Format(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
-                             {path, std::to_string(reader.Number()), points::Excerpt(text)}));
+                points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
+                                    path, reader.Number(), points::Excerpt(text)));
         }
     }
     return points;

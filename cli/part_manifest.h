@@ -6,6 +6,8 @@
 // repeated, out of order, of another run or changed since. The share's own bytes stay
 // exactly those of the single run, so that merging gives the single run's file.
 
+#include "points/fnv1a64.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -13,22 +15,8 @@
 
 namespace keldarn::cli {
 
-// FNV-1a over 64 bits: a checksum of a share's bytes and the fingerprint of a run's options.
-// Not cryptographic; it catches a truncated, edited or foreign file, not a forger.
-class Fnv1a64 {
-public:
-    void Add(std::string_view bytes)
-    {
-        for (const char c : bytes) {
-            hash_ ^= static_cast<unsigned char>(c);
-            hash_ *= 0x100000001b3ULL;
-        }
-    }
-    std::uint64_t value() const { return hash_; }
-
-private:
-    std::uint64_t hash_ = 0xcbf29ce484222325ULL;
-};
+// The checksum of a share's bytes and the fingerprint of a run's options.
+using points::Fnv1a64;
 
 // 16 lowercase hexadecimal digits.
 std::string Hex64(std::uint64_t value);

@@ -4,6 +4,7 @@
 #include "cli/grid_point_file.h"
 #include "cli/kml_read_limits.h"
 #include "cli/point_output.h"
+#include "points/point_file_writer.h"
 #include "cli/progress.h"
 #include "cli/survey_frame.h"
 #include "i18n/interface_text.h"
@@ -144,7 +145,7 @@ void WritePoints(const ops::ProfileTableRows& rows, const ParsedOptions& options
         }
         return;
     }
-    PointFileWriter writer(output, format);
+    points::PointFileWriter writer(output, format.Encoding());
     writer.Write(CsvTitle(format));
     for (int row = 1; row <= table.DataRowCount(); ++row)
         writer.Write(points::ExportLine(table, row, format.layout) + format.lineEnd);

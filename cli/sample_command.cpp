@@ -15,6 +15,8 @@
 #include "i18n/interface_text.h"
 #include "kml/kml_error.h"
 #include "kml/kml_file.h"
+#include "points/bad_lines.h"
+#include "points/point_file_writer.h"
 #include "raster/elevation_source.h"
 #include "survey/sample_plan.h"
 
@@ -314,7 +316,7 @@ int Sample(const ParsedOptions& options)
         throw RunError(failure.what());
     }
 
-    PointFileWriter writer(*output, format, options.Has("part"));
+    points::PointFileWriter writer(*output, format.Encoding(), options.Has("part"));
     if (format.csv)
         writer.Write(CsvTitle(format));
     const std::int64_t rowsPerTask =
@@ -586,7 +588,7 @@ int Merge(const ParsedOptions& options)
                                          "请用其他分隔符分份"));
     const std::vector<Share> shares = CheckedShares(options.Positional(), format);
     const std::string title = format.csv ? CsvTitle(format) : std::string();
-    PointFileWriter writer(*output, format);
+    points::PointFileWriter writer(*output, format.Encoding());
     if (format.csv)
         writer.Write(title);
     std::int64_t nextName = 1, merged = 0, total = 0;
@@ -599,8 +601,8 @@ int Merge(const ParsedOptions& options)
         std::int64_t rows = 0;
         for (std::int64_t number = 1; reader.Next(line); ++number) {
             const auto refuse = [&](const std::string& reason) {
-                return InputError(i18n::Format(i18n::Translate("cli", "%1 第 %2 行读不出：%3"),
-                                               {share.path, std::to_string(number), reason}));
+                return InputError(points::LineMessage(i18n::Translate("cli", "%1 第 %2 行读不出：%3"),
+                                                      share.path, number, reason));
             };
             if (number == 1 && format.csv) {
                 if (line != title)

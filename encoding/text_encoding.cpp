@@ -1,6 +1,8 @@
 #include "encoding/text_encoding.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iconv.h>
 
 namespace keldarn::encoding {
@@ -85,6 +87,21 @@ void StreamConverter::ConvertAppend(std::string_view bytes, std::string& out)
                             std::to_string(bytes.size() - inLeft));
     }
     out.resize(written);
+}
+
+bool IsAscii(std::string_view bytes)
+{
+    // Eight bytes at a time: the high bit of any byte marks a non-ASCII character.
+    std::uint64_t high = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        high |= word;
+    }
+    for (; i < bytes.size(); ++i)
+        high |= static_cast<unsigned char>(bytes[i]);
+    return (high & 0x8080808080808080ull) == 0;
 }
 
 bool IsValidUtf8(std::string_view bytes)

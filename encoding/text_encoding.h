@@ -17,7 +17,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The two encodings of the text files exchanged with survey software: UTF-8, and GB18030 for
+// Chinese desktop programs.
+enum class TextEncoding { kUtf8, kGb18030 };
+
 bool IsValidUtf8(std::string_view bytes);
+
+// True when every byte is below 0x80: such text reads the same in UTF-8 and in GB18030, so it
+// needs no conversion.
+bool IsAscii(std::string_view bytes);
 
 // Converts between two encodings known to iconv ("UTF-8", "GB18030", "GBK", ...).
 // Throws EncodingError for an unknown encoding or bytes that are not valid in `from`.

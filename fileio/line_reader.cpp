@@ -77,17 +77,6 @@ bool LineReader::Next(std::string_view& line)
     }
 }
 
-void LineReader::Rewind()
-{
-    if (::lseek(fd_.get(), 0, SEEK_SET) < 0)
-        Fail(errno);
-    start_ = filled_ = scanned_ = 0;
-    atEnd_ = false;
-    number_ = 0;
-    bytesRead_ = 0;
-    end_ = {};
-}
-
 // Moves the unfinished line to the front and reads behind it.
 void LineReader::Refill()
 {

@@ -52,11 +52,8 @@ public:
     // line without one. The lines with their ends are every byte of the file.
     std::string_view End() const { return end_; }
 
-    // Back to the first line. Throws FileReadError.
-    void Rewind();
-
     const std::filesystem::path& Path() const { return path_; }
-    // Bytes taken from the file so far (since the last Rewind), for a reader's progress.
+    // Bytes taken from the file so far, for a reader's progress.
     std::uint64_t BytesRead() const { return bytesRead_; }
 
 private:

@@ -16,13 +16,6 @@ bool BadLines::Add(std::int64_t number, const std::string& reason)
     return first;
 }
 
-void BadLines::Clear()
-{
-    listed_.clear();
-    count_ = 0;
-    firstReason_.clear();
-}
-
 std::string BadLines::Numbers() const
 {
     //: Between the numbers of the lines in a list.
@@ -44,6 +37,17 @@ std::string Excerpt(std::string_view field)
     while (cut > 0 && (static_cast<unsigned char>(field[cut]) & 0xC0) == 0x80)
         --cut;
     return std::string(field.substr(0, cut)) + "…";
+}
+
+std::string Quoted(std::string_view value)
+{
+    return i18n::Format(i18n::Translate("points", "“%1”"), {Excerpt(value)});
+}
+
+std::string LineMessage(const std::string& pattern, const std::filesystem::path& file,
+                        std::int64_t lineNumber, std::string_view value1, std::string_view value2)
+{
+    return i18n::Format(pattern, {file.string(), std::to_string(lineNumber), value1, value2});
 }
 
 }  // namespace keldarn::points

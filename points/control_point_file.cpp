@@ -1,11 +1,10 @@
 #include "points/control_point_file.h"
 
-#include "encoding/text_encoding.h"
 #include "fileio/atomic_file.h"
-#include "fileio/line_reader.h"
 #include "geodesy/number_text.h"
 #include "i18n/interface_text.h"
 #include "points/bad_lines.h"
+#include "points/point_file_reader.h"
 
 #include <QCoreApplication>
 
@@ -189,18 +188,23 @@ private:
     BadLines badLines_;
 };
 
-// The file's bytes with every line end made LF, which keeps the lines and their numbers.
-std::string ReadBytes(const fs::path& path)
+// The file as UTF-8 with every line end made LF, which keeps the lines and their numbers.
+std::string ReadText(const fs::path& path)
 {
     try {
-        fileio::LineReader reader(path);
-        std::string bytes;
+        PointFileReader reader(path);
+        std::string text;
         std::string_view line;
-        while (reader.Next(line)) {
-            bytes += line;
-            bytes += '\n';
+        while (reader.Next()) {
+            if (!reader.Text(line))
+                throw ControlPointFileError(i18n::Format(
+                    i18n::Translate("points",
+                                    "无法读取文件 %1：文件既不是 UTF-8 也不是 GB18030 编码的文字。"),
+                    {path.string()}));
+            text += line;
+            text += '\n';
         }
-        return bytes;
+        return text;
     } catch (const fileio::FileReadError& error) {
         throw ControlPointFileError(error.what());
     } catch (const fileio::LineTooLongError& error) {
@@ -239,15 +243,7 @@ ControlPointList ParseControlPoints(std::string_view utf8, ControlSourceKind kin
 
 ControlPointList ReadControlPointFile(const fs::path& path)
 {
-    std::string text;
-    try {
-        text = encoding::FileTextToUtf8(ReadBytes(path));
-    } catch (const encoding::EncodingError&) {
-        throw ControlPointFileError(i18n::Format(
-            i18n::Translate("points", "无法读取文件 %1：文件既不是 UTF-8 也不是 GB18030 编码的文字。"),
-            {path.string()}));
-    }
-    return ParseControlPoints(text, ControlSourceKind::Plane, path.string());
+    return ParseControlPoints(ReadText(path), ControlSourceKind::Plane, path.string());
 }
 
 void WriteControlPointFile(const fs::path& path, const ControlPointList& list)

@@ -1,72 +1,14 @@
 #include "points/export_writer.h"
 
-#include "encoding/text_encoding.h"
-#include "fileio/atomic_file.h"
 #include "geodesy/number_text.h"
-#include "i18n/interface_text.h"
+#include "points/point_file_writer.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 namespace keldarn::points {
 
 namespace {
-
-namespace fs = std::filesystem;
-
-// Lines are gathered into chunks of about this many bytes (whole lines only) before
-// they are encoded and written: large enough that the system calls and the converter
-// cost nothing per line, small enough that the export's memory is independent of the
-// table's size.
-constexpr std::size_t kChunkBytes = 1 << 20;
-
-bool IsAscii(std::string_view bytes)
-{
-    // Eight bytes at a time: the high bit of any byte marks a non-ASCII character.
-    std::uint64_t high = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= bytes.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        high |= word;
-    }
-    for (; i < bytes.size(); ++i)
-        high |= static_cast<unsigned char>(bytes[i]);
-    return (high & 0x8080808080808080ull) == 0;
-}
-
-// Encodes the UTF-8 lines of one chunk as GB18030 and writes them. ASCII bytes are the
-// same in both encodings, so a chunk of digits and Latin names skips the converter.
-class ChunkWriter {
-public:
-    ChunkWriter(fileio::AtomicFile& file, const fs::path& target)
-        : file_(file), target_(target), converter_("UTF-8", "GB18030")
-    {
-    }
-
-    void Write(std::string_view utf8)
-    {
-        if (IsAscii(utf8)) {
-            file_.Write(utf8);
-            return;
-        }
-        encoded_.clear();
-        try {
-            converter_.ConvertAppend(utf8, encoded_);
-        } catch (const encoding::EncodingError& error) {
-            throw ExportError(i18n::Format(i18n::Translate("points", "无法写入文件 %1：%2"),
-                                           {target_.string(), error.what()}));
-        }
-        file_.Write(encoded_);
-    }
-
-private:
-    fileio::AtomicFile& file_;
-    const fs::path& target_;
-    encoding::StreamConverter converter_;
-    std::string encoded_;  // reused between chunks
-};
 
 void AppendExportLine(std::string& out, const PointTableModel& table, int gridRow, const ExportLayout& layout)
 {
@@ -108,26 +50,6 @@ private:
     int rowCount_;
     int last_ = 0;
 };
-
-void WriteLines(fileio::AtomicFile& file, const PointTableModel& table, const ExportLayout& layout,
-                const fs::path& target, const ExportProgress& progress)
-{
-    const int rowCount = table.DataRowCount();
-    ProgressSteps steps(progress, rowCount);
-    ChunkWriter writer(file, target);
-    std::string chunk;
-    chunk.reserve(kChunkBytes + 4096);
-    for (int row = 1; row <= rowCount; ++row) {
-        AppendExportLine(chunk, table, row, layout);
-        chunk += "\r\n";
-        if (chunk.size() >= kChunkBytes) {
-            writer.Write(chunk);
-            chunk.clear();
-        }
-        steps.RowDone(row);
-    }
-    writer.Write(chunk);
-}
 
 }  // namespace
 
@@ -201,12 +123,21 @@ std::string ReplaceSeparatorClashes(std::string_view cell, std::string_view sepa
     return out;
 }
 
-void ExportPointsFile(const PointTableModel& table, const ExportLayout& layout, const fs::path& target,
-                      const ExportProgress& progress)
+void ExportPointsFile(const PointTableModel& table, const ExportLayout& layout,
+                      const std::filesystem::path& target, const ExportProgress& progress)
 {
     try {
-        fileio::AtomicFile file(target);
-        WriteLines(file, table, layout, target, progress);
+        PointFileWriter file(target, encoding::TextEncoding::kGb18030);
+        const int rowCount = table.DataRowCount();
+        ProgressSteps steps(progress, rowCount);
+        std::string line;
+        for (int row = 1; row <= rowCount; ++row) {
+            line.clear();
+            AppendExportLine(line, table, row, layout);
+            line += "\r\n";
+            file.Write(line);
+            steps.RowDone(row);
+        }
         file.Commit();
     } catch (const fileio::FileWriteError& error) {
         throw ExportError(error.what());

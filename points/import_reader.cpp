@@ -1,12 +1,10 @@
 #include "points/import_reader.h"
 
-#include "encoding/text_encoding.h"
-#include "fileio/line_reader.h"
 #include "geodesy/number_text.h"
 #include "i18n/interface_text.h"
 #include "points/bad_lines.h"
+#include "points/point_file_reader.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,23 +19,15 @@ namespace fs = std::filesystem;
 // Progress is told every so many lines: often enough for a bar, rarely enough to cost nothing.
 constexpr std::int64_t kLinesPerProgress = 16384;
 
-constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
-
-bool IsAscii(std::string_view bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 bool IsNumberColumn(int column)
 {
     return column == kXColumn || column == kYColumn || column == kHColumn;
 }
 
-class PointFileReader {
+class PointRowsReader {
 public:
-    PointFileReader(const fs::path& file, const ExportLayout& layout, const ImportProgress& progress)
-        : file_(file), layout_(layout), progress_(progress), source_(file), converter_("GB18030", "UTF-8")
+    PointRowsReader(const fs::path& file, const ExportLayout& layout, const ImportProgress& progress)
+        : file_(file), layout_(layout), progress_(progress), source_(file)
     {
         std::error_code unknown;
         fileBytes_ = fs::file_size(file, unknown);
@@ -47,9 +37,16 @@ public:
 
     std::vector<std::string> Read()
     {
-        if (!ReadAs(Encoding::kUtf8)) {
-            source_.Rewind();
-            ReadAs(Encoding::kGb18030);
+        std::string_view utf8;
+        while (source_.Next()) {
+            const std::int64_t number = source_.Number();
+            if (progress_ && number % kLinesPerProgress == 0 && fileBytes_ > 0)
+                progress_(static_cast<double>(source_.BytesRead()) / static_cast<double>(fileBytes_));
+            // A file that is not UTF-8 throughout is GB18030, so only GB18030 lines fail here.
+            if (!source_.Text(utf8))
+                Refuse(number, i18n::Translate("points", "含有 GB18030 编码中无效的字节"));
+            else if (!geodesy::TrimBlanks(utf8).empty())
+                ReadCells(utf8, number);
         }
         if (badLines_.Any())
             throw ImportError(BadLinesMessage());
@@ -57,51 +54,6 @@ public:
     }
 
 private:
-    enum class Encoding { kUtf8, kGb18030 };
-
-    // Reads the whole file. The encoding is a property of the whole file, known for
-    // certain only at its end: a UTF-8 reading switches to GB18030 at the first line that
-    // is not UTF-8, which is exact while every line before was ASCII (the same bytes in
-    // both); otherwise it returns false and the file must be read again as GB18030.
-    bool ReadAs(Encoding encoding)
-    {
-        rows_.clear();
-        badLines_.Clear();
-        bool sawNonAscii = false;
-        std::string_view bytes;
-        for (std::int64_t number = 1; source_.Next(bytes); ++number) {
-            if (progress_ && number % kLinesPerProgress == 0 && fileBytes_ > 0)
-                progress_(static_cast<double>(source_.BytesRead()) / static_cast<double>(fileBytes_));
-            if (number == 1 && encoding == Encoding::kUtf8 && bytes.starts_with(kUtf8ByteOrderMark)) {
-                bytes.remove_prefix(kUtf8ByteOrderMark.size());
-                sawNonAscii = true;
-            }
-            std::string_view utf8 = bytes;
-            if (!IsAscii(bytes)) {
-                if (encoding == Encoding::kUtf8 && encoding::IsValidUtf8(bytes)) {
-                    sawNonAscii = true;
-                } else {
-                    if (encoding == Encoding::kUtf8) {
-                        if (sawNonAscii)
-                            return false;
-                        encoding = Encoding::kGb18030;
-                    }
-                    try {
-                        decoded_.clear();
-                        converter_.ConvertAppend(bytes, decoded_);
-                    } catch (const encoding::EncodingError&) {
-                        Refuse(number, i18n::Translate("points", "含有 GB18030 编码中无效的字节"));
-                        continue;
-                    }
-                    utf8 = decoded_;
-                }
-            }
-            if (!geodesy::TrimBlanks(utf8).empty())
-                ReadCells(utf8, number);
-        }
-        return true;
-    }
-
     void ReadCells(std::string_view line, std::int64_t number)
     {
         const std::string& separator = layout_.separator;
@@ -160,9 +112,7 @@ private:
     const ExportLayout& layout_;
     const ImportProgress& progress_;
     std::uintmax_t fileBytes_ = 0;
-    fileio::LineReader source_;
-    encoding::StreamConverter converter_;
-    std::string decoded_;                   // the current GB18030 line in UTF-8
+    PointFileReader source_;
     std::vector<std::string_view> fields_;  // the current line's fields
     std::vector<std::string> rows_;         // packed
     BadLines badLines_;
@@ -182,7 +132,7 @@ std::vector<std::string> ReadPointsFile(const fs::path& file, const ExportLayout
                                       "请在导出页输入文件所用的分隔符，再导入。"),
             {file.string()}));
     try {
-        return PointFileReader(file, layout, progress).Read();
+        return PointRowsReader(file, layout, progress).Read();
     } catch (const fileio::FileReadError& error) {
         throw ImportError(error.what());
     } catch (const fileio::LineTooLongError& error) {

@@ -811,7 +811,7 @@
         <translation>See keldarn-cli %1 --help for usage.</translation>
     </message>
     <message>
-        <location filename="../cli/convert_command.cpp" line="+35"/>
+        <location filename="../cli/convert_command.cpp" line="+34"/>
         <source>用法：keldarn-cli convert [--to grid|geo] --meridian 中央子午线 --output 文件 [选项] 输入文件
 
 把文本文件中的点在经纬度与测量坐标之间换算，算法与程序中相同：
@@ -876,12 +876,7 @@ Exit status: 0 success, 1 bad input (file and line named), 2 read or write failu
 </translation>
     </message>
     <message>
-        <location line="+86"/>
-        <source>“%1”</source>
-        <translation>&quot;%1&quot;</translation>
-    </message>
-    <message>
-        <location line="+10"/>
+        <location line="+79"/>
         <source>--%1 的值应为不小于 %2 的整数，不是“%3”</source>
         <translation>--%1 must be a whole number of at least %2, not &quot;%3&quot;</translation>
     </message>
@@ -980,7 +975,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
     </message>
     <message>
         <location line="+12"/>
-        <location filename="../cli/profile_command.cpp" line="+180"/>
+        <location filename="../cli/profile_command.cpp" line="+181"/>
         <source>缺少 --interval，或间距不大于 0</source>
         <translation>--interval is missing or not above 0</translation>
     </message>
@@ -989,7 +984,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <location filename="../cli/convert_command.cpp" line="+2"/>
         <location filename="../cli/points2dxf_command.cpp" line="+52"/>
         <location filename="../cli/profile_command.cpp" line="+15"/>
-        <location filename="../cli/sample_command.cpp" line="+250"/>
+        <location filename="../cli/sample_command.cpp" line="+252"/>
         <source>缺少 --output（输出文件）</source>
         <translation>Missing --output (the output file)</translation>
     </message>
@@ -1014,12 +1009,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Cannot read file %1</translation>
     </message>
     <message>
-        <location filename="../cli/convert_command.cpp" line="+44"/>
+        <location filename="../cli/convert_command.cpp" line="+17"/>
         <source>%1 第 %2 行：不是有效的 UTF-8 文本；GB18030（GBK）编码的文件请用 --encoding gb18030 或 auto</source>
         <translation>%1, line %2: not valid UTF-8 text; for a file in GB18030 (GBK) use --encoding gb18030 or auto</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+3"/>
         <source>%1 第 %2 行：不是有效的 GB18030 文本</source>
         <translation>%1, line %2: not valid GB18030 text</translation>
     </message>
@@ -1029,13 +1024,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>%1, line %2: neither valid UTF-8 nor valid GB18030 text</translation>
     </message>
     <message>
-        <location line="+65"/>
-        <location filename="../cli/point_output.cpp" line="+129"/>
-        <source>无法写入文件 %1：%2</source>
-        <translation>Cannot write file %1: %2</translation>
-    </message>
-    <message>
-        <location line="+50"/>
+        <location line="+42"/>
         <source>只有 %1 列，没有第 %2 列</source>
         <translation>only %1 column(s), no column %2</translation>
     </message>
@@ -1045,12 +1034,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>column %1 &quot;%2&quot; is not a number</translation>
     </message>
     <message>
-        <location line="+47"/>
+        <location line="+45"/>
         <source>转换</source>
         <translation>Converting</translation>
     </message>
     <message>
-        <location line="+23"/>
+        <location line="+24"/>
         <source>第 %1 行当作标题跳过了：%2</source>
         <translation>line %1 was skipped as a title: %2</translation>
     </message>
@@ -1065,17 +1054,17 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>%1, line %2: latitude not between −90 and 90 degrees (wrong column order?): %3</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
         <source>%1 第 %2 行：没有点名所在的第 %3 列：%4</source>
         <translation>%1, line %2: no column %3 for the point name: %4</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+5"/>
         <source>%1 第 %2 行：点名中有逗号，而输出以逗号分隔：%3</source>
         <translation>%1, line %2: the point name holds a comma, but the output is comma-separated: %3</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+7"/>
         <source>%1 第 %2 行：坐标超出可换算的范围：%3</source>
         <translation>%1, line %2: coordinates outside the range that can be converted: %3</translation>
     </message>
@@ -1331,7 +1320,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>keldarn-cli: unknown subcommand &quot;%1&quot;</translation>
     </message>
     <message>
-        <location filename="../cli/point_output.cpp" line="-89"/>
+        <location filename="../cli/point_output.cpp" line="+40"/>
         <source>--format 只能是 dat 或 csv，不是“%1”</source>
         <translation>--format must be dat or csv, not &quot;%1&quot;</translation>
     </message>
@@ -1603,7 +1592,7 @@ Stopped; the output file was not changed.</translation>
                           (--kml ROUTE.kml | --route ROUTE_FILE) --output FILE [options]
 
 Takes a longitudinal profile along a route, as &quot;Longitudinal Profile...&quot;: every vertex and the points at whole multiples
-of the interval in chainage, elevations at the terrain's native resolution. Written by the output file's extension:
+of the interval in chainage, elevations at the terrain&apos;s native resolution. Written by the output file&apos;s extension:
   .dat  the export format (as &quot;Add to Point Table&quot;, then exporting: name = chainage, description = route, GB18030, CR LF)
   .csv  the same fields with a title line, UTF-8
   .svg  the profile chart (as &quot;Save SVG...&quot; in the profile window); .png for a bitmap
@@ -1853,8 +1842,8 @@ importing the file in the program, then &quot;Elevation Points to CAD Drawing&qu
 read in the export format (as &quot;Import Data...&quot;); rows whose X, Y or H is not a number are not drawn.
 
   --input FILE          the point file (required), with the fields and separator of the export
-  --fields 0,1,3,2,4    the file's fields in order: 0 name 1 description 2 X 3 Y 4 elevation H (default: as the export)
-  --separator ,         the file's separator (one character; default comma)
+  --fields 0,1,3,2,4    the file&apos;s fields in order: 0 name 1 description 2 X 3 Y 4 elevation H (default: as the export)
+  --separator ,         the file&apos;s separator (one character; default comma)
   --output FILE         the output DXF file (required)
   --quiet               show no result
   --help                show this help
@@ -2126,7 +2115,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>%1 line %2: the line is longer than 1 MB; this is not a file of data lines (the wrong file, perhaps)</translation>
     </message>
     <message>
-        <location filename="../fileio/line_reader.cpp" line="+77"/>
+        <location filename="../fileio/line_reader.cpp" line="+66"/>
         <source>无法读取文件 %1：%2</source>
         <translation>Cannot read the file %1: %2</translation>
     </message>
@@ -4136,7 +4125,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Line %1: %2</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+10"/>
         <source>、</source>
         <extracomment>Between the numbers of the lines in a list.</extracomment>
         <translation>, </translation>
@@ -4152,7 +4141,12 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>line(s) %1</translation>
     </message>
     <message>
-        <location filename="../points/control_point_file.cpp" line="+32"/>
+        <location line="+16"/>
+        <source>“%1”</source>
+        <translation>&quot;%1&quot;</translation>
+    </message>
+    <message>
+        <location filename="../points/control_point_file.cpp" line="+31"/>
         <location line="+5"/>
         <source>点名</source>
         <translation>Point name</translation>
@@ -4218,7 +4212,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     </message>
     <message>
         <location line="+9"/>
-        <location filename="../points/import_reader.cpp" line="+134"/>
+        <location filename="../points/import_reader.cpp" line="+86"/>
         <source>%1为空</source>
         <translation>%1 is empty</translation>
     </message>
@@ -4249,27 +4243,22 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Cannot read control points (%1): %2 could not be read, no control points were read. %3.</translation>
     </message>
     <message>
-        <location line="+65"/>
+        <location line="+20"/>
         <source>无法读取文件 %1：文件既不是 UTF-8 也不是 GB18030 编码的文字。</source>
         <translation>Cannot read file %1: the file is neither UTF-8 nor GB18030 text.</translation>
     </message>
     <message>
-        <location line="+18"/>
+        <location line="+60"/>
         <source>无法写入文件 %1：控制点 %2 的坐标不是有限数值。</source>
         <translation>Cannot write file %1: the coordinates of control point %2 are not finite numbers.</translation>
     </message>
     <message>
-        <location filename="../points/export_writer.cpp" line="+58"/>
-        <source>无法写入文件 %1：%2</source>
-        <translation>Cannot write file %1: %2</translation>
-    </message>
-    <message>
-        <location filename="../points/import_reader.cpp" line="-42"/>
+        <location filename="../points/import_reader.cpp" line="-40"/>
         <source>含有 GB18030 编码中无效的字节</source>
         <translation>contains bytes that are invalid in GB18030</translation>
     </message>
     <message>
-        <location line="+26"/>
+        <location line="+24"/>
         <source>应有 %1 个字段，实有 %2 个（分隔符为“%3”）</source>
         <translation>expected %1 fields, found %2 (separator &quot;%3&quot;)</translation>
     </message>
@@ -4279,7 +4268,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Cannot import file %1: %2 could not be read, no points were imported. %3.</translation>
     </message>
     <message>
-        <location line="+23"/>
+        <location line="+21"/>
         <source>无法导入文件 %1：导出页的选择框中没有字段。</source>
         <translation>Cannot import file %1: no fields are selected on the Export page.</translation>
     </message>

@@ -12,6 +12,7 @@
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
 #include "points/export_writer.h"
+#include "points/point_file_writer.h"
 #include "points/point_table_model.h"
 #include "raster/elevation_source.h"
 #include "tests/support/range_server.h"
@@ -501,11 +502,11 @@ TEST_F(SampleCommandTest, AFailedWriteNamesTheFileOnce)
     std::string message;
     try {
         const keldarn::testing::FileSizeLimit limit(4096);
-        PointFileWriter writer(target, PointFormat{});
+        points::PointFileWriter writer(target, PointFormat{}.Encoding());
         for (int k = 0; k < 64; ++k)
             writer.Write("点" + std::string(64 * 1024, '1') + "\r\n");
         writer.Commit();
-    } catch (const RunError& error) {
+    } catch (const fileio::FileWriteError& error) {
         message = error.what();
     }
     EXPECT_EQ(message, "无法写入文件 " + target.string() + "：文件超出允许的大小");
