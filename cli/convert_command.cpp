@@ -333,7 +333,7 @@ int Convert(const ParsedOptions& options)
         if (number <= job.skipLines)
             continue;
         if (!reader.Text(line))
-            throw UsageError(UndecodableLine(job, reader.Encoding(), number));
+            throw InputError(UndecodableLine(job, reader.Encoding(), number));
         if (geodesy::TrimBlanks(line).empty())
             continue;
         const Separator used = separator.value_or(DetectSeparator(line));
@@ -346,29 +346,29 @@ int Convert(const ParsedOptions& options)
             continue;
         }
         if (!values)
-            throw UsageError(points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：%3：%4"), job.input,
+            throw InputError(points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：%3：%4"), job.input,
                                                  number, problem, points::Quoted(line)));
         separator = used;
         if (job.direction == Direction::ToGrid && !(std::abs((*values)[0]) <= 90.0))
-            throw UsageError(points::LineMessage(
+            throw InputError(points::LineMessage(
                 i18n::Translate("cli", "%1 第 %2 行：纬度不在 −90 到 90 度之间（列的顺序是否有误？）：%3"),
                 job.input, number, points::Quoted(line)));
         converted.clear();
         if (job.nameColumn) {
             if (*job.nameColumn >= fields.size())
-                throw UsageError(points::LineMessage(
+                throw InputError(points::LineMessage(
                     i18n::Translate("cli", "%1 第 %2 行：没有点名所在的第 %3 列：%4"), job.input, number,
                     std::to_string(*job.nameColumn + 1), points::Quoted(line)));
             const std::string_view name = fields[*job.nameColumn];
             if (name.find(',') != std::string_view::npos)
-                throw UsageError(points::LineMessage(
+                throw InputError(points::LineMessage(
                     i18n::Translate("cli", "%1 第 %2 行：点名中有逗号，而输出以逗号分隔：%3"), job.input,
                     number, points::Quoted(line)));
             converted += name;
             converted += ',';
         }
         if (!AppendConverted(job, projection, *values, converted))
-            throw UsageError(
+            throw InputError(
                 points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：坐标超出可换算的范围：%3"),
                                     job.input, number, points::Quoted(line)));
         converted += "\r\n";
@@ -377,7 +377,7 @@ int Convert(const ParsedOptions& options)
     }
     progress.Finish(reader.Number());
     if (points == 0)
-        throw UsageError(
+        throw InputError(
             title.empty()
                 ? i18n::Format(i18n::Translate("cli", "%1：没有可换算的点，没有写出文件"), {job.input})
                 : i18n::Format(i18n::Translate("cli", "%1：没有可换算的点，没有写出文件（%2）"),

@@ -30,7 +30,7 @@ std::vector<std::pair<double, double>> ReadGridPoints(const std::string& path)
                 throw UsageError("");
             points.emplace_back(geodesy::ParseNumber(x), geodesy::ParseNumber(y));
         } catch (const std::exception&) {
-            throw UsageError(
+            throw InputError(
                 points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
                                     path, reader.Number(), points::Excerpt(text)));
         }

@@ -111,7 +111,7 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 {
     std::vector<std::pair<double, double>> points = ReadGridPoints(path);
     if (points.size() < 3)
-        throw UsageError(i18n::Format(i18n::Translate("cli", "%1：边界至少要有 3 个点"), {path}));
+        throw InputError(i18n::Format(i18n::Translate("cli", "%1：边界至少要有 3 个点"), {path}));
     return points;
 }
 
@@ -139,10 +139,10 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
     try {
         kml::ScanKmlFile(path, sink, {}, limits);
     } catch (const kml::KmlError& error) {
-        throw UsageError(error.what());
+        throw InputError(error.what());
     }
     if (sink.rings.empty())
-        throw UsageError(
+        throw InputError(
             i18n::Format(i18n::Translate("cli", "%1 中没有多边形（闭合的坐标串），无法作为测区"), {path}));
     return std::move(sink.rings);
 }

@@ -435,6 +435,27 @@ TEST_F(SampleCommandTest, AStalledServerKeepsProgressComingAndSigintStopsTheRun)
 
 // An input file that is not there is a read that fails: exit status 2 in every subcommand,
 // with the file named.
+// Runs keldarn-cli with `arguments` (the subcommand first), its standard error into the file
+// `errors`; its exit status, or -1 when it did not exit.
+int RunProgram(std::vector<std::string> arguments, const std::string& errors)
+{
+    arguments.insert(arguments.begin(), KELDARN_CLI);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, KELDARN_CLI, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
 TEST_F(SampleCommandTest, AMissingInputFileIsAFailedReadInEverySubcommand)
 {
     const std::string missing = Path("no such file");
@@ -453,24 +474,43 @@ TEST_F(SampleCommandTest, AMissingInputFileIsAFailedReadInEverySubcommand)
          Path("m8.dxf")},
         {"points2dxf", "--input", missing, "--output", Path("m9.dxf")},
     };
-    for (std::vector<std::string> arguments : runs) {
-        arguments.insert(arguments.begin(), KELDARN_CLI);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        const std::string errors = Path("errors.txt");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = 0;
-        ASSERT_EQ(::posix_spawn(&pid, KELDARN_CLI, &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << arguments[1] << " " << status;
-        EXPECT_NE(Read(errors).find(missing), std::string::npos) << arguments[1] << ": " << Read(errors);
+    const std::string errors = Path("errors.txt");
+    for (const std::vector<std::string>& arguments : runs) {
+        EXPECT_EQ(RunProgram(arguments, errors), 2) << arguments[0];
+        EXPECT_NE(Read(errors).find(missing), std::string::npos) << arguments[0] << ": " << Read(errors);
+    }
+}
+
+// A wrong input file is bad input (status 1) in every subcommand: the message names the file,
+// and, the options being right, no pointer to --help follows.
+TEST_F(SampleCommandTest, AWrongInputFileIsBadInputInEverySubcommand)
+{
+    const std::string kml = Path("broken.kml"), points = Path("points.txt"), route = Path("route.txt");
+    std::ofstream(kml) << "<kml><Document><Placemark><Polygon>";
+    std::ofstream(points) << "30 111 100\n30 x 100\n";
+    std::ofstream(route) << "3320000,38500000\nX,Y\n";
+    const std::vector<std::vector<std::string>> runs = {
+        {"sample", "--terrain", dem_, "--meridian", "111", "--spacing", "25", "--kml", kml, "--output",
+         Path("w1.dat")},
+        {"sample", "--terrain", dem_, "--meridian", "111", "--spacing", "25", "--boundary", route, "--output",
+         Path("w2.dat")},
+        {"convert", "--meridian", "111", "--input", points, "--output", Path("w3.txt")},
+        {"kml2dxf", "--meridian", "111", "--output", Path("w4.dxf"), kml},
+        {"profile", "--terrain", dem_, "--meridian", "111", "--interval", "25", "--route", route, "--output",
+         Path("w5.dat")},
+        {"contours", "--terrain", dem_, "--meridian", "111", "--interval", "25", "--kml", kml, "--output",
+         Path("w6.dxf")},
+    };
+    const std::string errors = Path("errors.txt");
+    for (const std::vector<std::string>& arguments : runs) {
+        EXPECT_EQ(RunProgram(arguments, errors), 1) << arguments[0];
+        const std::string text = Read(errors);
+        const std::string& input = arguments[0] == "sample" || arguments[0] == "profile" || arguments[0] == "contours"
+                                       ? arguments[8]
+                                       : arguments[0] == "convert" ? points : kml;
+        EXPECT_NE(text.find(std::filesystem::path(input).filename().string()), std::string::npos)
+            << arguments[0] << ": " << text;
+        EXPECT_EQ(text.find("--help"), std::string::npos) << arguments[0] << ": " << text;
     }
 }
 
