@@ -68,24 +68,7 @@ ops::AreaRings Area(const ParsedOptions& options)
         const std::array<double, 4> box = ReadBox(*bbox);
         return ops::AreaOfBox(box[0], box[1], box[2], box[3]);
     }
-    const std::string kml = *options.Value("kml");
-    if (!fs::exists(kml))  // a read that fails: status 2, as in every subcommand
-        throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {kml}));
-    std::vector<kml::KmlShape> shapes;
-    try {
-        shapes = ops::KmlShapesOfKind(kml, true, KmlReadLimitsFromOptions(options));
-    } catch (const kml::KmlError& error) {
-        throw InputError(error.what());
-    }
-    auto chosen = shapes.begin();
-    if (const auto name = options.Value("name")) {
-        chosen = std::find_if(shapes.begin(), shapes.end(), [&](const kml::KmlShape& shape) {
-            return ops::ShapeName(shape, kml) == *name;
-        });
-        if (chosen == shapes.end())
-            throw InputError(i18n::Format(i18n::Translate("cli", "%1 中没有名为“%2”的多边形"), {kml, *name}));
-    }
-    return ops::AreaOfRings(chosen->rings);
+    return ops::AreaOfRings(KmlShapeFromOptions(options, true).shape.rings);
 }
 
 int Contours(const ParsedOptions& options)

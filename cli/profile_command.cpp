@@ -107,24 +107,8 @@ std::pair<std::vector<raster::GeoPoint>, std::string> Route(const ParsedOptions&
         const std::vector<std::pair<double, double>> points = ReadGridPoints(*route);
         return {ops::RouteVerticesFromGrid(points, frame), fs::path(*route).stem().string()};
     }
-    const std::string kml = *options.Value("kml");
-    if (!fs::exists(kml))  // a read that fails: status 2, as in every subcommand
-        throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {kml}));
-    std::vector<kml::KmlShape> shapes;
-    try {
-        shapes = ops::KmlShapesOfKind(kml, false, KmlReadLimitsFromOptions(options));
-    } catch (const kml::KmlError& error) {
-        throw InputError(error.what());
-    }
-    auto chosen = shapes.begin();
-    if (const auto name = options.Value("name")) {
-        chosen = std::find_if(shapes.begin(), shapes.end(), [&](const kml::KmlShape& shape) {
-            return ops::ShapeName(shape, kml) == *name;
-        });
-        if (chosen == shapes.end())
-            throw InputError(i18n::Format(i18n::Translate("cli", "%1 中没有名为“%2”的路径"), {kml, *name}));
-    }
-    return {ops::RouteVertices(chosen->rings.front()), ops::ShapeName(*chosen, kml)};
+    const ChosenKmlShape route = KmlShapeFromOptions(options, false);
+    return {ops::RouteVertices(route.shape.rings.front()), route.name};
 }
 
 // The rows in a point table, exported as the window exports its table (.dat), or as CSV.
