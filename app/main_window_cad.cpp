@@ -227,12 +227,12 @@ std::optional<TFormMain::ChosenShape> TFormMain::PickDrawingPolyline(bool closed
     ChosenShape shape;
     // The name goes into the point table with a profile's rows: it stays as written.
     shape.name = QStringLiteral("CAD多段线");
-    auto& ring = shape.lonLatRings.emplace_back();
+    auto& ring = shape.rings.emplace_back();
     // The polyline is two-dimensional: its vertices go through the datum shift at height 0.
     const auto addVertex = [&](double eastingM, double northingM) {
         const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {northingM, eastingM, 0.0});
         const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, 0.0);
-        ring.emplace_back(geo.lonDeg, geo.latDeg);
+        ring.push_back(geo);
     };
     // A boundary is used with edges straight in latitude and longitude, which bow away from
     // the drawing's straight edges by about a metre over 10 km: each edge is cut into pieces

@@ -132,13 +132,13 @@ void TFormMain::Mdata1Click()
         const auto ask = [this](double sx, double sy) {
             try {
                 const earth::IPointOnTerrainGE p = viewer_->GetGroundFromScreenCoords(sx, sy);
-                return earth::GeoSample{p.Latitude, p.Longitude};
+                return geodesy::GeoPoint{.latDeg = p.Latitude, .lonDeg = p.Longitude};
             } catch (const earth::NoTerrainError&) {
                 throw earth::EarthError(QCoreApplication::translate("TFormMain", kViewSeesSky).toStdString());
             }
         };
-        const earth::GeoSample left = ask(-1, 0), right = ask(1, 0), bottom = ask(0, -1), top = ask(0, 1),
-                               centre = ask(0, 0);
+        const geodesy::GeoPoint left = ask(-1, 0), right = ask(1, 0), bottom = ask(0, -1), top = ask(0, 1),
+                                centre = ask(0, 0);
         StatusBar1->setText(
             tr("地图窗中心子午线=%1度/中央子午线=%2度").arg(Fixed(centre.lonDeg, 4), EditLL->text()));
         const earth::ViewSpans spans = earth::MeasureViewSpans(left, right, bottom, top, centre.lonDeg);

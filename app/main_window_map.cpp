@@ -163,8 +163,8 @@ void TFormMain::ShowMapLayers()
         auto current = std::make_shared<earth::MapLayer>();
         current->colour = QColor(255, 255, 0);
         earth::MapMarker marker;
-        marker.latDeg = place->first;
-        marker.lonDeg = place->second;
+        marker.latDeg = place->latDeg;
+        marker.lonDeg = place->lonDeg;
         marker.name = pointTable_->Cell(points::kNameColumn, currentGridRow_);
         marker.selected = true;
         current->markers.push_back(std::move(marker));
@@ -181,7 +181,7 @@ void TFormMain::LookAtRow(int gridRow)
     if (terrainViewer == nullptr)
         return;
     if (const auto place = MapPoints::RowPlace(*pointTable_, gridRow, MapFrame()))
-        terrainViewer->LookAtPoint(place->first, place->second);
+        terrainViewer->LookAtPoint(place->latDeg, place->lonDeg);
 }
 
 void TFormMain::MImageryClick()

@@ -138,7 +138,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
     shape.name = QString::fromStdString(shapes[chosen].name);
     if (shape.name.isEmpty())
         shape.name = QFileInfo(path).completeBaseName();
-    shape.lonLatRings = std::move(shapes[chosen].rings);
+    shape.rings = std::move(shapes[chosen].rings);
     return shape;
 }
 
@@ -155,8 +155,8 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
             auto layer = std::make_shared<earth::MapLayer>();
             layer->colour = QColor(0, 255, 255);
             layer->lines.push_back({vertices, area});
-            for (const auto& [lat, lon] : vertices)
-                layer->markers.push_back({lat, lon, QString(), false});
+            for (const geodesy::GeoPoint& vertex : vertices)
+                layer->markers.push_back({vertex.latDeg, vertex.lonDeg, QString(), false});
             traceLayer_ = std::move(layer);
         }
         ShowMapLayers();
@@ -169,9 +169,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
     // The name goes into the point table with a profile's rows: it stays as written, the same
     // in either interface language (windows show it translated, see ProfileWindow).
     shape.name = QString::fromUtf8(area ? kPickedAreaName : kPickedRouteName);
-    auto& ring = shape.lonLatRings.emplace_back();
-    for (const auto& [lat, lon] : *vertices)
-        ring.emplace_back(lon, lat);
+    shape.rings.push_back(*vertices);
     return shape;
 }
 
@@ -261,14 +259,14 @@ void TFormMain::MBoundarySampleClick()
     const auto shape = ChooseShape(start->choice.source, true);
     if (!shape)
         return;
-    survey::CheckBoundary(shape->lonLatRings);
+    survey::CheckBoundary(shape->rings);
     const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
     auto plan = std::make_shared<const survey::SamplePlan>(
-        survey::SamplePlan::ForGeoRings(shape->lonLatRings, spacingM, frame));
+        survey::SamplePlan::ForGeoRings(shape->rings, spacingM, frame));
     survey::CheckPlanSize(*plan);
 
     const RunHeights heights = HeightsForRun(*viewer);
-    const std::vector<raster::GeoPoint> probes = survey::BoundaryProbes(shape->lonLatRings);
+    const std::vector<geodesy::GeoPoint> probes = survey::BoundaryProbes(shape->rings);
     std::vector<std::optional<double>> found(probes.size());
     heights.query(probes, found);
     if (std::any_of(found.begin(), found.end(), [](const auto& h) { return !h; }))
@@ -332,9 +330,7 @@ void TFormMain::MProfileClick()
     const auto shape = ChooseShape(start->choice.source, false);
     if (!shape)
         return;
-    std::vector<raster::GeoPoint> vertices;
-    for (const auto& [lon, lat] : shape->lonLatRings.front())
-        vertices.push_back({lat, lon});
+    const geodesy::GeoRing& vertices = shape->rings.front();
     // The sampling says so too, but only once the run has started.
     if (vertices.size() < 2)
         throw survey::SurveyInputError(tr("路线至少要有两个顶点。").toStdString());
@@ -442,26 +438,22 @@ void TFormMain::MContoursClick()
         throw survey::SurveyInputError(
             tr("演示地形没有高程数据文件，不能生成等高线。请先在“设置”中打开地形数据文件、文件夹或网址。")
                 .toStdString());
-    std::vector<std::vector<raster::GeoPoint>> area;
+    std::vector<geodesy::GeoRing> area;
     if (choice.source == ShapeSource::View) {
         const auto footprint = viewer->ViewFootprint();
         if (!footprint)
             throw survey::SurveyInputError(
                 QCoreApplication::translate("TFormMain", kViewSeesSkyForContours).toStdString());
-        area.push_back({{footprint->southDeg, footprint->westDeg},
-                        {footprint->southDeg, footprint->eastDeg},
-                        {footprint->northDeg, footprint->eastDeg},
-                        {footprint->northDeg, footprint->westDeg}});
+        area.push_back({{.latDeg = footprint->southDeg, .lonDeg = footprint->westDeg},
+                        {.latDeg = footprint->southDeg, .lonDeg = footprint->eastDeg},
+                        {.latDeg = footprint->northDeg, .lonDeg = footprint->eastDeg},
+                        {.latDeg = footprint->northDeg, .lonDeg = footprint->westDeg}});
     } else {
         const auto shape = ChooseShape(choice.source, true);
         if (!shape)
             return;
-        survey::CheckBoundary(shape->lonLatRings);
-        for (const auto& ring : shape->lonLatRings) {
-            auto& geoRing = area.emplace_back();
-            for (const auto& [lon, lat] : ring)
-                geoRing.push_back({lat, lon});
-        }
+        survey::CheckBoundary(shape->rings);
+        area = shape->rings;
     }
     const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
     auto lines = std::make_shared<std::vector<survey::ContourLine>>();

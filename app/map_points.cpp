@@ -48,8 +48,8 @@ std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableMode
         if (!place)
             continue;
         earth::MapMarker marker;
-        marker.latDeg = place->first;
-        marker.lonDeg = place->second;
+        marker.latDeg = place->latDeg;
+        marker.lonDeg = place->lonDeg;
         const std::string_view name = cells[points::kNameColumn];
         marker.name = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
         layer->markers.push_back(std::move(marker));
@@ -59,10 +59,9 @@ std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableMode
 
 }  // namespace
 
-std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::string_view y,
-                                                      std::string_view h,
-                                                      const geodesy::ZoneProjection& projection,
-                                                      const geodesy::FourParamCoefficients& transform)
+std::optional<geodesy::GeoPoint> GridToLatLon(std::string_view x, std::string_view y, std::string_view h,
+                                              const geodesy::ZoneProjection& projection,
+                                              const geodesy::FourParamCoefficients& transform)
 {
     double northing = 0.0, easting = 0.0;
     try {
@@ -89,11 +88,11 @@ std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::s
     const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, plane.h);
     if (!std::isfinite(geo.latDeg) || !std::isfinite(geo.lonDeg) || std::abs(geo.latDeg) > 90.0)
         return std::nullopt;
-    return std::pair{geo.latDeg, geo.lonDeg};
+    return geo;
 }
 
-std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::PointTableModel& table,
-                                                             int gridRow, const std::optional<Frame>& frame)
+std::optional<geodesy::GeoPoint> MapPoints::RowPlace(const points::PointTableModel& table, int gridRow,
+                                                     const std::optional<Frame>& frame)
 {
     if (!frame || gridRow < 1 || gridRow >= table.RowCount())
         return std::nullopt;

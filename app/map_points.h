@@ -12,7 +12,6 @@
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace keldarn::points {
@@ -21,14 +20,13 @@ class PointTableModel;
 
 namespace keldarn::app {
 
-// Latitude and longitude (degrees) of a row's X (northing) and Y (easting with the false
-// easting) texts, or nothing when either is not a number or the point lies off the zone.
+// The WGS84 point of a row's X (northing) and Y (easting with the false easting) texts, or
+// nothing when either is not a number or the point lies off the zone.
 // The H text (metres, with the height correction) is the height the datum shift takes; a
 // row without a readable H is taken at height 0, centimetres off at most.
-std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::string_view y,
-                                                      std::string_view h,
-                                                      const geodesy::ZoneProjection& projection,
-                                                      const geodesy::FourParamCoefficients& transform);
+std::optional<geodesy::GeoPoint> GridToLatLon(std::string_view x, std::string_view y, std::string_view h,
+                                              const geodesy::ZoneProjection& projection,
+                                              const geodesy::FourParamCoefficients& transform);
 
 class MapPoints {
 public:
@@ -53,8 +51,8 @@ public:
     const std::vector<std::shared_ptr<const earth::MapLayer>>& Layers() const { return chunks_; }
 
     // The place of one row (grid row 1..n), or nothing.
-    static std::optional<std::pair<double, double>> RowPlace(const points::PointTableModel& table,
-                                                             int gridRow, const std::optional<Frame>& frame);
+    static std::optional<geodesy::GeoPoint> RowPlace(const points::PointTableModel& table, int gridRow,
+                                                     const std::optional<Frame>& frame);
 
     static constexpr int kChunkRows = 4096;
 

@@ -32,7 +32,9 @@ void BM_RouteProfile(benchmark::State& state)
     using namespace keldarn;
     const std::string path = bench::LargeGeoTiff(true);
     // A bend in the middle; 100.3 km on the survey grid of the 113°E zone.
-    const std::vector<raster::GeoPoint> route{{33.10, 112.60}, {33.45, 113.05}, {33.40, 113.51}};
+    const std::vector<geodesy::GeoPoint> route{{.latDeg = 33.10, .lonDeg = 112.60},
+                                               {.latDeg = 33.45, .lonDeg = 113.05},
+                                               {.latDeg = 33.40, .lonDeg = 113.51}};
     const survey::SurveyFrame frame{.centralMeridianDeg = 113.0, .transform = {}, .projection = {}};
     SilentDialogs dialogs;
     app::ProfileWindow window(dialogs);

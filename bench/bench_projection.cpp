@@ -26,7 +26,7 @@ std::vector<GeoPoint> MakeGeoPoints() {
     std::uniform_real_distribution<double> offsetDeg(-0.5, 0.5);
     std::vector<GeoPoint> points(kPointCount);
     for (GeoPoint& p : points) {
-        p = {33.27 + offsetDeg(random), 113.55 + offsetDeg(random)};
+        p = {.latDeg = 33.27 + offsetDeg(random), .lonDeg = 113.55 + offsetDeg(random)};
     }
     return points;
 }

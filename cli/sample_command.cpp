@@ -125,10 +125,11 @@ std::vector<double> NumberList(const std::string& text, const std::string& optio
     return values;
 }
 
-std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
+// The survey grid points of a boundary file, a line "X,Y" each.
+std::vector<geodesy::PlanePoint> ReadBoundary(const std::string& path)
 {
     fileio::LineReader reader(path);
-    std::vector<std::pair<double, double>> points;
+    std::vector<geodesy::PlanePoint> points;
     std::string_view text;
     std::string line;
     while (reader.Next(text)) {
@@ -142,7 +143,7 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
         try {
             if (!(fields >> y))
                 throw UsageError("");
-            points.emplace_back(geodesy::ParseNumber(x), geodesy::ParseNumber(y));
+            points.push_back({.x = geodesy::ParseNumber(x), .y = geodesy::ParseNumber(y)});
         } catch (const std::exception&) {
             throw UsageError(
                 i18n::Format(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),
@@ -155,10 +156,9 @@ std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
 }
 
 // The closed rings (first vertex repeated at the end, at least three others) of a KML or
-// KMZ file with its linked layers, as longitude/latitude vertices: polygons' outer and
-// inner boundaries.
-std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::string& path,
-                                                                 const kml::KmlReadLimits& limits)
+// KMZ file with its linked layers, without the repeated vertex: polygons' outer and inner
+// boundaries.
+std::vector<geodesy::GeoRing> ReadKmlRings(const std::string& path, const kml::KmlReadLimits& limits)
 {
     class Rings : public kml::KmlGeometrySink {
     public:
@@ -169,9 +169,9 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
                 return;  // points and open lines bound nothing
             auto& ring = rings.emplace_back();
             for (std::size_t k = 0; k + 1 < n; ++k)
-                ring.emplace_back(lonLat[2 * k], lonLat[2 * k + 1]);
+                ring.push_back({.latDeg = lonLat[2 * k + 1], .lonDeg = lonLat[2 * k]});
         }
-        std::vector<std::vector<std::pair<double, double>>> rings;
+        std::vector<geodesy::GeoRing> rings;
     } sink;
     if (!std::filesystem::exists(path))  // a read that fails: status 2
         throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {path}));
@@ -305,32 +305,35 @@ int Sample(const ParsedOptions& options)
     AppendFrame(identity, frame);
     AppendNumbers(identity, {*spacing});
     std::optional<SamplePlan> plan;
-    // The area's box in degrees (south, west, north, east), where it is given in degrees.
-    std::optional<std::array<double, 4>> areaBox;
+    // The area's box, where it is given in degrees.
+    std::optional<geodesy::GeoBox> areaBox;
     if (const auto bbox = options.Value("bbox")) {
         const std::vector<double> v = NumberList(*bbox, "bbox", 4);
         if (!(v[0] < v[2] && v[1] < v[3] && v[0] >= -90.0 && v[2] <= 90.0))
             throw UsageError(i18n::Translate("cli", "--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东"));
         AppendNumbers(identity, {v[0], v[1], v[2], v[3]});
-        areaBox = {v[0], v[1], v[2], v[3]};
-        plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);
+        areaBox = geodesy::GeoBox{.southDeg = v[0], .westDeg = v[1], .northDeg = v[2], .eastDeg = v[3]};
+        plan = SamplePlan::ForGeoBox(*areaBox, *spacing, frame);
     } else if (const auto kml = options.Value("kml")) {
         auto rings = ReadKmlRings(*kml, KmlReadLimitsFromOptions(options));
-        areaBox = {HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+        areaBox = geodesy::GeoBox{
+            .southDeg = HUGE_VAL, .westDeg = HUGE_VAL, .northDeg = -HUGE_VAL, .eastDeg = -HUGE_VAL};
         for (const auto& ring : rings) {
             identity += "ring\n";
-            for (const auto& [lonDeg, latDeg] : ring) {
-                AppendNumbers(identity, {lonDeg, latDeg});
-                *areaBox = {std::min((*areaBox)[0], latDeg), std::min((*areaBox)[1], lonDeg),
-                            std::max((*areaBox)[2], latDeg), std::max((*areaBox)[3], lonDeg)};
+            for (const geodesy::GeoPoint& vertex : ring) {
+                AppendNumbers(identity, {vertex.lonDeg, vertex.latDeg});  // longitude first, as KML writes it
+                areaBox->southDeg = std::min(areaBox->southDeg, vertex.latDeg);
+                areaBox->westDeg = std::min(areaBox->westDeg, vertex.lonDeg);
+                areaBox->northDeg = std::max(areaBox->northDeg, vertex.latDeg);
+                areaBox->eastDeg = std::max(areaBox->eastDeg, vertex.lonDeg);
             }
         }
         plan = SamplePlan::ForGeoRings(std::move(rings), *spacing, frame);
     } else {
         auto boundary = ReadBoundary(*options.Value("boundary"));
         identity += "boundary\n";
-        for (const auto& [x, y] : boundary)
-            AppendNumbers(identity, {x, y});
+        for (const geodesy::PlanePoint& p : boundary)
+            AppendNumbers(identity, {p.x, p.y});
         plan = SamplePlan::ForBoundary(std::move(boundary), *spacing, frame);
     }
     if (plan->CandidateCount() > kMaxCandidatesWithoutForce && !options.Has("force"))
@@ -411,8 +414,8 @@ int Sample(const ParsedOptions& options)
     // the terrain is told so, with the terrain's extent.
     if (written == 0 && parts == 1 && areaBox)
         if (const auto extent = sources.front()->Wgs84Extent();
-            extent && ((*areaBox)[0] > extent->northDeg || (*areaBox)[2] < extent->southDeg ||
-                       (*areaBox)[1] > extent->eastDeg || (*areaBox)[3] < extent->westDeg)) {
+            extent && (areaBox->southDeg > extent->northDeg || areaBox->northDeg < extent->southDeg ||
+                       areaBox->westDeg > extent->eastDeg || areaBox->eastDeg < extent->westDeg)) {
             const auto degrees = [](double value) {
                 char text[32];
                 std::snprintf(text, sizeof text, "%.4f", value);

@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <utility>
 #include <vector>
 
 namespace keldarn::survey {
@@ -39,20 +38,19 @@ BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const Height
                                             TaskProgress* progress = nullptr);
 
 // Checks before a run, each throwing SurveyInputError with a message for the user: a boundary
-// (rings as longitude, latitude in degrees; the first is the outer boundary) of fewer than
-// three distinct vertices or with edges that cross; a spacing that is not above zero; a
-// grid of more than kMaxPlannedPoints candidates.
-void CheckBoundary(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings);
+// (rings of WGS84 points; the first is the outer boundary) of fewer than three distinct
+// vertices or with edges that cross; a spacing that is not above zero; a grid of more than
+// kMaxPlannedPoints candidates.
+void CheckBoundary(const std::vector<geodesy::GeoRing>& rings);
 void CheckSpacing(double spacingM);
 void CheckPlanSize(const SamplePlan& plan);
 
 // Whether any two edges of the closed ring (vertices without the repeated first one) cross
 // or touch, other than neighbours at their shared vertex.
-bool RingSelfIntersects(const std::vector<std::pair<double, double>>& ring);
+bool RingSelfIntersects(const geodesy::GeoRing& ring);
 
 // Points along the rings' edges (about `perEdge` per edge, vertices included) whose heights
 // tell whether the boundary lies on the DEM.
-std::vector<raster::GeoPoint>
-BoundaryProbes(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings, int perEdge = 16);
+std::vector<geodesy::GeoPoint> BoundaryProbes(const std::vector<geodesy::GeoRing>& rings, int perEdge = 16);
 
 }  // namespace keldarn::survey

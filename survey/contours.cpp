@@ -100,7 +100,7 @@ TransformationPtr Transformation(const OGRSpatialReference& from, const OGRSpati
     return ct;
 }
 
-void RequireUsableInput(const std::vector<std::vector<raster::GeoPoint>>& areaRings, double intervalM)
+void RequireUsableInput(const std::vector<geodesy::GeoRing>& areaRings, double intervalM)
 {
     if (!std::isfinite(intervalM) || intervalM <= 0.0)
         throw SurveyInputError(i18n::Translate("survey", "等高距必须是大于零的数值。"));
@@ -109,7 +109,7 @@ void RequireUsableInput(const std::vector<std::vector<raster::GeoPoint>>& areaRi
     for (const auto& ring : areaRings) {
         if (ring.size() < 3)
             throw SurveyInputError(i18n::Translate("survey", "范围的每个边界至少需要三个顶点。"));
-        for (const raster::GeoPoint& p : ring)
+        for (const geodesy::GeoPoint& p : ring)
             if (!std::isfinite(p.latDeg) || !std::isfinite(p.lonDeg) || std::abs(p.latDeg) > 90.0)
                 throw SurveyInputError(
                     i18n::Translate("survey", "范围的顶点坐标无效（纬度须在 −90° 到 90° 之间）。"));
@@ -117,13 +117,12 @@ void RequireUsableInput(const std::vector<std::vector<raster::GeoPoint>>& areaRi
 }
 
 // One ring as a polygon in the DEM's CRS, its edges cut into short pieces first.
-OGRGeometryUniquePtr RingPolygon(const std::vector<raster::GeoPoint>& ring,
-                                 OGRCoordinateTransformation& toDem)
+OGRGeometryUniquePtr RingPolygon(const geodesy::GeoRing& ring, OGRCoordinateTransformation& toDem)
 {
     std::vector<double> xs, ys;
     for (std::size_t i = 0; i < ring.size(); ++i) {
-        const raster::GeoPoint& a = ring[i];
-        const raster::GeoPoint& b = ring[(i + 1) % ring.size()];
+        const geodesy::GeoPoint& a = ring[i];
+        const geodesy::GeoPoint& b = ring[(i + 1) % ring.size()];
         const double spanDeg = std::max(std::abs(b.latDeg - a.latDeg), std::abs(b.lonDeg - a.lonDeg));
         const int pieces = std::max(1, static_cast<int>(std::ceil(spanDeg / kMaxEdgeStepDeg)));
         for (int k = 0; k < pieces; ++k) {
@@ -150,7 +149,7 @@ OGRGeometryUniquePtr RingPolygon(const std::vector<raster::GeoPoint>& ring,
 }
 
 // The area in the DEM's CRS by the even–odd rule: the symmetric difference of its rings.
-OGRGeometryUniquePtr AreaInDemCrs(const std::vector<std::vector<raster::GeoPoint>>& rings,
+OGRGeometryUniquePtr AreaInDemCrs(const std::vector<geodesy::GeoRing>& rings,
                                   OGRCoordinateTransformation& toDem)
 {
     OGRGeometryUniquePtr area = RingPolygon(rings.front(), toDem);
@@ -194,16 +193,16 @@ Window WindowOf(const OGRGeometry& area, const Dem& dem)
     OGREnvelope box;
     area.getEnvelope(&box);
     double minP = HUGE_VAL, maxP = -HUGE_VAL, minL = HUGE_VAL, maxL = -HUGE_VAL;
-    const std::array<std::pair<double, double>, 4> boxCorners{
-        {{box.MinX, box.MinY}, {box.MaxX, box.MinY}, {box.MaxX, box.MaxY}, {box.MinX, box.MaxY}}};
-    for (const auto& [x, y] : boxCorners) {
-        const double pixel = inv[0] + inv[1] * x + inv[2] * y;
-        const double line = inv[3] + inv[4] * x + inv[5] * y;
-        minP = std::min(minP, pixel);
-        maxP = std::max(maxP, pixel);
-        minL = std::min(minL, line);
-        maxL = std::max(maxL, line);
-    }
+    // The envelope's corners, in the DEM's CRS.
+    for (const double x : {box.MinX, box.MaxX})
+        for (const double y : {box.MinY, box.MaxY}) {
+            const double pixel = inv[0] + inv[1] * x + inv[2] * y;
+            const double line = inv[3] + inv[4] * x + inv[5] * y;
+            minP = std::min(minP, pixel);
+            maxP = std::max(maxP, pixel);
+            minL = std::min(minL, line);
+            maxL = std::max(maxL, line);
+        }
     const auto clampTo = [](double value, int limit) {
         return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(limit)));
     };
@@ -472,8 +471,8 @@ std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double inter
 }  // namespace
 
 std::vector<ContourLine> GenerateContours(const std::string& demPath,
-                                          const std::vector<std::vector<raster::GeoPoint>>& areaRings,
-                                          double intervalM, const SurveyFrame& frame, TaskProgress* progress)
+                                          const std::vector<geodesy::GeoRing>& areaRings, double intervalM,
+                                          const SurveyFrame& frame, TaskProgress* progress)
 {
     RequireUsableInput(areaRings, intervalM);
     // Built before the long work: a choice that does not fit L0 fails at once.

@@ -43,9 +43,8 @@ struct ContourLine {
 // when frame.projection does not fit its central meridian (before the DEM is read);
 // raster::RasterError when the DEM cannot be read (message naming the file and the reason).
 std::vector<ContourLine> GenerateContours(const std::string& demPath,
-                                          const std::vector<std::vector<raster::GeoPoint>>& areaRings,
-                                          double intervalM, const SurveyFrame& frame,
-                                          TaskProgress* progress = nullptr);
+                                          const std::vector<geodesy::GeoRing>& areaRings, double intervalM,
+                                          const SurveyFrame& frame, TaskProgress* progress = nullptr);
 
 // Largest DEM window (cells) that GenerateContours reads: its heights are held as floats,
 // 400 MB at this bound, besides what the contour generator holds.

@@ -46,14 +46,14 @@ geodesy::GridPoint GridOf(double latDeg, double lonDeg, double heightM,
     return geodesy::FourParamForward(transform, {plane.x, plane.y, 0.0});
 }
 
-void CheckInput(std::span<const raster::GeoPoint> vertices, double intervalM)
+void CheckInput(std::span<const geodesy::GeoPoint> vertices, double intervalM)
 {
     if (vertices.size() < 2)
         throw SurveyInputError(i18n::Translate("survey", "路线至少要有两个顶点。"));
     if (!std::isfinite(intervalM) || intervalM <= 0.0)
         throw SurveyInputError(i18n::Translate("survey", "采样间距必须大于0。"));
     for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const raster::GeoPoint& v = vertices[i];
+        const geodesy::GeoPoint& v = vertices[i];
         const std::string number = std::to_string(i + 1);
         if (!std::isfinite(v.latDeg) || !std::isfinite(v.lonDeg))
             throw SurveyInputError(
@@ -73,7 +73,7 @@ std::string CountText(double count)
     return text;
 }
 
-std::vector<Segment> PlanSegments(std::span<const raster::GeoPoint> vertices,
+std::vector<Segment> PlanSegments(std::span<const geodesy::GeoPoint> vertices,
                                   std::span<const geodesy::GridPoint> grid, double intervalM,
                                   ChainageMeasure measure)
 {
@@ -110,13 +110,13 @@ double SampleCount(std::span<const Segment> segments)
 void QueryHeights(std::vector<ProfileSample>& samples, const SurveyFrame& frame, const HeightQuery& heights,
                   TaskProgress* progress)
 {
-    std::vector<raster::GeoPoint> points;
+    std::vector<geodesy::GeoPoint> points;
     std::vector<std::optional<double>> demHeightsM;
     for (std::size_t begin = 0; begin < samples.size(); begin += kHeightChunk) {
         const std::size_t end = std::min(samples.size(), begin + kHeightChunk);
         points.clear();
         for (std::size_t i = begin; i < end; ++i)
-            points.push_back({samples[i].latDeg, samples[i].lonDeg});
+            points.push_back({.latDeg = samples[i].latDeg, .lonDeg = samples[i].lonDeg});
         demHeightsM.assign(points.size(), std::nullopt);
         heights(points, demHeightsM);
         for (std::size_t i = begin; i < end; ++i)
@@ -154,7 +154,7 @@ std::optional<double> ParseDecimal(std::string_view text)
 
 }  // namespace
 
-std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertices, double intervalM,
+std::vector<ProfileSample> SampleRoute(std::span<const geodesy::GeoPoint> vertices, double intervalM,
                                        const SurveyFrame& frame, ChainageMeasure measure,
                                        const HeightQuery& heights, TaskProgress* progress)
 {
@@ -162,7 +162,7 @@ std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertice
     const geodesy::ZoneProjection projection = frame.Projection();
     std::vector<geodesy::GridPoint> grid;
     grid.reserve(vertices.size());
-    for (const raster::GeoPoint& v : vertices)
+    for (const geodesy::GeoPoint& v : vertices)
         grid.push_back(GridOf(v.latDeg, v.lonDeg, 0.0, projection, frame.transform));
     const std::vector<Segment> segments = PlanSegments(vertices, grid, intervalM, measure);
 

@@ -53,7 +53,7 @@ struct ProfileSample {
 // more than kMaxPlannedPoints samples (counted before anything is allocated);
 // geodesy::ProjectionSetupError when frame.projection does not fit its central meridian.
 // Errors of the height query (raster::RasterError) pass through.
-std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertices, double intervalM,
+std::vector<ProfileSample> SampleRoute(std::span<const geodesy::GeoPoint> vertices, double intervalM,
                                        const SurveyFrame& frame, ChainageMeasure measure,
                                        const HeightQuery& heights, TaskProgress* progress = nullptr);
 

@@ -79,15 +79,22 @@ QString WriteDem(const QTemporaryDir& dir)
     return path;
 }
 
+// A point of UTM zone 50N (metres), as the cases write them: easting first.
+struct UtmPoint {
+    double eastingM = 0.0;
+    double northingM = 0.0;
+};
+
 // A KML placemark of UTM points; closed: a polygon, else a LineString.
-QByteArray KmlOf(const std::vector<std::pair<double, double>>& utm, bool closed, const char* name)
+QByteArray KmlOf(const std::vector<UtmPoint>& utm, bool closed, const char* name)
 {
     auto toWgs84 = Transform(32650, 4326);
     QByteArray coordinates;
-    std::vector<std::pair<double, double>> points = utm;
+    std::vector<UtmPoint> points = utm;
     if (closed)
         points.push_back(utm.front());
-    for (auto [e, n] : points) {
+    for (const UtmPoint& p : points) {
+        double e = p.eastingM, n = p.northingM;
         toWgs84->Transform(1, &e, &n);
         coordinates += QByteArray::number(e, 'f', 9) + ',' + QByteArray::number(n, 'f', 9) + ' ';
     }
@@ -138,7 +145,7 @@ struct ProductsWindow {
         QTRY_VERIFY_WITH_TIMEOUT(!window->SurveyTaskRunning(), 60000);
         QCoreApplication::processEvents();
     }
-    QString Kml(const std::vector<std::pair<double, double>>& utm, bool closed, const char* name = "测区")
+    QString Kml(const std::vector<UtmPoint>& utm, bool closed, const char* name = "测区")
     {
         const QString path = dir.filePath(QStringLiteral("shape%1.kml").arg(++files));
         QFile file(path);
