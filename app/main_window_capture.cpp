@@ -8,6 +8,7 @@
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
 #include "points/point_table_model.h"
+#include "survey/survey_frame.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -116,8 +117,8 @@ void TFormMain::PickAt(const QPoint& pos)
     const QPoint local = render->mapFromGlobal(global);
     const earth::ScreenPoint s = earth::NormalizedFromPixel(local.x(), local.y(), frame.width(), frame.height());
     const earth::IPointOnTerrainGE p = viewer_->GetPointOnTerrainFromScreenCoords(s.sx, s.sy);
-    const geodesy::GridPoint grid = geodesy::GeographicToGrid(
-        p.Latitude, p.Longitude, p.Altitude, geodesy::ZoneProjection(L0, projection_), CurrentTransform());
+    const geodesy::GridPoint grid = survey::SurveyFrame(L0, CurrentTransform(), projection_)
+                                        .ToGrid({.latDeg = p.Latitude, .lonDeg = p.Longitude}, p.Altitude);
     EditX->setText(Fixed(grid.x, 3));
     EditY->setText(Fixed(grid.y, 3));
     EditH->setText(Fixed(grid.h, 3));
@@ -169,7 +170,7 @@ void TFormMain::FlushSampledRows(std::vector<points::RowCells>& rows, int percen
 TFormMain::SamplingOutcome TFormMain::SampleGrid(const earth::SamplingGrid& grid, double L0,
                                                  const geodesy::FourParamCoefficients& transform)
 {
-    const geodesy::ZoneProjection projection(L0, projection_);
+    const survey::SurveyFrame frame(L0, transform, projection_);
     const double step = 100.0 / static_cast<double>(grid.PointCount());
     SamplingOutcome outcome;
     int nextRow = pointTable_->RowCount();
@@ -194,7 +195,7 @@ TFormMain::SamplingOutcome TFormMain::SampleGrid(const earth::SamplingGrid& grid
                     continue;
                 }
                 const geodesy::GridPoint g =
-                    geodesy::GeographicToGrid(p.Latitude, p.Longitude, p.Altitude, projection, transform);
+                    frame.ToGrid({.latDeg = p.Latitude, .lonDeg = p.Longitude}, p.Altitude);
                 batch.push_back({QString::number(nextRow++), QString(), Fixed(g.x, 3), Fixed(g.y, 3), Fixed(g.h, 3)});
                 ++outcome.taken;
                 if (batch.size() >= kSampleBatchRows || sinceFlush.elapsed() >= kSampleRepaintMs) {

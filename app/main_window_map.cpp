@@ -128,11 +128,9 @@ void TFormMain::ApplyImagery(const settings::ImagerySettings& settings)
 std::optional<MapPoints::Frame> TFormMain::MapFrame() const
 {
     try {
-        const MapPoints::Frame frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()),
-                                     CurrentTransform(), projection_};
         // A choice that cannot be used with this meridian places no row either.
-        static_cast<void>(geodesy::ZoneProjection(frame.centralMeridianDeg, frame.projection));
-        return frame;
+        return MapPoints::Frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()),
+                                CurrentTransform(), projection_};
     } catch (const std::exception&) {
         return std::nullopt;  // fields being typed: no row has a place until they read
     }

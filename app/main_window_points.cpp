@@ -68,7 +68,8 @@ void TFormMain::Button1Click()
     const double L = geodesy::ParseNumber(Utf8(EditLon));
     const double H = geodesy::ParseNumber(Utf8(EditH1));
     geodesy::RequireOnTheGlobe(B, L);
-    const geodesy::GridPoint grid = geodesy::GeographicToGrid(B, L, H, geodesy::ZoneProjection(L0, projection_), CurrentTransform());
+    const geodesy::GridPoint grid =
+        survey::SurveyFrame(L0, CurrentTransform(), projection_).ToGrid({.latDeg = B, .lonDeg = L}, H);
 
     const QString name = EditNam1->text();
     const QString next = QString::fromStdString(points::NextPointName(name.toStdString()));

@@ -277,8 +277,7 @@ void TFormMain::MBoundarySampleClick()
     auto batches = std::make_shared<SampledBatches>();
     sampledBatches_ = batches;
     auto counts = std::make_shared<survey::BoundarySamplingCounts>();
-    const double dHM = frame.transform.dHM;
-    auto work = [plan, query = heights.query, batches, counts, dHM](survey::TaskProgress& progress) {
+    auto work = [plan, query = heights.query, batches, counts](survey::TaskProgress& progress) {
         const auto deliver = [&](std::vector<survey::SampledPoint>&& points) {
             std::vector<points::RowCells> rows(points.size());
             for (std::size_t k = 0; k < points.size(); ++k)
@@ -286,7 +285,7 @@ void TFormMain::MBoundarySampleClick()
                            Fixed(points[k].h, 3)};
             batches->Push(std::move(rows), progress);
         };
-        *counts = survey::SampleInsideBoundary(*plan, query, dHM, deliver, &progress);
+        *counts = survey::SampleInsideBoundary(*plan, query, deliver, &progress);
     };
     const int rowsBefore = pointTable_->DataRowCount();
     auto done = [this, counts, rowsBefore](std::exception_ptr error, bool cancelled) {
@@ -511,10 +510,11 @@ void TFormMain::MElevationPointsClick()
     int unreadable = 0;
     for (int row = 1; row <= pointTable_->DataRowCount(); ++row) {
         try {
-            const double x = geodesy::ParseNumber(pointTable_->Cell(points::kXColumn, row).toStdString());
-            const double y = geodesy::ParseNumber(pointTable_->Cell(points::kYColumn, row).toStdString());
+            const geodesy::PlanePoint grid{
+                .x = geodesy::ParseNumber(pointTable_->Cell(points::kXColumn, row).toStdString()),
+                .y = geodesy::ParseNumber(pointTable_->Cell(points::kYColumn, row).toStdString())};
             const double h = geodesy::ParseNumber(pointTable_->Cell(points::kHColumn, row).toStdString());
-            entries.push_back({y, x, h});
+            entries.push_back({.x = survey::DrawingX(grid), .y = survey::DrawingY(grid), .h = h});
         } catch (const geodesy::InvalidNumberError&) {
             ++unreadable;
         }

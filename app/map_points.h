@@ -1,13 +1,12 @@
 #pragma once
 
 // The point table on the map: each row carried back from the surveyor's grid to latitude
-// and longitude (the four parameters reversed, then the Gauss–Krüger inverse on the
-// central meridian) and drawn as a marker with its name. The markers are kept in chunks
+// and longitude through the survey frame and drawn as a marker with its name. The markers are kept in chunks
 // of rows, so that a sampling run that appends rows converts only the new ones.
 
 #include "earth/map_layers.h"
-#include "geodesy/four_param.h"
-#include "geodesy/zone_projection.h"
+#include "geodesy/coordinates.h"
+#include "survey/survey_frame.h"
 
 #include <memory>
 #include <optional>
@@ -25,18 +24,13 @@ namespace keldarn::app {
 // The H text (metres, with the height correction) is the height the datum shift takes; a
 // row without a readable H is taken at height 0, centimetres off at most.
 std::optional<geodesy::GeoPoint> GridToLatLon(std::string_view x, std::string_view y, std::string_view h,
-                                              const geodesy::ZoneProjection& projection,
-                                              const geodesy::FourParamCoefficients& transform);
+                                              const survey::SurveyFrame& frame);
 
 class MapPoints {
 public:
     // The frame the rows are carried back with; nothing when the central meridian or the
     // parameters do not read (then no row has a place).
-    struct Frame {
-        double centralMeridianDeg = 0.0;
-        geodesy::FourParamCoefficients transform;
-        geodesy::ProjectionChoice projection;
-    };
+    using Frame = survey::SurveyFrame;
 
     // Brings the markers up to the table: with the same frame and a table that only grew,
     // only rows from the last partial chunk on are converted; otherwise all of them.

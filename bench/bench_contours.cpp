@@ -61,9 +61,7 @@ std::vector<geodesy::GeoRing> Area()
 void BM_ContoursIntoDrawing(benchmark::State& state)
 {
     const auto area = Area();
-    SurveyFrame frame;
-    frame.centralMeridianDeg = 111.0;
-    frame.transform = geodesy::MakeFourParamCoefficients({-1000.0, 2000.0, 12.0, 15e-6, 2.35});
+    const SurveyFrame frame(111.0, geodesy::MakeFourParamCoefficients({-1000.0, 2000.0, 12.0, 15e-6, 2.35}));
     std::size_t vertices = 0, lines = 0, labels = 0;
     for (auto _ : state) {
         const std::vector<ContourLine> contours = GenerateContours(BenchDem(), area, 1.0, frame);

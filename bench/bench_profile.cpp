@@ -35,7 +35,7 @@ void BM_RouteProfile(benchmark::State& state)
     const std::vector<geodesy::GeoPoint> route{{.latDeg = 33.10, .lonDeg = 112.60},
                                                {.latDeg = 33.45, .lonDeg = 113.05},
                                                {.latDeg = 33.40, .lonDeg = 113.51}};
-    const survey::SurveyFrame frame{.centralMeridianDeg = 113.0, .transform = {}, .projection = {}};
+    const survey::SurveyFrame frame(113.0, {});
     SilentDialogs dialogs;
     app::ProfileWindow window(dialogs);
     window.resize(1600, 900);

@@ -410,23 +410,19 @@ std::optional<std::array<double, 3>> ReadValues(const std::vector<std::string_vi
 
 // One point converted as the window converts it, appended without a line end: X, Y, H in
 // metres to 3 decimals towards the grid; latitude and longitude in degrees to 9 decimals
-// (about 0.1 mm) and the height in metres towards the ellipsoid. projection is
-// job.frame.Projection(), built once for the file. Returns false when the result is not
-// finite (a point far outside any zone).
-bool AppendConverted(const ConvertJob& job, const geodesy::ZoneProjection& projection,
-                     const std::array<double, 3>& in, std::string& out)
+// (about 0.1 mm) and the height in metres towards the ellipsoid. Returns false when the
+// result is not finite (a point far outside any zone).
+bool AppendConverted(const ConvertJob& job, const std::array<double, 3>& in, std::string& out)
 {
     std::array<double, 3> result{};
     int decimals = 3;  // of the first two values
     if (job.direction == Direction::ToGrid) {
-        const geodesy::GridPoint grid =
-            geodesy::GeographicToGrid(in[0], in[1], in[2], projection, job.frame.transform);
+        const geodesy::GridPoint grid = job.frame.ToGrid({.latDeg = in[0], .lonDeg = in[1]}, in[2]);
         result = {grid.x, grid.y, grid.h};
     } else {
-        const geodesy::GridPoint plane =
-            geodesy::FourParamReverse(job.frame.transform, {in[0], in[1], in[2]});
-        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, plane.h);
-        result = {geo.latDeg, geo.lonDeg, plane.h};
+        const geodesy::GridPoint grid{.x = in[0], .y = in[1], .h = in[2]};
+        const geodesy::GeoPoint geo = job.frame.ToGeographic(grid);
+        result = {geo.latDeg, geo.lonDeg, job.frame.ElevationM(grid.h)};
         decimals = 9;
     }
     if (!std::all_of(result.begin(), result.end(), [](double v) { return std::isfinite(v); }))
@@ -442,7 +438,6 @@ bool AppendConverted(const ConvertJob& job, const geodesy::ZoneProjection& proje
 int Convert(const ParsedOptions& options)
 {
     const ConvertJob job = JobFromOptions(options);
-    const geodesy::ZoneProjection projection = job.frame.Projection();
     const TextEncoding inputEncoding = job.inputEncoding ? *job.inputEncoding : DetectEncoding(job.input);
     fileio::LineReader reader(job.input);
     LineDecoder decoder(inputEncoding, job.inputEncoding.has_value(), job.input);
@@ -496,7 +491,7 @@ int Convert(const ParsedOptions& options)
             converted += name;
             converted += ',';
         }
-        if (!AppendConverted(job, projection, *values, converted))
+        if (!AppendConverted(job, *values, converted))
             throw UsageError(AtLine(i18n::Translate("cli", "%1 第 %2 行：坐标超出可换算的范围：%3"),
                                     job.input, number, Quoted(line)));
         converted += "\r\n";

@@ -206,8 +206,7 @@ void ConvertKmlFile(const fs::path& input, const fs::path& target, const SurveyF
     const double height = textHeight.value_or(3.0 * document.GetVariable("LtScale"));
     cad::KmlDrawSummary summary;
     try {
-        summary = cad::DrawKmlFile(input, frame.Projection(), frame.transform, height, document.ModelSpace(),
-                                   limits);
+        summary = cad::DrawKmlFile(input, frame, height, document.ModelSpace(), limits);
     } catch (const kml::KmlError& error) {
         throw InputError(error.what());
     } catch (const cad::AcadError& error) {
@@ -294,7 +293,7 @@ int Dxf2Kml(const ParsedOptions& options)
             i18n::Translate("cli", "%1：图形中没有单行文字或轻量多段线，没有写出文件。"), {input}));
     cad::KmlWriteResult result;
     try {
-        result = cad::WriteKmlFromSelection(selection, frame.Projection(), frame.transform, *output);
+        result = cad::WriteKmlFromSelection(selection, frame, *output);
     } catch (const kml::KmlError& error) {
         throw InputError(i18n::Format(i18n::Translate("cli", "%1：%2"), {input, error.what()}));
     } catch (const cad::AcadError& error) {

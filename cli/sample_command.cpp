@@ -225,11 +225,11 @@ void AppendNumbers(std::string& identity, std::initializer_list<double> values)
 // The survey frame in the run's identity: meridian, four parameters, national system.
 void AppendFrame(std::string& identity, const SurveyFrame& frame)
 {
-    const auto& k = frame.transform;
-    const auto& p = frame.projection;
-    AppendNumbers(identity,
-                  {frame.centralMeridianDeg, k.c, k.s, k.dxM, k.dyM, k.dHM, static_cast<double>(p.ellipsoid),
-                   static_cast<double>(p.zoneWidth), static_cast<double>(p.zoneNumber)});
+    const auto& k = frame.Transform();
+    const auto& p = frame.Choice();
+    AppendNumbers(identity, {frame.CentralMeridianDeg(), k.c, k.s, k.dxM, k.dyM, k.dHM,
+                             static_cast<double>(p.ellipsoid), static_cast<double>(p.zoneWidth),
+                             static_cast<double>(p.zoneNumber)});
     if (const auto& d = p.datum)
         AppendNumbers(identity, {d->dxM, d->dyM, d->dzM, d->rxArcSec, d->ryArcSec, d->rzArcSec, d->scalePpm,
                                  static_cast<double>(d->convention)});
@@ -259,8 +259,7 @@ TaskResult SampleRows(const SamplePlan& plan, std::int64_t beginRow, std::int64_
                 ++result.voids;
                 continue;
             }
-            // The height correction as the window applies it: H = elevation + dH.
-            const double h = geodesy::FourParamForward(frame.transform, {row[k].x, row[k].y, *heights[k]}).h;
+            const double h = frame.GridHeightM(*heights[k]);
             cells[0] = std::string(1, kNameMark);
             cells[2] = geodesy::FormatFixed(row[k].x, 3);
             cells[3] = geodesy::FormatFixed(row[k].y, 3);

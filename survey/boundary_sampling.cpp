@@ -118,7 +118,7 @@ std::vector<GeoPoint> BoundaryProbes(const std::vector<GeoRing>& rings, int perE
     return probes;
 }
 
-BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights, double dHM,
+BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights,
                                             const std::function<void(std::vector<SampledPoint>&&)>& deliver,
                                             TaskProgress* progress)
 {
@@ -139,7 +139,7 @@ BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const Height
         batch.reserve(planned.size());
         for (std::size_t k = 0; k < planned.size(); ++k) {
             if (found[k])
-                batch.push_back({planned[k].x, planned[k].y, *found[k] + dHM});
+                batch.push_back({planned[k].x, planned[k].y, plan.Frame().GridHeightM(*found[k])});
             else
                 ++counts.skipped;
         }

@@ -14,12 +14,8 @@
 
 namespace keldarn::survey {
 
-// A sampled point on the survey grid: X northing, Y easting, H = DEM height + dH (metres).
-struct SampledPoint {
-    double x = 0.0;
-    double y = 0.0;
-    double h = 0.0;
-};
+// A sampled point of the survey grid, H = DEM height + dH.
+using SampledPoint = geodesy::GridPoint;
 
 struct BoundarySamplingCounts {
     std::int64_t taken = 0;    // points handed over
@@ -32,8 +28,8 @@ inline constexpr std::int64_t kSampledBatchCandidates = 16384;
 // Samples every grid point of the plan, north to south and west to east, and passes each
 // batch (in order, never empty) to `deliver` on the calling thread. Sets progress by rows
 // and stops with TaskCancelled when it is cancelled; batches delivered before stay
-// delivered. dHM: the height correction added to the DEM's heights.
-BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights, double dHM,
+// delivered. H is the DEM's height with the plan's frame's height correction.
+BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights,
                                             const std::function<void(std::vector<SampledPoint>&&)>& deliver,
                                             TaskProgress* progress = nullptr);
 

@@ -1,6 +1,5 @@
 #include "survey/contours.h"
 
-#include "geodesy/zone_projection.h"
 #include "i18n/interface_text.h"
 #include "raster/gdal_handles.h"
 #include "raster/gdal_support.h"
@@ -433,8 +432,7 @@ Parts ClipToArea(OGRLayer& layer, const OGRGeometry& area, const ProgressSpan& s
 
 // The parts on the survey grid. A vertex that cannot be carried to WGS84 ends its line there.
 std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double intervalM,
-                                      const SurveyFrame& frame, const geodesy::ZoneProjection& projection,
-                                      const std::string& path)
+                                      const SurveyFrame& frame, const std::string& path)
 {
     std::vector<int> transformed(parts.xs.size());
     const TransformationPtr toWgs84 = Transformation(dem.crs, Wgs84(), path);
@@ -446,7 +444,7 @@ std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double inter
     for (const Part& part : parts.parts) {
         // GDAL's levels are LEVEL_BASE + k·interval = k·interval − dH: H′ is k·interval, taken
         // as such so that its text has no residue of the sum.
-        const double k = std::round((part.levelM + frame.transform.dHM) / intervalM);
+        const double k = std::round(frame.GridHeightM(part.levelM) / intervalM);
         ContourLine line{k * intervalM, std::fmod(k, 5.0) == 0.0, {}};
         for (std::size_t i = part.first; i < part.first + part.count; ++i) {
             if (!transformed[i]) {
@@ -456,11 +454,10 @@ std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double inter
                 continue;
             }
             // The line lies at its level's DEM height, which the datum shift takes.
-            const geodesy::PlanePoint plane = projection.ToPlane(parts.ys[i], parts.xs[i], part.levelM);
             const geodesy::GridPoint grid =
-                geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
-            line.xy.push_back(grid.y);
-            line.xy.push_back(grid.x);
+                frame.ToGrid({.latDeg = parts.ys[i], .lonDeg = parts.xs[i]}, part.levelM);
+            line.xy.push_back(DrawingX(grid));
+            line.xy.push_back(DrawingY(grid));
         }
         if (line.xy.size() >= 4)
             lines.push_back(std::move(line));
@@ -475,8 +472,6 @@ std::vector<ContourLine> GenerateContours(const std::string& demPath,
                                           const SurveyFrame& frame, TaskProgress* progress)
 {
     RequireUsableInput(areaRings, intervalM);
-    // Built before the long work: a choice that does not fit L0 fails at once.
-    const geodesy::ZoneProjection projection = frame.Projection();
     raster::EnsureGdalRegistered();
     const raster::QuietGdalErrors quiet;
     Dem dem = OpenDem(demPath);
@@ -494,7 +489,8 @@ std::vector<ContourLine> GenerateContours(const std::string& demPath,
                           std::string(CPLSPrintf("%.0f", kMaxContourWindowCells / 1e8))}));
 
     std::vector<float> heights = ReadWindow(dem, window, {progress, 0.0, kReadShare}, demPath);
-    const double baseM = -frame.transform.dHM;  // levels where H′ = level + dH is a multiple of the interval
+    const double baseM =
+        -frame.Transform().dHM;  // levels where H′ = level + dH is a multiple of the interval
     if (CountCrossings(heights, window, baseM, intervalM, static_cast<double>(kMaxPlannedPoints)) >
         static_cast<double>(kMaxPlannedPoints))
         throw SurveyInputError(i18n::Format(
@@ -505,7 +501,7 @@ std::vector<ContourLine> GenerateContours(const std::string& demPath,
     const DatasetPtr store = ContourLines(*raster, dem.crs, intervalM, baseM,
                                           {progress, kReadShare, kReadShare + kContourShare}, demPath);
     Parts parts = ClipToArea(*store->GetLayer(0), *area, {progress, kReadShare + kContourShare, 0.98});
-    std::vector<ContourLine> lines = OnSurveyGrid(parts, dem, intervalM, frame, projection, demPath);
+    std::vector<ContourLine> lines = OnSurveyGrid(parts, dem, intervalM, frame, demPath);
     if (progress)
         progress->Set(1.0);
     return lines;

@@ -39,8 +39,7 @@ struct ContourLine {
 // Throws SurveyInputError (a message for the user) for an interval that is not a positive number, an
 // area of fewer than three vertices or with non-finite coordinates, an area entirely off the
 // DEM or over voids only, an area of more than kMaxContourWindowCells DEM cells, or contours of more than
-// kMaxPlannedPoints vertices (counted before any line is made); geodesy::ProjectionSetupError
-// when frame.projection does not fit its central meridian (before the DEM is read);
+// kMaxPlannedPoints vertices (counted before any line is made);
 // raster::RasterError when the DEM cannot be read (message naming the file and the reason).
 std::vector<ContourLine> GenerateContours(const std::string& demPath,
                                           const std::vector<geodesy::GeoRing>& areaRings, double intervalM,

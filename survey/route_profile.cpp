@@ -36,16 +36,6 @@ struct Segment {
     double kLast = -1.0;
 };
 
-// heightM: the terrain height (metres) the datum shift takes; before the heights are read,
-// 0, which puts the grid point centimetres off at most.
-geodesy::GridPoint GridOf(double latDeg, double lonDeg, double heightM,
-                          const geodesy::ZoneProjection& projection,
-                          const geodesy::FourParamCoefficients& transform)
-{
-    const geodesy::PlanePoint plane = projection.ToPlane(latDeg, lonDeg, heightM);
-    return geodesy::FourParamForward(transform, {plane.x, plane.y, 0.0});
-}
-
 void CheckInput(std::span<const geodesy::GeoPoint> vertices, double intervalM)
 {
     if (vertices.size() < 2)
@@ -121,7 +111,7 @@ void QueryHeights(std::vector<ProfileSample>& samples, const SurveyFrame& frame,
         heights(points, demHeightsM);
         for (std::size_t i = begin; i < end; ++i)
             if (const std::optional<double>& h = demHeightsM[i - begin])
-                samples[i].heightM = *h + frame.transform.dHM;
+                samples[i].heightM = frame.GridHeightM(*h);
         if (progress) {
             progress->Set(static_cast<double>(end) / static_cast<double>(samples.size()));
             progress->ThrowIfCancelled();
@@ -159,11 +149,12 @@ std::vector<ProfileSample> SampleRoute(std::span<const geodesy::GeoPoint> vertic
                                        const HeightQuery& heights, TaskProgress* progress)
 {
     CheckInput(vertices, intervalM);
-    const geodesy::ZoneProjection projection = frame.Projection();
+    // Before the heights are read the grid points are taken at elevation 0, which puts them
+    // centimetres off at most with a datum shift; they are placed again once the heights are in.
     std::vector<geodesy::GridPoint> grid;
     grid.reserve(vertices.size());
     for (const geodesy::GeoPoint& v : vertices)
-        grid.push_back(GridOf(v.latDeg, v.lonDeg, 0.0, projection, frame.transform));
+        grid.push_back(frame.ToGrid(v, 0.0));
     const std::vector<Segment> segments = PlanSegments(vertices, grid, intervalM, measure);
 
     const double count = SampleCount(segments);
@@ -189,7 +180,7 @@ std::vector<ProfileSample> SampleRoute(std::span<const geodesy::GeoPoint> vertic
             ProfileSample sample;
             s.line.Position(fraction * s.geodesicM, sample.latDeg, sample.lonDeg);
             const geodesy::GridPoint g =
-                GridOf(sample.latDeg, sample.lonDeg, 0.0, projection, frame.transform);
+                frame.ToGrid({.latDeg = sample.latDeg, .lonDeg = sample.lonDeg}, 0.0);
             sample.chainageM = chainageM;
             sample.x = g.x;
             sample.y = g.y;
@@ -199,12 +190,11 @@ std::vector<ProfileSample> SampleRoute(std::span<const geodesy::GeoPoint> vertic
     }
     QueryHeights(samples, frame, heights, progress);
     // With a datum shift the grid point moves with the height, known only now.
-    if (projection.DependsOnHeight())
+    if (frame.Projection().DependsOnHeight())
         for (ProfileSample& sample : samples)
             if (sample.heightM) {
-                const geodesy::GridPoint g =
-                    GridOf(sample.latDeg, sample.lonDeg, *sample.heightM - frame.transform.dHM, projection,
-                           frame.transform);
+                const geodesy::GridPoint g = frame.ToGrid({.latDeg = sample.latDeg, .lonDeg = sample.lonDeg},
+                                                          frame.ElevationM(*sample.heightM));
                 sample.x = g.x;
                 sample.y = g.y;
             }

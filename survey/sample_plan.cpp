@@ -1,7 +1,5 @@
 #include "survey/sample_plan.h"
 
-#include "geodesy/zone_projection.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -51,7 +49,7 @@ template <typename Vertex> bool InsideRings(const std::vector<std::vector<Vertex
 
 SamplePlan::SamplePlan(double spacingM, const SurveyFrame& frame, double minX, double maxX, double minY,
                        double maxY)
-    : spacingM_(spacingM), frame_(frame), projection_(frame.Projection())
+    : spacingM_(spacingM), frame_(frame)
 {
     topIndex_ = static_cast<std::int64_t>(std::floor(maxX / spacingM));
     const auto bottomIndex = static_cast<std::int64_t>(std::ceil(minX / spacingM));
@@ -74,7 +72,6 @@ SamplePlan SamplePlan::ForGeoBox(const geodesy::GeoBox& box, double spacingM, co
 SamplePlan SamplePlan::ForGeoRings(std::vector<geodesy::GeoRing> rings, double spacingM,
                                    const SurveyFrame& frame)
 {
-    const geodesy::ZoneProjection projection = frame.Projection();
     double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
     for (const geodesy::GeoRing& ring : rings)
         for (std::size_t i = 0; i < ring.size(); ++i) {
@@ -83,11 +80,10 @@ SamplePlan SamplePlan::ForGeoRings(std::vector<geodesy::GeoRing> rings, double s
             for (int k = 0; k < kPointsPerEdge; ++k) {
                 const double f = static_cast<double>(k) / kPointsPerEdge;
                 // The bounds need no height: centimetres against the spacing's metres.
-                const geodesy::PlanePoint plane =
-                    projection.ToPlane(from.latDeg + f * (to.latDeg - from.latDeg),
-                                       from.lonDeg + f * (to.lonDeg - from.lonDeg), 0.0);
                 const geodesy::GridPoint grid =
-                    geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
+                    frame.ToGrid({.latDeg = from.latDeg + f * (to.latDeg - from.latDeg),
+                                  .lonDeg = from.lonDeg + f * (to.lonDeg - from.lonDeg)},
+                                 0.0);
                 minX = std::min(minX, grid.x);
                 maxX = std::max(maxX, grid.x);
                 minY = std::min(minY, grid.y);
@@ -134,8 +130,7 @@ void SamplePlan::RowPoints(std::int64_t row, std::vector<PlannedPoint>& points) 
         PlannedPoint point;
         point.x = x;
         point.y = static_cast<double>(leftIndex_ + column) * spacingM_;
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame_.transform, {point.x, point.y, 0.0});
-        const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y, 0.0);
+        const geodesy::GeoPoint geo = frame_.ToGeographic(geodesy::PlanePoint{.x = point.x, .y = point.y});
         point.latDeg = geo.latDeg;
         point.lonDeg = geo.lonDeg;
         if (Inside(point))
@@ -153,16 +148,15 @@ void SamplePlan::QueryHeights(std::vector<PlannedPoint>& points, const HeightQue
     for (std::size_t k = 0; k < points.size(); ++k)
         where[k] = {.latDeg = points[k].latDeg, .lonDeg = points[k].lonDeg};
     heights(where, heightsM);
-    if (!projection_.DependsOnHeight())
+    if (!frame_.Projection().DependsOnHeight())
         return;
     // The height read at the moved place differs by the slope times centimetres, which
     // moves the place again by less than a micrometre: one more reading is enough.
     for (std::size_t k = 0; k < points.size(); ++k) {
         if (!heightsM[k])
             continue;
-        const geodesy::GridPoint plane =
-            geodesy::FourParamReverse(frame_.transform, {points[k].x, points[k].y, 0.0});
-        const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y, *heightsM[k]);
+        const geodesy::GeoPoint geo =
+            frame_.ToGeographic(geodesy::PlanePoint{.x = points[k].x, .y = points[k].y}, *heightsM[k]);
         points[k].latDeg = geo.latDeg;
         points[k].lonDeg = geo.lonDeg;
         where[k] = geo;

@@ -24,8 +24,7 @@ struct PlannedPoint {
     double lonDeg = 0.0;
 };
 
-// Points go between the survey grid and WGS84 on frame.Projection(); every factory throws
-// geodesy::ProjectionSetupError when frame.projection does not fit its central meridian.
+// Points go between the survey grid and WGS84 through the frame.
 class SamplePlan {
 public:
     // The grid inside a latitude/longitude box.
@@ -48,6 +47,8 @@ public:
     // shares in order are the whole run in order.
     std::pair<std::int64_t, std::int64_t> PartRows(int part, int parts) const;
 
+    const SurveyFrame& Frame() const { return frame_; }
+
     // The points of one row inside the area, west to east, appended to `points`; their
     // latitude and longitude are those of height 0.
     void RowPoints(std::int64_t row, std::vector<PlannedPoint>& points) const;
@@ -65,8 +66,6 @@ private:
 
     double spacingM_;
     SurveyFrame frame_;
-    // frame_'s, built once for every row.
-    geodesy::ZoneProjection projection_;
     std::int64_t topIndex_ = 0;   // X of row 0 is topIndex_ · spacing
     std::int64_t leftIndex_ = 0;  // Y of column 0 is leftIndex_ · spacing
     std::int64_t rows_ = 0;

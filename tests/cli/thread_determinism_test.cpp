@@ -139,9 +139,7 @@ TEST(ConcurrentReaders, EachGivesWhatItGivesAlone)
             heights.push_back(source.HeightM(points[k].latDeg, points[k].lonDeg));
         return heights;
     };
-    const survey::SurveyFrame frame{.centralMeridianDeg = 111.0,
-                                    .transform = geodesy::MakeFourParamCoefficients({0, 0, 0, 0, 0}),
-                                    .projection = {}};
+    const survey::SurveyFrame frame(111.0, geodesy::MakeFourParamCoefficients({0, 0, 0, 0, 0}));
     const std::vector<geodesy::GeoRing> area{{{.latDeg = 29.80, .lonDeg = 111.10},
                                               {.latDeg = 29.80, .lonDeg = 111.22},
                                               {.latDeg = 29.90, .lonDeg = 111.22},

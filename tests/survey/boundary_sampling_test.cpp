@@ -24,11 +24,10 @@ geodesy::GeoPoint LonLat(double lonDeg, double latDeg)
 
 // A frame with a turn, a scale change and a height correction, so that round grid
 // coordinates are not round Gauss–Krüger ones.
-SurveyFrame TestFrame()
+SurveyFrame TestFrame(const geodesy::ProjectionChoice& projection = {})
 {
-    return {.centralMeridianDeg = 117.0,
-            .transform = geodesy::MakeFourParamCoefficients({-300000.0, 150.0, 12.5, 2.0e-5, 7.25}),
-            .projection = {}};
+    return SurveyFrame(117.0, geodesy::MakeFourParamCoefficients({-300000.0, 150.0, 12.5, 2.0e-5, 7.25}),
+                       projection);
 }
 
 // A ring of survey grid points carried to WGS84.
@@ -36,8 +35,8 @@ geodesy::GeoRing GridRingToGeographic(const GridRing& gridXY, const SurveyFrame&
 {
     geodesy::GeoRing ring;
     for (const geodesy::PlanePoint& p : gridXY) {
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, 0.0});
-        ring.push_back(geodesy::PlaneToGeographic(plane.x, plane.y, frame.centralMeridianDeg));
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.Transform(), {p.x, p.y, 0.0});
+        ring.push_back(geodesy::PlaneToGeographic(plane.x, plane.y, frame.CentralMeridianDeg()));
     }
     return ring;
 }
@@ -55,11 +54,10 @@ HeightQuery TiltedGround()
 std::vector<SampledPoint> SampleAll(const SamplePlan& plan, BoundarySamplingCounts* counts = nullptr)
 {
     std::vector<SampledPoint> all;
-    const auto found =
-        SampleInsideBoundary(plan, TiltedGround(), 7.25, [&](std::vector<SampledPoint>&& batch) {
-            EXPECT_FALSE(batch.empty());
-            all.insert(all.end(), batch.begin(), batch.end());
-        });
+    const auto found = SampleInsideBoundary(plan, TiltedGround(), [&](std::vector<SampledPoint>&& batch) {
+        EXPECT_FALSE(batch.empty());
+        all.insert(all.end(), batch.begin(), batch.end());
+    });
     if (counts)
         *counts = found;
     return all;
@@ -121,8 +119,9 @@ TEST(BoundarySampling, PolygonWithHoleKeepsInsideOnly)
         EXPECT_FALSE(p.x > 3'000'300.001 && p.x < 3'000'699.999 && p.y > 500'900.001 && p.y < 501'099.999)
             << p.x << ' ' << p.y;
         // H is the ground of the point plus dH.
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, 0.0});
-        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, frame.centralMeridianDeg);
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.Transform(), {p.x, p.y, 0.0});
+        const geodesy::GeoPoint geo =
+            geodesy::PlaneToGeographic(plane.x, plane.y, frame.CentralMeridianDeg());
         EXPECT_NEAR(p.h, 100.0 + 1000.0 * geo.latDeg + 7.25, 1e-6);
     }
 }
@@ -132,10 +131,11 @@ TEST(BoundarySampling, PolygonWithHoleKeepsInsideOnly)
 // projection.
 TEST(BoundarySampling, PlanUsesTheFramesProjection)
 {
-    SurveyFrame frame = TestFrame();
-    frame.projection.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
-    frame.projection.zoneNumber = geodesy::ZoneNumberInY::With;
-    const geodesy::ZoneProjection projection(frame.centralMeridianDeg, frame.projection);
+    geodesy::ProjectionChoice choice;
+    choice.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
+    choice.zoneNumber = geodesy::ZoneNumberInY::With;
+    const SurveyFrame frame = TestFrame(choice);
+    const geodesy::ZoneProjection projection(frame.CentralMeridianDeg(), choice);
     const geodesy::GeoBox box{.southDeg = 30.0, .westDeg = 117.01, .northDeg = 30.01, .eastDeg = 117.02};
     const SamplePlan plan = SamplePlan::ForGeoBox(box, 25.0, frame);
     std::vector<PlannedPoint> points;
@@ -145,7 +145,7 @@ TEST(BoundarySampling, PlanUsesTheFramesProjection)
     EXPECT_NEAR(static_cast<double>(points.size()), 1710.0, 60.0);
     for (const PlannedPoint& p : points) {
         EXPECT_GT(p.y, 39e6);
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, 0.0});
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.Transform(), {p.x, p.y, 0.0});
         const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, 0.0);
         EXPECT_NEAR(p.latDeg, geo.latDeg, 1e-12);
         EXPECT_NEAR(p.lonDeg, geo.lonDeg, 1e-12);
@@ -160,15 +160,16 @@ TEST(BoundarySampling, PlanUsesTheFramesProjection)
 // that height lies, not where it would lie at height 0 (0.14 mm different here).
 TEST(BoundarySampling, HeightIsTheGroundsWhereThePointOfThatHeightLies)
 {
-    SurveyFrame frame = TestFrame();
-    frame.projection.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
-    frame.projection.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
-    const geodesy::ZoneProjection projection(frame.centralMeridianDeg, frame.projection);
+    geodesy::ProjectionChoice choice;
+    choice.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
+    choice.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
+    const SurveyFrame frame = TestFrame(choice);
+    const geodesy::ZoneProjection projection(frame.CentralMeridianDeg(), choice);
     const std::vector<SampledPoint> points = SampleAll(SamplePlan::ForGeoBox(
         {.southDeg = 30.0, .westDeg = 117.01, .northDeg = 30.01, .eastDeg = 117.02}, 25.0, frame));
     ASSERT_GT(points.size(), 1000u);
     for (const SampledPoint& p : points) {
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, p.h});
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.Transform(), {p.x, p.y, p.h});
         const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, plane.h);
         ASSERT_NEAR(plane.h, 100.0 + 1000.0 * geo.latDeg, 1e-6) << p.x << ", " << p.y;
     }
@@ -185,7 +186,7 @@ TEST(BoundarySampling, CancelStopsBetweenBatches)
     TaskProgress progress;
     int batches = 0;
     EXPECT_THROW(SampleInsideBoundary(
-                     plan, TiltedGround(), 0.0,
+                     plan, TiltedGround(),
                      [&](std::vector<SampledPoint>&&) {
                          if (++batches == 3)
                              progress.Cancel();

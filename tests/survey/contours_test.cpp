@@ -126,9 +126,7 @@ OGRPolygon LonLatPolygon(const std::vector<geodesy::GeoPoint>& ring)
 
 SurveyFrame Frame()
 {
-    return {.centralMeridianDeg = 117.0,
-            .transform = geodesy::MakeFourParamCoefficients({-1234.567, 2345.678, 31.5, 25e-6, 3.7}),
-            .projection = {}};
+    return SurveyFrame(117.0, geodesy::MakeFourParamCoefficients({-1234.567, 2345.678, 31.5, 25e-6, 3.7}));
 }
 
 // Contour vertices lie between two cell centres, where the DEM's bilinear surface is the
@@ -164,23 +162,23 @@ TEST(Contours, VerticesReadTheirLevelInsideTheArea)
         levels.insert(std::llround(k));
         for (std::size_t i = 0; i < line.xy.size(); i += 2) {
             const geodesy::GridPoint plane =
-                geodesy::FourParamReverse(frame.transform, {line.xy[i + 1], line.xy[i]});
+                geodesy::FourParamReverse(frame.Transform(), {line.xy[i + 1], line.xy[i]});
             const geodesy::GeoPoint geo =
-                geodesy::PlaneToGeographic(plane.x, plane.y, frame.centralMeridianDeg);
+                geodesy::PlaneToGeographic(plane.x, plane.y, frame.CentralMeridianDeg());
             const OGRPoint point(geo.lonDeg, geo.latDeg);
             const std::optional<double> h = dem.HeightM(geo.latDeg, geo.lonDeg);
             ASSERT_TRUE(h.has_value()) << "vertex off the DEM";
             const bool onEdge = outer.getExteriorRing()->Distance(&point) < kCentimetreDeg ||
                                 hole.getExteriorRing()->Distance(&point) < kCentimetreDeg;
             const bool end = i == 0 || i + 2 == line.xy.size();
-            EXPECT_NEAR(*h + frame.transform.dHM, line.elevationM, onEdge && end ? twistM + 1e-6 : 1e-6);
+            EXPECT_NEAR(*h + frame.Transform().dHM, line.elevationM, onEdge && end ? twistM + 1e-6 : 1e-6);
             EXPECT_LT(area->Distance(&point), kCentimetreDeg) << "vertex outside the area";
             cutAtHole += hole.getExteriorRing()->Distance(&point) < kCentimetreDeg;
         }
     }
     EXPECT_GT(cutAtHole, 0u);
     // Every level from the plain to the summit, in H′ = H + dH.
-    EXPECT_EQ(*levels.rbegin(), std::llround(std::floor((500.0 + frame.transform.dHM) / kIntervalM)));
+    EXPECT_EQ(*levels.rbegin(), std::llround(std::floor((500.0 + frame.Transform().dHM) / kIntervalM)));
     EXPECT_EQ(static_cast<long long>(levels.size()), *levels.rbegin() - *levels.begin() + 1);
 }
 

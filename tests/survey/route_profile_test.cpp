@@ -38,12 +38,12 @@ constexpr double kCentralMeridianDeg = 114.0;
 // Four parameters with a scale large enough (30 ppm) to tell plane from ellipsoid chainage.
 constexpr double kDxM = -12.3, kDyM = 45.6, kRotArcSec = 2.5, kScale = 3e-5, kDHM = 1.5;
 
-SurveyFrame TestFrame()
+SurveyFrame TestFrame(const geodesy::ProjectionChoice& projection = {})
 {
     const double r = kRotArcSec / 3600.0 * std::numbers::pi / 180.0;
-    return {.centralMeridianDeg = kCentralMeridianDeg,
-            .transform = {(1 + kScale) * std::cos(r), (1 + kScale) * std::sin(r), kDxM, kDyM, kDHM},
-            .projection = {}};
+    return SurveyFrame(kCentralMeridianDeg,
+                       {(1 + kScale) * std::cos(r), (1 + kScale) * std::sin(r), kDxM, kDyM, kDHM},
+                       projection);
 }
 
 struct PjDeleter {
@@ -235,12 +235,13 @@ TEST(SampleRouteTest, GridCoordinatesComeFromTheFramesProjection)
         std::fill(heights.begin(), heights.end(), 3000.0);
     };
     for (const bool shifted : {false, true}) {
-        SurveyFrame frame = TestFrame();
-        frame.projection.ellipsoid = geodesy::EllipsoidChoice::Cgcs2000;
-        frame.projection.zoneNumber = geodesy::ZoneNumberInY::With;
+        geodesy::ProjectionChoice choice;
+        choice.ellipsoid = geodesy::EllipsoidChoice::Cgcs2000;
+        choice.zoneNumber = geodesy::ZoneNumberInY::With;
         if (shifted)
-            frame.projection.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
-        const geodesy::ZoneProjection projection(kCentralMeridianDeg, frame.projection);
+            choice.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
+        const SurveyFrame frame = TestFrame(choice);
+        const geodesy::ZoneProjection projection(kCentralMeridianDeg, choice);
         const double groundM = shifted ? 3000.0 : 0.0;
         const std::vector<ProfileSample> samples =
             SampleRoute(kRoute, kIntervalM, frame, ChainageMeasure::SurveyPlane, shifted ? at3000 : none);
@@ -248,7 +249,7 @@ TEST(SampleRouteTest, GridCoordinatesComeFromTheFramesProjection)
         for (const ProfileSample& s : samples) {
             const geodesy::PlanePoint plane = projection.ToPlane(s.latDeg, s.lonDeg, groundM);
             const geodesy::GridPoint grid =
-                geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
+                geodesy::FourParamForward(frame.Transform(), {plane.x, plane.y, 0.0});
             EXPECT_NEAR(s.x, grid.x, 1e-6) << s.chainageM << (shifted ? " with the datum shift" : "");
             EXPECT_NEAR(s.y, grid.y, 1e-6) << s.chainageM << (shifted ? " with the datum shift" : "");
         }
