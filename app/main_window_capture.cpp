@@ -28,6 +28,10 @@ namespace {
 std::string Utf8(const QLineEdit* field) { return field->text().toStdString(); }
 
 QString Fixed(double value, int decimals) { return QString::fromStdString(geodesy::FormatFixed(value, decimals)); }
+QString GridText(double metres)
+{
+    return QString::fromStdString(geodesy::FormatGridCoordinate(metres));
+}
 
 // While a sampling run lasts the window repaints but takes no input: every key and
 // mouse event is swallowed, and Esc asks the run to stop.
@@ -119,9 +123,9 @@ void TFormMain::PickAt(const QPoint& pos)
     const earth::IPointOnTerrainGE p = viewer_->GetPointOnTerrainFromScreenCoords(s.sx, s.sy);
     const geodesy::GridPoint grid = survey::SurveyFrame(L0, CurrentTransform(), projection_)
                                         .ToGrid({.latDeg = p.Latitude, .lonDeg = p.Longitude}, p.Altitude);
-    EditX->setText(Fixed(grid.x, 3));
-    EditY->setText(Fixed(grid.y, 3));
-    EditH->setText(Fixed(grid.h, 3));
+    EditX->setText(GridText(grid.x));
+    EditY->setText(GridText(grid.y));
+    EditH->setText(GridText(grid.h));
 }
 
 void TFormMain::Mdata1Click()
@@ -196,7 +200,8 @@ TFormMain::SamplingOutcome TFormMain::SampleGrid(const earth::SamplingGrid& grid
                 }
                 const geodesy::GridPoint g =
                     frame.ToGrid({.latDeg = p.Latitude, .lonDeg = p.Longitude}, p.Altitude);
-                batch.push_back({QString::number(nextRow++), QString(), Fixed(g.x, 3), Fixed(g.y, 3), Fixed(g.h, 3)});
+                batch.push_back(
+                    {QString::number(nextRow++), QString(), GridText(g.x), GridText(g.y), GridText(g.h)});
                 ++outcome.taken;
                 if (batch.size() >= kSampleBatchRows || sinceFlush.elapsed() >= kSampleRepaintMs) {
                     FlushSampledRows(batch, percent);

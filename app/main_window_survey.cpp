@@ -47,6 +47,11 @@ QString Fixed(double value, int decimals)
     return QString::fromStdString(geodesy::FormatFixed(value, decimals));
 }
 
+QString GridText(double metres)
+{
+    return QString::fromStdString(geodesy::FormatGridCoordinate(metres));
+}
+
 // The step of a terrain product (metres) as typed; a text that is not a number above zero
 // is refused with the field's name (`what`, marked for translation in the context TFormMain).
 double ReadStep(const QString& text, const char* what)
@@ -281,8 +286,8 @@ void TFormMain::MBoundarySampleClick()
         const auto deliver = [&](std::vector<survey::SampledPoint>&& points) {
             std::vector<points::RowCells> rows(points.size());
             for (std::size_t k = 0; k < points.size(); ++k)
-                rows[k] = {QString(), QString(), Fixed(points[k].x, 3), Fixed(points[k].y, 3),
-                           Fixed(points[k].h, 3)};
+                rows[k] = {QString(), QString(), GridText(points[k].x), GridText(points[k].y),
+                           GridText(points[k].h)};
             batches->Push(std::move(rows), progress);
         };
         *counts = survey::SampleInsideBoundary(*plan, query, deliver, &progress);
@@ -395,7 +400,7 @@ void TFormMain::AppendProfileRows(const std::vector<survey::ProfileSample>& samp
     cells.reserve(rows.size());
     for (const survey::ProfileRow& row : rows)
         cells.push_back({QString::fromStdString(row.name), QString::fromStdString(row.description),
-                         Fixed(row.x, 3), Fixed(row.y, 3), Fixed(row.h, 3)});
+                         GridText(row.x), GridText(row.y), GridText(row.h)});
     pointTable_->AppendRows(cells);
     if (!cells.empty()) {
         pointTable_->SetHeaderFixed(true);

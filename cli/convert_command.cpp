@@ -415,7 +415,7 @@ std::optional<std::array<double, 3>> ReadValues(const std::vector<std::string_vi
 bool AppendConverted(const ConvertJob& job, const std::array<double, 3>& in, std::string& out)
 {
     std::array<double, 3> result{};
-    int decimals = 3;  // of the first two values
+    int decimals = geodesy::kGridCoordinateDecimals;  // of the first two values
     if (job.direction == Direction::ToGrid) {
         const geodesy::GridPoint grid = job.frame.ToGrid({.latDeg = in[0], .lonDeg = in[1]}, in[2]);
         result = {grid.x, grid.y, grid.h};
@@ -431,7 +431,7 @@ bool AppendConverted(const ConvertJob& job, const std::array<double, 3>& in, std
     out += ',';
     out += geodesy::FormatFixed(result[1], decimals);
     out += ',';
-    out += geodesy::FormatFixed(result[2], 3);
+    out += geodesy::FormatGridCoordinate(result[2]);
     return true;
 }
 

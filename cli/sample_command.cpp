@@ -261,9 +261,9 @@ TaskResult SampleRows(const SamplePlan& plan, std::int64_t beginRow, std::int64_
             }
             const double h = frame.GridHeightM(*heights[k]);
             cells[0] = std::string(1, kNameMark);
-            cells[2] = geodesy::FormatFixed(row[k].x, 3);
-            cells[3] = geodesy::FormatFixed(row[k].y, 3);
-            cells[4] = geodesy::FormatFixed(h, 3);
+            cells[2] = geodesy::FormatGridCoordinate(row[k].x);
+            cells[3] = geodesy::FormatGridCoordinate(row[k].y);
+            cells[4] = geodesy::FormatGridCoordinate(h);
             for (std::size_t c = 0; c < format.layout.columns.size(); ++c) {
                 if (c > 0)
                     result.lines += format.layout.separator;
