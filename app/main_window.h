@@ -382,11 +382,11 @@ private:
     // Moves the view to the point of a grid row, when it has a place.
     void LookAtRow(int gridRow);
     std::optional<MapPoints::Frame> MapFrame() const;
-    // A route or an area for terrain work, as longitude/latitude rings (an area's first
-    // ring is its outer boundary, the others its holes; a route has one, its line).
+    // A route or an area for terrain work, as rings of WGS84 points (an area's first ring
+    // is its outer boundary, the others its holes; a route has one, its line).
     struct ChosenShape {
         QString name;
-        std::vector<std::vector<std::pair<double, double>>> lonLatRings;
+        std::vector<geodesy::GeoRing> rings;
     };
     // Nothing when the user cancelled; throws with a message for a file or pick that
     // holds no such shape.

@@ -172,18 +172,14 @@ std::optional<TFormMain::ChosenShape> TFormMain::PickDrawingPolyline(bool closed
     if (closedOnly && !closed)
         throw survey::SurveyInputError(
             tr("选取的多段线不闭合，不能作为区域边界。请选取闭合多段线。").toStdString());
-    // Drawing x is the easting Y′, y the northing X′ of the survey grid.
-    const geodesy::FourParamCoefficients transform = CurrentTransform();
-    const geodesy::ZoneProjection projection(L0, projection_);
+    const survey::SurveyFrame frame(L0, CurrentTransform(), projection_);
     ChosenShape shape;
     // The name goes into the point table with a profile's rows: it stays as written.
     shape.name = QStringLiteral("CAD多段线");
-    auto& ring = shape.lonLatRings.emplace_back();
+    auto& ring = shape.rings.emplace_back();
     // The polyline is two-dimensional: its vertices go through the datum shift at height 0.
-    const auto addVertex = [&](double eastingM, double northingM) {
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {northingM, eastingM, 0.0});
-        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, 0.0);
-        ring.emplace_back(geo.lonDeg, geo.latDeg);
+    const auto addVertex = [&](double drawingX, double drawingY) {
+        ring.push_back(frame.ToGeographic(survey::GridOfDrawing(drawingX, drawingY)));
     };
     // A boundary is used with edges straight in latitude and longitude, which bow away from
     // the drawing's straight edges by about a metre over 10 km: each edge is cut into pieces

@@ -10,6 +10,7 @@
 #include "geodesy/number_text.h"
 #include "geodesy/survey_conversion.h"
 #include "points/point_table_model.h"
+#include "survey/survey_frame.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -27,6 +28,10 @@ namespace {
 std::string Utf8(const QLineEdit* field) { return field->text().toStdString(); }
 
 QString Fixed(double value, int decimals) { return QString::fromStdString(geodesy::FormatFixed(value, decimals)); }
+QString GridText(double metres)
+{
+    return QString::fromStdString(geodesy::FormatGridCoordinate(metres));
+}
 
 constexpr const char* kViewSeesSky =
     QT_TRANSLATE_NOOP("TFormMain", "地图窗的边缘对着天空，无法测量地图窗范围。"
@@ -76,11 +81,11 @@ void TFormMain::PickAt(const QPoint& pos)
     const QPoint local = render->mapFromGlobal(global);
     const earth::ScreenPoint s = earth::NormalizedFromPixel(local.x(), local.y(), frame.width(), frame.height());
     const earth::IPointOnTerrainGE p = viewer_->GetPointOnTerrainFromScreenCoords(s.sx, s.sy);
-    const geodesy::GridPoint grid = geodesy::GeographicToGrid(
-        p.Latitude, p.Longitude, p.Altitude, geodesy::ZoneProjection(L0, projection_), CurrentTransform());
-    EditX->setText(Fixed(grid.x, 3));
-    EditY->setText(Fixed(grid.y, 3));
-    EditH->setText(Fixed(grid.h, 3));
+    const geodesy::GridPoint grid = survey::SurveyFrame(L0, CurrentTransform(), projection_)
+                                        .ToGrid({.latDeg = p.Latitude, .lonDeg = p.Longitude}, p.Altitude);
+    EditX->setText(GridText(grid.x));
+    EditY->setText(GridText(grid.y));
+    EditH->setText(GridText(grid.h));
 }
 
 void TFormMain::Mdata1Click()
@@ -92,13 +97,13 @@ void TFormMain::Mdata1Click()
         const auto ask = [this](double sx, double sy) {
             try {
                 const earth::IPointOnTerrainGE p = viewer_->GetGroundFromScreenCoords(sx, sy);
-                return earth::GeoSample{p.Latitude, p.Longitude};
+                return geodesy::GeoPoint{.latDeg = p.Latitude, .lonDeg = p.Longitude};
             } catch (const earth::NoTerrainError&) {
                 throw earth::EarthError(QCoreApplication::translate("TFormMain", kViewSeesSky).toStdString());
             }
         };
-        const earth::GeoSample left = ask(-1, 0), right = ask(1, 0), bottom = ask(0, -1), top = ask(0, 1),
-                               centre = ask(0, 0);
+        const geodesy::GeoPoint left = ask(-1, 0), right = ask(1, 0), bottom = ask(0, -1), top = ask(0, 1),
+                                centre = ask(0, 0);
         StatusBar1->setText(
             tr("地图窗中心子午线=%1度/中央子午线=%2度").arg(Fixed(centre.lonDeg, 4), EditLL->text()));
         const earth::ViewSpans spans = earth::MeasureViewSpans(left, right, bottom, top, centre.lonDeg);
@@ -135,9 +140,9 @@ void TFormMain::Button5Click()
         const auto p = picks(s.sx, s.sy);
         if (!p)
             return std::nullopt;
-        return ops::PickedGround{p->Latitude, p->Longitude, p->Altitude};
+        return ops::PickedGround{{.latDeg = p->Latitude, .lonDeg = p->Longitude}, p->Altitude};
     };
-    request.frame = survey::SurveyFrame{L0, CurrentTransform(), projection_};
+    request.frame = survey::SurveyFrame(L0, CurrentTransform(), projection_);
 
     auto batches = std::make_shared<SampledBatches>();
     sampledBatches_ = batches;

@@ -128,11 +128,9 @@ void TFormMain::ApplyImagery(const settings::ImagerySettings& settings)
 std::optional<MapPoints::Frame> TFormMain::MapFrame() const
 {
     try {
-        const MapPoints::Frame frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()),
-                                     CurrentTransform(), projection_};
         // A choice that cannot be used with this meridian places no row either.
-        static_cast<void>(geodesy::ZoneProjection(frame.centralMeridianDeg, frame.projection));
-        return frame;
+        return MapPoints::Frame{geodesy::ReadCentralMeridian(EditLL->text().toStdString()),
+                                CurrentTransform(), projection_};
     } catch (const std::exception&) {
         return std::nullopt;  // fields being typed: no row has a place until they read
     }
@@ -163,8 +161,8 @@ void TFormMain::ShowMapLayers()
         auto current = std::make_shared<earth::MapLayer>();
         current->colour = QColor(255, 255, 0);
         earth::MapMarker marker;
-        marker.latDeg = place->first;
-        marker.lonDeg = place->second;
+        marker.latDeg = place->latDeg;
+        marker.lonDeg = place->lonDeg;
         marker.name = pointTable_->Cell(points::kNameColumn, currentGridRow_);
         marker.selected = true;
         current->markers.push_back(std::move(marker));
@@ -181,7 +179,7 @@ void TFormMain::LookAtRow(int gridRow)
     if (terrainViewer == nullptr)
         return;
     if (const auto place = MapPoints::RowPlace(*pointTable_, gridRow, MapFrame()))
-        terrainViewer->LookAtPoint(place->first, place->second);
+        terrainViewer->LookAtPoint(place->latDeg, place->lonDeg);
 }
 
 void TFormMain::MImageryClick()

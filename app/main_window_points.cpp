@@ -17,7 +17,10 @@ namespace {
 
 std::string Utf8(const QLineEdit* field) { return field->text().toStdString(); }
 
-QString Fixed3(double value) { return QString::fromStdString(geodesy::FormatFixed(value, 3)); }
+QString GridText(double metres)
+{
+    return QString::fromStdString(geodesy::FormatGridCoordinate(metres));
+}
 
 }  // namespace
 
@@ -68,11 +71,12 @@ void TFormMain::Button1Click()
     const double L = geodesy::ParseNumber(Utf8(EditLon));
     const double H = geodesy::ParseNumber(Utf8(EditH1));
     geodesy::RequireOnTheGlobe(B, L);
-    const geodesy::GridPoint grid = geodesy::GeographicToGrid(B, L, H, geodesy::ZoneProjection(L0, projection_), CurrentTransform());
+    const geodesy::GridPoint grid =
+        survey::SurveyFrame(L0, CurrentTransform(), projection_).ToGrid({.latDeg = B, .lonDeg = L}, H);
 
     const QString name = EditNam1->text();
     const QString next = QString::fromStdString(points::NextPointName(name.toStdString()));
-    AppendAdoptedRow(name, EditDec1->text(), Fixed3(grid.x), Fixed3(grid.y), Fixed3(grid.h));
+    AppendAdoptedRow(name, EditDec1->text(), GridText(grid.x), GridText(grid.y), GridText(grid.h));
     EditNam1->setText(next);
     for (QLineEdit* field : {EditLat, EditLon, EditH1})
         field->setText(QStringLiteral("0"));

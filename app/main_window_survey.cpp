@@ -48,6 +48,11 @@ QString Fixed(double value, int decimals)
     return QString::fromStdString(geodesy::FormatFixed(value, decimals));
 }
 
+QString GridText(double metres)
+{
+    return QString::fromStdString(geodesy::FormatGridCoordinate(metres));
+}
+
 // The step of a terrain product (metres) as typed; a text that is not a number above zero
 // is refused with the field's name (`what`, marked for translation in the context TFormMain).
 double ReadStep(const QString& text, const char* what)
@@ -129,7 +134,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::ChooseKmlShape(bool area)
     }
     ChosenShape shape;
     shape.name = QString::fromStdString(ops::ShapeName(shapes[chosen], path.toStdString()));
-    shape.lonLatRings = shapes[chosen].rings;
+    shape.rings = shapes[chosen].rings;
     return shape;
 }
 
@@ -146,8 +151,8 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
             auto layer = std::make_shared<earth::MapLayer>();
             layer->colour = QColor(0, 255, 255);
             layer->lines.push_back({vertices, area});
-            for (const auto& [lat, lon] : vertices)
-                layer->markers.push_back({lat, lon, QString(), false});
+            for (const geodesy::GeoPoint& vertex : vertices)
+                layer->markers.push_back({vertex.latDeg, vertex.lonDeg, QString(), false});
             traceLayer_ = std::move(layer);
         }
         ShowMapLayers();
@@ -160,9 +165,7 @@ std::optional<TFormMain::ChosenShape> TFormMain::TraceShapeOnMap(bool area)
     // The name goes into the point table with a profile's rows: it stays as written, the same
     // in either interface language (windows show it translated, see ProfileWindow).
     shape.name = QString::fromUtf8(area ? kPickedAreaName : kPickedRouteName);
-    auto& ring = shape.lonLatRings.emplace_back();
-    for (const auto& [lat, lon] : *vertices)
-        ring.emplace_back(lon, lat);
+    shape.rings.push_back(*vertices);
     return shape;
 }
 
@@ -252,14 +255,14 @@ void TFormMain::MBoundarySampleClick()
     const auto shape = ChooseShape(start->choice.source, true);
     if (!shape)
         return;
-    survey::CheckBoundary(shape->lonLatRings);
+    survey::CheckBoundary(shape->rings);
     const survey::SurveyFrame frame{L0, CurrentTransform(), projection_};
     auto plan = std::make_shared<const survey::SamplePlan>(
-        survey::SamplePlan::ForGeoRings(shape->lonLatRings, spacingM, frame));
+        survey::SamplePlan::ForGeoRings(shape->rings, spacingM, frame));
     survey::CheckPlanSize(*plan);
 
     const RunHeights heights = HeightsForRun(*viewer);
-    const std::vector<raster::GeoPoint> probes = survey::BoundaryProbes(shape->lonLatRings);
+    const std::vector<geodesy::GeoPoint> probes = survey::BoundaryProbes(shape->rings);
     std::vector<std::optional<double>> found(probes.size());
     heights.query(probes, found);
     if (std::any_of(found.begin(), found.end(), [](const auto& h) { return !h; }))
@@ -270,16 +273,15 @@ void TFormMain::MBoundarySampleClick()
     auto batches = std::make_shared<SampledBatches>();
     sampledBatches_ = batches;
     auto counts = std::make_shared<survey::BoundarySamplingCounts>();
-    const double dHM = frame.transform.dHM;
-    auto work = [plan, query = heights.query, batches, counts, dHM](survey::TaskProgress& progress) {
+    auto work = [plan, query = heights.query, batches, counts](survey::TaskProgress& progress) {
         const auto deliver = [&](std::vector<survey::SampledPoint>&& points) {
             std::vector<points::RowCells> rows(points.size());
             for (std::size_t k = 0; k < points.size(); ++k)
-                rows[k] = {QString(), QString(), Fixed(points[k].x, 3), Fixed(points[k].y, 3),
-                           Fixed(points[k].h, 3)};
+                rows[k] = {QString(), QString(), GridText(points[k].x), GridText(points[k].y),
+                           GridText(points[k].h)};
             batches->Push(std::move(rows), progress);
         };
-        *counts = survey::SampleInsideBoundary(*plan, query, dHM, deliver, &progress);
+        *counts = survey::SampleInsideBoundary(*plan, query, deliver, &progress);
     };
     const int rowsBefore = pointTable_->DataRowCount();
     auto done = [this, counts, rowsBefore](std::exception_ptr error, bool cancelled) {
@@ -324,9 +326,9 @@ void TFormMain::MProfileClick()
     if (!shape)
         return;
     ops::ProfileRequest request;
-    request.routeVertices = ops::RouteVertices(shape->lonLatRings.front());
+    request.routeVertices = ops::RouteVertices(shape->rings.front());
     request.intervalM = intervalM;
-    request.frame = {L0, CurrentTransform(), projection_};
+    request.frame = survey::SurveyFrame(L0, CurrentTransform(), projection_);
     request.measure = start->choice.ellipsoidChainage ? survey::ChainageMeasure::Ellipsoid
                                                       : survey::ChainageMeasure::SurveyPlane;
     request.heights = HeightsForRun(*viewer).query;
@@ -416,15 +418,15 @@ void TFormMain::MContoursClick()
             throw survey::SurveyInputError(
                 QCoreApplication::translate("TFormMain", kViewSeesSkyForContours).toStdString());
         request.area =
-            ops::AreaOfBox(footprint->southDeg, footprint->westDeg, footprint->northDeg, footprint->eastDeg);
+            ops::AreaOfBox(*footprint);
     } else {
         const auto shape = ChooseShape(choice.source, true);
         if (!shape)
             return;
-        request.area = ops::AreaOfRings(shape->lonLatRings);
+        request.area = ops::AreaOfRings(shape->rings);
     }
     request.intervalM = intervalM;
-    request.frame = {L0, CurrentTransform(), projection_};
+    request.frame = survey::SurveyFrame(L0, CurrentTransform(), projection_);
     auto result = std::make_shared<ops::ContoursResult>();
     auto work = [request, result](survey::TaskProgress& progress) {
         *result = ops::RunContours(request, &progress);

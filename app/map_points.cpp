@@ -20,8 +20,8 @@ bool SameFrame(const std::optional<MapPoints::Frame>& a, const std::optional<Map
 {
     if (!a || !b)
         return !a && !b;
-    return a->centralMeridianDeg == b->centralMeridianDeg && a->projection == b->projection &&
-           std::memcmp(&a->transform, &b->transform, sizeof a->transform) == 0;
+    return a->CentralMeridianDeg() == b->CentralMeridianDeg() && a->Choice() == b->Choice() &&
+           std::memcmp(&a->Transform(), &b->Transform(), sizeof a->Transform()) == 0;
 }
 
 }  // namespace
@@ -40,16 +40,15 @@ std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableMode
     if (!frame)
         return layer;
     layer->markers.reserve(end - first);
-    const geodesy::ZoneProjection projection(frame->centralMeridianDeg, frame->projection);
     for (int gridRow = first + 1; gridRow <= end; ++gridRow) {
         const auto cells = table.CellViews(gridRow);
-        const auto place = GridToLatLon(cells[points::kXColumn], cells[points::kYColumn],
-                                        cells[points::kHColumn], projection, frame->transform);
+        const auto place =
+            GridToLatLon(cells[points::kXColumn], cells[points::kYColumn], cells[points::kHColumn], *frame);
         if (!place)
             continue;
         earth::MapMarker marker;
-        marker.latDeg = place->first;
-        marker.lonDeg = place->second;
+        marker.latDeg = place->latDeg;
+        marker.lonDeg = place->lonDeg;
         const std::string_view name = cells[points::kNameColumn];
         marker.name = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
         layer->markers.push_back(std::move(marker));
@@ -59,11 +58,10 @@ std::shared_ptr<const earth::MapLayer> ChunkMarkers(const points::PointTableMode
 
 }  // namespace
 
-std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::string_view y,
-                                                      std::string_view h,
-                                                      const geodesy::ZoneProjection& projection,
-                                                      const geodesy::FourParamCoefficients& transform)
+std::optional<geodesy::GeoPoint> GridToLatLon(std::string_view x, std::string_view y, std::string_view h,
+                                              const survey::SurveyFrame& frame)
 {
+    const geodesy::FourParamCoefficients& transform = frame.Transform();
     double northing = 0.0, easting = 0.0;
     try {
         northing = geodesy::ParseNumber(x);
@@ -78,29 +76,27 @@ std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::s
             height = transform.dHM;
     } catch (const std::exception&) {
     }
-    const geodesy::GridPoint plane = geodesy::FourParamReverse(transform, {northing, easting, height});
+    const geodesy::GridPoint plane = frame.ToPlane({.x = northing, .y = easting, .h = height});
     // The series hold within a zone's few degrees; beyond some thousand kilometres from the
     // meridian a row cannot be a point of this zone.
-    const int zone = projection.ZoneNumberOfY();
+    const int zone = frame.Projection().ZoneNumberOfY();
     const double eastingInZone = zone != 0 ? geodesy::WithoutZoneNumber(plane.y, zone) : plane.y;
     if (!std::isfinite(plane.x) || !std::isfinite(plane.y) ||
         std::abs(eastingInZone - geodesy::kFalseEastingM) > 1.0e6 || std::abs(plane.x) > 1.0e7)
         return std::nullopt;
-    const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, plane.h);
+    const geodesy::GeoPoint geo = frame.PlaneToGeographic(plane);
     if (!std::isfinite(geo.latDeg) || !std::isfinite(geo.lonDeg) || std::abs(geo.latDeg) > 90.0)
         return std::nullopt;
-    return std::pair{geo.latDeg, geo.lonDeg};
+    return geo;
 }
 
-std::optional<std::pair<double, double>> MapPoints::RowPlace(const points::PointTableModel& table,
-                                                             int gridRow, const std::optional<Frame>& frame)
+std::optional<geodesy::GeoPoint> MapPoints::RowPlace(const points::PointTableModel& table, int gridRow,
+                                                     const std::optional<Frame>& frame)
 {
     if (!frame || gridRow < 1 || gridRow >= table.RowCount())
         return std::nullopt;
     const auto cells = table.CellViews(gridRow);
-    return GridToLatLon(cells[points::kXColumn], cells[points::kYColumn], cells[points::kHColumn],
-                        geodesy::ZoneProjection(frame->centralMeridianDeg, frame->projection),
-                        frame->transform);
+    return GridToLatLon(cells[points::kXColumn], cells[points::kYColumn], cells[points::kHColumn], *frame);
 }
 
 bool MapPoints::Update(const points::PointTableModel& table, const std::optional<Frame>& frame, bool labelled)

@@ -1,18 +1,16 @@
 #pragma once
 
 // The point table on the map: each row carried back from the surveyor's grid to latitude
-// and longitude (the four parameters reversed, then the Gauss–Krüger inverse on the
-// central meridian) and drawn as a marker with its name. The markers are kept in chunks
+// and longitude through the survey frame and drawn as a marker with its name. The markers are kept in chunks
 // of rows, so that a sampling run that appends rows converts only the new ones.
 
 #include "earth/map_layers.h"
-#include "geodesy/four_param.h"
-#include "geodesy/zone_projection.h"
+#include "geodesy/coordinates.h"
+#include "survey/survey_frame.h"
 
 #include <memory>
 #include <optional>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace keldarn::points {
@@ -21,24 +19,18 @@ class PointTableModel;
 
 namespace keldarn::app {
 
-// Latitude and longitude (degrees) of a row's X (northing) and Y (easting with the false
-// easting) texts, or nothing when either is not a number or the point lies off the zone.
+// The WGS84 point of a row's X (northing) and Y (easting with the false easting) texts, or
+// nothing when either is not a number or the point lies off the zone.
 // The H text (metres, with the height correction) is the height the datum shift takes; a
 // row without a readable H is taken at height 0, centimetres off at most.
-std::optional<std::pair<double, double>> GridToLatLon(std::string_view x, std::string_view y,
-                                                      std::string_view h,
-                                                      const geodesy::ZoneProjection& projection,
-                                                      const geodesy::FourParamCoefficients& transform);
+std::optional<geodesy::GeoPoint> GridToLatLon(std::string_view x, std::string_view y, std::string_view h,
+                                              const survey::SurveyFrame& frame);
 
 class MapPoints {
 public:
     // The frame the rows are carried back with; nothing when the central meridian or the
     // parameters do not read (then no row has a place).
-    struct Frame {
-        double centralMeridianDeg = 0.0;
-        geodesy::FourParamCoefficients transform;
-        geodesy::ProjectionChoice projection;
-    };
+    using Frame = survey::SurveyFrame;
 
     // Brings the markers up to the table: with the same frame and a table that only grew,
     // only rows from the last partial chunk on are converted; otherwise all of them.
@@ -53,8 +45,8 @@ public:
     const std::vector<std::shared_ptr<const earth::MapLayer>>& Layers() const { return chunks_; }
 
     // The place of one row (grid row 1..n), or nothing.
-    static std::optional<std::pair<double, double>> RowPlace(const points::PointTableModel& table,
-                                                             int gridRow, const std::optional<Frame>& frame);
+    static std::optional<geodesy::GeoPoint> RowPlace(const points::PointTableModel& table, int gridRow,
+                                                     const std::optional<Frame>& frame);
 
     static constexpr int kChunkRows = 4096;
 

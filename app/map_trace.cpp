@@ -47,7 +47,7 @@ void MapTrace::AddVertexAt(const QPoint& renderPixel)
         earth::NormalizedFromPixel(renderPixel.x(), renderPixel.y(), render->width(), render->height());
     try {
         const earth::IPointOnTerrainGE p = viewer_.GetPointOnTerrainFromScreenCoords(s.sx, s.sy);
-        vertices_.emplace_back(p.Latitude, p.Longitude);
+        vertices_.push_back({.latDeg = p.Latitude, .lonDeg = p.Longitude});
         show_(vertices_);
     } catch (const earth::NoTerrainError&) {
         // A click on the sky adds nothing.

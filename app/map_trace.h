@@ -6,13 +6,12 @@
 // input of the program is held back, as in the drawing window's own selection on screen.
 
 #include "earth/application_ge.h"
+#include "geodesy/coordinates.h"
 
 #include <QObject>
 
 #include <functional>
 #include <optional>
-#include <utility>
-#include <vector>
 
 class QEventLoop;
 
@@ -22,7 +21,7 @@ class MapTrace : public QObject {
     Q_OBJECT
 
 public:
-    using Vertices = std::vector<std::pair<double, double>>;  // latitude, longitude (degrees)
+    using Vertices = geodesy::GeoRing;  // WGS84
 
     // show: called with the vertices after each change (and with none at the end).
     MapTrace(earth::IApplicationGE& viewer, std::function<void(const Vertices&)> show);

@@ -33,8 +33,8 @@ void BM_BoundarySamplingIntoTable(benchmark::State& state)
 {
     using namespace keldarn;
     const std::string path = bench::LargeGeoTiff(true);
-    const survey::SurveyFrame frame{.centralMeridianDeg = 114.0, .transform = {}, .projection = {}};
-    const geodesy::PlanePoint centre = geodesy::GeographicToPlane(33.5, 113.5, frame.centralMeridianDeg);
+    const survey::SurveyFrame frame(114.0, {});
+    const geodesy::PlanePoint centre = geodesy::GeographicToPlane(33.5, 113.5, frame.CentralMeridianDeg());
     const double x0 = std::round(centre.x / 5.0) * 5.0, y0 = std::round(centre.y / 5.0) * 5.0;
     const survey::SamplePlan plan = survey::SamplePlan::ForBoundary(
         {{x0 - 0.5, y0 - 0.5}, {x0 + 5000.5, y0 - 0.5}, {x0 + 5000.5, y0 + 5000.5}, {x0 - 0.5, y0 + 5000.5}},
@@ -46,7 +46,7 @@ void BM_BoundarySamplingIntoTable(benchmark::State& state)
         points::PointTableModel table;
         int nextRow = 1;
         const auto counts = survey::SampleInsideBoundary(
-            plan, survey::HeightsOf(dem), 0.0, [&](std::vector<survey::SampledPoint>&& points) {
+            plan, survey::HeightsOf(dem), [&](std::vector<survey::SampledPoint>&& points) {
                 std::vector<points::RowCells> rows(points.size());
                 for (std::size_t k = 0; k < points.size(); ++k)
                     rows[k] = {QString::number(nextRow++), QString(), Fixed(points[k].x), Fixed(points[k].y),

@@ -40,7 +40,7 @@ const std::string& BenchDem()
     return path;
 }
 
-std::vector<std::vector<raster::GeoPoint>> Area()
+std::vector<geodesy::GeoRing> Area()
 {
     OGRSpatialReference utm, wgs84;
     utm.importFromEPSG(32649);
@@ -48,11 +48,12 @@ std::vector<std::vector<raster::GeoPoint>> Area()
     wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     const std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&utm, &wgs84));
     const double margin = 0.5 * (kSide * kCellM - kAreaM);
-    std::vector<raster::GeoPoint> ring;
-    for (auto [x, y] : {std::pair{0.0, 0.0}, {kAreaM, 0.0}, {kAreaM, kAreaM}, {0.0, kAreaM}}) {
-        double e = kWestM + margin + x, n = kNorthM - margin - y;
+    geodesy::GeoRing ring;
+    // A square: metres east and south of its north-west corner.
+    for (auto [eastM, southM] : {std::pair{0.0, 0.0}, {kAreaM, 0.0}, {kAreaM, kAreaM}, {0.0, kAreaM}}) {
+        double e = kWestM + margin + eastM, n = kNorthM - margin - southM;
         ct->Transform(1, &e, &n);
-        ring.push_back({n, e});
+        ring.push_back({.latDeg = n, .lonDeg = e});
     }
     return {ring};
 }
@@ -60,9 +61,7 @@ std::vector<std::vector<raster::GeoPoint>> Area()
 void BM_ContoursIntoDrawing(benchmark::State& state)
 {
     const auto area = Area();
-    SurveyFrame frame;
-    frame.centralMeridianDeg = 111.0;
-    frame.transform = geodesy::MakeFourParamCoefficients({-1000.0, 2000.0, 12.0, 15e-6, 2.35});
+    const SurveyFrame frame(111.0, geodesy::MakeFourParamCoefficients({-1000.0, 2000.0, 12.0, 15e-6, 2.35}));
     std::size_t vertices = 0, lines = 0, labels = 0;
     for (auto _ : state) {
         const std::vector<ContourLine> contours = GenerateContours(BenchDem(), area, 1.0, frame);

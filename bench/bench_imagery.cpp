@@ -73,9 +73,12 @@ std::filesystem::path Orthophoto()
     return file;
 }
 
-raster::GeoRect Whole()
+geodesy::GeoBox Whole()
 {
-    return {kWestDeg, kNorthDeg - kRows * kCellDeg, kWestDeg + kColumns * kCellDeg, kNorthDeg};
+    return {.southDeg = kNorthDeg - kRows * kCellDeg,
+            .westDeg = kWestDeg,
+            .northDeg = kNorthDeg,
+            .eastDeg = kWestDeg + kColumns * kCellDeg};
 }
 
 // Points spread over the ground that the view shows, named as sampled points are.
@@ -103,9 +106,7 @@ void BM_FrameWithImageryAndPoints(benchmark::State& state)
     raster::ImagerySource source(Orthophoto().string(), {});
     const auto whole = std::make_shared<const raster::GeoImage>(source.Read(Whole(), 2048, 1365).image);
     const auto footprint = scene.ViewFootprint(kFrame);
-    const raster::GeoRect view = footprint ? raster::GeoRect{footprint->westDeg, footprint->southDeg,
-                                                             footprint->eastDeg, footprint->northDeg}
-                                           : Whole();
+    const geodesy::GeoBox view = footprint.value_or(Whole());
     const auto near = std::make_shared<const raster::GeoImage>(source.Read(view, 1920, 1200).image);
     const auto drape = std::make_shared<const ImageryDrape>(
         std::vector<std::shared_ptr<const raster::GeoImage>>{whole, near}, 1.0);
@@ -129,10 +130,11 @@ void BM_ReadImagery(benchmark::State& state)
 {
     raster::ImagerySource source(Orthophoto().string(), {});
     const bool whole = state.range(0) == 1;
-    const raster::GeoRect window =
-        whole ? Whole()
-              : raster::GeoRect{kDefaultLookAt.lonDeg - 0.012, kDefaultLookAt.latDeg - 0.008,
-                                kDefaultLookAt.lonDeg + 0.012, kDefaultLookAt.latDeg + 0.008};
+    const geodesy::GeoBox window = whole ? Whole()
+                                         : geodesy::GeoBox{.southDeg = kDefaultLookAt.latDeg - 0.008,
+                                                           .westDeg = kDefaultLookAt.lonDeg - 0.012,
+                                                           .northDeg = kDefaultLookAt.latDeg + 0.008,
+                                                           .eastDeg = kDefaultLookAt.lonDeg + 0.012};
     for (auto _ : state)
         benchmark::DoNotOptimize(source.Read(window, whole ? 2048 : 1920, whole ? 1365 : 1200));
 }

@@ -32,8 +32,10 @@ void BM_RouteProfile(benchmark::State& state)
     using namespace keldarn;
     const std::string path = bench::LargeGeoTiff(true);
     // A bend in the middle; 100.3 km on the survey grid of the 113°E zone.
-    const std::vector<raster::GeoPoint> route{{33.10, 112.60}, {33.45, 113.05}, {33.40, 113.51}};
-    const survey::SurveyFrame frame{.centralMeridianDeg = 113.0, .transform = {}, .projection = {}};
+    const std::vector<geodesy::GeoPoint> route{{.latDeg = 33.10, .lonDeg = 112.60},
+                                               {.latDeg = 33.45, .lonDeg = 113.05},
+                                               {.latDeg = 33.40, .lonDeg = 113.51}};
+    const survey::SurveyFrame frame(113.0, {});
     SilentDialogs dialogs;
     app::ProfileWindow window(dialogs);
     window.resize(1600, 900);

@@ -12,6 +12,7 @@
 #include "geodesy/four_param.h"
 #include "geodesy/gauss_kruger.h"
 #include "geodesy/gauss_kruger_ellipsoid.h"
+#include "survey/survey_frame.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ std::vector<GeoPoint> MakeGeoPoints() {
     std::uniform_real_distribution<double> offsetDeg(-0.5, 0.5);
     std::vector<GeoPoint> points(kPointCount);
     for (GeoPoint& p : points) {
-        p = {33.27 + offsetDeg(random), 113.55 + offsetDeg(random)};
+        p = {.latDeg = 33.27 + offsetDeg(random), .lonDeg = 113.55 + offsetDeg(random)};
     }
     return points;
 }
@@ -86,6 +87,41 @@ void BM_PlaneToGeographic(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * plane.size()));
 }
 BENCHMARK(BM_PlaneToGeographic)->Unit(benchmark::kMillisecond);
+
+// The same two roads through the survey frame, as the sampling loops take them: geographic to
+// the survey grid with H = elevation + dH, and a grid point without height back to WGS84.
+void BM_SurveyFrameToGrid(benchmark::State& state)
+{
+    const std::vector<GeoPoint> geo = MakeGeoPoints();
+    std::vector<GridPoint> grid(geo.size());
+    const keldarn::survey::SurveyFrame frame(
+        kCentralMeridianDeg, MakeFourParamCoefficients(FourParameterSet{100, -200, 10, 0.00001, 5}));
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < geo.size(); ++i) {
+            grid[i] = frame.ToGrid(geo[i], 100.0);
+        }
+        benchmark::DoNotOptimize(grid.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * geo.size()));
+}
+BENCHMARK(BM_SurveyFrameToGrid)->Unit(benchmark::kMillisecond);
+
+void BM_SurveyFrameToGeographic(benchmark::State& state)
+{
+    const std::vector<PlanePoint> plane = MakePlanePoints(MakeGeoPoints());
+    std::vector<GeoPoint> geo(plane.size());
+    const keldarn::survey::SurveyFrame frame(kCentralMeridianDeg, {});
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < plane.size(); ++i) {
+            geo[i] = frame.ToGeographic(plane[i]);
+        }
+        benchmark::DoNotOptimize(geo.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * plane.size()));
+}
+BENCHMARK(BM_SurveyFrameToGeographic)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -19,6 +19,8 @@
 namespace keldarn::raster {
 namespace {
 
+using geodesy::GeoPoint;
+
 constexpr int kSide = 4000;
 constexpr double kCellM = 30.0;
 constexpr double kWestM = 420000.0;
@@ -83,7 +85,7 @@ std::vector<GeoPoint> PointsOverRaster(int count, bool grid)
     toWgs84->Transform(count, xs.data(), ys.data());
     std::vector<GeoPoint> points(count);
     for (int k = 0; k < count; ++k)
-        points[k] = {ys[k], xs[k]};
+        points[k] = {.latDeg = ys[k], .lonDeg = xs[k]};
     return points;
 }
 

@@ -6,7 +6,7 @@ add_library(keldarn_kml STATIC
 )
 target_include_directories(keldarn_kml PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(keldarn_kml
-  PUBLIC keldarn_kml_reader keldarn_geodesy keldarn_fileio
+  PUBLIC keldarn_kml_reader keldarn_geodesy keldarn_survey keldarn_fileio
   PRIVATE keldarn_encoding)
 
 # Messages for the user pass through the interface-language hook.

@@ -7,9 +7,8 @@ namespace {
 
 class DrawingSink : public kml::KmlGeometrySink {
 public:
-    DrawingSink(const geodesy::ZoneProjection& projection, const geodesy::FourParamCoefficients& transform,
-                double textHeight, IAcadModelSpace& modelSpace)
-        : projection_(projection), transform_(transform), textHeight_(textHeight), modelSpace_(modelSpace)
+    DrawingSink(const survey::SurveyFrame& frame, double textHeight, IAcadModelSpace& modelSpace)
+        : frame_(frame), textHeight_(textHeight), modelSpace_(modelSpace)
     {
     }
 
@@ -43,26 +42,24 @@ private:
     void ToDrawing(std::vector<double>& coordinates) const
     {
         for (std::size_t i = 0; i + 1 < coordinates.size(); i += 2) {
-            const geodesy::PlanePoint plane = projection_.ToPlane(coordinates[i + 1], coordinates[i], 0.0);
-            const geodesy::GridPoint grid = geodesy::FourParamForward(transform_, {plane.x, plane.y, 0.0});
-            coordinates[i] = grid.y;
-            coordinates[i + 1] = grid.x;
+            const geodesy::GridPoint grid =
+                frame_.ToGrid({.latDeg = coordinates[i + 1], .lonDeg = coordinates[i]}, 0.0);
+            coordinates[i] = survey::DrawingX(grid);
+            coordinates[i + 1] = survey::DrawingY(grid);
         }
     }
 
-    geodesy::ZoneProjection projection_;
-    geodesy::FourParamCoefficients transform_;
+    survey::SurveyFrame frame_;
     double textHeight_;
     IAcadModelSpace& modelSpace_;
 };
 
 }  // namespace
 
-KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::ZoneProjection& projection,
-                           const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace, const kml::KmlReadLimits& limits)
+KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const survey::SurveyFrame& frame,
+                           double textHeight, IAcadModelSpace& modelSpace, const kml::KmlReadLimits& limits)
 {
-    DrawingSink sink(projection, transform, textHeight, modelSpace);
+    DrawingSink sink(frame, textHeight, modelSpace);
     const kml::KmlFileSummary read = kml::ScanKmlFile(path, sink, {}, limits);
     sink.summary.outsideLinks = read.outsideLinks;
     sink.summary.firstOutsideLink = read.firstOutsideLink;
@@ -76,7 +73,7 @@ KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeri
                            const geodesy::FourParamCoefficients& transform, double textHeight,
                            IAcadModelSpace& modelSpace, const kml::KmlReadLimits& limits)
 {
-    return DrawKmlFile(path, geodesy::ZoneProjection(centralMeridianDeg), transform, textHeight, modelSpace,
+    return DrawKmlFile(path, survey::SurveyFrame(centralMeridianDeg, transform), textHeight, modelSpace,
                        limits);
 }
 

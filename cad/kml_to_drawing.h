@@ -14,9 +14,9 @@
 
 #include "cad/acad_automation.h"
 #include "geodesy/four_param.h"
-#include "geodesy/zone_projection.h"
 #include "kml/kml_error.h"
 #include "kml/kml_input.h"
+#include "survey/survey_frame.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -39,14 +39,13 @@ struct KmlDrawSummary {
 };
 
 // Draws the .kml or .kmz file at `path` (see ScanKmlFile and ScanKml for what is read).
-// projection: the zone's, WGS84 longitude/latitude to X, Y. transform: the four
-// parameters (the height correction is not used). textHeight: height of the name
-// texts, drawing units. limits: what a .kmz's entries may inflate to. Throws KmlError
-// with a message naming the file and line, or the AcadError of a rejected drawing call;
-// what was drawn before stays drawn.
-KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const geodesy::ZoneProjection& projection,
-                           const geodesy::FourParamCoefficients& transform, double textHeight,
-                           IAcadModelSpace& modelSpace, const kml::KmlReadLimits& limits = {});
+// frame: the survey frame the WGS84 points are carried into the user's grid with (its
+// height correction is not used). textHeight: height of the name texts, drawing units. limits: what a .kmz's
+// entries may inflate to. Throws KmlError with a message naming the file and line, or the AcadError of a
+// rejected drawing call; what was drawn before stays drawn.
+KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, const survey::SurveyFrame& frame,
+                           double textHeight, IAcadModelSpace& modelSpace,
+                           const kml::KmlReadLimits& limits = {});
 // The same on the program's default projection of the zone with L0 = centralMeridianDeg
 // (degrees).
 KmlDrawSummary DrawKmlFile(const std::filesystem::path& path, double centralMeridianDeg,

@@ -48,11 +48,7 @@ public:
 
 class DocumentBuilder {
 public:
-    DocumentBuilder(const geodesy::ZoneProjection& projection,
-                    const geodesy::FourParamCoefficients& transform)
-        : projection_(projection), transform_(transform)
-    {
-    }
+    explicit DocumentBuilder(const survey::SurveyFrame& frame) : frame_(frame) {}
 
     // Adds entity number `ordinal` (from 1) of the selection, or counts it as left out
     // when it lies far outside the zone.
@@ -77,8 +73,7 @@ private:
     void Widen(const Box& box);
     static double Checked(double value);
 
-    geodesy::ZoneProjection projection_;
-    geodesy::FourParamCoefficients transform_;
+    survey::SurveyFrame frame_;
     std::string placemarks_;
     std::size_t placemarkCount_ = 0;
     Box extents_;
@@ -184,10 +179,9 @@ double DocumentBuilder::Checked(double value)
 
 geodesy::GeoPoint DocumentBuilder::ToGeographic(double x, double y) const
 {
-    // The drawing's y is the northing X′, its x the easting Y′. Its entities are taken as
-    // two-dimensional and written at altitude 0, so the datum shift takes them at height 0.
-    const geodesy::GridPoint plane = geodesy::FourParamReverse(transform_, {Checked(y), Checked(x), 0.0});
-    const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y, 0.0);
+    // The entities are taken as two-dimensional and written at altitude 0, so the datum
+    // shift takes them at height 0.
+    const geodesy::GeoPoint geo = frame_.ToGeographic(survey::GridOfDrawing(Checked(x), Checked(y)));
     if (!std::isfinite(geo.latDeg) || !std::isfinite(geo.lonDeg) || std::abs(geo.latDeg) > 90.0)
         throw OutsideZoneError();
     return geo;
@@ -346,10 +340,10 @@ std::string FormatGeneralNumber(double value)
     return out + digits.substr(0, integerDigits) + "." + digits.substr(integerDigits);
 }
 
-KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, const geodesy::ZoneProjection& projection,
-                             const geodesy::FourParamCoefficients& transform, std::string_view documentName)
+KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, const survey::SurveyFrame& frame,
+                             std::string_view documentName)
 {
-    DocumentBuilder builder(projection, transform);
+    DocumentBuilder builder(frame);
     const int count = selection.Count();
     for (int i = 0; i < count; ++i)
         builder.AddEntity(selection.Item(i), i + 1);
@@ -359,17 +353,15 @@ KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, const geodesy::
 KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, double centralMeridianDeg,
                              const geodesy::FourParamCoefficients& transform, std::string_view documentName)
 {
-    return BuildKmlDocument(selection, geodesy::ZoneProjection(centralMeridianDeg), transform, documentName);
+    return BuildKmlDocument(selection, survey::SurveyFrame(centralMeridianDeg, transform), documentName);
 }
 
-KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection,
-                                     const geodesy::ZoneProjection& projection,
-                                     const geodesy::FourParamCoefficients& transform,
+KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection, const survey::SurveyFrame& frame,
                                      const std::filesystem::path& target)
 {
     if (selection.Count() == 0)
         return {};
-    const KmlDocument document = BuildKmlDocument(selection, projection, transform, target.stem().string());
+    const KmlDocument document = BuildKmlDocument(selection, frame, target.stem().string());
     fileio::WriteFileAtomically(target, document.text);
     return {document.placemarks, document.leftOut};
 }
@@ -378,7 +370,7 @@ KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection, double 
                                      const geodesy::FourParamCoefficients& transform,
                                      const std::filesystem::path& target)
 {
-    return WriteKmlFromSelection(selection, geodesy::ZoneProjection(centralMeridianDeg), transform, target);
+    return WriteKmlFromSelection(selection, survey::SurveyFrame(centralMeridianDeg, transform), target);
 }
 
 }  // namespace keldarn::cad

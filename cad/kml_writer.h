@@ -8,14 +8,14 @@
 // and share one style: a red outline 2 wide, no fill.
 //
 // The file is UTF-8 with CR LF line ends and no indentation. Drawing points (x easting,
-// y northing, metres) go back through the reverse four-parameter transformation and
-// the zone's inverse projection; Y is read as the projection's choice says (with the
-// default choice a zone number in the easting's millions is dropped).
+// y northing, metres) go back to WGS84 through the survey frame (the reverse four-parameter
+// transformation and the zone's inverse projection); Y is read as the projection's choice
+// says (with the default choice a zone number in the easting's millions is dropped).
 
 #include "cad/acad_automation.h"
-#include "kml/kml_error.h"
 #include "geodesy/four_param.h"
-#include "geodesy/zone_projection.h"
+#include "kml/kml_error.h"
+#include "survey/survey_frame.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -38,8 +38,8 @@ struct KmlDocument {
 // left out and counted in leftOut: one such vertex leaves out the whole polyline.
 // Throws KmlError when nothing can be written, and AcadError (naming the entity) when
 // an entity cannot be read.
-KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, const geodesy::ZoneProjection& projection,
-                             const geodesy::FourParamCoefficients& transform, std::string_view documentName);
+KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, const survey::SurveyFrame& frame,
+                             std::string_view documentName);
 // The same on the program's default projection of the zone with L0 = centralMeridianDeg
 // (degrees).
 KmlDocument BuildKmlDocument(const IAcadSelectionSet& selection, double centralMeridianDeg,
@@ -55,9 +55,7 @@ struct KmlWriteResult {
 // the file, without folder and extension. An empty selection writes nothing and returns
 // {0, 0}. Throws as BuildKmlDocument, and fileio::FileWriteError when the file cannot be
 // written.
-KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection,
-                                     const geodesy::ZoneProjection& projection,
-                                     const geodesy::FourParamCoefficients& transform,
+KmlWriteResult WriteKmlFromSelection(const IAcadSelectionSet& selection, const survey::SurveyFrame& frame,
                                      const std::filesystem::path& target);
 // The same on the program's default projection of the zone with L0 = centralMeridianDeg
 // (degrees).

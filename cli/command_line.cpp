@@ -89,12 +89,12 @@ std::vector<double> NumberList(const std::string& text, const std::string& optio
 
 }  // namespace
 
-std::array<double, 4> ReadBox(const std::string& text)
+geodesy::GeoBox ReadBox(const std::string& text)
 {
     const std::vector<double> v = NumberList(text, "bbox", 4);
     if (!(v[0] < v[2] && v[1] < v[3] && v[0] >= -90.0 && v[2] <= 90.0))
         throw UsageError(i18n::Translate("cli", "--bbox 应为 南,西,北,东（度），且南 < 北、西 < 东"));
-    return {v[0], v[1], v[2], v[3]};
+    return {.southDeg = v[0], .westDeg = v[1], .northDeg = v[2], .eastDeg = v[3]};
 }
 
 void PrintLine(const std::string& text)

@@ -4,6 +4,8 @@
 // the subcommand's list, with the exit statuses every subcommand shares.
 
 #include <array>
+#include "geodesy/coordinates.h"
+
 #include <functional>
 #include <map>
 #include <optional>
@@ -64,7 +66,7 @@ private:
 
 // The value of --bbox: south, west, north, east (degrees), south below north and west below
 // east. Throws UsageError.
-std::array<double, 4> ReadBox(const std::string& text);
+geodesy::GeoBox ReadBox(const std::string& text);
 
 // Writes `text` and a line end on standard error.
 void PrintLine(const std::string& text);

@@ -65,8 +65,7 @@ ops::AreaRings Area(const ParsedOptions& options)
     if (options.Has("bbox") == options.Has("kml"))
         throw UsageError(i18n::Translate("cli", "区域要用 --bbox 或 --kml 之一给出"));
     if (const auto bbox = options.Value("bbox")) {
-        const std::array<double, 4> box = ReadBox(*bbox);
-        return ops::AreaOfBox(box[0], box[1], box[2], box[3]);
+        return ops::AreaOfBox(ReadBox(*bbox));
     }
     return ops::AreaOfRings(KmlShapeFromOptions(options, true).shape.rings);
 }

@@ -282,23 +282,19 @@ std::optional<std::array<double, 3>> ReadValues(const std::vector<std::string_vi
 
 // One point converted as the window converts it, appended without a line end: X, Y, H in
 // metres to 3 decimals towards the grid; latitude and longitude in degrees to 9 decimals
-// (about 0.1 mm) and the height in metres towards the ellipsoid. projection is
-// job.frame.Projection(), built once for the file. Returns false when the result is not
-// finite (a point far outside any zone).
-bool AppendConverted(const ConvertJob& job, const geodesy::ZoneProjection& projection,
-                     const std::array<double, 3>& in, std::string& out)
+// (about 0.1 mm) and the height in metres towards the ellipsoid. Returns false when the
+// result is not finite (a point far outside any zone).
+bool AppendConverted(const ConvertJob& job, const std::array<double, 3>& in, std::string& out)
 {
     std::array<double, 3> result{};
-    int decimals = 3;  // of the first two values
+    int decimals = geodesy::kGridCoordinateDecimals;  // of the first two values
     if (job.direction == Direction::ToGrid) {
-        const geodesy::GridPoint grid =
-            geodesy::GeographicToGrid(in[0], in[1], in[2], projection, job.frame.transform);
+        const geodesy::GridPoint grid = job.frame.ToGrid({.latDeg = in[0], .lonDeg = in[1]}, in[2]);
         result = {grid.x, grid.y, grid.h};
     } else {
-        const geodesy::GridPoint plane =
-            geodesy::FourParamReverse(job.frame.transform, {in[0], in[1], in[2]});
-        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, plane.h);
-        result = {geo.latDeg, geo.lonDeg, plane.h};
+        const geodesy::GridPoint grid{.x = in[0], .y = in[1], .h = in[2]};
+        const geodesy::GeoPoint geo = job.frame.ToGeographic(grid);
+        result = {geo.latDeg, geo.lonDeg, job.frame.ElevationM(grid.h)};
         decimals = 9;
     }
     if (!std::all_of(result.begin(), result.end(), [](double v) { return std::isfinite(v); }))
@@ -307,14 +303,13 @@ bool AppendConverted(const ConvertJob& job, const geodesy::ZoneProjection& proje
     out += ',';
     out += geodesy::FormatFixed(result[1], decimals);
     out += ',';
-    out += geodesy::FormatFixed(result[2], 3);
+    out += geodesy::FormatGridCoordinate(result[2]);
     return true;
 }
 
 int Convert(const ParsedOptions& options)
 {
     const ConvertJob job = JobFromOptions(options);
-    const geodesy::ZoneProjection projection = job.frame.Projection();
     points::PointFileReader reader(job.input, job.inputEncoding);
     points::PointFileWriter output(job.output, job.outputEncoding ? *job.outputEncoding : reader.Encoding());
     Progress progress(i18n::Translate("cli", "转换"), 0, Progress::ModeFor(job.quiet));
@@ -367,7 +362,7 @@ int Convert(const ParsedOptions& options)
             converted += name;
             converted += ',';
         }
-        if (!AppendConverted(job, projection, *values, converted))
+        if (!AppendConverted(job, *values, converted))
             throw InputError(
                 points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：坐标超出可换算的范围：%3"),
                                     job.input, number, points::Quoted(line)));

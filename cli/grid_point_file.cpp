@@ -11,10 +11,10 @@
 
 namespace keldarn::cli {
 
-std::vector<std::pair<double, double>> ReadGridPoints(const std::string& path)
+std::vector<geodesy::PlanePoint> ReadGridPoints(const std::string& path)
 {
     fileio::LineReader reader(path);
-    std::vector<std::pair<double, double>> points;
+    std::vector<geodesy::PlanePoint> points;
     std::string_view text;
     std::string line;
     while (reader.Next(text)) {
@@ -28,7 +28,7 @@ std::vector<std::pair<double, double>> ReadGridPoints(const std::string& path)
         try {
             if (!(fields >> y))
                 throw UsageError("");
-            points.emplace_back(geodesy::ParseNumber(x), geodesy::ParseNumber(y));
+            points.push_back({.x = geodesy::ParseNumber(x), .y = geodesy::ParseNumber(y)});
         } catch (const std::exception&) {
             throw InputError(
                 points::LineMessage(i18n::Translate("cli", "%1 第 %2 行：应为 \"X,Y\" 两个数，而不是“%3”"),

@@ -98,13 +98,12 @@ QSize ChartSize(const std::optional<std::string>& text)
 
 // The route and its name: the first path of --kml (or the one named by --name), or the
 // points of --route named by the file.
-std::pair<std::vector<raster::GeoPoint>, std::string> Route(const ParsedOptions& options,
-                                                            const survey::SurveyFrame& frame)
+std::pair<geodesy::GeoRing, std::string> Route(const ParsedOptions& options, const survey::SurveyFrame& frame)
 {
     if (options.Has("kml") == options.Has("route"))
         throw UsageError(i18n::Translate("cli", "路线要用 --kml 或 --route 之一给出"));
     if (const auto route = options.Value("route")) {
-        const std::vector<std::pair<double, double>> points = ReadGridPoints(*route);
+        const std::vector<geodesy::PlanePoint> points = ReadGridPoints(*route);
         return {ops::RouteVerticesFromGrid(points, frame), fs::path(*route).stem().string()};
     }
     const ChosenKmlShape route = KmlShapeFromOptions(options, false);

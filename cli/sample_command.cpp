@@ -107,19 +107,19 @@ const std::vector<OptionRule> kSampleOptions = {
 const std::vector<OptionRule> kMergeOptions = {{"output"},    {"format"},       {"fields"},
                                                {"separator"}, {"quiet", false}, {"help", false}};
 
-std::vector<std::pair<double, double>> ReadBoundary(const std::string& path)
+// The survey grid points of a boundary file, a line "X,Y" each.
+std::vector<geodesy::PlanePoint> ReadBoundary(const std::string& path)
 {
-    std::vector<std::pair<double, double>> points = ReadGridPoints(path);
+    std::vector<geodesy::PlanePoint> points = ReadGridPoints(path);
     if (points.size() < 3)
         throw InputError(i18n::Format(i18n::Translate("cli", "%1：边界至少要有 3 个点"), {path}));
     return points;
 }
 
 // The closed rings (first vertex repeated at the end, at least three others) of a KML or
-// KMZ file with its linked layers, as longitude/latitude vertices: polygons' outer and
-// inner boundaries.
-std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::string& path,
-                                                                 const kml::KmlReadLimits& limits)
+// KMZ file with its linked layers, without the repeated vertex: polygons' outer and inner
+// boundaries.
+std::vector<geodesy::GeoRing> ReadKmlRings(const std::string& path, const kml::KmlReadLimits& limits)
 {
     class Rings : public kml::KmlGeometrySink {
     public:
@@ -130,9 +130,9 @@ std::vector<std::vector<std::pair<double, double>>> ReadKmlRings(const std::stri
                 return;  // points and open lines bound nothing
             auto& ring = rings.emplace_back();
             for (std::size_t k = 0; k + 1 < n; ++k)
-                ring.emplace_back(lonLat[2 * k], lonLat[2 * k + 1]);
+                ring.push_back({.latDeg = lonLat[2 * k + 1], .lonDeg = lonLat[2 * k]});
         }
-        std::vector<std::vector<std::pair<double, double>>> rings;
+        std::vector<geodesy::GeoRing> rings;
     } sink;
     if (!std::filesystem::exists(path))  // a read that fails: status 2
         throw RunError(i18n::Format(i18n::Translate("cli", "找不到输入文件 %1"), {path}));
@@ -186,11 +186,11 @@ void AppendNumbers(std::string& identity, std::initializer_list<double> values)
 // The survey frame in the run's identity: meridian, four parameters, national system.
 void AppendFrame(std::string& identity, const SurveyFrame& frame)
 {
-    const auto& k = frame.transform;
-    const auto& p = frame.projection;
-    AppendNumbers(identity,
-                  {frame.centralMeridianDeg, k.c, k.s, k.dxM, k.dyM, k.dHM, static_cast<double>(p.ellipsoid),
-                   static_cast<double>(p.zoneWidth), static_cast<double>(p.zoneNumber)});
+    const auto& k = frame.Transform();
+    const auto& p = frame.Choice();
+    AppendNumbers(identity, {frame.CentralMeridianDeg(), k.c, k.s, k.dxM, k.dyM, k.dHM,
+                             static_cast<double>(p.ellipsoid), static_cast<double>(p.zoneWidth),
+                             static_cast<double>(p.zoneNumber)});
     if (const auto& d = p.datum)
         AppendNumbers(identity, {d->dxM, d->dyM, d->dzM, d->rxArcSec, d->ryArcSec, d->rzArcSec, d->scalePpm,
                                  static_cast<double>(d->convention)});
@@ -220,12 +220,11 @@ TaskResult SampleRows(const SamplePlan& plan, std::int64_t beginRow, std::int64_
                 ++result.voids;
                 continue;
             }
-            // The height correction as the window applies it: H = elevation + dH.
-            const double h = geodesy::FourParamForward(frame.transform, {row[k].x, row[k].y, *heights[k]}).h;
+            const double h = frame.GridHeightM(*heights[k]);
             cells[0] = std::string(1, kNameMark);
-            cells[2] = geodesy::FormatFixed(row[k].x, 3);
-            cells[3] = geodesy::FormatFixed(row[k].y, 3);
-            cells[4] = geodesy::FormatFixed(h, 3);
+            cells[2] = geodesy::FormatGridCoordinate(row[k].x);
+            cells[3] = geodesy::FormatGridCoordinate(row[k].y);
+            cells[4] = geodesy::FormatGridCoordinate(h);
             for (std::size_t c = 0; c < format.layout.columns.size(); ++c) {
                 if (c > 0)
                     result.lines += format.layout.separator;
@@ -262,30 +261,32 @@ int Sample(const ParsedOptions& options)
     AppendFrame(identity, frame);
     AppendNumbers(identity, {*spacing});
     std::optional<SamplePlan> plan;
-    // The area's box in degrees (south, west, north, east), where it is given in degrees.
-    std::optional<std::array<double, 4>> areaBox;
+    // The area's box, where it is given in degrees.
+    std::optional<geodesy::GeoBox> areaBox;
     if (const auto bbox = options.Value("bbox")) {
-        const std::array<double, 4> v = ReadBox(*bbox);
-        AppendNumbers(identity, {v[0], v[1], v[2], v[3]});
-        areaBox = {v[0], v[1], v[2], v[3]};
-        plan = SamplePlan::ForGeoBox({v[0], v[1], v[2], v[3]}, *spacing, frame);
+        areaBox = ReadBox(*bbox);
+        AppendNumbers(identity, {areaBox->southDeg, areaBox->westDeg, areaBox->northDeg, areaBox->eastDeg});
+        plan = SamplePlan::ForGeoBox(*areaBox, *spacing, frame);
     } else if (const auto kml = options.Value("kml")) {
         auto rings = ReadKmlRings(*kml, KmlReadLimitsFromOptions(options));
-        areaBox = {HUGE_VAL, HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+        areaBox = geodesy::GeoBox{
+            .southDeg = HUGE_VAL, .westDeg = HUGE_VAL, .northDeg = -HUGE_VAL, .eastDeg = -HUGE_VAL};
         for (const auto& ring : rings) {
             identity += "ring\n";
-            for (const auto& [lonDeg, latDeg] : ring) {
-                AppendNumbers(identity, {lonDeg, latDeg});
-                *areaBox = {std::min((*areaBox)[0], latDeg), std::min((*areaBox)[1], lonDeg),
-                            std::max((*areaBox)[2], latDeg), std::max((*areaBox)[3], lonDeg)};
+            for (const geodesy::GeoPoint& vertex : ring) {
+                AppendNumbers(identity, {vertex.lonDeg, vertex.latDeg});  // longitude first, as KML writes it
+                areaBox->southDeg = std::min(areaBox->southDeg, vertex.latDeg);
+                areaBox->westDeg = std::min(areaBox->westDeg, vertex.lonDeg);
+                areaBox->northDeg = std::max(areaBox->northDeg, vertex.latDeg);
+                areaBox->eastDeg = std::max(areaBox->eastDeg, vertex.lonDeg);
             }
         }
         plan = SamplePlan::ForGeoRings(std::move(rings), *spacing, frame);
     } else {
         auto boundary = ReadBoundary(*options.Value("boundary"));
         identity += "boundary\n";
-        for (const auto& [x, y] : boundary)
-            AppendNumbers(identity, {x, y});
+        for (const geodesy::PlanePoint& p : boundary)
+            AppendNumbers(identity, {p.x, p.y});
         plan = SamplePlan::ForBoundary(std::move(boundary), *spacing, frame);
     }
     if (plan->CandidateCount() > kMaxCandidatesWithoutForce && !options.Has("force"))
@@ -366,8 +367,8 @@ int Sample(const ParsedOptions& options)
     // the terrain is told so, with the terrain's extent.
     if (written == 0 && parts == 1 && areaBox)
         if (const auto extent = sources.front()->Wgs84Extent();
-            extent && ((*areaBox)[0] > extent->northDeg || (*areaBox)[2] < extent->southDeg ||
-                       (*areaBox)[1] > extent->eastDeg || (*areaBox)[3] < extent->westDeg)) {
+            extent && (areaBox->southDeg > extent->northDeg || areaBox->northDeg < extent->southDeg ||
+                       areaBox->westDeg > extent->eastDeg || areaBox->eastDeg < extent->westDeg)) {
             const auto degrees = [](double value) {
                 char text[32];
                 std::snprintf(text, sizeof text, "%.4f", value);

@@ -43,9 +43,9 @@ SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
     const auto meridian = options.Value("meridian");
     if (!meridian)
         throw UsageError(i18n::Translate("cli", "缺少 --meridian（中央子午线经度）"));
-    SurveyFrame frame;
+    double centralMeridianDeg = 0.0;
     try {
-        frame.centralMeridianDeg = geodesy::ReadCentralMeridian(*meridian);
+        centralMeridianDeg = geodesy::ReadCentralMeridian(*meridian);
     } catch (const std::exception& error) {
         throw UsageError(i18n::Format(i18n::Translate("cli", "--meridian：%1"), {error.what()}));
     }
@@ -55,27 +55,27 @@ SurveyFrame SurveyFrameFromOptions(const ParsedOptions& options)
     const std::string dx = text("dx", stored.xdis), dy = text("dy", stored.ydis),
                       rot = text("rot", stored.rot), scale = text("scale", stored.sca),
                       dh = text("dh", stored.hdis);
+    geodesy::FourParamCoefficients transform;
     try {
-        frame.transform =
-            geodesy::MakeFourParamCoefficients(geodesy::ReadFourParameters({dx, dy, rot, scale, dh}));
+        transform = geodesy::MakeFourParamCoefficients(geodesy::ReadFourParameters({dx, dy, rot, scale, dh}));
     } catch (const std::exception& error) {
         throw UsageError(i18n::Format(i18n::Translate("cli", "四参数：%1"), {error.what()}));
     }
-    if (!(frame.transform.c * frame.transform.c + frame.transform.s * frame.transform.s > 0.0))
+    if (!(transform.c * transform.c + transform.s * transform.s > 0.0))
         throw UsageError(i18n::Translate("cli", "四参数：尺度比例 m 为 −1，无法换算"));
     // The national system as the window keeps it ([Projection]); the program's own without one.
+    geodesy::ProjectionChoice projection;
     if (settingsPath) {
         settings::ProjectionSettings read = settings::ReadProjectionSettings(*settingsPath);
         if (!read.problem.empty())
             throw UsageError(read.problem);
-        frame.projection = read.choice;
+        projection = read.choice;
     }
     try {
-        static_cast<void>(frame.Projection());
+        return SurveyFrame(centralMeridianDeg, transform, projection);
     } catch (const geodesy::ProjectionSetupError& error) {
         throw UsageError(i18n::Format(i18n::Translate("cli", "--meridian：%1"), {error.what()}));
     }
-    return frame;
 }
 
 }  // namespace keldarn::cli

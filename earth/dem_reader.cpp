@@ -382,7 +382,7 @@ struct TranslateOptionsFree {
 // The part of the source under a WGS84 window, as a virtual raster (nothing is read yet):
 // the window's outline carried into the source's pixels, widened by two cells, clipped to the
 // raster. Only for sources with a geotransform.
-DatasetPtr SourceUnder(GDALDatasetH dataset, const OGRSpatialReference& crs, const GeoWindow& window,
+DatasetPtr SourceUnder(GDALDatasetH dataset, const OGRSpatialReference& crs, const geodesy::GeoBox& window,
                        const std::string& path)
 {
     const OGRSpatialReference wgs84 = Wgs84Geographic();

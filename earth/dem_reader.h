@@ -5,6 +5,7 @@
 // into one virtual raster. The result is resampled into a WGS84 geographic grid in memory.
 
 #include "earth/terrain.h"
+#include "geodesy/coordinates.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,14 +14,6 @@
 
 namespace keldarn::earth {
 
-// A stretch of ground bounded by parallels and meridians (degrees, WGS84).
-struct GeoWindow {
-    double southDeg = 0.0;
-    double westDeg = 0.0;
-    double northDeg = 0.0;
-    double eastDeg = 0.0;
-};
-
 struct DemReadOptions {
     // The largest grid held in memory (samples; 4 bytes each). A bigger source is first
     // decimated to fit (the nearest sample per coarse cell, from the source's overviews
@@ -28,7 +21,7 @@ struct DemReadOptions {
     std::int64_t maxCells = std::int64_t{64} << 20;
     // Only the part of the source under this window (and a few cells around it); the
     // whole source when absent. Throws TerrainError when the window misses the source.
-    std::optional<GeoWindow> window;
+    std::optional<geodesy::GeoBox> window;
     // The most a read may decode of the source's blocks (bytes). A source that would need
     // more, for want of overviews, is refused with a message that says how to make them.
     std::uint64_t maxDecodedBytes = std::uint64_t{4} << 30;

@@ -59,8 +59,8 @@ SamplingGrid MakeSamplingGrid(double spanVM, double spanWM, double spacingM)
     return {*nV, *nW};
 }
 
-ViewSpans MeasureViewSpans(const GeoSample& left, const GeoSample& right, const GeoSample& bottom,
-                           const GeoSample& top, double centreLonDeg)
+ViewSpans MeasureViewSpans(const geodesy::GeoPoint& left, const geodesy::GeoPoint& right,
+                           const geodesy::GeoPoint& bottom, const geodesy::GeoPoint& top, double centreLonDeg)
 {
     using geodesy::GaussForward;
     const double xTop = GaussForward(top.latDeg, top.lonDeg - centreLonDeg).x;

@@ -4,6 +4,7 @@
 // the view on the ground that sizes it.
 
 #include "earth/screen_coords.h"
+#include "geodesy/coordinates.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -47,12 +48,9 @@ struct ViewSpans {
     double spanWM = 0.0;
 };
 
-struct GeoSample {
-    double latDeg = 0.0;
-    double lonDeg = 0.0;
-};
-
-ViewSpans MeasureViewSpans(const GeoSample& left, const GeoSample& right, const GeoSample& bottom,
-                           const GeoSample& top, double centreLonDeg);
+// The spans from the ground points (WGS84) under the middles of the view's four edges.
+ViewSpans MeasureViewSpans(const geodesy::GeoPoint& left, const geodesy::GeoPoint& right,
+                           const geodesy::GeoPoint& bottom, const geodesy::GeoPoint& top,
+                           double centreLonDeg);
 
 }  // namespace keldarn::earth

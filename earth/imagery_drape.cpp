@@ -27,14 +27,14 @@ DrapeSampler::DrapeSampler(const ImageryDrape& drape, const GridGeometry& grid)
     const auto& images = drape.Images();
     for (auto it = images.rbegin(); it != images.rend(); ++it) {
         const raster::GeoImage& image = **it;
-        const double pxPerLonDeg = image.widthPx / (image.bounds.eastLonDeg - image.bounds.westLonDeg);
-        const double pxPerLatDeg = image.heightPx / (image.bounds.northLatDeg - image.bounds.southLatDeg);
+        const double pxPerLonDeg = image.widthPx / (image.bounds.eastDeg - image.bounds.westDeg);
+        const double pxPerLatDeg = image.heightPx / (image.bounds.northDeg - image.bounds.southDeg);
         if (!std::isfinite(pxPerLonDeg) || !std::isfinite(pxPerLatDeg) || pxPerLonDeg <= 0 || pxPerLatDeg <= 0)
             continue;
         fineToCoarse_.push_back({&image, grid.stepLonDeg * pxPerLonDeg,
-                                 (grid.westLonDeg - image.bounds.westLonDeg) * pxPerLonDeg - 0.5,
+                                 (grid.westLonDeg - image.bounds.westDeg) * pxPerLonDeg - 0.5,
                                  grid.stepLatDeg * pxPerLatDeg,
-                                 (image.bounds.northLatDeg - grid.northLatDeg) * pxPerLatDeg - 0.5});
+                                 (image.bounds.northDeg - grid.northLatDeg) * pxPerLatDeg - 0.5});
     }
 }
 

@@ -33,18 +33,18 @@ QThreadPool& ImageryPool()
     return pool;
 }
 
-double WidthM(const raster::GeoRect& r)
+double WidthM(const geodesy::GeoBox& r)
 {
-    return (r.eastLonDeg - r.westLonDeg) * MetresPerDegreeLon(0.5 * (r.southLatDeg + r.northLatDeg));
+    return (r.eastDeg - r.westDeg) * MetresPerDegreeLon(0.5 * (r.southDeg + r.northDeg));
 }
 
-double HeightM(const raster::GeoRect& r)
+double HeightM(const geodesy::GeoBox& r)
 {
-    return (r.northLatDeg - r.southLatDeg) * MetresPerDegreeLat(0.5 * (r.southLatDeg + r.northLatDeg));
+    return (r.northDeg - r.southDeg) * MetresPerDegreeLat(0.5 * (r.southDeg + r.northDeg));
 }
 
 // Pixels across and down for a window at about `sidePx` along its longer side.
-QSize PixelsFor(const raster::GeoRect& window, int sidePx)
+QSize PixelsFor(const geodesy::GeoBox& window, int sidePx)
 {
     const double w = std::max(WidthM(window), 1e-6), h = std::max(HeightM(window), 1e-6);
     const double scale = sidePx / std::max(w, h);
@@ -52,19 +52,21 @@ QSize PixelsFor(const raster::GeoRect& window, int sidePx)
                  std::clamp(static_cast<int>(std::lround(h * scale)), 1, sidePx));
 }
 
-std::optional<raster::GeoRect> Intersection(const raster::GeoRect& a, const raster::GeoRect& b)
+std::optional<geodesy::GeoBox> Intersection(const geodesy::GeoBox& a, const geodesy::GeoBox& b)
 {
-    const raster::GeoRect r{std::max(a.westLonDeg, b.westLonDeg), std::max(a.southLatDeg, b.southLatDeg),
-                            std::min(a.eastLonDeg, b.eastLonDeg), std::min(a.northLatDeg, b.northLatDeg)};
-    if (r.westLonDeg >= r.eastLonDeg || r.southLatDeg >= r.northLatDeg)
+    const geodesy::GeoBox r{.southDeg = std::max(a.southDeg, b.southDeg),
+                            .westDeg = std::max(a.westDeg, b.westDeg),
+                            .northDeg = std::min(a.northDeg, b.northDeg),
+                            .eastDeg = std::min(a.eastDeg, b.eastDeg)};
+    if (r.westDeg >= r.eastDeg || r.southDeg >= r.northDeg)
         return std::nullopt;
     return r;
 }
 
-bool Contains(const raster::GeoRect& outer, const raster::GeoRect& inner)
+bool Contains(const geodesy::GeoBox& outer, const geodesy::GeoBox& inner)
 {
-    return inner.westLonDeg >= outer.westLonDeg && inner.eastLonDeg <= outer.eastLonDeg &&
-           inner.southLatDeg >= outer.southLatDeg && inner.northLatDeg <= outer.northLatDeg;
+    return inner.westDeg >= outer.westDeg && inner.eastDeg <= outer.eastDeg &&
+           inner.southDeg >= outer.southDeg && inner.northDeg <= outer.northDeg;
 }
 
 }  // namespace
@@ -80,7 +82,7 @@ namespace {
 
 using ReadResult = ImageryLayer::ReadResult;
 
-ReadResult ReadImage(const std::shared_ptr<raster::ImagerySource>& source, const raster::GeoRect& window,
+ReadResult ReadImage(const std::shared_ptr<raster::ImagerySource>& source, const geodesy::GeoBox& window,
                      QSize px)
 {
     ReadResult result;
@@ -98,7 +100,7 @@ ReadResult ReadImage(const std::shared_ptr<raster::ImagerySource>& source, const
 
 double DegreesPerPixel(const raster::GeoImage& image)
 {
-    return (image.bounds.northLatDeg - image.bounds.southLatDeg) / std::max(image.heightPx, 1);
+    return (image.bounds.northDeg - image.bounds.southDeg) / std::max(image.heightPx, 1);
 }
 
 ImageryLayer::ImageryLayer(Callbacks callbacks)
@@ -114,7 +116,7 @@ ImageryLayer::~ImageryLayer()
     ImageryPool().waitForDone(kThreadEndWaitMs);
 }
 
-void ImageryLayer::Apply(const ImageryLayerSettings& settings, const raster::GeoRect& ground)
+void ImageryLayer::Apply(const ImageryLayerSettings& settings, const geodesy::GeoBox& ground)
 {
     const bool newSource = settings.source != settings_.source || !source_;
     settings_ = settings;
@@ -158,7 +160,7 @@ void ImageryLayer::Tell(const QString& notice)
         callbacks_.notice(notice);
 }
 
-void ImageryLayer::StartOpen(const raster::GeoRect& ground)
+void ImageryLayer::StartOpen(const geodesy::GeoBox& ground)
 {
     // The whole ground's image takes at most half the memory bound.
     const int coarseSidePx = std::clamp(
@@ -191,16 +193,18 @@ void ImageryLayer::StartOpen(const raster::GeoRect& ground)
         });
 }
 
-void ImageryLayer::ViewChanged(const std::optional<raster::GeoRect>& footprint, QSize viewPx)
+void ImageryLayer::ViewChanged(const std::optional<geodesy::GeoBox>& footprint, QSize viewPx)
 {
     if (!footprint) {
         wantedView_.reset();
         return;
     }
-    const double marginLon = kViewMargin * (footprint->eastLonDeg - footprint->westLonDeg);
-    const double marginLat = kViewMargin * (footprint->northLatDeg - footprint->southLatDeg);
-    wantedView_ = raster::GeoRect{footprint->westLonDeg - marginLon, footprint->southLatDeg - marginLat,
-                                  footprint->eastLonDeg + marginLon, footprint->northLatDeg + marginLat};
+    const double marginLon = kViewMargin * (footprint->eastDeg - footprint->westDeg);
+    const double marginLat = kViewMargin * (footprint->northDeg - footprint->southDeg);
+    wantedView_ = geodesy::GeoBox{.southDeg = footprint->southDeg - marginLat,
+                                  .westDeg = footprint->westDeg - marginLon,
+                                  .northDeg = footprint->northDeg + marginLat,
+                                  .eastDeg = footprint->eastDeg + marginLon};
     wantedViewPx_ = viewPx;
     if (!reading_)
         StartView();
@@ -210,22 +214,22 @@ void ImageryLayer::StartView()
 {
     if (!source_ || !wantedView_ || !settings_.visible)
         return;
-    raster::GeoRect window = *wantedView_;
+    geodesy::GeoBox window = *wantedView_;
     if (const auto coverage = source_->Coverage()) {
         const auto inside = Intersection(window, *coverage);
         if (!inside)
             return;
         window = *inside;
     }
-    const double share = (window.northLatDeg - window.southLatDeg) /
-                         (wantedView_->northLatDeg - wantedView_->southLatDeg);
+    const double share =
+        (window.northDeg - window.southDeg) / (wantedView_->northDeg - wantedView_->southDeg);
     const int viewSidePx = static_cast<int>(
         (1.0 + 2.0 * kViewMargin) * std::max(wantedViewPx_.width(), wantedViewPx_.height()) * std::min(share, 1.0));
     // Within the memory bound: the view image takes at most a quarter of it.
     const double boundSide = std::sqrt(settings_.memoryBoundBytes / 4.0 / sizeof(std::uint32_t));
     const int sidePx = std::clamp(std::min(viewSidePx, static_cast<int>(boundSide)), 16, kMaxViewSidePx);
     const QSize px = PixelsFor(window, sidePx);
-    const double wantedDegPerPx = (window.northLatDeg - window.southLatDeg) / px.height();
+    const double wantedDegPerPx = (window.northDeg - window.southDeg) / px.height();
     for (const Held& held : held_)
         if (Contains(held.image->bounds, window) && DegreesPerPixel(*held.image) <= kFineEnough * wantedDegPerPx)
             return;

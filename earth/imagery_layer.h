@@ -49,12 +49,12 @@ public:
     // old one go at once. Opacity and visibility alone apply at once.
     // ground: where the coarse image is read when the source covers the whole world (the
     // terrain's extent).
-    void Apply(const ImageryLayerSettings& settings, const raster::GeoRect& ground);
+    void Apply(const ImageryLayerSettings& settings, const geodesy::GeoBox& ground);
     const ImageryLayerSettings& Settings() const { return settings_; }
 
     // The ground in view changed (footprint: the frame's ground, nothing when it reaches
     // the sky); a view image is read when it rests and the held images are not fine enough.
-    void ViewChanged(const std::optional<raster::GeoRect>& footprint, QSize viewPx);
+    void ViewChanged(const std::optional<geodesy::GeoBox>& footprint, QSize viewPx);
 
     // What the renderer drapes; nullptr with no source, while hidden, or before an image.
     std::shared_ptr<const ImageryDrape> Drape() const;
@@ -75,7 +75,7 @@ private:
     void Run(std::function<ReadResult()> read, std::function<void(const ReadResult&)> done);
     // Passes a notice on when it differs from the last one.
     void Tell(const QString& notice);
-    void StartOpen(const raster::GeoRect& ground);
+    void StartOpen(const geodesy::GeoBox& ground);
     void StartView();
     void Keep(std::shared_ptr<const raster::GeoImage> image);
     void Rebuild();
@@ -85,7 +85,7 @@ private:
     std::shared_ptr<raster::ImagerySource> source_;
     std::uint64_t generation_ = 0;  // of the source; results of older ones are dropped
     bool reading_ = false;
-    std::optional<raster::GeoRect> wantedView_;
+    std::optional<geodesy::GeoBox> wantedView_;
     QSize wantedViewPx_;
     std::vector<Held> held_;  // coarse to fine; the first is the whole ground's
     std::uint64_t serial_ = 0;

@@ -29,9 +29,9 @@ public:
         // Exact equality: a ring repeats its first tuple as written.
         line.closed = n >= 3 && lonLatDeg[0] == lonLatDeg[2 * n - 2] && lonLatDeg[1] == lonLatDeg[2 * n - 1];
         const std::size_t kept = line.closed ? n - 1 : n;
-        line.latLonDeg.reserve(kept);
+        line.vertices.reserve(kept);
         for (std::size_t i = 0; i < kept; ++i)
-            line.latLonDeg.emplace_back(lonLatDeg[2 * i + 1], lonLatDeg[2 * i]);
+            line.vertices.push_back({.latDeg = lonLatDeg[2 * i + 1], .lonDeg = lonLatDeg[2 * i]});
         layer_.lines.push_back(std::move(line));
     }
 

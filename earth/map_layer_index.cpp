@@ -12,9 +12,9 @@ constexpr double kMetresPerDegree = 111200.0;
 LineBounds BoundsOf(const MapPolyline& line)
 {
     LineBounds b;
-    for (const auto& [latDeg, lonDeg] : line.latLonDeg)
-        b.box.Add(latDeg, lonDeg);
-    if (line.latLonDeg.empty())
+    for (const geodesy::GeoPoint& vertex : line.vertices)
+        b.box.Add(vertex.latDeg, vertex.lonDeg);
+    if (line.vertices.empty())
         return b;
     b.middleLatDeg = 0.5 * (b.box.southDeg + b.box.northDeg);
     b.middleLonDeg = 0.5 * (b.box.westDeg + b.box.eastDeg);
@@ -31,14 +31,15 @@ LineBounds BoundsOf(const MapPolyline& line)
 // path (the first vertex of a ring) are always kept.
 std::vector<float> SignificanceOf(const MapPolyline& line)
 {
-    const auto& v = line.latLonDeg;
+    const geodesy::GeoRing& v = line.vertices;
     const size_t n = v.size();
     std::vector<float> significance(n, std::numeric_limits<float>::infinity());
     if (n < 3)
         return significance;
-    const double east = std::cos(v[0].first * kRad) * kMetresPerDegree;
+    const double east = std::cos(v[0].latDeg * kRad) * kMetresPerDegree;
+    // Metres east and north on a plane tangent near the first vertex.
     const auto at = [&](size_t k) {
-        return std::pair(v[k % n].second * east, v[k % n].first * kMetresPerDegree);
+        return std::pair(v[k % n].lonDeg * east, v[k % n].latDeg * kMetresPerDegree);
     };
     // A ring runs back to its first vertex, which ends it.
     const size_t last = line.closed ? n : n - 1;
@@ -83,20 +84,20 @@ template <typename BoxOf> GridIndex::GridIndex(size_t count, BoxOf&& boxOf)
     constexpr double kItemsPerCell = 16.0;
     const int side = std::clamp(static_cast<int>(std::sqrt(count / kItemsPerCell)), 1, 256);
     LatLonBox all;
-    std::vector<std::pair<double, double>> middles(count);
+    std::vector<geodesy::GeoPoint> middles(count);
     for (size_t k = 0; k < count; ++k) {
         const LatLonBox b = boxOf(k);
         if (!(b.southDeg <= b.northDeg))
             continue;  // nothing to draw: in cell 0
-        middles[k] = {0.5 * (b.southDeg + b.northDeg), 0.5 * (b.westDeg + b.eastDeg)};
-        all.Add(middles[k].first, middles[k].second);
+        middles[k] = {.latDeg = 0.5 * (b.southDeg + b.northDeg), .lonDeg = 0.5 * (b.westDeg + b.eastDeg)};
+        all.Add(middles[k].latDeg, middles[k].lonDeg);
     }
     const auto cellOf = [&](size_t k) {
         if (!(all.southDeg < all.northDeg) || !(all.westDeg < all.eastDeg))
             return 0;
         const auto step = [side](double t) { return std::clamp(static_cast<int>(t * side), 0, side - 1); };
-        return step((middles[k].first - all.southDeg) / (all.northDeg - all.southDeg)) * side +
-               step((middles[k].second - all.westDeg) / (all.eastDeg - all.westDeg));
+        return step((middles[k].latDeg - all.southDeg) / (all.northDeg - all.southDeg)) * side +
+               step((middles[k].lonDeg - all.westDeg) / (all.eastDeg - all.westDeg));
     };
     std::vector<int> cells(count);
     cellStart_.assign(static_cast<size_t>(side) * side + 1, 0);

@@ -11,6 +11,7 @@
 // its ray through. So a view point lies in pixel (floor(x), floor(y)).
 
 #include "earth/camera.h"
+#include "geodesy/coordinates.h"
 
 #include <QColor>
 #include <QImage>
@@ -34,7 +35,7 @@ struct MapMarker {
 
 // A path or, when closed, a ring: the last vertex joins the first (it is not repeated).
 struct MapPolyline {
-    std::vector<std::pair<double, double>> latLonDeg;
+    geodesy::GeoRing vertices;  // WGS84
     bool closed = false;
 };
 

@@ -46,7 +46,7 @@ public:
     void Append(const MapPolyline& line, const LineBounds& b, const std::vector<float>& significance,
                 std::vector<QLineF>& segments)
     {
-        const auto& v = line.latLonDeg;
+        const geodesy::GeoRing& v = line.vertices;
         const size_t n = v.size();
         if (n < 2)
             return;
@@ -70,12 +70,11 @@ public:
             }
         }
         const size_t end = line.closed ? n + 1 : n;
-        LinePoint last = Place(v[0].first, v[0].second);
+        LinePoint last = Place(v[0].latDeg, v[0].lonDeg);
         for (size_t k = 1; k < end; ++k) {
             if (k < n && significance[k] < toleranceM)
                 continue;
-            const auto [latDeg, lonDeg] = v[k % n];
-            const LinePoint next = Place(latDeg, lonDeg);
+            const LinePoint next = Place(v[k % n].latDeg, v[k % n].lonDeg);
             Join(last, next, segments);
             last = next;
         }
@@ -267,7 +266,7 @@ void DrawLines(QImage& frame, const FrameView& view, const GroundHeight& ground,
             }
             if (n + kPrefetchAhead < end) {
                 const auto [fl, fk] = candidates[n + kPrefetchAhead];
-                __builtin_prefetch(layers[fl]->lines[fk].latLonDeg.data());
+                __builtin_prefetch(layers[fl]->lines[fk].vertices.data());
                 __builtin_prefetch(caches[fl]->significance[fk].data());
             }
             const auto [l, k] = candidates[n];

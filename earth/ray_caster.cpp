@@ -217,7 +217,7 @@ private:
         const double southDeg = terrain_.SouthLatDeg();
         const double northDeg = terrain_.NorthLatDeg();
         const double latOutDeg = std::max({0.0, southDeg - g.latDeg, g.latDeg - northDeg});
-        const double column = terrain_.GridPointOf(g.latDeg, g.lonDeg).column;
+        const double column = terrain_.CellPositionOf(g.latDeg, g.lonDeg).column;
         const double lastColumn = grid.columns - 1.0;
         double lonOutDeg = 0.0;
         if (column > lastColumn) {

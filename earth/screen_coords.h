@@ -9,6 +9,8 @@ namespace keldarn::earth {
 struct ScreenPoint {
     double sx = 0.0;
     double sy = 0.0;
+
+    bool operator==(const ScreenPoint&) const = default;
 };
 
 // A pixel (xr, yr) of a render window of w × h pixels (outer size), yr growing

@@ -39,7 +39,7 @@ public:
         for (size_t k = 0; k < ts.size(); ++k) {
             probes[k].tM = ts[k];
             probes[k].point = GeodeticNearSurface(ray_.At(ts[k]));
-            points_[k] = {probes[k].point.latDeg, probes[k].point.lonDeg};
+            points_[k] = {.latDeg = probes[k].point.latDeg, .lonDeg = probes[k].point.lonDeg};
         }
         source_.HeightsM(points_, heights_);
         for (size_t k = 0; k < ts.size(); ++k) {
@@ -52,7 +52,7 @@ public:
 private:
     raster::ElevationSource& source_;
     const Ray& ray_;
-    std::vector<raster::GeoPoint> points_;
+    std::vector<geodesy::GeoPoint> points_;
     std::vector<std::optional<double>> heights_;
 };
 

@@ -94,18 +94,19 @@ void Terrain::ComputeStatistics()
                           std::max(grid_.stepLonDeg * MetresPerDegreeLon(midLatDeg), 1e-3));
 }
 
-GridPoint Terrain::GridPointOf(double latDeg, double lonDeg) const
+CellPosition Terrain::CellPositionOf(double latDeg, double lonDeg) const
 {
     // Longitudes are taken eastwards from the west edge modulo 360, so a grid that
     // crosses the antimeridian is looked up correctly.
     double eastOfWestDeg = lonDeg - grid_.westLonDeg;
     eastOfWestDeg -= 360.0 * std::floor(eastOfWestDeg / 360.0);
-    return {eastOfWestDeg / grid_.stepLonDeg, (grid_.northLatDeg - latDeg) / grid_.stepLatDeg};
+    return {.column = eastOfWestDeg / grid_.stepLonDeg,
+            .row = (grid_.northLatDeg - latDeg) / grid_.stepLatDeg};
 }
 
 std::optional<double> Terrain::ElevationM(double latDeg, double lonDeg) const
 {
-    const GridPoint p = GridPointOf(latDeg, lonDeg);
+    const CellPosition p = CellPositionOf(latDeg, lonDeg);
     return ElevationAtGridM(p.column, p.row);
 }
 
@@ -150,7 +151,7 @@ std::optional<double> Terrain::ElevationAtGridM(double column, double row) const
 
 double Terrain::AnchorElevationM(double latDeg, double lonDeg) const
 {
-    const GridPoint p = GridPointOf(latDeg, lonDeg);
+    const CellPosition p = CellPositionOf(latDeg, lonDeg);
     const double lastColumn = grid_.columns - 1.0;
     double column = std::isfinite(p.column) ? p.column : 0.0;
     if (column > lastColumn) {

@@ -27,8 +27,9 @@ struct GridGeometry {
     double stepLatDeg = 0.0;   // > 0, southwards from one row to the next
 };
 
-// Grid coordinates: column and row as real numbers, sample (c, r) at integer values.
-struct GridPoint {
+// A place in the elevation grid: column and row as real numbers (column eastwards, row
+// southwards), sample (c, r) at integer values. Not the survey grid of geodesy::GridPoint.
+struct CellPosition {
     double column = 0.0;
     double row = 0.0;
 };
@@ -53,7 +54,8 @@ public:
     // elevation range is used.
     double AnchorElevationM(double latDeg, double lonDeg) const;
 
-    GridPoint GridPointOf(double latDeg, double lonDeg) const;
+    // Where a geographic point (degrees, WGS84) lies in the grid.
+    CellPosition CellPositionOf(double latDeg, double lonDeg) const;
     double LatitudeOfRowDeg(double row) const { return grid_.northLatDeg - row * grid_.stepLatDeg; }
     double LongitudeOfColumnDeg(double column) const { return grid_.westLonDeg + column * grid_.stepLonDeg; }
 

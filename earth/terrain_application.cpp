@@ -24,14 +24,12 @@ namespace {
 constexpr int kDetailDelayMs = 250;
 constexpr int kImageryDelayMs = 200;
 
-raster::GeoRect RectOf(const GeoWindow& w)
+geodesy::GeoBox ExtentOf(const Terrain& terrain)
 {
-    return {w.westDeg, w.southDeg, w.eastDeg, w.northDeg};
-}
-
-raster::GeoRect ExtentOf(const Terrain& terrain)
-{
-    return {terrain.WestLonDeg(), terrain.SouthLatDeg(), terrain.EastLonDeg(), terrain.NorthLatDeg()};
+    return {.southDeg = terrain.SouthLatDeg(),
+            .westDeg = terrain.WestLonDeg(),
+            .northDeg = terrain.NorthLatDeg(),
+            .eastDeg = terrain.EastLonDeg()};
 }
 
 // One grid of a source, read and prepared for drawing away from the GUI thread.
@@ -78,7 +76,7 @@ LoadedLevel ReadLevel(const TerrainSource& source, std::int64_t maxCells, bool f
 }
 
 // A grid of the ground under a window at up to maxCells samples.
-LoadedLevel ReadDetail(const TerrainSource& source, const GeoWindow& window, std::int64_t maxCells)
+LoadedLevel ReadDetail(const TerrainSource& source, const geodesy::GeoBox& window, std::int64_t maxCells)
 {
     LowerCurrentThreadPriority();
     LoadedLevel level;
@@ -126,7 +124,7 @@ TerrainApplication::TerrainApplication(std::shared_ptr<const Terrain> terrain,
     QObject::connect(imageryTimer_, &QTimer::timeout, loads_.get(), [this] {
         const QSize viewPx = ViewSize();
         const auto footprint = scene_.ViewFootprint(viewPx);
-        imagery_->ViewChanged(footprint ? std::optional(RectOf(*footprint)) : std::nullopt, viewPx);
+        imagery_->ViewChanged(footprint, viewPx);
     });
     ImageryLayer::Callbacks imageryCallbacks;
     imageryCallbacks.changed = [this] {

@@ -120,7 +120,7 @@ public:
     Camera ViewCamera() const { return scene_.MakeCamera(ViewSize()); }
     // The ground in view as a box of latitudes and longitudes, or nothing when the view's
     // edge looks at the sky.
-    std::optional<GeoWindow> ViewFootprint() const { return scene_.ViewFootprint(ViewSize()); }
+    std::optional<geodesy::GeoBox> ViewFootprint() const { return scene_.ViewFootprint(ViewSize()); }
     // Moves the view's focus to a point, keeping range, tilt and azimuth.
     void LookAtPoint(double latDeg, double lonDeg);
 

@@ -183,14 +183,14 @@ QImage TerrainRenderer::Render(const Camera& camera, const ImageryDrape* drape)
     return image;
 }
 
-std::optional<GridPoint> TerrainRenderer::DrawnGridPoint(int x, int y) const
+std::optional<CellPosition> TerrainRenderer::DrawnCellPosition(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= buffers_.widthPx || y >= buffers_.heightPx)
         return std::nullopt;
     const size_t i = static_cast<size_t>(y) * buffers_.widthPx + x;
     if (buffers_.invDepth[i] <= 0.0f)
         return std::nullopt;
-    return GridPoint{buffers_.column[i], buffers_.row[i]};
+    return CellPosition{.column = buffers_.column[i], .row = buffers_.row[i]};
 }
 
 void TerrainRenderer::BuildMeshes(const Camera& camera)

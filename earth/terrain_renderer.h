@@ -37,8 +37,9 @@ public:
     // Per pixel of the last frame: the depth and grid point of the surface drawn there.
     const SurfaceBuffers& Buffers() const { return buffers_; }
 
-    // The grid point drawn at a pixel of the last frame; nothing for sky or ground without data.
-    std::optional<GridPoint> DrawnGridPoint(int x, int y) const;
+    // The place of the elevation grid drawn at a pixel of the last frame; nothing for sky or
+    // ground without data.
+    std::optional<CellPosition> DrawnCellPosition(int x, int y) const;
 
     // Threads used for a frame (default: the machine's cores).
     void SetThreadCount(int threads) { threads_ = std::max(threads, 1); }

@@ -99,14 +99,14 @@ void TerrainScene::SetDetail(std::shared_ptr<const Terrain> terrain,
 
 namespace {
 
-bool Inside(const GeoWindow& inner, const Terrain& outer)
+bool Inside(const geodesy::GeoBox& inner, const Terrain& outer)
 {
     return inner.southDeg >= outer.SouthLatDeg() && inner.northDeg <= outer.NorthLatDeg() &&
            inner.westDeg >= outer.WestLonDeg() && inner.eastDeg <= outer.EastLonDeg();
 }
 
 // Extent of a window on the ground (metres): the larger of its width and height.
-double SpanM(const GeoWindow& window)
+double SpanM(const geodesy::GeoBox& window)
 {
     const double midLatDeg = 0.5 * (window.southDeg + window.northDeg);
     return std::max((window.northDeg - window.southDeg) * MetresPerDegreeLat(midLatDeg),
@@ -120,10 +120,11 @@ constexpr double kDetailMargin = 0.5;
 
 }  // namespace
 
-std::optional<GeoWindow> TerrainScene::FrameFootprint(const Camera& camera) const
+std::optional<geodesy::GeoBox> TerrainScene::FrameFootprint(const Camera& camera) const
 {
     const double levelM = terrain_->MeanElevationM();
-    GeoWindow window{90.0, 180.0, -90.0, -180.0};
+    // Empty until the corners widen it.
+    geodesy::GeoBox window{.southDeg = 90.0, .westDeg = 180.0, .northDeg = -90.0, .eastDeg = -180.0};
     for (const double sx : {-1.0, 1.0})
         for (const double sy : {-1.0, 1.0}) {
             const Ray ray = camera.RayThrough(sx, sy);
@@ -177,8 +178,10 @@ std::optional<TerrainScene::DetailRequest> TerrainScene::DetailWanted(QSize view
     const double marginLatDeg = kDetailMargin * (footprint->northDeg - footprint->southDeg);
     const double marginLonDeg = kDetailMargin * (footprint->eastDeg - footprint->westDeg);
     DetailRequest request;
-    request.window = {footprint->southDeg - marginLatDeg, footprint->westDeg - marginLonDeg,
-                      footprint->northDeg + marginLatDeg, footprint->eastDeg + marginLonDeg};
+    request.window = {.southDeg = footprint->southDeg - marginLatDeg,
+                      .westDeg = footprint->westDeg - marginLonDeg,
+                      .northDeg = footprint->northDeg + marginLatDeg,
+                      .eastDeg = footprint->eastDeg + marginLonDeg};
     const double cellsAcross = (1.0 + 2.0 * kDetailMargin) * spanM / wantedCellM;
     request.maxCells = static_cast<std::int64_t>(cellsAcross * cellsAcross);
     return request;

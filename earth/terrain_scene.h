@@ -59,7 +59,7 @@ public:
     // Dropped when the source changes.
     void SetDetail(std::shared_ptr<const Terrain> terrain, std::shared_ptr<TerrainRenderer> renderer);
     struct DetailRequest {
-        GeoWindow window;
+        geodesy::GeoBox window;
         std::int64_t maxCells = 0;
     };
     // The ground worth reading in detail for the current camera and a view of the given
@@ -105,7 +105,10 @@ public:
 
     // The ground a frame of the given size shows (on the level of the terrain's mean
     // height), or nothing when a corner of the frame sees the sky.
-    std::optional<GeoWindow> ViewFootprint(QSize viewPx) const { return FrameFootprint(MakeCamera(viewPx)); }
+    std::optional<geodesy::GeoBox> ViewFootprint(QSize viewPx) const
+    {
+        return FrameFootprint(MakeCamera(viewPx));
+    }
 
     // A frame of the view with the imagery and the map layers; the renderer keeps the
     // surface buffers of the last one.
@@ -131,7 +134,7 @@ private:
     RayCastResult PickOn(const Terrain& grid, const Ray& ray) const;
     // The ground a frame shows on the level of the terrain's mean height, from its corner
     // rays; nothing when a corner sees the sky.
-    std::optional<GeoWindow> FrameFootprint(const Camera& camera) const;
+    std::optional<geodesy::GeoBox> FrameFootprint(const Camera& camera) const;
     // The grid drawn and picked for the camera last made: the detail where it covers the frame.
     const Terrain& ShownTerrain() const;
 

@@ -85,9 +85,10 @@ void SetUp()
 }
 
 // WGS84 points (latitude, longitude) over the raster, when its georeferencing reaches WGS84.
-std::vector<raster::GeoPoint> PointsOver(GDALDataset& dataset)
+std::vector<geodesy::GeoPoint> PointsOver(GDALDataset& dataset)
 {
-    std::vector<raster::GeoPoint> points{{33.2677, 113.5538}, {0.0, 0.0}};
+    std::vector<geodesy::GeoPoint> points{{.latDeg = 33.2677, .lonDeg = 113.5538},
+                                          {.latDeg = 0.0, .lonDeg = 0.0}};
     std::array<double, 6> transform{};
     const OGRSpatialReference* crs = dataset.GetSpatialRef();
     if (crs == nullptr || dataset.GetGeoTransform(transform.data()) != CE_None)
@@ -101,12 +102,15 @@ std::vector<raster::GeoPoint> PointsOver(GDALDataset& dataset)
         return points;
     const double columns = dataset.GetRasterXSize();
     const double rows = dataset.GetRasterYSize();
-    for (const auto& [u, v] :
-         std::array<std::pair<double, double>, 3>{{{0.5, 0.5}, {0.1, 0.2}, {0.95, 0.9}}}) {
+    // Three places, as fractions of the raster's width (across) and height (down).
+    constexpr double kAcross[] = {0.5, 0.1, 0.95};
+    constexpr double kDown[] = {0.5, 0.2, 0.9};
+    for (int k = 0; k < 3; ++k) {
+        const double u = kAcross[k], v = kDown[k];
         double x = transform[0] + u * columns * transform[1] + v * rows * transform[2];
         double y = transform[3] + u * columns * transform[4] + v * rows * transform[5];
         if (toWgs84->Transform(1, &x, &y) && std::isfinite(x) && std::isfinite(y))
-            points.push_back({y, x});
+            points.push_back({.latDeg = y, .lonDeg = x});  // traditional GIS order: x is the longitude
     }
     return points;
 }
@@ -128,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 
     // A file GDAL cannot open still goes to ElevationSource, for its message.
-    std::vector<raster::GeoPoint> points;
+    std::vector<geodesy::GeoPoint> points;
     if (GDALDataset* dataset = GDALDataset::Open(name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY)) {
         const bool large = double(dataset->GetRasterXSize()) * dataset->GetRasterYSize() >= 1e6;
         if (!large)
@@ -139,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     try {
         raster::ElevationSource source(name);
-        for (const raster::GeoPoint& point : points) {
+        for (const geodesy::GeoPoint& point : points) {
             const std::optional<double> height = source.HeightM(point.latDeg, point.lonDeg);
             Require(!height || std::isfinite(*height),
                     "a height that is not finite: " + std::to_string(*height));

@@ -4,6 +4,10 @@
 // with a height correction, between the Gauss–Krüger plane and the user's own grid.
 // Rotation and scale act about the plane origin (X = 0, Y = 0 on the false-easting
 // grid); the shift is added after them. Pure arithmetic: nothing here throws.
+// GridPoint carries the plane's X, Y (with the false easting) and H on the way in and the
+// user's grid X′, Y′, H′ on the way out.
+
+#include "geodesy/coordinates.h"
 
 namespace keldarn::geodesy {
 
@@ -13,13 +17,6 @@ struct FourParameterSet {
     double rotArcSec = 0.0; // rotation R, arc-seconds; positive turns north toward east
     double scale = 0.0;     // scale change m, a plain ratio: the factor is 1 + m
     double dHM = 0.0;       // height correction added to the elevation, metres
-};
-
-// X northing, Y easting (with false easting), H elevation; metres.
-struct GridPoint {
-    double x = 0.0;
-    double y = 0.0;
-    double h = 0.0;
 };
 
 // The transformation reduced to its multipliers, so that a run of many points pays

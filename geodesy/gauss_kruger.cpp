@@ -39,7 +39,7 @@ GeoPoint PlaneToGeographic(double northingM, double eastingM, double centralMeri
     const double y =
         eastingM - std::trunc(eastingM / kZonePrefixUnitM) * kZonePrefixUnitM - kFalseEastingM;
     const SeriesGeo g = GaussInverse(northingM, y);
-    return {g.latDeg, g.dLonDeg + centralMeridianDeg};
+    return {.latDeg = g.latDeg, .lonDeg = g.dLonDeg + centralMeridianDeg};
 }
 
 double ProposeZoneMeridian(double lonDeg) {

@@ -7,6 +7,8 @@
 // X is the northing and comes first; Y is the easting. Plane Y carries the 500000 m
 // false easting and never a zone number. Nothing here throws or rounds; callers format.
 
+#include "geodesy/coordinates.h"
+
 namespace keldarn::geodesy {
 
 // Semi-major and semi-minor axes of the reference ellipsoid, metres.
@@ -20,18 +22,6 @@ inline constexpr double kFalseEastingM = 500000.0;
 struct SeriesPoint {
     double x = 0.0;
     double y = 0.0;
-};
-
-// Plane point on the zone: X northing, Y easting with the false easting, metres.
-struct PlanePoint {
-    double x = 0.0;
-    double y = 0.0;
-};
-
-// Geographic point: B latitude and L longitude, degrees.
-struct GeoPoint {
-    double latDeg = 0.0;
-    double lonDeg = 0.0;
 };
 
 // Latitude and longitude difference from the central meridian, degrees.

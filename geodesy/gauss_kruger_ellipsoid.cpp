@@ -35,7 +35,7 @@ PlanePoint GaussKrugerSeries::ToPlane(double latDeg, double lonDeg, double centr
 GeoPoint GaussKrugerSeries::ToGeographic(double northingM, double eastingM, double centralMeridianDeg) const
 {
     const SeriesGeo g = Inverse(northingM, eastingM - kFalseEastingM);
-    return {g.latDeg, g.dLonDeg + centralMeridianDeg};
+    return {.latDeg = g.latDeg, .lonDeg = g.dLonDeg + centralMeridianDeg};
 }
 
 }  // namespace keldarn::geodesy

@@ -148,4 +148,9 @@ std::string FormatFixed(double value, int decimals) {
     return text;
 }
 
+std::string FormatGridCoordinate(double metres)
+{
+    return FormatFixed(metres, kGridCoordinateDecimals);
+}
+
 }  // namespace keldarn::geodesy

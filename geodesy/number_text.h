@@ -36,6 +36,14 @@ double ParseNumberOrZero(std::string_view text);
 // (−0.00004 with 4 decimals is "0.0000"). decimals = 0 writes no decimal point.
 std::string FormatFixed(double value, int decimals);
 
+// Decimals of a survey grid coordinate (X, Y or H, metres) in the point table and the files
+// written from it: a millimetre.
+inline constexpr int kGridCoordinateDecimals = 3;
+
+// A survey grid coordinate (X, Y or H, metres) as the point table and the point files hold
+// it: FormatFixed to the millimetre.
+std::string FormatGridCoordinate(double metres);
+
 // Removes leading and trailing characters with codes 0 to 32.
 std::string_view TrimBlanks(std::string_view text);
 

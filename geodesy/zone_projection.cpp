@@ -63,7 +63,7 @@ GeoPoint ZoneProjection::ToGeographic(double northingM, double eastingM, double 
         const GeodeticPoint first = LocalToWgs84({geo.latDeg, geo.lonDeg, heightM}, *choice_.datum, local);
         const GeodeticPoint wgs84 = LocalToWgs84(
             {geo.latDeg, geo.lonDeg, heightM + (heightM - first.heightM)}, *choice_.datum, local);
-        geo = {wgs84.latDeg, wgs84.lonDeg};
+        geo = {.latDeg = wgs84.latDeg, .lonDeg = wgs84.lonDeg};
     }
     return geo;
 }

@@ -1,9 +1,10 @@
 #include "kml/kml_parser.h"
 
-#include "kml/kml_decoder.h"
-#include "kml/kml_error.h"
+#include "geodesy/coordinates.h"
 #include "geodesy/number_text.h"
 #include "i18n/interface_text.h"
+#include "kml/kml_decoder.h"
+#include "kml/kml_error.h"
 
 // The entity-amplification limits are declared only with XML_DTD, which Debian's expat
 // is built with (it is what makes internal entities work at all).
@@ -173,8 +174,8 @@ double ParseCoordinate(std::string_view field)
     }
 }
 
-// Longitude and latitude, degrees, from their texts.
-std::pair<double, double> ParseLonLat(std::string_view lonText, std::string_view latText)
+// The point of a longitude and a latitude text (degrees), in KML's order.
+geodesy::GeoPoint ParseLonLat(std::string_view lonText, std::string_view latText)
 {
     const double lon = ParseCoordinate(lonText);
     const double lat = ParseCoordinate(latText);
@@ -185,11 +186,11 @@ std::pair<double, double> ParseLonLat(std::string_view lonText, std::string_view
     if (std::abs(lon) > 180.0)
         throw TupleError{
             i18n::Format(i18n::Translate("kml", "经度 %1 超出 -180 到 180 度的范围"), {lonText})};
-    return {lon, lat};
+    return {.latDeg = lat, .lonDeg = lon};
 }
 
-// "lon,lat[,alt[,…]]" to longitude and latitude, degrees.
-std::pair<double, double> ParseTuple(std::string_view tuple)
+// "lon,lat[,alt[,…]]" to its point (degrees).
+geodesy::GeoPoint ParseTuple(std::string_view tuple)
 {
     const std::size_t comma = tuple.find(',');
     if (comma == std::string_view::npos)
@@ -207,8 +208,8 @@ std::pair<double, double> ParseTuple(std::string_view tuple)
     return ParseLonLat(lonText, latText);
 }
 
-// A track position "lon lat [alt]" (trimmed, not empty) to longitude and latitude, degrees.
-std::pair<double, double> ParseTrackPosition(std::string_view position)
+// A track position "lon lat [alt]" (trimmed, not empty) to its point (degrees).
+geodesy::GeoPoint ParseTrackPosition(std::string_view position)
 {
     const auto lonEnd = std::find_if(position.begin(), position.end(), IsXmlBlank);
     const auto latStart = std::find_if_not(lonEnd, position.end(), IsXmlBlank);
@@ -552,9 +553,9 @@ void KmlScanner::KeepPartialTuple(std::string_view part, std::size_t line)
 template <typename LineOf> void KmlScanner::AddVertex(std::string_view tuple, LineOf lineOf)
 {
     try {
-        const auto [lon, lat] = ParseTuple(tuple);
-        lonLatDeg_.push_back(lon);
-        lonLatDeg_.push_back(lat);
+        const geodesy::GeoPoint point = ParseTuple(tuple);
+        lonLatDeg_.push_back(point.lonDeg);
+        lonLatDeg_.push_back(point.latDeg);
     } catch (const TupleError& error) {
         throw KmlReadError(displayName_, lineOf(), error.reason);
     }
@@ -579,9 +580,9 @@ void KmlScanner::AddTrackPosition()
     if (position.empty())
         return;
     try {
-        const auto [lon, lat] = ParseTrackPosition(position);
-        trackLonLatDeg_.push_back(lon);
-        trackLonLatDeg_.push_back(lat);
+        const geodesy::GeoPoint point = ParseTrackPosition(position);
+        trackLonLatDeg_.push_back(point.lonDeg);
+        trackLonLatDeg_.push_back(point.latDeg);
     } catch (const TupleError& error) {
         throw KmlReadError(displayName_, coordLine_, error.reason);
     }

@@ -7,15 +7,14 @@ namespace keldarn::kml {
 
 namespace {
 
-using Ring = std::vector<std::pair<double, double>>;
-
-// Even–odd rule: whether (lon, lat) lies inside the ring.
-bool InsideRing(const Ring& ring, double lon, double lat)
+// Even–odd rule in the plane of longitude and latitude: whether the point lies inside the ring.
+bool InsideRing(const geodesy::GeoRing& ring, const geodesy::GeoPoint& point)
 {
+    const double lon = point.lonDeg, lat = point.latDeg;
     bool inside = false;
     for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
-        const auto [ui, vi] = ring[i];
-        const auto [uj, vj] = ring[j];
+        const double ui = ring[i].lonDeg, vi = ring[i].latDeg;
+        const double uj = ring[j].lonDeg, vj = ring[j].latDeg;
         if ((vi > lat) != (vj > lat) && lon < (uj - ui) * (lat - vi) / (vj - vi) + ui)
             inside = !inside;
     }
@@ -30,13 +29,13 @@ public:
         if (n < 2)
             return;  // a point is neither route nor area
         const bool closed = n >= 4 && lonLat[0] == lonLat[2 * n - 2] && lonLat[1] == lonLat[2 * n - 1];
-        Ring ring;
+        geodesy::GeoRing ring;
         const std::size_t kept = closed ? n - 1 : n;
         ring.reserve(kept);
         for (std::size_t k = 0; k < kept; ++k)
-            ring.emplace_back(lonLat[2 * k], lonLat[2 * k + 1]);
+            ring.push_back({.latDeg = lonLat[2 * k + 1], .lonDeg = lonLat[2 * k]});
         if (closed && !shapes.empty() && shapes.back().isArea && shapes.back().name == placemarkName &&
-            InsideRing(shapes.back().rings.front(), ring[0].first, ring[0].second)) {
+            InsideRing(shapes.back().rings.front(), ring[0])) {
             shapes.back().rings.push_back(std::move(ring));  // a hole of the area before
             return;
         }

@@ -6,11 +6,11 @@
 // vertex repeated at the end, three others at least) is an area. Rings that follow an area
 // of the same placemark and lie inside its first ring are its holes.
 
+#include "geodesy/coordinates.h"
 #include "kml/kml_input.h"
 
 #include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace keldarn::kml {
@@ -18,9 +18,9 @@ namespace keldarn::kml {
 struct KmlShape {
     std::string name;  // the placemark's name, UTF-8; may be empty
     bool isArea = false;
-    // Longitude, latitude (degrees) of each vertex. A route has one ring, its line; an
-    // area has its outer ring first, then its holes, each without the repeated vertex.
-    std::vector<std::vector<std::pair<double, double>>> rings;
+    // A route has one ring, its line; an area has its outer ring first, then its holes,
+    // each without the repeated vertex.
+    std::vector<geodesy::GeoRing> rings;
 };
 
 // In document order, a .kmz's linked layers included (see ScanKmlFile). Throws KmlError

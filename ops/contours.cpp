@@ -7,21 +7,18 @@
 
 namespace keldarn::ops {
 
-AreaRings AreaOfBox(double southDeg, double westDeg, double northDeg, double eastDeg)
+AreaRings AreaOfBox(const geodesy::GeoBox& box)
 {
-    return {{{southDeg, westDeg}, {southDeg, eastDeg}, {northDeg, eastDeg}, {northDeg, westDeg}}};
+    return {{{.latDeg = box.southDeg, .lonDeg = box.westDeg},
+             {.latDeg = box.southDeg, .lonDeg = box.eastDeg},
+             {.latDeg = box.northDeg, .lonDeg = box.eastDeg},
+             {.latDeg = box.northDeg, .lonDeg = box.westDeg}}};
 }
 
-AreaRings AreaOfRings(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings)
+AreaRings AreaOfRings(const std::vector<geodesy::GeoRing>& rings)
 {
-    survey::CheckBoundary(lonLatRings);
-    AreaRings area;
-    for (const auto& ring : lonLatRings) {
-        auto& geoRing = area.emplace_back();
-        for (const auto& [lonDeg, latDeg] : ring)
-            geoRing.push_back({latDeg, lonDeg});
-    }
-    return area;
+    survey::CheckBoundary(rings);
+    return rings;
 }
 
 ContoursResult RunContours(const ContoursRequest& request, survey::TaskProgress* progress)

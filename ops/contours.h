@@ -5,26 +5,25 @@
 // keldarn-cli contours draws into a new drawing and saves it.
 
 #include "cad/drawing_model.h"
-#include "raster/elevation_source.h"
+#include "geodesy/coordinates.h"
 #include "survey/contours.h"
 #include "survey/survey_frame.h"
 #include "survey/task_progress.h"
 
 #include <cstddef>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace keldarn::ops {
 
-// WGS84 rings of latitude/longitude (degrees): the outer boundary first, then holes.
-using AreaRings = std::vector<std::vector<raster::GeoPoint>>;
+// WGS84 rings: the outer boundary first, then holes.
+using AreaRings = std::vector<geodesy::GeoRing>;
 
-// A box of latitudes and longitudes (degrees) as an area.
-AreaRings AreaOfBox(double southDeg, double westDeg, double northDeg, double eastDeg);
-// Rings of longitude/latitude pairs (degrees) as an area; throws SurveyInputError for rings
-// that bound nothing or cross (survey::CheckBoundary).
-AreaRings AreaOfRings(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings);
+// A box of latitudes and longitudes as an area.
+AreaRings AreaOfBox(const geodesy::GeoBox& box);
+// Rings as an area; throws SurveyInputError for rings that bound nothing or cross
+// (survey::CheckBoundary).
+AreaRings AreaOfRings(const std::vector<geodesy::GeoRing>& rings);
 
 struct ContoursRequest {
     std::string terrainPath;  // the DEM, anything raster::ElevationSource opens (UTF-8)

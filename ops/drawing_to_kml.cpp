@@ -12,7 +12,7 @@ std::optional<cad::KmlWriteResult> WritePickedAsKml(cad::IAcadDocument& document
     // the file is written.
     WithPickedTextsAndPolylines(document, "ssObj", [&](const cad::IAcadSelectionSet& selection) {
         if (selection.Count() > 0)
-            result = cad::WriteKmlFromSelection(selection, frame.Projection(), frame.transform, target);
+            result = cad::WriteKmlFromSelection(selection, frame, target);
     });
     return result;
 }

@@ -33,8 +33,7 @@ std::string KmlToDrawingResult::LinksNotFollowed() const
 
 KmlToDrawingResult DrawKmlIntoDrawing(const KmlToDrawingRequest& request, cad::IAcadModelSpace& modelSpace)
 {
-    return {cad::DrawKmlFile(request.kmlFile, request.frame.Projection(), request.frame.transform,
-                             request.textHeight, modelSpace, request.limits)};
+    return {cad::DrawKmlFile(request.kmlFile, request.frame, request.textHeight, modelSpace, request.limits)};
 }
 
 }  // namespace keldarn::ops

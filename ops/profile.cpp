@@ -1,6 +1,5 @@
 #include "ops/profile.h"
 
-#include "geodesy/four_param.h"
 #include "geodesy/number_text.h"
 #include "i18n/interface_text.h"
 #include "survey/survey_error.h"
@@ -11,35 +10,27 @@ namespace {
 
 QString Millimetres(double valueM)
 {
-    return QString::fromStdString(geodesy::FormatFixed(valueM, 3));
+    return QString::fromStdString(geodesy::FormatGridCoordinate(valueM));
 }
 
 }  // namespace
 
-std::vector<raster::GeoPoint> RouteVertices(std::span<const std::pair<double, double>> lonLatLine)
+geodesy::GeoRing RouteVertices(geodesy::GeoRing line)
 {
     // SampleRoute says so too, but only once the run has started.
-    if (lonLatLine.size() < 2)
+    if (line.size() < 2)
         throw survey::SurveyInputError(i18n::Translate("survey", "路线至少要有两个顶点。"));
-    std::vector<raster::GeoPoint> vertices;
-    vertices.reserve(lonLatLine.size());
-    for (const auto& [lonDeg, latDeg] : lonLatLine)
-        vertices.push_back({latDeg, lonDeg});
-    return vertices;
+    return line;
 }
 
-std::vector<raster::GeoPoint> RouteVerticesFromGrid(std::span<const std::pair<double, double>> gridXY,
-                                                    const survey::SurveyFrame& frame)
+geodesy::GeoRing RouteVerticesFromGrid(std::span<const geodesy::PlanePoint> gridPoints,
+                                       const survey::SurveyFrame& frame)
 {
-    const geodesy::ZoneProjection projection = frame.Projection();
-    std::vector<std::pair<double, double>> lonLat;
-    for (const auto& [northingM, eastingM] : gridXY) {
-        const geodesy::GridPoint plane =
-            geodesy::FourParamReverse(frame.transform, {northingM, eastingM, 0.0});
-        const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, 0.0);
-        lonLat.emplace_back(geo.lonDeg, geo.latDeg);
-    }
-    return RouteVertices(lonLat);
+    geodesy::GeoRing line;
+    line.reserve(gridPoints.size());
+    for (const geodesy::PlanePoint& point : gridPoints)
+        line.push_back(frame.ToGeographic(point));
+    return RouteVertices(std::move(line));
 }
 
 ProfileResult RunProfile(const ProfileRequest& request, survey::TaskProgress* progress)

@@ -5,7 +5,7 @@
 // the chart.
 
 #include "points/point_table_model.h"
-#include "raster/elevation_source.h"
+#include "geodesy/coordinates.h"
 #include "survey/height_query.h"
 #include "survey/route_profile.h"
 #include "survey/survey_frame.h"
@@ -14,13 +14,12 @@
 #include <cstddef>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace keldarn::ops {
 
 struct ProfileRequest {
-    std::vector<raster::GeoPoint> routeVertices;  // WGS84, in route order; see RouteVertices
+    geodesy::GeoRing routeVertices;  // WGS84, in route order; see RouteVertices
     double intervalM = 0.0;                       // chainage between samples (metres, > 0)
     survey::SurveyFrame frame;
     survey::ChainageMeasure measure = survey::ChainageMeasure::SurveyPlane;
@@ -31,14 +30,14 @@ struct ProfileResult {
     std::vector<survey::ProfileSample> samples;  // in order of chainage
 };
 
-// The route's vertices from longitude/latitude pairs (degrees). Throws SurveyInputError
-// for fewer than two, before any work starts.
-std::vector<raster::GeoPoint> RouteVertices(std::span<const std::pair<double, double>> lonLatLine);
+// The route's vertices (WGS84). Throws SurveyInputError for fewer than two, before any work
+// starts.
+geodesy::GeoRing RouteVertices(geodesy::GeoRing line);
 
-// The same from survey grid points (X northing, Y easting, metres) through the frame, as a
-// polyline drawn in the drawing (height 0 for the datum shift).
-std::vector<raster::GeoPoint> RouteVerticesFromGrid(std::span<const std::pair<double, double>> gridXY,
-                                                    const survey::SurveyFrame& frame);
+// The same from survey grid points through the frame, as a polyline drawn in the drawing
+// (height 0 for the datum shift).
+geodesy::GeoRing RouteVerticesFromGrid(std::span<const geodesy::PlanePoint> gridPoints,
+                                       const survey::SurveyFrame& frame);
 
 // Samples the route (see survey::SampleRoute); progress may be null. Throws as SampleRoute.
 ProfileResult RunProfile(const ProfileRequest& request, survey::TaskProgress* progress);

@@ -1,7 +1,6 @@
 #include "ops/view_grid_sampling.h"
 
 #include "geodesy/number_text.h"
-#include "geodesy/survey_conversion.h"
 
 #include <chrono>
 #include <utility>
@@ -12,7 +11,7 @@ namespace {
 
 QString Metres(double value)
 {
-    return QString::fromStdString(geodesy::FormatFixed(value, 3));
+    return QString::fromStdString(geodesy::FormatGridCoordinate(value));
 }
 
 }  // namespace
@@ -22,7 +21,6 @@ ViewGridCounts SampleViewGrid(const ViewGridRequest& request,
                               survey::TaskProgress& progress)
 {
     using Clock = std::chrono::steady_clock;
-    const geodesy::ZoneProjection projection = request.frame.Projection();
     const double pointCount = static_cast<double>(request.rows) * static_cast<double>(request.columns);
     ViewGridCounts counts;
     std::vector<points::RowCells> batch;
@@ -36,8 +34,7 @@ ViewGridCounts SampleViewGrid(const ViewGridRequest& request,
                     ++counts.skipped;
                     continue;
                 }
-                const geodesy::GridPoint g = geodesy::GeographicToGrid(
-                    ground->latDeg, ground->lonDeg, ground->heightM, projection, request.frame.transform);
+                const geodesy::GridPoint g = request.frame.ToGrid(ground->place, ground->heightM);
                 batch.push_back({QString(), QString(), Metres(g.x), Metres(g.y), Metres(g.h)});
                 ++counts.taken;
                 if (batch.size() >= kViewGridBatchRows ||

@@ -14,11 +14,9 @@
 
 namespace keldarn::ops {
 
-// The ground under a grid point: latitude and longitude (degrees, WGS84) and the DEM's
-// height there (metres).
+// The ground under a grid point: its WGS84 place and the DEM's height there (metres).
 struct PickedGround {
-    double latDeg = 0.0;
-    double lonDeg = 0.0;
+    geodesy::GeoPoint place;
     double heightM = 0.0;
 };
 

@@ -224,7 +224,8 @@ struct ElevationSource::Impl {
 
     // Heights of the points at `pending` (indices into points) from one layer; the points it
     // answers leave `pending`.
-    void Answer(Layer& layer, std::span<const GeoPoint> points, std::span<std::optional<double>> heightsM);
+    void Answer(Layer& layer, std::span<const geodesy::GeoPoint> points,
+                std::span<std::optional<double>> heightsM);
 
     // The finest first: a point goes to the first layer that has a height there.
     std::deque<Layer> layers;  // a deque: layers hold block caches that do not move
@@ -250,7 +251,7 @@ ElevationSource::Impl::Impl(const std::string& path, std::size_t cacheBoundBytes
         description.crsName += " + " + layers[k].description.crsName;
 }
 
-void ElevationSource::Impl::Answer(Layer& layer, std::span<const GeoPoint> points,
+void ElevationSource::Impl::Answer(Layer& layer, std::span<const geodesy::GeoPoint> points,
                                    std::span<std::optional<double>> heightsM)
 {
     const std::size_t n = pending.size();
@@ -290,13 +291,14 @@ ElevationSource::~ElevationSource() = default;
 
 std::optional<double> ElevationSource::HeightM(double latDeg, double lonDeg)
 {
-    const GeoPoint point{latDeg, lonDeg};
+    const geodesy::GeoPoint point{.latDeg = latDeg, .lonDeg = lonDeg};
     std::optional<double> height;
     HeightsM(std::span(&point, 1), std::span(&height, 1));
     return height;
 }
 
-void ElevationSource::HeightsM(std::span<const GeoPoint> points, std::span<std::optional<double>> heightsM)
+void ElevationSource::HeightsM(std::span<const geodesy::GeoPoint> points,
+                               std::span<std::optional<double>> heightsM)
 {
     const std::lock_guard lock(impl_->mutex);
     Impl& d = *impl_;
@@ -316,11 +318,11 @@ const RasterDescription& ElevationSource::Description() const
     return impl_->description;
 }
 
-std::optional<ElevationSource::GeoExtent> ElevationSource::Wgs84Extent() const
+std::optional<geodesy::GeoBox> ElevationSource::Wgs84Extent() const
 {
     const std::lock_guard lock(impl_->mutex);
     constexpr int kPerEdge = 32;
-    std::optional<GeoExtent> extent;
+    std::optional<geodesy::GeoBox> extent;
     for (const Layer& layer : impl_->layers) {
         std::array<double, 6> gt{};
         if (!GDALInvGeoTransform(const_cast<double*>(layer.inverseGt.data()), gt.data()))
@@ -344,7 +346,8 @@ std::optional<ElevationSource::GeoExtent> ElevationSource::Wgs84Extent() const
             if (!ok[k] || !std::isfinite(xs[k]) || !std::isfinite(ys[k]))
                 continue;
             if (!extent)
-                extent = GeoExtent{ys[k], xs[k], ys[k], xs[k]};
+                extent =
+                    geodesy::GeoBox{.southDeg = ys[k], .westDeg = xs[k], .northDeg = ys[k], .eastDeg = xs[k]};
             extent->southDeg = std::min(extent->southDeg, ys[k]);
             extent->northDeg = std::max(extent->northDeg, ys[k]);
             extent->westDeg = std::min(extent->westDeg, xs[k]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "geodesy/coordinates.h"
 #include "raster/block_cache.h"
 #include "raster/raster_error.h"
 
@@ -10,12 +11,6 @@
 #include <string>
 
 namespace keldarn::raster {
-
-// A point on the WGS84 ellipsoid.
-struct GeoPoint {
-    double latDeg = 0.0;  // latitude (degrees, north positive)
-    double lonDeg = 0.0;  // longitude (degrees, east positive)
-};
 
 // What the viewer shows about an elevation raster.
 struct RasterDescription {
@@ -78,20 +73,14 @@ public:
 
     // HeightM for many points, with one coordinate transformation for all of them (much
     // faster than point by point). heightsM.size() must equal points.size().
-    void HeightsM(std::span<const GeoPoint> points, std::span<std::optional<double>> heightsM);
+    void HeightsM(std::span<const geodesy::GeoPoint> points, std::span<std::optional<double>> heightsM);
 
     const RasterDescription& Description() const;
 
     // The ground the source covers, in WGS84 degrees: the box around the outlines of its
     // rasters (each edge carried from the raster's CRS at 32 points), of every mosaic of a
     // folder. Nothing when no outline can be carried to WGS84.
-    struct GeoExtent {
-        double southDeg = 0.0;
-        double westDeg = 0.0;
-        double northDeg = 0.0;
-        double eastDeg = 0.0;
-    };
-    std::optional<GeoExtent> Wgs84Extent() const;
+    std::optional<geodesy::GeoBox> Wgs84Extent() const;
 
     // Bytes held by the block cache now, and its bound.
     std::size_t CacheBytesHeld() const;

@@ -134,10 +134,10 @@ struct ImagerySource::Impl {
     OwnedDataset dataset;    // a file, folder mosaic, WMTS or WMS
     OwnedDataset expanded;   // its palette expanded, reading `dataset` (so declared after it)
     bool isService = false;  // WMTS or WMS: failed reads are notices, not errors
-    std::optional<GeoRect> coverage;
+    std::optional<geodesy::GeoBox> coverage;
     std::mutex mutex;  // GDAL datasets are for one thread at a time
 
-    ImageryRead ReadDataset(const GeoRect& window, int widthPx, int heightPx);
+    ImageryRead ReadDataset(const geodesy::GeoBox& window, int widthPx, int heightPx);
 };
 
 ImagerySource::ImagerySource(const std::string& source, ImageryOptions options)
@@ -181,7 +181,7 @@ ImagerySource::ImagerySource(const std::string& source, ImageryOptions options)
         throw ImageryError(
             i18n::Format(i18n::Translate("raster", "无法把影像“%1”的坐标系转换到 WGS84 经纬度"), {source}) +
             GdalDetail());
-    if (impl_->isService && impl_->coverage->eastLonDeg - impl_->coverage->westLonDeg >= kWorldWideLonDeg)
+    if (impl_->isService && impl_->coverage->eastDeg - impl_->coverage->westDeg >= kWorldWideLonDeg)
         impl_->coverage.reset();
 }
 
@@ -192,27 +192,27 @@ const std::string& ImagerySource::Name() const
     return impl_->name;
 }
 
-std::optional<GeoRect> ImagerySource::Coverage() const
+std::optional<geodesy::GeoBox> ImagerySource::Coverage() const
 {
     return impl_->coverage;
 }
 
-ImageryRead ImagerySource::Read(const GeoRect& window, int widthPx, int heightPx)
+ImageryRead ImagerySource::Read(const geodesy::GeoBox& window, int widthPx, int heightPx)
 {
     widthPx = std::max(widthPx, 0);
     heightPx = std::max(heightPx, 0);
-    const bool empty = widthPx == 0 || heightPx == 0 || !(window.eastLonDeg > window.westLonDeg) ||
-                       !(window.northLatDeg > window.southLatDeg);
-    const std::optional<GeoRect>& c = impl_->coverage;
-    const bool outside = c && (window.eastLonDeg <= c->westLonDeg || window.westLonDeg >= c->eastLonDeg ||
-                               window.northLatDeg <= c->southLatDeg || window.southLatDeg >= c->northLatDeg);
+    const bool empty = widthPx == 0 || heightPx == 0 || !(window.eastDeg > window.westDeg) ||
+                       !(window.northDeg > window.southDeg);
+    const std::optional<geodesy::GeoBox>& c = impl_->coverage;
+    const bool outside = c && (window.eastDeg <= c->westDeg || window.westDeg >= c->eastDeg ||
+                               window.northDeg <= c->southDeg || window.southDeg >= c->northDeg);
     if (empty || outside)
         return {TransparentImage(window, widthPx, heightPx), {}};
     return impl_->tiles ? impl_->tiles->Read(window, widthPx, heightPx)
                         : impl_->ReadDataset(window, widthPx, heightPx);
 }
 
-ImageryRead ImagerySource::Impl::ReadDataset(const GeoRect& window, int widthPx, int heightPx)
+ImageryRead ImagerySource::Impl::ReadDataset(const geodesy::GeoBox& window, int widthPx, int heightPx)
 {
     const std::lock_guard lock(mutex);
     const QuietGdalErrors quiet;

@@ -3,6 +3,8 @@
 // Imagery for the terrain viewer to drape on the terrain: georeferenced image files, folders of
 // them, and tile services on the web, all answered as images in WGS84 latitude/longitude.
 
+#include "geodesy/coordinates.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -19,17 +21,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A latitude/longitude box (degrees, WGS84), edge to edge. West < east; boxes across the
-// antimeridian are not used.
-struct GeoRect {
-    double westLonDeg = 0, southLatDeg = 0, eastLonDeg = 0, northLatDeg = 0;
-};
-
-// widthPx × heightPx pixels covering `bounds` edge to edge in plate carrée (lat/lon linear), north
+// widthPx × heightPx pixels covering `bounds` (WGS84) edge to edge in plate carrée (lat/lon linear), north
 // up, pixel (0,0) at the north-west corner, row by row; pixels 0xAARRGGBB, not premultiplied (the
 // layout of Qt's QRgb), 0 (alpha 0) where the source has nothing.
 struct GeoImage {
-    GeoRect bounds;
+    geodesy::GeoBox bounds;
     int widthPx = 0;
     int heightPx = 0;
     std::vector<std::uint32_t> argb;
@@ -77,13 +73,13 @@ public:
     // The source as the user gave it, for messages (never a /vsi... form).
     const std::string& Name() const;
     // The source's coverage in WGS84, or nothing for a world-wide service.
-    std::optional<GeoRect> Coverage() const;
+    std::optional<geodesy::GeoBox> Coverage() const;
 
     // The imagery over `window` at widthPx × heightPx (both ≥ 1), resampled bilinearly from the
     // overview or zoom level that fits that resolution. Tiles that fail stay transparent and are
     // told in `notice`. Throws ImageryError only when a file source cannot be read any more (file
     // gone or damaged).
-    ImageryRead Read(const GeoRect& window, int widthPx, int heightPx);
+    ImageryRead Read(const geodesy::GeoBox& window, int widthPx, int heightPx);
 
 private:
     struct Impl;

@@ -45,7 +45,7 @@ std::vector<std::uint8_t> Plane(GDALDatasetH dataset, int band, int widthPx, int
 
 // The warped raster's bands as ARGB. The last band is the alpha band that -dstalpha added;
 // before it one grey band or red, green, blue (and any further bands, ignored).
-std::optional<GeoImage> Pack(GDALDatasetH warped, const GeoRect& window, int widthPx, int heightPx)
+std::optional<GeoImage> Pack(GDALDatasetH warped, const geodesy::GeoBox& window, int widthPx, int heightPx)
 {
     const int bands = GDALGetRasterCount(warped);
     if (bands < 2)
@@ -68,7 +68,7 @@ std::optional<GeoImage> Pack(GDALDatasetH warped, const GeoRect& window, int wid
 
 }  // namespace
 
-GeoImage TransparentImage(const GeoRect& window, int widthPx, int heightPx)
+GeoImage TransparentImage(const geodesy::GeoBox& window, int widthPx, int heightPx)
 {
     return {window, widthPx, heightPx, std::vector<std::uint32_t>(std::size_t(widthPx) * heightPx, 0)};
 }
@@ -139,7 +139,8 @@ OwnedDataset WithWorldFileCrs(void* dataset, const std::string& path)
     return OwnedDataset(GDALTranslate("", dataset, options.get(), &usageError));
 }
 
-std::optional<GeoImage> WarpToGeoImage(void* dataset, const GeoRect& window, int widthPx, int heightPx)
+std::optional<GeoImage> WarpToGeoImage(void* dataset, const geodesy::GeoBox& window, int widthPx,
+                                       int heightPx)
 {
     // EPSG:4326 is latitude first by its definition; gdalwarp takes -te in longitude, latitude
     // order (it sets the traditional GIS axis order on the target CRS).
@@ -147,7 +148,7 @@ std::optional<GeoImage> WarpToGeoImage(void* dataset, const GeoRect& window, int
     for (const char* arg : {"-of", "MEM", "-t_srs", "EPSG:4326", "-r", "bilinear", "-dstalpha"})
         args.AddString(arg);
     args.AddString("-te");
-    for (const double edge : {window.westLonDeg, window.southLatDeg, window.eastLonDeg, window.northLatDeg})
+    for (const double edge : {window.westDeg, window.southDeg, window.eastDeg, window.northDeg})
         args.AddString(Number(edge).c_str());
     args.AddString("-ts");
     args.AddString(std::to_string(widthPx).c_str());
@@ -164,7 +165,7 @@ std::optional<GeoImage> WarpToGeoImage(void* dataset, const GeoRect& window, int
     return Pack(warped.get(), window, widthPx, heightPx);
 }
 
-std::optional<GeoRect> ExtentInWgs84(void* dataset)
+std::optional<geodesy::GeoBox> ExtentInWgs84(void* dataset)
 {
     const char* const transformerOptions[] = {"DST_SRS=EPSG:4326", nullptr};
     const std::unique_ptr<void, TransformerDestroyer> toWgs84(
@@ -178,7 +179,8 @@ std::optional<GeoRect> ExtentInWgs84(void* dataset)
     if (GDALSuggestedWarpOutput2(dataset, GDALGenImgProjTransform, toWgs84.get(), gt.data(), &columns, &rows,
                                  extent.data(), 0) != CE_None)
         return std::nullopt;
-    return GeoRect{extent[0], extent[1], extent[2], extent[3]};
+    return geodesy::GeoBox{
+        .southDeg = extent[1], .westDeg = extent[0], .northDeg = extent[3], .eastDeg = extent[2]};
 }
 
 }  // namespace keldarn::raster

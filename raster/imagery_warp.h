@@ -12,7 +12,7 @@
 namespace keldarn::raster {
 
 // widthPx × heightPx transparent pixels over `window`.
-GeoImage TransparentImage(const GeoRect& window, int widthPx, int heightPx);
+GeoImage TransparentImage(const geodesy::GeoBox& window, int widthPx, int heightPx);
 
 // Whether GDAL can place the dataset on the ground: a geotransform with a CRS, or GCPs with one.
 bool IsGeoreferenced(void* dataset);
@@ -31,10 +31,11 @@ OwnedDataset WithWorldFileCrs(void* dataset, const std::string& path);
 // fits that resolution (GDAL's choice). Bands: 1 grey, 2 grey and alpha, 3 or more red, green,
 // blue (and alpha); an alpha band, a no-data value or a mask makes pixels transparent, and so does
 // anything outside the raster. Nothing if GDAL fails; GdalDetail() then tells why.
-std::optional<GeoImage> WarpToGeoImage(void* dataset, const GeoRect& window, int widthPx, int heightPx);
+std::optional<GeoImage> WarpToGeoImage(void* dataset, const geodesy::GeoBox& window, int widthPx,
+                                       int heightPx);
 
 // The dataset's extent in WGS84 (edges densified, so a projected raster's curved edges are
 // enclosed), or nothing if it cannot be carried into WGS84.
-std::optional<GeoRect> ExtentInWgs84(void* dataset);
+std::optional<geodesy::GeoBox> ExtentInWgs84(void* dataset);
 
 }  // namespace keldarn::raster

@@ -61,14 +61,14 @@ double PixelY(double latDeg, int zoom)
 
 // The tiles under `window`, with one pixel more on every side for the bilinear resampling at
 // its edges.
-TileRange RangeAt(const GeoRect& window, int zoom)
+TileRange RangeAt(const geodesy::GeoBox& window, int zoom)
 {
     const int last = (1 << zoom) - 1;
     const auto tile = [last](double px) {
         return std::clamp(static_cast<int>(std::floor(px / kTilePx)), 0, last);
     };
-    return {zoom, tile(PixelX(window.westLonDeg, zoom) - 1), tile(PixelY(window.northLatDeg, zoom) - 1),
-            tile(PixelX(window.eastLonDeg, zoom) + 1), tile(PixelY(window.southLatDeg, zoom) + 1)};
+    return {zoom, tile(PixelX(window.westDeg, zoom) - 1), tile(PixelY(window.northDeg, zoom) - 1),
+            tile(PixelX(window.eastDeg, zoom) + 1), tile(PixelY(window.southDeg, zoom) + 1)};
 }
 
 bool StartsWithIgnoringCase(const std::string& text, std::string_view lowerPrefix)
@@ -284,16 +284,15 @@ TileTemplate ParseTileTemplate(const std::string& source)
     return tiles;
 }
 
-int ChooseZoom(const GeoRect& window, int widthPx, int heightPx, int maxZoom, int maxTiles)
+int ChooseZoom(const geodesy::GeoBox& window, int widthPx, int heightPx, int maxZoom, int maxTiles)
 {
     // Degrees of longitude map linearly to Mercator x; a degree of latitude is stretched by
     // sec φ, least at the latitude nearest the equator, which therefore sets the level.
-    const double nearestEquatorDeg =
-        window.southLatDeg <= 0 && window.northLatDeg >= 0
-            ? 0.0
-            : std::min(std::abs(window.southLatDeg), std::abs(window.northLatDeg));
-    const double lonPxPerDeg = widthPx / (window.eastLonDeg - window.westLonDeg);
-    const double latPxPerDeg = heightPx / (window.northLatDeg - window.southLatDeg) *
+    const double nearestEquatorDeg = window.southDeg <= 0 && window.northDeg >= 0
+                                         ? 0.0
+                                         : std::min(std::abs(window.southDeg), std::abs(window.northDeg));
+    const double lonPxPerDeg = widthPx / (window.eastDeg - window.westDeg);
+    const double latPxPerDeg = heightPx / (window.northDeg - window.southDeg) *
                                std::cos(std::min(nearestEquatorDeg, kMaxLatDeg) * std::numbers::pi / 180.0);
     const double worldPx = std::max(lonPxPerDeg, latPxPerDeg) * 360.0;
     int zoom = static_cast<int>(std::ceil(std::log2(worldPx / kTilePx) - kZoomSlack));
@@ -313,14 +312,16 @@ TileService::TileService(std::string name, TileTemplate tiles, const ImageryOpti
 
 TileService::~TileService() = default;
 
-ImageryRead TileService::Read(const GeoRect& window, int widthPx, int heightPx)
+ImageryRead TileService::Read(const geodesy::GeoBox& window, int widthPx, int heightPx)
 {
     EnsureGdalRegistered();
     const QuietGdalErrors quiet;
     ImageryRead read{TransparentImage(window, widthPx, heightPx), {}};
-    const GeoRect world{std::max(window.westLonDeg, -180.0), std::max(window.southLatDeg, -kMaxLatDeg),
-                        std::min(window.eastLonDeg, 180.0), std::min(window.northLatDeg, kMaxLatDeg)};
-    if (!(world.eastLonDeg > world.westLonDeg && world.northLatDeg > world.southLatDeg))
+    const geodesy::GeoBox world{.southDeg = std::max(window.southDeg, -kMaxLatDeg),
+                                .westDeg = std::max(window.westDeg, -180.0),
+                                .northDeg = std::min(window.northDeg, kMaxLatDeg),
+                                .eastDeg = std::min(window.eastDeg, 180.0)};
+    if (!(world.eastDeg > world.westDeg && world.northDeg > world.southDeg))
         return read;
     TileCanvas canvas(RangeAt(world, ChooseZoom(world, widthPx, heightPx, tiles_.maxZoom, kMaxTilesPerRead)));
     if (!canvas.composite)

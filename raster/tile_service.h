@@ -31,7 +31,7 @@ TileTemplate ParseTileTemplate(const std::string& source);
 // The zoom level (0..maxZoom) whose tiles give at least the resolution of widthPx × heightPx
 // over `window`, or within 2^0.25 (19 %) of it; then coarser while more than maxTiles tiles would
 // cover the window.
-int ChooseZoom(const GeoRect& window, int widthPx, int heightPx, int maxZoom, int maxTiles);
+int ChooseZoom(const geodesy::GeoBox& window, int widthPx, int heightPx, int maxZoom, int maxTiles);
 
 class TileService {
 public:
@@ -45,7 +45,7 @@ public:
     // an empty answer) stays transparent without a notice; one that cannot be fetched, an HTTP
     // error or an answer that is not an image also stays transparent and is told in one notice.
     // A cached tile that no longer decodes is deleted and fetched again. Never throws.
-    ImageryRead Read(const GeoRect& window, int widthPx, int heightPx);
+    ImageryRead Read(const geodesy::GeoBox& window, int widthPx, int heightPx);
 
 private:
     std::string name_;

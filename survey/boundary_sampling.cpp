@@ -13,21 +13,23 @@ namespace keldarn::survey {
 
 namespace {
 
-using LonLat = std::pair<double, double>;
+using geodesy::GeoPoint;
+using geodesy::GeoRing;
 
-double Cross(const LonLat& o, const LonLat& a, const LonLat& b)
+// The geometry of rings is plane geometry in longitude (u, east) and latitude (v, north).
+double Cross(const GeoPoint& o, const GeoPoint& a, const GeoPoint& b)
 {
-    return (a.first - o.first) * (b.second - o.second) - (a.second - o.second) * (b.first - o.first);
+    return (a.lonDeg - o.lonDeg) * (b.latDeg - o.latDeg) - (a.latDeg - o.latDeg) * (b.lonDeg - o.lonDeg);
 }
 
-bool OnSegment(const LonLat& p, const LonLat& a, const LonLat& b)
+bool OnSegment(const GeoPoint& p, const GeoPoint& a, const GeoPoint& b)
 {
-    return std::min(a.first, b.first) <= p.first && p.first <= std::max(a.first, b.first) &&
-           std::min(a.second, b.second) <= p.second && p.second <= std::max(a.second, b.second);
+    return std::min(a.lonDeg, b.lonDeg) <= p.lonDeg && p.lonDeg <= std::max(a.lonDeg, b.lonDeg) &&
+           std::min(a.latDeg, b.latDeg) <= p.latDeg && p.latDeg <= std::max(a.latDeg, b.latDeg);
 }
 
 // Whether segments ab and cd share a point (touching counts).
-bool SegmentsMeet(const LonLat& a, const LonLat& b, const LonLat& c, const LonLat& d)
+bool SegmentsMeet(const GeoPoint& a, const GeoPoint& b, const GeoPoint& c, const GeoPoint& d)
 {
     const double d1 = Cross(c, d, a), d2 = Cross(c, d, b), d3 = Cross(a, b, c), d4 = Cross(a, b, d);
     if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
@@ -36,16 +38,18 @@ bool SegmentsMeet(const LonLat& a, const LonLat& b, const LonLat& c, const LonLa
            (d3 == 0 && OnSegment(c, a, b)) || (d4 == 0 && OnSegment(d, a, b));
 }
 
-std::size_t DistinctVertices(const std::vector<LonLat>& ring)
+std::size_t DistinctVertices(const GeoRing& ring)
 {
-    std::vector<LonLat> sorted = ring;
-    std::sort(sorted.begin(), sorted.end());
+    GeoRing sorted = ring;
+    std::sort(sorted.begin(), sorted.end(), [](const GeoPoint& a, const GeoPoint& b) {
+        return a.lonDeg < b.lonDeg || (a.lonDeg == b.lonDeg && a.latDeg < b.latDeg);
+    });
     return static_cast<std::size_t>(std::unique(sorted.begin(), sorted.end()) - sorted.begin());
 }
 
 }  // namespace
 
-bool RingSelfIntersects(const std::vector<LonLat>& ring)
+bool RingSelfIntersects(const GeoRing& ring)
 {
     const std::size_t n = ring.size();
     if (n < 4)
@@ -54,8 +58,8 @@ bool RingSelfIntersects(const std::vector<LonLat>& ring)
     // end, so a ring of thousands of vertices is checked in about n·log n steps.
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), std::size_t{0});
-    const auto west = [&](std::size_t i) { return std::min(ring[i].first, ring[(i + 1) % n].first); };
-    const auto east = [&](std::size_t i) { return std::max(ring[i].first, ring[(i + 1) % n].first); };
+    const auto west = [&](std::size_t i) { return std::min(ring[i].lonDeg, ring[(i + 1) % n].lonDeg); };
+    const auto east = [&](std::size_t i) { return std::max(ring[i].lonDeg, ring[(i + 1) % n].lonDeg); };
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return west(a) < west(b); });
     for (std::size_t k = 0; k < n; ++k) {
         const std::size_t i = order[k];
@@ -71,12 +75,12 @@ bool RingSelfIntersects(const std::vector<LonLat>& ring)
     return false;
 }
 
-void CheckBoundary(const std::vector<std::vector<LonLat>>& lonLatRings)
+void CheckBoundary(const std::vector<GeoRing>& rings)
 {
-    if (lonLatRings.empty() || DistinctVertices(lonLatRings.front()) < 3)
+    if (rings.empty() || DistinctVertices(rings.front()) < 3)
         throw SurveyInputError(i18n::Translate("survey", "区域边界至少要有三个不同的顶点。"));
-    for (std::size_t r = 0; r < lonLatRings.size(); ++r)
-        if (RingSelfIntersects(lonLatRings[r]))
+    for (std::size_t r = 0; r < rings.size(); ++r)
+        if (RingSelfIntersects(rings[r]))
             throw SurveyInputError(
                 r == 0 ? i18n::Translate("survey", "区域边界自相交（边与边交叉），请修改边界后再采点。")
                        : i18n::Format(
@@ -98,22 +102,23 @@ void CheckPlanSize(const SamplePlan& plan)
             {std::to_string(plan.CandidateCount())}));
 }
 
-std::vector<raster::GeoPoint> BoundaryProbes(const std::vector<std::vector<LonLat>>& lonLatRings, int perEdge)
+std::vector<GeoPoint> BoundaryProbes(const std::vector<GeoRing>& rings, int perEdge)
 {
-    std::vector<raster::GeoPoint> probes;
-    for (const auto& ring : lonLatRings)
+    std::vector<GeoPoint> probes;
+    for (const GeoRing& ring : rings)
         for (std::size_t i = 0; i < ring.size(); ++i) {
-            const auto [lon0, lat0] = ring[i];
-            const auto [lon1, lat1] = ring[(i + 1) % ring.size()];
+            const GeoPoint& from = ring[i];
+            const GeoPoint& to = ring[(i + 1) % ring.size()];
             for (int k = 0; k < perEdge; ++k) {
                 const double f = static_cast<double>(k) / perEdge;
-                probes.push_back({lat0 + f * (lat1 - lat0), lon0 + f * (lon1 - lon0)});
+                probes.push_back({.latDeg = from.latDeg + f * (to.latDeg - from.latDeg),
+                                  .lonDeg = from.lonDeg + f * (to.lonDeg - from.lonDeg)});
             }
         }
     return probes;
 }
 
-BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights, double dHM,
+BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights,
                                             const std::function<void(std::vector<SampledPoint>&&)>& deliver,
                                             TaskProgress* progress)
 {
@@ -134,7 +139,7 @@ BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const Height
         batch.reserve(planned.size());
         for (std::size_t k = 0; k < planned.size(); ++k) {
             if (found[k])
-                batch.push_back({planned[k].x, planned[k].y, *found[k] + dHM});
+                batch.push_back({planned[k].x, planned[k].y, plan.Frame().GridHeightM(*found[k])});
             else
                 ++counts.skipped;
         }

@@ -10,17 +10,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <utility>
 #include <vector>
 
 namespace keldarn::survey {
 
-// A sampled point on the survey grid: X northing, Y easting, H = DEM height + dH (metres).
-struct SampledPoint {
-    double x = 0.0;
-    double y = 0.0;
-    double h = 0.0;
-};
+// A sampled point of the survey grid, H = DEM height + dH.
+using SampledPoint = geodesy::GridPoint;
 
 struct BoundarySamplingCounts {
     std::int64_t taken = 0;    // points handed over
@@ -33,26 +28,25 @@ inline constexpr std::int64_t kSampledBatchCandidates = 16384;
 // Samples every grid point of the plan, north to south and west to east, and passes each
 // batch (in order, never empty) to `deliver` on the calling thread. Sets progress by rows
 // and stops with TaskCancelled when it is cancelled; batches delivered before stay
-// delivered. dHM: the height correction added to the DEM's heights.
-BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights, double dHM,
+// delivered. H is the DEM's height with the plan's frame's height correction.
+BoundarySamplingCounts SampleInsideBoundary(const SamplePlan& plan, const HeightQuery& heights,
                                             const std::function<void(std::vector<SampledPoint>&&)>& deliver,
                                             TaskProgress* progress = nullptr);
 
 // Checks before a run, each throwing SurveyInputError with a message for the user: a boundary
-// (rings as longitude, latitude in degrees; the first is the outer boundary) of fewer than
-// three distinct vertices or with edges that cross; a spacing that is not above zero; a
-// grid of more than kMaxPlannedPoints candidates.
-void CheckBoundary(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings);
+// (rings of WGS84 points; the first is the outer boundary) of fewer than three distinct
+// vertices or with edges that cross; a spacing that is not above zero; a grid of more than
+// kMaxPlannedPoints candidates.
+void CheckBoundary(const std::vector<geodesy::GeoRing>& rings);
 void CheckSpacing(double spacingM);
 void CheckPlanSize(const SamplePlan& plan);
 
 // Whether any two edges of the closed ring (vertices without the repeated first one) cross
 // or touch, other than neighbours at their shared vertex.
-bool RingSelfIntersects(const std::vector<std::pair<double, double>>& ring);
+bool RingSelfIntersects(const geodesy::GeoRing& ring);
 
 // Points along the rings' edges (about `perEdge` per edge, vertices included) whose heights
 // tell whether the boundary lies on the DEM.
-std::vector<raster::GeoPoint>
-BoundaryProbes(const std::vector<std::vector<std::pair<double, double>>>& lonLatRings, int perEdge = 16);
+std::vector<geodesy::GeoPoint> BoundaryProbes(const std::vector<geodesy::GeoRing>& rings, int perEdge = 16);
 
 }  // namespace keldarn::survey

@@ -1,6 +1,5 @@
 #include "survey/contours.h"
 
-#include "geodesy/zone_projection.h"
 #include "i18n/interface_text.h"
 #include "raster/gdal_handles.h"
 #include "raster/gdal_support.h"
@@ -100,7 +99,7 @@ TransformationPtr Transformation(const OGRSpatialReference& from, const OGRSpati
     return ct;
 }
 
-void RequireUsableInput(const std::vector<std::vector<raster::GeoPoint>>& areaRings, double intervalM)
+void RequireUsableInput(const std::vector<geodesy::GeoRing>& areaRings, double intervalM)
 {
     if (!std::isfinite(intervalM) || intervalM <= 0.0)
         throw SurveyInputError(i18n::Translate("survey", "等高距必须是大于零的数值。"));
@@ -109,7 +108,7 @@ void RequireUsableInput(const std::vector<std::vector<raster::GeoPoint>>& areaRi
     for (const auto& ring : areaRings) {
         if (ring.size() < 3)
             throw SurveyInputError(i18n::Translate("survey", "范围的每个边界至少需要三个顶点。"));
-        for (const raster::GeoPoint& p : ring)
+        for (const geodesy::GeoPoint& p : ring)
             if (!std::isfinite(p.latDeg) || !std::isfinite(p.lonDeg) || std::abs(p.latDeg) > 90.0)
                 throw SurveyInputError(
                     i18n::Translate("survey", "范围的顶点坐标无效（纬度须在 −90° 到 90° 之间）。"));
@@ -117,13 +116,12 @@ void RequireUsableInput(const std::vector<std::vector<raster::GeoPoint>>& areaRi
 }
 
 // One ring as a polygon in the DEM's CRS, its edges cut into short pieces first.
-OGRGeometryUniquePtr RingPolygon(const std::vector<raster::GeoPoint>& ring,
-                                 OGRCoordinateTransformation& toDem)
+OGRGeometryUniquePtr RingPolygon(const geodesy::GeoRing& ring, OGRCoordinateTransformation& toDem)
 {
     std::vector<double> xs, ys;
     for (std::size_t i = 0; i < ring.size(); ++i) {
-        const raster::GeoPoint& a = ring[i];
-        const raster::GeoPoint& b = ring[(i + 1) % ring.size()];
+        const geodesy::GeoPoint& a = ring[i];
+        const geodesy::GeoPoint& b = ring[(i + 1) % ring.size()];
         const double spanDeg = std::max(std::abs(b.latDeg - a.latDeg), std::abs(b.lonDeg - a.lonDeg));
         const int pieces = std::max(1, static_cast<int>(std::ceil(spanDeg / kMaxEdgeStepDeg)));
         for (int k = 0; k < pieces; ++k) {
@@ -150,7 +148,7 @@ OGRGeometryUniquePtr RingPolygon(const std::vector<raster::GeoPoint>& ring,
 }
 
 // The area in the DEM's CRS by the even–odd rule: the symmetric difference of its rings.
-OGRGeometryUniquePtr AreaInDemCrs(const std::vector<std::vector<raster::GeoPoint>>& rings,
+OGRGeometryUniquePtr AreaInDemCrs(const std::vector<geodesy::GeoRing>& rings,
                                   OGRCoordinateTransformation& toDem)
 {
     OGRGeometryUniquePtr area = RingPolygon(rings.front(), toDem);
@@ -194,16 +192,16 @@ Window WindowOf(const OGRGeometry& area, const Dem& dem)
     OGREnvelope box;
     area.getEnvelope(&box);
     double minP = HUGE_VAL, maxP = -HUGE_VAL, minL = HUGE_VAL, maxL = -HUGE_VAL;
-    const std::array<std::pair<double, double>, 4> boxCorners{
-        {{box.MinX, box.MinY}, {box.MaxX, box.MinY}, {box.MaxX, box.MaxY}, {box.MinX, box.MaxY}}};
-    for (const auto& [x, y] : boxCorners) {
-        const double pixel = inv[0] + inv[1] * x + inv[2] * y;
-        const double line = inv[3] + inv[4] * x + inv[5] * y;
-        minP = std::min(minP, pixel);
-        maxP = std::max(maxP, pixel);
-        minL = std::min(minL, line);
-        maxL = std::max(maxL, line);
-    }
+    // The envelope's corners, in the DEM's CRS.
+    for (const double x : {box.MinX, box.MaxX})
+        for (const double y : {box.MinY, box.MaxY}) {
+            const double pixel = inv[0] + inv[1] * x + inv[2] * y;
+            const double line = inv[3] + inv[4] * x + inv[5] * y;
+            minP = std::min(minP, pixel);
+            maxP = std::max(maxP, pixel);
+            minL = std::min(minL, line);
+            maxL = std::max(maxL, line);
+        }
     const auto clampTo = [](double value, int limit) {
         return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(limit)));
     };
@@ -434,8 +432,7 @@ Parts ClipToArea(OGRLayer& layer, const OGRGeometry& area, const ProgressSpan& s
 
 // The parts on the survey grid. A vertex that cannot be carried to WGS84 ends its line there.
 std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double intervalM,
-                                      const SurveyFrame& frame, const geodesy::ZoneProjection& projection,
-                                      const std::string& path)
+                                      const SurveyFrame& frame, const std::string& path)
 {
     std::vector<int> transformed(parts.xs.size());
     const TransformationPtr toWgs84 = Transformation(dem.crs, Wgs84(), path);
@@ -447,7 +444,7 @@ std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double inter
     for (const Part& part : parts.parts) {
         // GDAL's levels are LEVEL_BASE + k·interval = k·interval − dH: H′ is k·interval, taken
         // as such so that its text has no residue of the sum.
-        const double k = std::round((part.levelM + frame.transform.dHM) / intervalM);
+        const double k = std::round(frame.GridHeightM(part.levelM) / intervalM);
         ContourLine line{k * intervalM, std::fmod(k, 5.0) == 0.0, {}};
         for (std::size_t i = part.first; i < part.first + part.count; ++i) {
             if (!transformed[i]) {
@@ -457,11 +454,10 @@ std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double inter
                 continue;
             }
             // The line lies at its level's DEM height, which the datum shift takes.
-            const geodesy::PlanePoint plane = projection.ToPlane(parts.ys[i], parts.xs[i], part.levelM);
             const geodesy::GridPoint grid =
-                geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
-            line.xy.push_back(grid.y);
-            line.xy.push_back(grid.x);
+                frame.ToGrid({.latDeg = parts.ys[i], .lonDeg = parts.xs[i]}, part.levelM);
+            line.xy.push_back(DrawingX(grid));
+            line.xy.push_back(DrawingY(grid));
         }
         if (line.xy.size() >= 4)
             lines.push_back(std::move(line));
@@ -472,12 +468,10 @@ std::vector<ContourLine> OnSurveyGrid(Parts& parts, const Dem& dem, double inter
 }  // namespace
 
 std::vector<ContourLine> GenerateContours(const std::string& demPath,
-                                          const std::vector<std::vector<raster::GeoPoint>>& areaRings,
-                                          double intervalM, const SurveyFrame& frame, TaskProgress* progress)
+                                          const std::vector<geodesy::GeoRing>& areaRings, double intervalM,
+                                          const SurveyFrame& frame, TaskProgress* progress)
 {
     RequireUsableInput(areaRings, intervalM);
-    // Built before the long work: a choice that does not fit L0 fails at once.
-    const geodesy::ZoneProjection projection = frame.Projection();
     raster::EnsureGdalRegistered();
     const raster::QuietGdalErrors quiet;
     Dem dem = OpenDem(demPath);
@@ -495,7 +489,8 @@ std::vector<ContourLine> GenerateContours(const std::string& demPath,
                           std::string(CPLSPrintf("%.0f", kMaxContourWindowCells / 1e8))}));
 
     std::vector<float> heights = ReadWindow(dem, window, {progress, 0.0, kReadShare}, demPath);
-    const double baseM = -frame.transform.dHM;  // levels where H′ = level + dH is a multiple of the interval
+    const double baseM =
+        -frame.Transform().dHM;  // levels where H′ = level + dH is a multiple of the interval
     if (CountCrossings(heights, window, baseM, intervalM, static_cast<double>(kMaxPlannedPoints)) >
         static_cast<double>(kMaxPlannedPoints))
         throw SurveyInputError(i18n::Format(
@@ -506,7 +501,7 @@ std::vector<ContourLine> GenerateContours(const std::string& demPath,
     const DatasetPtr store = ContourLines(*raster, dem.crs, intervalM, baseM,
                                           {progress, kReadShare, kReadShare + kContourShare}, demPath);
     Parts parts = ClipToArea(*store->GetLayer(0), *area, {progress, kReadShare + kContourShare, 0.98});
-    std::vector<ContourLine> lines = OnSurveyGrid(parts, dem, intervalM, frame, projection, demPath);
+    std::vector<ContourLine> lines = OnSurveyGrid(parts, dem, intervalM, frame, demPath);
     if (progress)
         progress->Set(1.0);
     return lines;

@@ -39,13 +39,11 @@ struct ContourLine {
 // Throws SurveyInputError (a message for the user) for an interval that is not a positive number, an
 // area of fewer than three vertices or with non-finite coordinates, an area entirely off the
 // DEM or over voids only, an area of more than kMaxContourWindowCells DEM cells, or contours of more than
-// kMaxPlannedPoints vertices (counted before any line is made); geodesy::ProjectionSetupError
-// when frame.projection does not fit its central meridian (before the DEM is read);
+// kMaxPlannedPoints vertices (counted before any line is made);
 // raster::RasterError when the DEM cannot be read (message naming the file and the reason).
 std::vector<ContourLine> GenerateContours(const std::string& demPath,
-                                          const std::vector<std::vector<raster::GeoPoint>>& areaRings,
-                                          double intervalM, const SurveyFrame& frame,
-                                          TaskProgress* progress = nullptr);
+                                          const std::vector<geodesy::GeoRing>& areaRings, double intervalM,
+                                          const SurveyFrame& frame, TaskProgress* progress = nullptr);
 
 // Largest DEM window (cells) that GenerateContours reads: its heights are held as floats,
 // 400 MB at this bound, besides what the contour generator holds.

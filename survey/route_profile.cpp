@@ -36,24 +36,14 @@ struct Segment {
     double kLast = -1.0;
 };
 
-// heightM: the terrain height (metres) the datum shift takes; before the heights are read,
-// 0, which puts the grid point centimetres off at most.
-geodesy::GridPoint GridOf(double latDeg, double lonDeg, double heightM,
-                          const geodesy::ZoneProjection& projection,
-                          const geodesy::FourParamCoefficients& transform)
-{
-    const geodesy::PlanePoint plane = projection.ToPlane(latDeg, lonDeg, heightM);
-    return geodesy::FourParamForward(transform, {plane.x, plane.y, 0.0});
-}
-
-void CheckInput(std::span<const raster::GeoPoint> vertices, double intervalM)
+void CheckInput(std::span<const geodesy::GeoPoint> vertices, double intervalM)
 {
     if (vertices.size() < 2)
         throw SurveyInputError(i18n::Translate("survey", "路线至少要有两个顶点。"));
     if (!std::isfinite(intervalM) || intervalM <= 0.0)
         throw SurveyInputError(i18n::Translate("survey", "采样间距必须大于0。"));
     for (std::size_t i = 0; i < vertices.size(); ++i) {
-        const raster::GeoPoint& v = vertices[i];
+        const geodesy::GeoPoint& v = vertices[i];
         const std::string number = std::to_string(i + 1);
         if (!std::isfinite(v.latDeg) || !std::isfinite(v.lonDeg))
             throw SurveyInputError(
@@ -73,7 +63,7 @@ std::string CountText(double count)
     return text;
 }
 
-std::vector<Segment> PlanSegments(std::span<const raster::GeoPoint> vertices,
+std::vector<Segment> PlanSegments(std::span<const geodesy::GeoPoint> vertices,
                                   std::span<const geodesy::GridPoint> grid, double intervalM,
                                   ChainageMeasure measure)
 {
@@ -110,18 +100,18 @@ double SampleCount(std::span<const Segment> segments)
 void QueryHeights(std::vector<ProfileSample>& samples, const SurveyFrame& frame, const HeightQuery& heights,
                   TaskProgress* progress)
 {
-    std::vector<raster::GeoPoint> points;
+    std::vector<geodesy::GeoPoint> points;
     std::vector<std::optional<double>> demHeightsM;
     for (std::size_t begin = 0; begin < samples.size(); begin += kHeightChunk) {
         const std::size_t end = std::min(samples.size(), begin + kHeightChunk);
         points.clear();
         for (std::size_t i = begin; i < end; ++i)
-            points.push_back({samples[i].latDeg, samples[i].lonDeg});
+            points.push_back({.latDeg = samples[i].latDeg, .lonDeg = samples[i].lonDeg});
         demHeightsM.assign(points.size(), std::nullopt);
         heights(points, demHeightsM);
         for (std::size_t i = begin; i < end; ++i)
             if (const std::optional<double>& h = demHeightsM[i - begin])
-                samples[i].heightM = *h + frame.transform.dHM;
+                samples[i].heightM = frame.GridHeightM(*h);
         if (progress) {
             progress->Set(static_cast<double>(end) / static_cast<double>(samples.size()));
             progress->ThrowIfCancelled();
@@ -154,16 +144,17 @@ std::optional<double> ParseDecimal(std::string_view text)
 
 }  // namespace
 
-std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertices, double intervalM,
+std::vector<ProfileSample> SampleRoute(std::span<const geodesy::GeoPoint> vertices, double intervalM,
                                        const SurveyFrame& frame, ChainageMeasure measure,
                                        const HeightQuery& heights, TaskProgress* progress)
 {
     CheckInput(vertices, intervalM);
-    const geodesy::ZoneProjection projection = frame.Projection();
+    // Before the heights are read the grid points are taken at elevation 0, which puts them
+    // centimetres off at most with a datum shift; they are placed again once the heights are in.
     std::vector<geodesy::GridPoint> grid;
     grid.reserve(vertices.size());
-    for (const raster::GeoPoint& v : vertices)
-        grid.push_back(GridOf(v.latDeg, v.lonDeg, 0.0, projection, frame.transform));
+    for (const geodesy::GeoPoint& v : vertices)
+        grid.push_back(frame.ToGrid(v, 0.0));
     const std::vector<Segment> segments = PlanSegments(vertices, grid, intervalM, measure);
 
     const double count = SampleCount(segments);
@@ -189,7 +180,7 @@ std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertice
             ProfileSample sample;
             s.line.Position(fraction * s.geodesicM, sample.latDeg, sample.lonDeg);
             const geodesy::GridPoint g =
-                GridOf(sample.latDeg, sample.lonDeg, 0.0, projection, frame.transform);
+                frame.ToGrid({.latDeg = sample.latDeg, .lonDeg = sample.lonDeg}, 0.0);
             sample.chainageM = chainageM;
             sample.x = g.x;
             sample.y = g.y;
@@ -199,12 +190,11 @@ std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertice
     }
     QueryHeights(samples, frame, heights, progress);
     // With a datum shift the grid point moves with the height, known only now.
-    if (projection.DependsOnHeight())
+    if (frame.Projection().DependsOnHeight())
         for (ProfileSample& sample : samples)
             if (sample.heightM) {
-                const geodesy::GridPoint g =
-                    GridOf(sample.latDeg, sample.lonDeg, *sample.heightM - frame.transform.dHM, projection,
-                           frame.transform);
+                const geodesy::GridPoint g = frame.ToGrid({.latDeg = sample.latDeg, .lonDeg = sample.lonDeg},
+                                                          frame.ElevationM(*sample.heightM));
                 sample.x = g.x;
                 sample.y = g.y;
             }

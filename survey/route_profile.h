@@ -50,10 +50,9 @@ struct ProfileSample {
 //
 // Throws SurveyInputError (a message for the user) for fewer than two vertices, an interval that is
 // not a positive number, a vertex with a non-finite coordinate or a latitude beyond ±90°, and
-// more than kMaxPlannedPoints samples (counted before anything is allocated);
-// geodesy::ProjectionSetupError when frame.projection does not fit its central meridian.
+// more than kMaxPlannedPoints samples (counted before anything is allocated).
 // Errors of the height query (raster::RasterError) pass through.
-std::vector<ProfileSample> SampleRoute(std::span<const raster::GeoPoint> vertices, double intervalM,
+std::vector<ProfileSample> SampleRoute(std::span<const geodesy::GeoPoint> vertices, double intervalM,
                                        const SurveyFrame& frame, ChainageMeasure measure,
                                        const HeightQuery& heights, TaskProgress* progress = nullptr);
 

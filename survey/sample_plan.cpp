@@ -1,7 +1,5 @@
 #include "survey/sample_plan.h"
 
-#include "geodesy/zone_projection.h"
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -14,14 +12,33 @@ namespace {
 // coordinates bound the grid: the edges are curves on the survey grid.
 constexpr int kPointsPerEdge = 64;
 
-// Even–odd rule over rings of (u, v) vertices.
-bool InsideRings(const std::vector<std::vector<std::pair<double, double>>>& rings, double u, double v)
+// The plane coordinates (u, v) the even–odd rule takes of a vertex: longitude and latitude of
+// a WGS84 point, X and Y of a survey grid point.
+double U(const geodesy::GeoPoint& p)
+{
+    return p.lonDeg;
+}
+double V(const geodesy::GeoPoint& p)
+{
+    return p.latDeg;
+}
+double U(const geodesy::PlanePoint& p)
+{
+    return p.x;
+}
+double V(const geodesy::PlanePoint& p)
+{
+    return p.y;
+}
+
+// Even–odd rule over rings of vertices: whether (u, v) lies inside.
+template <typename Vertex> bool InsideRings(const std::vector<std::vector<Vertex>>& rings, double u, double v)
 {
     bool inside = false;
     for (const auto& ring : rings)
         for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
-            const auto [ui, vi] = ring[i];
-            const auto [uj, vj] = ring[j];
+            const double ui = U(ring[i]), vi = V(ring[i]);
+            const double uj = U(ring[j]), vj = V(ring[j]);
             if ((vi > v) != (vj > v) && u < (uj - ui) * (v - vi) / (vj - vi) + ui)
                 inside = !inside;
         }
@@ -32,7 +49,7 @@ bool InsideRings(const std::vector<std::vector<std::pair<double, double>>>& ring
 
 SamplePlan::SamplePlan(double spacingM, const SurveyFrame& frame, double minX, double maxX, double minY,
                        double maxY)
-    : spacingM_(spacingM), frame_(frame), projection_(frame.Projection())
+    : spacingM_(spacingM), frame_(frame)
 {
     topIndex_ = static_cast<std::int64_t>(std::floor(maxX / spacingM));
     const auto bottomIndex = static_cast<std::int64_t>(std::ceil(minX / spacingM));
@@ -42,32 +59,31 @@ SamplePlan::SamplePlan(double spacingM, const SurveyFrame& frame, double minX, d
     columns_ = std::max<std::int64_t>(0, rightIndex - leftIndex_ + 1);
 }
 
-SamplePlan SamplePlan::ForGeoBox(const GeoBox& box, double spacingM, const SurveyFrame& frame)
+SamplePlan SamplePlan::ForGeoBox(const geodesy::GeoBox& box, double spacingM, const SurveyFrame& frame)
 {
     // A ring along the box's parallels and meridians: the even–odd rule over it is the box.
-    return ForGeoRings({{{box.westDeg, box.southDeg},
-                         {box.eastDeg, box.southDeg},
-                         {box.eastDeg, box.northDeg},
-                         {box.westDeg, box.northDeg}}},
+    return ForGeoRings({{{.latDeg = box.southDeg, .lonDeg = box.westDeg},
+                         {.latDeg = box.southDeg, .lonDeg = box.eastDeg},
+                         {.latDeg = box.northDeg, .lonDeg = box.eastDeg},
+                         {.latDeg = box.northDeg, .lonDeg = box.westDeg}}},
                        spacingM, frame);
 }
 
-SamplePlan SamplePlan::ForGeoRings(std::vector<std::vector<std::pair<double, double>>> lonLatRings,
-                                   double spacingM, const SurveyFrame& frame)
+SamplePlan SamplePlan::ForGeoRings(std::vector<geodesy::GeoRing> rings, double spacingM,
+                                   const SurveyFrame& frame)
 {
-    const geodesy::ZoneProjection projection = frame.Projection();
     double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
-    for (const auto& ring : lonLatRings)
+    for (const geodesy::GeoRing& ring : rings)
         for (std::size_t i = 0; i < ring.size(); ++i) {
-            const auto [lon0, lat0] = ring[i];
-            const auto [lon1, lat1] = ring[(i + 1) % ring.size()];
+            const geodesy::GeoPoint& from = ring[i];
+            const geodesy::GeoPoint& to = ring[(i + 1) % ring.size()];
             for (int k = 0; k < kPointsPerEdge; ++k) {
                 const double f = static_cast<double>(k) / kPointsPerEdge;
                 // The bounds need no height: centimetres against the spacing's metres.
-                const geodesy::PlanePoint plane =
-                    projection.ToPlane(lat0 + f * (lat1 - lat0), lon0 + f * (lon1 - lon0), 0.0);
                 const geodesy::GridPoint grid =
-                    geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
+                    frame.ToGrid({.latDeg = from.latDeg + f * (to.latDeg - from.latDeg),
+                                  .lonDeg = from.lonDeg + f * (to.lonDeg - from.lonDeg)},
+                                 0.0);
                 minX = std::min(minX, grid.x);
                 maxX = std::max(maxX, grid.x);
                 minY = std::min(minY, grid.y);
@@ -75,22 +91,22 @@ SamplePlan SamplePlan::ForGeoRings(std::vector<std::vector<std::pair<double, dou
             }
         }
     SamplePlan plan(spacingM, frame, minX, maxX, minY, maxY);
-    plan.lonLatRings_ = std::move(lonLatRings);
+    plan.geoRings_ = std::move(rings);
     return plan;
 }
 
-SamplePlan SamplePlan::ForBoundary(std::vector<std::pair<double, double>> boundaryXY, double spacingM,
+SamplePlan SamplePlan::ForBoundary(std::vector<geodesy::PlanePoint> boundary, double spacingM,
                                    const SurveyFrame& frame)
 {
     double minX = std::numeric_limits<double>::infinity(), maxX = -minX, minY = minX, maxY = -minX;
-    for (const auto& [x, y] : boundaryXY) {
-        minX = std::min(minX, x);
-        maxX = std::max(maxX, x);
-        minY = std::min(minY, y);
-        maxY = std::max(maxY, y);
+    for (const geodesy::PlanePoint& p : boundary) {
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
     }
     SamplePlan plan(spacingM, frame, minX, maxX, minY, maxY);
-    plan.boundary_ = {std::move(boundaryXY)};
+    plan.boundary_ = {std::move(boundary)};
     return plan;
 }
 
@@ -102,8 +118,8 @@ std::pair<std::int64_t, std::int64_t> SamplePlan::PartRows(int part, int parts) 
 bool SamplePlan::Inside(const PlannedPoint& point) const
 {
     // Even–odd rule; a point on an edge may fall either way.
-    if (!lonLatRings_.empty())
-        return InsideRings(lonLatRings_, point.lonDeg, point.latDeg);
+    if (!geoRings_.empty())
+        return InsideRings(geoRings_, point.lonDeg, point.latDeg);
     return InsideRings(boundary_, point.x, point.y);
 }
 
@@ -114,8 +130,7 @@ void SamplePlan::RowPoints(std::int64_t row, std::vector<PlannedPoint>& points) 
         PlannedPoint point;
         point.x = x;
         point.y = static_cast<double>(leftIndex_ + column) * spacingM_;
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame_.transform, {point.x, point.y, 0.0});
-        const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y, 0.0);
+        const geodesy::GeoPoint geo = frame_.ToGeographic(geodesy::PlanePoint{.x = point.x, .y = point.y});
         point.latDeg = geo.latDeg;
         point.lonDeg = geo.lonDeg;
         if (Inside(point))
@@ -129,23 +144,22 @@ void SamplePlan::QueryHeights(std::vector<PlannedPoint>& points, const HeightQue
     heightsM.assign(points.size(), std::nullopt);
     if (points.empty())
         return;
-    std::vector<raster::GeoPoint> where(points.size());
+    std::vector<geodesy::GeoPoint> where(points.size());
     for (std::size_t k = 0; k < points.size(); ++k)
-        where[k] = {points[k].latDeg, points[k].lonDeg};
+        where[k] = {.latDeg = points[k].latDeg, .lonDeg = points[k].lonDeg};
     heights(where, heightsM);
-    if (!projection_.DependsOnHeight())
+    if (!frame_.Projection().DependsOnHeight())
         return;
     // The height read at the moved place differs by the slope times centimetres, which
     // moves the place again by less than a micrometre: one more reading is enough.
     for (std::size_t k = 0; k < points.size(); ++k) {
         if (!heightsM[k])
             continue;
-        const geodesy::GridPoint plane =
-            geodesy::FourParamReverse(frame_.transform, {points[k].x, points[k].y, 0.0});
-        const geodesy::GeoPoint geo = projection_.ToGeographic(plane.x, plane.y, *heightsM[k]);
+        const geodesy::GeoPoint geo =
+            frame_.ToGeographic(geodesy::PlanePoint{.x = points[k].x, .y = points[k].y}, *heightsM[k]);
         points[k].latDeg = geo.latDeg;
         points[k].lonDeg = geo.lonDeg;
-        where[k] = {geo.latDeg, geo.lonDeg};
+        where[k] = geo;
     }
     std::vector<std::optional<double>> moved(points.size());
     heights(where, moved);

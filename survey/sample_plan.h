@@ -16,14 +16,6 @@
 
 namespace keldarn::survey {
 
-// A box of latitudes and longitudes (degrees, WGS84).
-struct GeoBox {
-    double southDeg = 0.0;
-    double westDeg = 0.0;
-    double northDeg = 0.0;
-    double eastDeg = 0.0;
-};
-
 // A grid point and where it lies on the ellipsoid.
 struct PlannedPoint {
     double x = 0.0;  // survey grid northing (metres)
@@ -32,18 +24,17 @@ struct PlannedPoint {
     double lonDeg = 0.0;
 };
 
-// Points go between the survey grid and WGS84 on frame.Projection(); every factory throws
-// geodesy::ProjectionSetupError when frame.projection does not fit its central meridian.
+// Points go between the survey grid and WGS84 through the frame.
 class SamplePlan {
 public:
     // The grid inside a latitude/longitude box.
-    static SamplePlan ForGeoBox(const GeoBox& box, double spacingM, const SurveyFrame& frame);
-    // The grid inside closed rings of longitude/latitude vertices (degrees), by the
-    // even–odd rule: a ring inside another is a hole.
-    static SamplePlan ForGeoRings(std::vector<std::vector<std::pair<double, double>>> lonLatRings,
-                                  double spacingM, const SurveyFrame& frame);
+    static SamplePlan ForGeoBox(const geodesy::GeoBox& box, double spacingM, const SurveyFrame& frame);
+    // The grid inside closed rings of WGS84 points, by the even–odd rule in longitude and
+    // latitude: a ring inside another is a hole.
+    static SamplePlan ForGeoRings(std::vector<geodesy::GeoRing> rings, double spacingM,
+                                  const SurveyFrame& frame);
     // The grid inside a closed boundary of survey grid points (X northing, Y easting).
-    static SamplePlan ForBoundary(std::vector<std::pair<double, double>> boundaryXY, double spacingM,
+    static SamplePlan ForBoundary(std::vector<geodesy::PlanePoint> boundary, double spacingM,
                                   const SurveyFrame& frame);
 
     // Rows (constant X, north first) and columns (constant Y, west first) of the grid
@@ -55,6 +46,8 @@ public:
     // Rows [begin, end) of share `part` (0-based) of `parts`: contiguous bands, so the
     // shares in order are the whole run in order.
     std::pair<std::int64_t, std::int64_t> PartRows(int part, int parts) const;
+
+    const SurveyFrame& Frame() const { return frame_; }
 
     // The points of one row inside the area, west to east, appended to `points`; their
     // latitude and longitude are those of height 0.
@@ -73,14 +66,12 @@ private:
 
     double spacingM_;
     SurveyFrame frame_;
-    // frame_'s, built once for every row.
-    geodesy::ZoneProjection projection_;
     std::int64_t topIndex_ = 0;   // X of row 0 is topIndex_ · spacing
     std::int64_t leftIndex_ = 0;  // Y of column 0 is leftIndex_ · spacing
     std::int64_t rows_ = 0;
     std::int64_t columns_ = 0;
-    std::vector<std::vector<std::pair<double, double>>> lonLatRings_;
-    std::vector<std::vector<std::pair<double, double>>> boundary_;  // one ring of X, Y
+    std::vector<geodesy::GeoRing> geoRings_;
+    std::vector<std::vector<geodesy::PlanePoint>> boundary_;  // one ring of survey grid points
 };
 
 }  // namespace keldarn::survey

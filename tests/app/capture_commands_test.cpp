@@ -108,7 +108,7 @@ void CaptureCommandsTest::pickTakesTheTerrainUnderThePress()
     QVERIFY(w->PickMode());
     w->FormMouseDown(Qt::RightButton, Qt::NoModifier, render->mapTo(w, QPoint(200, 150)));
     QVERIFY(!w->PickMode());
-    QCOMPARE(f.viewer->queries, (std::vector<std::pair<double, double>>{{0.0, 0.0}}));
+    QCOMPARE(f.viewer->queries, (std::vector<keldarn::earth::ScreenPoint>{{.sx = 0.0, .sy = 0.0}}));
     const keldarn::geodesy::PlanePoint plane = keldarn::geodesy::GeographicToPlane(33.27, 113.55, 114.0);
     QCOMPARE(w->EditX->text(), QString::fromStdString(keldarn::geodesy::FormatFixed(plane.x + 10.0, 3)));
     QCOMPARE(w->EditY->text(), QString::fromStdString(keldarn::geodesy::FormatFixed(plane.y, 3)));
@@ -117,18 +117,18 @@ void CaptureCommandsTest::pickTakesTheTerrainUnderThePress()
     // A second pick before adoption replaces the first.
     QTest::mouseClick(w->Button6, Qt::LeftButton);
     w->FormMouseDown(Qt::LeftButton, Qt::NoModifier, render->mapTo(w, QPoint(100, 75)));
-    QCOMPARE(f.viewer->queries.back(), (std::pair<double, double>{-0.5, 0.5}));
+    QCOMPARE(f.viewer->queries.back(), (keldarn::earth::ScreenPoint{.sx = -0.5, .sy = 0.5}));
     QCOMPARE(w->EditH->text(), QStringLiteral("93.500"));
     QTest::mouseClick(w->Button6, Qt::LeftButton);
     w->FormMouseDown(Qt::MiddleButton, Qt::NoModifier, render->mapTo(w, QPoint(0, 0)));
-    QCOMPARE(f.viewer->queries.back(), (std::pair<double, double>{-1.0, 1.0}));
+    QCOMPARE(f.viewer->queries.back(), (keldarn::earth::ScreenPoint{.sx = -1.0, .sy = 1.0}));
     QCOMPARE(w->PointTable()->RowCount(), 1);
 
     // Pick mode holds the mouse: a real press on the view reaches the main window.
     QTest::mouseClick(w->Button6, Qt::LeftButton);
     QTest::mousePress(render, Qt::LeftButton, Qt::NoModifier, QPoint(300, 225));
     QVERIFY(!w->PickMode());
-    QCOMPARE(f.viewer->queries.back(), (std::pair<double, double>{0.5, -0.5}));
+    QCOMPARE(f.viewer->queries.back(), (keldarn::earth::ScreenPoint{.sx = 0.5, .sy = -0.5}));
     QTest::mouseRelease(render, Qt::LeftButton, Qt::NoModifier, QPoint(300, 225));
 }
 
@@ -172,8 +172,11 @@ void CaptureCommandsTest::refreshMeasuresTheView()
     w->EditLL->setText(QStringLiteral("114"));
     QTest::mouseClick(w->Button11, Qt::LeftButton);  // the transformation page's 确定 refreshes too
     QCOMPARE(w->Notebook1->currentWidget(), w->PageAuto);
-    QCOMPARE(f.viewer->queries,
-             (std::vector<std::pair<double, double>>{{-1, 0}, {1, 0}, {0, -1}, {0, 1}, {0, 0}}));
+    QCOMPARE(f.viewer->queries, (std::vector<keldarn::earth::ScreenPoint>{{.sx = -1, .sy = 0},
+                                                                          {.sx = 1, .sy = 0},
+                                                                          {.sx = 0, .sy = -1},
+                                                                          {.sx = 0, .sy = 1},
+                                                                          {.sx = 0, .sy = 0}}));
     QCOMPARE(w->StatusBar1->text(), QStringLiteral("地图窗中心子午线=113.5500度/中央子午线=114度"));
     QCOMPARE(w->EditDx->text(), QStringLiteral("1109"));
     QCOMPARE(w->EditDy->text(), QStringLiteral("1863"));
@@ -215,9 +218,9 @@ void CaptureCommandsTest::samplesTheGridIntoTheTable()
 
     // 3 rows of 4 points, from the bottom-left corner rightwards, row by row upwards.
     QCOMPARE(f.viewer->queries.size(), std::size_t{12});
-    QCOMPARE(f.viewer->queries.front(), (std::pair<double, double>{-1, -1}));
-    QCOMPARE(f.viewer->queries[1], (std::pair<double, double>{2.0 / 3.0 - 1.0, -1}));
-    QCOMPARE(f.viewer->queries.back(), (std::pair<double, double>{1, 1}));
+    QCOMPARE(f.viewer->queries.front(), (keldarn::earth::ScreenPoint{.sx = -1, .sy = -1}));
+    QCOMPARE(f.viewer->queries[1], (keldarn::earth::ScreenPoint{.sx = 2.0 / 3.0 - 1.0, .sy = -1}));
+    QCOMPARE(f.viewer->queries.back(), (keldarn::earth::ScreenPoint{.sx = 1, .sy = 1}));
     auto* table = w->PointTable();
     QCOMPARE(table->RowCount(), 14);
     QCOMPARE(table->Cell(0, 2), QStringLiteral("2"));  // named by the row it receives

@@ -7,6 +7,7 @@
 #include "app/control_points_dialog.h"
 #include "app/dialogs.h"
 #include "earth/application_ge.h"
+#include "earth/screen_coords.h"
 
 #include <QStringList>
 #include <QVBoxLayout>
@@ -200,7 +201,7 @@ public:
     }
     earth::IPointOnTerrainGE GetPointOnTerrainFromScreenCoords(double sx, double sy) override
     {
-        queries.push_back({sx, sy});
+        queries.push_back({.sx = sx, .sy = sy});
         return terrain(sx, sy);
     }
     // Answers on the worker's thread; the test reads `queries` once the run has ended.
@@ -220,7 +221,7 @@ public:
     std::optional<earth::ICameraInfoGE> camera;
     bool cameraFails = false;
     std::vector<double> lastCameraParams;
-    std::vector<std::pair<double, double>> queries;
+    std::vector<earth::ScreenPoint> queries;
     std::function<earth::IPointOnTerrainGE(double, double)> terrain = [](double, double) {
         return earth::IPointOnTerrainGE{33.2677, 113.5538, 100.0};
     };

@@ -335,7 +335,7 @@ void MapOverlaysTest::markersFollowATableThatGrowsPastAChunk()
         for (int k = 0; k < count; ++k) {
             const int n = table.DataRowCount() + k;
             const auto grid =
-                keldarn::geodesy::GeographicToGrid(33.2 + n * 1e-5, 113.5, 0.0, 114.0, frame.transform);
+                keldarn::geodesy::GeographicToGrid(33.2 + n * 1e-5, 113.5, 0.0, 114.0, frame.Transform());
             rows.push_back({QString::number(n + 1),
                             {},
                             QString::number(grid.x, 'f', 4),

@@ -74,7 +74,7 @@ void SettingPagesTest::proposesZoneMeridian()
     };
     f.window->EditLL->setText(QStringLiteral("99"));
     QTest::mouseClick(f.window->Button10, Qt::LeftButton);
-    QCOMPARE(f.viewer->queries, (std::vector<std::pair<double, double>>{{0.0, 0.0}}));
+    QCOMPARE(f.viewer->queries, (std::vector<keldarn::earth::ScreenPoint>{{.sx = 0.0, .sy = 0.0}}));
     QCOMPARE(f.window->EditLo->text(), shownCentre);
     QCOMPARE(f.window->EditLL->text(), proposal);
     QCOMPARE(f.window->Notebook1->currentWidget(), f.window->PageSet);

@@ -514,7 +514,7 @@ TEST(KmzLinks, EveryReaderTakesTheLayersOfALibkmlKmz)
     EXPECT_TRUE(shapes[1].isArea);
     EXPECT_EQ(shapes[1].name, "测区");
     ASSERT_EQ(shapes[1].rings.size(), 2u);  // the outer ring and its hole
-    EXPECT_EQ(shapes[1].rings[0].at(2), std::make_pair(111.04, 30.04));
+    EXPECT_EQ(shapes[1].rings[0].at(2), (geodesy::GeoPoint{.latDeg = 30.04, .lonDeg = 111.04}));
 
     FakeModelSpace drawn;
     const KmlDrawSummary summary = DrawKmlFile(kmz, 111.0, kTransform, kTextHeight, drawn);

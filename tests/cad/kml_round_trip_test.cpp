@@ -114,7 +114,7 @@ TEST_P(KmlRoundTripOnProjection, DrawnOnTheProjectionAndWrittenBack)
     TempFolder folder;
     const std::filesystem::path original = folder.Write("survey.kml", kSurveyKml);
     FakeModelSpace drawn;
-    DrawKmlFile(original, projection, kTransform, 3.0, drawn);
+    DrawKmlFile(original, survey::SurveyFrame(projection, kTransform), 3.0, drawn);
     // K1 lies where this projection and the four parameters put it, at height 0.
     const geodesy::PlanePoint plane = projection.ToPlane(39.987654321, 116.123456789, 0.0);
     const geodesy::GridPoint k1 = geodesy::FourParamForward(kTransform, {plane.x, plane.y, 0.0});
@@ -123,7 +123,8 @@ TEST_P(KmlRoundTripOnProjection, DrawnOnTheProjectionAndWrittenBack)
     EXPECT_NEAR(drawn.entities.front().at.y, k1.x, 1e-6);
 
     const std::filesystem::path written = folder.path() / "back.kml";
-    ASSERT_EQ(WriteKmlFromSelection(Pick(drawn), projection, kTransform, written).written, 4u);
+    ASSERT_EQ(
+        WriteKmlFromSelection(Pick(drawn), survey::SurveyFrame(projection, kTransform), written).written, 4u);
     ExpectSameCoordinates(ScanFile(original), ScanFile(written));
 }
 

@@ -121,10 +121,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ConcurrentReaders, EachGivesWhatItGivesAlone)
 {
     const std::string zip = (TerrainKinds::Folder() / "tiles.zip").string();
-    std::vector<raster::GeoPoint> points;
+    std::vector<geodesy::GeoPoint> points;
     for (int k = 0; k < 100'000; ++k)
-        points.push_back(
-            {30.04 - 0.41 * (k / 250) / 400.0, 110.96 + 0.47 * (k % 250) / 250.0});  // rows north to south
+        points.push_back({.latDeg = 30.04 - 0.41 * (k / 250) / 400.0,
+                          .lonDeg = 110.96 + 0.47 * (k % 250) / 250.0});  // rows north to south
     // Sources are opened on one thread and used on another, as the window hands a source
     // opened on its thread to a task; a small cache makes them read blocks again and again.
     const auto open = [&] { return std::make_unique<raster::ElevationSource>(zip, 8 << 20); };
@@ -139,11 +139,11 @@ TEST(ConcurrentReaders, EachGivesWhatItGivesAlone)
             heights.push_back(source.HeightM(points[k].latDeg, points[k].lonDeg));
         return heights;
     };
-    const survey::SurveyFrame frame{.centralMeridianDeg = 111.0,
-                                    .transform = geodesy::MakeFourParamCoefficients({0, 0, 0, 0, 0}),
-                                    .projection = {}};
-    const std::vector<std::vector<raster::GeoPoint>> area{
-        {{29.80, 111.10}, {29.80, 111.22}, {29.90, 111.22}, {29.90, 111.10}}};
+    const survey::SurveyFrame frame(111.0, geodesy::MakeFourParamCoefficients({0, 0, 0, 0, 0}));
+    const std::vector<geodesy::GeoRing> area{{{.latDeg = 29.80, .lonDeg = 111.10},
+                                              {.latDeg = 29.80, .lonDeg = 111.22},
+                                              {.latDeg = 29.90, .lonDeg = 111.22},
+                                              {.latDeg = 29.90, .lonDeg = 111.10}}};
     const auto contours = [&] {
         std::vector<double> vertices;
         for (const survey::ContourLine& line : survey::GenerateContours(zip, area, 20.0, frame))

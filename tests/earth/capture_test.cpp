@@ -72,7 +72,8 @@ TEST(ViewSpans, MeasuresOnTheCentreMeridian)
     // A view 0.01° tall and 0.02° wide around 33.27 N: about 1109 m by 1862 m.
     const double lat = 33.27, lon = 113.55;
     const ViewSpans spans =
-        MeasureViewSpans({lat, lon - 0.01}, {lat, lon + 0.01}, {lat - 0.005, lon}, {lat + 0.005, lon}, lon);
+        MeasureViewSpans({.latDeg = lat, .lonDeg = lon - 0.01}, {.latDeg = lat, .lonDeg = lon + 0.01},
+                         {.latDeg = lat - 0.005, .lonDeg = lon}, {.latDeg = lat + 0.005, .lonDeg = lon}, lon);
     EXPECT_NEAR(spans.spanVM, geodesy::GaussForward(lat + 0.005, 0).x - geodesy::GaussForward(lat - 0.005, 0).x,
                 1e-9);
     EXPECT_NEAR(spans.spanVM, 1109.0, 2.0);

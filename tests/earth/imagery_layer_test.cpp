@@ -42,7 +42,7 @@ template <typename Condition> bool WaitFor(Condition done)
     return done();
 }
 
-constexpr raster::GeoRect kGround{113.5, 33.2, 113.6, 33.3};
+constexpr geodesy::GeoBox kGround{.southDeg = 33.2, .westDeg = 113.5, .northDeg = 33.3, .eastDeg = 113.6};
 
 TEST(ImageryLayer, HoldsNoMoreThanItsBoundAndKeepsWhatItReadWhileHidden)
 {
@@ -57,7 +57,10 @@ TEST(ImageryLayer, HoldsNoMoreThanItsBoundAndKeepsWhatItReadWhileHidden)
     // Views all over the image, each read at screen resolution.
     for (int k = 0; k < 8; ++k) {
         const double west = 113.5 + 0.01 * k, south = 33.2 + 0.01 * k;
-        layer.ViewChanged(raster::GeoRect{west, south, west + 0.004, south + 0.003}, QSize(800, 600));
+        layer.ViewChanged(
+            geodesy::GeoBox{
+                .southDeg = south, .westDeg = west, .northDeg = south + 0.003, .eastDeg = west + 0.004},
+            QSize(800, 600));
         ASSERT_TRUE(WaitFor([&] { return !layer.IsReading(); }));
         EXPECT_LE(layer.Drape()->Bytes(), settings.memoryBoundBytes) << k;
     }

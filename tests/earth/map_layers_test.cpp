@@ -115,9 +115,12 @@ TEST(MapLayers, TerrainHidesWhatLiesBehindIt)
     ASSERT_TRUE(behindPx);
     const auto markers =
         Layer(kMagenta, {{32.996, 113.0, QString(), false}, {33.006, 113.0, QString(), false}});
-    const auto behindLine = Layer(Qt::cyan, {}, {MapPolyline{{{33.006, 112.997}, {33.006, 113.003}}, false}});
-    const auto crossingLine =
-        Layer(Qt::cyan, {}, {MapPolyline{{{32.996, 112.999}, {33.006, 112.999}}, false}});
+    const auto behindLine = Layer(
+        Qt::cyan, {},
+        {MapPolyline{{{.latDeg = 33.006, .lonDeg = 112.997}, {.latDeg = 33.006, .lonDeg = 113.003}}, false}});
+    const auto crossingLine = Layer(
+        Qt::cyan, {},
+        {MapPolyline{{{.latDeg = 32.996, .lonDeg = 112.999}, {.latDeg = 33.006, .lonDeg = 112.999}}, false}});
 
     QImage frame = renderer.Render(camera);
     const MapLayersDrawn drawn =
@@ -151,7 +154,7 @@ std::shared_ptr<const MapLayer> ScatteredLines()
         MapPolyline line;
         const int vertices = k % 2 == 0 ? 60 : 2;
         for (int v = 0; v < vertices; ++v)
-            line.latLonDeg.emplace_back(latDeg + (v % 2) * 0.00018, lonDeg + v * 0.0001);
+            line.vertices.push_back({.latDeg = latDeg + (v % 2) * 0.00018, .lonDeg = lonDeg + v * 0.0001});
         line.closed = k % 10 == 0 && vertices > 2;
         lines.push_back(std::move(line));
     }
@@ -176,14 +179,15 @@ TEST(MapLayers, EveryVertexOfALineIsDrawnNearby)
             DrawMapLayers(frame, camera, FrameDepth{}, GroundOf(*Synthetic()), {layer});
         int checked = 0;
         for (const MapPolyline& line : layer->lines) {
-            for (const auto& [latDeg, lonDeg] : line.latLonDeg) {
-                const auto p = MarkerPixel(camera, latDeg, lonDeg, *Synthetic()->ElevationM(latDeg, lonDeg));
+            for (const geodesy::GeoPoint& v : line.vertices) {
+                const auto p =
+                    MarkerPixel(camera, v.latDeg, v.lonDeg, *Synthetic()->ElevationM(v.latDeg, v.lonDeg));
                 if (!p || p->x() < 1 || p->y() < 1 || p->x() >= size.width() - 1 ||
                     p->y() >= size.height() - 1)
                     continue;
                 ++checked;
                 EXPECT_TRUE(ShowsCyanLine(frame, *p))
-                    << lookAt.rangeM << " m, tilt " << lookAt.tiltDeg << ": " << latDeg << ", " << lonDeg;
+                    << lookAt.rangeM << " m, tilt " << lookAt.tiltDeg << ": " << v.latDeg << ", " << v.lonDeg;
             }
         }
         EXPECT_GT(checked, 100) << lookAt.rangeM;
@@ -302,8 +306,8 @@ TEST(KmlOverlay, ReadsPlacemarksAndLines)
     // The parcel's ring: five tuples, the last repeating the first.
     const MapPolyline& ring = export_->lines[1];
     ASSERT_TRUE(ring.closed);
-    ASSERT_EQ(ring.latLonDeg.size(), 4u);
-    EXPECT_EQ(ring.latLonDeg[2], std::make_pair(33.275, 113.565));
+    ASSERT_EQ(ring.vertices.size(), 4u);
+    EXPECT_EQ(ring.vertices[2], (geodesy::GeoPoint{.latDeg = 33.275, .lonDeg = 113.565}));
 }
 
 TEST(KmlOverlay, FailsNamingTheFileAndStopsWhenCancelled)

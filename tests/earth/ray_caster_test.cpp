@@ -45,13 +45,19 @@ TerrainHit Hit(const Terrain& terrain, const Camera& camera, double sx, double s
     return result.hit.value_or(TerrainHit{});
 }
 
-// Geodesic distance (metres) and azimuth (degrees) from the focus to a hit.
-std::pair<double, double> FromFocus(const LookAt& lookAt, const TerrainHit& hit)
+// Where a hit lies seen from the focus: geodesic distance (metres) and azimuth (degrees).
+struct Bearing {
+    double distanceM = 0.0;
+    double azimuthDeg = 0.0;
+};
+
+Bearing FromFocus(const LookAt& lookAt, const TerrainHit& hit)
 {
-    double distanceM = 0.0, azimuthDeg = 0.0, backDeg = 0.0;
-    GeographicLib::Geodesic::WGS84().Inverse(lookAt.latDeg, lookAt.lonDeg, hit.latDeg, hit.lonDeg, distanceM,
-                                             azimuthDeg, backDeg);
-    return {distanceM, azimuthDeg};
+    Bearing b;
+    double backDeg = 0.0;
+    GeographicLib::Geodesic::WGS84().Inverse(lookAt.latDeg, lookAt.lonDeg, hit.latDeg, hit.lonDeg,
+                                             b.distanceM, b.azimuthDeg, backDeg);
+    return b;
 }
 
 // Ground distance (metres) from the nadir to where a ray at angleRad from the nadir meets a
@@ -116,7 +122,7 @@ TEST(RayCastStraightDown, EdgesAreRangeTimesTan30AwayBeyondTheCurvature)
          {Case{1, 0, 90, primeVerticalM, 30.0 * kRad}, Case{-1, 0, -90, primeVerticalM, 30.0 * kRad},
           Case{0, 1, 0, meridianM, vertical}, Case{0, -1, 180, meridianM, vertical}}) {
         const TerrainHit hit = Hit(FlatTerrain(), camera, k.sx, k.sy);
-        const auto [distanceM, azimuthDeg] = FromFocus(lookAt, hit);
+        const auto [distanceM, azimuthDeg] = FromFocus(lookAt, hit);  // Bearing's fields
         const double flatM = 3000.0 * std::tan(k.angleRad);
         EXPECT_NEAR(distanceM, flatM, 0.3);
         EXPECT_NEAR(distanceM, SphericalGroundDistanceM(k.radiusM, 200.0, 3000.0, k.angleRad), 0.01);
@@ -269,7 +275,7 @@ BruteForceCast BruteForce(const Terrain& terrain, const Ray& ray)
     // over the grid.
     const auto probe = [&](double tM) {
         const Geodetic g = GeodeticFromEcef(ray.At(tM));
-        const GridPoint p = terrain.GridPointOf(g.latDeg, g.lonDeg);
+        const CellPosition p = terrain.CellPositionOf(g.latDeg, g.lonDeg);
         const auto groundM = terrain.ElevationAtGridM(p.column, p.row);
         return std::pair{groundM ? std::optional(g.heightM - *groundM) : std::nullopt,
                          p.column <= terrain.Grid().columns - 1 && p.row >= 0 &&

@@ -46,7 +46,7 @@ Agreement CompareWithPicks(TerrainRenderer& renderer, const Camera& camera)
         for (int x = 0; x < camera.WidthPx(); x += 5) {
             const double sx = 2.0 * x / camera.WidthPx() - 1.0, sy = 1.0 - 2.0 * y / camera.HeightPx();
             const RayCastResult pick = CastRay(terrain, camera.RayThrough(sx, sy));
-            const auto drawn = renderer.DrawnGridPoint(x, y);
+            const auto drawn = renderer.DrawnCellPosition(x, y);
             ++a.compared;
             if (pick.hit.has_value() != drawn.has_value()) {
                 ++a.hitMismatches;
@@ -55,7 +55,7 @@ Agreement CompareWithPicks(TerrainRenderer& renderer, const Camera& camera)
             if (!drawn)
                 continue;
             ++a.bothHit;
-            const GridPoint picked = terrain.GridPointOf(pick.hit->latDeg, pick.hit->lonDeg);
+            const CellPosition picked = terrain.CellPositionOf(pick.hit->latDeg, pick.hit->lonDeg);
             a.withinHalfCell += std::hypot(picked.column - drawn->column, picked.row - drawn->row) < 0.5;
             const double latDeg = terrain.LatitudeOfRowDeg(drawn->row),
                          lonDeg = terrain.LongitudeOfColumnDeg(drawn->column);
@@ -130,8 +130,8 @@ TEST(TerrainRenderer, SkyAboveTheHorizonOnlyWhenTilted)
     EXPECT_EQ(skyDown, 0);
     EXPECT_EQ(skyTop, 320);
     EXPECT_EQ(skyBottom, 0);
-    EXPECT_FALSE(renderer.DrawnGridPoint(160, 75));
-    EXPECT_TRUE(renderer.DrawnGridPoint(160, 190));
+    EXPECT_FALSE(renderer.DrawnCellPosition(160, 75));
+    EXPECT_TRUE(renderer.DrawnCellPosition(160, 190));
 }
 
 TEST(TerrainRenderer, ClipsTheGroundAtTheCameraNearPlane)
@@ -143,10 +143,10 @@ TEST(TerrainRenderer, ClipsTheGroundAtTheCameraNearPlane)
     const Camera camera = CameraOver(*Synthetic(), {33.2, 113.45, 1.0, 2, kMaxTiltDeg, 255}, 160, 100);
     renderer.Render(camera);
     for (int y : {70, 85, 99}) {
-        const auto drawn = renderer.DrawnGridPoint(80, y);
+        const auto drawn = renderer.DrawnCellPosition(80, y);
         const RayCastResult pick = CastRay(*Synthetic(), camera.RayThrough(0.0, 1.0 - 2.0 * y / 100));
         ASSERT_TRUE(drawn && pick.hit) << y;
-        const GridPoint picked = Synthetic()->GridPointOf(pick.hit->latDeg, pick.hit->lonDeg);
+        const CellPosition picked = Synthetic()->CellPositionOf(pick.hit->latDeg, pick.hit->lonDeg);
         EXPECT_LT(std::hypot(picked.column - drawn->column, picked.row - drawn->row), 0.05) << y;
     }
 }
@@ -158,8 +158,8 @@ TEST(TerrainRenderer, GroundWithoutDataIsNotDrawnAsTerrain)
         testing::TerrainAround(33.0, 113.0, 0.01, 1.0 / 1200.0, [](double, double) { return 100.0f; });
     TerrainRenderer renderer(small);
     const QImage image = renderer.Render(CameraOver(*small, {33.0, 113.0, 0, 10000, 0, 0}, 200, 200));
-    EXPECT_TRUE(renderer.DrawnGridPoint(100, 100));
-    EXPECT_FALSE(renderer.DrawnGridPoint(40, 100));
+    EXPECT_TRUE(renderer.DrawnCellPosition(100, 100));
+    EXPECT_FALSE(renderer.DrawnCellPosition(40, 100));
     const QRgb outside = image.pixel(40, 100), inside = image.pixel(100, 100);
     EXPECT_LT(std::abs(qRed(outside) - qGreen(outside)), 15);  // grey
     EXPECT_GT(qGreen(inside), qRed(inside));                   // lowland green

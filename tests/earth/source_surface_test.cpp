@@ -33,11 +33,11 @@ std::string WriteRuggedUtmDem(const ScratchDir& dir)
 // from the camera and bisecting to 1 mm: an independent answer for the pick to meet.
 std::optional<Vec3> FirstCrossing(raster::ElevationSource& source, const Ray& ray, double maxM)
 {
-    std::vector<raster::GeoPoint> points;
+    std::vector<geodesy::GeoPoint> points;
     std::vector<double> rayHeights;
     for (double t = 0.0; t <= maxM; t += 0.5) {
         const Geodetic g = GeodeticFromEcef(ray.At(t));
-        points.push_back({g.latDeg, g.lonDeg});
+        points.push_back({.latDeg = g.latDeg, .lonDeg = g.lonDeg});
         rayHeights.push_back(g.heightM);
     }
     std::vector<std::optional<double>> heights(points.size());

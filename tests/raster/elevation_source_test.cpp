@@ -23,6 +23,8 @@
 namespace keldarn::raster {
 namespace {
 
+using geodesy::GeoPoint;
+
 namespace fs = std::filesystem;
 
 constexpr double kMillimetre = 1e-3;
@@ -61,7 +63,7 @@ std::vector<OraclePoint> ReadOracle(const fs::path& csv)
         std::getline(fields, lat, ',');
         std::getline(fields, lon, ',');
         std::getline(fields, height);
-        points.push_back({{std::stod(lat), std::stod(lon)},
+        points.push_back({{.latDeg = std::stod(lat), .lonDeg = std::stod(lon)},
                           height == "none" ? std::nullopt : std::optional<double>(std::stod(height))});
     }
     return points;
@@ -285,7 +287,7 @@ TEST(ElevationSourceRefusal, UnusableRastersAreRefusedOnceWithFileAndReason)
     };
     std::vector<GeoPoint> points;
     for (int k = 0; k < 400; ++k)
-        points.push_back({27.7 + 0.13 * (k / 20), 110.3 + 0.14 * (k % 20)});
+        points.push_back({.latDeg = 27.7 + 0.13 * (k / 20), .lonDeg = 110.3 + 0.14 * (k % 20)});
     std::vector<std::optional<double>> heights(points.size());
     for (const Case& c : cases) {
         const fs::path path = ScratchFolder("refused") / c.name;

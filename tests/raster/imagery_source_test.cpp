@@ -35,7 +35,8 @@ namespace fs = std::filesystem;
 constexpr double kWestM = 734600.0, kNorthM = 3687400.0, kCellM = 5.0;
 constexpr int kSquare = 50;
 // Reads cover most of the ortho and 0.007° east of it, at 20 000 pixels a degree (zoom 15).
-constexpr GeoRect kWindow{113.525, 33.26, 113.58, 33.295};
+constexpr geodesy::GeoBox kWindow{
+    .southDeg = 33.26, .westDeg = 113.525, .northDeg = 33.295, .eastDeg = 113.58};
 constexpr int kWidthPx = 1100, kHeightPx = 700;
 constexpr int kToleranceLevels = 6;  // per channel, after two resamplings
 
@@ -138,8 +139,7 @@ std::vector<Sample> Samples()
             const int column = i * kSquare + kSquare / 2, row = j * kSquare + kSquare / 2;
             double x = kWestM + (column + 0.5) * kCellM, y = kNorthM - (row + 0.5) * kCellM;
             toWgs84->Transform(1, &x, &y);
-            if (x < kWindow.westLonDeg + 0.002 || y < kWindow.southLatDeg + 0.002 ||
-                y > kWindow.northLatDeg - 0.002)
+            if (x < kWindow.westDeg + 0.002 || y < kWindow.southDeg + 0.002 || y > kWindow.northDeg - 0.002)
                 continue;
             std::uint8_t rgb[3];
             EXPECT_EQ(ortho->RasterIO(GF_Read, column, row, 1, 1, rgb, 1, 1, GDT_Byte, 3, nullptr, 0, 0, 0,
@@ -157,10 +157,10 @@ void ExpectOrthoColours(const GeoImage& image)
 {
     ASSERT_EQ(image.argb.size(), std::size_t(kWidthPx) * kHeightPx);
     for (const Sample& s : Samples()) {
-        const int column = static_cast<int>((s.lonDeg - kWindow.westLonDeg) /
-                                            (kWindow.eastLonDeg - kWindow.westLonDeg) * kWidthPx);
-        const int row = static_cast<int>((kWindow.northLatDeg - s.latDeg) /
-                                         (kWindow.northLatDeg - kWindow.southLatDeg) * kHeightPx);
+        const int column =
+            static_cast<int>((s.lonDeg - kWindow.westDeg) / (kWindow.eastDeg - kWindow.westDeg) * kWidthPx);
+        const int row = static_cast<int>((kWindow.northDeg - s.latDeg) /
+                                         (kWindow.northDeg - kWindow.southDeg) * kHeightPx);
         const std::uint32_t argb = image.argb[std::size_t(row) * kWidthPx + column];
         SCOPED_TRACE(testing::Message() << s.lonDeg << " E " << s.latDeg << " N, got " << std::hex << argb);
         if (!s.rgb) {

@@ -31,6 +31,8 @@
 namespace keldarn::raster {
 namespace {
 
+using geodesy::GeoPoint;
+
 namespace fs = std::filesystem;
 using testing_support::RangeServer;
 
@@ -150,8 +152,14 @@ void WriteTwoTileVrt(const fs::path& folder)
         << "</VRTRasterBand></VRTDataset>";
 }
 
-// (pixel, line) positions on the test grid as WGS84 points.
-std::vector<GeoPoint> ToWgs84(const std::vector<std::pair<double, double>>& cells)
+// A position on the test grid, in cells: pixel eastwards, line southwards.
+struct Cell {
+    double pixel = 0.0;
+    double line = 0.0;
+};
+
+// Positions on the test grid as WGS84 points.
+std::vector<GeoPoint> ToWgs84(const std::vector<Cell>& cells)
 {
     OGRSpatialReference utm;
     utm.importFromEPSG(32649);
@@ -161,25 +169,26 @@ std::vector<GeoPoint> ToWgs84(const std::vector<std::pair<double, double>>& cell
     const std::unique_ptr<OGRCoordinateTransformation> toWgs84(
         OGRCreateCoordinateTransformation(&utm, &wgs84));
     std::vector<GeoPoint> points;
-    for (auto [pixel, line] : cells) {
-        double x = kWestM + pixel * kCellM;
-        double y = kNorthM - line * kCellM;
+    for (const Cell& cell : cells) {
+        double x = kWestM + cell.pixel * kCellM;
+        double y = kNorthM - cell.line * kCellM;
         EXPECT_TRUE(toWgs84->Transform(1, &x, &y));
-        points.push_back({y, x});
+        points.push_back({.latDeg = y, .lonDeg = x});
     }
     return points;
 }
 
 // n random points in cells [c0, c1) × [r0, r1) (columns × rows).
-std::vector<std::pair<double, double>> RandomCells(int n, double c0, double c1, double r0, double r1,
-                                                   unsigned seed)
+std::vector<Cell> RandomCells(int n, double c0, double c1, double r0, double r1, unsigned seed)
 {
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> column(c0, c1);
     std::uniform_real_distribution<double> row(r0, r1);
-    std::vector<std::pair<double, double>> cells;
-    for (int k = 0; k < n; ++k)
-        cells.emplace_back(column(random), row(random));
+    std::vector<Cell> cells;
+    for (int k = 0; k < n; ++k) {
+        const double line = row(random);  // the row is drawn first: the points the seed gave so far
+        cells.push_back({.pixel = column(random), .line = line});
+    }
     return cells;
 }
 
@@ -187,12 +196,12 @@ std::vector<std::pair<double, double>> RandomCells(int n, double c0, double c1, 
 // each VRT tile's 32. And 15 on the seam between the tiles, where every height needs both.
 std::vector<GeoPoint> PointsAroundTheSeam()
 {
-    std::vector<std::pair<double, double>> cells = RandomCells(200, 800, 1250, 600, 1100, 20261207);
+    std::vector<Cell> cells = RandomCells(200, 800, 1250, 600, 1100, 20261207);
     std::mt19937 random(7);
     std::uniform_real_distribution<double> row(600, 1100);
     for (const double offset : {0.0, -0.3, 0.3})
         for (int k = 0; k < 5; ++k)
-            cells.emplace_back(kSeamColumn + offset, row(random));
+            cells.push_back({.pixel = kSeamColumn + offset, .line = row(random)});
     return ToWgs84(cells);
 }
 
@@ -370,7 +379,7 @@ TEST(SourceWithoutData, UnwrittenBlocksAreVoidsAndForeignBytesAreRefused)
     ASSERT_TRUE(server.Running());
     struct Case {
         std::string source;
-        std::pair<double, double> cell;  // (pixel, line)
+        Cell cell;
         std::optional<double> heightM;   // when answered
         std::string refusal;             // text of the refusal; empty: answered (or not) as heightM
     };
@@ -388,7 +397,7 @@ TEST(SourceWithoutData, UnwrittenBlocksAreVoidsAndForeignBytesAreRefused)
             ElevationSource source(c.source);
             const std::optional<double> height = source.HeightM(point.latDeg, point.lonDeg);
             EXPECT_TRUE(c.refusal.empty()) << c.source << " was read";
-            EXPECT_EQ(height, c.heightM) << c.source << " at " << c.cell.first << ", " << c.cell.second;
+            EXPECT_EQ(height, c.heightM) << c.source << " at " << c.cell.pixel << ", " << c.cell.line;
         } catch (const RasterError& error) {
             EXPECT_FALSE(c.refusal.empty()) << error.what();
             EXPECT_NE(std::string(error.what()).find(c.refusal), std::string::npos) << error.what();

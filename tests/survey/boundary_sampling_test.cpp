@@ -9,30 +9,34 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <set>
 
 namespace keldarn::survey {
 namespace {
 
-using Ring = std::vector<std::pair<double, double>>;
+// A ring of survey grid points (X, Y).
+using GridRing = std::vector<geodesy::PlanePoint>;
+
+// Vertices written as KML writes them, longitude first (degrees).
+geodesy::GeoPoint LonLat(double lonDeg, double latDeg)
+{
+    return {.latDeg = latDeg, .lonDeg = lonDeg};
+}
 
 // A frame with a turn, a scale change and a height correction, so that round grid
 // coordinates are not round Gauss–Krüger ones.
-SurveyFrame TestFrame()
+SurveyFrame TestFrame(const geodesy::ProjectionChoice& projection = {})
 {
-    return {.centralMeridianDeg = 117.0,
-            .transform = geodesy::MakeFourParamCoefficients({-300000.0, 150.0, 12.5, 2.0e-5, 7.25}),
-            .projection = {}};
+    return SurveyFrame(117.0, geodesy::MakeFourParamCoefficients({-300000.0, 150.0, 12.5, 2.0e-5, 7.25}),
+                       projection);
 }
 
-// A ring of survey grid points (X, Y) carried to longitude/latitude.
-Ring GridRingToLonLat(const Ring& gridXY, const SurveyFrame& frame)
+// A ring of survey grid points carried to WGS84.
+geodesy::GeoRing GridRingToGeographic(const GridRing& gridXY, const SurveyFrame& frame)
 {
-    Ring ring;
-    for (const auto& [x, y] : gridXY) {
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {x, y, 0.0});
-        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, frame.centralMeridianDeg);
-        ring.emplace_back(geo.lonDeg, geo.latDeg);
+    geodesy::GeoRing ring;
+    for (const geodesy::PlanePoint& p : gridXY) {
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.Transform(), {p.x, p.y, 0.0});
+        ring.push_back(geodesy::PlaneToGeographic(plane.x, plane.y, frame.CentralMeridianDeg()));
     }
     return ring;
 }
@@ -40,7 +44,7 @@ Ring GridRingToLonLat(const Ring& gridXY, const SurveyFrame& frame)
 // Heights from a plane tilted in latitude, with a void west of 117.005° east.
 HeightQuery TiltedGround()
 {
-    return [](std::span<const raster::GeoPoint> points, std::span<std::optional<double>> heights) {
+    return [](std::span<const geodesy::GeoPoint> points, std::span<std::optional<double>> heights) {
         for (std::size_t k = 0; k < points.size(); ++k)
             heights[k] =
                 points[k].lonDeg < 117.005 ? std::nullopt : std::optional(100.0 + 1000.0 * points[k].latDeg);
@@ -50,11 +54,10 @@ HeightQuery TiltedGround()
 std::vector<SampledPoint> SampleAll(const SamplePlan& plan, BoundarySamplingCounts* counts = nullptr)
 {
     std::vector<SampledPoint> all;
-    const auto found =
-        SampleInsideBoundary(plan, TiltedGround(), 7.25, [&](std::vector<SampledPoint>&& batch) {
-            EXPECT_FALSE(batch.empty());
-            all.insert(all.end(), batch.begin(), batch.end());
-        });
+    const auto found = SampleInsideBoundary(plan, TiltedGround(), [&](std::vector<SampledPoint>&& batch) {
+        EXPECT_FALSE(batch.empty());
+        all.insert(all.end(), batch.begin(), batch.end());
+    });
     if (counts)
         *counts = found;
     return all;
@@ -64,10 +67,10 @@ TEST(BoundarySampling, RectangleOnTheGridGivesExactlyItsRoundPoints)
 {
     // 1,002 m × 502 m with corners half a spacing off the round lines: 100 × 50 points.
     const SurveyFrame frame = TestFrame();
-    const Ring rectangle = {{3'000'002.5, 500'032.5},
-                            {3'000'002.5, 501'034.5},
-                            {3'000'504.5, 501'034.5},
-                            {3'000'504.5, 500'032.5}};
+    const GridRing rectangle = {{3'000'002.5, 500'032.5},
+                                {3'000'002.5, 501'034.5},
+                                {3'000'504.5, 501'034.5},
+                                {3'000'504.5, 500'032.5}};
     const SamplePlan plan = SamplePlan::ForBoundary(rectangle, 10.0, frame);
     BoundarySamplingCounts counts;
     const auto points = SampleAll(plan, &counts);
@@ -89,22 +92,25 @@ TEST(BoundarySampling, RectangleOnTheGridGivesExactlyItsRoundPoints)
 TEST(BoundarySampling, PolygonWithHoleKeepsInsideOnly)
 {
     const SurveyFrame frame = TestFrame();
-    const Ring outerXY = {{3'000'000.0, 500'000.0}, {3'002'000.0, 501'000.0}, {3'000'000.0, 502'000.0}};
-    const Ring holeXY = {{3'000'300.0, 500'900.0},
-                         {3'000'700.0, 500'900.0},
-                         {3'000'700.0, 501'100.0},
-                         {3'000'300.0, 501'100.0}};
+    const GridRing outerXY = {{3'000'000.0, 500'000.0}, {3'002'000.0, 501'000.0}, {3'000'000.0, 502'000.0}};
+    const GridRing holeXY = {{3'000'300.0, 500'900.0},
+                             {3'000'700.0, 500'900.0},
+                             {3'000'700.0, 501'100.0},
+                             {3'000'300.0, 501'100.0}};
     const SamplePlan plan = SamplePlan::ForGeoRings(
-        {GridRingToLonLat(outerXY, frame), GridRingToLonLat(holeXY, frame)}, 25.0, frame);
+        {GridRingToGeographic(outerXY, frame), GridRingToGeographic(holeXY, frame)}, 25.0, frame);
     BoundarySamplingCounts counts;
     const auto points = SampleAll(plan, &counts);
     ASSERT_GT(points.size(), 1000u);
     EXPECT_GT(counts.skipped, 0);  // the void in the west
-    std::set<std::pair<double, double>> seen;
+    // Each grid point once: rows north to south, west to east in each, none repeated.
+    const auto notAfter = [](const SampledPoint& a, const SampledPoint& b) {
+        return a.x != b.x ? b.x > a.x : b.y <= a.y;
+    };
+    EXPECT_EQ(std::adjacent_find(points.begin(), points.end(), notAfter), points.end());
     for (const SampledPoint& p : points) {
         EXPECT_EQ(std::fmod(p.y, 25.0), 0.0);
         EXPECT_EQ(std::fmod(p.x, 25.0), 0.0);
-        EXPECT_TRUE(seen.emplace(p.x, p.y).second) << "twice: " << p.x << ' ' << p.y;
         // Inside the triangle (a margin of a millimetre for the edges' bow) ...
         const double dx = p.x - 3'000'000.0;
         EXPECT_GE(dx, -1e-3);
@@ -113,8 +119,9 @@ TEST(BoundarySampling, PolygonWithHoleKeepsInsideOnly)
         EXPECT_FALSE(p.x > 3'000'300.001 && p.x < 3'000'699.999 && p.y > 500'900.001 && p.y < 501'099.999)
             << p.x << ' ' << p.y;
         // H is the ground of the point plus dH.
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, 0.0});
-        const geodesy::GeoPoint geo = geodesy::PlaneToGeographic(plane.x, plane.y, frame.centralMeridianDeg);
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.Transform(), {p.x, p.y, 0.0});
+        const geodesy::GeoPoint geo =
+            geodesy::PlaneToGeographic(plane.x, plane.y, frame.CentralMeridianDeg());
         EXPECT_NEAR(p.h, 100.0 + 1000.0 * geo.latDeg + 7.25, 1e-6);
     }
 }
@@ -124,11 +131,12 @@ TEST(BoundarySampling, PolygonWithHoleKeepsInsideOnly)
 // projection.
 TEST(BoundarySampling, PlanUsesTheFramesProjection)
 {
-    SurveyFrame frame = TestFrame();
-    frame.projection.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
-    frame.projection.zoneNumber = geodesy::ZoneNumberInY::With;
-    const geodesy::ZoneProjection projection(frame.centralMeridianDeg, frame.projection);
-    const GeoBox box{30.0, 117.01, 30.01, 117.02};
+    geodesy::ProjectionChoice choice;
+    choice.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
+    choice.zoneNumber = geodesy::ZoneNumberInY::With;
+    const SurveyFrame frame = TestFrame(choice);
+    const geodesy::ZoneProjection projection(frame.CentralMeridianDeg(), choice);
+    const geodesy::GeoBox box{.southDeg = 30.0, .westDeg = 117.01, .northDeg = 30.01, .eastDeg = 117.02};
     const SamplePlan plan = SamplePlan::ForGeoBox(box, 25.0, frame);
     std::vector<PlannedPoint> points;
     for (std::int64_t row = 0; row < plan.RowCount(); ++row)
@@ -137,7 +145,7 @@ TEST(BoundarySampling, PlanUsesTheFramesProjection)
     EXPECT_NEAR(static_cast<double>(points.size()), 1710.0, 60.0);
     for (const PlannedPoint& p : points) {
         EXPECT_GT(p.y, 39e6);
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, 0.0});
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.Transform(), {p.x, p.y, 0.0});
         const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, 0.0);
         EXPECT_NEAR(p.latDeg, geo.latDeg, 1e-12);
         EXPECT_NEAR(p.lonDeg, geo.lonDeg, 1e-12);
@@ -152,15 +160,16 @@ TEST(BoundarySampling, PlanUsesTheFramesProjection)
 // that height lies, not where it would lie at height 0 (0.14 mm different here).
 TEST(BoundarySampling, HeightIsTheGroundsWhereThePointOfThatHeightLies)
 {
-    SurveyFrame frame = TestFrame();
-    frame.projection.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
-    frame.projection.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
-    const geodesy::ZoneProjection projection(frame.centralMeridianDeg, frame.projection);
-    const std::vector<SampledPoint> points =
-        SampleAll(SamplePlan::ForGeoBox({30.0, 117.01, 30.01, 117.02}, 25.0, frame));
+    geodesy::ProjectionChoice choice;
+    choice.ellipsoid = geodesy::EllipsoidChoice::Beijing54;
+    choice.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
+    const SurveyFrame frame = TestFrame(choice);
+    const geodesy::ZoneProjection projection(frame.CentralMeridianDeg(), choice);
+    const std::vector<SampledPoint> points = SampleAll(SamplePlan::ForGeoBox(
+        {.southDeg = 30.0, .westDeg = 117.01, .northDeg = 30.01, .eastDeg = 117.02}, 25.0, frame));
     ASSERT_GT(points.size(), 1000u);
     for (const SampledPoint& p : points) {
-        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.transform, {p.x, p.y, p.h});
+        const geodesy::GridPoint plane = geodesy::FourParamReverse(frame.Transform(), {p.x, p.y, p.h});
         const geodesy::GeoPoint geo = projection.ToGeographic(plane.x, plane.y, plane.h);
         ASSERT_NEAR(plane.h, 100.0 + 1000.0 * geo.latDeg, 1e-6) << p.x << ", " << p.y;
     }
@@ -177,7 +186,7 @@ TEST(BoundarySampling, CancelStopsBetweenBatches)
     TaskProgress progress;
     int batches = 0;
     EXPECT_THROW(SampleInsideBoundary(
-                     plan, TiltedGround(), 0.0,
+                     plan, TiltedGround(),
                      [&](std::vector<SampledPoint>&&) {
                          if (++batches == 3)
                              progress.Cancel();
@@ -190,19 +199,23 @@ TEST(BoundarySampling, CancelStopsBetweenBatches)
 
 struct RingCase {
     const char* what;
-    Ring ring;
+    geodesy::GeoRing ring;
     bool crosses;
 };
 
 TEST(BoundarySampling, RingsThatCrossThemselves)
 {
     const std::vector<RingCase> cases = {
-        {"square", {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, false},
-        {"bow tie", {{0, 0}, {1, 1}, {1, 0}, {0, 1}}, true},
-        {"concave arrow", {{0, 0}, {2, 1}, {0, 2}, {1, 1}}, false},
-        {"edge back onto a vertex", {{0, 0}, {2, 0}, {2, 2}, {1, 0}, {0, 2}}, true},
-        {"triangle", {{0, 0}, {1, 0}, {0, 1}}, false},
-        {"spike along an edge", {{0, 0}, {3, 0}, {3, 1}, {1, 1}, {2, 1}, {0, 1}}, true},
+        {"square", {LonLat(0, 0), LonLat(1, 0), LonLat(1, 1), LonLat(0, 1)}, false},
+        {"bow tie", {LonLat(0, 0), LonLat(1, 1), LonLat(1, 0), LonLat(0, 1)}, true},
+        {"concave arrow", {LonLat(0, 0), LonLat(2, 1), LonLat(0, 2), LonLat(1, 1)}, false},
+        {"edge back onto a vertex",
+         {LonLat(0, 0), LonLat(2, 0), LonLat(2, 2), LonLat(1, 0), LonLat(0, 2)},
+         true},
+        {"triangle", {LonLat(0, 0), LonLat(1, 0), LonLat(0, 1)}, false},
+        {"spike along an edge",
+         {LonLat(0, 0), LonLat(3, 0), LonLat(3, 1), LonLat(1, 1), LonLat(2, 1), LonLat(0, 1)},
+         true},
     };
     for (const RingCase& c : cases)
         EXPECT_EQ(RingSelfIntersects(c.ring), c.crosses) << c.what;
@@ -210,12 +223,15 @@ TEST(BoundarySampling, RingsThatCrossThemselves)
 
 TEST(BoundarySampling, RefusesWhatCannotBeSampled)
 {
-    EXPECT_THROW(CheckBoundary({{{117, 30}, {117.1, 30}, {117, 30}}}), SurveyInputError);
-    EXPECT_THROW(CheckBoundary({{{117, 30}, {117.1, 30.1}, {117.1, 30}, {117, 30.1}}}), SurveyInputError);
-    EXPECT_THROW(CheckBoundary({{{117, 30}, {118, 30}, {118, 31}, {117, 31}},
-                                {{117.2, 30.2}, {117.4, 30.4}, {117.4, 30.2}, {117.2, 30.4}}}),
-                 SurveyInputError);
-    EXPECT_NO_THROW(CheckBoundary({{{117, 30}, {118, 30}, {118, 31}, {117, 31}}}));
+    EXPECT_THROW(CheckBoundary({{LonLat(117, 30), LonLat(117.1, 30), LonLat(117, 30)}}), SurveyInputError);
+    EXPECT_THROW(
+        CheckBoundary({{LonLat(117, 30), LonLat(117.1, 30.1), LonLat(117.1, 30), LonLat(117, 30.1)}}),
+        SurveyInputError);
+    EXPECT_THROW(
+        CheckBoundary({{LonLat(117, 30), LonLat(118, 30), LonLat(118, 31), LonLat(117, 31)},
+                       {LonLat(117.2, 30.2), LonLat(117.4, 30.4), LonLat(117.4, 30.2), LonLat(117.2, 30.4)}}),
+        SurveyInputError);
+    EXPECT_NO_THROW(CheckBoundary({{LonLat(117, 30), LonLat(118, 30), LonLat(118, 31), LonLat(117, 31)}}));
     for (const double spacing : {0.0, -5.0, std::nan(""), HUGE_VAL})
         EXPECT_THROW(CheckSpacing(spacing), SurveyInputError) << spacing;
     // 10 km × 10 km at 1 m: 100 million candidates.

@@ -19,7 +19,13 @@ namespace keldarn::survey {
 namespace {
 
 namespace fs = std::filesystem;
-using Rings = std::vector<std::vector<raster::GeoPoint>>;
+using Rings = std::vector<geodesy::GeoRing>;
+
+// A point of zone 50N (metres), as the cases write them: easting first.
+struct Zone50Point {
+    double eastingM = 0.0;
+    double northingM = 0.0;
+};
 
 // A Gaussian hill in UTM zone 50N (central meridian 117°E, the frame's L0), 300 × 300 cells
 // of 30 m: 100 m of plain, 400 m of hill with σ = 1500 m, summit at the centre of cell (150, 150).
@@ -85,14 +91,12 @@ const std::string& HillDem()
 
 // Points of zone 50N (easting, northing) as latitude/longitude: Gauss–Krüger standing in
 // for UTM, off by metres, which an area does not mind.
-std::vector<raster::GeoPoint> GeoRing(std::vector<std::pair<double, double>> utm)
+geodesy::GeoRing RingOfZone50(const std::vector<Zone50Point>& utm)
 {
-    std::vector<raster::GeoPoint> ring;
-    for (const auto& [e, n] : utm) {
-        const geodesy::GeoPoint p =
-            geodesy::PlaneToGeographic(n / 0.9996, 500000 + (e - 500000) / 0.9996, 117.0);
-        ring.push_back({p.latDeg, p.lonDeg});
-    }
+    geodesy::GeoRing ring;
+    for (const Zone50Point& p : utm)
+        ring.push_back(
+            geodesy::PlaneToGeographic(p.northingM / 0.9996, 500000 + (p.eastingM - 500000) / 0.9996, 117.0));
     return ring;
 }
 
@@ -101,18 +105,18 @@ std::vector<raster::GeoPoint> GeoRing(std::vector<std::pair<double, double>> utm
 Rings HillArea()
 {
     const double e = kPeakEastM, n = kPeakNorthM;
-    return {GeoRing({{e - 3500, n - 3000},
-                     {e + 6500, n - 2500},
-                     {e + 6500, n + 3000},
-                     {e - 500, n + 3800},
-                     {e - 3800, n + 500}}),
-            GeoRing({{e - 1800, n - 1600}, {e - 600, n - 1800}, {e - 900, n - 500}})};
+    return {RingOfZone50({{e - 3500, n - 3000},
+                          {e + 6500, n - 2500},
+                          {e + 6500, n + 3000},
+                          {e - 500, n + 3800},
+                          {e - 3800, n + 500}}),
+            RingOfZone50({{e - 1800, n - 1600}, {e - 600, n - 1800}, {e - 900, n - 500}})};
 }
 
-OGRPolygon LonLatPolygon(const std::vector<raster::GeoPoint>& ring)
+OGRPolygon LonLatPolygon(const std::vector<geodesy::GeoPoint>& ring)
 {
     OGRLinearRing linear;
-    for (const raster::GeoPoint& p : ring)
+    for (const geodesy::GeoPoint& p : ring)
         linear.addPoint(p.lonDeg, p.latDeg);
     linear.closeRings();
     OGRPolygon polygon;
@@ -122,9 +126,7 @@ OGRPolygon LonLatPolygon(const std::vector<raster::GeoPoint>& ring)
 
 SurveyFrame Frame()
 {
-    return {.centralMeridianDeg = 117.0,
-            .transform = geodesy::MakeFourParamCoefficients({-1234.567, 2345.678, 31.5, 25e-6, 3.7}),
-            .projection = {}};
+    return SurveyFrame(117.0, geodesy::MakeFourParamCoefficients({-1234.567, 2345.678, 31.5, 25e-6, 3.7}));
 }
 
 // Contour vertices lie between two cell centres, where the DEM's bilinear surface is the
@@ -160,23 +162,23 @@ TEST(Contours, VerticesReadTheirLevelInsideTheArea)
         levels.insert(std::llround(k));
         for (std::size_t i = 0; i < line.xy.size(); i += 2) {
             const geodesy::GridPoint plane =
-                geodesy::FourParamReverse(frame.transform, {line.xy[i + 1], line.xy[i]});
+                geodesy::FourParamReverse(frame.Transform(), {line.xy[i + 1], line.xy[i]});
             const geodesy::GeoPoint geo =
-                geodesy::PlaneToGeographic(plane.x, plane.y, frame.centralMeridianDeg);
+                geodesy::PlaneToGeographic(plane.x, plane.y, frame.CentralMeridianDeg());
             const OGRPoint point(geo.lonDeg, geo.latDeg);
             const std::optional<double> h = dem.HeightM(geo.latDeg, geo.lonDeg);
             ASSERT_TRUE(h.has_value()) << "vertex off the DEM";
             const bool onEdge = outer.getExteriorRing()->Distance(&point) < kCentimetreDeg ||
                                 hole.getExteriorRing()->Distance(&point) < kCentimetreDeg;
             const bool end = i == 0 || i + 2 == line.xy.size();
-            EXPECT_NEAR(*h + frame.transform.dHM, line.elevationM, onEdge && end ? twistM + 1e-6 : 1e-6);
+            EXPECT_NEAR(*h + frame.Transform().dHM, line.elevationM, onEdge && end ? twistM + 1e-6 : 1e-6);
             EXPECT_LT(area->Distance(&point), kCentimetreDeg) << "vertex outside the area";
             cutAtHole += hole.getExteriorRing()->Distance(&point) < kCentimetreDeg;
         }
     }
     EXPECT_GT(cutAtHole, 0u);
     // Every level from the plain to the summit, in H′ = H + dH.
-    EXPECT_EQ(*levels.rbegin(), std::llround(std::floor((500.0 + frame.transform.dHM) / kIntervalM)));
+    EXPECT_EQ(*levels.rbegin(), std::llround(std::floor((500.0 + frame.Transform().dHM) / kIntervalM)));
     EXPECT_EQ(static_cast<long long>(levels.size()), *levels.rbegin() - *levels.begin() + 1);
 }
 
@@ -215,11 +217,13 @@ TEST_P(ContoursRefuse, WithAMessage)
     }
 }
 
-const Rings kFarAway{{{30.0, 100.0}, {30.0, 100.1}, {30.1, 100.1}}};
-const Rings kOverTheHugeDem{GeoRing({{kWestM + 1e3, kNorthM - 1e3},
-                                     {kWestM + 385e3, kNorthM - 1e3},
-                                     {kWestM + 385e3, kNorthM - 1015e3},
-                                     {kWestM + 1e3, kNorthM - 1015e3}})};
+const Rings kFarAway{{{.latDeg = 30.0, .lonDeg = 100.0},
+                      {.latDeg = 30.0, .lonDeg = 100.1},
+                      {.latDeg = 30.1, .lonDeg = 100.1}}};
+const Rings kOverTheHugeDem{RingOfZone50({{kWestM + 1e3, kNorthM - 1e3},
+                                          {kWestM + 385e3, kNorthM - 1e3},
+                                          {kWestM + 385e3, kNorthM - 1015e3},
+                                          {kWestM + 1e3, kNorthM - 1015e3}})};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ContoursRefuse,
@@ -227,8 +231,11 @@ INSTANTIATE_TEST_SUITE_P(
                     BadInput{"NegativeInterval", "hill.tif", -5.0, HillArea(), "等高距"},
                     BadInput{"NanInterval", "hill.tif", std::nan(""), HillArea(), "等高距"},
                     BadInput{"InfiniteInterval", "hill.tif", HUGE_VAL, HillArea(), "等高距"},
-                    BadInput{
-                        "TwoVertices", "hill.tif", kIntervalM, {{{40.0, 117.0}, {40.1, 117.0}}}, "三个顶点"},
+                    BadInput{"TwoVertices",
+                             "hill.tif",
+                             kIntervalM,
+                             {{{.latDeg = 40.0, .lonDeg = 117.0}, {.latDeg = 40.1, .lonDeg = 117.0}}},
+                             "三个顶点"},
                     BadInput{"OffTheDem", "hill.tif", kIntervalM, kFarAway, "不在高程数据范围之内"},
                     BadInput{"TooManyCells", "huge.vrt", kIntervalM, kOverTheHugeDem, "较小的范围"},
                     BadInput{"TooManyVertices", "hill.tif", 1e-5, HillArea(), "加大等高距"},

@@ -27,20 +27,23 @@ namespace {
 constexpr double kMillimetre = 0.001;
 
 // A route east of Wuhan in the 3° zone of 114°E, with a repeated vertex (a segment of length 0).
-const std::vector<raster::GeoPoint> kRoute{
-    {30.50, 114.10}, {30.55, 114.16}, {30.55, 114.16}, {30.62, 114.21}, {30.60, 114.30}};
+const std::vector<geodesy::GeoPoint> kRoute{{.latDeg = 30.50, .lonDeg = 114.10},
+                                            {.latDeg = 30.55, .lonDeg = 114.16},
+                                            {.latDeg = 30.55, .lonDeg = 114.16},
+                                            {.latDeg = 30.62, .lonDeg = 114.21},
+                                            {.latDeg = 30.60, .lonDeg = 114.30}};
 constexpr double kIntervalM = 50.0;
 constexpr double kCentralMeridianDeg = 114.0;
 
 // Four parameters with a scale large enough (30 ppm) to tell plane from ellipsoid chainage.
 constexpr double kDxM = -12.3, kDyM = 45.6, kRotArcSec = 2.5, kScale = 3e-5, kDHM = 1.5;
 
-SurveyFrame TestFrame()
+SurveyFrame TestFrame(const geodesy::ProjectionChoice& projection = {})
 {
     const double r = kRotArcSec / 3600.0 * std::numbers::pi / 180.0;
-    return {.centralMeridianDeg = kCentralMeridianDeg,
-            .transform = {(1 + kScale) * std::cos(r), (1 + kScale) * std::sin(r), kDxM, kDyM, kDHM},
-            .projection = {}};
+    return SurveyFrame(kCentralMeridianDeg,
+                       {(1 + kScale) * std::cos(r), (1 + kScale) * std::sin(r), kDxM, kDyM, kDHM},
+                       projection);
 }
 
 struct PjDeleter {
@@ -128,7 +131,7 @@ TEST_F(RouteProfileTest, ChainageGridAndHeightsAgreeWithIndependentComputation)
         SCOPED_TRACE(measure == ChainageMeasure::SurveyPlane ? "survey plane" : "ellipsoid");
         std::vector<double> vertexChainageM{0.0};
         for (std::size_t i = 1; i < kRoute.size(); ++i) {
-            const raster::GeoPoint &a = kRoute[i - 1], &b = kRoute[i];
+            const geodesy::GeoPoint &a = kRoute[i - 1], &b = kRoute[i];
             double lengthM = 0;
             if (measure == ChainageMeasure::Ellipsoid) {
                 wgs84.Inverse(a.latDeg, a.lonDeg, b.latDeg, b.lonDeg, lengthM);
@@ -162,7 +165,7 @@ TEST_F(RouteProfileTest, ChainageGridAndHeightsAgreeWithIndependentComputation)
                 ASSERT_LT(round, roundChainageM.size());
                 EXPECT_EQ(s.chainageM, roundChainageM[round++]);
                 // On the geodesic from the previous vertex, at the chainage's share of it.
-                const raster::GeoPoint &a = kRoute[vertex - 1], &b = kRoute[vertex];
+                const geodesy::GeoPoint &a = kRoute[vertex - 1], &b = kRoute[vertex];
                 double fromA = 0, toB = 0, s12 = 0;
                 wgs84.Inverse(a.latDeg, a.lonDeg, s.latDeg, s.lonDeg, fromA);
                 wgs84.Inverse(s.latDeg, s.lonDeg, b.latDeg, b.lonDeg, toB);
@@ -205,13 +208,13 @@ TEST_F(RouteProfileTest, ChainageGridAndHeightsAgreeWithIndependentComputation)
 TEST(SampleRouteTest, RoundChainageWithinAMillimetreOfAVertexIsTheVertex)
 {
     const GeographicLib::Geodesic& wgs84 = GeographicLib::Geodesic::WGS84();
-    std::vector<raster::GeoPoint> route{{30.0, 114.0}};
+    std::vector<geodesy::GeoPoint> route{{.latDeg = 30.0, .lonDeg = 114.0}};
     for (const double lengthM : {99.9988, 100.0016, 49.9992, 50.0}) {
-        raster::GeoPoint next{0, 0};
+        geodesy::GeoPoint next;
         wgs84.Direct(route.back().latDeg, route.back().lonDeg, 0.0, lengthM, next.latDeg, next.lonDeg);
         route.push_back(next);
     }
-    const HeightQuery none = [](std::span<const raster::GeoPoint>, std::span<std::optional<double>>) {};
+    const HeightQuery none = [](std::span<const geodesy::GeoPoint>, std::span<std::optional<double>>) {};
     std::vector<double> chainageM;
     for (const ProfileSample& s : SampleRoute(route, 50.0, TestFrame(), ChainageMeasure::Ellipsoid, none))
         chainageM.push_back(s.chainageM);
@@ -226,18 +229,19 @@ TEST(SampleRouteTest, RoundChainageWithinAMillimetreOfAVertexIsTheVertex)
 // shift, at the height of the ground (3000 m, which moves it by centimetres).
 TEST(SampleRouteTest, GridCoordinatesComeFromTheFramesProjection)
 {
-    const HeightQuery none = [](std::span<const raster::GeoPoint>, std::span<std::optional<double>>) {};
-    const HeightQuery at3000 = [](std::span<const raster::GeoPoint>,
+    const HeightQuery none = [](std::span<const geodesy::GeoPoint>, std::span<std::optional<double>>) {};
+    const HeightQuery at3000 = [](std::span<const geodesy::GeoPoint>,
                                   std::span<std::optional<double>> heights) {
         std::fill(heights.begin(), heights.end(), 3000.0);
     };
     for (const bool shifted : {false, true}) {
-        SurveyFrame frame = TestFrame();
-        frame.projection.ellipsoid = geodesy::EllipsoidChoice::Cgcs2000;
-        frame.projection.zoneNumber = geodesy::ZoneNumberInY::With;
+        geodesy::ProjectionChoice choice;
+        choice.ellipsoid = geodesy::EllipsoidChoice::Cgcs2000;
+        choice.zoneNumber = geodesy::ZoneNumberInY::With;
         if (shifted)
-            frame.projection.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
-        const geodesy::ZoneProjection projection(kCentralMeridianDeg, frame.projection);
+            choice.datum = geodesy::SevenParameters{-15.8, 154.4, 82.3, 0.9, -1.6, 2.4, -3.2};
+        const SurveyFrame frame = TestFrame(choice);
+        const geodesy::ZoneProjection projection(kCentralMeridianDeg, choice);
         const double groundM = shifted ? 3000.0 : 0.0;
         const std::vector<ProfileSample> samples =
             SampleRoute(kRoute, kIntervalM, frame, ChainageMeasure::SurveyPlane, shifted ? at3000 : none);
@@ -245,7 +249,7 @@ TEST(SampleRouteTest, GridCoordinatesComeFromTheFramesProjection)
         for (const ProfileSample& s : samples) {
             const geodesy::PlanePoint plane = projection.ToPlane(s.latDeg, s.lonDeg, groundM);
             const geodesy::GridPoint grid =
-                geodesy::FourParamForward(frame.transform, {plane.x, plane.y, 0.0});
+                geodesy::FourParamForward(frame.Transform(), {plane.x, plane.y, 0.0});
             EXPECT_NEAR(s.x, grid.x, 1e-6) << s.chainageM << (shifted ? " with the datum shift" : "");
             EXPECT_NEAR(s.y, grid.y, 1e-6) << s.chainageM << (shifted ? " with the datum shift" : "");
         }
@@ -288,22 +292,23 @@ TEST(ChainageTextTest, NamesAndParsesInTheRoadSurveyorsForm)
 
 TEST(SampleRouteTest, RejectsInputItCannotUse)
 {
-    const HeightQuery neverAsked = [](std::span<const raster::GeoPoint>, std::span<std::optional<double>>) {
+    const HeightQuery neverAsked = [](std::span<const geodesy::GeoPoint>, std::span<std::optional<double>>) {
         ADD_FAILURE() << "heights asked for rejected input";
     };
-    const std::vector<raster::GeoPoint> twoPoints{{30.0, 114.0}, {30.0, 115.0}};
+    const std::vector<geodesy::GeoPoint> twoPoints{{.latDeg = 30.0, .lonDeg = 114.0},
+                                                   {.latDeg = 30.0, .lonDeg = 115.0}};
     const struct {
-        std::vector<raster::GeoPoint> vertices;
+        std::vector<geodesy::GeoPoint> vertices;
         double intervalM;
         const char* messagePart;
     } cases[] = {
-        {{{30.0, 114.0}}, 10.0, "两个顶点"},
+        {{{.latDeg = 30.0, .lonDeg = 114.0}}, 10.0, "两个顶点"},
         {twoPoints, 0.0, "采样间距必须大于0"},
         {twoPoints, -1.0, "采样间距必须大于0"},
         {twoPoints, std::nan(""), "采样间距必须大于0"},
         {twoPoints, 1e-4, "请加大采样间距"},  // about 9.6e8 samples
-        {{{30.0, 114.0}, {91.0, 114.0}}, 10.0, "第2个顶点"},
-        {{{30.0, 114.0}, {30.0, INFINITY}}, 10.0, "第2个顶点"},
+        {{{.latDeg = 30.0, .lonDeg = 114.0}, {.latDeg = 91.0, .lonDeg = 114.0}}, 10.0, "第2个顶点"},
+        {{{.latDeg = 30.0, .lonDeg = 114.0}, {.latDeg = 30.0, .lonDeg = INFINITY}}, 10.0, "第2个顶点"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.messagePart);
@@ -319,12 +324,14 @@ TEST(SampleRouteTest, RejectsInputItCannotUse)
 TEST(SampleRouteTest, ReportsProgressAndStopsWhenCancelled)
 {
     int calls = 0;
-    const HeightQuery flat = [&calls](std::span<const raster::GeoPoint>, std::span<std::optional<double>> h) {
+    const HeightQuery flat = [&calls](std::span<const geodesy::GeoPoint>,
+                                      std::span<std::optional<double>> h) {
         ++calls;
         std::fill(h.begin(), h.end(), 10.0);
     };
     // About 29 km: some 29,000 samples at 1 m, asked for in several chunks.
-    const std::vector<raster::GeoPoint> route{{30.0, 114.0}, {30.0, 114.3}};
+    const std::vector<geodesy::GeoPoint> route{{.latDeg = 30.0, .lonDeg = 114.0},
+                                               {.latDeg = 30.0, .lonDeg = 114.3}};
     TaskProgress progress;
     SampleRoute(route, 1.0, TestFrame(), ChainageMeasure::Ellipsoid, flat, &progress);
     EXPECT_EQ(progress.Fraction(), 1.0);
