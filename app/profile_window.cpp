@@ -42,7 +42,9 @@ ProfileChart::ProfileChart(QWidget* parent) : QWidget(parent)
 void ProfileChart::SetSamples(std::vector<survey::ProfileSample> samples)
 {
     samples_ = std::move(samples);
-    std::tie(fullMinM_, fullMaxM_) = ops::RouteChainageExtent(samples_);
+    const ops::MetreRange extent = ops::RouteChainageExtent(samples_);
+    fullMinM_ = extent.lowM;
+    fullMaxM_ = extent.highM;
     cursorSample_.reset();
     SetReadout({});
     exaggerationSet_ = false;

@@ -57,14 +57,14 @@ struct ChartScales {
 };
 
 // Lowest and highest height among the samples, or nothing when none has a height.
-std::optional<std::pair<double, double>> HeightRange(std::span<const ProfileSample> samples)
+std::optional<MetreRange> HeightRange(std::span<const ProfileSample> samples)
 {
-    std::optional<std::pair<double, double>> range;
+    std::optional<MetreRange> range;
     for (const ProfileSample& sample : samples)
         if (sample.heightM) {
             const double h = *sample.heightM;
             range =
-                range ? std::pair(std::min(range->first, h), std::max(range->second, h)) : std::pair(h, h);
+                range ? MetreRange{std::min(range->lowM, h), std::max(range->highM, h)} : MetreRange{h, h};
         }
     return range;
 }
@@ -95,10 +95,10 @@ ChartScales ScalesFor(QSize size, std::span<const ProfileSample> samples, double
     s.leftChainageM = viewMinM;
     s.metresPerPxX = (viewMaxM - viewMinM) / s.plot.width();
     s.metresPerPxY = s.metresPerPxX / exaggeration;
-    std::optional<std::pair<double, double>> range = HeightRange(InView(samples, viewMinM, viewMaxM, false));
+    std::optional<MetreRange> range = HeightRange(InView(samples, viewMinM, viewMaxM, false));
     if (!range)
         range = HeightRange(samples);
-    const double centreM = range ? 0.5 * (range->first + range->second) : 0.0;
+    const double centreM = range ? 0.5 * (range->lowM + range->highM) : 0.0;
     s.bottomHeightM = centreM - 0.5 * s.plot.height() * s.metresPerPxY;
     return s;
 }
@@ -276,7 +276,7 @@ QRect ProfileChartPlotRect(QSize size)
     return PlotRectOf(size);
 }
 
-std::pair<double, double> RouteChainageExtent(std::span<const ProfileSample> samples)
+MetreRange RouteChainageExtent(std::span<const ProfileSample> samples)
 {
     double fromM = samples.empty() ? 0.0 : samples.front().chainageM;
     double toM = samples.empty() ? 1.0 : samples.back().chainageM;
@@ -289,13 +289,13 @@ std::pair<double, double> RouteChainageExtent(std::span<const ProfileSample> sam
 
 double FittedExaggeration(std::span<const ProfileSample> samples, QSize size)
 {
-    const std::optional<std::pair<double, double>> range = HeightRange(samples);
-    if (!range || !(range->second > range->first))
+    const std::optional<MetreRange> range = HeightRange(samples);
+    if (!range || !(range->highM > range->lowM))
         return kMinExaggeration;
     const auto [fromM, toM] = RouteChainageExtent(samples);
     const QRect plot = PlotRectOf(size);
     const double metresPerPxX = (toM - fromM) / plot.width();
-    const double metresPerPxY = (range->second - range->first) / (kFillShare * plot.height());
+    const double metresPerPxY = (range->highM - range->lowM) / (kFillShare * plot.height());
     return std::clamp(std::round(10.0 * metresPerPxX / metresPerPxY) / 10.0, kMinExaggeration,
                       kMaxExaggeration);
 }

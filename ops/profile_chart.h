@@ -39,9 +39,15 @@ struct ProfileChartView {
 // Where the samples are drawn in a chart of `size` pixels (room around it for the labels).
 QRect ProfileChartPlotRect(QSize size);
 
-// First and last chainage of the route (metres), a metre wider on each side when the route
-// has no length.
-std::pair<double, double> RouteChainageExtent(std::span<const survey::ProfileSample> samples);
+// A stretch of chainage or of heights, metres, low ≤ high.
+struct MetreRange {
+    double lowM = 0.0;
+    double highM = 0.0;
+};
+
+// First and last chainage of the route, a metre wider on each side when the route has no
+// length.
+MetreRange RouteChainageExtent(std::span<const survey::ProfileSample> samples);
 
 // The exaggeration at which the whole route's heights fill 90 % of the plot's height in a
 // chart of `size`, to a tenth (as the window's spin box shows it), within the bounds.
