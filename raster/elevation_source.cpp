@@ -58,6 +58,23 @@ DatasetPtr OpenFile(const std::string& path, const std::string& gdalPath)
              GdalDetail());
 }
 
+// GDAL decodes a whole block of the file to read any sample of it; with the bands interleaved
+// by pixel, that block holds every band. A block beyond this is no elevation raster (a DEM's
+// blocks are kilobytes to a few megabytes) and would exhaust memory before one height is read.
+constexpr double kMaxDecodedBlockBytes = double(std::size_t{1} << 30);
+
+// Bytes GDAL decodes for one block of the first band.
+double DecodedBlockBytes(GDALDataset& dataset)
+{
+    GDALRasterBand* band = dataset.GetRasterBand(1);
+    int blockWidth = 0, blockHeight = 0;
+    band->GetBlockSize(&blockWidth, &blockHeight);
+    const char* interleave = dataset.GetMetadataItem("INTERLEAVE", "IMAGE_STRUCTURE");
+    const bool byPixel = interleave != nullptr && EQUAL(interleave, "PIXEL");
+    return double(blockWidth) * blockHeight * GDALGetDataTypeSizeBytes(band->GetRasterDataType()) *
+           (byPixel ? dataset.GetRasterCount() : 1);
+}
+
 // The rasters a source is read from: a folder or a zip archive of tiles opens as the mosaics of
 // its tiles, one per coordinate system and the finest first; anything else as GDAL opens it.
 std::vector<DatasetPtr> OpenDatasets(const std::string& path)
@@ -80,6 +97,10 @@ std::vector<DatasetPtr> OpenDatasets(const std::string& path)
                  i18n::Format(
                      i18n::Translate("raster", "栅格只有 %1 × %2 个格网，至少需要 2 × 2 个格网才能插值高程"),
                      {std::to_string(columns), std::to_string(rows)}));
+        if (const double blockBytes = DecodedBlockBytes(*dataset); blockBytes > kMaxDecodedBlockBytes)
+            Fail(path, i18n::Format(i18n::Translate("raster", "一个数据块解码后有 %1 MB（%2 个波段），不是高程数据"),
+                                    {std::to_string(static_cast<long long>(blockBytes / double(1 << 20))),
+                                     std::to_string(dataset->GetRasterCount())}));
     }
     return datasets;
 }

@@ -194,7 +194,7 @@
         <translation>The drawing window is not open. Open one with Convert → New CAD Drawing.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_capture.cpp" line="+32"/>
+        <location filename="../app/main_window_capture.cpp" line="+37"/>
         <source>地图窗的边缘对着天空，无法测量地图窗范围。请在“地图窗范围”页减小倾角(度)，使整个地图窗都能看到地面，再刷新。</source>
         <translation>The edges of the map window face the sky, so its extent cannot be measured. On the &quot;Map View&quot; page, reduce Tilt (°) until the whole map window shows the ground, then refresh.</translation>
     </message>
@@ -229,7 +229,7 @@
         <translation>… and %1 more rows</translation>
     </message>
     <message>
-        <location filename="../app/main_window_survey.cpp" line="+61"/>
+        <location filename="../app/main_window_survey.cpp" line="+66"/>
         <source>%1“%2”不是数字。</source>
         <translation>%1 &quot;%2&quot; is not a number.</translation>
     </message>
@@ -249,12 +249,12 @@
         <translation>Terrain computation in progress; wait for it to end or press Esc to cancel.</translation>
     </message>
     <message>
-        <location line="+173"/>
+        <location line="+171"/>
         <source>格网间距</source>
         <translation>Grid spacing</translation>
     </message>
     <message>
-        <location line="+71"/>
+        <location line="+70"/>
         <source>采样间距</source>
         <translation>Sampling interval</translation>
     </message>
@@ -763,12 +763,12 @@
         <translation>Coordinates lie far outside the projection zone (beyond ±1e9 or latitude over 90°); check the central meridian and the four parameters</translation>
     </message>
     <message>
-        <location line="+60"/>
+        <location line="+55"/>
         <source>第%1个选中的图元无法读取：%2</source>
         <translation>Selected entity no. %1 cannot be read: %2</translation>
     </message>
     <message>
-        <location line="+135"/>
+        <location line="+134"/>
         <source>选中的图元中没有可以写入KML的文字或多段线：有%1个对象的坐标远在投影带之外（超出±1e9或纬度超过90°），请检查中央子午线和四参数</source>
         <translation>The selected entities hold no text or polyline that can be written to KML: %1 object(s) lie far outside the projection zone (beyond ±1e9 or latitude over 90°); check the central meridian and the four parameters</translation>
     </message>
@@ -969,13 +969,13 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Give the area with either --bbox or --kml</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location filename="../cli/kml_read_limits.cpp" line="+44"/>
         <source>%1 中没有名为“%2”的多边形</source>
         <translation>%1 has no polygon named “%2”</translation>
     </message>
     <message>
-        <location line="+12"/>
-        <location filename="../cli/profile_command.cpp" line="+181"/>
+        <location filename="../cli/contours_command.cpp" line="+14"/>
+        <location filename="../cli/profile_command.cpp" line="+164"/>
         <source>缺少 --interval，或间距不大于 0</source>
         <translation>--interval is missing or not above 0</translation>
     </message>
@@ -984,7 +984,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <location filename="../cli/convert_command.cpp" line="+2"/>
         <location filename="../cli/points2dxf_command.cpp" line="+52"/>
         <location filename="../cli/profile_command.cpp" line="+15"/>
-        <location filename="../cli/sample_command.cpp" line="+252"/>
+        <location filename="../cli/sample_command.cpp" line="+251"/>
         <source>缺少 --output（输出文件）</source>
         <translation>Missing --output (the output file)</translation>
     </message>
@@ -1004,7 +1004,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>--name-column cannot be one of the --columns</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="+185"/>
+        <location filename="../cli/sample_command.cpp" line="+187"/>
         <source>无法读取文件 %1</source>
         <translation>Cannot read file %1</translation>
     </message>
@@ -1034,7 +1034,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>column %1 &quot;%2&quot; is not a number</translation>
     </message>
     <message>
-        <location line="+45"/>
+        <location line="+40"/>
         <source>转换</source>
         <translation>Converting</translation>
     </message>
@@ -1178,18 +1178,17 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>No KML/KMZ file or folder to convert was given</translation>
     </message>
     <message>
-        <location filename="../cli/contours_command.cpp" line="-34"/>
-        <location filename="../cli/kml_commands.cpp" line="+6"/>
+        <location line="+6"/>
         <location line="+121"/>
+        <location filename="../cli/kml_read_limits.cpp" line="-14"/>
         <location filename="../cli/points2dxf_command.cpp" line="+3"/>
-        <location filename="../cli/profile_command.cpp" line="-84"/>
-        <location filename="../cli/sample_command.cpp" line="-299"/>
-        <location line="+294"/>
+        <location filename="../cli/sample_command.cpp" line="-300"/>
+        <location line="+295"/>
         <source>找不到输入文件 %1</source>
         <translation>Input file %1 not found</translation>
     </message>
     <message>
-        <location filename="../cli/kml_commands.cpp" line="-111"/>
+        <location line="-111"/>
         <source>无法读取文件夹 %1：%2</source>
         <translation>Cannot read folder %1: %2</translation>
     </message>
@@ -1380,7 +1379,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure.
         <translation>waiting for data %1</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="-388"/>
+        <location filename="../cli/sample_command.cpp" line="-389"/>
         <source>用法：keldarn-cli sample --terrain 地形 --meridian 中央子午线 --spacing 间距
                          (--bbox 南,西,北,东 | --boundary 边界文件 | --kml 多边形) --output 文件 [选项]
 
@@ -1485,12 +1484,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>%1, line %2: expected two numbers &quot;X,Y&quot;, not &quot;%3&quot;</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="+35"/>
+        <location filename="../cli/sample_command.cpp" line="+36"/>
         <source>%1：边界至少要有 3 个点</source>
         <translation>%1: the boundary needs at least 3 points</translation>
     </message>
     <message>
-        <location line="+32"/>
+        <location line="+31"/>
         <source>%1 中没有多边形（闭合的坐标串），无法作为测区</source>
         <translation>%1 has no polygon (closed coordinate string) to serve as the survey area</translation>
     </message>
@@ -1505,7 +1504,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Missing --terrain (the terrain data), and the settings file has none either</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="+80"/>
+        <location filename="../cli/sample_command.cpp" line="+79"/>
         <source>缺少 --spacing，或间距不大于 0</source>
         <translation>Missing --spacing, or the spacing is not greater than 0</translation>
     </message>
@@ -1520,7 +1519,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>--bbox must be S,W,N,E (degrees) with S &lt; N and W &lt; E</translation>
     </message>
     <message>
-        <location filename="../cli/sample_command.cpp" line="+38"/>
+        <location filename="../cli/sample_command.cpp" line="+40"/>
         <source>测区内约有 %1 个格网点，超过 10 亿；确需如此请加 --force，或加大间距、用 --part 分份</source>
         <translation>The survey area holds about %1 grid points, more than 1 billion; if this is really wanted add --force, or increase the spacing or split the run with --part</translation>
     </message>
@@ -1557,7 +1556,7 @@ Stopped; the output file was not changed.</translation>
         <translation>Wrote %1 point(s) to %2; %3 grid point(s) had no elevation (outside the data or in voids) and were not written</translation>
     </message>
     <message>
-        <location filename="../cli/profile_command.cpp" line="-76"/>
+        <location filename="../cli/profile_command.cpp" line="-143"/>
         <source>用法：keldarn-cli profile --terrain 地形 --meridian 中央子午线 --interval 间距
                           (--kml 路线.kml | --route 路线文件) --output 文件 [选项]
 
@@ -1625,17 +1624,17 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>--size must be WIDTHxHEIGHT (pixels, 1 to 20000), not “%1”</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+9"/>
         <source>路线要用 --kml 或 --route 之一给出</source>
         <translation>Give the route with either --kml or --route</translation>
     </message>
     <message>
-        <location line="+20"/>
+        <location filename="../cli/kml_read_limits.cpp" line="+15"/>
         <source>%1 中没有名为“%2”的路径</source>
         <translation>%1 has no path named “%2”</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location filename="../cli/profile_command.cpp" line="+17"/>
         <source>路线名“%1”中含有分隔符“%2”，请用 --separator 另选分隔符</source>
         <translation>The route name “%1” contains the separator “%2”; choose another with --separator</translation>
     </message>
@@ -1787,12 +1786,12 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
     </message>
     <message>
         <location line="+5"/>
-        <location line="+26"/>
+        <location line="+27"/>
         <source>--meridian：%1</source>
         <translation>--meridian: %1</translation>
     </message>
     <message>
-        <location line="-14"/>
+        <location line="-15"/>
         <source>四参数：%1</source>
         <translation>Four parameters: %1</translation>
     </message>
@@ -1992,7 +1991,7 @@ Exit status: 0 success, 1 bad input, 2 read or write failure (the output file is
         <translation>Terrain file &quot;%1&quot; cannot be used: all samples are no-data values</translation>
     </message>
     <message>
-        <location filename="../earth/terrain_application.cpp" line="+160"/>
+        <location filename="../earth/terrain_application.cpp" line="+158"/>
         <location line="+7"/>
         <source>地形视图窗口已关闭</source>
         <translation>The terrain view window has been closed</translation>
@@ -2424,7 +2423,7 @@ Tiles of services are cached on this computer: places already seen still show wh
 <context>
     <name>keldarn::app::ProfileChart</name>
     <message>
-        <location filename="../app/profile_window.cpp" line="+197"/>
+        <location filename="../app/profile_window.cpp" line="+199"/>
         <source>无</source>
         <translation>none</translation>
     </message>
@@ -3136,7 +3135,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Imagery layer unavailable</translation>
     </message>
     <message>
-        <location line="+67"/>
+        <location line="+65"/>
         <source>地形视图没有启动，无法设置影像图层。</source>
         <translation>The terrain view has not started; the imagery layer cannot be set.</translation>
     </message>
@@ -3496,7 +3495,7 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Sep.</translation>
     </message>
     <message>
-        <location filename="../app/main_window_survey.cpp" line="-292"/>
+        <location filename="../app/main_window_survey.cpp" line="-289"/>
         <source>打开含区域边界（多边形）的KML文件</source>
         <translation>Open KML File with Area Boundary (Polygon)</translation>
     </message>
@@ -3526,12 +3525,12 @@ Replace these characters with the character below and export (the cells in the p
         <translation>Left-click the route vertices on the map; right-click or Enter finishes, Esc cancels</translation>
     </message>
     <message>
-        <location line="+124"/>
+        <location line="+122"/>
         <source>区域边界有一部分在高程数据范围之外（或落在数据空洞上），没有采点。请把边界移到高程数据范围以内。</source>
         <translation>Part of the area boundary lies outside the elevation data (or on a void in it); no points were sampled. Move the boundary inside the elevation data.</translation>
     </message>
     <message>
-        <location line="+29"/>
+        <location line="+28"/>
         <source>已取消区域采点，保留已采集的%1个点。</source>
         <translation>Area sampling cancelled; the %1 points collected are kept.</translation>
     </message>
@@ -3856,7 +3855,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../kml/kml_parser.cpp" line="+260"/>
+        <location filename="../kml/kml_parser.cpp" line="+261"/>
         <source>%1（%2）</source>
         <translation>%1 (%2)</translation>
     </message>
@@ -4002,7 +4001,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>A tag or comment exceeds 16 MB; this is not a KML file</translation>
     </message>
     <message>
-        <location filename="../kml/kml_shapes.cpp" line="+65"/>
+        <location filename="../kml/kml_shapes.cpp" line="+64"/>
         <source>未命名</source>
         <translation>Untitled</translation>
     </message>
@@ -4070,7 +4069,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>%1 network link(s) (NetworkLink) point to addresses outside the file and were not read: %2</translation>
     </message>
     <message>
-        <location filename="../ops/contours.cpp" line="+48"/>
+        <location filename="../ops/contours.cpp" line="+45"/>
         <source>所选范围内没有等高线（地形起伏小于等高距？）。</source>
         <translation>No contours in the chosen extent (relief less than the contour interval?).</translation>
     </message>
@@ -4107,7 +4106,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>%1 has no path (line of two or more vertices) to serve as the route.</translation>
     </message>
     <message>
-        <location filename="../ops/profile.cpp" line="+68"/>
+        <location filename="../ops/profile.cpp" line="+59"/>
         <source>有%1个点没有地形数据，未加入。</source>
         <translation> %1 points have no terrain data and were not added.</translation>
     </message>
@@ -4363,7 +4362,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>GDAL cannot open it as a raster (unreadable, not a recognised raster format, or invalid content)</translation>
     </message>
     <message>
-        <location line="+17"/>
+        <location line="+34"/>
         <source>文件中没有栅格波段</source>
         <translation>the file has no raster band</translation>
     </message>
@@ -4373,7 +4372,12 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>the raster has only %1 × %2 cells; at least 2 × 2 cells are needed to interpolate elevations</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+3"/>
+        <source>一个数据块解码后有 %1 MB（%2 个波段），不是高程数据</source>
+        <translation>one block of it decodes to %1 MB (%2 bands); it is no elevation data</translation>
+    </message>
+    <message>
+        <location line="+12"/>
         <source>没有坐标系定义（例如缺少 .prj 文件或投影信息）</source>
         <translation>no coordinate system defined (for example, the .prj file or the projection information is missing)</translation>
     </message>
@@ -4554,7 +4558,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
 <context>
     <name>survey</name>
     <message>
-        <location filename="../survey/boundary_sampling.cpp" line="+77"/>
+        <location filename="../survey/boundary_sampling.cpp" line="+81"/>
         <source>区域边界至少要有三个不同的顶点。</source>
         <translation>The area boundary needs at least three distinct vertices.</translation>
     </message>
@@ -4570,7 +4574,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
     </message>
     <message>
         <location line="+7"/>
-        <location filename="../survey/route_profile.cpp" line="+54"/>
+        <location filename="../survey/route_profile.cpp" line="+44"/>
         <source>采样间距必须大于0。</source>
         <translation>The sampling interval must be greater than 0.</translation>
     </message>
@@ -4580,7 +4584,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>The area holds about %1 grid points, more than 50 million. Increase the sampling interval or reduce the area.</translation>
     </message>
     <message>
-        <location filename="../survey/contours.cpp" line="+47"/>
+        <location filename="../survey/contours.cpp" line="+46"/>
         <source>所选范围不在高程数据范围之内。</source>
         <translation>The selected area is outside the elevation data.</translation>
     </message>
@@ -4615,7 +4619,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>Invalid vertex coordinates in the area (latitude must be between −90° and 90°).</translation>
     </message>
     <message>
-        <location line="+48"/>
+        <location line="+47"/>
         <source>范围无效：边界在高程数据的坐标系中围不成面。</source>
         <translation>Invalid area: the boundary encloses no surface in the elevation data&apos;s coordinate system.</translation>
     </message>
@@ -4645,17 +4649,17 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>generating the contours failed</translation>
     </message>
     <message>
-        <location line="+126"/>
+        <location line="+122"/>
         <source>所选范围太大：约 %1 亿个高程格网，一次最多 %2 亿个。请选择较小的范围，分几次生成。</source>
         <translation>The selected area is too large: about %1 × 10⁸ elevation cells, at most %2 × 10⁸ at a time. Choose a smaller area and generate in several runs.</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+11"/>
         <source>等高线过密：顶点将超过 %1 万个。请加大等高距或缩小范围。</source>
         <translation>The contours are too dense: there would be more than %1 × 10⁴ vertices. Increase the contour interval or reduce the area.</translation>
     </message>
     <message>
-        <location filename="../ops/profile.cpp" line="-51"/>
+        <location filename="../ops/profile.cpp" line="-43"/>
         <location filename="../survey/route_profile.cpp" line="-2"/>
         <source>路线至少要有两个顶点。</source>
         <translation>The route needs at least two vertices.</translation>
@@ -4671,7 +4675,7 @@ Enter a complete URL that starts with http:// or https:// and has no spaces.</tr
         <translation>The latitude of vertex %1 is beyond ±90°.</translation>
     </message>
     <message>
-        <location line="+109"/>
+        <location line="+110"/>
         <source>纵断面将有 %1 个采样点，超过上限 %2 个，请加大采样间距。</source>
         <translation>The longitudinal profile would have %1 sample points, more than the limit of %2. Increase the sampling interval.</translation>
     </message>
