@@ -23,6 +23,11 @@ BlockLayout LayoutOf(GDALRasterBandH band)
     BlockLayout layout;
     GDALGetBlockSize(band, &layout.width, &layout.height);
     layout.bytesPerSample = GDALGetDataTypeSizeBytes(GDALGetRasterDataType(band));
+    // Bands interleaved by pixel are decoded together: a block holds every band's samples.
+    GDALDatasetH dataset = GDALGetBandDataset(band);
+    const char* interleave = dataset ? GDALGetMetadataItem(dataset, "INTERLEAVE", "IMAGE_STRUCTURE") : nullptr;
+    if (interleave != nullptr && EQUAL(interleave, "PIXEL"))
+        layout.bytesPerSample *= GDALGetRasterCount(dataset);
     return layout;
 }
 

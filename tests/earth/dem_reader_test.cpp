@@ -250,13 +250,13 @@ TEST(DemReader, LargeRasterReadsFromOverviewsOrIsRefused)
 {
     ScratchDir dir;
     GDALAllRegister();
-    const auto create = [](const std::string& path, int size, int block) {
+    const auto create = [](const std::string& path, int size, int block, int bands = 1) {
         const std::string width = "BLOCKXSIZE=" + std::to_string(block);
         const std::string height = "BLOCKYSIZE=" + std::to_string(block);
         const char* const options[] = {"TILED=YES",    "SPARSE_OK=TRUE",    width.c_str(),
                                        height.c_str(), "BIGTIFF=IF_NEEDED", nullptr};
         std::unique_ptr<GDALDataset> dataset(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
-            path.c_str(), size, size, 1, GDT_Float32, const_cast<char**>(options)));
+            path.c_str(), size, size, bands, GDT_Float32, const_cast<char**>(options)));
         double gt[6] = {113.5, 1e-5, 0, 33.3, 0, -1e-5};
         dataset->SetGeoTransform(gt);
         OGRSpatialReference crs;
@@ -286,6 +286,9 @@ TEST(DemReader, LargeRasterReadsFromOverviewsOrIsRefused)
     }
     const std::string sparse = dir.File("sparse.tif");
     create(sparse, 200000, 256);
+    // 16 bands interleaved by pixel: each block decoded holds all of them.
+    const std::string interleaved = dir.File("interleaved.tif");
+    create(interleaved, 2048, 32, 16);
 
     struct Case {
         std::string path;
@@ -297,6 +300,7 @@ TEST(DemReader, LargeRasterReadsFromOverviewsOrIsRefused)
         {plain, 32 << 20, false},                          // allowed to decode them all
         {withOverviews, 1 << 20, false},                   // the 256² overview: 64 blocks
         {sparse, DemReadOptions{}.maxDecodedBytes, true},  // 611 000 blocks of 256 KB
+        {interleaved, 32 << 20, true},                     // band 1's 16 MB are 256 MB with the others
     };
     for (const Case& c : cases) {
         const DemReadOptions options{
